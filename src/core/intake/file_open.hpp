@@ -1,0 +1,24 @@
+// What the two open commands share: preparing the window, choosing the files and the steps that
+// end every file read.
+#pragma once
+
+#include <string>
+
+namespace quorbel {
+
+struct AppState;
+
+inline constexpr const char* kTooManyFilesMessage = "Es wurden zu viele Dateien ausgew\xE4hlt!";
+
+// Re-applies the catalogue, empties the value boxes, both stores, the log and the message log.
+void PrepareOpenCommand(AppState& app);
+
+// Shows the multi-file dialog; on a choice fills List3 sorted alphabetically (not case sensitive)
+// and returns true. Cancel returns false; too many files shows the message and returns false.
+bool SelectSourceFiles(AppState& app, const std::string& filter);
+
+// Normal pointer, Option1(0) set, the chart of field 1, the record of the scroll bar, progress
+// bar hidden.
+void PerformEndOfReadSteps(AppState& app);
+
+}  // namespace quorbel
