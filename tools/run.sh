@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the program and starts the window (or, with arguments, the command-line tool).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install-deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default -j"$(nproc)"
+if [[ $# -gt 0 ]]; then
+    exec build/bin/quorbel-cli "$@"
+fi
+if [[ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
+    echo "No display found. Use the command-line tool instead, for example:"
+    echo "  build/bin/quorbel-cli open-kiss samples/pass.kss dump-state"
+    exit 1
+fi
+exec build/bin/quorbel-decoder
