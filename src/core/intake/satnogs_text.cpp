@@ -1,0 +1,101 @@
+// Text helpers of SatNOGS exports: lines, adjacent repeats, hexadecimal pairs and line ends.
+#include "intake/satnogs_text.hpp"
+
+#include <optional>
+
+#include "shell/text_file.hpp"
+
+namespace quorbel {
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            lines.push_back(text.substr(start));  // a last line without a line end
+            break;
+        }
+        std::size_t lineEnd = end;
+        if (lineEnd > start && text[lineEnd - 1] == '\r')
+            --lineEnd;
+        lines.push_back(text.substr(start, lineEnd - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string_view> RemoveAdjacentDuplicates(const std::vector<std::string_view>& lines) {
+    std::vector<std::string_view> kept;
+    kept.reserve(lines.size());
+    for (std::string_view line : lines) {
+        if (kept.empty() || line != kept.back())
+            kept.push_back(line);
+    }
+    return kept;
+}
+
+namespace {
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool HasHexPrefix(std::string_view text) {
+    if (text.size() < 2)
+        return false;
+    char second = text[1];
+    bool zeroX = text[0] == '0' && (second == 'x' || second == 'X');
+    bool ampersandH = text[0] == '&' && (second == 'h' || second == 'H');
+    return zeroX || ampersandH;
+}
+
+}  // namespace
+
+std::uint8_t ParseHexValue(std::string_view text) {
+    if (HasHexPrefix(text))
+        text.remove_prefix(2);
+    unsigned value = 0;
+    for (char c : text) {
+        int digit = HexDigitValue(c);
+        if (digit < 0)
+            break;
+        value = ((value << 4) | static_cast<unsigned>(digit)) & 0xFFu;
+    }
+    return static_cast<std::uint8_t>(value);
+}
+
+bool HasCrLf(std::string_view text) {
+    return text.find("\r\n") != std::string_view::npos;
+}
+
+std::string ConvertLfToCrLf(std::string_view text) {
+    std::string converted;
+    converted.reserve(text.size() + text.size() / 32);
+    for (char c : text) {
+        if (c == '\n')
+            converted.push_back('\r');
+        converted.push_back(c);
+    }
+    return converted;
+}
+
+LineEndConversion ConvertExportToCrLf(const std::string& path) {
+    std::optional<std::string> text = ReadWholeFile(path);
+    if (!text)
+        return LineEndConversion::Failed;
+    if (HasCrLf(*text) || text->find('\n') == std::string::npos) {
+        return LineEndConversion::NotNeeded;
+    }
+    if (!WriteFileAtomically(path, ConvertLfToCrLf(*text)))
+        return LineEndConversion::Failed;
+    return LineEndConversion::Converted;
+}
+
+}  // namespace quorbel

@@ -1,0 +1,41 @@
+// Text helpers of SatNOGS exports: splitting into lines, dropping adjacent repeats, reading the
+// hexadecimal pairs of a frame and turning LF line ends into CR LF.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorbel {
+
+// Splits 8-bit text into its lines, without their line ends. A line ends at LF, and a CR right
+// before that LF belongs to the line end, so CR LF and LF-only exports give the same lines. A last
+// line without a line end is a line too; the empty text after a final line end is not. The views
+// point into `text`.
+std::vector<std::string_view> SplitLines(std::string_view text);
+
+// Keeps every line that differs (exactly, case-sensitive) from the line kept before it: only
+// repeats that follow each other go. Every line takes part, the first one included.
+std::vector<std::string_view> RemoveAdjacentDuplicates(const std::vector<std::string_view>& lines);
+
+// Reads hexadecimal text such as one pair of a frame: a prefix "0X" or "&H" (either case) is
+// skipped, then digits are read up to the first character that is not one. No digits give 0;
+// only the low 8 bits of a longer number are kept. "1F" and "1f" give 31, "1G" gives 1, "|2" 0.
+std::uint8_t ParseHexValue(std::string_view text);
+
+// True when the text holds a CR LF pair anywhere.
+bool HasCrLf(std::string_view text);
+
+// The text with every LF replaced by CR LF.
+std::string ConvertLfToCrLf(std::string_view text);
+
+// What happened to an export's line ends when it was opened.
+enum class LineEndConversion { NotNeeded, Converted, Failed };
+
+// An export that holds LF line ends but no CR LF pair is rewritten with CR LF: the new text goes
+// to a temporary file beside it, which then replaces the export, so a failure (disk full, no
+// permission) leaves the export as it was. An unreadable file is reported as Failed.
+LineEndConversion ConvertExportToCrLf(const std::string& path);
+
+}  // namespace quorbel

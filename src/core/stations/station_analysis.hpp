@@ -1,0 +1,55 @@
+// The station analysis of a SatNOGS export: per-station statistics, the cleaned copy without the
+// stations that delivered truncated frames ("-cleaned.csv") and the report ("-stations.txt").
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "stations/record_line.hpp"
+
+namespace quorbel {
+
+struct AppState;
+
+// A frame of full length has 446 hexadecimal characters (223 bytes); fewer make a short record.
+inline constexpr std::int32_t kReferenceLength = 446;
+
+inline constexpr const char* kStationAnalysisFailedTitle = "Station analysis failed";
+
+// The numbers of the failures other than the two format errors, shown as "Operation failed
+// (error N)". They are stable: the README lists them.
+inline constexpr std::int32_t kInputUnreadableError = 1001;
+inline constexpr std::int32_t kCleanedCopyWriteError = 1002;
+inline constexpr std::int32_t kReportWriteError = 1003;
+inline constexpr std::int32_t kUnexpectedError = 1004;
+
+struct StationOutputPaths {
+    std::string cleanedCopy;  // base + "-cleaned.csv"
+    std::string report;       // base + "-stations.txt"
+};
+
+// The base is the path up to its last "." when that dot lies in the file-name part, else the
+// whole path.
+StationOutputPaths DeriveStationOutputPaths(const std::string& inputPath);
+
+// count × 100 ÷ total with exactly four decimals and "." as the decimal mark; "0.0000" for a
+// total of 0. Halfway cases round to the nearer binary value of the double (as printf does).
+std::string FormatPercent(std::int32_t count, std::int32_t total);
+
+// The two outputs of one analysis, as 8-bit text with CR LF line ends.
+struct StationAnalysisOutput {
+    std::string cleanedCopy;
+    std::string report;
+};
+
+// Both passes over the text of an export, the grouping and the report; or the first format error.
+std::variant<StationAnalysisOutput, StationAnalysisError> AnalyseStationText(std::string_view text);
+
+// Analyses one export: writes the cleaned copy and the report beside it and appends the report to
+// Text5. A failure removes what this run wrote and shows the "Station analysis failed" warning;
+// it is never passed on, so the open command goes on with its next file.
+void AnalyseStations(AppState& app, const std::string& inputPath);
+
+}  // namespace quorbel
