@@ -1,0 +1,40 @@
+// satnogs-gen: writes a generated SatNOGS export to a file, for tests and benchmarks by hand.
+// Usage: satnogs-gen OUTPUT [LINES [STATIONS [SEED]]] [--lf] [--no-final-break]
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "satnogs_gen.hpp"
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::cerr
+            << "usage: satnogs-gen OUTPUT [LINES [STATIONS [SEED]]] [--lf] [--no-final-break]\n";
+        return 2;
+    }
+    quorbel::tools::SatnogsExportOptions options;
+    int position = 0;
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--lf") {
+            options.lfOnly = true;
+        } else if (arg == "--no-final-break") {
+            options.finalLineBreak = false;
+        } else if (position == 0) {
+            options.lines = std::atoi(arg.c_str()), ++position;
+        } else if (position == 1) {
+            options.stations = std::atoi(arg.c_str()), ++position;
+        } else {
+            options.seed = static_cast<std::uint32_t>(std::strtoul(arg.c_str(), nullptr, 10));
+        }
+    }
+    std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
+    out << quorbel::tools::GenerateSatnogsExport(options);
+    out.close();
+    if (!out) {
+        std::cerr << argv[1] << " could not be written\n";
+        return 1;
+    }
+    return 0;
+}
