@@ -1,0 +1,215 @@
+// Galois-field arithmetic, systematic encoding and Berlekamp-Massey repair for RS(255,223).
+#include "reed_solomon.hpp"
+
+#include <array>
+
+namespace quorbel::ssdv {
+namespace {
+
+constexpr int kFieldPolynomial = 0x187;
+constexpr int kFirstRoot = 112;
+constexpr int kRootSpacing = 11;
+constexpr int kFieldSize = 255;
+
+struct Field {
+    std::array<uint8_t, 2 * kFieldSize> exp{};
+    std::array<int, 256> log{};
+    std::array<uint8_t, kRsParitySymbols + 1> generator{};  // x^32 first
+};
+
+uint8_t Multiply(const Field& field, uint8_t a, uint8_t b) {
+    if (a == 0 || b == 0) {
+        return 0;
+    }
+    return field.exp[field.log[a] + field.log[b]];
+}
+
+// α raised to any integer power.
+uint8_t Power(const Field& field, int exponent) {
+    int reduced = exponent % kFieldSize;
+    if (reduced < 0) {
+        reduced += kFieldSize;
+    }
+    return field.exp[reduced];
+}
+
+uint8_t Divide(const Field& field, uint8_t a, uint8_t b) {
+    if (a == 0) {
+        return 0;
+    }
+    return Power(field, field.log[a] - field.log[b]);
+}
+
+Field BuildField() {
+    Field field;
+    int value = 1;
+    for (int i = 0; i < kFieldSize; ++i) {
+        field.exp[i] = static_cast<uint8_t>(value);
+        field.exp[i + kFieldSize] = static_cast<uint8_t>(value);
+        field.log[value] = i;
+        value <<= 1;
+        if ((value & 0x100) != 0) {
+            value ^= kFieldPolynomial;
+        }
+    }
+    field.log[0] = -1;
+    // Multiply (x - root) factors; lowest degree first while building.
+    std::array<uint8_t, kRsParitySymbols + 1> low{};
+    low[0] = 1;
+    for (int j = 0; j < kRsParitySymbols; ++j) {
+        const uint8_t root = Power(field, kRootSpacing * (kFirstRoot + j));
+        for (int i = j + 1; i > 0; --i) {
+            low[i] = low[i - 1] ^ Multiply(field, root, low[i]);
+        }
+        low[0] = Multiply(field, root, low[0]);
+    }
+    for (int i = 0; i <= kRsParitySymbols; ++i) {
+        field.generator[i] = low[kRsParitySymbols - i];
+    }
+    return field;
+}
+
+const Field& GetField() {
+    static const Field field = BuildField();
+    return field;
+}
+
+using Poly = std::array<uint8_t, kRsParitySymbols + 1>;  // lowest degree first
+
+// Berlekamp-Massey: error locator from the syndromes; returns its degree.
+int FindErrorLocator(const Field& f, const std::array<uint8_t, kRsParitySymbols>& syndromes,
+                     Poly& locator) {
+    Poly previous{};
+    locator = Poly{};
+    locator[0] = 1;
+    previous[0] = 1;
+    int length = 0;
+    int shift = 1;
+    uint8_t lastDiscrepancy = 1;
+    for (int n = 0; n < kRsParitySymbols; ++n) {
+        uint8_t discrepancy = syndromes[n];
+        for (int i = 1; i <= length; ++i) {
+            discrepancy ^= Multiply(f, locator[i], syndromes[n - i]);
+        }
+        if (discrepancy == 0) {
+            ++shift;
+            continue;
+        }
+        const uint8_t scale = Divide(f, discrepancy, lastDiscrepancy);
+        const Poly saved = locator;
+        for (int i = 0; i + shift <= kRsParitySymbols; ++i) {
+            locator[i + shift] ^= Multiply(f, scale, previous[i]);
+        }
+        if (2 * length <= n) {
+            length = n + 1 - length;
+            previous = saved;
+            lastDiscrepancy = discrepancy;
+            shift = 1;
+        } else {
+            ++shift;
+        }
+    }
+    return length;
+}
+
+uint8_t Evaluate(const Field& f, const Poly& poly, int degree, uint8_t x) {
+    uint8_t result = 0;
+    for (int i = degree; i >= 0; --i) {
+        result = Multiply(f, result, x) ^ poly[i];
+    }
+    return result;
+}
+
+}  // namespace
+
+std::span<const uint8_t, kRsParitySymbols + 1> ReedSolomonGenerator() {
+    return GetField().generator;
+}
+
+void ComputeReedSolomonParity(std::span<const uint8_t> data,
+                              std::span<uint8_t, kRsParitySymbols> parity) {
+    const Field& f = GetField();
+    std::array<uint8_t, kRsParitySymbols> reg{};
+    for (uint8_t symbol : data) {
+        const uint8_t feedback = symbol ^ reg[0];
+        for (int i = 0; i < kRsParitySymbols - 1; ++i) {
+            reg[i] = reg[i + 1] ^ Multiply(f, feedback, f.generator[i + 1]);
+        }
+        reg[kRsParitySymbols - 1] = Multiply(f, feedback, f.generator[kRsParitySymbols]);
+    }
+    for (int i = 0; i < kRsParitySymbols; ++i) {
+        parity[i] = reg[i];
+    }
+}
+
+std::optional<int> RepairReedSolomon(std::span<uint8_t> codeword) {
+    const Field& f = GetField();
+    const int count = static_cast<int>(codeword.size());
+    if (count <= kRsParitySymbols || count > kRsMaxSymbols) {
+        return std::nullopt;
+    }
+    std::array<uint8_t, kRsParitySymbols> syndromes{};
+    bool clean = true;
+    for (int j = 0; j < kRsParitySymbols; ++j) {
+        const uint8_t root = Power(f, kRootSpacing * (kFirstRoot + j));
+        uint8_t sum = 0;
+        for (uint8_t symbol : codeword) {
+            sum = Multiply(f, sum, root) ^ symbol;
+        }
+        syndromes[j] = sum;
+        clean = clean && sum == 0;
+    }
+    if (clean) {
+        return 0;
+    }
+    Poly locator;
+    const int errors = FindErrorLocator(f, syndromes, locator);
+    if (errors > kRsParitySymbols / 2) {
+        return std::nullopt;
+    }
+    // Error evaluator: syndromes times locator, truncated to 32 terms.
+    Poly evaluator{};
+    for (int i = 0; i < kRsParitySymbols; ++i) {
+        for (int k = 0; k <= i && k <= errors; ++k) {
+            evaluator[i] ^= Multiply(f, locator[k], syndromes[i - k]);
+        }
+    }
+    Poly derivative{};
+    for (int i = 1; i <= errors; i += 2) {
+        derivative[i - 1] = locator[i];
+    }
+    std::array<int, kRsParitySymbols> degrees{};
+    std::array<uint8_t, kRsParitySymbols> values{};
+    int found = 0;
+    for (int degree = 0; degree < kFieldSize && found <= errors; ++degree) {
+        const uint8_t inverse = Power(f, -kRootSpacing * degree);
+        if (Evaluate(f, locator, errors, inverse) != 0) {
+            continue;
+        }
+        if (found == errors) {
+            return std::nullopt;
+        }
+        const uint8_t numerator = Multiply(f, Power(f, kRootSpacing * degree * (1 - kFirstRoot)),
+                                           Evaluate(f, evaluator, kRsParitySymbols - 1, inverse));
+        const uint8_t denominator = Evaluate(f, derivative, errors, inverse);
+        if (denominator == 0) {
+            return std::nullopt;
+        }
+        degrees[found] = degree;
+        values[found] = Divide(f, numerator, denominator);
+        ++found;
+    }
+    if (found != errors) {
+        return std::nullopt;
+    }
+    int corrected = 0;
+    for (int i = 0; i < found; ++i) {
+        if (degrees[i] < count) {
+            codeword[count - 1 - degrees[i]] ^= values[i];
+            ++corrected;
+        }
+    }
+    return corrected;
+}
+
+}  // namespace quorbel::ssdv
