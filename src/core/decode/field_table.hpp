@@ -11,7 +11,7 @@ inline constexpr int kFieldCount = 107;
 
 // How a field's value is taken out of the frame.
 enum class FieldReader {
-    None,              // fields 67 to 69: nobody fills them
+    None,  // fields 67 to 69: nobody fills them
     U8,
     S8,
     U16BE,
@@ -19,8 +19,8 @@ enum class FieldReader {
     U32BE,
     S32BE,
     F32BE,
-    HexMicroseconds,   // field 70: 60-bit microsecond count read from the frame's hexadecimal text
-    Zero,              // field 106: always 0
+    HexMicroseconds,  // field 70: 60-bit microsecond count read from the frame's hexadecimal text
+    Zero,             // field 106: always 0
 };
 
 // How the detail view writes a field's value into its box.
@@ -59,13 +59,17 @@ constexpr int ReaderWidth(FieldReader reader) {
 }
 
 constexpr FieldStore StoreOfField(int index) {
-    if (index >= 0 && index <= 66) return FieldStore::Telemetry;
-    if (index >= 70 && index <= 106) return FieldStore::Sensor;
+    if (index >= 0 && index <= 66)
+        return FieldStore::Telemetry;
+    if (index >= 70 && index <= 106)
+        return FieldStore::Sensor;
     return FieldStore::None;
 }
 
 // The store a field is charted and navigated from: 0 to 69 the beacons, 70 to 106 the sensors.
-constexpr bool IsSensorField(int index) { return index >= 70; }
+constexpr bool IsSensorField(int index) {
+    return index >= 70;
+}
 
 namespace field_rows {
 using R = FieldReader;

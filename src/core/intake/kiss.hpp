@@ -24,12 +24,13 @@ Bytes UnescapeKiss(std::span<const std::uint8_t> escaped);
 // Splits a byte stream at FEND bytes. Each piece between two FENDs (empty pieces included) is
 // handed on; bytes before the first FEND are dropped and bytes after the last wait for more input.
 class KissDeframer {
-public:
+  public:
     template <typename OnPiece>
     void Feed(std::span<const std::uint8_t> bytes, OnPiece&& onPiece) {
         for (std::uint8_t byte : bytes) {
             if (byte == kFend) {
-                if (m_seenFend) onPiece(std::span<const std::uint8_t>(m_piece));
+                if (m_seenFend)
+                    onPiece(std::span<const std::uint8_t>(m_piece));
                 m_piece.clear();
                 m_seenFend = true;
             } else if (m_seenFend) {
@@ -42,7 +43,7 @@ public:
         m_seenFend = false;
     }
 
-private:
+  private:
     Bytes m_piece;
     bool m_seenFend = false;
 };

@@ -13,12 +13,12 @@
 namespace quorbel {
 
 struct Settings {
-    std::string appDir;            // the application folder (conf.ini, captures, SSDV files)
-    char decimalMark = '.';        // the user's locale's decimal mark
-    std::string imageFolder;       // IMAGE_PATH, kept but not used for the image files
-    std::string tcpHost;           // TCP_SERVER, upper case
-    std::optional<int> tcpPort;    // TCP_PORT
-    std::string tcpPortText;       // the port as written, for the connection label
+    std::string appDir;          // the application folder (conf.ini, captures, SSDV files)
+    char decimalMark = '.';      // the user's locale's decimal mark
+    std::string imageFolder;     // IMAGE_PATH, kept but not used for the image files
+    std::string tcpHost;         // TCP_SERVER, upper case
+    std::optional<int> tcpPort;  // TCP_PORT
+    std::string tcpPortText;     // the port as written, for the connection label
 };
 
 struct AppState {
@@ -28,10 +28,10 @@ struct AppState {
     Settings settings;
     WindowModel ui;
     FrameState frame;
-    RecordStore telemetry;         // beacons, fields 0 to 66
-    RecordStore sensor;            // sensor frames, fields 70 to 106
-    std::string sourceFileName;    // the input file read last; exports are named after it
-    int selectedField = 0;         // the field charted last
+    RecordStore telemetry;       // beacons, fields 0 to 66
+    RecordStore sensor;          // sensor frames, fields 70 to 106
+    std::string sourceFileName;  // the input file read last; exports are named after it
+    int selectedField = 0;       // the field charted last
 };
 
 }  // namespace quorbel

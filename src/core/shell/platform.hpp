@@ -31,7 +31,7 @@ struct OpenFileDialog {
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
     virtual FileSelection SelectFiles(const OpenFileDialog& dialog) = 0;
     virtual void ShowMessage(const MessageBoxRequest& box) = 0;
@@ -40,7 +40,8 @@ public:
     // Shift or the right mouse button held at this moment.
     virtual bool IsGroupModifierHeld() = 0;
     // Starts a program without waiting for it; false when it cannot be started.
-    virtual bool StartDetached(const std::string& program, const std::vector<std::string>& args) = 0;
+    virtual bool StartDetached(const std::string& program,
+                               const std::vector<std::string>& args) = 0;
     // True when the file holds a picture the window can show.
     virtual bool CanLoadPicture(const std::string& path) = 0;
     virtual std::chrono::system_clock::time_point Now() = 0;

@@ -32,7 +32,7 @@ struct TextRun {
 // The coloured message log: 8-bit text with one colour per character, an insertion point and a
 // selection. Text goes in at the insertion point, not at the end.
 class RichText {
-public:
+  public:
     const std::string& Text() const { return m_text; }
     std::size_t InsertionPoint() const { return m_insertionPoint; }
     std::size_t SelectionLength() const { return m_selectionLength; }
@@ -48,7 +48,7 @@ public:
     // Counts edits so front ends redraw only what changed.
     std::uint64_t Revision() const { return m_revision; }
 
-private:
+  private:
     std::string m_text;
     std::vector<Rgb> m_colours;
     std::size_t m_insertionPoint = 0;
@@ -107,21 +107,21 @@ struct WindowModel {
     RichText RichTextBox1;
 
     ScrollBar HScroll1;
-    std::string Frame1;  // chart title
-    bool Check1 = false; // "B": bars instead of a line
+    std::string Frame1;   // chart title
+    bool Check1 = false;  // "B": bars instead of a line
     ProgressBar ProgressBar1;
     std::vector<std::string> List3;  // files chosen in one open command
     ChartModel Chart;
 
-    std::string File1Folder;          // image list folder
-    std::vector<std::string> File1;   // image file names ("ssdv*.jpg")
-    std::string Picture1;             // path of the picture shown; empty for none
+    std::string File1Folder;         // image list folder
+    std::vector<std::string> File1;  // image file names ("ssdv*.jpg")
+    std::string Picture1;            // path of the picture shown; empty for none
 
     Rgb Lamp = kLightGrey;  // connection lamp (Shape10)
     bool Check5 = false;    // "TCP client"
 
-    bool Busy = false;      // busy mouse pointer while a file is read
-    bool Reading = false;   // a file read is in progress: open, crop and export commands wait
+    bool Busy = false;     // busy mouse pointer while a file is read
+    bool Reading = false;  // a file read is in progress: open, crop and export commands wait
 
     WindowModel() {
         Option1.fill("Option1");

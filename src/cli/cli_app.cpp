@@ -1,0 +1,156 @@
+// Parsing the command line and running the commands in order.
+#include "cli_app.hpp"
+
+#include <clocale>
+#include <ostream>
+
+#include "cli_platform.hpp"
+#include "shell/app_state.hpp"
+#include "shell/form_load.hpp"
+
+namespace quorbel::cli {
+namespace {
+
+struct Invocation {
+    const CliCommand* command;
+    Args args;
+};
+
+struct ParsedLine {
+    std::string appDir;
+    bool systemLocale = true;
+    bool help = false;
+    std::vector<Invocation> invocations;
+};
+
+const CliCommand* FindCommand(const CommandTable& table, const std::string& name) {
+    for (const CliCommand& command : table) {
+        if (command.name == name)
+            return &command;
+    }
+    return nullptr;
+}
+
+void WriteUsage(std::ostream& out, const CommandTable& table) {
+    out << "usage: quorbel-cli [--app-dir DIR] [--locale C|system] COMMAND [ARGS]...\n"
+           "\n"
+           "Decodes QUORBEL frames without a window. The commands run in order on one shared\n"
+           "state, as a user would use the window's menus.\n"
+           "\n"
+           "options:\n"
+           "  --app-dir DIR       the application folder: conf.ini, captures and SSDV files\n"
+           "                      (default: the folder of this program)\n"
+           "  --locale C|system   C: every decimal mark is \".\"; system (default): the\n"
+           "                      decimal mark of the user's locale, as in the window\n"
+           "  --help              this text\n"
+           "\n"
+           "commands:\n";
+    for (const CliCommand& command : table) {
+        std::string head = std::string(command.name) + " " + std::string(command.synopsis);
+        if (head.size() < 30)
+            head.resize(30, ' ');
+        out << "  " << head << " " << command.help << "\n";
+    }
+    out << "\n"
+           "A message box of the window is written to standard error as \"message: \" and its\n"
+           "text. Exit status: 0 on success, 1 when a command could not do its work (for\n"
+           "example a file that cannot be read), 2 for a wrong command line.\n";
+}
+
+// Splits the command line into options and commands; the error text for a wrong one.
+std::optional<std::string> ParseLine(const std::vector<std::string>& arguments,
+                                     const CommandTable& table, ParsedLine& parsed) {
+    std::size_t i = 0;
+    for (; i < arguments.size() && arguments[i].starts_with("--"); ++i) {
+        const std::string& option = arguments[i];
+        if (option == "--help") {
+            parsed.help = true;
+        } else if (option == "--app-dir" && i + 1 < arguments.size()) {
+            parsed.appDir = arguments[++i];
+        } else if (option == "--locale" && i + 1 < arguments.size() &&
+                   (arguments[i + 1] == "C" || arguments[i + 1] == "system")) {
+            parsed.systemLocale = arguments[++i] == "system";
+        } else {
+            return "wrong option or missing value: " + option;
+        }
+    }
+    if (parsed.help)
+        return std::nullopt;
+    if (i == arguments.size())
+        return "no command given";
+    while (i < arguments.size()) {
+        const CliCommand* command = FindCommand(table, arguments[i]);
+        if (command == nullptr)
+            return "unknown command: " + arguments[i];
+        Invocation invocation{command, {}};
+        for (++i; i < arguments.size() && FindCommand(table, arguments[i]) == nullptr; ++i) {
+            invocation.args.push_back(arguments[i]);
+        }
+        if (auto error = command->check(invocation.args)) {
+            return std::string(command->name) + ": " + *error;
+        }
+        parsed.invocations.push_back(std::move(invocation));
+    }
+    return std::nullopt;
+}
+
+char SystemDecimalMark() {
+    const char* previous = std::setlocale(LC_NUMERIC, "");
+    const char mark = previous ? std::localeconv()->decimal_point[0] : '.';
+    std::setlocale(LC_NUMERIC, "C");
+    return mark == '\0' ? '.' : mark;
+}
+
+}  // namespace
+
+std::optional<std::string> ExpectCount(const Args& args, std::size_t min, std::size_t max) {
+    if (args.size() < min)
+        return "missing argument";
+    if (args.size() > max)
+        return "too many arguments";
+    return std::nullopt;
+}
+
+bool IsWholeNumber(const std::string& text) {
+    if (text.empty() || text.size() > 9)
+        return false;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
+CommandTable BuildCommandTable() {
+    CommandTable table;
+    AddCoreCommands(table);
+    return table;
+}
+
+int RunCli(const std::vector<std::string>& arguments, const std::string& defaultAppDir,
+           std::ostream& out, std::ostream& err) {
+    const CommandTable table = BuildCommandTable();
+    ParsedLine parsed;
+    parsed.appDir = defaultAppDir;
+    if (auto error = ParseLine(arguments, table, parsed)) {
+        err << "quorbel-cli: " << *error << "\n\n";
+        WriteUsage(err, table);
+        return 2;
+    }
+    if (parsed.help) {
+        WriteUsage(out, table);
+        return 0;
+    }
+    CliPlatform platform(err);
+    AppState app(platform);
+    app.settings.appDir = parsed.appDir;
+    app.settings.decimalMark = parsed.systemLocale ? SystemDecimalMark() : '.';
+    Form_Load(app);
+    CliContext context{app, platform, out, err};
+    for (const Invocation& invocation : parsed.invocations) {
+        invocation.command->run(context, invocation.args);
+    }
+    return context.failed ? 1 : 0;
+}
+
+}  // namespace quorbel::cli

@@ -1,0 +1,100 @@
+// The commands over the decoding core: open capture files, move through records, select fields,
+// switch bars and dump the window model.
+#include <fstream>
+#include <ostream>
+
+#include "cli_app.hpp"
+#include "cli_platform.hpp"
+#include "intake/kiss_file_reader.hpp"
+#include "json_state.hpp"
+#include "shell/app_state.hpp"
+#include "view/detail_view.hpp"
+#include "view/value_chart.hpp"
+
+namespace quorbel::cli {
+namespace {
+
+// Reports the files that cannot be read; the menu command reads the rest as the window would.
+void CheckReadable(CliContext& context, const Args& files) {
+    for (const std::string& file : files) {
+        if (!std::ifstream(file, std::ios::binary)) {
+            context.err << "quorbel-cli: cannot read " << file << "\n";
+            context.failed = true;
+        }
+    }
+}
+
+void OpenKiss(CliContext& context, const Args& files) {
+    CheckReadable(context, files);
+    context.platform.SetNextSelection(files);
+    MnuOpenKISSFile_Click(context.app);
+}
+
+void SelectField(CliContext& context, const Args& args) {
+    context.platform.SetGroupModifierHeld(args.size() == 2);
+    Option1_Click(context.app, std::stoi(args[0]));
+    context.platform.SetGroupModifierHeld(false);
+}
+
+void SetBars(CliContext& context, const Args& args) {
+    context.app.ui.Check1 = args[0] == "on";
+    Check1_Click(context.app);
+}
+
+void DumpState(CliContext& context, const Args& args) {
+    const std::string json = DumpStateJson(context.app);
+    if (args.empty()) {
+        context.out << json;
+        return;
+    }
+    std::ofstream file(args[0], std::ios::binary | std::ios::trunc);
+    file << json;
+    if (!file.flush()) {
+        context.err << "quorbel-cli: cannot write " << args[0] << "\n";
+        context.failed = true;
+    }
+}
+
+}  // namespace
+
+void AddCoreCommands(CommandTable& table) {
+    table.push_back({"open-kiss", "FILE...", "File > \"Open KISS File\" with these files",
+                     [](const Args& args) { return ExpectCount(args, 1, SIZE_MAX); }, OpenKiss});
+    table.push_back({"show-record", "N", "move the navigation scroll bar to record N",
+                     [](const Args& args) -> std::optional<std::string> {
+                         if (auto error = ExpectCount(args, 1, 1))
+                             return error;
+                         if (!IsWholeNumber(args[0]))
+                             return "N must be a whole number";
+                         return std::nullopt;
+                     },
+                     [](CliContext& context, const Args& args) {
+                         SetRecordPosition(context.app, std::stoi(args[0]));
+                     }});
+    table.push_back({"select-field", "I [--group]",
+                     "click field selector I (0 to 106); --group: with Shift held",
+                     [](const Args& args) -> std::optional<std::string> {
+                         if (auto error = ExpectCount(args, 1, 2))
+                             return error;
+                         if (!IsWholeNumber(args[0]) || std::stoi(args[0]) > 106) {
+                             return "I must be a field number from 0 to 106";
+                         }
+                         if (args.size() == 2 && args[1] != "--group")
+                             return "unknown option " + args[1];
+                         return std::nullopt;
+                     },
+                     SelectField});
+    table.push_back({"bars", "on|off", "the chart's \"B\" check box: bars or a line",
+                     [](const Args& args) -> std::optional<std::string> {
+                         if (auto error = ExpectCount(args, 1, 1))
+                             return error;
+                         if (args[0] != "on" && args[0] != "off")
+                             return "expected on or off";
+                         return std::nullopt;
+                     },
+                     SetBars});
+    table.push_back({"dump-state", "[FILE]", "the window model as JSON, to standard output or FILE",
+                     [](const Args& args) { return ExpectCount(args, 0, 1); }, DumpState});
+}
+
+}  // namespace quorbel::cli

@@ -1,0 +1,133 @@
+// Writes the window model as JSON for scripts and end-to-end tests.
+#include "json_state.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "shell/app_state.hpp"
+
+namespace quorbel::cli {
+namespace {
+
+std::string JsonNumber(double value) {
+    if (!std::isfinite(value))
+        return "null";
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return std::string(buffer, end);
+}
+
+std::string JsonRgb(Rgb rgb) {
+    return "[" + std::to_string(rgb.r) + "," + std::to_string(rgb.g) + "," + std::to_string(rgb.b) +
+           "]";
+}
+
+template <typename Range>
+std::string JsonStrings(const Range& texts) {
+    std::string out = "[";
+    bool first = true;
+    for (const std::string& text : texts) {
+        if (!first)
+            out += ",";
+        out += JsonString(text);
+        first = false;
+    }
+    return out + "]";
+}
+
+std::string JsonRuns(const RichText& box) {
+    std::string out = "[";
+    bool first = true;
+    for (const TextRun& run : box.Runs()) {
+        if (!first)
+            out += ",";
+        out += "{\"text\":" + JsonString(run.text) + ",\"rgb\":" + JsonRgb(run.rgb) + "}";
+        first = false;
+    }
+    return out + "]";
+}
+
+std::string JsonChart(const ChartModel& chart) {
+    std::string out = "{\"kind\":";
+    out += chart.kind == ChartKind::Bar ? "\"bar\"" : "\"line\"";
+    out += ",\"series\":[";
+    for (std::size_t s = 0; s < chart.series.size(); ++s) {
+        const ChartSeries& series = chart.series[s];
+        if (s > 0)
+            out += ",";
+        out += "{\"legend\":" + JsonString(series.legend) + ",\"rgb\":";
+        out += series.rgb ? JsonRgb(*series.rgb) : "null";
+        out += ",\"values\":[";
+        for (std::size_t i = 0; i < series.values.size(); ++i) {
+            if (i > 0)
+                out += ",";
+            out += JsonNumber(series.values[i]);
+        }
+        out += "]}";
+    }
+    out += "],\"labels\":" + JsonStrings(chart.labels);
+    out += ",\"pointsPerLabel\":" + std::to_string(chart.pointsPerLabel) + "}";
+    return out;
+}
+
+}  // namespace
+
+std::string JsonString(const std::string& latin1) {
+    std::string out = "\"";
+    for (char c : latin1) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '"' || byte == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            out += escape;
+        } else if (byte < 0x80) {
+            out += c;
+        } else {  // Latin-1 to UTF-8
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out + "\"";
+}
+
+std::string DumpStateJson(const AppState& app) {
+    const WindowModel& ui = app.ui;
+    std::string out = "{";
+    auto add = [&out](const char* name, const std::string& json) {
+        if (out.size() > 1)
+            out += ",\n";
+        out += std::string("\"") + name + "\":" + json;
+    };
+    add("Form1", JsonString(ui.Form1));
+    add("Text1", JsonStrings(ui.Text1));
+    add("Option1", JsonStrings(ui.Option1));
+    add("Label1", JsonStrings(ui.Label1));
+    add("Label2", JsonString(ui.Label2));
+    add("Label4", JsonString(ui.Label4));
+    add("Label5", JsonString(ui.Label5));
+    add("Label8", JsonString(ui.Label8));
+    add("Text2", JsonString(ui.Text2));
+    add("Text4", JsonString(ui.Text4));
+    add("Text5", JsonString(ui.Text5));
+    add("Text6", JsonString(ui.Text6));
+    add("RichTextBox1", JsonRuns(ui.RichTextBox1));
+    add("Frame1", JsonString(ui.Frame1));
+    add("HScroll1", "{\"value\":" + std::to_string(ui.HScroll1.value) +
+                        ",\"max\":" + std::to_string(ui.HScroll1.max) + "}");
+    add("SelectedField", std::to_string(app.selectedField));
+    add("TelemetryCount", std::to_string(app.telemetry.Count()));
+    add("SensorCount", std::to_string(app.sensor.Count()));
+    add("Chart", JsonChart(ui.Chart));
+    add("Check1", ui.Check1 ? "true" : "false");
+    add("List3", JsonStrings(ui.List3));
+    add("File1", JsonStrings(ui.File1));
+    add("Lamp", JsonRgb(ui.Lamp));
+    add("Check5", ui.Check5 ? "true" : "false");
+    return out + "}\n";
+}
+
+}  // namespace quorbel::cli

@@ -1,0 +1,13 @@
+// quorbel-cli: the decoder without a window, for scripts and batch use.
+#include <filesystem>
+#include <iostream>
+
+#include "cli_app.hpp"
+
+int main(int argc, char** argv) {
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::string appDir = error ? std::string(".") : exe.parent_path().string();
+    return quorbel::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc), appDir, std::cout,
+                                std::cerr);
+}

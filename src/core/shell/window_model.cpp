@@ -1,0 +1,45 @@
+// The message log's text model: insertion at the caret, one colour per character.
+#include <algorithm>
+
+#include "shell/window_model.hpp"
+
+namespace quorbel {
+
+void RichText::SetInsertionPoint(std::size_t point) {
+    m_insertionPoint = std::min(point, m_text.size());
+    m_selectionLength = std::min(m_selectionLength, m_text.size() - m_insertionPoint);
+}
+
+void RichText::SetSelectionLength(std::size_t length) {
+    m_selectionLength = std::min(length, m_text.size() - m_insertionPoint);
+}
+
+void RichText::InsertAtInsertionPoint(const std::string& text, Rgb colour) {
+    const std::size_t p = m_insertionPoint;
+    m_selectionLength = 0;  // nothing the user selected is replaced
+    m_text.insert(p, text);
+    m_colours.insert(m_colours.begin() + static_cast<std::ptrdiff_t>(p), text.size(), colour);
+    m_insertionPoint = p + text.size();
+    ++m_revision;
+}
+
+void RichText::Clear() {
+    m_text.clear();
+    m_colours.clear();
+    m_insertionPoint = 0;
+    m_selectionLength = 0;
+    ++m_revision;
+}
+
+std::vector<TextRun> RichText::Runs() const {
+    std::vector<TextRun> runs;
+    for (std::size_t i = 0; i < m_text.size(); ++i) {
+        if (runs.empty() || !(runs.back().rgb == m_colours[i])) {
+            runs.push_back({std::string(), m_colours[i]});
+        }
+        runs.back().text.push_back(m_text[i]);
+    }
+    return runs;
+}
+
+}  // namespace quorbel
