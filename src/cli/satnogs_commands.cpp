@@ -1,0 +1,74 @@
+// The commands over SatNOGS exports and the exports: open exports, crop image data, and write
+// the TLM CSV, SENSOR CSV and TLM report files, each as its menu command does.
+#include <fstream>
+#include <ostream>
+
+#include "cli_app.hpp"
+#include "cli_platform.hpp"
+#include "export/export_file.hpp"
+#include "export/image_data_crop.hpp"
+#include "export/record_csv_export.hpp"
+#include "export/tlm_report.hpp"
+#include "intake/satnogs_reader.hpp"
+#include "shell/app_state.hpp"
+
+namespace quorbel::cli {
+namespace {
+
+void OpenSatnogs(CliContext& context, const Args& files) {
+    for (const std::string& file : files) {
+        if (!std::ifstream(file, std::ios::binary)) {
+            context.err << "quorbel-cli: cannot read " << file << "\n";
+            context.failed = true;
+        }
+    }
+    context.platform.SetNextSelection(files);
+    MnuOpenServerLog_Click(context.app);
+}
+
+// A command that writes a file fails when the status line does not say it has been written.
+void ReportWriteStatus(CliContext& context) {
+    const std::string& status = context.app.ui.Text4;
+    const std::string_view written = kWrittenStatus;
+    if (status.size() < written.size() ||
+        status.compare(status.size() - written.size(), written.size(), written) != 0) {
+        context.err << "quorbel-cli: " << status << "\n";
+        context.failed = true;
+    }
+}
+
+std::optional<std::string> NoArguments(const Args& args) {
+    return ExpectCount(args, 0, 0);
+}
+
+}  // namespace
+
+void AddSatnogsCommands(CommandTable& table) {
+    table.push_back({"open-satnogs", "FILE...",
+                     "File > \"Open SatNOGS CSV\" with these files (station analysis included)",
+                     [](const Args& args) { return ExpectCount(args, 1, SIZE_MAX); }, OpenSatnogs});
+    table.push_back({"crop-images", "FILE",
+                     "Tools > \"Crop SatNOGS CSV -> Image Data\" on FILE (writes FILE_new)",
+                     [](const Args& args) { return ExpectCount(args, 1, 1); },
+                     [](CliContext& context, const Args& args) {
+                         CropSatnogsImageData(context.app, args[0]);
+                         ReportWriteStatus(context);
+                     }});
+    table.push_back({"write-tlm-csv", "", "TLM File > \"Write TLM CSV\" (\"_tlm.csv\")",
+                     NoArguments, [](CliContext& context, const Args&) {
+                         WriteCSVFile_Click(context.app);
+                         ReportWriteStatus(context);
+                     }});
+    table.push_back({"write-sensor-csv", "", "TLM File > \"Write SENSOR CSV\" (\"_sensor.csv\")",
+                     NoArguments, [](CliContext& context, const Args&) {
+                         MnWriteSensorFile_Click(context.app);
+                         ReportWriteStatus(context);
+                     }});
+    table.push_back({"write-tlm-file", "", "TLM File > \"Write TLM File\" (\".tlm\" report)",
+                     NoArguments, [](CliContext& context, const Args&) {
+                         WriteTLMFile_Click(context.app);
+                         ReportWriteStatus(context);
+                     }});
+}
+
+}  // namespace quorbel::cli
