@@ -124,6 +124,7 @@ bool IsWholeNumber(const std::string& text) {
 CommandTable BuildCommandTable() {
     CommandTable table;
     AddCoreCommands(table);
+    AddSatnogsCommands(table);
     return table;
 }
 

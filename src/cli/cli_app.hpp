@@ -43,6 +43,8 @@ std::optional<std::string> ExpectCount(const Args& args, std::size_t min, std::s
 bool IsWholeNumber(const std::string& text);
 
 void AddCoreCommands(CommandTable& table);
+// open-satnogs, crop-images and the three export commands.
+void AddSatnogsCommands(CommandTable& table);
 CommandTable BuildCommandTable();
 
 // Runs the tool; returns the exit status (0, 1 when a command failed, 2 for a wrong command line).
