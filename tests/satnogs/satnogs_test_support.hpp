@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -21,6 +22,7 @@ class RecordingPlatform : public Platform {
     std::vector<OpenFileDialog> dialogs;
     std::vector<MessageBoxRequest> messages;
     int doEventsCalls = 0;
+    std::function<void()> onDoEvents;  // runs inside DoEvents
 
     FileSelection SelectFiles(const OpenFileDialog& dialog) override {
         dialogs.push_back(dialog);
@@ -32,7 +34,11 @@ class RecordingPlatform : public Platform {
         return selection;
     }
     void ShowMessage(const MessageBoxRequest& box) override { messages.push_back(box); }
-    void DoEvents() override { ++doEventsCalls; }
+    void DoEvents() override {
+        ++doEventsCalls;
+        if (onDoEvents)
+            onDoEvents();
+    }
     bool IsGroupModifierHeld() override { return false; }
     bool StartDetached(const std::string&, const std::vector<std::string>&) override {
         return false;
