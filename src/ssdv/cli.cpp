@@ -1,0 +1,286 @@
+// Option parsing, file handling and messages of the ssdv program.
+#include "cli.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+#include "decoder.hpp"
+#include "encoder.hpp"
+
+namespace quorbel::ssdv {
+namespace {
+
+// Leading decimal integer like the C library's atoi: optional sign, digits, rest ignored.
+long ParseLeadingInteger(const std::string& text) {
+    size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) {
+        ++at;
+    }
+    bool negative = false;
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
+        negative = text[at] == '-';
+        ++at;
+    }
+    long value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        value = std::min(value * 10 + (text[at] - '0'), 1L << 40);
+    }
+    return negative ? -value : value;
+}
+
+// Applies one option letter; `value` is its argument for options that take one.
+bool ApplyOption(char letter, const std::string& value, CliOptions& options) {
+    switch (letter) {
+        case 'e':
+            options.mode = CliMode::kEncode;
+            return true;
+        case 'd':
+            options.mode = CliMode::kDecode;
+            return true;
+        case 'n':
+            options.noFec = true;
+            return true;
+        case 'v':
+            options.verbose = true;
+            return true;
+        case 'c':
+            options.callsign = value;
+            return true;
+        case 'i':
+            options.imageId = static_cast<int>(static_cast<uint8_t>(ParseLeadingInteger(value)));
+            return true;
+        case 'q':
+            options.quality = static_cast<int>(std::clamp(ParseLeadingInteger(value), 0L, 7L));
+            return true;
+        case 'l':
+            options.packetLength = ParseLeadingInteger(value);
+            return true;
+        case 't':
+            options.dropPercent =
+                static_cast<int>(std::clamp(ParseLeadingInteger(value), 0L, 100L));
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool TakesValue(char letter) {
+    return letter == 'c' || letter == 'i' || letter == 'q' || letter == 'l' || letter == 't';
+}
+
+std::optional<std::vector<uint8_t>> ReadInput(const std::string& name, std::istream& in) {
+    if (name == "-") {
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    }
+    std::ifstream file(name, std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
+}
+
+bool WriteOutput(const std::string& name, const std::vector<uint8_t>& bytes, std::ostream& out) {
+    std::ofstream file;
+    std::ostream* target = &out;
+    if (name != "-") {
+        file.open(name, std::ios::binary | std::ios::trunc);
+        if (!file) {
+            return false;
+        }
+        target = &file;
+    }
+    target->write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    target->flush();
+    return static_cast<bool>(*target);
+}
+
+const char* SamplingName(McuMode mode) {
+    switch (mode) {
+        case McuMode::k2x2:
+            return "2x2";
+        case McuMode::k1x2:
+            return "1x2";
+        case McuMode::k2x1:
+            return "2x1";
+        case McuMode::k1x1:
+            break;
+    }
+    return "1x1";
+}
+
+std::string Hex2(int value) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    return {kDigits[(value >> 4) & 15], kDigits[value & 15]};
+}
+
+void PrintImageInfo(const ImageInfo& info, std::ostream& err) {
+    err << "Callsign: " << info.callsign << "\n"
+        << "Image ID: " << Hex2(info.imageId) << "\n"
+        << "Resolution: " << info.width << "x" << info.height << "\n"
+        << "MCU blocks: " << info.mcuCount << "\n"
+        << "Sampling factor: " << SamplingName(info.mode) << "\n"
+        << "Quality level: " << info.quality << "\n";
+}
+
+int RunDecode(const CliOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
+    if (options.packetLength < static_cast<long>(MinimumDecodePacketLength()) ||
+        options.packetLength > static_cast<long>(kMaxPacketLength)) {
+        err << "Invalid SSDV packet length\n";
+        return kExitError;
+    }
+    const auto data = ReadInput(options.input, in);
+    if (!data) {
+        err << "Error opening '" << options.input << "' for input\n";
+        return kExitError;
+    }
+    DecodeOptions decodeOptions;
+    decodeOptions.dropPercent = options.dropPercent;
+    decodeOptions.verbose = options.verbose;
+    const DecodeResult result =
+        DecodeImage(*data, static_cast<size_t>(options.packetLength), decodeOptions);
+    for (const std::string& line : result.packetLog) {
+        err << line << "\n";
+    }
+    if (result.image) {
+        PrintImageInfo(*result.image, err);
+    }
+    for (const std::string& note : result.notes) {
+        err << note << "\n";
+    }
+    err << "Read " << result.packetsRead << " packets\n";
+    if (!result.image) {
+        err << result.error << "; no image written\n";
+        return kExitNoImage;
+    }
+    if (!WriteOutput(options.output, result.jpeg, out)) {
+        err << "Error writing '" << options.output << "'\n";
+        return kExitError;
+    }
+    return kExitOk;
+}
+
+int RunEncode(const CliOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
+    const auto data = ReadInput(options.input, in);
+    if (!data) {
+        err << "Error opening '" << options.input << "' for input\n";
+        return kExitError;
+    }
+    if (options.callsign.size() > 6) {
+        err << "Warning: callsign cropped to 6 characters\n";
+    }
+    EncodeOptions encodeOptions;
+    encodeOptions.type = options.noFec ? PacketType::kNoFec : PacketType::kFec;
+    encodeOptions.callsign = options.callsign;
+    encodeOptions.imageId = static_cast<uint8_t>(options.imageId);
+    encodeOptions.quality = options.quality;
+    encodeOptions.packetLength =
+        options.packetLength < 0 ? 0 : static_cast<size_t>(options.packetLength);
+    const EncodeResult result = EncodeImage(*data, encodeOptions);
+    for (const std::string& line : result.log) {
+        err << line << "\n";
+    }
+    if (!result.ok) {
+        err << result.error << "\n";
+        return kExitError;
+    }
+    if (!WriteOutput(options.output, result.packets, out)) {
+        err << "Error writing '" << options.output << "'\n";
+        return kExitError;
+    }
+    err << "Wrote " << result.packetCount << " packets\n";
+    return kExitOk;
+}
+
+}  // namespace
+
+const char* UsageText() {
+    return "Usage: ssdv [-e|-d] [-n] [-t <percentage>] [-c <callsign>] [-i <id>] [-q <level>] "
+           "[-l <length>] [-v] [<in file>] [<out file>]\n"
+           "\n"
+           "  -e Encode JPEG to SSDV packets.\n"
+           "  -d Decode SSDV packets to JPEG.\n"
+           "\n"
+           "  -n Encode packets with no FEC.\n"
+           "  -t For testing, drops the specified percentage of packets while decoding.\n"
+           "  -c Set the callsign. Accepts A-Z 0-9 and space, up to 6 characters.\n"
+           "  -i Set the image ID (0-255).\n"
+           "  -q Set the JPEG quality level (0 to 7, defaults to 4).\n"
+           "  -l Set packet length in bytes (max: 256, default 256).\n"
+           "  -v Print data for each packet decoded.\n"
+           "\n"
+           "A file name of - (or none) means standard input or output.\n";
+}
+
+CliParse ParseCommandLine(const std::vector<std::string>& args) {
+    CliParse result;
+    CliOptions options;
+    std::vector<std::string> files;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        for (size_t at = 1; at < arg.size(); ++at) {
+            const char letter = arg[at];
+            std::string value;
+            if (TakesValue(letter)) {
+                if (at + 1 < arg.size()) {
+                    value = arg.substr(at + 1);
+                } else if (i + 1 < args.size()) {
+                    value = args[++i];
+                } else {
+                    result.error = std::string("option requires an argument -- '") + letter + "'";
+                    return result;
+                }
+                at = arg.size();
+            }
+            if (!ApplyOption(letter, value, options)) {
+                result.error = std::string("invalid option -- '") + letter + "'";
+                return result;
+            }
+        }
+    }
+    if (files.size() > 2) {
+        result.error = "too many file arguments";
+        return result;
+    }
+    if (!files.empty()) {
+        options.input = files[0];
+    }
+    if (files.size() == 2) {
+        options.output = files[1];
+    }
+    result.options = options;
+    return result;
+}
+
+int RunSsdv(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+            std::ostream& err) {
+    const CliParse parsed = ParseCommandLine(args);
+    if (!parsed.options) {
+        err << "ssdv: " << parsed.error << "\n" << UsageText();
+        return kExitError;
+    }
+    switch (parsed.options->mode) {
+        case CliMode::kEncode:
+            return RunEncode(*parsed.options, in, out, err);
+        case CliMode::kDecode:
+            return RunDecode(*parsed.options, in, out, err);
+        case CliMode::kNone:
+            break;
+    }
+    err << "No mode specified.\n";
+    return kExitOk;
+}
+
+}  // namespace quorbel::ssdv

@@ -1,0 +1,47 @@
+// The ssdv command line: option parsing and the encode/decode runs behind the program.
+#pragma once
+
+#include <cstddef>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorbel::ssdv {
+
+enum class CliMode { kNone, kEncode, kDecode };
+
+struct CliOptions {
+    CliMode mode = CliMode::kNone;
+    bool noFec = false;
+    bool verbose = false;
+    int dropPercent = 0;
+    std::string callsign;
+    int imageId = 0;  // low 8 bits are used
+    int quality = 4;
+    long packetLength = 256;
+    std::string input = "-";   // "-" = standard input
+    std::string output = "-";  // "-" = standard output
+};
+
+struct CliParse {
+    std::optional<CliOptions> options;  // nothing: print the usage text and exit with 255
+    std::string error;
+};
+
+// Parses the arguments after the program name, getopt style: combined flags ("-dl 118",
+// "-dl118"), options before or after the file names, "--" ends the options.
+CliParse ParseCommandLine(const std::vector<std::string>& args);
+
+// Exit statuses of the program.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitNoImage = 1;  // decoding found no valid packet; no file written
+inline constexpr int kExitError = 255;  // usage, file, length or encoding errors
+
+// Runs the program; `in`/`out` stand for standard input/output ("-"), messages go to `err`.
+int RunSsdv(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+            std::ostream& err);
+
+const char* UsageText();
+
+}  // namespace quorbel::ssdv
