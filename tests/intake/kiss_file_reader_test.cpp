@@ -1,0 +1,181 @@
+// "Open KISS File": splitting, stamps, several files, cancelling and the end-of-read steps.
+#include "intake/kiss_file_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include "intake/dispatch.hpp"
+#include "sample_frames.hpp"
+#include "shell/app_state.hpp"
+#include "support/fake_platform.hpp"
+#include "support/temp_folder.hpp"
+
+namespace quorbel {
+namespace {
+
+using samples::Bytes;
+
+Bytes Beacon(std::uint8_t batteryHigh = 0x1C) {
+    Bytes frame(223, 0);
+    frame[6] = 0x01, frame[7] = 0x2C;  // identifier 300
+    frame[14] = batteryHigh;           // position 15: battery voltage
+    return frame;
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+class KissFileReaderTest : public ::testing::Test {
+  protected:
+    testing::FakePlatform platform;
+    AppState app{platform};
+    testing::TempFolder folder;
+
+    void Open(std::vector<std::string> paths) {
+        platform.ChooseFiles(std::move(paths));
+        MnuOpenKISSFile_Click(app);
+    }
+};
+
+TEST_F(KissFileReaderTest, SplitsAtFendAndLogsTheCount) {
+    const Bytes frame = Beacon();
+    Bytes file{0xC0, 0x00};
+    file.insert(file.end(), frame.begin(), frame.end());
+    file.insert(file.end(), {0xC0, 0xC0, 0x00});
+    file.insert(file.end(), frame.begin(), frame.end());
+    file.push_back(0xC0);
+    Open({folder.Write("a.kss", file)});
+    EXPECT_EQ(app.ui.Text5, "kiss frames: 4\r\n");
+    EXPECT_EQ(app.telemetry.Count(), 2);
+    EXPECT_EQ(platform.dialogs.at(0).filter, "KISS Files (*.kss)|*.kss|All Files (*.*)|*.*");
+    EXPECT_EQ(app.sourceFileName, folder.File("a.kss"));
+    EXPECT_EQ(app.ui.Text4, folder.File("a.kss"));
+
+    // Without its opening FEND the first frame is lost; bytes after the last FEND are ignored.
+    Bytes lossy(frame.begin(), frame.end());
+    lossy.push_back(0xC0);
+    const Bytes second = samples::KissDataFrame(frame);
+    lossy.insert(lossy.end(), second.begin(), second.end());
+    lossy.insert(lossy.end(), {0x00, 0x01});
+    Open({folder.Write("b.kss", lossy)});
+    EXPECT_EQ(app.telemetry.Count(), 1);
+}
+
+TEST_F(KissFileReaderTest, StampFramesSetTheReceiveTime) {
+    const Bytes numeric{0xC0, 0x09, 0x00, 0x00, 0x01, 0x85, 0xB5, 0x66, 0xE2, 0x00, 0xC0};
+    // Nine bytes are the numeric form even when printable; this count lies past year 9999.
+    const Bytes printableNumeric{0xC0, 0x09, '2', '0', '2', '3', '-', '0', '1', '-', 0xC0};
+    const Bytes noUtc = samples::KissTextStamp("2023-01-15 12:34:56.789 XYZ");
+    Open({folder.Write(
+        "s.kss", Concat({numeric, samples::KissDataFrame(Beacon()),
+                         samples::KissTextStamp("2023-01-15 12:34:56.789 UTC"),
+                         samples::KissDataFrame(Beacon()), noUtc, samples::KissDataFrame(Beacon()),
+                         printableNumeric, samples::KissDataFrame(Beacon())}))});
+    ASSERT_EQ(app.telemetry.Count(), 4);
+    EXPECT_EQ(app.telemetry.Record(1).rxTime, "2023-01-15 12:28:17");
+    EXPECT_EQ(app.telemetry.Record(2).rxTime, "2023-01-15 12:34:56.789 UTC");
+    EXPECT_EQ(app.telemetry.Record(3).rxTime, "2023-01-15 12:34:56.789 UTC");
+    EXPECT_EQ(app.telemetry.Record(4).rxTime, "2023-01-15 12:34:56.789 UTC");
+}
+
+TEST_F(KissFileReaderTest, EscapedBytesReachTheDecoder) {
+    Bytes frame = Beacon();
+    frame[14] = 0xC0, frame[15] = 0xDB;  // battery voltage 0xC0DB
+    Open({folder.Write("e.kss", samples::KissDataFrame(frame))});
+    ASSERT_EQ(app.telemetry.Count(), 1);
+    EXPECT_EQ(app.telemetry.Record(1).values[1], 0xC0DB);
+}
+
+TEST_F(KissFileReaderTest, SeveralFilesAddUpInAlphabeticalOrder) {
+    const std::string b =
+        folder.Write("B.kss", Concat({samples::KissTextStamp("2023-01-15 12:00:00.000 UTC"),
+                                      samples::KissDataFrame(Beacon())}));
+    const std::string a = folder.Write(
+        "a.kss", Concat({samples::KissTextStamp("2023-01-15 11:00:00.000 UTC"),
+                         samples::KissDataFrame(Beacon()), samples::KissDataFrame(Beacon())}));
+    Open({b, a});
+    EXPECT_EQ(app.ui.List3, (std::vector<std::string>{a, b}));
+    EXPECT_EQ(app.telemetry.Count(), 3);
+    EXPECT_EQ(app.telemetry.Record(3).rxTime, "2023-01-15 12:00:00.000 UTC");
+    EXPECT_EQ(app.sourceFileName, b);
+    EXPECT_EQ(app.ui.Text5, "kiss frames: 6\r\nkiss frames: 4\r\n");
+
+    // A second open starts both stores afresh; cancelling leaves them empty.
+    Open({b});
+    EXPECT_EQ(app.telemetry.Count(), 1);
+    MnuOpenKISSFile_Click(app);
+    EXPECT_EQ(app.telemetry.Count(), 0);
+    EXPECT_EQ(app.ui.Text5, "");
+}
+
+TEST_F(KissFileReaderTest, UnreadableAndEmptyFilesCountMinusOne) {
+    Open({folder.File("missing.kss"), folder.Write("empty.kss", Bytes{})});
+    EXPECT_EQ(app.ui.Text5, "kiss frames: -1\r\nkiss frames: -1\r\n");
+    EXPECT_EQ(app.telemetry.Count(), 0);
+    EXPECT_FALSE(app.ui.Reading);
+}
+
+TEST_F(KissFileReaderTest, EndOfReadShowsTheChartOfField1AndTheLastRecord) {
+    app.ui.Check1 = true;
+    Open({folder.Write("p.kss", Concat({samples::KissDataFrame(Beacon(0x1C)),
+                                        samples::KissDataFrame(Beacon(0x1D))}))});
+    EXPECT_EQ(app.selectedField, 1);
+    EXPECT_EQ(app.ui.Frame1, "Batt Voltage (mV)");
+    ASSERT_EQ(app.ui.Chart.series.size(), 1u);
+    EXPECT_EQ(app.ui.Chart.series[0].values, (std::vector<double>{0x1C00, 0x1D00}));
+    EXPECT_EQ(app.ui.Chart.kind, ChartKind::Bar);
+    EXPECT_EQ(app.ui.Text1[1], "7424");  // the chart shows the newest record
+    EXPECT_EQ(app.ui.Text2, "#0 / 2");
+    EXPECT_EQ(app.ui.Text1BackColor[1], (Rgb{255, 255, 192}));
+    EXPECT_FALSE(app.ui.ProgressBar1.visible);
+    EXPECT_EQ(app.ui.ProgressBar1.max, 4);
+    EXPECT_FALSE(app.ui.Busy);
+    EXPECT_FALSE(app.ui.Reading);
+    EXPECT_GE(platform.doEventsCalls, 4);
+}
+
+TEST_F(KissFileReaderTest, LiveFrameDuringTheReadKeepsTheFilesTimes) {
+    const std::string path = folder.Write(
+        "l.kss", Concat({samples::KissTextStamp("2023-01-15 12:00:00.000 UTC"),
+                         samples::KissDataFrame(Beacon()), samples::KissDataFrame(Beacon())}));
+    bool injected = false;
+    platform.onDoEvents = [&] {
+        if (app.telemetry.Count() == 1 && !injected) {
+            injected = true;
+            app.frame.rxTimeText = "2024-06-01 00:00:00.000 UTC";
+            DispatchFrame(app, Beacon());
+        }
+    };
+    Open({path});
+    ASSERT_EQ(app.telemetry.Count(), 3);
+    EXPECT_EQ(app.telemetry.Record(2).rxTime, "2024-06-01 00:00:00.000 UTC");
+    EXPECT_EQ(app.telemetry.Record(3).rxTime, "2023-01-15 12:00:00.000 UTC");
+}
+
+TEST_F(KissFileReaderTest, NoSecondReadStartsInsideTheFirst) {
+    const std::string path = folder.Write("r.kss", samples::KissDataFrame(Beacon()));
+    int nestedOpens = 0;
+    platform.onDoEvents = [&] {
+        if (nestedOpens++ == 0) {
+            platform.ChooseFiles({path});
+            MnuOpenKISSFile_Click(app);  // refused: the stores are not emptied under the read
+        }
+    };
+    Open({path});
+    EXPECT_EQ(app.telemetry.Count(), 1);
+    EXPECT_EQ(platform.dialogs.size(), 1u);
+}
+
+TEST_F(KissFileReaderTest, TooManyFilesShowsTheMessage) {
+    platform.selections.push_back({FileSelection::Outcome::TooMany, {}});
+    MnuOpenKISSFile_Click(app);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "Es wurden zu viele Dateien ausgew\xE4hlt!");
+    EXPECT_TRUE(app.ui.List3.empty());
+}
+
+}  // namespace
+}  // namespace quorbel

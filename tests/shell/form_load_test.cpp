@@ -1,0 +1,79 @@
+// Start-up: conf.ini settings, the connection label and the image list.
+#include "shell/form_load.hpp"
+
+#include <gtest/gtest.h>
+
+#include "shell/app_state.hpp"
+#include "shell/text_file.hpp"
+#include "support/fake_platform.hpp"
+#include "support/temp_folder.hpp"
+
+namespace quorbel {
+namespace {
+
+class FormLoadTest : public ::testing::Test {
+  protected:
+    testing::FakePlatform platform;
+    AppState app{platform};
+    testing::TempFolder folder;
+
+    void Load(const std::string& confIni) {
+        folder.Write("conf.ini", confIni);
+        app.settings.appDir = folder.Path();
+        Form_Load(app);
+    }
+};
+
+TEST_F(FormLoadTest, ConfIniSetsHostAndPort) {
+    Load("# TCP_PORT=1\r\ntcp_server=my.host\r\nTCP_PORT= 8100 \r\nIMAGE_PATH = c:\\images\r\n");
+    EXPECT_EQ(app.settings.tcpHost, "MY.HOST");
+    EXPECT_EQ(app.settings.tcpPort, 8100);
+    EXPECT_EQ(app.ui.Label2, "[MY.HOST:8100]");
+    EXPECT_EQ(app.settings.imageFolder, "C:\\IMAGES");
+    EXPECT_EQ(app.ui.Option1[0], "Batt Current");
+    EXPECT_EQ(app.ui.Form1, "QUORBEL Telemetry Decoder");
+}
+
+TEST_F(FormLoadTest, ConfLinesOneByOne) {
+    ApplyConfLine(app, "TCP_PORT=8100");
+    EXPECT_EQ(app.ui.Label2, "[:8100]");
+    ApplyConfLine(app, "TCP_SERVER=localhost");
+    EXPECT_EQ(app.ui.Label2, "[LOCALHOST:8100]");
+    ApplyConfLine(app, "TCP PORT=9000");    // a blank inside the key: not a setting
+    ApplyConfLine(app, "#TCP_PORT=9001");   // a comment
+    ApplyConfLine(app, "TCP_PORT=ninety");  // not a number: left out
+    ApplyConfLine(app, "no equals sign here");
+    EXPECT_EQ(app.settings.tcpPort, 8100);
+    ApplyConfLine(app, "TCP_SERVER=a=b");  // everything after the first "="
+    EXPECT_EQ(app.settings.tcpHost, "A=B");
+    ApplyConfLine(app, "TCP_SERVER=second");  // the last value counts
+    EXPECT_EQ(app.ui.Label2, "[SECOND:8100]");
+}
+
+TEST_F(FormLoadTest, MissingConfIniAndTheImageList) {
+    for (const char* name : {"ssdv_000.jpg", "ssdv_012.jpg", "other.jpg", "ssdv_001.bin"}) {
+        folder.Write(name, std::string("x"));
+    }
+    app.settings.appDir = folder.Path();
+    Form_Load(app);
+    EXPECT_EQ(app.ui.Label2, "");
+    EXPECT_FALSE(app.settings.tcpPort);
+    EXPECT_EQ(app.ui.File1, (std::vector<std::string>{"ssdv_000.jpg", "ssdv_012.jpg"}));
+    EXPECT_EQ(app.ui.File1Folder, folder.Path());
+}
+
+TEST(TextFileTest, AtomicWriteLeavesNothingBehindOnFailure) {
+    testing::TempFolder folder;
+    const std::string target = folder.File("out.txt");
+    ASSERT_TRUE(WriteFileAtomically(target, "first"));
+    ASSERT_TRUE(WriteFileAtomically(target, "second"));
+    EXPECT_EQ(ReadWholeFile(target), "second");
+    EXPECT_FALSE(WriteFileAtomically(folder.File("no/such/folder/out.txt"), "x"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    EXPECT_FALSE(ReadWholeFile(folder.File("missing")));
+}
+
+}  // namespace
+}  // namespace quorbel

@@ -1,0 +1,73 @@
+// The two stores: the 5000-record cap, the navigation maximum and the field catalogue.
+#include "store/record_store.hpp"
+
+#include <gtest/gtest.h>
+
+#include "intake/dispatch.hpp"
+#include "shell/app_state.hpp"
+#include "store/field_catalogue.hpp"
+#include "support/fake_platform.hpp"
+
+namespace quorbel {
+namespace {
+
+std::vector<std::uint8_t> FrameOfKind(int apid) {
+    std::vector<std::uint8_t> frame(223, 0);
+    frame[6] = static_cast<std::uint8_t>(apid >> 8);
+    frame[7] = static_cast<std::uint8_t>(apid);
+    return frame;
+}
+
+class RecordStoreTest : public ::testing::Test {
+  protected:
+    testing::FakePlatform platform;
+    AppState app{platform};
+};
+
+TEST_F(RecordStoreTest, StoresStopAt5000Records) {
+    const auto beacon = FrameOfKind(300);
+    for (int i = 0; i < 5000; ++i)
+        DispatchFrame(app, beacon);
+    app.frame.rxTimeText = "the dropped one";
+    DispatchFrame(app, beacon);
+    EXPECT_EQ(app.telemetry.Count(), 5000);
+    EXPECT_EQ(app.ui.HScroll1.max, 5000);
+    EXPECT_NE(app.telemetry.Record(5000).rxTime, "the dropped one");
+}
+
+TEST_F(RecordStoreTest, NavigationMaximumFollowsTheStoreThatGrew) {
+    for (int i = 0; i < 3; ++i)
+        DispatchFrame(app, FrameOfKind(300));
+    app.ui.HScroll1.value = 3;
+    DispatchFrame(app, FrameOfKind(400));
+    EXPECT_EQ(app.telemetry.Count(), 3);
+    EXPECT_EQ(app.sensor.Count(), 1);
+    EXPECT_EQ(app.ui.HScroll1.max, 1);
+    EXPECT_EQ(app.ui.HScroll1.value, 1);  // a scroll bar never stands past its maximum
+    DispatchFrame(app, FrameOfKind(300));
+    EXPECT_EQ(app.ui.HScroll1.max, 4);
+
+    // Clearing restarts the numbering; the entries keep their contents until overwritten.
+    app.frame.rxTimeText = "old";
+    ClearStores(app);
+    EXPECT_EQ(app.telemetry.Count(), 0);
+    EXPECT_EQ(app.sensor.Count(), 0);
+    app.frame.rxTimeText = "new";
+    DispatchFrame(app, FrameOfKind(300));
+    EXPECT_EQ(app.telemetry.Record(1).rxTime, "new");
+}
+
+TEST_F(RecordStoreTest, CatalogueWritesCaptionsAndUnits) {
+    app.ui.ProgressBar1.visible = true;
+    ApplyFieldCatalogue(app);
+    EXPECT_EQ(app.ui.Option1[80], "Rot Veect Acc");
+    EXPECT_EQ(app.ui.Label1[80], "");
+    EXPECT_EQ(app.ui.Label1[74], "\xB5Sv/h");
+    EXPECT_EQ(app.ui.Option1[68], "Option1");
+    EXPECT_EQ(app.ui.Option1[24], "Ant Depl_avg Curr");
+    EXPECT_EQ(app.ui.Label1[17], "%");
+    EXPECT_FALSE(app.ui.ProgressBar1.visible);
+}
+
+}  // namespace
+}  // namespace quorbel

@@ -1,0 +1,108 @@
+// The record detail view: formatting rules, receive time, spin, satellite name and navigation.
+#include "view/detail_view.hpp"
+
+#include <gtest/gtest.h>
+
+#include "shell/app_state.hpp"
+#include "store/field_catalogue.hpp"
+#include "support/fake_platform.hpp"
+
+namespace quorbel {
+namespace {
+
+class DetailViewTest : public ::testing::Test {
+  protected:
+    testing::FakePlatform platform;
+    AppState app{platform};
+
+    TelemetryRecord& AddBeacon(const std::string& time) {
+        app.frame.rxTimeText = time;
+        return app.telemetry.Record(*AppendRecord(app, app.telemetry));
+    }
+    TelemetryRecord& AddSensor(const std::string& time) {
+        app.frame.rxTimeText = time;
+        return app.sensor.Record(*AppendRecord(app, app.sensor));
+    }
+};
+
+TEST_F(DetailViewTest, ValueBoxesFollowTheirDisplayRules) {
+    TelemetryRecord& beacon = AddBeacon("2023-01-15 12:00:00");
+    beacon.values[0] = -200;
+    beacon.values[22] = 10;
+    beacon.values[26] = 1;
+    beacon.values[39] = 305419896;
+    beacon.values[40] = 4294967295.0;
+    beacon.values[29] = 86400;
+    TelemetryRecord& sensor = AddSensor("2023-01-15 12:00:05");
+    sensor.values[70] = 1700000000;
+    sensor.values[74] = static_cast<double>(0.15f);
+    sensor.values[75] = 21.0;
+    sensor.values[88] = 3, sensor.values[89] = 4, sensor.values[90] = 12;
+    app.frame.spacecraftId = 22;
+    ShowRecord(app, 1);
+    EXPECT_EQ(app.ui.Text1[0], "-200");
+    EXPECT_EQ(app.ui.Text1[22], "A");
+    EXPECT_EQ(app.ui.Text1[26], "DEPLOYED");
+    EXPECT_EQ(app.ui.Text1[39], "12345678");
+    EXPECT_EQ(app.ui.Text1[40], "FFFFFFFF");
+    EXPECT_EQ(app.ui.Text1[29], "86400");
+    EXPECT_EQ(app.ui.Text1[68], "0");
+    EXPECT_EQ(app.ui.Text1[70], "2023-11-14 22:13:20");
+    EXPECT_EQ(app.ui.Text1[74], "0.150000005960464");
+    EXPECT_EQ(app.ui.Text1[75], "21.000");
+    EXPECT_EQ(app.ui.Text1[76], "0.000");
+    EXPECT_EQ(app.ui.Label8, "estimated spin: 124.1 rpm");
+    EXPECT_EQ(app.ui.Label4, "RX Timestamp: 2023-01-15 12:00:05");
+    EXPECT_EQ(app.ui.Label5, "QUORBEL-1U");
+
+    const struct {
+        double state;
+        const char* text;
+    } states[] = {{0, "STOWED"}, {1, "DEPLOYED"}, {2, "ASS DEPL"}, {7, "7"}};
+    for (const auto& s : states) {
+        beacon.values[26] = s.state;
+        ShowRecord(app, 1);
+        EXPECT_EQ(app.ui.Text1[26], s.text);
+    }
+
+    app.settings.decimalMark = ',';
+    ShowRecord(app, 1);
+    EXPECT_EQ(app.ui.Text1[75], "21,000");
+    EXPECT_EQ(app.ui.Label8, "estimated spin: 124,1 rpm");
+}
+
+TEST_F(DetailViewTest, SatelliteNames) {
+    const struct {
+        int id;
+        const char* name;
+    } cases[] = {{22, "QUORBEL-1U"},  {37, "QUORBEL-1V"}, {102, "QUORBEL-2U"},
+                 {100, "QUORBEL-2V"}, {79, "QUORBEL-2X"}, {5, "UNKNOWN (5)"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(SatelliteName(c.id), c.name);
+}
+
+TEST_F(DetailViewTest, BeaconsAloneShowTheirReceiveTimes) {
+    for (int i = 1; i <= 3; ++i)
+        AddBeacon("2023-01-15 12:00:0" + std::to_string(i)).values[1] = 7400 + i;
+    SetRecordPosition(app, 3);
+    EXPECT_EQ(app.ui.Text2, "#3 / 3");
+    EXPECT_EQ(app.ui.Text1[1], "7403");
+    EXPECT_EQ(app.ui.Text1[75], "0.000");
+    EXPECT_EQ(app.ui.Label8, "estimated spin: 0.0 rpm");
+    EXPECT_EQ(app.ui.Label4, "RX Timestamp: 2023-01-15 12:00:03");
+    SetRecordPosition(app, 99);  // the bar stops at its maximum
+    EXPECT_EQ(app.ui.HScroll1.value, 3);
+}
+
+TEST_F(DetailViewTest, EmptyNavigationShowsNothing) {
+    app.ui.Text1[1] = "unchanged";
+    HScroll1_Change(app);
+    EXPECT_EQ(app.ui.Text2, "#0 / 0");
+    EXPECT_EQ(app.ui.Text1[1], "unchanged");
+    ShowRecord(app, 0);
+    EXPECT_EQ(app.ui.Text1[1], "unchanged");
+    EXPECT_EQ(app.ui.Label5, "");
+}
+
+}  // namespace
+}  // namespace quorbel

@@ -1,0 +1,143 @@
+// The value chart: selection, single and group charts, axis spacing and the chart kind.
+#include "view/value_chart.hpp"
+
+#include <gtest/gtest.h>
+
+#include "shell/app_state.hpp"
+#include "store/field_catalogue.hpp"
+#include "support/fake_platform.hpp"
+
+namespace quorbel {
+namespace {
+
+class ValueChartTest : public ::testing::Test {
+  protected:
+    testing::FakePlatform platform;
+    AppState app{platform};
+
+    void SetUp() override { ApplyFieldCatalogue(app); }
+
+    void AddRecords(RecordStore& store, int count, int field, double first) {
+        for (int i = 0; i < count; ++i) {
+            app.frame.rxTimeText = "2023-01-15 12:34:" + std::to_string(10 + i % 50);
+            TelemetryRecord& record = store.Record(*AppendRecord(app, store));
+            record.values[static_cast<std::size_t>(field)] = first + i;
+            record.values[static_cast<std::size_t>(field) + 1] = 100 + first + i;
+            record.values[static_cast<std::size_t>(field) + 2] = 200 + first + i;
+        }
+    }
+};
+
+TEST_F(ValueChartTest, AxisSpacingIsAboutFiftyLabels) {
+    const struct {
+        int points, perLabel;
+    } cases[] = {{0, 0}, {100, 0}, {101, 2}, {125, 2}, {175, 4}, {149, 3}, {5000, 100}};
+    for (const auto& c : cases)
+        EXPECT_EQ(PointsPerLabel(c.points), c.perLabel) << c.points;
+}
+
+TEST_F(ValueChartTest, SelectionTitlesHighlightsAndCharts) {
+    AddRecords(app.telemetry, 3, 0, 7400);
+    AddRecords(app.sensor, 2, 81, 1);
+    app.ui.Option1Value[5] = true;
+    ClickFieldSelector(app, 2);
+    EXPECT_EQ(app.selectedField, 2);
+    EXPECT_EQ(app.ui.Frame1, "Alt Voltage (mV)");
+    EXPECT_TRUE(app.ui.Option1Value[2]);
+    EXPECT_FALSE(app.ui.Option1Value[5]);
+    EXPECT_EQ(app.ui.Text1BackColor[2], (Rgb{255, 255, 192}));
+    EXPECT_EQ(app.ui.Text1BackColor[5], (Rgb{255, 255, 255}));
+    EXPECT_EQ(app.ui.HScroll1.max, 3);
+    const ChartModel& chart = app.ui.Chart;
+    ASSERT_EQ(chart.series.size(), 1u);
+    EXPECT_EQ(chart.series[0].legend, "Alt Voltage");
+    EXPECT_EQ(chart.series[0].values, (std::vector<double>{7600, 7601, 7602}));
+    EXPECT_EQ(chart.labels, (std::vector<std::string>{"12:34:10", "12:34:11", "12:34:12"}));
+    EXPECT_EQ(chart.pointsPerLabel, 0);
+    EXPECT_EQ(chart.kind, ChartKind::Line);
+    EXPECT_EQ(chart.penWidth, 30);
+
+    Option1_Click(app, 22);
+    EXPECT_EQ(app.ui.Frame1, "Ant Depl Result");
+
+    // A sensor field moves the navigation to the sensor store.
+    Option1_Click(app, 81);
+    EXPECT_EQ(app.ui.HScroll1.max, 2);
+    EXPECT_EQ(app.ui.Frame1, "Mag Field X (\xB5T)");
+    EXPECT_EQ(app.ui.Text2, "#0 / 2");
+}
+
+TEST_F(ValueChartTest, ShiftDrawsTheGroupOfThree) {
+    AddRecords(app.sensor, 2, 81, 1);
+    AddRecords(app.telemetry, 1, 0, 0);
+    platform.groupModifierHeld = true;
+    for (int field : {81, 83}) {
+        Option1_Click(app, field);
+        const ChartModel& chart = app.ui.Chart;
+        ASSERT_EQ(chart.series.size(), 3u);
+        EXPECT_EQ(chart.series[0].legend, "Mag Field X");
+        EXPECT_EQ(chart.series[1].legend, "Mag Field Y");
+        EXPECT_EQ(chart.series[2].legend, "Mag Field Z");
+        EXPECT_EQ(chart.series[0].rgb, (Rgb{70, 130, 180}));
+        EXPECT_EQ(chart.series[1].rgb, (Rgb{34, 139, 34}));
+        EXPECT_EQ(chart.series[2].rgb, (Rgb{176, 48, 96}));
+        EXPECT_EQ(chart.series[2].values, (std::vector<double>{201, 202}));
+    }
+    // A field outside the groups draws nothing with Shift held.
+    const auto revision = app.ui.Chart.revision;
+    Option1_Click(app, 1);
+    EXPECT_EQ(app.ui.Chart.revision, revision);
+    EXPECT_EQ(app.ui.Chart.series.size(), 3u);
+    EXPECT_EQ(app.ui.Frame1, "Batt Voltage (mV)");
+}
+
+TEST_F(ValueChartTest, BarsOrLineAndTheGroupKeepsTheKind) {
+    AddRecords(app.telemetry, 2, 3, 10);
+    app.ui.Check1 = true;
+    Option1_Click(app, 1);
+    Check1_Click(app);
+    EXPECT_EQ(app.ui.Chart.kind, ChartKind::Bar);
+    EXPECT_EQ(app.ui.Chart.penWidth, 1);
+    platform.groupModifierHeld = true;
+    Option1_Click(app, 4);
+    EXPECT_EQ(app.ui.Chart.series.size(), 3u);
+    EXPECT_EQ(app.ui.Chart.kind, ChartKind::Bar);
+    platform.groupModifierHeld = false;
+    app.ui.Check1 = false;
+    Check1_Click(app);  // redraws the selected field alone, as a line
+    EXPECT_EQ(app.ui.Chart.series.size(), 1u);
+    EXPECT_EQ(app.ui.Chart.series[0].legend, "Batt Temp");
+    EXPECT_EQ(app.ui.Chart.kind, ChartKind::Line);
+}
+
+TEST_F(ValueChartTest, EmptyStoreEmptiesTheChart) {
+    AddRecords(app.sensor, 3, 81, 1);
+    Option1_Click(app, 81);
+    ASSERT_EQ(app.ui.Chart.series[0].values.size(), 3u);
+    // Beacons chart from their own store even with no sensor frames, and an empty store
+    // gives an empty chart instead of an earlier file's data.
+    ClearStores(app);
+    AddRecords(app.telemetry, 2, 0, 5);
+    Option1_Click(app, 0);
+    EXPECT_EQ(app.ui.Chart.series[0].values, (std::vector<double>{5, 6}));
+    Option1_Click(app, 81);
+    ASSERT_EQ(app.ui.Chart.series.size(), 1u);
+    EXPECT_TRUE(app.ui.Chart.series[0].values.empty());
+    EXPECT_TRUE(app.ui.Chart.labels.empty());
+}
+
+TEST_F(ValueChartTest, FieldZeroLeavesTheNavigationAndLabelsNeedTwelveCharacters) {
+    AddRecords(app.telemetry, 3, 0, 1);
+    app.ui.HScroll1.max = 42;
+    Option1_Click(app, 0);
+    EXPECT_EQ(app.ui.HScroll1.max, 42);
+    app.telemetry.Record(1).rxTime = "short";
+    app.telemetry.Record(2).rxTime = "2023-01-15 12:34:56";
+    Option1_Click(app, 0);
+    EXPECT_EQ(app.ui.Chart.labels[0], "");
+    EXPECT_EQ(app.ui.Chart.labels[1], "12:34:56");
+    EXPECT_EQ(PointsPerLabel(static_cast<int>(app.ui.Chart.labels.size())), 0);
+}
+
+}  // namespace
+}  // namespace quorbel
