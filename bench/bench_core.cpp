@@ -1,0 +1,95 @@
+// Decoding throughput: beacon and sensor frames through DispatchFrame, and a whole "Open KISS
+// File" of a 10,000-frame capture as the command-line tool runs it.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "intake/dispatch.hpp"
+#include "intake/kiss_file_reader.hpp"
+#include "sample_frames.hpp"
+#include "shell/app_state.hpp"
+#include "shell/form_load.hpp"
+
+namespace {
+
+using namespace quorbel;
+
+class QuietPlatform : public Platform {
+  public:
+    std::vector<std::string> nextFiles;
+    FileSelection SelectFiles(const OpenFileDialog&) override {
+        return {FileSelection::Outcome::Chosen, nextFiles};
+    }
+    void ShowMessage(const MessageBoxRequest&) override {}
+    void DoEvents() override {}
+    bool IsGroupModifierHeld() override { return false; }
+    bool StartDetached(const std::string&, const std::vector<std::string>&) override {
+        return true;
+    }
+    bool CanLoadPicture(const std::string&) override { return false; }
+    std::chrono::system_clock::time_point Now() override { return {}; }
+};
+
+samples::FieldValues SomeValues() {
+    samples::FieldValues values{};
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<double>(i * 37 % 251);
+    return values;
+}
+
+void DispatchFrames(benchmark::State& state, const samples::Bytes& frame) {
+    QuietPlatform platform;
+    auto app = std::make_unique<AppState>(platform);
+    app->frame.rxTimeText = "2023-11-14 22:13:20.000 UTC";
+    for (auto _ : state) {
+        DispatchFrame(*app, frame);
+        // Keep the stores from filling up, so every frame is decoded and stored.
+        if (app->telemetry.IsFull() || app->sensor.IsFull()) {
+            app->telemetry.Clear();
+            app->sensor.Clear();
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_DispatchBeacon(benchmark::State& state) {
+    DispatchFrames(state, samples::MakeBeacon(22, SomeValues()));
+}
+BENCHMARK(BM_DispatchBeacon);
+
+void BM_DispatchSensorFrame(benchmark::State& state) {
+    DispatchFrames(state, samples::MakeSensorFrame(22, SomeValues(), 1700000000000000ULL));
+}
+BENCHMARK(BM_DispatchSensorFrame);
+
+void BM_OpenKiss10000Frames(benchmark::State& state) {
+    samples::PassOptions options;
+    options.beacons = 5000;
+    options.sensorFrames = 4900;
+    options.textMessages = 40;
+    options.digipeatedMessages = 40;
+    options.ssdvPackets = 19;
+    const auto path = std::filesystem::temp_directory_path() / "quorbel-bench-10000.kss";
+    {
+        const samples::Bytes capture = samples::MakePassCapture(options);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(capture.data()),
+                   static_cast<std::streamsize>(capture.size()));
+    }
+    QuietPlatform platform;
+    platform.nextFiles = {path.string()};
+    auto app = std::make_unique<AppState>(platform);
+    Form_Load(*app);
+    for (auto _ : state) {
+        MnuOpenKISSFile_Click(*app);
+        benchmark::DoNotOptimize(app->telemetry.Count());
+    }
+    state.SetItemsProcessed(state.iterations() * 10000);
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_OpenKiss10000Frames)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,142 @@
+// quorbel-cli end to end: generated captures in, the dumped window model and exit statuses out.
+#include "cli_app.hpp"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <sstream>
+
+#include "sample_frames.hpp"
+#include "support/temp_folder.hpp"
+
+namespace quorbel {
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunCliIn(std::vector<std::string> args, const std::string& appDir = ".") {
+    std::ostringstream out, err;
+    const int status = cli::RunCli(args, appDir, out, err);
+    return {status, out.str(), err.str()};
+}
+
+// Runs the built program itself, as a script would.
+CliRun RunProgram(const std::string& args) {
+    const std::string command =
+        std::string(QUORBEL_BIN_DIR) + "/quorbel-cli " + args + " 2>/dev/null";
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return {-1, "", ""};
+    std::array<char, 4096> buffer;
+    while (std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
+        out.append(buffer.data(), n);
+    const int status = pclose(pipe);
+    return {WEXITSTATUS(status), out, ""};
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    testing::TempFolder folder;
+    std::string capture;
+
+    void SetUp() override {
+        samples::PassOptions options;
+        options.beacons = 150;
+        options.sensorFrames = 120;
+        capture = folder.Write("pass.kss", samples::MakePassCapture(options));
+    }
+};
+
+TEST_F(CliTest, OpenKissDecodesTheWholePass) {
+    const CliRun run =
+        RunCliIn({"--locale", "C", "open-kiss", capture, "dump-state"}, folder.Path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\"TelemetryCount\":150"), std::string::npos);
+    EXPECT_NE(run.out.find("\"SensorCount\":120"), std::string::npos);
+    EXPECT_NE(run.out.find("\"SelectedField\":1"), std::string::npos);
+    EXPECT_NE(run.out.find("\"Label5\":\"QUORBEL-1U\""), std::string::npos);
+    EXPECT_NE(run.out.find("\"Frame1\":\"Batt Voltage (mV)\""), std::string::npos);
+    EXPECT_NE(run.out.find("\"pointsPerLabel\":3"), std::string::npos);  // 150 points
+    EXPECT_NE(run.out.find("\"rgb\":[0,0,255]"), std::string::npos);     // a digipeated message
+    EXPECT_NE(run.out.find("| Hello from orbit! 73 de QUORBEL\\u000d\\u000a"), std::string::npos);
+    EXPECT_NE(run.out.find("\"\xC2\xB5Sv/h\""), std::string::npos);  // the unit in UTF-8
+    EXPECT_NE(run.out.find("\"Text5\":\"kiss frames: "), std::string::npos);
+    EXPECT_NE(run.out.find("\"Lamp\":[192,192,192]"), std::string::npos);
+}
+
+TEST_F(CliTest, CommandsRunInOrderOnOneState) {
+    const CliRun run =
+        RunCliIn({"--locale", "C", "open-kiss", capture, "show-record", "5", "select-field", "88",
+                  "--group", "dump-state", "bars", "on", "dump-state"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\"Text2\":\"#5 / 120\""), std::string::npos);
+    const auto second = run.out.find("{\"Form1\"", 1);
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_NE(run.out.substr(0, second).find("\"legend\":\"Ang Vel Z\",\"rgb\":[176,48,96]"),
+              std::string::npos);
+    // "bars on" redraws the selected field alone, as bars.
+    EXPECT_NE(run.out.substr(second).find(
+                  "\"kind\":\"bar\",\"series\":[{\"legend\":\"Ang Vel X\",\"rgb\":null"),
+              std::string::npos);
+
+    const std::string dump = folder.File("state.json");
+    EXPECT_EQ(RunCliIn({"open-kiss", capture, "dump-state", dump}).status, 0);
+    EXPECT_NE(testing::TempFolder::Read(dump).find("\"TelemetryCount\":150"), std::string::npos);
+}
+
+TEST_F(CliTest, WrongCommandLinesExitWithTwo) {
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"frobnicate"},
+        {"open-kiss"},
+        {"select-field", "107"},
+        {"select-field", "1", "--shift"},
+        {"show-record", "-1"},
+        {"--locale", "de", "dump-state"},
+        {"--app-dir"},
+        {"dump-state", "a.json", "b.json"},
+    };
+    for (const auto& args : wrong) {
+        const CliRun run = RunCliIn(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find("usage: quorbel-cli"), std::string::npos);
+        EXPECT_TRUE(run.out.empty());
+    }
+    const CliRun help = RunCliIn({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("open-kiss FILE..."), std::string::npos);
+}
+
+TEST_F(CliTest, MissingFileIsReportedAndTheRestStillRuns) {
+    const CliRun run = RunCliIn({"open-kiss", folder.File("nope.kss"), capture, "dump-state"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cannot read " + folder.File("nope.kss")), std::string::npos);
+    EXPECT_NE(run.out.find("\"TelemetryCount\":150"), std::string::npos);
+    EXPECT_NE(run.out.find("kiss frames: -1"), std::string::npos);
+}
+
+TEST_F(CliTest, AppDirGivesConfIniAndImageList) {
+    folder.Write("conf.ini", std::string("TCP_SERVER=localhost\r\nTCP_PORT=8100\r\n"));
+    folder.Write("ssdv_003.jpg", std::string("x"));
+    const CliRun run = RunCliIn({"--app-dir", folder.Path(), "dump-state"});
+    EXPECT_NE(run.out.find("\"Label2\":\"[LOCALHOST:8100]\""), std::string::npos);
+    EXPECT_NE(run.out.find("\"File1\":[\"ssdv_003.jpg\"]"), std::string::npos);
+}
+
+TEST(CliProgramTest, TheCommittedSampleDecodes) {
+    const std::string sample = std::string(QUORBEL_SOURCE_DIR) + "/samples/pass.kss";
+    const CliRun run = RunProgram("--locale C open-kiss " + sample + " show-record 3 dump-state");
+    ASSERT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("\"TelemetryCount\":60"), std::string::npos);
+    EXPECT_NE(run.out.find("\"Text2\":\"#3 / 60\""), std::string::npos);
+    EXPECT_EQ(RunProgram("no-such-command").status, 2);
+}
+
+}  // namespace
+}  // namespace quorbel
