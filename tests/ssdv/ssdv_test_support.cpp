@@ -1,0 +1,161 @@
+// libjpeg-based decoding with warning counts and synthetic JPEG pictures for the SSDV tests.
+#include "ssdv_test_support.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include <jpeglib.h>
+
+namespace quorbel::ssdv::test {
+namespace {
+
+struct ErrorTrap {
+    jpeg_error_mgr manager{};
+    std::jmp_buf jump{};
+    int warnings = 0;
+    std::string firstMessage;
+};
+
+void OnError(j_common_ptr info) {
+    auto* trap = reinterpret_cast<ErrorTrap*>(info->err);
+    char text[JMSG_LENGTH_MAX];
+    info->err->format_message(info, text);
+    if (trap->firstMessage.empty()) {
+        trap->firstMessage = text;
+    }
+    std::longjmp(trap->jump, 1);
+}
+
+void OnMessage(j_common_ptr info, int level) {
+    auto* trap = reinterpret_cast<ErrorTrap*>(info->err);
+    if (level < 0) {
+        ++trap->warnings;
+        if (trap->firstMessage.empty()) {
+            char text[JMSG_LENGTH_MAX];
+            info->err->format_message(info, text);
+            trap->firstMessage = text;
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> VectorDir() {
+    const std::filesystem::path dir = std::filesystem::path(QUORBEL_SHARED_TESTDATA) / "ssdv";
+    if (!std::filesystem::is_directory(dir)) {
+        return std::nullopt;
+    }
+    return dir;
+}
+
+std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+DecodedPicture DecodeJpeg(const std::vector<uint8_t>& jpeg, bool asGrey) {
+    DecodedPicture picture;
+    jpeg_decompress_struct info{};
+    ErrorTrap trap;
+    info.err = jpeg_std_error(&trap.manager);
+    trap.manager.error_exit = OnError;
+    trap.manager.emit_message = OnMessage;
+    if (setjmp(trap.jump) != 0) {
+        picture.firstMessage = trap.firstMessage;
+        jpeg_destroy_decompress(&info);
+        return picture;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&info, TRUE);
+    if (asGrey) {
+        info.out_color_space = JCS_GRAYSCALE;
+    }
+    jpeg_start_decompress(&info);
+    picture.width = static_cast<int>(info.output_width);
+    picture.height = static_cast<int>(info.output_height);
+    picture.components = info.output_components;
+    const size_t stride = static_cast<size_t>(picture.width * picture.components);
+    picture.pixels.resize(stride * static_cast<size_t>(picture.height));
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = picture.pixels.data() + stride * info.output_scanline;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    picture.ok = true;
+    picture.warnings = trap.warnings;
+    picture.firstMessage = trap.firstMessage;
+    return picture;
+}
+
+std::vector<uint8_t> MakeJpeg(const PictureSpec& spec) {
+    const int channels = spec.greyscale ? 1 : 3;
+    std::vector<uint8_t> pixels(static_cast<size_t>(spec.width * spec.height * channels));
+    uint32_t noise = 12345;
+    for (int y = 0; y < spec.height; ++y) {
+        for (int x = 0; x < spec.width; ++x) {
+            noise = noise * 1103515245U + 12345U;
+            const int jitter = static_cast<int>((noise >> 16) % 9) - 4;
+            const bool grey = spec.flatGreyBand && y >= spec.height / 3 && y < 2 * spec.height / 3;
+            const int cx = x - spec.width / 2;
+            const int cy = y - spec.height / 2;
+            const bool disc = cx * cx + cy * cy < spec.height * spec.height / 16;
+            int rgb[3] = {x * 255 / spec.width, y * 255 / spec.height, disc ? 230 : 40};
+            for (int c = 0; c < channels; ++c) {
+                const int value = grey ? 128 : std::clamp(rgb[c] + jitter, 0, 255);
+                pixels[static_cast<size_t>((y * spec.width + x) * channels + c)] =
+                    static_cast<uint8_t>(value);
+            }
+        }
+    }
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = static_cast<JDIMENSION>(spec.width);
+    info.image_height = static_cast<JDIMENSION>(spec.height);
+    info.input_components = channels;
+    info.in_color_space = spec.greyscale ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, spec.quality, TRUE);
+    if (!spec.greyscale) {
+        info.comp_info[0].h_samp_factor = spec.lumaH;
+        info.comp_info[0].v_samp_factor = spec.lumaV;
+    }
+    info.restart_interval = static_cast<unsigned int>(spec.restartInterval);
+    jpeg_start_compress(&info, TRUE);
+    const size_t stride = static_cast<size_t>(spec.width * channels);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = pixels.data() + stride * info.next_scanline;
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    std::vector<uint8_t> jpeg(buffer, buffer + size);
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return jpeg;
+}
+
+double Psnr(const DecodedPicture& a, const DecodedPicture& b) {
+    if (a.pixels.size() != b.pixels.size() || a.pixels.empty()) {
+        return 0.0;
+    }
+    double sum = 0.0;
+    for (size_t i = 0; i < a.pixels.size(); ++i) {
+        const double diff = static_cast<double>(a.pixels[i]) - static_cast<double>(b.pixels[i]);
+        sum += diff * diff;
+    }
+    const double mse = sum / static_cast<double>(a.pixels.size());
+    return mse == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+}  // namespace quorbel::ssdv::test
