@@ -14,14 +14,14 @@
 namespace quorbel {
 namespace {
 
+using testing::FakePlatform;
 using testing::Golden;
 using testing::ReadBytes;
-using testing::RecordingPlatform;
 using testing::ScratchFolder;
 
 struct Fixture {
     Fixture() { ApplyFieldCatalogue(app); }
-    RecordingPlatform platform;
+    FakePlatform platform;
     AppState app{platform};
     ScratchFolder folder;
 };

@@ -12,13 +12,13 @@
 namespace quorbel {
 namespace {
 
+using testing::FakePlatform;
 using testing::Golden;
 using testing::ReadBytes;
-using testing::RecordingPlatform;
 using testing::ScratchFolder;
 
 struct Fixture {
-    RecordingPlatform platform;
+    FakePlatform platform;
     AppState app{platform};
     ScratchFolder folder;
 };
@@ -26,7 +26,7 @@ struct Fixture {
 TEST(ImageDataCrop, MatchingLinesAreCopiedInReverseFromFirstToUnterminatedLast) {
     Fixture f;
     const std::string input = f.folder.Write("crop.csv", Golden("export/golden/crop.csv"));
-    f.platform.nextSelection = {input};
+    f.platform.ChooseFiles({input});
     MnuSatNogs_Img_Click(f.app);
     ASSERT_EQ(f.platform.dialogs.size(), 1u);
     EXPECT_EQ(f.platform.dialogs[0].title, "Select File");

@@ -14,12 +14,12 @@
 namespace quorbel {
 namespace {
 
+using testing::FakePlatform;
 using testing::ReadBytes;
-using testing::RecordingPlatform;
 using testing::ScratchFolder;
 
 struct Fixture {
-    RecordingPlatform platform;
+    FakePlatform platform;
     AppState app{platform};
     ScratchFolder folder;
 };
@@ -118,7 +118,7 @@ TEST(SatnogsReader, OpenCommandConvertsLfFilesReadsThemInOrderAndAnalysesEach) {
     Fixture f;
     const std::string second = f.folder.Write("b.csv", kC + "\n" + kB + "\n");
     const std::string first = f.folder.Write("A.csv", kA + "\r\n");
-    f.platform.nextSelection = {second, first};
+    f.platform.ChooseFiles({second, first});
     bool readingSeen = false;
     f.platform.onDoEvents = [&] { readingSeen = readingSeen || f.app.ui.Reading; };
     MnuOpenServerLog_Click(f.app);
@@ -165,7 +165,7 @@ TEST(SatnogsReader, RealTwoFieldExportIsReadWholeAndRefusedByTheAnalysis) {
     Fixture f;
     const std::string original = ReadBytes(real);
     const std::string path = f.folder.Write("real.csv", original);
-    f.platform.nextSelection = {path};
+    f.platform.ChooseFiles({path});
     MnuOpenServerLog_Click(f.app);
     // 2000 lines, 1273 once adjacent repeats are gone (counted independently of the reader).
     EXPECT_EQ(f.app.ui.Text5, "file: " + path +

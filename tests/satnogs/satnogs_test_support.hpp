@@ -1,51 +1,18 @@
-// Shared by the SatNOGS, station and export tests: a platform double that records message boxes
-// and hands out chosen files, and a scratch folder removed after each test.
+// Shared by the SatNOGS, station and export tests: a scratch folder removed after each test, file
+// reading and golden files; the platform double comes from tests/support.
 #pragma once
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "shell/platform.hpp"
+#include "support/fake_platform.hpp"
 
 namespace quorbel::testing {
-
-class RecordingPlatform : public Platform {
-  public:
-    std::vector<std::string> nextSelection;  // what the next file dialog returns
-    std::vector<OpenFileDialog> dialogs;
-    std::vector<MessageBoxRequest> messages;
-    int doEventsCalls = 0;
-    std::function<void()> onDoEvents;  // runs inside DoEvents
-
-    FileSelection SelectFiles(const OpenFileDialog& dialog) override {
-        dialogs.push_back(dialog);
-        FileSelection selection;
-        if (!nextSelection.empty()) {
-            selection.outcome = FileSelection::Outcome::Chosen;
-            selection.paths = nextSelection;
-        }
-        return selection;
-    }
-    void ShowMessage(const MessageBoxRequest& box) override { messages.push_back(box); }
-    void DoEvents() override {
-        ++doEventsCalls;
-        if (onDoEvents)
-            onDoEvents();
-    }
-    bool IsGroupModifierHeld() override { return false; }
-    bool StartDetached(const std::string&, const std::vector<std::string>&) override {
-        return false;
-    }
-    bool CanLoadPicture(const std::string&) override { return false; }
-    std::chrono::system_clock::time_point Now() override { return {}; }
-};
 
 class ScratchFolder {
   public:

@@ -13,13 +13,13 @@
 namespace quorbel {
 namespace {
 
+using testing::FakePlatform;
 using testing::Golden;
 using testing::ReadBytes;
-using testing::RecordingPlatform;
 using testing::ScratchFolder;
 
 struct Fixture {
-    RecordingPlatform platform;
+    FakePlatform platform;
     AppState app{platform};
     ScratchFolder folder;
 };
