@@ -77,7 +77,13 @@ TEST(SatnogsText, LfOnlyExportsAreRewrittenWithCrLfAndOthersLeftAlone) {
         EXPECT_EQ(testing::ReadBytes(path), c.after) << c.name;
     }
     EXPECT_EQ(ConvertExportToCrLf(folder.Path("missing.csv")), LineEndConversion::Failed);
-    EXPECT_EQ(folder.Names().size(), 5u);  // no temporary file left
+    // A converted export keeps its permissions.
+    const std::string privateExport = folder.Write("private.csv", "A\n");
+    const auto ownerOnly = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+    std::filesystem::permissions(privateExport, ownerOnly);
+    EXPECT_EQ(ConvertExportToCrLf(privateExport), LineEndConversion::Converted);
+    EXPECT_EQ(std::filesystem::status(privateExport).permissions(), ownerOnly);
+    EXPECT_EQ(folder.Names().size(), 6u);  // no temporary file left
 }
 
 TEST(SatnogsText, FailedConversionLeavesTheExportWhole) {

@@ -1,6 +1,7 @@
 // Text helpers of SatNOGS exports: lines, adjacent repeats, hexadecimal pairs and line ends.
 #include "intake/satnogs_text.hpp"
 
+#include <filesystem>
 #include <optional>
 
 #include "shell/text_file.hpp"
@@ -93,8 +94,12 @@ LineEndConversion ConvertExportToCrLf(const std::string& path) {
     if (HasCrLf(*text) || text->find('\n') == std::string::npos) {
         return LineEndConversion::NotNeeded;
     }
+    // The replacement is a new file: it gets the export's permissions back.
+    std::error_code ignored;
+    const auto permissions = std::filesystem::status(path, ignored).permissions();
     if (!WriteFileAtomically(path, ConvertLfToCrLf(*text)))
         return LineEndConversion::Failed;
+    std::filesystem::permissions(path, permissions, ignored);
     return LineEndConversion::Converted;
 }
 
