@@ -1,0 +1,20 @@
+// The chart frame: its caption titles the chart; it holds the chart and the "B" box.
+#pragma once
+
+#include <QGroupBox>
+
+class QCheckBox;
+
+namespace quorbel::gui {
+
+class ValueChartView;
+
+class ChartFrame : public QGroupBox {
+    Q_OBJECT
+  public:
+    explicit ChartFrame(QWidget* parent = nullptr);
+    ValueChartView* chart = nullptr;  // MSChart1
+    QCheckBox* check1 = nullptr;      // "B": bars instead of a line
+};
+
+}  // namespace quorbel::gui

@@ -1,0 +1,63 @@
+// The images page and its picture box.
+#include "images_page.hpp"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+namespace quorbel::gui {
+
+PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
+    setObjectName("Picture1");
+    setAlignment(Qt::AlignCenter);
+    setMinimumSize(320, 240);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    setFrameShape(QFrame::StyledPanel);
+}
+
+bool PictureBox::ShowPicture(const QString& path) {
+    QPixmap picture(path);
+    if (picture.isNull()) {
+        return false;
+    }
+    m_picture = picture;
+    m_path = path;
+    Rescale();
+    return true;
+}
+
+void PictureBox::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    Rescale();
+}
+
+void PictureBox::Rescale() {
+    if (m_picture.isNull()) {
+        return;
+    }
+    setPixmap(
+        m_picture.scaled(contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+ImagesPage::ImagesPage(QWidget* parent) : QWidget(parent) {
+    auto* layout = new QHBoxLayout(this);
+    auto* listColumn = new QVBoxLayout;
+    file1 = new QListWidget(this);
+    file1->setObjectName("File1");
+    file1->setFixedWidth(170);
+    listColumn->addWidget(new QLabel("ssdv*.jpg", this));
+    listColumn->addWidget(file1, 1);
+    picture1 = new PictureBox(this);
+    text6 = new QPlainTextEdit(this);
+    text6->setObjectName("Text6");
+    text6->setReadOnly(true);
+    text6->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    text6->setFixedWidth(300);
+    layout->addLayout(listColumn);
+    layout->addWidget(picture1, 1);
+    layout->addWidget(text6);
+}
+
+}  // namespace quorbel::gui

@@ -1,0 +1,41 @@
+// The "Images" page: the list of SSDV pictures of the application folder, the picture box and
+// the SSDV packet listings.
+#pragma once
+
+#include <QLabel>
+#include <QPixmap>
+#include <QWidget>
+
+class QListWidget;
+class QPlainTextEdit;
+
+namespace quorbel::gui {
+
+// Shows one picture scaled into its box, keeping its proportions. A click on it does nothing.
+class PictureBox : public QLabel {
+    Q_OBJECT
+  public:
+    explicit PictureBox(QWidget* parent = nullptr);
+    // Loads the picture; a file that cannot be loaded leaves the box as it was.
+    bool ShowPicture(const QString& path);
+    const QString& PicturePath() const { return m_path; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void Rescale();
+    QPixmap m_picture;
+    QString m_path;
+};
+
+class ImagesPage : public QWidget {
+    Q_OBJECT
+  public:
+    explicit ImagesPage(QWidget* parent = nullptr);
+    QListWidget* file1 = nullptr;
+    PictureBox* picture1 = nullptr;
+    QPlainTextEdit* text6 = nullptr;  // SSDV packet listings
+};
+
+}  // namespace quorbel::gui

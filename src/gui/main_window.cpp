@@ -1,0 +1,226 @@
+// The main window's menus, pages, scrolling panel and the wiring of user actions to handlers.
+#include "main_window.hpp"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <cstdlib>
+#include <exception>
+
+#include "about_window.hpp"
+#include "chart_frame.hpp"
+#include "export/image_data_crop.hpp"
+#include "export/record_csv_export.hpp"
+#include "export/tlm_report.hpp"
+#include "field_page.hpp"
+#include "images_page.hpp"
+#include "intake/kiss_file_reader.hpp"
+#include "intake/satnogs_reader.hpp"
+#include "message_log_view.hpp"
+#include "model_binding.hpp"
+#include "qt_platform.hpp"
+#include "shell/app_state.hpp"
+#include "shell/form_load.hpp"
+#include "status_strip.hpp"
+#include "value_chart_view.hpp"
+#include "view/detail_view.hpp"
+#include "view/value_chart.hpp"
+#include "window_fit.hpp"
+
+namespace quorbel::gui {
+
+namespace {
+
+// Scroll bars of the panel move by this many pixels per step.
+constexpr int kScrollStep = 16;
+// Rows per column on the field pages.
+constexpr int kRowsPerColumn = 17;
+
+struct MenuCommand {
+    const char* menu;
+    const char* caption;
+    const char* name;
+    void (*handler)(AppState&);
+};
+
+// The menu bar's commands; all of them read or write files and wait while a file is read.
+const MenuCommand kFileCommands[] = {
+    {"File", "Open KISS File", "MnuOpenKISSFile", MnuOpenKISSFile_Click},
+    {"File", "Open SatNOGS CSV", "MnuOpenServerLog", MnuOpenServerLog_Click},
+    {"Tools", "Crop SatNOGS CSV -> Image Data", "MnuSatNogs_Img", MnuSatNogs_Img_Click},
+    {"TLM File", "Write TLM CSV", "WriteCSVFile", WriteCSVFile_Click},
+    {"TLM File", "Write SENSOR CSV", "MnWriteSensorFile", MnWriteSensorFile_Click},
+    {"TLM File", "Write TLM File", "WriteTLMFile", WriteTLMFile_Click},
+};
+
+}  // namespace
+
+MainWindow::MainWindow(AppState& app, QtPlatform& platform, QWidget* parent)
+    : QMainWindow(parent), m_app(app), m_platform(platform) {
+    setObjectName("Form1");
+    BoundWidgets widgets;
+    widgets.window = this;
+    BuildMenus(widgets);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName("picView");
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    QWidget* content = BuildContent(widgets);
+    content->setMinimumSize(content->sizeHint());
+    m_scroll->setWidget(content);
+    m_scroll->horizontalScrollBar()->setSingleStep(kScrollStep);
+    m_scroll->verticalScrollBar()->setSingleStep(kScrollStep);
+    setCentralWidget(m_scroll);
+    WireControls(widgets);
+    m_binding = std::make_unique<ModelBinding>(m_app.ui, std::move(widgets));
+    m_platform.SetModelSync([this] { Refresh(); });
+    m_endProgram = [this] {
+        // Inside a running read the handler is still on the stack: end without unwinding it.
+        if (m_app.ui.Reading) {
+            std::quick_exit(0);
+        }
+        QApplication::quit();
+    };
+}
+
+MainWindow::~MainWindow() {
+    m_platform.SetModelSync(nullptr);
+}
+
+void MainWindow::BuildMenus(BoundWidgets& widgets) {
+    QMenu* file = menuBar()->addMenu("File");
+    file->setObjectName("MnuFile");
+    QMenu* tools = menuBar()->addMenu("Tools");
+    tools->setObjectName("MnuTools");
+    QMenu* tlm = menuBar()->addMenu("TLM File");
+    tlm->setObjectName("MnuSettings");
+    for (const MenuCommand& command : kFileCommands) {
+        QMenu* menu = command.menu == std::string_view("File")    ? file
+                      : command.menu == std::string_view("Tools") ? tools
+                                                                  : tlm;
+        QAction* action = menu->addAction(command.caption);
+        action->setObjectName(command.name);
+        connect(action, &QAction::triggered, this,
+                [this, handler = command.handler] { Run([this, handler] { handler(m_app); }); });
+        widgets.readCommands.push_back(action);
+    }
+    file->addSeparator();
+    QAction* exit = file->addAction("Exit");
+    exit->setObjectName("MenuFileExit");
+    connect(exit, &QAction::triggered, this, [this] { EndProgram(); });
+    QAction* info = menuBar()->addAction("Info");
+    info->setObjectName("MnuInfo");
+    connect(info, &QAction::triggered, this, [this] { ShowAbout(); });
+}
+
+QWidget* MainWindow::BuildContent(BoundWidgets& widgets) {
+    auto* content = new QWidget;
+    content->setObjectName("picContent");
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(8, 6, 8, 6);
+    m_tabs = new QTabWidget(content);
+    m_tabs->setObjectName("SSTab1");
+    widgets.telemetry = new FieldPage(0, 69, kRowsPerColumn);
+    widgets.sensors = new FieldPage(70, 106, kRowsPerColumn);
+    widgets.label8 = widgets.sensors->AddNoteLabel("Label8");
+    widgets.messageLog = new MessageLogView;
+    widgets.images = new ImagesPage;
+    widgets.text5 = new QPlainTextEdit;
+    widgets.text5->setObjectName("Text5");
+    widgets.text5->setReadOnly(true);
+    widgets.text5->setLineWrapMode(QPlainTextEdit::NoWrap);
+    widgets.text5->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_tabs->addTab(widgets.telemetry, "Telemetry");
+    m_tabs->addTab(widgets.sensors, "Sensors");
+    m_tabs->addTab(widgets.messageLog, "SYS / Digipeater");
+    m_tabs->addTab(widgets.images, "Images");
+    m_tabs->addTab(widgets.text5, "Info");
+    widgets.recordBar = new RecordBar(content);
+    m_chartFrame = new ChartFrame(content);
+    widgets.chartFrame = m_chartFrame;
+    widgets.status = new StatusStrip(content);
+    layout->addWidget(m_tabs);
+    layout->addWidget(widgets.recordBar);
+    layout->addWidget(m_chartFrame, 1);
+    layout->addWidget(widgets.status);
+    return content;
+}
+
+void MainWindow::WireControls(const BoundWidgets& widgets) {
+    for (FieldPage* page : {widgets.telemetry, widgets.sensors}) {
+        connect(page, &FieldPage::SelectorClicked, this, [this](int index, bool groupRequest) {
+            m_chartFrame->chart->ResetZoomOnNextDraw();
+            m_platform.SetGroupRequest(groupRequest);
+            Run([this, index] { ClickFieldSelector(m_app, index); });
+            m_platform.SetGroupRequest(false);
+        });
+    }
+    connect(m_chartFrame->check1, &QCheckBox::clicked, this, [this](bool checked) {
+        Run([this, checked] {
+            m_app.ui.Check1 = checked;
+            Check1_Click(m_app);
+        });
+    });
+    connect(widgets.recordBar->hScroll1, &QScrollBar::valueChanged, this,
+            [this](int value) { Run([this, value] { SetRecordPosition(m_app, value); }); });
+    widgets.messageLog->SetCaretHandler(
+        [this](std::size_t point) { m_app.ui.RichTextBox1.SetInsertionPoint(point); });
+}
+
+void MainWindow::Start() {
+    Run([this] { Form_Load(m_app); });
+    const QSize chrome(0, menuBar()->sizeHint().height());
+    FitWindowToScreen(*this, ContentSize() + chrome);
+}
+
+void MainWindow::Run(const std::function<void()>& handler) {
+    // The window is the command boundary: a failure of one command must not end the program.
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        m_platform.ShowMessage({kWindowTitle, error.what(), MessageIcon::Warning});
+    }
+    Refresh();
+}
+
+void MainWindow::Refresh() {
+    m_binding->Refresh();
+}
+
+QSize MainWindow::ContentSize() const {
+    return m_scroll->widget()->minimumSize();
+}
+
+void MainWindow::ShowAbout() {
+    // Created on first use, shown again later; without owner so the main window stays usable.
+    if (m_about == nullptr) {
+        m_about = new AboutWindow;
+        m_about->setAttribute(Qt::WA_DeleteOnClose, false);
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
+void MainWindow::EndProgram() {
+    if (m_about != nullptr) {
+        m_about->close();
+    }
+    m_endProgram();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    EndProgram();
+}
+
+}  // namespace quorbel::gui

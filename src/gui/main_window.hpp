@@ -1,0 +1,63 @@
+// The main window: menus, the tabbed pages and the shared controls on one scrolling panel. It
+// only wires: every command goes to a handler of the core, and the binding shows the model.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+namespace quorbel {
+struct AppState;
+}
+
+class QScrollArea;
+class QTabWidget;
+
+namespace quorbel::gui {
+
+class AboutWindow;
+class ChartFrame;
+class ModelBinding;
+class QtPlatform;
+struct BoundWidgets;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    MainWindow(AppState& app, QtPlatform& platform, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Runs Form_Load, shows its result and sizes the window to its content on its screen.
+    void Start();
+    // Runs a handler of the core and shows what it changed.
+    void Run(const std::function<void()>& handler);
+    void Refresh();
+    // The design size of the content panel: scroll bars appear below it.
+    QSize ContentSize() const;
+    QScrollArea* ScrollView() const { return m_scroll; }
+    ChartFrame* Chart() const { return m_chartFrame; }
+    // How the program ends on "Exit" or when the window closes (tests keep their process).
+    void SetEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildMenus(BoundWidgets& widgets);
+    QWidget* BuildContent(BoundWidgets& widgets);
+    void WireControls(const BoundWidgets& widgets);
+    void ShowAbout();
+    void EndProgram();
+
+    AppState& m_app;
+    QtPlatform& m_platform;
+    std::unique_ptr<ModelBinding> m_binding;
+    QScrollArea* m_scroll = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    ChartFrame* m_chartFrame = nullptr;
+    QPointer<AboutWindow> m_about;
+    std::function<void()> m_endProgram;
+};
+
+}  // namespace quorbel::gui

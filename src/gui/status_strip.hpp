@@ -1,0 +1,53 @@
+// The shared controls around the pages: the record bar (navigation, receive time, satellite) and
+// the status strip (status line, progress bar, TCP client box, lamp and connection text).
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QScrollBar;
+
+namespace quorbel::gui {
+
+// The round connection lamp.
+class Lamp : public QWidget {
+    Q_OBJECT
+  public:
+    explicit Lamp(QWidget* parent = nullptr);
+    void SetColour(const QColor& colour);
+    QColor Colour() const { return m_colour; }
+    QSize sizeHint() const override { return {18, 18}; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QColor m_colour;
+};
+
+class RecordBar : public QWidget {
+    Q_OBJECT
+  public:
+    explicit RecordBar(QWidget* parent = nullptr);
+    QScrollBar* hScroll1 = nullptr;  // record number
+    QLineEdit* text2 = nullptr;      // "#n / max"
+    QLabel* label4 = nullptr;        // receive time
+    QLabel* label5 = nullptr;        // satellite name
+};
+
+class StatusStrip : public QWidget {
+    Q_OBJECT
+  public:
+    explicit StatusStrip(QWidget* parent = nullptr);
+    QLineEdit* text4 = nullptr;  // status line
+    QProgressBar* progressBar1 = nullptr;
+    QCheckBox* check5 = nullptr;  // "TCP client"
+    Lamp* lamp = nullptr;         // Shape10
+    QLabel* label2 = nullptr;     // connection text
+};
+
+}  // namespace quorbel::gui

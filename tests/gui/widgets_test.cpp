@@ -1,0 +1,168 @@
+// The window's parts on their own: dialog filters, start-up placement, the message log box, the
+// chart's label spacing and the legibility of 5,000 bars.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "message_log_view.hpp"
+#include "qt_platform.hpp"
+#include "value_chart_view.hpp"
+#include "window_fit.hpp"
+
+namespace quorbel::gui {
+namespace {
+
+TEST(DialogFilter, BecomesQtFilterList) {
+    EXPECT_EQ(ConvertDialogFilter("KISS Files (*.kss)|*.kss|All Files (*.*)|*.*"),
+              "KISS Files (*.kss);;All Files (*)");
+    EXPECT_EQ(ConvertDialogFilter("CSV (*.csv;*.txt)|*.csv;*.txt"), "CSV (*.csv *.txt)");
+    EXPECT_EQ(ConvertDialogFilter(""), "");
+}
+
+TEST(WindowFit, SizesToContentButNotBeyondTheWorkAreaAndCentres) {
+    const QRect workArea(0, 30, 1920, 1050);
+    // Small content: its own size, centred.
+    EXPECT_EQ(FitRectToWorkArea({1000, 800}, {0, 0}, workArea), QRect(460, 155, 1000, 800));
+    // Content larger than the work area: exactly the work area (less the frame), at its corner.
+    EXPECT_EQ(FitRectToWorkArea({2500, 1400}, {10, 40}, workArea), QRect(0, 30, 1910, 1010));
+    EXPECT_EQ(FitRectToWorkArea({2500, 700}, {0, 0}, QRect(100, 0, 800, 600)),
+              QRect(100, 0, 800, 600));
+}
+
+TEST(MessageLogPositions, CrLfIsOneLineBreakInTheBox) {
+    const std::string text = "ab\r\ncd\r\n\re";
+    const int documentPositions[] = {0, 1, 2, 3, 3, 4, 5, 6, 6, 7, 8};
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        EXPECT_EQ(DocumentPosition(text, i), documentPositions[i]) << i;
+    }
+    const std::size_t modelPositions[] = {0, 1, 2, 4, 5, 6, 8, 9, 10};
+    for (int d = 0; d <= 8; ++d) {
+        EXPECT_EQ(ModelPosition(text, d), modelPositions[d]) << d;
+    }
+}
+
+QColor ColourAt(const QTextEdit& box, int position) {
+    QTextCursor cursor(box.document());
+    cursor.setPosition(position + 1);  // the format of the character before the cursor
+    return cursor.charFormat().foreground().color();
+}
+
+TEST(MessageLogView, InsertsAtTheInsertionPointInTheLinesColour) {
+    RichText log;
+    MessageLogView box;
+    std::size_t caretSeen = 999;
+    box.SetCaretHandler([&](std::size_t point) { caretSeen = point; });
+    log.InsertAtInsertionPoint("t1 | HELLO\r\n", {0, 0, 0});
+    box.ShowLog(log);
+    log.InsertAtInsertionPoint("t2 | to: CQ fm: AB > hi\r\n", {0, 0, 255});
+    log.InsertAtInsertionPoint("t3 | X\r\n", {0, 0, 0});
+    box.ShowLog(log);
+    EXPECT_EQ(box.toPlainText(), "t1 | HELLO\nt2 | to: CQ fm: AB > hi\nt3 | X\n");
+    EXPECT_EQ(ColourAt(box, 0), QColor(0, 0, 0));
+    EXPECT_EQ(ColourAt(box, 11), QColor(0, 0, 255));
+    EXPECT_EQ(ColourAt(box, 35), QColor(0, 0, 0));
+    EXPECT_EQ(caretSeen, 999u);  // the box's own updates do not move the log's caret
+
+    // The user places the caret after the first line: the next line goes in there.
+    QTextCursor cursor = box.textCursor();
+    cursor.setPosition(11);
+    box.setTextCursor(cursor);
+    EXPECT_EQ(caretSeen, 12u);
+    log.SetInsertionPoint(caretSeen);
+    log.InsertAtInsertionPoint("t4 | NEW\r\n", {0, 0, 255});
+    box.ShowLog(log);
+    EXPECT_EQ(box.toPlainText(), "t1 | HELLO\nt4 | NEW\nt2 | to: CQ fm: AB > hi\nt3 | X\n");
+    EXPECT_EQ(ColourAt(box, 11), QColor(0, 0, 255));
+    EXPECT_EQ(ColourAt(box, 20), QColor(0, 0, 255));
+    EXPECT_EQ(box.textCursor().position(), 20);
+
+    // Emptied and filled again between two looks: the box rebuilds.
+    log.Clear();
+    log.InsertAtInsertionPoint("only\r\n", {255, 0, 0});
+    box.ShowLog(log);
+    EXPECT_EQ(box.toPlainText(), "only\n");
+    EXPECT_EQ(ColourAt(box, 0), QColor(255, 0, 0));
+}
+
+TEST(ReceiveTimeTicker, AboutFiftyLabelsOverTheWholeChartFinerWhenZoomed) {
+    ReceiveTimeTicker ticker;
+    ticker.SetLabelRoom(80);
+    ticker.SetLabels(std::vector<QString>(5000), 100);
+    EXPECT_EQ(ticker.StepFor(5000), 100);
+    EXPECT_EQ(ticker.StepFor(500), 10);
+    EXPECT_EQ(ticker.StepFor(20), 1);
+    ticker.SetLabelRoom(20);  // a narrow chart: labels never crowd
+    EXPECT_EQ(ticker.StepFor(5000), 250);
+    ticker.SetLabels(std::vector<QString>(100), 0);
+    EXPECT_EQ(ticker.StepFor(100), 5);
+    ticker.SetLabelRoom(200);
+    EXPECT_EQ(ticker.StepFor(100), 1);
+}
+
+ChartModel ManyPoints(ChartKind kind, int points) {
+    ChartModel chart;
+    chart.kind = kind;
+    chart.penWidth = kind == ChartKind::Bar ? 1 : 30;
+    chart.series.push_back({"Batt Voltage", std::nullopt, {}});
+    for (int i = 0; i < points; ++i) {
+        chart.series[0].values.push_back(4000 + 100 * std::sin(i / 300.0));
+        chart.labels.push_back("12:00:00");
+    }
+    chart.pointsPerLabel = 100;
+    chart.revision = 1;
+    return chart;
+}
+
+// Share of the pixel columns of the plot area that show the series' colour.
+double CoveredColumns(ValueChartView& view) {
+    const QImage image = view.toPixmap(1000, 600).toImage();
+    const QRect area = view.axisRect()->rect();
+    const QColor series(0, 102, 204);
+    int covered = 0;
+    for (int x = area.left() + 2; x < area.right() - 2; ++x) {
+        for (int y = area.top(); y < area.bottom(); ++y) {
+            if (QColor(image.pixel(x, y)) == series) {
+                ++covered;
+                break;
+            }
+        }
+    }
+    return static_cast<double>(covered) / (area.width() - 4);
+}
+
+TEST(ValueChartView, FiveThousandBarsAreVisible) {
+    ValueChartView view;
+    view.resize(1000, 600);
+    view.ShowChart(ManyPoints(ChartKind::Bar, 5000));
+    EXPECT_EQ(view.PointCount(), 5000);
+    EXPECT_GT(CoveredColumns(view), 0.95);
+    ChartModel line = ManyPoints(ChartKind::Line, 5000);
+    line.revision = 2;
+    view.ShowChart(line);
+    EXPECT_GT(CoveredColumns(view), 0.95);
+}
+
+TEST(ValueChartView, ZoomSurvivesRedrawsUntilANewSelection) {
+    ValueChartView view;
+    view.resize(800, 400);
+    ChartModel chart = ManyPoints(ChartKind::Line, 200);
+    view.ShowChart(chart);
+    EXPECT_DOUBLE_EQ(view.xAxis->range().lower, 0.5);
+    view.xAxis->setRange(50, 60);  // as the wheel does
+    QWheelEvent wheel(QPointF(400, 200), view.mapToGlobal(QPointF(400, 200)), QPoint(),
+                      QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&view, &wheel);
+    EXPECT_TRUE(view.IsZoomed());
+    const QCPRange zoomed = view.xAxis->range();
+    chart.revision = 2;  // a redraw with the same selection (a live frame, the bar box)
+    view.ShowChart(chart);
+    EXPECT_EQ(view.xAxis->range(), zoomed);
+    view.ResetZoomOnNextDraw();
+    chart.revision = 3;
+    view.ShowChart(chart);
+    EXPECT_DOUBLE_EQ(view.xAxis->range().lower, 0.5);
+    EXPECT_DOUBLE_EQ(view.xAxis->range().upper, 200.5);
+}
+
+}  // namespace
+}  // namespace quorbel::gui
