@@ -15,6 +15,9 @@ struct Field {
     std::array<uint8_t, 2 * kFieldSize> exp{};
     std::array<int, 256> log{};
     std::array<uint8_t, kRsParitySymbols + 1> generator{};  // x^32 first
+    // Products by each syndrome root: every window of a damaged stream is checked, so the
+    // syndromes must be cheap.
+    std::array<std::array<uint8_t, 256>, kRsParitySymbols> timesRoot{};
 };
 
 uint8_t Multiply(const Field& field, uint8_t a, uint8_t b) {
@@ -65,6 +68,12 @@ Field BuildField() {
     }
     for (int i = 0; i <= kRsParitySymbols; ++i) {
         field.generator[i] = low[kRsParitySymbols - i];
+    }
+    for (int j = 0; j < kRsParitySymbols; ++j) {
+        const uint8_t root = Power(field, kRootSpacing * (kFirstRoot + j));
+        for (int x = 0; x < 256; ++x) {
+            field.timesRoot[j][x] = Multiply(field, static_cast<uint8_t>(x), root);
+        }
     }
     return field;
 }
@@ -151,10 +160,10 @@ std::optional<int> RepairReedSolomon(std::span<uint8_t> codeword) {
     std::array<uint8_t, kRsParitySymbols> syndromes{};
     bool clean = true;
     for (int j = 0; j < kRsParitySymbols; ++j) {
-        const uint8_t root = Power(f, kRootSpacing * (kFirstRoot + j));
+        const std::array<uint8_t, 256>& timesRoot = f.timesRoot[j];
         uint8_t sum = 0;
         for (uint8_t symbol : codeword) {
-            sum = Multiply(f, sum, root) ^ symbol;
+            sum = timesRoot[sum] ^ symbol;
         }
         syndromes[j] = sum;
         clean = clean && sum == 0;
@@ -180,15 +189,33 @@ std::optional<int> RepairReedSolomon(std::span<uint8_t> codeword) {
     }
     std::array<int, kRsParitySymbols> degrees{};
     std::array<uint8_t, kRsParitySymbols> values{};
+    // Chien search with running terms: term i at degree d is locator[i] * β^(-i·d), kept as a
+    // logarithm and advanced by -11·i per step.
+    std::array<int, kRsParitySymbols + 1> termLog{};
+    std::array<int, kRsParitySymbols + 1> termStep{};
+    for (int i = 0; i <= errors; ++i) {
+        termLog[i] = locator[i] == 0 ? -1 : f.log[locator[i]];
+        termStep[i] = ((kFieldSize - (kRootSpacing * i) % kFieldSize) % kFieldSize);
+    }
     int found = 0;
-    for (int degree = 0; degree < kFieldSize && found <= errors; ++degree) {
-        const uint8_t inverse = Power(f, -kRootSpacing * degree);
-        if (Evaluate(f, locator, errors, inverse) != 0) {
+    for (int degree = 0; degree < kFieldSize; ++degree) {
+        uint8_t sum = 0;
+        for (int i = 0; i <= errors; ++i) {
+            if (termLog[i] >= 0) {
+                sum ^= f.exp[termLog[i]];
+                termLog[i] += termStep[i];
+                if (termLog[i] >= kFieldSize) {
+                    termLog[i] -= kFieldSize;
+                }
+            }
+        }
+        if (sum != 0) {
             continue;
         }
         if (found == errors) {
             return std::nullopt;
         }
+        const uint8_t inverse = Power(f, -kRootSpacing * degree);
         const uint8_t numerator = Multiply(f, Power(f, kRootSpacing * degree * (1 - kFirstRoot)),
                                            Evaluate(f, evaluator, kRsParitySymbols - 1, inverse));
         const uint8_t denominator = Evaluate(f, derivative, errors, inverse);
