@@ -33,6 +33,7 @@
 #include "status_strip.hpp"
 #include "value_chart_view.hpp"
 #include "view/detail_view.hpp"
+#include "view/image_browser.hpp"
 #include "view/value_chart.hpp"
 #include "window_fit.hpp"
 
@@ -42,8 +43,9 @@ namespace {
 
 // Scroll bars of the panel move by this many pixels per step.
 constexpr int kScrollStep = 16;
-// Rows per column on the field pages.
-constexpr int kRowsPerColumn = 17;
+// Rows per column on the field pages: 67 beacon fields in four columns, 37 sensor fields in three.
+constexpr int kTelemetryRows = 17;
+constexpr int kSensorRows = 13;
 
 struct MenuCommand {
     const char* menu;
@@ -129,8 +131,8 @@ QWidget* MainWindow::BuildContent(BoundWidgets& widgets) {
     layout->setContentsMargins(8, 6, 8, 6);
     m_tabs = new QTabWidget(content);
     m_tabs->setObjectName("SSTab1");
-    widgets.telemetry = new FieldPage(0, 69, kRowsPerColumn);
-    widgets.sensors = new FieldPage(70, 106, kRowsPerColumn);
+    widgets.telemetry = new FieldPage(0, 69, kTelemetryRows);
+    widgets.sensors = new FieldPage(70, 106, kSensorRows);
     widgets.label8 = widgets.sensors->AddNoteLabel("Label8");
     widgets.messageLog = new MessageLogView;
     widgets.images = new ImagesPage;
@@ -172,6 +174,8 @@ void MainWindow::WireControls(const BoundWidgets& widgets) {
     });
     connect(widgets.recordBar->hScroll1, &QScrollBar::valueChanged, this,
             [this](int value) { Run([this, value] { SetRecordPosition(m_app, value); }); });
+    connect(widgets.images->file1, &QListWidget::currentRowChanged, this,
+            [this](int row) { Run([this, row] { File1_Click(m_app, row); }); });
     widgets.messageLog->SetCaretHandler(
         [this](std::size_t point) { m_app.ui.RichTextBox1.SetInsertionPoint(point); });
 }

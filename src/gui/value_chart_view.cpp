@@ -17,6 +17,8 @@ constexpr int kMaxAntialiasedPoints = 500;
 // less fill all of it: a gap thinner than a pixel would blank whole pixel columns at random.
 constexpr double kWideBarShare = 0.8;
 constexpr int kWideBarPixels = 4;
+// Pixels of the chart's width taken by the value axis and the margins.
+constexpr int kValueAxisRoom = 80;
 
 QColor SeriesColour(const ChartSeries& series) {
     if (!series.rgb) {
@@ -157,7 +159,7 @@ void ValueChartView::AddBars(const ChartModel& chart, const QVector<double>& key
         group = new QCPBarsGroup(this);
         group->setSpacing(0);
     }
-    const int slotPixels = axisRect()->width() / std::max(1, m_pointCount);
+    const int slotPixels = (width() - kValueAxisRoom) / std::max(1, m_pointCount);
     const double share = slotPixels >= kWideBarPixels ? kWideBarShare : 1.0;
     for (const ChartSeries& series : chart.series) {
         auto* bars = new QCPBars(xAxis, yAxis);
@@ -214,9 +216,10 @@ void ValueChartView::resizeEvent(QResizeEvent* event) {
 }
 
 void ValueChartView::UpdateLabelRoom() {
-    // Labels stand upright; each needs a line height and a little air.
+    // Labels stand upright; each needs a line height and a little air. The axis takes nearly
+    // the widget's width (the axis rectangle itself is laid out only at the next redraw).
     const int pitch = QFontMetrics(xAxis->tickLabelFont()).height() + 4;
-    m_ticker->SetLabelRoom(std::max(1, axisRect()->width() / pitch));
+    m_ticker->SetLabelRoom(std::max(1, (width() - kValueAxisRoom) / pitch));
 }
 
 }  // namespace quorbel::gui

@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "chart_frame.hpp"
+#include "images_page.hpp"
 #include "main_window.hpp"
 #include "message_log_view.hpp"
 #include "qt_platform.hpp"
@@ -268,6 +269,22 @@ TEST_F(WindowTest, ScrollBarsAppearOnlyWhenTheWindowIsSmallerThanTheContent) {
     QCoreApplication::processEvents();
     EXPECT_EQ(view->horizontalScrollBar()->value(), view->horizontalScrollBar()->maximum());
     EXPECT_EQ(view->widget()->geometry().right(), view->viewport()->width() - 1);
+}
+
+TEST_F(WindowTest, ImageListShowsTheChosenPictureAndKeepsItForAnUnreadableFile) {
+    auto* images = Find<QListWidget>("File1");
+    auto* picture = Find<PictureBox>("Picture1");
+    images->setCurrentRow(1);
+    EXPECT_EQ(picture->PicturePath(), m_folder.filePath("ssdv_012.jpg"));
+    EXPECT_FALSE(picture->pixmap().isNull());
+    // A file deleted since start-up: the picture box keeps what it showed.
+    ASSERT_TRUE(QFile::remove(m_folder.filePath("ssdv_000.jpg")));
+    images->setCurrentRow(0);
+    EXPECT_EQ(picture->PicturePath(), m_folder.filePath("ssdv_012.jpg"));
+    // A click on the picture does nothing to the window.
+    QTest::mouseClick(picture, Qt::LeftButton);
+    EXPECT_TRUE(m_window->isVisible());
+    EXPECT_EQ(m_ends, 0);
 }
 
 TEST_F(WindowTest, AboutWindowIsNotModalAndExitEndsTheProgram) {
