@@ -14,13 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quorbel::ssdv::EncodeOptions options;
     options.quality = data[0] & 7;
     options.packetLength = (data[0] & 8) != 0 ? 64 : 118;
-    options.type = (data[0] & 16) != 0 ? quorbel::ssdv::PacketType::kNoFec
-                                       : quorbel::ssdv::PacketType::kFec;
+    options.type =
+        (data[0] & 16) != 0 ? quorbel::ssdv::PacketType::kNoFec : quorbel::ssdv::PacketType::kFec;
     const auto encoded = quorbel::ssdv::EncodeImage(std::span(data + 1, size - 1), options);
     if (encoded.ok) {
         const auto decoded = quorbel::ssdv::DecodeImage(encoded.packets, options.packetLength);
-        if (!decoded.image || !decoded.complete ||
-            decoded.packetsUsed != encoded.packetCount) {
+        if (!decoded.image || !decoded.complete || decoded.packetsUsed != encoded.packetCount) {
             __builtin_trap();
         }
     }
