@@ -157,16 +157,17 @@ std::optional<int> RepairReedSolomon(std::span<uint8_t> codeword) {
     if (count <= kRsParitySymbols || count > kRsMaxSymbols) {
         return std::nullopt;
     }
+    // Horner evaluation at all 32 roots at once: the 32 running sums are independent, so the
+    // table look-ups overlap instead of waiting on each other.
     std::array<uint8_t, kRsParitySymbols> syndromes{};
-    bool clean = true;
-    for (int j = 0; j < kRsParitySymbols; ++j) {
-        const std::array<uint8_t, 256>& timesRoot = f.timesRoot[j];
-        uint8_t sum = 0;
-        for (uint8_t symbol : codeword) {
-            sum = timesRoot[sum] ^ symbol;
+    for (uint8_t symbol : codeword) {
+        for (int j = 0; j < kRsParitySymbols; ++j) {
+            syndromes[j] = f.timesRoot[j][syndromes[j]] ^ symbol;
         }
-        syndromes[j] = sum;
-        clean = clean && sum == 0;
+    }
+    bool clean = true;
+    for (uint8_t syndrome : syndromes) {
+        clean = clean && syndrome == 0;
     }
     if (clean) {
         return 0;
