@@ -73,6 +73,12 @@ TEST(TextFileTest, AtomicWriteLeavesNothingBehindOnFailure) {
                             std::filesystem::directory_iterator()),
               1);
     EXPECT_FALSE(ReadWholeFile(folder.File("missing")));
+
+    // A replaced file keeps its permissions.
+    namespace fs = std::filesystem;
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(WriteFileAtomically(target, "third"));
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Whole-file reads and writes that never leave a partial file behind.
 #include "shell/text_file.hpp"
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -23,23 +24,25 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 bool WriteFileAtomically(const std::string& path, std::string_view contents) {
     std::random_device random;
-    const std::string temporary = path + ".part" + std::to_string(random() % 1000000);
+    const std::string temporary =
+        path + ".part" + std::to_string((std::uint64_t{random()} << 32) | random());
+    bool written;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
+        if (!out) return false;
         out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
-        }
+        out.close();
+        written = !out.fail();
     }
     std::error_code error;
-    fs::rename(temporary, path, error);
-    if (error) {
+    if (written) {
+        // A replaced file keeps its permissions.
+        const fs::file_status existing = fs::status(path, error);
+        if (!error && fs::exists(existing)) fs::permissions(temporary, existing.permissions(), error);
+        error.clear();
+        fs::rename(temporary, path, error);
+    }
+    if (!written || error) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
         return false;
