@@ -4,9 +4,25 @@
 
 #include <string>
 
+#include "shell/window_model.hpp"
+
 namespace quorbel {
 
 struct AppState;
+
+// Marks a file read as running for its whole length (the window disables the open, crop and
+// export commands meanwhile) and restores the previous mark on every way out.
+class ReadingGuard {
+  public:
+    explicit ReadingGuard(WindowModel& ui) : m_ui(ui), m_was(ui.Reading) { m_ui.Reading = true; }
+    ~ReadingGuard() { m_ui.Reading = m_was; }
+    ReadingGuard(const ReadingGuard&) = delete;
+    ReadingGuard& operator=(const ReadingGuard&) = delete;
+
+  private:
+    WindowModel& m_ui;
+    bool m_was;
+};
 
 inline constexpr const char* kTooManyFilesMessage = "Es wurden zu viele Dateien ausgew\xE4hlt!";
 

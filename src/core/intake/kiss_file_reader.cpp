@@ -35,18 +35,6 @@ std::optional<std::string> StampTime(const Bytes& frame) {
     return std::string(body.substr(utc - kTextStampLead, kTextStampLength));
 }
 
-// Sets the busy state for the length of a read and clears it on every way out.
-class ReadingGuard {
-  public:
-    explicit ReadingGuard(WindowModel& ui) : m_ui(ui) { m_ui.Reading = true; }
-    ~ReadingGuard() { m_ui.Reading = false; }
-    ReadingGuard(const ReadingGuard&) = delete;
-    ReadingGuard& operator=(const ReadingGuard&) = delete;
-
-  private:
-    WindowModel& m_ui;
-};
-
 }  // namespace
 
 void MnuOpenKISSFile_Click(AppState& app) {
@@ -66,6 +54,7 @@ void MnuOpenKISSFile_Click(AppState& app) {
 }
 
 void ReadKissFile(AppState& app, const std::string& path) {
+    ReadingGuard reading(app.ui);
     const std::optional<std::string> contents = ReadWholeFile(path);
     const std::span<const std::uint8_t> bytes =
         contents

@@ -57,24 +57,11 @@ void DispatchLines(AppState& app, const std::vector<std::string_view>& lines) {
 }
 
 // Marks a file read as running for the window (open, crop and export commands wait).
-class ReadingGuard {
-  public:
-    explicit ReadingGuard(AppState& app) : m_app(app), m_was(app.ui.Reading) {
-        app.ui.Reading = true;
-    }
-    ~ReadingGuard() { m_app.ui.Reading = m_was; }
-    ReadingGuard(const ReadingGuard&) = delete;
-    ReadingGuard& operator=(const ReadingGuard&) = delete;
-
-  private:
-    AppState& m_app;
-    bool m_was;
-};
 
 }  // namespace
 
 void ReadSatnogsCsv(AppState& app, const std::string& path) {
-    ReadingGuard reading(app);
+    ReadingGuard reading(app.ui);
     app.ui.Busy = true;
     app.ui.Text5 += "file: " + path + "\r\n";
     app.platform.DoEvents();
@@ -103,7 +90,7 @@ void MnuOpenServerLog_Click(AppState& app) {
     PrepareOpenCommand(app);
     if (!SelectSourceFiles(app, kSatnogsFilter))
         return;
-    ReadingGuard reading(app);
+    ReadingGuard reading(app.ui);
     const std::vector<std::string> paths = app.ui.List3;  // a copy: events run during the reads
     for (const std::string& path : paths) {
         app.sourceFileName = path;
