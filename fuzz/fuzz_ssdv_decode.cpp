@@ -1,8 +1,10 @@
 // Fuzz target for the SSDV decoder: arbitrary bytes as a packet stream, optionally with every
-// packet's CRC and parity recomputed so that mutated headers and payloads reach the decoder.
+// packet's CRC and parity recomputed (and header fields brought into range) so that mutated
+// headers and payloads reach the JPEG rebuilder.
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "decoder.hpp"
@@ -12,16 +14,34 @@ namespace {
 
 constexpr std::array<size_t, 4> kLengths = {118, 256, 60, 21};
 
+// Brings the size, MCU index and MCU offset into range so that the packet passes validation.
+void SanitiseHeader(std::span<uint8_t> packet, size_t payloadLength) {
+    packet[9] = packet[9] == 0 ? 1 : packet[9];
+    packet[10] = packet[10] == 0 ? 1 : packet[10];
+    const auto header = quorbel::ssdv::ParsePacketHeader(packet);
+    if (!header || !header->HasMcuStart()) {
+        return;
+    }
+    const int index = header->mcuIndex % header->McuCount();
+    packet[13] = static_cast<uint8_t>(index >> 8);
+    packet[14] = static_cast<uint8_t>(index & 0xFF);
+    packet[12] = payloadLength == 0 ? 0 : static_cast<uint8_t>(packet[12] % payloadLength);
+}
+
 // Makes every whole packet pass the CRC (and Reed-Solomon) checks.
-void SealAll(std::vector<uint8_t>& stream, size_t length) {
+void SealAll(std::vector<uint8_t>& stream, size_t length, bool sanitise) {
     using quorbel::ssdv::PacketType;
     for (size_t at = 0; at + length <= stream.size(); at += length) {
         std::span<uint8_t> packet(stream.data() + at, length);
         const PacketType type = packet[1] == 0x67 ? PacketType::kNoFec : PacketType::kFec;
-        if (!quorbel::ssdv::PayloadLength(type, length)) {
+        const auto payloadLength = quorbel::ssdv::PayloadLength(type, length);
+        if (!payloadLength) {
             continue;
         }
         packet[1] = static_cast<uint8_t>(type);
+        if (sanitise) {
+            SanitiseHeader(packet, *payloadLength);
+        }
         quorbel::ssdv::SealPacket(type, packet);
     }
 }
@@ -36,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t length = kLengths[control & 3];
     std::vector<uint8_t> stream(data + 1, data + size);
     if ((control & 4) != 0) {
-        SealAll(stream, length);
+        SealAll(stream, length, (control & 8) != 0);
     }
     const quorbel::ssdv::DecodeResult result = quorbel::ssdv::DecodeImage(stream, length);
     if (result.image) {

@@ -1,6 +1,7 @@
 // Galois-field arithmetic, systematic encoding and Berlekamp-Massey repair for RS(255,223).
 #include "reed_solomon.hpp"
 
+#include <algorithm>
 #include <array>
 
 namespace quorbel::ssdv {
@@ -129,6 +130,71 @@ uint8_t Evaluate(const Field& f, const Poly& poly, int degree, uint8_t x) {
     return result;
 }
 
+using Syndromes = std::array<uint8_t, kRsParitySymbols>;
+
+// Horner evaluation at all 32 roots at once: the 32 running sums are independent, so the table
+// look-ups overlap instead of waiting on each other.
+Syndromes ComputeSyndromes(const Field& f, std::span<const uint8_t> codeword) {
+    Syndromes syndromes{};
+    for (uint8_t symbol : codeword) {
+        for (int j = 0; j < kRsParitySymbols; ++j) {
+            syndromes[j] = f.timesRoot[j][syndromes[j]] ^ symbol;
+        }
+    }
+    return syndromes;
+}
+
+struct ErrorSymbol {
+    int degree = 0;  // power of x of the wrong symbol
+    uint8_t value = 0;
+};
+
+// Chien search for the locator's roots and Forney's formula for the error values. Fails unless
+// the locator has exactly `errors` distinct roots.
+bool LocateErrors(const Field& f, const Syndromes& syndromes, const Poly& locator, int errors,
+                  std::array<ErrorSymbol, kRsParitySymbols>& found) {
+    Poly evaluator{};  // syndromes times locator, truncated to 32 terms
+    for (int i = 0; i < kRsParitySymbols; ++i) {
+        for (int k = 0; k <= i && k <= errors; ++k) {
+            evaluator[i] ^= Multiply(f, locator[k], syndromes[i - k]);
+        }
+    }
+    Poly derivative{};
+    for (int i = 1; i <= errors; i += 2) {
+        derivative[i - 1] = locator[i];
+    }
+    // Term i at degree d is locator[i]·β^(-i·d), kept as a logarithm, advanced by -11·i per step.
+    std::array<int, kRsParitySymbols + 1> termLog{};
+    std::array<int, kRsParitySymbols + 1> termStep{};
+    for (int i = 0; i <= errors; ++i) {
+        termLog[i] = locator[i] == 0 ? -1 : f.log[locator[i]];
+        termStep[i] = (kFieldSize - (kRootSpacing * i) % kFieldSize) % kFieldSize;
+    }
+    int count = 0;
+    for (int degree = 0; degree < kFieldSize; ++degree) {
+        uint8_t sum = 0;
+        for (int i = 0; i <= errors; ++i) {
+            if (termLog[i] >= 0) {
+                sum ^= f.exp[termLog[i]];
+                termLog[i] += termStep[i];
+                termLog[i] -= termLog[i] >= kFieldSize ? kFieldSize : 0;
+            }
+        }
+        if (sum != 0) {
+            continue;
+        }
+        const uint8_t inverse = Power(f, -kRootSpacing * degree);
+        const uint8_t denominator = Evaluate(f, derivative, errors, inverse);
+        if (count == errors || denominator == 0) {
+            return false;
+        }
+        const uint8_t numerator = Multiply(f, Power(f, kRootSpacing * degree * (1 - kFirstRoot)),
+                                           Evaluate(f, evaluator, kRsParitySymbols - 1, inverse));
+        found[count++] = {degree, Divide(f, numerator, denominator)};
+    }
+    return count == errors;
+}
+
 }  // namespace
 
 std::span<const uint8_t, kRsParitySymbols + 1> ReedSolomonGenerator() {
@@ -157,19 +223,8 @@ std::optional<int> RepairReedSolomon(std::span<uint8_t> codeword) {
     if (count <= kRsParitySymbols || count > kRsMaxSymbols) {
         return std::nullopt;
     }
-    // Horner evaluation at all 32 roots at once: the 32 running sums are independent, so the
-    // table look-ups overlap instead of waiting on each other.
-    std::array<uint8_t, kRsParitySymbols> syndromes{};
-    for (uint8_t symbol : codeword) {
-        for (int j = 0; j < kRsParitySymbols; ++j) {
-            syndromes[j] = f.timesRoot[j][syndromes[j]] ^ symbol;
-        }
-    }
-    bool clean = true;
-    for (uint8_t syndrome : syndromes) {
-        clean = clean && syndrome == 0;
-    }
-    if (clean) {
+    const Syndromes syndromes = ComputeSyndromes(f, codeword);
+    if (std::all_of(syndromes.begin(), syndromes.end(), [](uint8_t s) { return s == 0; })) {
         return 0;
     }
     Poly locator;
@@ -177,63 +232,14 @@ std::optional<int> RepairReedSolomon(std::span<uint8_t> codeword) {
     if (errors > kRsParitySymbols / 2) {
         return std::nullopt;
     }
-    // Error evaluator: syndromes times locator, truncated to 32 terms.
-    Poly evaluator{};
-    for (int i = 0; i < kRsParitySymbols; ++i) {
-        for (int k = 0; k <= i && k <= errors; ++k) {
-            evaluator[i] ^= Multiply(f, locator[k], syndromes[i - k]);
-        }
-    }
-    Poly derivative{};
-    for (int i = 1; i <= errors; i += 2) {
-        derivative[i - 1] = locator[i];
-    }
-    std::array<int, kRsParitySymbols> degrees{};
-    std::array<uint8_t, kRsParitySymbols> values{};
-    // Chien search with running terms: term i at degree d is locator[i] * β^(-i·d), kept as a
-    // logarithm and advanced by -11·i per step.
-    std::array<int, kRsParitySymbols + 1> termLog{};
-    std::array<int, kRsParitySymbols + 1> termStep{};
-    for (int i = 0; i <= errors; ++i) {
-        termLog[i] = locator[i] == 0 ? -1 : f.log[locator[i]];
-        termStep[i] = ((kFieldSize - (kRootSpacing * i) % kFieldSize) % kFieldSize);
-    }
-    int found = 0;
-    for (int degree = 0; degree < kFieldSize; ++degree) {
-        uint8_t sum = 0;
-        for (int i = 0; i <= errors; ++i) {
-            if (termLog[i] >= 0) {
-                sum ^= f.exp[termLog[i]];
-                termLog[i] += termStep[i];
-                if (termLog[i] >= kFieldSize) {
-                    termLog[i] -= kFieldSize;
-                }
-            }
-        }
-        if (sum != 0) {
-            continue;
-        }
-        if (found == errors) {
-            return std::nullopt;
-        }
-        const uint8_t inverse = Power(f, -kRootSpacing * degree);
-        const uint8_t numerator = Multiply(f, Power(f, kRootSpacing * degree * (1 - kFirstRoot)),
-                                           Evaluate(f, evaluator, kRsParitySymbols - 1, inverse));
-        const uint8_t denominator = Evaluate(f, derivative, errors, inverse);
-        if (denominator == 0) {
-            return std::nullopt;
-        }
-        degrees[found] = degree;
-        values[found] = Divide(f, numerator, denominator);
-        ++found;
-    }
-    if (found != errors) {
+    std::array<ErrorSymbol, kRsParitySymbols> found{};
+    if (!LocateErrors(f, syndromes, locator, errors, found)) {
         return std::nullopt;
     }
     int corrected = 0;
-    for (int i = 0; i < found; ++i) {
-        if (degrees[i] < count) {
-            codeword[count - 1 - degrees[i]] ^= values[i];
+    for (int i = 0; i < errors; ++i) {
+        if (found[i].degree < count) {  // positions in the virtual leading zeros are left out
+            codeword[count - 1 - found[i].degree] ^= found[i].value;
             ++corrected;
         }
     }
