@@ -19,8 +19,9 @@ std::string JsonNumber(double value) {
 }
 
 std::string JsonRgb(Rgb rgb) {
-    return "[" + std::to_string(rgb.r) + "," + std::to_string(rgb.g) + "," + std::to_string(rgb.b) +
-           "]";
+    char text[16];
+    std::snprintf(text, sizeof text, "[%d,%d,%d]", rgb.r, rgb.g, rgb.b);
+    return text;
 }
 
 template <typename Range>
