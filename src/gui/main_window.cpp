@@ -174,6 +174,8 @@ void MainWindow::WireControls(const BoundWidgets& widgets) {
     });
     connect(widgets.recordBar->hScroll1, &QScrollBar::valueChanged, this,
             [this](int value) { Run([this, value] { SetRecordPosition(m_app, value); }); });
+    // The check box follows the client's state in the window model.
+    connect(widgets.status->check5, &QCheckBox::clicked, this, [this] { Refresh(); });
     connect(widgets.images->file1, &QListWidget::currentRowChanged, this,
             [this](int row) { Run([this, row] { File1_Click(m_app, row); }); });
     widgets.messageLog->SetCaretHandler(

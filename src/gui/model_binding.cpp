@@ -167,10 +167,12 @@ void ModelBinding::RefreshStatus() {
     Sync(m_first, m_text4, m_model.Text4, [&](const auto& v) { SetText(status->text4, v); });
     Sync(m_first, m_label2, m_model.Label2, [&](const auto& v) { SetText(status->label2, v); });
     Sync(m_first, m_lamp, m_model.Lamp, [&](Rgb v) { status->lamp->SetColour(ToColour(v)); });
-    Sync(m_first, m_check5, m_model.Check5, [&](bool v) {
+    // The box shows the client's state in the model, whatever a click made of it.
+    m_check5 = m_model.Check5;
+    if (status->check5->isChecked() != m_check5) {
         const QSignalBlocker blocker(status->check5);
-        status->check5->setChecked(v);
-    });
+        status->check5->setChecked(m_check5);
+    }
     const ProgressBar& progress = m_model.ProgressBar1;
     if (m_first || progress.visible != m_progress.visible || progress.max != m_progress.max ||
         progress.value != m_progress.value) {

@@ -98,6 +98,9 @@ ValueChartView::ValueChartView(QWidget* parent) : QCustomPlot(parent) {
     plotLayout()->addElement(1, 0, legendRow);
     legendRow->setMargins(QMargins(0, 0, 0, 4));
     legendRow->addElement(0, 0, legend);
+    // A stretchable neighbour: a grid column is never wider than its narrowest element allows,
+    // and an empty legend alone would squeeze the whole chart to its own width.
+    legendRow->addElement(0, 1, new QCPLayoutElement(this));
     plotLayout()->setRowStretchFactor(1, 0.001);
 
     connect(this, &QCustomPlot::mousePress, this, [this] { m_userZoomed = true; });

@@ -130,6 +130,15 @@ double CoveredColumns(ValueChartView& view) {
     return static_cast<double>(covered) / (area.width() - 4);
 }
 
+TEST(ValueChartView, EmptyChartSpansTheWidget) {
+    // Before the first read the chart has no series and an empty legend.
+    ValueChartView view;
+    view.resize(1000, 400);
+    view.ShowChart(ChartModel{});
+    view.toPixmap(1000, 400);
+    EXPECT_GT(view.axisRect()->width(), 900);
+}
+
 TEST(ValueChartView, FiveThousandBarsAreVisible) {
     ValueChartView view;
     view.resize(1000, 600);

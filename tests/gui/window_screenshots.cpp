@@ -1,33 +1,43 @@
-// Takes the README's screenshots: opens a capture in the window and saves every page as PNG.
-// Usage: quorbel-gui-screenshots <capture.kss> <output folder>
+// Takes the README's screenshots: opens a capture in the window and saves every page and the
+// about window as PNG. With --about-picture it only writes the about picture as a JPEG (a
+// picture to send through the SSDV codec for the images page).
+// Usage: quorbel-gui-screenshots <capture.kss> <output folder> [<application folder>]
+//        quorbel-gui-screenshots --about-picture <file.jpg>
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QRadioButton>
-#include <QScreen>
+#include <QListWidget>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 #include <iostream>
 
+#include "about_picture.hpp"
 #include "main_window.hpp"
 #include "qt_platform.hpp"
 #include "session_setup.hpp"
 #include "shell/app_state.hpp"
 #include "view/value_chart.hpp"
 
-int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
-    if (argc != 3) {
-        std::cerr << "usage: quorbel-gui-screenshots <capture.kss> <output folder>\n";
-        return 2;
+namespace {
+
+bool Save(QWidget& widget, const QDir& output, const QString& name) {
+    const QString path = output.filePath("window-" + name + ".png");
+    if (!widget.grab().save(path)) {
+        std::cerr << "cannot write " << path.toStdString() << "\n";
+        return false;
     }
-    const QString capture = QString::fromLocal8Bit(argv[1]);
-    const QDir output(QString::fromLocal8Bit(argv[2]));
+    return true;
+}
+
+int TakeScreenshots(const QString& capture, const QDir& output, const QString& appFolder) {
     quorbel::gui::QtPlatform platform;
     platform.SetFileChooser([&](const QString&, const QString&) { return QStringList{capture}; });
     quorbel::AppState app(platform);
     quorbel::gui::ApplySystemSettings(app.settings);
+    if (!appFolder.isEmpty()) {
+        app.settings.appDir = QFile::encodeName(appFolder).toStdString();
+    }
     quorbel::gui::MainWindow window(app, platform);
     window.Start();
     window.show();
@@ -45,12 +55,38 @@ int main(int argc, char* argv[]) {
             window.Run([&] { quorbel::ClickFieldSelector(app, 81); });
             platform.SetGroupRequest(false);
         }
+        if (page == 3) {
+            window.findChild<QListWidget*>("File1")->setCurrentRow(0);
+        }
         QTest::qWait(300);
-        const QString path = output.filePath(QString("window-%1.png").arg(names[page]));
-        if (!window.grab().save(path)) {
-            std::cerr << "cannot write " << path.toStdString() << "\n";
+        if (!Save(window, output, names[page])) {
+            return 1;
+        }
+    }
+    window.findChild<QAction*>("MnuInfo")->trigger();
+    QTest::qWait(300);
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == "Info" && widget->isVisible() &&
+            !Save(*widget, output, "about")) {
             return 1;
         }
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    if (argc == 3 && QString(argv[1]) == "--about-picture") {
+        return quorbel::gui::DrawAboutPicture(640, 400).save(argv[2], "JPG", 90) ? 0 : 1;
+    }
+    if (argc != 3 && argc != 4) {
+        std::cerr
+            << "usage: quorbel-gui-screenshots <capture.kss> <output folder> [<app folder>]\n";
+        return 2;
+    }
+    const QString appFolder = argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString();
+    return TakeScreenshots(QString::fromLocal8Bit(argv[1]), QDir(QString::fromLocal8Bit(argv[2])),
+                           appFolder);
 }
