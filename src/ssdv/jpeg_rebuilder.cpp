@@ -10,12 +10,12 @@ constexpr uint8_t kEndOfBlock = 0x00;
 constexpr uint8_t kZeroRun = 0xF0;
 
 void AppendHuffmanSegment(std::vector<uint8_t>& out, uint8_t tableClassId, TableKind kind) {
-    const HuffmanSpec& spec = StandardHuffmanSpec(kind);
-    const size_t length = 2 + 1 + 16 + spec.values.size();
+    const HuffmanDefinition& definition = StandardHuffmanDefinition(kind);
+    const size_t length = 2 + 1 + 16 + definition.values.size();
     out.insert(out.end(), {0xFF, 0xC4, static_cast<uint8_t>(length >> 8),
                            static_cast<uint8_t>(length & 0xFF), tableClassId});
-    out.insert(out.end(), spec.counts.begin(), spec.counts.end());
-    out.insert(out.end(), spec.values.begin(), spec.values.end());
+    out.insert(out.end(), definition.counts.begin(), definition.counts.end());
+    out.insert(out.end(), definition.values.begin(), definition.values.end());
 }
 
 void AppendQuantSegment(std::vector<uint8_t>& out, uint8_t tableId, const QuantTable& table) {

@@ -85,20 +85,20 @@ std::string ParseHuffman(std::span<const uint8_t> seg, SourceImage& image) {
         }
         const int tableClass = seg[at] >> 4;
         const int id = seg[at] & 15;
-        HuffmanSpec spec;
+        HuffmanDefinition definition;
         size_t total = 0;
         for (size_t i = 0; i < 16; ++i) {
-            spec.counts[i] = seg[at + 1 + i];
-            total += spec.counts[i];
+            definition.counts[i] = seg[at + 1 + i];
+            total += definition.counts[i];
         }
         at += 17;
         if (tableClass > 1 || id > 3 || total > 256 || seg.size() - at < total) {
             return "Invalid DHT segment";
         }
-        spec.values.assign(seg.begin() + static_cast<long>(at),
-                           seg.begin() + static_cast<long>(at + total));
+        definition.values.assign(seg.begin() + static_cast<long>(at),
+                                 seg.begin() + static_cast<long>(at + total));
         at += total;
-        auto table = HuffmanTable::Build(spec);
+        auto table = HuffmanTable::Build(definition);
         if (!table) {
             return "Invalid Huffman table";
         }

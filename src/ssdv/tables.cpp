@@ -17,21 +17,21 @@ constexpr std::array<uint8_t, 15> kBaseChromaStart = {18, 18, 18,  22, 22, 22, 4
 
 constexpr std::array<int, 8> kQualityScale = {5000, 357, 172, 116, 100, 58, 28, 0};
 
-HuffmanSpec MakeSpec(std::array<uint8_t, 16> counts, std::vector<uint8_t> values) {
-    HuffmanSpec spec;
-    spec.counts = counts;
-    spec.values = std::move(values);
-    return spec;
+HuffmanDefinition MakeDefinition(std::array<uint8_t, 16> counts, std::vector<uint8_t> values) {
+    HuffmanDefinition definition;
+    definition.counts = counts;
+    definition.values = std::move(values);
+    return definition;
 }
 
 std::vector<uint8_t> DcValues() {
     return {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
 }
 
-std::array<HuffmanSpec, 4> MakeStandardSpecs() {
+std::array<HuffmanDefinition, 4> MakeStandardDefinitions() {
     return {
-        MakeSpec({0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, DcValues()),
-        MakeSpec(
+        MakeDefinition({0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, DcValues()),
+        MakeDefinition(
             {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7D},
             {0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41, 0x06, 0x13, 0x51,
              0x61, 0x07, 0x22, 0x71, 0x14, 0x32, 0x81, 0x91, 0xA1, 0x08, 0x23, 0x42, 0xB1, 0xC1,
@@ -45,8 +45,8 @@ std::array<HuffmanSpec, 4> MakeStandardSpecs() {
              0xC4, 0xC5, 0xC6, 0xC7, 0xC8, 0xC9, 0xCA, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD8,
              0xD9, 0xDA, 0xE1, 0xE2, 0xE3, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0xEA, 0xF1, 0xF2,
              0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA}),
-        MakeSpec({0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, DcValues()),
-        MakeSpec(
+        MakeDefinition({0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, DcValues()),
+        MakeDefinition(
             {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77},
             {0x00, 0x01, 0x02, 0x03, 0x11, 0x04, 0x05, 0x21, 0x31, 0x06, 0x12, 0x41, 0x51, 0x07,
              0x61, 0x71, 0x13, 0x22, 0x32, 0x81, 0x08, 0x14, 0x42, 0x91, 0xA1, 0xB1, 0xC1, 0x09,
@@ -65,17 +65,17 @@ std::array<HuffmanSpec, 4> MakeStandardSpecs() {
 
 }  // namespace
 
-const HuffmanSpec& StandardHuffmanSpec(TableKind kind) {
-    static const std::array<HuffmanSpec, 4> specs = MakeStandardSpecs();
-    return specs[static_cast<size_t>(kind)];
+const HuffmanDefinition& StandardHuffmanDefinition(TableKind kind) {
+    static const std::array<HuffmanDefinition, 4> definitions = MakeStandardDefinitions();
+    return definitions[static_cast<size_t>(kind)];
 }
 
 const HuffmanTable& StandardHuffmanTable(TableKind kind) {
     static const std::array<HuffmanTable, 4> tables = {
-        *HuffmanTable::Build(StandardHuffmanSpec(TableKind::kDcLuma)),
-        *HuffmanTable::Build(StandardHuffmanSpec(TableKind::kAcLuma)),
-        *HuffmanTable::Build(StandardHuffmanSpec(TableKind::kDcChroma)),
-        *HuffmanTable::Build(StandardHuffmanSpec(TableKind::kAcChroma)),
+        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::kDcLuma)),
+        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::kAcLuma)),
+        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::kDcChroma)),
+        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::kAcChroma)),
     };
     return tables[static_cast<size_t>(kind)];
 }
@@ -96,20 +96,21 @@ QuantTable SsdvQuantTable(bool chroma, int quality) {
     return table;
 }
 
-std::optional<HuffmanTable> HuffmanTable::Build(const HuffmanSpec& spec) {
+std::optional<HuffmanTable> HuffmanTable::Build(const HuffmanDefinition& definition) {
     HuffmanTable table;
     size_t total = 0;
-    for (uint8_t count : spec.counts) {
+    for (uint8_t count : definition.counts) {
         total += count;
     }
-    if (total > 256 || total > spec.values.size()) {
+    if (total > 256 || total > definition.values.size()) {
         return std::nullopt;
     }
-    table.m_values.assign(spec.values.begin(), spec.values.begin() + static_cast<long>(total));
+    table.m_values.assign(definition.values.begin(),
+                          definition.values.begin() + static_cast<long>(total));
     int32_t code = 0;
     int32_t index = 0;
     for (int length = 1; length <= 16; ++length) {
-        const int count = spec.counts[static_cast<size_t>(length - 1)];
+        const int count = definition.counts[static_cast<size_t>(length - 1)];
         table.m_firstCode[length] = code;
         table.m_firstIndex[length] = index;
         table.m_maxCode[length] = count > 0 ? code + count - 1 : -1;

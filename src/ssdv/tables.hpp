@@ -15,13 +15,13 @@ using QuantTable = std::array<uint16_t, kBlockSize>;  // zig-zag order
 
 enum class TableKind : uint8_t { kDcLuma, kAcLuma, kDcChroma, kAcChroma };
 
-struct HuffmanSpec {
+struct HuffmanDefinition {
     std::array<uint8_t, 16> counts{};  // codes of each length 1..16
     std::vector<uint8_t> values;
 };
 
 // The table of the given kind, as written into a DHT segment.
-const HuffmanSpec& StandardHuffmanSpec(TableKind kind);
+const HuffmanDefinition& StandardHuffmanDefinition(TableKind kind);
 
 // Quantisation table for luma (chroma = false) or chroma at quality 0-7 (higher is clamped).
 QuantTable SsdvQuantTable(bool chroma, int quality);
@@ -31,7 +31,7 @@ enum class HuffmanMatch { kFound, kNeedMore, kInvalid };
 class HuffmanTable {
   public:
     // Builds the canonical codes; nothing if the counts do not describe a valid code.
-    static std::optional<HuffmanTable> Build(const HuffmanSpec& spec);
+    static std::optional<HuffmanTable> Build(const HuffmanDefinition& definition);
 
     bool HasSymbol(uint8_t symbol) const { return m_lengths[symbol] != 0; }
     uint16_t Code(uint8_t symbol) const { return m_codes[symbol]; }

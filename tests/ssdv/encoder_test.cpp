@@ -56,7 +56,7 @@ TEST(EncoderVectorsTest, MatchReferencePacketFilesByteForByte) {
 
 struct RoundTrip {
     const char* what;
-    test::PictureSpec spec;
+    test::PictureOptions picture;
     int quality;
     double minPsnr;
 };
@@ -78,7 +78,7 @@ TEST(EncoderRoundTripTest, AllModesGreyscaleAndQualities) {
         {"q7", {96, 48}, 7, 34.0},
     };
     for (const RoundTrip& c : cases) {
-        const auto source = test::MakeJpeg(c.spec);
+        const auto source = test::MakeJpeg(c.picture);
         const EncodeResult encoded = EncodeImage(source, Options(42, c.quality));
         ASSERT_TRUE(encoded.ok) << c.what << ": " << encoded.error;
         const DecodeResult decoded = DecodeImage(encoded.packets, 118);
@@ -86,8 +86,8 @@ TEST(EncoderRoundTripTest, AllModesGreyscaleAndQualities) {
         EXPECT_TRUE(decoded.complete) << c.what;
         EXPECT_EQ(decoded.packetsUsed, encoded.packetCount) << c.what;
         EXPECT_EQ(decoded.image->quality, c.quality);
-        const auto original = test::DecodeJpeg(source, c.spec.greyscale);
-        const auto result = test::DecodeJpeg(decoded.jpeg, c.spec.greyscale);
+        const auto original = test::DecodeJpeg(source, c.picture.greyscale);
+        const auto result = test::DecodeJpeg(decoded.jpeg, c.picture.greyscale);
         ASSERT_TRUE(result.ok) << c.what << ": " << result.firstMessage;
         EXPECT_EQ(result.warnings, 0) << c.what << ": " << result.firstMessage;
         EXPECT_GT(test::Psnr(original, result), c.minPsnr) << c.what;
@@ -122,9 +122,9 @@ TEST(EncoderRoundTripTest, PacketLengthDoesNotChangeTheImage) {
 TEST(EncoderRestartTest, RestartIntervalsGiveTheSamePackets) {
     for (bool greyscale : {false, true}) {
         for (int interval : {1, 2, 3, 7, 16}) {
-            test::PictureSpec plain{192, 96, greyscale};
+            test::PictureOptions plain{192, 96, greyscale};
             plain.flatGreyBand = true;
-            test::PictureSpec restarted = plain;
+            test::PictureOptions restarted = plain;
             restarted.restartInterval = interval;
             const auto plainJpeg = test::MakeJpeg(plain);
             const auto restartJpeg = test::MakeJpeg(restarted);

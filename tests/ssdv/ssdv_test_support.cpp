@@ -94,22 +94,23 @@ DecodedPicture DecodeJpeg(const std::vector<uint8_t>& jpeg, bool asGrey) {
     return picture;
 }
 
-std::vector<uint8_t> MakeJpeg(const PictureSpec& spec) {
-    const int channels = spec.greyscale ? 1 : 3;
-    std::vector<uint8_t> pixels(static_cast<size_t>(spec.width * spec.height * channels));
+std::vector<uint8_t> MakeJpeg(const PictureOptions& picture) {
+    const int channels = picture.greyscale ? 1 : 3;
+    std::vector<uint8_t> pixels(static_cast<size_t>(picture.width * picture.height * channels));
     uint32_t noise = 12345;
-    for (int y = 0; y < spec.height; ++y) {
-        for (int x = 0; x < spec.width; ++x) {
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
             noise = noise * 1103515245U + 12345U;
             const int jitter = static_cast<int>((noise >> 16) % 9) - 4;
-            const bool grey = spec.flatGreyBand && y >= spec.height / 3 && y < 2 * spec.height / 3;
-            const int cx = x - spec.width / 2;
-            const int cy = y - spec.height / 2;
-            const bool disc = cx * cx + cy * cy < spec.height * spec.height / 16;
-            int rgb[3] = {x * 255 / spec.width, y * 255 / spec.height, disc ? 230 : 40};
+            const bool grey =
+                picture.flatGreyBand && y >= picture.height / 3 && y < 2 * picture.height / 3;
+            const int cx = x - picture.width / 2;
+            const int cy = y - picture.height / 2;
+            const bool disc = cx * cx + cy * cy < picture.height * picture.height / 16;
+            int rgb[3] = {x * 255 / picture.width, y * 255 / picture.height, disc ? 230 : 40};
             for (int c = 0; c < channels; ++c) {
                 const int value = grey ? 128 : std::clamp(rgb[c] + jitter, 0, 255);
-                pixels[static_cast<size_t>((y * spec.width + x) * channels + c)] =
+                pixels[static_cast<size_t>((y * picture.width + x) * channels + c)] =
                     static_cast<uint8_t>(value);
             }
         }
@@ -121,19 +122,19 @@ std::vector<uint8_t> MakeJpeg(const PictureSpec& spec) {
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = static_cast<JDIMENSION>(spec.width);
-    info.image_height = static_cast<JDIMENSION>(spec.height);
+    info.image_width = static_cast<JDIMENSION>(picture.width);
+    info.image_height = static_cast<JDIMENSION>(picture.height);
     info.input_components = channels;
-    info.in_color_space = spec.greyscale ? JCS_GRAYSCALE : JCS_RGB;
+    info.in_color_space = picture.greyscale ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, spec.quality, TRUE);
-    if (!spec.greyscale) {
-        info.comp_info[0].h_samp_factor = spec.lumaH;
-        info.comp_info[0].v_samp_factor = spec.lumaV;
+    jpeg_set_quality(&info, picture.quality, TRUE);
+    if (!picture.greyscale) {
+        info.comp_info[0].h_samp_factor = picture.lumaH;
+        info.comp_info[0].v_samp_factor = picture.lumaV;
     }
-    info.restart_interval = static_cast<unsigned int>(spec.restartInterval);
+    info.restart_interval = static_cast<unsigned int>(picture.restartInterval);
     jpeg_start_compress(&info, TRUE);
-    const size_t stride = static_cast<size_t>(spec.width * channels);
+    const size_t stride = static_cast<size_t>(picture.width * channels);
     while (info.next_scanline < info.image_height) {
         JSAMPROW row = pixels.data() + stride * info.next_scanline;
         jpeg_write_scanlines(&info, &row, 1);

@@ -1,4 +1,5 @@
-// Helpers for the SSDV tests: vector files, strict JPEG decoding and test pictures via libjpeg.
+// Support code for the SSDV tests: vector files, strict JPEG decoding and test pictures via
+// libjpeg.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +29,7 @@ struct DecodedPicture {
 // luma only.
 DecodedPicture DecodeJpeg(const std::vector<uint8_t>& jpeg, bool asGrey = false);
 
-struct PictureSpec {
+struct PictureOptions {
     int width = 64;
     int height = 48;
     bool greyscale = false;
@@ -40,7 +41,7 @@ struct PictureSpec {
 };
 
 // Draws a test picture (gradients, shapes and some noise) and compresses it with libjpeg.
-std::vector<uint8_t> MakeJpeg(const PictureSpec& spec);
+std::vector<uint8_t> MakeJpeg(const PictureOptions& picture);
 
 // Peak signal-to-noise ratio in dB of two pictures of equal size.
 double Psnr(const DecodedPicture& a, const DecodedPicture& b);
