@@ -66,6 +66,11 @@ void ReadKissFile(AppState& app, const std::string& path) {
     app.ui.Busy = true;
     app.ui.ProgressBar1 = {true, static_cast<int>(std::max(fends, 0LL)), 0};
 
+    DecodeCapture(app, bytes);
+    PerformEndOfReadSteps(app);
+}
+
+void DecodeCapture(AppState& app, std::span<const std::uint8_t> bytes) {
     // The reader keeps its own stamp, so a live frame in the middle of the read does not change
     // the receive time of the file's later frames.
     std::string stamp = app.frame.rxTimeText;
@@ -89,7 +94,6 @@ void ReadKissFile(AppState& app, const std::string& path) {
         app.frame.rxTimeText = stamp;
         DispatchFrame(app, std::span(frame).subspan(1));
     });
-    PerformEndOfReadSteps(app);
 }
 
 }  // namespace quorbel
