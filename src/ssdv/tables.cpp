@@ -114,6 +114,9 @@ std::optional<HuffmanTable> HuffmanTable::Build(const HuffmanDefinition& definit
         table.m_firstCode[length] = code;
         table.m_firstIndex[length] = index;
         table.m_maxCode[length] = count > 0 ? code + count - 1 : -1;
+        if (code + count > (1 << length)) {
+            return std::nullopt;  // more codes than this length can hold
+        }
         for (int i = 0; i < count; ++i, ++code, ++index) {
             const uint8_t symbol = table.m_values[static_cast<size_t>(index)];
             table.m_codes[symbol] = static_cast<uint16_t>(code);
@@ -125,9 +128,6 @@ std::optional<HuffmanTable> HuffmanTable::Build(const HuffmanDefinition& definit
                         static_cast<uint16_t>((length << 8) | symbol);
                 }
             }
-        }
-        if (code > (1 << length)) {
-            return std::nullopt;
         }
         code <<= 1;
     }

@@ -5,6 +5,7 @@
 #include "decoder.hpp"
 #include "encoder.hpp"
 #include "ssdv_test_support.hpp"
+#include "tables.hpp"
 
 namespace quorbel::ssdv {
 namespace {
@@ -179,6 +180,34 @@ TEST(EncoderErrorsTest, RejectsUnsupportedAndDamagedInput) {
         EXPECT_FALSE(result.ok) << c.what;
         EXPECT_EQ(result.error, c.error) << c.what;
     }
+}
+
+// Huffman tables come from the source file: counts that overflow the code space must be refused
+// before any code is assigned.
+TEST(EncoderErrorsTest, RejectsOverfullHuffmanTables) {
+    HuffmanDefinition overfull;
+    overfull.counts = {5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    overfull.values = {1, 2, 3, 4, 5};
+    EXPECT_FALSE(HuffmanTable::Build(overfull).has_value());
+    HuffmanDefinition full;
+    full.counts = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    full.values = {7, 9};
+    const auto table = HuffmanTable::Build(full);
+    ASSERT_TRUE(table.has_value());
+    EXPECT_EQ(table->Code(9), 1);
+    auto jpeg = test::MakeJpeg({32, 32});
+    for (size_t i = 0; i + 5 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC4) {
+            // First table (luma DC, counts 0 1 5 ...): three codes of length 1, same total.
+            jpeg[i + 5] = 3;
+            jpeg[i + 6] = 0;
+            jpeg[i + 7] = 3;
+            break;
+        }
+    }
+    const EncodeResult result = EncodeImage(jpeg, Options(1));
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, "Invalid Huffman table");
 }
 
 }  // namespace
