@@ -15,14 +15,28 @@ namespace quorbel::gui {
 
 namespace {
 
-// Widths that hold the longest caption, value and unit of the catalogue.
-constexpr const char* kWidestCaption = "XFER Last Err Stat";
-constexpr const char* kWidestValue = "0.150000005960464";
+// The width that holds the longest unit of the catalogue.
 constexpr const char* kWidestUnit = "\xB5Sv/h";
+
+// The catalogue's widest caption: every selector is that wide, so columns line up.
+QString WidestCaption(const QFontMetrics& metrics) {
+    QString widest;
+    for (const FieldDef& field : kFields) {
+        const QString caption =
+            QString::fromLatin1(field.caption.data(), static_cast<qsizetype>(field.caption.size()));
+        if (metrics.horizontalAdvance(caption) > metrics.horizontalAdvance(widest)) {
+            widest = caption;
+        }
+    }
+    return widest;
+}
 
 }  // namespace
 
-FieldPage::FieldPage(int first, int last, int rowsPerColumn, QWidget* parent) : QWidget(parent) {
+FieldPage::FieldPage(int first, int last, int rowsPerColumn, const QString& widestValue,
+                     QWidget* parent)
+    : QWidget(parent) {
+    m_valueWidth = QFontMetrics(font()).horizontalAdvance(widestValue) + 14;
     m_layout = new QVBoxLayout(this);
     m_layout->setContentsMargins(8, 8, 8, 8);
     auto* grid = new QGridLayout;
@@ -60,12 +74,17 @@ void FieldPage::AddRow(QGridLayout* grid, int index, int row, int column) {
     fieldRow.selector->setObjectName("Option1_" + number);
     fieldRow.selector->setAutoExclusive(
         false);  // the selection spans both pages: the model decides
-    fieldRow.selector->setMinimumWidth(metrics.horizontalAdvance(kWidestCaption) + 28);
+    if (m_selectorWidth == 0) {
+        fieldRow.selector->setText(WidestCaption(metrics));
+        m_selectorWidth = fieldRow.selector->sizeHint().width();
+        fieldRow.selector->setText(QString());
+    }
+    fieldRow.selector->setMinimumWidth(m_selectorWidth);
     fieldRow.selector->installEventFilter(this);
     fieldRow.valueBox = new QLineEdit(this);
     fieldRow.valueBox->setObjectName("Text1_" + number);
     fieldRow.valueBox->setReadOnly(true);
-    fieldRow.valueBox->setFixedWidth(metrics.horizontalAdvance(kWidestValue) + 14);
+    fieldRow.valueBox->setFixedWidth(m_valueWidth);
     fieldRow.unitLabel = new QLabel(this);
     fieldRow.unitLabel->setObjectName("Label1_" + number);
     fieldRow.unitLabel->setMinimumWidth(

@@ -21,9 +21,10 @@ struct FieldRow {
 class FieldPage : public QWidget {
     Q_OBJECT
   public:
-    // Rows for the fields first..last, rowsPerColumn to a column. Fields outside both stores
-    // (67 to 69) get rows that stay out of sight.
-    FieldPage(int first, int last, int rowsPerColumn, QWidget* parent = nullptr);
+    // Rows for the fields first..last, rowsPerColumn to a column, value boxes wide enough for
+    // widestValue. Fields outside both stores (67 to 69) get rows that stay out of sight.
+    FieldPage(int first, int last, int rowsPerColumn, const QString& widestValue,
+              QWidget* parent = nullptr);
 
     bool HasField(int index) const { return m_rows.count(index) != 0; }
     const FieldRow& Row(int index) const { return m_rows.at(index); }
@@ -42,6 +43,8 @@ class FieldPage : public QWidget {
 
     std::map<int, FieldRow> m_rows;
     QVBoxLayout* m_layout = nullptr;
+    int m_selectorWidth = 0;
+    int m_valueWidth = 0;
 };
 
 }  // namespace quorbel::gui

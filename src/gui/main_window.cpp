@@ -46,6 +46,10 @@ constexpr int kScrollStep = 16;
 // Rows per column on the field pages: 67 beacon fields in four columns, 37 sensor fields in three.
 constexpr int kTelemetryRows = 17;
 constexpr int kSensorRows = 13;
+// The longest value texts: a 32-bit count on the beacon page; a single-precision value in full
+// and the date and time of field 70 on the sensor page.
+constexpr const char* kWidestBeaconValue = "-2147483648";
+constexpr const char* kWidestSensorValue = "-0.0991942510008812";
 
 struct MenuCommand {
     const char* menu;
@@ -131,8 +135,8 @@ QWidget* MainWindow::BuildContent(BoundWidgets& widgets) {
     layout->setContentsMargins(8, 6, 8, 6);
     m_tabs = new QTabWidget(content);
     m_tabs->setObjectName("SSTab1");
-    widgets.telemetry = new FieldPage(0, 69, kTelemetryRows);
-    widgets.sensors = new FieldPage(70, 106, kSensorRows);
+    widgets.telemetry = new FieldPage(0, 69, kTelemetryRows, kWidestBeaconValue);
+    widgets.sensors = new FieldPage(70, 106, kSensorRows, kWidestSensorValue);
     widgets.label8 = widgets.sensors->AddNoteLabel("Label8");
     widgets.messageLog = new MessageLogView;
     widgets.images = new ImagesPage;

@@ -114,6 +114,9 @@ TEST_F(WindowTest, StartUpShowsTheCatalogueTheSettingsAndThePages) {
         const bool hidden = field >= 67 && field <= 69;
         auto* box = Find<QLineEdit>("Text1_" + QString::number(field));
         EXPECT_EQ(box->isHidden(), hidden) << field;
+        // Captions are never clipped.
+        auto* selector = Find<QRadioButton>("Option1_" + QString::number(field));
+        EXPECT_GE(selector->width(), selector->sizeHint().width()) << field;
     }
 }
 

@@ -8,9 +8,14 @@ cd "$(dirname "$0")/../.."
 build=${1:-build}
 tool=$(find "$build" -name quorbel-gui-screenshots -type f | head -n1)
 ssdv=$(find "$build" -name ssdv -type f -perm -u+x | head -n1)
+if [[ -z "$tool" || -z "$ssdv" ]]; then
+    echo "Build the targets quorbel-gui-screenshots and ssdv in $build first." >&2
+    exit 1
+fi
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"; [[ -n "${xvfb:-}" ]] && kill "$xvfb"' EXIT
 
+printf 'TCP_SERVER = localhost\r\nTCP_PORT = 8100\r\n' > "$folder/conf.ini"
 QT_QPA_PLATFORM=offscreen "$tool" --about-picture "$folder/orbit.jpg"
 "$ssdv" -e -l 118 -i 7 "$folder/orbit.jpg" "$folder/ssdv_007.bin"
 "$ssdv" -d -l 118 "$folder/ssdv_007.bin" "$folder/ssdv_007.jpg"
@@ -21,4 +26,10 @@ xvfb=$!
 sleep 1
 mkdir -p docs/screenshots
 DISPLAY=$display "$tool" samples/pass.kss docs/screenshots "$folder"
+# A full store: 5,000 beacons as bars.
+samplegen=$(find "$build" -name quorbel-samplegen -type f | head -n1)
+if [[ -n "$samplegen" ]]; then
+    "$samplegen" --beacons 5000 --sensors 5000 "$folder/full.kss" >/dev/null
+    DISPLAY=$display "$tool" --bars "$folder/full.kss" docs/screenshots/window-bars-5000.png
+fi
 ls -l docs/screenshots

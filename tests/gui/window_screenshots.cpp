@@ -2,6 +2,7 @@
 // about window as PNG. With --about-picture it only writes the about picture as a JPEG (a
 // picture to send through the SSDV codec for the images page).
 // Usage: quorbel-gui-screenshots <capture.kss> <output folder> [<application folder>]
+//        quorbel-gui-screenshots --bars <capture.kss> <file.png>
 //        quorbel-gui-screenshots --about-picture <file.jpg>
 #include <QAction>
 #include <QApplication>
@@ -74,12 +75,34 @@ int TakeScreenshots(const QString& capture, const QDir& output, const QString& a
     return 0;
 }
 
+// Opens a large capture and shows the beacons' battery voltage as bars.
+int TakeBarsScreenshot(const QString& capture, const QString& output) {
+    quorbel::gui::QtPlatform platform;
+    platform.SetFileChooser([&](const QString&, const QString&) { return QStringList{capture}; });
+    quorbel::AppState app(platform);
+    quorbel::gui::ApplySystemSettings(app.settings);
+    quorbel::gui::MainWindow window(app, platform);
+    window.Start();
+    window.show();
+    QTest::qWait(300);
+    window.findChild<QAction*>("MnuOpenKISSFile")->trigger();
+    window.Run([&] {
+        app.ui.Check1 = true;
+        quorbel::Check1_Click(app);
+    });
+    QTest::qWait(300);
+    return window.grab().save(output) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     if (argc == 3 && QString(argv[1]) == "--about-picture") {
         return quorbel::gui::DrawAboutPicture(640, 400).save(argv[2], "JPG", 90) ? 0 : 1;
+    }
+    if (argc == 4 && QString(argv[1]) == "--bars") {
+        return TakeBarsScreenshot(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
     if (argc != 3 && argc != 4) {
         std::cerr
