@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 #include <exception>
+#include <string_view>
 
 #include "about_window.hpp"
 #include "chart_frame.hpp"
