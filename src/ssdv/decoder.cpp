@@ -101,14 +101,12 @@ std::vector<ValidatedPacket> FindPackets(std::span<const uint8_t> data, size_t p
             }
             ++at;
         }
-        if (packetLog != nullptr) {
+        if (packetLog != nullptr && options.verbose) {
             if (at > windowStart) {
                 packetLog->push_back("Skipped " + std::to_string(at - windowStart) + " bytes.");
             }
-            if (options.verbose) {
-                packetLog->push_back(DescribePacket(*packet));
-                packetLog->push_back(DescribeFields(*packet));
-            }
+            packetLog->push_back(DescribePacket(*packet));
+            packetLog->push_back(DescribeFields(*packet));
         }
         found.push_back(*packet);
         at += packetLength;

@@ -25,7 +25,7 @@ struct ImageInfo {
 struct DecodeOptions {
     // Test aid: drop about this percentage of packet windows (std::rand, never seeded).
     int dropPercent = 0;
-    // Adds two lines per valid packet to `packetLog`.
+    // Adds two lines per valid packet, and a line where bytes were skipped, to `packetLog`.
     bool verbose = false;
 };
 
@@ -34,7 +34,7 @@ struct DecodeResult {
     std::vector<uint8_t> jpeg;           // empty when no valid packet was found
     size_t packetsRead = 0;              // packets that passed validation
     size_t packetsUsed = 0;              // packets whose payload went into the image
-    bool complete = false;               // every MCU came from received data
+    bool complete = false;               // the last MCU came from received data
     std::vector<std::string> packetLog;  // per-packet lines (verbose) in file order
     std::vector<std::string> notes;      // gaps, ignored packets and other events
     std::string error;                   // set when nothing could be decoded
