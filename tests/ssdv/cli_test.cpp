@@ -127,6 +127,22 @@ TEST(CliRunTest, DecodesFilesAndStreamsLikeTheReference) {
     std::filesystem::remove(output);
 }
 
+// Junk before packet 10: reported only with -v, together with two lines per packet.
+TEST(CliRunTest, VerboseReportsPacketsAndSkippedBytes) {
+    QUORBEL_REQUIRE_VECTORS(dir);
+    const std::string junk = AsString(test::ReadBytes(dir / "grad320x240-l118-junk.bin"));
+    const ProgramRun quiet = RunProgram({"-dl118"}, junk);
+    EXPECT_EQ(quiet.err.find("Skipped"), std::string::npos);
+    EXPECT_EQ(quiet.err.find("Decoded image packet"), std::string::npos);
+    const ProgramRun verbose = RunProgram({"-dvl118"}, junk);
+    EXPECT_NE(verbose.err.find("Skipped 7 bytes.\nDecoded image packet. Callsign: \"QRBL01\", "
+                               "Image ID: 1, Resolution: 320x240, Packet ID: 10 (0 errors "
+                               "corrected)\n>> Type: 0, Quality: 4, EOI: 0, MCU Mode: 0, MCU "
+                               "Offset: "),
+              std::string::npos);
+    EXPECT_EQ(verbose.out, quiet.out);
+}
+
 TEST(CliRunTest, EncodesLikeTheReference) {
     QUORBEL_REQUIRE_VECTORS(dir);
     const ProgramRun run = RunProgram({"-e", "-n", "-c", "QRBL01", "-i", "1", "-l", "118"},
