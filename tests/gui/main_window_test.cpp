@@ -123,16 +123,31 @@ TEST_F(WindowTest, StartUpShowsTheCatalogueTheSettingsAndThePages) {
 TEST_F(WindowTest, OpeningTheSampleFillsValuesLogAndChart) {
     // While the file is read, the commands that read or write files wait.
     m_platform.SetEventInterval(0);
+    // The progress bar moves and the pointer is busy while the read lets events run.
     bool sawDisabled = false;
+    bool sawBusyPointer = false;
+    std::vector<int> progress;
+    auto* progressBar = Find<QProgressBar>("ProgressBar1");
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&] {
         sawDisabled = sawDisabled || !Find<QAction>("MnuOpenKISSFile")->isEnabled();
         EXPECT_EQ(Find<QAction>("WriteCSVFile")->isEnabled(), !m_app->ui.Reading);
+        const QCursor* pointer = QApplication::overrideCursor();
+        sawBusyPointer =
+            sawBusyPointer || (pointer != nullptr && pointer->shape() == Qt::WaitCursor);
+        if (progressBar->isVisible()) {
+            progress.push_back(progressBar->value());
+        }
     });
     probe.start(0);
     OpenSample();
     probe.stop();
     EXPECT_TRUE(sawDisabled);
+    EXPECT_TRUE(sawBusyPointer);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    ASSERT_GE(progress.size(), 2u);
+    EXPECT_LT(progress.front(), progress.back());
+    EXPECT_FALSE(progressBar->isVisible());
     EXPECT_TRUE(Find<QAction>("MnuOpenKISSFile")->isEnabled());
     EXPECT_TRUE(Find<QAction>("MnuSatNogs_Img")->isEnabled());
     ASSERT_EQ(m_filters.size(), 1);
