@@ -143,6 +143,27 @@ TEST(CliRunTest, VerboseReportsPacketsAndSkippedBytes) {
     EXPECT_EQ(verbose.out, quiet.out);
 }
 
+// The per-packet lines of -v equal the reference tool's, including the repaired byte count.
+TEST(CliRunTest, VerbosePacketLinesMatchTheReferenceLog) {
+    QUORBEL_REQUIRE_VECTORS(dir);
+    const auto packetLines = [](const std::string& text) {
+        std::istringstream in(text);
+        std::string lines;
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("Decoded image packet", 0) == 0 || line.rfind(">> ", 0) == 0) {
+                lines += line + "\n";
+            }
+        }
+        return lines;
+    };
+    const ProgramRun run = RunProgram(
+        {"-dv", "-l", "118"}, AsString(test::ReadBytes(dir / "grad320x240-l118-corrupt1.bin")));
+    const std::string expected =
+        packetLines(AsString(test::ReadBytes(dir / "grad320x240-l118-corrupt1-verbose.log")));
+    EXPECT_NE(expected.find("Packet ID: 30 (1 errors corrected)"), std::string::npos);
+    EXPECT_EQ(packetLines(run.err), expected);
+}
+
 TEST(CliRunTest, EncodesLikeTheReference) {
     QUORBEL_REQUIRE_VECTORS(dir);
     const ProgramRun run = RunProgram({"-e", "-n", "-c", "QRBL01", "-i", "1", "-l", "118"},
