@@ -92,8 +92,11 @@ void FieldPage::AddRow(QGridLayout* grid, int index, int row, int column) {
     grid->addWidget(fieldRow.selector, row, column * 4);
     grid->addWidget(fieldRow.valueBox, row, column * 4 + 1);
     grid->addWidget(fieldRow.unitLabel, row, column * 4 + 2);
-    connect(fieldRow.selector, &QRadioButton::clicked, this,
-            [this, index] { emit SelectorClicked(index, false); });
+    connect(fieldRow.selector, &QRadioButton::clicked, this, [this, index] {
+        const bool shiftClick = m_shiftRelease;
+        m_shiftRelease = false;
+        emit SelectorClicked(index, shiftClick);
+    });
     m_rows[index] = fieldRow;
 }
 
@@ -106,6 +109,13 @@ QLabel* FieldPage::AddNoteLabel(const QString& objectName) {
 
 bool FieldPage::eventFilter(QObject* watched, QEvent* event) {
     // A right-click on a selector picks the field and asks for its group chart.
+    // The click's own modifiers: Shift held at the click asks for the group chart even where
+    // the platform cannot tell the keyboard state afterwards.
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        m_shiftRelease =
+            mouse->button() == Qt::LeftButton && (mouse->modifiers() & Qt::ShiftModifier) != 0;
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::RightButton) {

@@ -32,7 +32,7 @@ class FieldPage : public QWidget {
     QLabel* AddNoteLabel(const QString& objectName);
 
   signals:
-    // A user's click on a selector; groupRequest when it was a right-click.
+    // A user's click on a selector; groupRequest when it was a right-click or a Shift-click.
     void SelectorClicked(int index, bool groupRequest);
 
   protected:
@@ -45,6 +45,7 @@ class FieldPage : public QWidget {
     QVBoxLayout* m_layout = nullptr;
     int m_selectorWidth = 0;
     int m_valueWidth = 0;
+    bool m_shiftRelease = false;  // the last left release on a selector had Shift held
 };
 
 }  // namespace quorbel::gui
