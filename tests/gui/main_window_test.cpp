@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -103,6 +104,24 @@ TEST_F(WindowTest, StartUpShowsTheCatalogueTheSettingsAndThePages) {
     ASSERT_EQ(images->count(), 2);
     EXPECT_EQ(images->item(0)->text(), "ssdv_000.jpg");
     EXPECT_EQ(images->item(1)->text(), "ssdv_012.jpg");
+
+    // The menu bar with its captions, in order.
+    QStringList menus;
+    for (QAction* entry : m_window->menuBar()->actions()) {
+        QStringList line{entry->text()};
+        if (entry->menu() != nullptr) {
+            for (QAction* item : entry->menu()->actions()) {
+                if (!item->isSeparator()) {
+                    line << item->text();
+                }
+            }
+        }
+        menus << line.join(" | ");
+    }
+    EXPECT_EQ(menus, (QStringList{"File | Open KISS File | Open SatNOGS CSV | Exit",
+                                  "Tools | Crop SatNOGS CSV -> Image Data",
+                                  "TLM File | Write TLM CSV | Write SENSOR CSV | Write TLM File",
+                                  "Info"}));
 
     const QStringList pages{"Telemetry", "Sensors", "SYS / Digipeater", "Images", "Info"};
     auto* tabs = Find<QTabWidget>("SSTab1");
