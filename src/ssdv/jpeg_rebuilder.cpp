@@ -105,10 +105,10 @@ HuffmanMatch JpegRebuilder::TakeSymbol(const HuffmanTable& table, bool isDc, Sym
 }
 
 HuffmanMatch JpegRebuilder::DecodeNextSymbol() {
-    if (m_block == 0 && m_coefficient == 0) {
-        if (m_nextResetMcu > m_resetMcu) {
-            m_resetMcu = m_nextResetMcu;
-        }
+    // At the start of an MCU the latest recorded MCU becomes the one whose first luma and
+    // chroma blocks carry absolute DC values.
+    if (m_block == 0 && m_coefficient == 0 && m_nextResetMcu > m_resetMcu) {
+        m_resetMcu = m_nextResetMcu;
     }
     const int component = ComponentOf(m_block);
     const bool isDc = m_coefficient == 0;
