@@ -7,10 +7,19 @@
 
 #include "satnogs_gen.hpp"
 
+namespace {
+
+bool IsWholeNumber(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::cerr
-            << "usage: satnogs-gen OUTPUT [LINES [STATIONS [SEED]]] [--lf] [--no-final-break]\n";
+    const char* usage =
+        "usage: satnogs-gen OUTPUT [LINES [STATIONS [SEED]]] [--lf] [--no-final-break]\n";
+    if (argc < 2 || std::string(argv[1]).starts_with("-")) {
+        std::cerr << usage;
         return 2;
     }
     quorbel::tools::SatnogsExportOptions options;
@@ -21,12 +30,16 @@ int main(int argc, char** argv) {
             options.lfOnly = true;
         } else if (arg == "--no-final-break") {
             options.finalLineBreak = false;
+        } else if (!IsWholeNumber(arg) || position > 2) {
+            std::cerr << usage;
+            return 2;
         } else if (position == 0) {
             options.lines = std::atoi(arg.c_str()), ++position;
         } else if (position == 1) {
             options.stations = std::atoi(arg.c_str()), ++position;
         } else {
             options.seed = static_cast<std::uint32_t>(std::strtoul(arg.c_str(), nullptr, 10));
+            ++position;
         }
     }
     std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
