@@ -9,9 +9,11 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cstdlib>
 #include <exception>
@@ -42,6 +44,8 @@ namespace quorbel::gui {
 
 namespace {
 
+// Time for the window manager to put its frame around the new window.
+constexpr int kFrameSettleMs = 200;
 // Scroll bars of the panel move by this many pixels per step.
 constexpr int kScrollStep = 16;
 // Rows per column on the field pages: 67 beacon fields in four columns, 37 sensor fields in three.
@@ -189,8 +193,26 @@ void MainWindow::WireControls(const BoundWidgets& widgets) {
 
 void MainWindow::Start() {
     Run([this] { Form_Load(m_app); });
-    const QSize chrome(0, menuBar()->sizeHint().height());
-    FitWindowToScreen(*this, ContentSize() + chrome);
+    m_wantedSize = ContentSize() + QSize(0, menuBar()->sizeHint().height());
+    FitWindowToScreen(*this, m_wantedSize);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_fitted || !m_wantedSize.isValid()) {
+        return;
+    }
+    m_fitted = true;
+    // The window manager's frame is known only once the window is on screen: a window that was
+    // sized to the whole work area is fitted again so its title bar and borders fit in as well.
+    QTimer::singleShot(kFrameSettleMs, this, [this] {
+        const QScreen* screen = this->screen();
+        const QSize frame = frameGeometry().size() - geometry().size();
+        if (screen != nullptr && (frame.width() > 0 || frame.height() > 0) &&
+            !screen->availableGeometry().contains(frameGeometry())) {
+            FitWindowToScreen(*this, m_wantedSize);
+        }
+    });
 }
 
 void MainWindow::Run(const std::function<void()>& handler) {

@@ -42,6 +42,7 @@ class MainWindow : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void BuildMenus(BoundWidgets& widgets);
@@ -58,6 +59,8 @@ class MainWindow : public QMainWindow {
     ChartFrame* m_chartFrame = nullptr;
     QPointer<AboutWindow> m_about;
     std::function<void()> m_endProgram;
+    QSize m_wantedSize;     // the content with the menu bar: the window's size at start-up
+    bool m_fitted = false;  // the start-up fitting with the window manager's frame has run
 };
 
 }  // namespace quorbel::gui
