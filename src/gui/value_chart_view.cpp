@@ -130,6 +130,18 @@ void ValueChartView::Rebuild(const ChartModel& chart) {
         points = std::max(points, series.values.size());
     }
     m_pointCount = static_cast<int>(points);
+    m_valueSpan = QCPRange(0, 0);
+    bool first = true;
+    for (const ChartSeries& series : chart.series) {
+        for (double value : series.values) {
+            if (!std::isfinite(value)) {
+                continue;  // a NaN or infinity from a frame cannot scale the axis
+            }
+            m_valueSpan = first ? QCPRange(value, value) : m_valueSpan;
+            m_valueSpan.expand(value);
+            first = false;
+        }
+    }
     QVector<double> keys(static_cast<qsizetype>(points));
     for (std::size_t i = 0; i < points; ++i) {
         keys[static_cast<qsizetype>(i)] = static_cast<double>(i + 1);
@@ -201,10 +213,9 @@ void ValueChartView::ShowWholeChart() {
         return;
     }
     xAxis->setRange(0.5, m_pointCount + 0.5);
-    yAxis->rescale(true);
-    const QCPRange range = yAxis->range();
-    const double margin = range.size() > 0 ? range.size() * 0.05 : 1.0;
-    yAxis->setRange(range.lower - margin, range.upper + margin);
+    // The values' own span, not down to zero: bars of 7,400 mV that vary by 50 mV show the 50.
+    const double margin = m_valueSpan.size() > 0 ? m_valueSpan.size() * 0.05 : 1.0;
+    yAxis->setRange(m_valueSpan.lower - margin, m_valueSpan.upper + margin);
 }
 
 void ValueChartView::mouseDoubleClickEvent(QMouseEvent* event) {

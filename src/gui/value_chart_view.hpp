@@ -63,6 +63,7 @@ class ValueChartView : public QCustomPlot {
     bool m_resetZoom = true;
     bool m_userZoomed = false;
     int m_pointCount = 0;
+    QCPRange m_valueSpan;  // smallest and largest finite value of all series
 };
 
 }  // namespace quorbel::gui

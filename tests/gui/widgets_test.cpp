@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <cmath>
+#include <limits>
 
 #include "message_log_view.hpp"
 #include "qt_platform.hpp"
@@ -137,6 +139,20 @@ TEST(ValueChartView, EmptyChartSpansTheWidget) {
     view.ShowChart(ChartModel{});
     view.toPixmap(1000, 400);
     EXPECT_GT(view.axisRect()->width(), 900);
+}
+
+TEST(ValueChartView, ValueAxisSpansTheFiniteValues) {
+    ValueChartView view;
+    view.resize(800, 400);
+    ChartModel chart = ManyPoints(ChartKind::Bar, 300);  // 4,000 to 4,084
+    chart.series[0].values[7] = std::nan("");
+    chart.series[0].values[8] = std::numeric_limits<double>::infinity();
+    view.ShowChart(chart);
+    // Not down to the bars' base at zero, and not thrown out by NaN or infinity.
+    EXPECT_GT(view.yAxis->range().lower, 3900);
+    EXPECT_LT(view.yAxis->range().lower, 4000);
+    EXPECT_GT(view.yAxis->range().upper, 4084);
+    EXPECT_LT(view.yAxis->range().upper, 4200);
 }
 
 TEST(ValueChartView, FiveThousandBarsAreVisible) {
