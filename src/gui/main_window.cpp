@@ -105,6 +105,7 @@ MainWindow::MainWindow(AppState& app, QtPlatform& platform, QWidget* parent)
 
 MainWindow::~MainWindow() {
     m_platform.SetModelSync(nullptr);
+    delete m_about;  // a window without owner: it goes with the main window
 }
 
 void MainWindow::BuildMenus(BoundWidgets& widgets) {
