@@ -115,6 +115,10 @@ TEST(CliRunTest, DecodesFilesAndStreamsLikeTheReference) {
 
     const auto output = std::filesystem::temp_directory_path() / "quorbel_ssdv_cli_test.jpg";
     std::filesystem::remove(output);
+    // -t drops windows: all of them at 100 % (no image), none at 0 %.
+    EXPECT_EQ(RunProgram({"-d", "-l", "118", "-t", "100"}, AsString(packets)).status, 1);
+    EXPECT_TRUE(RunProgram({"-d", "-l", "118", "-t", "0"}, AsString(packets)).out ==
+                AsString(expected));
     const ProgramRun toFile = RunProgram(
         {"-d", "-l", "118", (dir / "grad320x240-l118-drop10.bin").string(), output.string()});
     EXPECT_EQ(toFile.status, 0);

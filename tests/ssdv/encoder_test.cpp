@@ -4,6 +4,7 @@
 
 #include "decoder.hpp"
 #include "encoder.hpp"
+#include "packet_writer.hpp"
 #include "ssdv_test_support.hpp"
 #include "tables.hpp"
 
@@ -179,6 +180,40 @@ TEST(EncoderErrorsTest, RejectsUnsupportedAndDamagedInput) {
         const EncodeResult result = EncodeImage(c.jpeg, c.options);
         EXPECT_FALSE(result.ok) << c.what;
         EXPECT_EQ(result.error, c.error) << c.what;
+    }
+}
+
+// End of image with 2-byte payloads (no-FEC, L = 21): a payload filled exactly by the last MCU
+// is the EOI packet; bytes that do not fit start one more packet instead of being dropped.
+TEST(PacketWriterTest, LastBytesAlwaysReachAnEoiPacket) {
+    PacketHeader header;
+    header.type = PacketType::kNoFec;
+    header.widthUnits = header.heightUnits = 1;
+    struct Case {
+        int bits;
+        size_t packets;
+        std::vector<uint8_t> lastPayload;
+    };
+    for (const Case& c : {Case{16, 1, {0xAB, 0xAB}}, Case{24, 2, {0xAB, 0x2D}},
+                          Case{20, 2, {0xAF, 0x2D}}, Case{8, 1, {0xAB, 0x2D}}}) {
+        PacketWriter writer(header, 21);
+        writer.BeginUnit();
+        for (int i = 0; i < c.bits / 8; ++i) {
+            writer.WriteBits(0xAB, 8);
+        }
+        writer.WriteBits(0xA, c.bits % 8);
+        const std::vector<uint8_t> packets = writer.Finish();
+        ASSERT_EQ(writer.PacketCount(), c.packets) << c.bits;
+        ASSERT_EQ(packets.size(), 21 * c.packets);
+        const auto last = ValidatePacket(std::span(packets).last(21));
+        ASSERT_TRUE(last.has_value());
+        EXPECT_TRUE(last->header.endOfImage);
+        EXPECT_EQ(last->header.packetId, c.packets - 1);
+        EXPECT_TRUE(std::equal(c.lastPayload.begin(), c.lastPayload.end(), last->Payload().begin()))
+            << c.bits;
+        if (c.packets == 2) {
+            EXPECT_FALSE(ValidatePacket(std::span(packets).first(21))->header.endOfImage);
+        }
     }
 }
 
