@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/wait.h>
+
 #include "cli.hpp"
 #include "ssdv_test_support.hpp"
 
