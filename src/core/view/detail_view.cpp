@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "decode/field_table.hpp"
 #include "shell/app_state.hpp"
@@ -97,6 +98,12 @@ double SpinEstimate(double x, double y, double z) {
     return std::sqrt(std::pow(x, 2.0) + std::pow(y, 2.0) + std::pow(z, 2.0)) * factor;
 }
 
+std::string NavigationText(int value, int max) {
+    char text[32];
+    std::snprintf(text, sizeof text, "#%d / %d", value, max);
+    return text;
+}
+
 void ShowRecord(AppState& app, int n) {
     if (n == 0)
         return;
@@ -109,7 +116,7 @@ void ShowRecord(AppState& app, int n) {
 
 void HScroll1_Change(AppState& app) {
     const ScrollBar& bar = app.ui.HScroll1;
-    app.ui.Text2 = "#" + std::to_string(bar.value) + " / " + std::to_string(bar.max);
+    app.ui.Text2 = NavigationText(bar.value, bar.max);
     if (bar.max >= 1)
         ShowRecord(app, bar.value);
 }

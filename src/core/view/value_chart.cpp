@@ -80,7 +80,7 @@ void Option1_Click(AppState& app, int index) {
         if (ui.HScroll1.value > ui.HScroll1.max)
             ui.HScroll1.value = ui.HScroll1.max;
     }
-    ui.Text2 = "#" + std::to_string(ui.HScroll1.value) + " / " + std::to_string(ui.HScroll1.max);
+    ui.Text2 = NavigationText(ui.HScroll1.value, ui.HScroll1.max);
     HScroll1_Change(app);
 
     if (app.platform.IsGroupModifierHeld()) {
