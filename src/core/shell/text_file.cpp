@@ -29,7 +29,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view contents) {
     bool written;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
+        if (!out)
+            return false;
         out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
         out.close();
         written = !out.fail();
@@ -38,7 +39,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view contents) {
     if (written) {
         // A replaced file keeps its permissions.
         const fs::file_status existing = fs::status(path, error);
-        if (!error && fs::exists(existing)) fs::permissions(temporary, existing.permissions(), error);
+        if (!error && fs::exists(existing))
+            fs::permissions(temporary, existing.permissions(), error);
         error.clear();
         fs::rename(temporary, path, error);
     }
