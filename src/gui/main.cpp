@@ -3,7 +3,7 @@
 
 #include "main_window.hpp"
 #include "qt_platform.hpp"
-#include "session_setup.hpp"
+#include "system_settings.hpp"
 #include "shell/app_state.hpp"
 
 int main(int argc, char* argv[]) {

@@ -16,7 +16,7 @@
 #include "about_picture.hpp"
 #include "main_window.hpp"
 #include "qt_platform.hpp"
-#include "session_setup.hpp"
+#include "system_settings.hpp"
 #include "shell/app_state.hpp"
 #include "view/value_chart.hpp"
 

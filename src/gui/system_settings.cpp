@@ -1,5 +1,5 @@
 // The application folder and the locale's decimal mark for the running program.
-#include "session_setup.hpp"
+#include "system_settings.hpp"
 
 #include <QCoreApplication>
 #include <QFile>
