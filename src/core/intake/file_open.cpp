@@ -49,6 +49,22 @@ bool SelectSourceFiles(AppState& app, const std::string& filter) {
     return true;
 }
 
+void RunOpenCommand(AppState& app, const std::string& filter,
+                    const std::function<void(const std::string&)>& readFile) {
+    if (app.ui.Reading)
+        return;  // a read is running: a second one would empty its stores
+    PrepareOpenCommand(app);
+    if (!SelectSourceFiles(app, filter))
+        return;
+    ReadingGuard reading(app.ui);
+    const std::vector<std::string> paths = app.ui.List3;  // a copy: events run during the reads
+    for (const std::string& path : paths) {
+        app.sourceFileName = path;
+        app.ui.Text4 = path;
+        readFile(path);
+    }
+}
+
 void PerformEndOfReadSteps(AppState& app) {
     app.ui.Busy = false;
     if (!app.ui.Option1Value[0]) {

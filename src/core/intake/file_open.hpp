@@ -2,6 +2,7 @@
 // end every file read.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "shell/window_model.hpp"
@@ -32,6 +33,12 @@ void PrepareOpenCommand(AppState& app);
 // Shows the multi-file dialog; on a choice fills List3 sorted alphabetically (not case sensitive)
 // and returns true. Cancel returns false; too many files shows the message and returns false.
 bool SelectSourceFiles(AppState& app, const std::string& filter);
+
+// The frame of both open commands: refused while a read runs; prepares the window, lets the user
+// choose, then for each chosen file in list order sets SourceFileName and the status line and
+// calls readFile.
+void RunOpenCommand(AppState& app, const std::string& filter,
+                    const std::function<void(const std::string&)>& readFile);
 
 // Normal pointer, Option1(0) set, the chart of field 1, the record of the scroll bar, progress
 // bar hidden.

@@ -38,19 +38,10 @@ std::optional<std::string> StampTime(const Bytes& frame) {
 }  // namespace
 
 void MnuOpenKISSFile_Click(AppState& app) {
-    if (app.ui.Reading)
-        return;  // a read is running: a second one would empty its stores
-    PrepareOpenCommand(app);
-    if (!SelectSourceFiles(app, kKissFilter))
-        return;
-    ReadingGuard guard(app.ui);
-    const std::vector<std::string> paths = app.ui.List3;
-    for (const std::string& path : paths) {
-        app.sourceFileName = path;
-        app.ui.Text4 = path;
+    RunOpenCommand(app, kKissFilter, [&app](const std::string& path) {
         app.platform.DoEvents();
         ReadKissFile(app, path);
-    }
+    });
 }
 
 void ReadKissFile(AppState& app, const std::string& path) {

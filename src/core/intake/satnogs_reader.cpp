@@ -85,21 +85,12 @@ void ReadSatnogsCsv(AppState& app, const std::string& path) {
 }
 
 void MnuOpenServerLog_Click(AppState& app) {
-    if (app.ui.Reading)
-        return;  // a read is running: a second one would empty its stores
-    PrepareOpenCommand(app);
-    if (!SelectSourceFiles(app, kSatnogsFilter))
-        return;
-    ReadingGuard reading(app.ui);
-    const std::vector<std::string> paths = app.ui.List3;  // a copy: events run during the reads
-    for (const std::string& path : paths) {
-        app.sourceFileName = path;
-        app.ui.Text4 = path;
+    RunOpenCommand(app, kSatnogsFilter, [&app](const std::string& path) {
         // A failed conversion leaves the file as it was; LF line ends are read all the same.
         ConvertExportToCrLf(path);
         ReadSatnogsCsv(app, path);
         AnalyseStations(app, path);
-    }
+    });
 }
 
 }  // namespace quorbel
