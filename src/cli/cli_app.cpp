@@ -2,6 +2,7 @@
 #include "cli_app.hpp"
 
 #include <clocale>
+#include <fstream>
 #include <ostream>
 
 #include "cli_platform.hpp"
@@ -119,6 +120,15 @@ bool IsWholeNumber(const std::string& text) {
             return false;
     }
     return true;
+}
+
+void CheckReadable(CliContext& context, const Args& files) {
+    for (const std::string& file : files) {
+        if (!std::ifstream(file, std::ios::binary)) {
+            context.err << "quorbel-cli: cannot read " << file << "\n";
+            context.failed = true;
+        }
+    }
 }
 
 CommandTable BuildCommandTable() {

@@ -41,6 +41,8 @@ using CommandTable = std::vector<CliCommand>;
 // Argument checks shared by the commands.
 std::optional<std::string> ExpectCount(const Args& args, std::size_t min, std::size_t max);
 bool IsWholeNumber(const std::string& text);
+// Reports each file that cannot be read (the command still goes on, as the menu command would).
+void CheckReadable(CliContext& context, const Args& files);
 
 void AddCoreCommands(CommandTable& table);
 // open-satnogs, crop-images and the three export commands.

@@ -14,16 +14,6 @@
 namespace quorbel::cli {
 namespace {
 
-// Reports the files that cannot be read; the menu command reads the rest as the window would.
-void CheckReadable(CliContext& context, const Args& files) {
-    for (const std::string& file : files) {
-        if (!std::ifstream(file, std::ios::binary)) {
-            context.err << "quorbel-cli: cannot read " << file << "\n";
-            context.failed = true;
-        }
-    }
-}
-
 void OpenKiss(CliContext& context, const Args& files) {
     CheckReadable(context, files);
     context.platform.SetNextSelection(files);

@@ -16,12 +16,7 @@ namespace quorbel::cli {
 namespace {
 
 void OpenSatnogs(CliContext& context, const Args& files) {
-    for (const std::string& file : files) {
-        if (!std::ifstream(file, std::ios::binary)) {
-            context.err << "quorbel-cli: cannot read " << file << "\n";
-            context.failed = true;
-        }
-    }
+    CheckReadable(context, files);
     context.platform.SetNextSelection(files);
     MnuOpenServerLog_Click(context.app);
 }
