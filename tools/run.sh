@@ -3,8 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
-cmake --preset default >/dev/null
-cmake --build --preset default -j"$(nproc)"
+cmake --preset default -DQUORBEL_BUILD_TESTS=OFF >/dev/null
+cmake --build --preset default -j"$(nproc)" --target quorbel-decoder quorbel-cli ssdv quorbel-samplegen
 if [[ $# -gt 0 ]]; then
     exec build/bin/quorbel-cli "$@"
 fi
