@@ -4,7 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 cmake --preset default -DQUORBEL_BUILD_TESTS=OFF >/dev/null
-cmake --build --preset default -j"$(nproc)" --target quorbel-decoder quorbel-cli ssdv quorbel-samplegen
+# Build messages go to standard error, so the tool's own output can be piped.
+cmake --build --preset default -j"$(nproc)" --target quorbel-decoder quorbel-cli ssdv quorbel-samplegen >&2
 if [[ $# -gt 0 ]]; then
     exec build/bin/quorbel-cli "$@"
 fi

@@ -1,0 +1,53 @@
+// Fuzzes the SatNOGS path: any bytes as an export, through the line-end conversion, the reader
+// with its dispatch and the station analysis with its report and cleaned copy.
+#include <unistd.h>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "intake/satnogs_reader.hpp"
+#include "intake/satnogs_text.hpp"
+#include "shell/app_state.hpp"
+#include "stations/station_analysis.hpp"
+
+namespace {
+
+class NullPlatform : public quorbel::Platform {
+  public:
+    quorbel::FileSelection SelectFiles(const quorbel::OpenFileDialog&) override { return {}; }
+    void ShowMessage(const quorbel::MessageBoxRequest&) override {}
+    void DoEvents() override {}
+    bool IsGroupModifierHeld() override { return false; }
+    bool StartDetached(const std::string&, const std::vector<std::string>&) override {
+        return false;
+    }
+    bool CanLoadPicture(const std::string&) override { return false; }
+    std::chrono::system_clock::time_point Now() override { return {}; }
+};
+
+std::string ExportPath() {
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("quorbel-fuzz-satnogs-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    return (folder / "export.csv").string();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static NullPlatform platform;
+    static quorbel::AppState app(platform);
+    static const std::string path = ExportPath();
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    quorbel::ConvertExportToCrLf(path);
+    app.telemetry.Clear();
+    app.sensor.Clear();
+    app.ui.Text5.clear();
+    app.ui.RichTextBox1.Clear();
+    quorbel::ReadSatnogsCsv(app, path);
+    quorbel::AnalyseStations(app, path);
+    return 0;
+}
