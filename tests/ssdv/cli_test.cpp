@@ -1,9 +1,13 @@
-// The ssdv command line: option parsing, exit statuses, files and standard streams.
+// The ssdv command line: option parsing, exit statuses, files and standard streams, and every
+// shared vector encoded and decoded by the program as the reference tool did.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <tuple>
+#include <utility>
 
 #include <sys/wait.h>
 
@@ -13,57 +17,44 @@
 namespace quorbel::ssdv {
 namespace {
 
-TEST(CliParseTest, OptionForms) {
-    struct Case {
-        std::vector<std::string> args;
-        CliMode mode;
-        long length;
-        int imageId;
-        int quality;
-        std::string input;
-        std::string output;
-    };
-    const Case cases[] = {
-        {{"-d", "-l", "118", "in.bin", "out.jpg"},
-         CliMode::kDecode,
-         118,
-         0,
-         4,
-         "in.bin",
-         "out.jpg"},
-        {{"-dl", "118", "in.bin"}, CliMode::kDecode, 118, 0, 4, "in.bin", "-"},
-        {{"-dl118"}, CliMode::kDecode, 118, 0, 4, "-", "-"},
-        {{"in.jpg", "-e", "out.bin", "-i", "256"},
-         CliMode::kEncode,
-         256,
-         0,
-         4,
-         "in.jpg",
-         "out.bin"},
-        {{"-e", "-i", "-1", "-q", "9"}, CliMode::kEncode, 256, 255, 7, "-", "-"},
-        {{"-e", "-q", "-3", "-", "-"}, CliMode::kEncode, 256, 0, 0, "-", "-"},
-        {{"-e", "--", "-x.jpg"}, CliMode::kEncode, 256, 0, 4, "-x.jpg", "-"},
-        {{}, CliMode::kNone, 256, 0, 4, "-", "-"},
-    };
-    for (const Case& c : cases) {
-        const CliParse parsed = ParseCommandLine(c.args);
-        ASSERT_TRUE(parsed.options.has_value()) << parsed.error;
-        EXPECT_EQ(parsed.options->mode, c.mode);
-        EXPECT_EQ(parsed.options->packetLength, c.length);
-        EXPECT_EQ(parsed.options->imageId, c.imageId);
-        EXPECT_EQ(parsed.options->quality, c.quality);
-        EXPECT_EQ(parsed.options->input, c.input);
-        EXPECT_EQ(parsed.options->output, c.output);
+std::vector<std::string> Split(const std::string& text) {
+    std::istringstream in(text);
+    return {std::istream_iterator<std::string>(in), {}};
+}
+
+std::string AsString(const std::vector<uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The options a command line gives, in one line, or its error.
+std::string Describe(const CliParse& parsed) {
+    if (!parsed.options) {
+        return parsed.error;
     }
-    const CliParse combined = ParseCommandLine({"-envc", "AB1", "-t", "20"});
-    ASSERT_TRUE(combined.options.has_value());
-    EXPECT_TRUE(combined.options->noFec);
-    EXPECT_TRUE(combined.options->verbose);
-    EXPECT_EQ(combined.options->callsign, "AB1");
-    EXPECT_EQ(combined.options->dropPercent, 20);
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"-x"}, {"-d", "-l"}, {"-d", "a", "b", "c"}}) {
-        EXPECT_FALSE(ParseCommandLine(bad).options.has_value());
+    const CliOptions& o = *parsed.options;
+    std::ostringstream text;
+    text << "-ed"[static_cast<int>(o.mode)] << " L" << o.packetLength << " i" << o.imageId << " q"
+         << o.quality << " " << o.input << " " << o.output << " n" << o.noFec << " v" << o.verbose
+         << " c" << o.callsign << " t" << o.dropPercent;
+    return text.str();
+}
+
+TEST(CliParseTest, OptionForms) {
+    for (const auto& [args, options] : {
+             std::pair{"-d -l 118 in.bin out.jpg", "d L118 i0 q4 in.bin out.jpg n0 v0 c t0"},
+             std::pair{"-dl 118 in.bin", "d L118 i0 q4 in.bin - n0 v0 c t0"},
+             std::pair{"-dl118", "d L118 i0 q4 - - n0 v0 c t0"},
+             std::pair{"in.jpg -e out.bin -i 256", "e L256 i0 q4 in.jpg out.bin n0 v0 c t0"},
+             std::pair{"-e -i -1 -q 9", "e L256 i255 q7 - - n0 v0 c t0"},
+             std::pair{"-e -q -3 - -", "e L256 i0 q0 - - n0 v0 c t0"},
+             std::pair{"-e -- -x.jpg", "e L256 i0 q4 -x.jpg - n0 v0 c t0"},
+             std::pair{"", "- L256 i0 q4 - - n0 v0 c t0"},
+             std::pair{"-envc AB1 -t 20", "e L256 i0 q4 - - n1 v1 cAB1 t20"},
+             std::pair{"-x", "invalid option -- 'x'"},
+             std::pair{"-d -l", "option requires an argument -- 'l'"},
+             std::pair{"-d a b c", "too many file arguments"},
+         }) {
+        EXPECT_EQ(Describe(ParseCommandLine(Split(args))), options) << args;
     }
 }
 
@@ -81,76 +72,158 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const std::string& i
     return {status, out.str(), err.str()};
 }
 
-std::string AsString(const std::vector<uint8_t>& bytes) {
-    return std::string(bytes.begin(), bytes.end());
+// What the reference tool wrote to standard error, from one of its logs.
+std::string LoggedStderr(const std::filesystem::path& log) {
+    const std::string text = AsString(test::ReadBytes(log));
+    const size_t start = text.find("stderr:\n");
+    return start == std::string::npos ? "(no log " + log.string() + ")" : text.substr(start + 8);
 }
 
+// Exit statuses and messages; where no input is read, also from the built program as a caller
+// sees them.
 TEST(CliRunTest, ExitStatuses) {
-    EXPECT_EQ(RunProgram({}).status, 0);
-    EXPECT_NE(RunProgram({}).err.find("No mode specified."), std::string::npos);
-    EXPECT_EQ(RunProgram({"-x"}).status, 255);
-    EXPECT_NE(RunProgram({"-x"}).err.find("Usage:"), std::string::npos);
-    EXPECT_EQ(RunProgram({"-d", "a", "b", "c"}).status, 255);
-    EXPECT_EQ(RunProgram({"-d", "-l", "257"}).status, 255);
-    EXPECT_EQ(RunProgram({"-d", "-l", "10"}).status, 255);
-    EXPECT_EQ(RunProgram({"-d", "/nonexistent/in.bin"}).status, 255);
-    EXPECT_EQ(RunProgram({"-e", "-l", "52"}, AsString(test::MakeJpeg({32, 32}))).status, 255);
-    EXPECT_EQ(RunProgram({"-e"}, "not a jpeg").status, 255);
-    const ProgramRun empty = RunProgram({"-d", "-l", "118"});
-    EXPECT_EQ(empty.status, 1);
-    EXPECT_TRUE(empty.out.empty());
-    EXPECT_NE(empty.err.find("no image written"), std::string::npos);
+    const auto program = std::filesystem::path(QUORBEL_BIN_DIR) / "ssdv";
+    ASSERT_TRUE(std::filesystem::exists(program));
+    struct Case {
+        const char* args;
+        std::string input;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"", "", 0, "No mode specified."},
+        {"-x", "", 255, "Usage:"},
+        {"-d a b c", "", 255, "Usage:"},
+        {"-d -l 257", "", 255, "Invalid SSDV packet length"},
+        {"-d -l 10", "", 255, "Invalid SSDV packet length"},
+        {"-d /nonexistent/in.bin", "", 255, "Error opening '/nonexistent/in.bin' for input"},
+        {"-e", "not a jpeg", 255, "Premature end of file"},
+        {"-d -l 118", "", 1, "no image written"},
+        {"-e -c QRBL01XY -l 118", AsString(test::MakeJpeg({16, 16})), 0,
+         "Warning: callsign cropped to 6 characters"},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = RunProgram(Split(c.args), c.input);
+        EXPECT_EQ(run.status, c.status) << c.args;
+        EXPECT_TRUE(run.out.empty() || c.status == 0) << c.args;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << ": " << run.err;
+        if (c.input.empty()) {
+            const std::string command = program.string() + " " + c.args + " </dev/null 2>/dev/null";
+            const int status = std::system(command.c_str());
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << command;
+        }
+    }
 }
 
-TEST(CliRunTest, DecodesFilesAndStreamsLikeTheReference) {
+// Every vector through the program: decoded output byte for byte and messages equal to the
+// reference's; encoded vectors also re-encoded from their source byte for byte, with the
+// reference's messages where its log is kept. Where the reference output is unsound (repeats
+// after the end, packets of another image, reordered packets), the output is the undamaged
+// picture's, and libjpeg reads it without warnings.
+TEST(SsdvVectorsTest, ProgramReproducesTheReference) {
+    QUORBEL_REQUIRE_VECTORS(dir);
+    struct Vector {
+        const char* stem;
+        const char* source = nullptr;  // picture and encoder options of an encoded vector
+        const char* encodeArgs = "";
+        const char* decodedAs = nullptr;  // stem of the expected output where it is not its own
+        bool sameMessages = true;         // false also where decodedAs is set
+    };
+    const Vector vectors[] = {
+        {"grad320x240-l118", "grad320x240", "-i 1"},
+        {"grad320x240-l118-nofec", "grad320x240", "-n -i 1"},
+        {"noise640x480-l118", "noise640x480", "-i 2"},
+        {"noise640x480-l118-nofec", "noise640x480", "-n -i 2"},
+        {"small128x96-l118", "small128x96", "-i 3"},
+        {"small128x96-l118-nofec", "small128x96", "-n -i 3"},
+        {"grad320x240-h2v1-l118", "grad320x240-h2v1", "-i 4"},
+        {"grad320x240-h1v2-l118", "grad320x240-h1v2", "-i 5"},
+        {"grad320x240-h1v1-l118", "grad320x240-h1v1", "-i 6"},
+        {"small128x96-grey-l118", "small128x96-grey", "-i 7"},
+        {"small128x96-q0-l118", "small128x96", "-i 8 -q 0"},
+        // Many packets without an MCU start: each MCU index takes effect at its offset byte.
+        {"grad320x240-q7-l118", "grad320x240", "-i 9 -q 7"},
+        {"tiny16x16-l118", "tiny16x16", "-i 10"},
+        {"small128x96-l256", "small128x96", "-i 3"},
+        {"grad320x240-l118-drop10"},
+        {"grad320x240-l118-drop0"},
+        {"grad320x240-l118-corrupt1"},
+        {"grad320x240-l118-corrupt20"},
+        {"grad320x240-l118-nofec-corrupt1"},
+        {"grad320x240-l118-sync00"},
+        {"grad320x240-l118-junk"},
+        {"grad320x240-l118-trunc"},
+        {.stem = "grad320x240-l118-dup", .sameMessages = false},
+        {.stem = "grad320x240-l118-duplast", .decodedAs = "grad320x240-l118"},
+        {.stem = "grad320x240-l118-mixed", .decodedAs = "small128x96-l118"},
+        {.stem = "grad320x240-l118-shuffled", .decodedAs = "grad320x240-l118"},
+        {.stem = "tiny16x16-l118-x2", .decodedAs = "tiny16x16-l118"},
+    };
+    for (const Vector& v : vectors) {
+        SCOPED_TRACE(v.stem);
+        const std::string stem = v.stem;
+        const std::string length = stem.find("l256") != std::string::npos ? "256" : "118";
+        const auto packets = test::ReadBytes(dir / (stem + ".bin"));
+        const ProgramRun decoded = RunProgram({"-dl", length}, AsString(packets));
+        EXPECT_EQ(decoded.status, 0);
+        const std::string expected = v.decodedAs != nullptr ? v.decodedAs : stem;
+        EXPECT_TRUE(decoded.out == AsString(test::ReadBytes(dir / (expected + "-decoded.jpg"))));
+        if (v.decodedAs != nullptr) {
+            test::ExpectCleanJpeg({decoded.out.begin(), decoded.out.end()}, stem);
+        } else if (v.sameMessages) {
+            EXPECT_EQ(decoded.err, LoggedStderr(dir / (stem + "-decoded.log")));
+        }
+        if (v.source != nullptr) {
+            std::vector<std::string> args = Split(v.encodeArgs);
+            args.insert(args.begin(), {"-e", "-c", "QRBL01", "-l", length});
+            const ProgramRun encoded =
+                RunProgram(args, AsString(test::ReadBytes(dir / (std::string(v.source) + ".jpg"))));
+            EXPECT_EQ(encoded.status, 0) << encoded.err;
+            EXPECT_TRUE(encoded.out == AsString(packets));
+            EXPECT_NE(
+                encoded.err.find("Wrote " + std::to_string(packets.size() / std::stoul(length)) +
+                                 " packets\n"),
+                std::string::npos);
+            const auto log = dir / (stem + "-encode.log");
+            if (std::filesystem::exists(log)) {
+                // The reference's messages, apart from its internal end-of-image trace line.
+                std::string expectedLog = LoggedStderr(log);
+                const size_t trace = expectedLog.find("ssdv_enc_get_packet said EOI\n");
+                ASSERT_NE(trace, std::string::npos);
+                EXPECT_EQ(encoded.err, expectedLog.erase(trace, 29));
+            }
+        }
+    }
+}
+
+TEST(CliRunTest, DecodesToFilesAndDropsWindows) {
     QUORBEL_REQUIRE_VECTORS(dir);
     const auto packets = test::ReadBytes(dir / "grad320x240-l118-drop10.bin");
     const auto expected = test::ReadBytes(dir / "grad320x240-l118-drop10-decoded.jpg");
-    const ProgramRun streamed = RunProgram({"-dl", "118"}, AsString(packets));
-    EXPECT_EQ(streamed.status, 0);
-    EXPECT_TRUE(streamed.out == AsString(expected));
-    EXPECT_NE(streamed.err.find("Callsign: QRBL01\nImage ID: 01\nResolution: 320x240\n"
-                                "MCU blocks: 300\nSampling factor: 2x2\nQuality level: 4\n"
-                                "Gap detected between packets 4 and 6\n"),
-              std::string::npos);
-    EXPECT_NE(streamed.err.find("Read 76 packets\n"), std::string::npos);
-
-    const auto output = std::filesystem::temp_directory_path() / "quorbel_ssdv_cli_test.jpg";
-    std::filesystem::remove(output);
     // -t drops windows: all of them at 100 % (no image), none at 0 %.
     EXPECT_EQ(RunProgram({"-d", "-l", "118", "-t", "100"}, AsString(packets)).status, 1);
     EXPECT_TRUE(RunProgram({"-d", "-l", "118", "-t", "0"}, AsString(packets)).out ==
                 AsString(expected));
+    const auto output = std::filesystem::temp_directory_path() / "quorbel_ssdv_cli_test.jpg";
+    std::filesystem::remove(output);
     const ProgramRun toFile = RunProgram(
         {"-d", "-l", "118", (dir / "grad320x240-l118-drop10.bin").string(), output.string()});
     EXPECT_EQ(toFile.status, 0);
     EXPECT_TRUE(toFile.out.empty());
     EXPECT_TRUE(test::ReadBytes(output) == expected);
-    // No valid packet: the previous picture stays untouched.
-    EXPECT_EQ(RunProgram({"-d", "-l", "118", (dir / "empty.bin").string(), output.string()}).status,
-              1);
+    // No valid packet: the reference's messages, then status 1 and the previous picture stays
+    // untouched (the reference writes an empty picture).
+    const ProgramRun empty =
+        RunProgram({"-d", "-l", "118", (dir / "empty.bin").string(), output.string()});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.err.rfind(LoggedStderr(dir / "empty-decoded.log"), 0), 0U) << empty.err;
     EXPECT_TRUE(test::ReadBytes(output) == expected);
     std::filesystem::remove(output);
 }
 
-// Junk before packet 10: reported only with -v, together with two lines per packet.
-TEST(CliRunTest, VerboseReportsPacketsAndSkippedBytes) {
-    QUORBEL_REQUIRE_VECTORS(dir);
-    const std::string junk = AsString(test::ReadBytes(dir / "grad320x240-l118-junk.bin"));
-    const ProgramRun quiet = RunProgram({"-dl118"}, junk);
-    EXPECT_EQ(quiet.err.find("Skipped"), std::string::npos);
-    EXPECT_EQ(quiet.err.find("Decoded image packet"), std::string::npos);
-    const ProgramRun verbose = RunProgram({"-dvl118"}, junk);
-    EXPECT_NE(verbose.err.find("Skipped 7 bytes.\nDecoded image packet. Callsign: \"QRBL01\", "
-                               "Image ID: 1, Resolution: 320x240, Packet ID: 10 (0 errors "
-                               "corrected)\n>> Type: 0, Quality: 4, EOI: 0, MCU Mode: 0, MCU "
-                               "Offset: "),
-              std::string::npos);
-    EXPECT_EQ(verbose.out, quiet.out);
-}
-
-// The per-packet lines of -v equal the reference tool's, including the repaired byte count.
-TEST(CliRunTest, VerbosePacketLinesMatchTheReferenceLog) {
+// -v adds two lines per packet, equal to the reference's including the repaired byte count, and
+// reports skipped bytes; the picture stays the same.
+TEST(CliRunTest, VerbosePacketLinesMatchTheReferenceLogs) {
     QUORBEL_REQUIRE_VECTORS(dir);
     const auto packetLines = [](const std::string& text) {
         std::istringstream in(text);
@@ -162,43 +235,19 @@ TEST(CliRunTest, VerbosePacketLinesMatchTheReferenceLog) {
         }
         return lines;
     };
-    const ProgramRun run = RunProgram(
-        {"-dv", "-l", "118"}, AsString(test::ReadBytes(dir / "grad320x240-l118-corrupt1.bin")));
-    const std::string expected =
-        packetLines(AsString(test::ReadBytes(dir / "grad320x240-l118-corrupt1-verbose.log")));
-    EXPECT_NE(expected.find("Packet ID: 30 (1 errors corrected)"), std::string::npos);
-    EXPECT_EQ(packetLines(run.err), expected);
-}
-
-TEST(CliRunTest, EncodesLikeTheReference) {
-    QUORBEL_REQUIRE_VECTORS(dir);
-    const ProgramRun run = RunProgram({"-e", "-n", "-c", "QRBL01", "-i", "1", "-l", "118"},
-                                      AsString(test::ReadBytes(dir / "grad320x240.jpg")));
-    EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(run.out == AsString(test::ReadBytes(dir / "grad320x240-l118-nofec.bin")));
-    EXPECT_NE(run.err.find("Wrote 56 packets"), std::string::npos);
-    const ProgramRun cropped = RunProgram({"-e", "-c", "QRBL01XY", "-l", "118"},
-                                          AsString(test::ReadBytes(dir / "tiny16x16.jpg")));
-    EXPECT_NE(cropped.err.find("callsign cropped to 6 characters"), std::string::npos);
-}
-
-// The built program itself: exit statuses as a caller sees them.
-TEST(CliProgramTest, ProgramExitStatuses) {
-    const std::filesystem::path program = std::filesystem::path(QUORBEL_BIN_DIR) / "ssdv";
-    if (!std::filesystem::exists(program)) {
-        GTEST_SKIP() << "ssdv program not built";
-    }
-    const auto run = [&](const std::string& args) {
-        const int status = std::system((program.string() + " " + args + " 2>/dev/null").c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
-    EXPECT_EQ(run("-d -l 118 /dev/null /dev/null"), 1);
-    EXPECT_EQ(run("-q"), 255);
-    EXPECT_EQ(run(""), 0);
-    const auto vectors = test::VectorDir();
-    if (vectors) {
-        EXPECT_EQ(run("-dl 118 " + (*vectors / "tiny16x16-l118-x2.bin").string() + " /dev/null"),
-                  0);
+    // Packets, the reference's log, and what the run must report in particular.
+    for (const auto& [file, log, shows] :
+         {std::tuple{"grad320x240-l118-junk", "grad320x240-l118-verbose.log",
+                     "Skipped 7 bytes.\nDecoded image packet. Callsign: \"QRBL01\", Image ID: 1, "
+                     "Resolution: 320x240, Packet ID: 10 (0 errors corrected)\n"},
+          std::tuple{"grad320x240-l118-corrupt1", "grad320x240-l118-corrupt1-verbose.log",
+                     "Packet ID: 30 (1 errors corrected)\n"}}) {
+        const std::string stem = file;
+        const ProgramRun run =
+            RunProgram({"-dvl118"}, AsString(test::ReadBytes(dir / (stem + ".bin"))));
+        EXPECT_EQ(packetLines(run.err), packetLines(LoggedStderr(dir / log))) << stem;
+        EXPECT_NE(run.err.find(shows), std::string::npos) << stem;
+        EXPECT_TRUE(run.out == AsString(test::ReadBytes(dir / (stem + "-decoded.jpg")))) << stem;
     }
 }
 

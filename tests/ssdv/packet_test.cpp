@@ -1,32 +1,36 @@
-// Packet header fields, callsign code, payload lengths and the validation of packet windows.
+// Packet integrity: callsign code, payload lengths, the checks on a packet window, and CRC-32 and
+// Reed-Solomon against the worked examples with the repair limit of 16 damaged bytes.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <numeric>
+#include <random>
+#include <tuple>
 
 #include "crc32.hpp"
 #include "packet.hpp"
+#include "reed_solomon.hpp"
 #include "ssdv_test_support.hpp"
 
 namespace quorbel::ssdv {
 namespace {
 
 TEST(CallsignTest, EncodesAndDecodes) {
-    struct Case {
-        const char* text;
-        uint32_t code;
-        const char* decoded;
-    };
-    for (const Case& c : {Case{"QRBL01", 0x0C74DCB6U, "QRBL01"},
-                          Case{"TEST01", 0x0C7D14F1U, "TEST01"}, Case{"AB1", 0x00000EE6U, "AB1"},
-                          Case{"a", 0x0000000EU, "A"}, Case{"ZZZZZZ", 0xF423FFFFU, "ZZZZZZ"},
-                          Case{"", 0U, ""}, Case{"A B", EncodeCallsign("A B"), "A-B"},
-                          Case{"QRBL01XYZ", 0x0C74DCB6U, "QRBL01"}, Case{"AB  ", 0x266U, "AB"}}) {
-        EXPECT_EQ(EncodeCallsign(c.text), c.code) << c.text;
-        EXPECT_EQ(DecodeCallsign(c.code), c.decoded) << c.text;
+    for (const auto& [text, code, decoded] :
+         {std::tuple{"QRBL01", 0x0C74DCB6U, "QRBL01"}, std::tuple{"TEST01", 0x0C7D14F1U, "TEST01"},
+          std::tuple{"AB1", 0x00000EE6U, "AB1"}, std::tuple{"a", 0x0000000EU, "A"},
+          std::tuple{"ZZZZZZ", 0xF423FFFFU, "ZZZZZZ"}, std::tuple{"", 0U, ""},
+          std::tuple{"A B", EncodeCallsign("A B"), "A-B"},
+          std::tuple{"QRBL01XYZ", 0x0C74DCB6U, "QRBL01"}, std::tuple{"AB  ", 0x266U, "AB"}}) {
+        EXPECT_EQ(EncodeCallsign(text), code) << text;
+        EXPECT_EQ(DecodeCallsign(code), decoded) << text;
     }
     EXPECT_EQ(DecodeCallsign(0xF4240000U), "");  // above the largest six-character code
     EXPECT_EQ(DecodeCallsign(11), "-");          // digit never produced by the encoder
 }
 
-TEST(PacketLayoutTest, PayloadLengthsAndMcuCounts) {
+TEST(PacketLayoutTest, PayloadLengths) {
     EXPECT_EQ(PayloadLength(PacketType::kFec, 118), 67U);
     EXPECT_EQ(PayloadLength(PacketType::kNoFec, 118), 99U);
     EXPECT_EQ(PayloadLength(PacketType::kFec, 256), 205U);
@@ -35,61 +39,12 @@ TEST(PacketLayoutTest, PayloadLengthsAndMcuCounts) {
     EXPECT_FALSE(PayloadLength(PacketType::kFec, 50).has_value());
     EXPECT_FALSE(PayloadLength(PacketType::kNoFec, 18).has_value());
     EXPECT_FALSE(PayloadLength(PacketType::kNoFec, 257).has_value());
-    EXPECT_EQ(CountMcus(20, 15, McuMode::k2x2), 300);
-    EXPECT_EQ(CountMcus(20, 15, McuMode::k1x2), 600);
-    EXPECT_EQ(CountMcus(20, 15, McuMode::k2x1), 600);
-    EXPECT_EQ(CountMcus(20, 15, McuMode::k1x1), 1200);
 }
 
-TEST(PacketHeaderTest, ParsesWorkedExampleAndWritesItBack) {
-    const std::vector<uint8_t> bytes = {0x55, 0x66, 0x0C, 0x74, 0xDC, 0xB6, 0x01, 0x00,
-                                        0x01, 0x14, 0x0F, 0x00, 0x1B, 0x00, 0x03};
-    const auto header = ParsePacketHeader(bytes);
-    ASSERT_TRUE(header.has_value());
-    EXPECT_EQ(header->type, PacketType::kFec);
-    EXPECT_EQ(DecodeCallsign(header->callsignCode), "QRBL01");
-    EXPECT_EQ(header->imageId, 1);
-    EXPECT_EQ(header->packetId, 1);
-    EXPECT_EQ(header->Width(), 320);
-    EXPECT_EQ(header->Height(), 240);
-    EXPECT_EQ(header->quality, 4);
-    EXPECT_FALSE(header->endOfImage);
-    EXPECT_EQ(header->mode, McuMode::k2x2);
-    EXPECT_EQ(header->mcuOffset, 27);
-    EXPECT_EQ(header->mcuIndex, 3);
-    std::vector<uint8_t> written(15);
-    WritePacketHeader(*header, written);
-    EXPECT_EQ(written, bytes);
-}
-
-TEST(PacketHeaderTest, QualityAndFlagsByte) {
-    struct Case {
-        int quality;
-        bool eoi;
-        McuMode mode;
-        uint8_t flags;
-    };
-    for (const Case& c :
-         {Case{4, false, McuMode::k2x2, 0x00}, Case{7, false, McuMode::k2x2, 0x18},
-          Case{0, false, McuMode::k2x2, 0x20}, Case{4, true, McuMode::k2x2, 0x04},
-          Case{4, false, McuMode::k1x1, 0x03}, Case{1, true, McuMode::k2x1, 0x2E}}) {
-        PacketHeader header;
-        header.quality = c.quality;
-        header.endOfImage = c.eoi;
-        header.mode = c.mode;
-        std::vector<uint8_t> bytes(15);
-        WritePacketHeader(header, bytes);
-        EXPECT_EQ(bytes[11], c.flags) << c.quality;
-        const auto parsed = ParsePacketHeader(bytes);
-        EXPECT_EQ(parsed->quality, c.quality);
-        EXPECT_EQ(parsed->endOfImage, c.eoi);
-        EXPECT_EQ(parsed->mode, c.mode);
-    }
-}
-
-// A sealed no-FEC or FEC packet of length 118 with the given header tweaks.
-std::vector<uint8_t> MakePacket(PacketType type, uint8_t width, uint16_t mcuIndex, uint8_t offset) {
-    std::vector<uint8_t> packet(118, 0xA5);
+// A sealed no-FEC or FEC packet with the given header tweaks.
+std::vector<uint8_t> MakePacket(PacketType type, uint8_t width, uint16_t mcuIndex, uint8_t offset,
+                                size_t length = 118) {
+    std::vector<uint8_t> packet(length, 0xA5);
     PacketHeader header;
     header.type = type;
     header.widthUnits = width;
@@ -101,7 +56,7 @@ std::vector<uint8_t> MakePacket(PacketType type, uint8_t width, uint16_t mcuInde
     return packet;
 }
 
-TEST(ValidatePacketTest, HeaderSanityChecks) {
+TEST(ValidatePacketTest, HeaderChecksRepairAndLengths) {
     struct Case {
         const char* what;
         PacketType type;
@@ -122,12 +77,10 @@ TEST(ValidatePacketTest, HeaderSanityChecks) {
                   c.valid)
             << c.what;
     }
-}
-
-TEST(ValidatePacketTest, SyncByteIgnoredTypeByteRepairedNoFecDamageRejected) {
+    // The sync byte is ignored, a damaged type byte is repaired by Reed-Solomon.
     auto fec = MakePacket(PacketType::kFec, 2, 0, 0);
     fec[0] = 0x00;
-    fec[1] = 0x13;  // damaged type byte: repaired by Reed-Solomon
+    fec[1] = 0x13;
     const auto repaired = ValidatePacket(fec);
     ASSERT_TRUE(repaired.has_value());
     EXPECT_EQ(repaired->bytes[0], kSyncByte);
@@ -138,22 +91,72 @@ TEST(ValidatePacketTest, SyncByteIgnoredTypeByteRepairedNoFecDamageRejected) {
     EXPECT_TRUE(ValidatePacket(noFec).has_value());
     noFec[50] ^= 0x01;
     EXPECT_FALSE(ValidatePacket(noFec).has_value());
-}
-
-TEST(ValidatePacketTest, RejectsLengthsOutsideTheFormat) {
     EXPECT_FALSE(ValidatePacket(std::vector<uint8_t>(18, 0x55)).has_value());
     EXPECT_FALSE(ValidatePacket(std::vector<uint8_t>(257, 0x55)).has_value());
     // A 40-byte window is too short for a FEC packet: only the no-FEC layout can match.
-    std::vector<uint8_t> shortPacket(40, 0);
-    PacketHeader header;
-    header.type = PacketType::kFec;
-    header.widthUnits = header.heightUnits = 1;
-    WritePacketHeader(header, shortPacket);
-    EXPECT_FALSE(ValidatePacket(shortPacket).has_value());
-    header.type = PacketType::kNoFec;
-    WritePacketHeader(header, shortPacket);
-    SealPacket(PacketType::kNoFec, shortPacket);
+    auto shortPacket = MakePacket(PacketType::kNoFec, 1, kNoMcuIndex, 0xFF, 40);
     EXPECT_TRUE(ValidatePacket(shortPacket).has_value());
+    shortPacket[1] = static_cast<uint8_t>(PacketType::kFec);
+    EXPECT_FALSE(ValidatePacket(shortPacket).has_value());
+}
+
+TEST(Crc32Test, WorkedExamples) {
+    const std::string digits = "123456789";
+    EXPECT_EQ(ComputeCrc32({reinterpret_cast<const uint8_t*>(digits.data()), digits.size()}),
+              0xCBF43926U);
+    EXPECT_EQ(ComputeCrc32({}), 0U);
+    QUORBEL_REQUIRE_VECTORS(dir);
+    // Bytes 1..covered of the first packet.
+    for (const auto& [file, covered, crc] :
+         {std::tuple{"grad320x240-l118.bin", 81U, 0x7803084FU},
+          std::tuple{"grad320x240-l118-nofec.bin", 113U, 0xEC93E4FDU},
+          std::tuple{"tiny16x16-l118.bin", 81U, 0x96ADE247U}}) {
+        const auto bytes = test::ReadBytes(dir / file);
+        ASSERT_GE(bytes.size(), 118U) << file;
+        EXPECT_EQ(ComputeCrc32(std::span(bytes).subspan(1, covered)), crc) << file;
+    }
+}
+
+// Damages `count` distinct bytes among offsets 2..L-1 of a valid packet. (A damaged type byte at
+// offset 1 is reset to 0x66 before the repair and so does not count against the 16.)
+std::vector<uint8_t> Damage(std::vector<uint8_t> packet, int count, std::mt19937& random) {
+    std::vector<size_t> offsets(packet.size() - 2);
+    std::iota(offsets.begin(), offsets.end(), 2);
+    std::shuffle(offsets.begin(), offsets.end(), random);
+    for (int i = 0; i < count; ++i) {
+        packet[offsets[static_cast<size_t>(i)]] ^= static_cast<uint8_t>(1 + random() % 255);
+    }
+    return packet;
+}
+
+TEST(ReedSolomonTest, WorkedExampleAndRepairLimit) {
+    constexpr std::array<uint8_t, 33> kGenerator = {
+        0x01, 0x5B, 0x7F, 0x56, 0x10, 0x1E, 0x0D, 0xEB, 0x61, 0xA5, 0x08,
+        0x2A, 0x36, 0x56, 0xAB, 0x20, 0x71, 0x20, 0xAB, 0x56, 0x36, 0x2A,
+        0x08, 0xA5, 0x61, 0xEB, 0x0D, 0x1E, 0x10, 0x56, 0x7F, 0x5B, 0x01};
+    const auto generator = ReedSolomonGenerator();
+    EXPECT_TRUE(std::equal(generator.begin(), generator.end(), kGenerator.begin()));
+    // 85 data symbols 00 ... 00 01 give the generator's low coefficients as parity.
+    std::array<uint8_t, 85> data{};
+    data.back() = 0x01;
+    std::array<uint8_t, 32> parity{};
+    ComputeReedSolomonParity(data, parity);
+    EXPECT_TRUE(std::equal(parity.begin(), parity.end(), kGenerator.begin() + 1));
+
+    QUORBEL_REQUIRE_VECTORS(dir);
+    const auto bytes = test::ReadBytes(dir / "grad320x240-l118.bin");
+    std::mt19937 random(7);
+    for (size_t index : {0U, 30U, 83U}) {
+        const std::vector<uint8_t> packet(bytes.begin() + index * 118,
+                                          bytes.begin() + (index + 1) * 118);
+        for (int trial = 0; trial < 20; ++trial) {
+            const auto repaired = ValidatePacket(Damage(packet, 16, random));
+            ASSERT_TRUE(repaired.has_value()) << "packet " << index << " trial " << trial;
+            EXPECT_EQ(repaired->correctedSymbols, 16);
+            EXPECT_TRUE(std::equal(packet.begin() + 1, packet.end(), repaired->bytes.begin() + 1));
+            EXPECT_FALSE(ValidatePacket(Damage(packet, 17, random)).has_value());
+        }
+    }
 }
 
 }  // namespace

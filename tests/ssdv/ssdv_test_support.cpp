@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include <gtest/gtest.h>
 #include <jpeglib.h>
 
 namespace quorbel::ssdv::test {
@@ -21,36 +22,32 @@ struct ErrorTrap {
     std::string firstMessage;
 };
 
-void OnError(j_common_ptr info) {
+void KeepFirstMessage(j_common_ptr info) {
     auto* trap = reinterpret_cast<ErrorTrap*>(info->err);
-    char text[JMSG_LENGTH_MAX];
-    info->err->format_message(info, text);
     if (trap->firstMessage.empty()) {
+        char text[JMSG_LENGTH_MAX];
+        info->err->format_message(info, text);
         trap->firstMessage = text;
     }
-    std::longjmp(trap->jump, 1);
+}
+
+void OnError(j_common_ptr info) {
+    KeepFirstMessage(info);
+    std::longjmp(reinterpret_cast<ErrorTrap*>(info->err)->jump, 1);
 }
 
 void OnMessage(j_common_ptr info, int level) {
-    auto* trap = reinterpret_cast<ErrorTrap*>(info->err);
     if (level < 0) {
-        ++trap->warnings;
-        if (trap->firstMessage.empty()) {
-            char text[JMSG_LENGTH_MAX];
-            info->err->format_message(info, text);
-            trap->firstMessage = text;
-        }
+        ++reinterpret_cast<ErrorTrap*>(info->err)->warnings;
+        KeepFirstMessage(info);
     }
 }
 
 }  // namespace
 
 std::optional<std::filesystem::path> VectorDir() {
-    const std::filesystem::path dir = std::filesystem::path(QUORBEL_SHARED_TESTDATA) / "ssdv";
-    if (!std::filesystem::is_directory(dir)) {
-        return std::nullopt;
-    }
-    return dir;
+    const auto dir = std::filesystem::path(QUORBEL_SHARED_TESTDATA) / "ssdv";
+    return std::filesystem::is_directory(dir) ? std::optional(dir) : std::nullopt;
 }
 
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
@@ -77,11 +74,8 @@ DecodedPicture DecodeJpeg(const std::vector<uint8_t>& jpeg, bool asGrey) {
         info.out_color_space = JCS_GRAYSCALE;
     }
     jpeg_start_decompress(&info);
-    picture.width = static_cast<int>(info.output_width);
-    picture.height = static_cast<int>(info.output_height);
-    picture.components = info.output_components;
-    const size_t stride = static_cast<size_t>(picture.width * picture.components);
-    picture.pixels.resize(stride * static_cast<size_t>(picture.height));
+    const size_t stride = size_t{info.output_width} * static_cast<size_t>(info.output_components);
+    picture.pixels.resize(stride * info.output_height);
     while (info.output_scanline < info.output_height) {
         JSAMPROW row = picture.pixels.data() + stride * info.output_scanline;
         jpeg_read_scanlines(&info, &row, 1);
@@ -144,6 +138,14 @@ std::vector<uint8_t> MakeJpeg(const PictureOptions& picture) {
     jpeg_destroy_compress(&info);
     std::free(buffer);
     return jpeg;
+}
+
+DecodedPicture ExpectCleanJpeg(const std::vector<uint8_t>& jpeg, const std::string& what,
+                               bool asGrey) {
+    DecodedPicture picture = DecodeJpeg(jpeg, asGrey);
+    EXPECT_TRUE(picture.ok) << what << ": " << picture.firstMessage;
+    EXPECT_EQ(picture.warnings, 0) << what << ": " << picture.firstMessage;
+    return picture;
 }
 
 double Psnr(const DecodedPicture& a, const DecodedPicture& b) {

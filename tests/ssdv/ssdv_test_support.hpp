@@ -19,9 +19,6 @@ struct DecodedPicture {
     bool ok = false;
     int warnings = 0;  // libjpeg warnings (corrupt data, extraneous bytes ...)
     std::string firstMessage;
-    int width = 0;
-    int height = 0;
-    int components = 0;
     std::vector<uint8_t> pixels;  // interleaved, row by row
 };
 
@@ -42,6 +39,10 @@ struct PictureOptions {
 
 // Draws a test picture (gradients, shapes and some noise) and compresses it with libjpeg.
 std::vector<uint8_t> MakeJpeg(const PictureOptions& picture);
+
+// Decodes with DecodeJpeg and expects no error and no warning; `what` names the case.
+DecodedPicture ExpectCleanJpeg(const std::vector<uint8_t>& jpeg, const std::string& what,
+                               bool asGrey = false);
 
 // Peak signal-to-noise ratio in dB of two pictures of equal size.
 double Psnr(const DecodedPicture& a, const DecodedPicture& b);
