@@ -1,30 +1,23 @@
 // The exports: TLM CSV, SENSOR CSV and the TLM report against golden files, export naming, the
-// status line, and exports that cannot be written.
+// status line and unwritable exports; the image-data crop against its golden output.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "export/export_file.hpp"
+#include "export/image_data_crop.hpp"
 #include "export/record_csv_export.hpp"
 #include "export/tlm_report.hpp"
 #include "satnogs_test_support.hpp"
-#include "shell/app_state.hpp"
 #include "store/field_catalogue.hpp"
 
 namespace quorbel {
 namespace {
 
-using testing::FakePlatform;
+using testing::Fixture;
 using testing::Golden;
-using testing::ReadBytes;
-using testing::ScratchFolder;
-
-struct Fixture {
-    Fixture() { ApplyFieldCatalogue(app); }
-    FakePlatform platform;
-    AppState app{platform};
-    ScratchFolder folder;
-};
+using testing::Names;
+using testing::TempFolder;
 
 TelemetryRecord& AddRecord(RecordStore& store, const std::string& rxTime) {
     TelemetryRecord& record = store.Record(*store.Take());
@@ -34,6 +27,7 @@ TelemetryRecord& AddRecord(RecordStore& store, const std::string& rxTime) {
 }
 
 void FillStores(AppState& app) {
+    ApplyFieldCatalogue(app);
     TelemetryRecord& first = AddRecord(app.telemetry, "2023-01-15 12:34:56");
     first.values[0] = -1.25;
     first.values[1] = 7400;
@@ -57,7 +51,7 @@ void FillStores(AppState& app) {
 TEST(Exports, CsvFilesAndReportMatchGoldenFiles) {
     Fixture f;
     FillStores(f.app);
-    f.app.sourceFileName = f.folder.Path("pass.kss");
+    f.app.sourceFileName = f.folder.File("pass.kss");
     f.app.ui.Label5 = "QUORBEL-1U";
     f.app.ui.Label4 = "RX Timestamp: 2023-01-15 12:34:56";
     for (int i = 0; i < kFieldCount; ++i) {
@@ -70,34 +64,27 @@ TEST(Exports, CsvFilesAndReportMatchGoldenFiles) {
     } cases[] = {{WriteCSVFile_Click, "pass_tlm.csv"},
                  {MnWriteSensorFile_Click, "pass_sensor.csv"},
                  {WriteTLMFile_Click, "pass.tlm"}};
-    for (const auto& c : cases) {
-        c.command(f.app);
-        const std::string path = f.folder.Path(c.name);
+    for (const auto& [command, name] : cases) {
+        command(f.app);
+        const std::string path = f.folder.File(name);
         EXPECT_EQ(f.app.ui.Text4, path + " has been written");
-        EXPECT_EQ(ReadBytes(path), Golden(std::string("export/golden/") + c.name)) << c.name;
+        EXPECT_EQ(TempFolder::Read(path), Golden(std::string("export/golden/") + name)) << name;
     }
-    EXPECT_EQ(f.folder.Names(),
+    EXPECT_EQ(Names(f.folder.Path()),
               (std::vector<std::string>{"pass.tlm", "pass_sensor.csv", "pass_tlm.csv"}));
 }
 
-TEST(Exports, ValuesTakeTheLocalesDecimalMarkAndEmptyStoresGiveTheHeaderAlone) {
+TEST(Exports, ValuesTakeTheLocalesDecimalMark) {
     Fixture f;
+    ApplyFieldCatalogue(f.app);
     f.app.settings.decimalMark = ',';
     AddRecord(f.app.telemetry, "t").values[0] = -1.25;
-    const std::string csv = BuildRecordCsv(f.app, f.app.telemetry, 0, 66);
-    EXPECT_NE(csv.find("\r\nt;-1,25;0;"), std::string::npos);
-    const std::string sensorCsv = BuildRecordCsv(f.app, f.app.sensor, 70, 106);
-    EXPECT_EQ(sensorCsv.find("\r\n"), sensorCsv.size() - 2);  // one line: the header
-    EXPECT_TRUE(sensorCsv.starts_with("time;BG51 Time;"));
-    EXPECT_TRUE(sensorCsv.ends_with(";Accel Raw Time;\r\n"));
+    EXPECT_NE(BuildRecordCsv(f.app, f.app.telemetry, 0, 66).find("\r\nt;-1,25;0;"),
+              std::string::npos);
 }
 
 TEST(Exports, NamesAreCutAtTheFirstDotOfTheFileName) {
-    const struct {
-        const char* source;
-        const char* suffix;
-        const char* name;
-    } cases[] = {
+    const char* const cases[][3] = {
         {"C:\\data\\pass.kss", "_tlm.csv", "C:\\data\\pass_tlm.csv"},
         {"/home/op/sat.data/pass.2024.kss", "_tlm.csv", "/home/op/sat.data/pass_tlm.csv"},
         {"/home/op/sat.data/pass", "_sensor.csv", "/home/op/sat.data/pass_sensor.csv"},
@@ -105,30 +92,37 @@ TEST(Exports, NamesAreCutAtTheFirstDotOfTheFileName) {
         {"vexon.tlm", ".tlm", "vexon.tlm"},
         {"C:\\a.b\\c.d.e", ".tlm", "C:\\a.b\\c.tlm"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(DeriveExportFileName(c.source, c.suffix), c.name) << c.source;
-    }
+    for (const auto& [source, suffix, name] : cases)
+        EXPECT_EQ(DeriveExportFileName(source, suffix), name) << source;
 }
 
 TEST(Exports, WithoutInputFileCsvExportsStopAndTheReportUsesVexon) {
     Fixture f;
+    ApplyFieldCatalogue(f.app);
     const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(f.folder.Path(""));
+    std::filesystem::current_path(f.folder.Path());
     WriteCSVFile_Click(f.app);
     EXPECT_EQ(f.app.ui.Text4, "no input file");
     MnWriteSensorFile_Click(f.app);
     EXPECT_EQ(f.app.ui.Text4, "no input file");
-    EXPECT_TRUE(f.folder.Names().empty());
+    EXPECT_TRUE(Names(f.folder.Path()).empty());
     WriteTLMFile_Click(f.app);
     EXPECT_EQ(f.app.ui.Text4, "vexon.tlm has been written");
     EXPECT_EQ(f.app.sourceFileName, "vexon.tlm");
     WriteCSVFile_Click(f.app);
     EXPECT_EQ(f.app.ui.Text4, "vexon_tlm.csv has been written");
+    MnWriteSensorFile_Click(f.app);
     std::filesystem::current_path(previous);
-    EXPECT_EQ(f.folder.Names(), (std::vector<std::string>{"vexon.tlm", "vexon_tlm.csv"}));
-    // With an empty store the report still has its 114 lines.
-    const std::string report = ReadBytes(f.folder.Path("vexon.tlm"));
+    EXPECT_EQ(Names(f.folder.Path()),
+              (std::vector<std::string>{"vexon.tlm", "vexon_sensor.csv", "vexon_tlm.csv"}));
+    // With empty stores the report still has its 114 lines and the CSV files their header alone.
+    const std::string report = TempFolder::Read(f.folder.File("vexon.tlm"));
     EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 114);
+    for (const std::string suffix : {"_tlm.csv", "_sensor.csv"}) {
+        const std::string golden = Golden("export/golden/pass" + suffix);
+        EXPECT_EQ(TempFolder::Read(f.folder.File("vexon" + suffix)),
+                  golden.substr(0, golden.find("\r\n") + 2));
+    }
 }
 
 // Root ignores permissions: the exports are blocked by a missing folder, a file standing where
@@ -136,24 +130,61 @@ TEST(Exports, WithoutInputFileCsvExportsStopAndTheReportUsesVexon) {
 TEST(Exports, UnwritableExportsSayCouldNotBeWrittenAndLeaveNothing) {
     Fixture f;
     FillStores(f.app);
-    f.folder.Write("plain-file", "x");
-    std::filesystem::create_directories(f.folder.Path("blocked_tlm.csv/inside"));
-    std::filesystem::create_directories(f.folder.Path("blocked_sensor.csv/inside"));
-    std::filesystem::create_directories(f.folder.Path("blocked.tlm/inside"));
-    const std::string sources[] = {f.folder.Path("no-such-folder/pass.kss"),
-                                   f.folder.Path("plain-file/pass.kss"),
-                                   f.folder.Path("blocked.kss")};
-    for (const std::string& source : sources) {
+    f.folder.Write("plain-file", std::string("x"));
+    for (const char* blocked : {"blocked_tlm.csv", "blocked_sensor.csv", "blocked.tlm"})
+        std::filesystem::create_directories(f.folder.File(blocked) + "/inside");
+    for (const std::string& source :
+         {f.folder.File("no-such-folder/pass.kss"), f.folder.File("plain-file/pass.kss"),
+          f.folder.File("blocked.kss")}) {
         for (auto command : {WriteCSVFile_Click, MnWriteSensorFile_Click, WriteTLMFile_Click}) {
             f.app.sourceFileName = source;
             command(f.app);
             EXPECT_TRUE(f.app.ui.Text4.ends_with(" could not be written")) << f.app.ui.Text4;
         }
     }
-    EXPECT_EQ(f.app.ui.Text4, f.folder.Path("blocked.tlm") + " could not be written");
-    EXPECT_EQ(f.folder.Names(), (std::vector<std::string>{"blocked.tlm", "blocked_sensor.csv",
-                                                          "blocked_tlm.csv", "plain-file"}));
-    EXPECT_TRUE(std::filesystem::is_directory(f.folder.Path("blocked_tlm.csv/inside")));
+    EXPECT_EQ(f.app.ui.Text4, f.folder.File("blocked.tlm") + " could not be written");
+    EXPECT_EQ(Names(f.folder.Path()), (std::vector<std::string>{"blocked.tlm", "blocked_sensor.csv",
+                                                                "blocked_tlm.csv", "plain-file"}));
+    EXPECT_TRUE(std::filesystem::is_directory(f.folder.File("blocked_tlm.csv/inside")));
+}
+
+TEST(ImageDataCrop, MatchingLinesAreCopiedInReverseFromFirstToUnterminatedLast) {
+    Fixture f;
+    f.app.ui.Text4 = "before";
+    MnuSatNogs_Img_Click(f.app);  // cancelled: nothing happens
+    EXPECT_EQ(f.app.ui.Text4, "before");
+    const std::string input = f.folder.Write("crop.csv", Golden("export/golden/crop.csv"));
+    f.platform.ChooseFiles({input});
+    MnuSatNogs_Img_Click(f.app);
+    ASSERT_EQ(f.platform.dialogs.size(), 2u);
+    EXPECT_EQ(f.platform.dialogs[1].title, "Select File");
+    EXPECT_EQ(f.platform.dialogs[1].filter, "Apps (*.csv)|*.csv|All files (*.*)|*.*");
+    EXPECT_FALSE(f.platform.dialogs[1].multiple);
+    EXPECT_EQ(TempFolder::Read(input + "_new"), Golden("export/golden/crop.csv_new"));
+    EXPECT_EQ(f.app.ui.Text2, "3/0");  // three lines copied, the last of them line 0
+    EXPECT_EQ(f.app.ui.Text4, input + "_new has been written");
+    // Only the upper-case marker of all 17 bytes counts.
+    const char* const others[][2] = {
+        {"", ""},
+        {"a|86a24040404060ac8ab09e9c406103f003|1|S\r\n", ""},
+        {"a|86A24040404060AC8AB09E9C406103F0|1|S\r\n", ""},  // 16 bytes of the 17
+        {"x\nb|86A24040404060AC8AB09E9C406103F003\n", "b|86A24040404060AC8AB09E9C406103F003\r\n"},
+    };
+    for (const auto& [text, output] : others)
+        EXPECT_EQ(CropImageDataLines(text).text, output) << text;
+}
+
+TEST(ImageDataCrop, UnreadableInputAndUnwritableOutputWriteNothing) {
+    Fixture f;
+    const std::string missing = f.folder.File("missing.csv");
+    EXPECT_FALSE(CropSatnogsImageData(f.app, missing));
+    EXPECT_EQ(f.app.ui.Text4, missing + " could not be read");
+    const std::string input = f.folder.Write("crop.csv", Golden("export/golden/crop.csv"));
+    std::filesystem::create_directories(input + "_new/inside");
+    EXPECT_FALSE(CropSatnogsImageData(f.app, input));
+    EXPECT_EQ(f.app.ui.Text4, input + "_new could not be written");
+    EXPECT_EQ(Names(f.folder.Path()), (std::vector<std::string>{"crop.csv", "crop.csv_new"}));
+    EXPECT_TRUE(std::filesystem::is_directory(input + "_new/inside"));
 }
 
 }  // namespace

@@ -1,117 +1,172 @@
-// The SatNOGS CSV reader and "Open SatNOGS CSV": counts, order, receive times, hexadecimal text,
-// LF-only files, the edges of an export and the real two-field export.
+// SatNOGS export text and the reader: lines, adjacent repeats, hexadecimal pairs, line-end
+// conversion, "Open SatNOGS CSV" and the real two-field export.
 #include "intake/satnogs_reader.hpp"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
 #include "intake/satnogs_text.hpp"
 #include "sample_frames.hpp"
 #include "satnogs_test_support.hpp"
-#include "shell/app_state.hpp"
 
 namespace quorbel {
 namespace {
 
-using testing::FakePlatform;
-using testing::ReadBytes;
-using testing::ScratchFolder;
+using testing::Fixture;
+using testing::Names;
+using testing::TempFolder;
+using Lines = std::vector<std::string_view>;
+using Records = std::vector<std::pair<std::string, double>>;
 
-struct Fixture {
-    FakePlatform platform;
-    AppState app{platform};
-    ScratchFolder folder;
-};
+// A,B,B,C with CR LF, LF or an unterminated last line is read through the reader below.
+TEST(SatnogsText, EveryLineFromTheFirstToAnUnterminatedLastAndOnlyAdjacentRepeatsGo) {
+    const struct {
+        std::string_view text;
+        Lines lines;
+    } splits[] = {
+        {"", {}},
+        {"A\r\n\r\nB\n\nC", {"A", "", "B", "", "C"}},
+        {"\r\n", {""}},
+        {"x\ry\r\n", {"x\ry"}},  // a CR inside a line stays
+    };
+    for (const auto& c : splits)
+        EXPECT_EQ(SplitLines(c.text), c.lines) << c.text;
+    const struct {
+        Lines in, out;
+    } repeats[] = {
+        {{"B", "A", "B"}, {"B", "A", "B"}},
+        {{"A", "A", "A"}, {"A"}},
+        {{"a", "A"}, {"a", "A"}},
+        {{"", "", "x", ""}, {"", "x", ""}},
+        {{}, {}},
+    };
+    for (const auto& c : repeats)
+        EXPECT_EQ(RemoveAdjacentDuplicates(c.in), c.out);
+}
 
-std::string ToHex(const samples::Bytes& bytes, bool lowerCase = false) {
-    const char* digits = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
-    std::string hex;
-    for (std::uint8_t b : bytes) {
-        hex += digits[b >> 4];
-        hex += digits[b & 15];
+TEST(SatnogsText, ParseHexValueReadsDigitsUpToTheFirstOther) {
+    const struct {
+        std::string_view text;
+        int value;
+    } cases[] = {{"1F", 31}, {"1f", 31},  {"A", 10},   {"1G", 1},    {"|2", 0},    {"", 0},
+                 {"00", 0},  {"FF", 255}, {"0x", 0},   {"&H", 0},    {"0X1F", 31}, {"&hff", 255},
+                 {"G", 0},   {"9", 9},    {"fF", 255}, {"123", 0x23}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseHexValue(c.text), c.value) << c.text;
+}
+
+TEST(SatnogsText, LfOnlyExportsAreRewrittenWithCrLfAndOthersLeftAlone) {
+    TempFolder folder;
+    const struct {
+        const char* name;
+        std::string before;
+        LineEndConversion outcome;
+        std::string after;
+    } cases[] = {
+        {"lf.csv", "A\nB\n", LineEndConversion::Converted, "A\r\nB\r\n"},
+        {"crlf.csv", "A\r\nB\r\n", LineEndConversion::NotNeeded, "A\r\nB\r\n"},
+        // One CR LF anywhere: the file counts as converted already.
+        {"mixed.csv", "A\nB\r\nC\n", LineEndConversion::NotNeeded, "A\nB\r\nC\n"},
+        {"single.csv", "A", LineEndConversion::NotNeeded, "A"},
+        {"empty.csv", "", LineEndConversion::NotNeeded, ""},
+    };
+    for (const auto& c : cases) {
+        const std::string path = folder.Write(c.name, c.before);
+        EXPECT_EQ(ConvertExportToCrLf(path), c.outcome) << c.name;
+        EXPECT_EQ(TempFolder::Read(path), c.after) << c.name;
     }
-    return hex;
+    EXPECT_EQ(ConvertExportToCrLf(folder.File("missing.csv")), LineEndConversion::Failed);
+    // A converted export keeps its permissions.
+    const std::string privateExport = folder.Write("private.csv", std::string("A\n"));
+    const auto ownerOnly = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+    std::filesystem::permissions(privateExport, ownerOnly);
+    EXPECT_EQ(ConvertExportToCrLf(privateExport), LineEndConversion::Converted);
+    EXPECT_EQ(std::filesystem::status(privateExport).permissions(), ownerOnly);
+    EXPECT_EQ(Names(folder.Path()).size(), 6u);  // no temporary file left
+}
+
+TEST(SatnogsText, FailedConversionLeavesTheExportWhole) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    TempFolder folder;
+    const std::string path = folder.Write("lf.csv", std::string("A\nB\n"));
+    std::filesystem::permissions(
+        folder.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_EQ(ConvertExportToCrLf(path), LineEndConversion::Failed);
+    std::filesystem::permissions(folder.Path(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(TempFolder::Read(path), "A\nB\n");
+    EXPECT_EQ(Names(folder.Path()), std::vector<std::string>{"lf.csv"});
 }
 
 // A beacon line whose battery voltage (field 1) tells the lines apart.
 std::string BeaconLine(const std::string& time, double battVoltage, bool lowerCase = false) {
     samples::FieldValues values{};
     values[1] = battVoltage;
-    return time + "|" + ToHex(samples::MakeBeacon(22, values), lowerCase) + "|8123456|Op-JN58td";
+    const char* digits = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
+    std::string line = time + "|";
+    for (std::uint8_t b : samples::MakeBeacon(22, values)) {
+        line += digits[b >> 4];
+        line += digits[b & 15];
+    }
+    return line + "|8123456|Op-JN58td";
 }
 
 const std::string kA = BeaconLine("2023-01-15 12:34:59", 7401);
 const std::string kB = BeaconLine("2023-01-15 12:34:58", 7402);
 const std::string kC = BeaconLine("2023-01-15 12:34:57", 7403);
 
-std::vector<std::pair<std::string, double>> Records(const AppState& app) {
-    std::vector<std::pair<std::string, double>> records;
-    for (int n = 1; n <= app.telemetry.Count(); ++n) {
+Records ReadRecords(const AppState& app) {
+    Records records;
+    for (int n = 1; n <= app.telemetry.Count(); ++n)
         records.emplace_back(app.telemetry.Record(n).rxTime, app.telemetry.Record(n).values[1]);
-    }
     return records;
 }
 
+std::string ReadLog(const std::string& path, const std::string& lines, const std::string& kept) {
+    return "file: " + path + "\r\nrecords from SatNOGS: " + lines +
+           "\r\nafter removing duplicates: " + kept + "\r\n\r\n";
+}
+
 TEST(SatnogsReader, EveryLineIsReadFromTheLastToTheFirstWithoutAdjacentRepeats) {
-    const std::vector<std::pair<std::string, double>> expected{{"2023-01-15 12:34:57", 7403},
-                                                               {"2023-01-15 12:34:58", 7402},
-                                                               {"2023-01-15 12:34:59", 7401}};
-    const struct {
-        const char* name;
-        std::string text;
-    } cases[] = {
-        {"crlf.csv", kA + "\r\n" + kB + "\r\n" + kB + "\r\n" + kC + "\r\n"},
-        {"unterminated.csv", kA + "\r\n" + kB + "\r\n" + kB + "\r\n" + kC},
-        {"lf.csv", kA + "\n" + kB + "\n" + kB + "\n" + kC + "\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, text] :
+         {std::pair{"crlf.csv", kA + "\r\n" + kB + "\r\n" + kB + "\r\n" + kC + "\r\n"},
+          {"unterminated.csv", kA + "\r\n" + kB + "\r\n" + kB + "\r\n" + kC},
+          {"lf.csv", kA + "\n" + kB + "\n" + kB + "\n" + kC + "\n"}}) {
+        SCOPED_TRACE(name);
         Fixture f;
-        const std::string path = f.folder.Write(c.name, c.text);
+        const std::string path = f.folder.Write(name, text);
         ReadSatnogsCsv(f.app, path);
-        EXPECT_EQ(f.app.ui.Text5, "file: " + path +
-                                      "\r\nrecords from SatNOGS: 4\r\nafter removing duplicates: "
-                                      "3\r\n\r\n");
-        EXPECT_EQ(Records(f.app), expected);
+        EXPECT_EQ(f.app.ui.Text5, ReadLog(path, "4", "3"));
+        EXPECT_EQ(ReadRecords(f.app), (Records{{"2023-01-15 12:34:57", 7403},
+                                               {"2023-01-15 12:34:58", 7402},
+                                               {"2023-01-15 12:34:59", 7401}}));
         EXPECT_FALSE(f.app.ui.Busy);
         EXPECT_FALSE(f.app.ui.Reading);
         EXPECT_FALSE(f.app.ui.ProgressBar1.visible);
         EXPECT_EQ(f.app.ui.ProgressBar1.max, 3);
     }
-}
-
-TEST(SatnogsReader, LowerCaseFramesGiveTheSameBytesAndKeepTheirCaseInTheHexText) {
-    Fixture f;
-    const std::string lower = BeaconLine("2023-01-15 12:34:56", 7400, true);
-    const std::string path = f.folder.Write("lower.csv", lower + "\r\n");
-    ReadSatnogsCsv(f.app, path);
-    ASSERT_EQ(f.app.telemetry.Count(), 1);
-    EXPECT_EQ(f.app.telemetry.Record(1).values[1], 7400);
-    EXPECT_EQ(f.app.telemetry.Record(1).rxTime, "2023-01-15 12:34:56");
-    EXPECT_EQ(f.app.frame.hexText, lower.substr(20));  // frame, separators and fields 2 and 3
-    EXPECT_NE(f.app.frame.hexText.find_first_of("abcdef"), std::string::npos);
-}
-
-TEST(SatnogsReader, ShortLinesSetTheTimeButDispatchNothing) {
-    Fixture f;
-    // Read from the bottom: the beacon first, then a 20-character line that only sets the time.
-    const std::string path =
-        f.folder.Write("short.csv", "2023-02-02 02:02:02|\r\n\r\n" + kA + "\r\n");
-    ReadSatnogsCsv(f.app, path);
-    EXPECT_EQ(f.app.telemetry.Count(), 1);
-    EXPECT_EQ(f.app.frame.rxTimeText, "2023-02-02 02:02:02");
-}
-
-TEST(SatnogsReader, UnreadableFileLogsMinusOneAndAddsNothing) {
-    Fixture f;
-    const std::string path = f.folder.Path("missing.csv");
-    ReadSatnogsCsv(f.app, path);
-    EXPECT_EQ(f.app.ui.Text5, "file: " + path +
-                                  "\r\nrecords from SatNOGS: -1\r\nafter removing duplicates: "
-                                  "-1\r\n\r\n");
+    Fixture f;  // an unreadable file
+    const std::string missing = f.folder.File("missing.csv");
+    ReadSatnogsCsv(f.app, missing);
+    EXPECT_EQ(f.app.ui.Text5, ReadLog(missing, "-1", "-1"));
     EXPECT_EQ(f.app.telemetry.Count(), 0);
     EXPECT_FALSE(f.app.ui.Busy);
+}
+
+// Read from the bottom: the lower-case beacon first, then a 20-character line that only sets the
+// receive time and dispatches nothing.
+TEST(SatnogsReader, LowerCaseFramesKeepTheirCaseAndShortLinesOnlySetTheTime) {
+    Fixture f;
+    const std::string lower = BeaconLine("2023-01-15 12:34:56", 7400, true);
+    const std::string path =
+        f.folder.Write("lower.csv", "2023-02-02 02:02:02|\r\n\r\n" + lower + "\r\n");
+    ReadSatnogsCsv(f.app, path);
+    EXPECT_EQ(ReadRecords(f.app), (Records{{"2023-01-15 12:34:56", 7400}}));
+    EXPECT_EQ(f.app.frame.rxTimeText, "2023-02-02 02:02:02");
+    EXPECT_EQ(f.app.frame.hexText, lower.substr(20));  // frame, separators and fields 2 and 3
+    EXPECT_NE(f.app.frame.hexText.find_first_of("abcdef"), std::string::npos);
 }
 
 TEST(SatnogsReader, OpenCommandConvertsLfFilesReadsThemInOrderAndAnalysesEach) {
@@ -126,35 +181,25 @@ TEST(SatnogsReader, OpenCommandConvertsLfFilesReadsThemInOrderAndAnalysesEach) {
     EXPECT_FALSE(f.app.ui.Reading);
     ASSERT_EQ(f.platform.dialogs.size(), 1u);
     EXPECT_EQ(f.platform.dialogs[0].filter, "Log Files (*.csv)|*.csv|All Files (*.*)|*.*");
-    EXPECT_EQ(ReadBytes(second), kC + "\r\n" + kB + "\r\n");  // converted on disk
-    EXPECT_EQ(Records(f.app),
-              (std::vector<std::pair<std::string, double>>{{"2023-01-15 12:34:59", 7401},
-                                                           {"2023-01-15 12:34:58", 7402},
-                                                           {"2023-01-15 12:34:57", 7403}}));
+    EXPECT_EQ(TempFolder::Read(second), kC + "\r\n" + kB + "\r\n");  // converted on disk
+    EXPECT_EQ(ReadRecords(f.app), (Records{{"2023-01-15 12:34:59", 7401},
+                                           {"2023-01-15 12:34:58", 7402},
+                                           {"2023-01-15 12:34:57", 7403}}));
     EXPECT_EQ(f.app.sourceFileName, second);
     EXPECT_EQ(f.app.ui.Text4, second);
     // Each file's log lines are followed by its station report.
     const std::string& log = f.app.ui.Text5;
-    const std::size_t firstFile = log.find("file: " + first);
     const std::size_t secondFile = log.find("file: " + second);
-    ASSERT_NE(firstFile, std::string::npos);
-    ASSERT_NE(secondFile, std::string::npos);
-    EXPECT_EQ(log.find("STATION STATISTICS", firstFile), log.find("STATION STATISTICS"));
+    EXPECT_LT(log.find("file: " + first), log.find("STATION STATISTICS"));
     EXPECT_LT(log.find("STATION STATISTICS"), secondFile);
     EXPECT_NE(log.find("STATION STATISTICS", secondFile), std::string::npos);
-    EXPECT_TRUE(std::filesystem::exists(f.folder.Path("b-stations.txt")));
-    EXPECT_TRUE(std::filesystem::exists(f.folder.Path("A-cleaned.csv")));
+    EXPECT_TRUE(std::filesystem::exists(f.folder.File("b-stations.txt")));
+    EXPECT_TRUE(std::filesystem::exists(f.folder.File("A-cleaned.csv")));
     EXPECT_TRUE(f.platform.messages.empty());
-}
-
-TEST(SatnogsReader, CancellingTheDialogReadsNothing) {
-    Fixture f;
-    f.app.ui.Text5 = "old log";
-    f.app.telemetry.Take();
+    // Cancelling the next open empties the log and the store and reads nothing.
     MnuOpenServerLog_Click(f.app);
     EXPECT_EQ(f.app.ui.Text5, "");
     EXPECT_EQ(f.app.telemetry.Count(), 0);
-    EXPECT_TRUE(f.app.sourceFileName.empty());
 }
 
 TEST(SatnogsReader, RealTwoFieldExportIsReadWholeAndRefusedByTheAnalysis) {
@@ -163,18 +208,17 @@ TEST(SatnogsReader, RealTwoFieldExportIsReadWholeAndRefusedByTheAnalysis) {
     if (!std::filesystem::exists(real))
         GTEST_SKIP() << "no shared test data";
     Fixture f;
-    const std::string original = ReadBytes(real);
+    const std::string original = TempFolder::Read(real);
     const std::string path = f.folder.Write("real.csv", original);
     f.platform.ChooseFiles({path});
     MnuOpenServerLog_Click(f.app);
     // 2000 lines, 1273 once adjacent repeats are gone (counted independently of the reader).
-    EXPECT_EQ(f.app.ui.Text5, "file: " + path +
-                                  "\r\nrecords from SatNOGS: 2000\r\nafter removing duplicates: "
-                                  "1273\r\n\r\n");
+    EXPECT_EQ(f.app.ui.Text5, ReadLog(path, "2000", "1273"));
     ASSERT_EQ(f.platform.messages.size(), 1u);
     EXPECT_EQ(f.platform.messages[0].text, "Expected four columns on line 1");
-    EXPECT_EQ(ReadBytes(path), original);  // CR LF already: not rewritten
-    EXPECT_EQ(f.folder.Names(), std::vector<std::string>{"real.csv"});
+    EXPECT_EQ(f.platform.messages[0].title, "Station analysis failed");
+    EXPECT_EQ(TempFolder::Read(path), original);  // CR LF already: not rewritten
+    EXPECT_EQ(Names(f.folder.Path()), std::vector<std::string>{"real.csv"});
     EXPECT_EQ(f.app.frame.rxTimeText, "2018-10-22 01:59:41");  // the first line, read last
 }
 

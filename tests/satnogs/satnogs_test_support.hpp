@@ -1,64 +1,35 @@
-// Shared by the SatNOGS, station and export tests: a scratch folder removed after each test, file
-// reading and golden files; the platform double comes from tests/support.
+// Shared by the SatNOGS, station and export tests: the window state on the platform double with a
+// scratch folder, the files in a folder, and the golden files of this source tree.
 #pragma once
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "shell/app_state.hpp"
 #include "support/fake_platform.hpp"
+#include "support/temp_folder.hpp"
 
 namespace quorbel::testing {
 
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        std::random_device random;
-        m_path = std::filesystem::temp_directory_path() /
-                 ("quorbel-satnogs-" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string Path(const std::string& name) const { return (m_path / name).string(); }
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        std::string path = Path(name);
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-    // The names of the files in the folder, sorted.
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(m_path)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-  private:
-    std::filesystem::path m_path;
+struct Fixture {
+    FakePlatform platform;
+    AppState app{platform};
+    TempFolder folder;
 };
 
-inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+// The names of the files in a folder, sorted.
+inline std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
-// A golden file of this source tree.
 inline std::string Golden(const std::string& relativePath) {
-    return ReadBytes(std::string(QUORBEL_SOURCE_DIR) + "/tests/" + relativePath);
+    return TempFolder::Read(std::string(QUORBEL_SOURCE_DIR) + "/tests/" + relativePath);
 }
 
 }  // namespace quorbel::testing

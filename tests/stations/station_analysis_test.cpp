@@ -1,81 +1,107 @@
-// Station analysis: the report and cleaned copy against golden files, output naming, percentages,
-// and the failure path (message, warning box, nothing left behind).
+// Station analysis: the split of record lines and their format errors, the report and cleaned
+// copy against golden files, output naming, percentages, and failures that leave nothing behind.
 #include "stations/station_analysis.hpp"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "satnogs_test_support.hpp"
-#include "shell/app_state.hpp"
+#include "stations/record_line.hpp"
 
 namespace quorbel {
 namespace {
 
-using testing::FakePlatform;
+using testing::Fixture;
 using testing::Golden;
-using testing::ReadBytes;
-using testing::ScratchFolder;
+using testing::Names;
+using testing::TempFolder;
 
-struct Fixture {
-    FakePlatform platform;
-    AppState app{platform};
-    ScratchFolder folder;
-};
+// The four fields in brackets, or the error's number in hexadecimal, source and description.
+std::string Parsed(std::string_view line, std::int32_t lineNumber) {
+    const auto parsed = ParseRecordLine(line, lineNumber);
+    if (const auto* error = std::get_if<StationAnalysisError>(&parsed)) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%08X", static_cast<std::uint32_t>(error->number));
+        return std::string(number) + " " + error->source + ": " + error->description;
+    }
+    std::string text;
+    for (std::string_view field : std::get<RecordFields>(parsed))
+        text += "[" + std::string(field) + "]";
+    return text;
+}
+
+// Fields are kept as they stand; quotation marks are checked before the column count.
+TEST(RecordLine, SplitsIntoExactlyFourFieldsOrGivesTheFormatErrorOfTheLine) {
+    const struct {
+        const char* line;
+        std::int32_t lineNumber;
+        const char* parsed;
+    } cases[] = {
+        {"2023-01-15 12:34:56|A1B2|7|MyStation-JN58td", 1,
+         "[2023-01-15 12:34:56][A1B2][7][MyStation-JN58td]"},
+        {"|||", 1, "[][][][]"},
+        {" t | A1 |  | name ", 1, "[ t ][ A1 ][  ][ name ]"},
+        {"a|b|c|d|e", 12, "800403F3 StationAnalysis: Expected four columns on line 12"},
+        {"a|b|c", 3, "800403F3 StationAnalysis: Expected four columns on line 3"},
+        {"no separators", 1, "800403F3 StationAnalysis: Expected four columns on line 1"},
+        {"a|\"b\"|c|d", 7, "800403F2 StationAnalysis: Unsupported quotation marks on line 7"},
+        {"\"", 2147483647,
+         "800403F2 StationAnalysis: Unsupported quotation marks on line 2147483647"},
+        {"a|\"|c|d|e|f", 5, "800403F2 StationAnalysis: Unsupported quotation marks on line 5"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Parsed(c.line, c.lineNumber), c.parsed) << c.line;
+    // Blank lines and trimmed station names are checked through the golden files.
+    EXPECT_FALSE(IsBlankLine(" | "));
+}
 
 TEST(StationAnalysis, ReportsAndCleanedCopiesMatchGoldenFiles) {
-    for (const char* name : {"five_records", "every_removed", "blank_only", "case_and_ties"}) {
-        SCOPED_TRACE(name);
+    // The golden files' name, the input, and the output paths without their suffixes.
+    const char* const cases[][3] = {
+        {"five_records", "five_records.csv", "five_records"},
+        {"every_removed", "every_removed.csv", "every_removed"},
+        {"blank_only", "blank_only.csv", "blank_only"},
+        {"case_and_ties", "case_and_ties.csv", "case_and_ties"},
+        // No extension in a dotted folder: the suffixes go on the whole path.
+        {"five_records", "sat.data/export", "sat.data/export"},
+    };
+    for (const auto& [name, inputName, outputName] : cases) {
+        SCOPED_TRACE(inputName);
         Fixture f;
         const std::string golden = std::string("stations/golden/") + name;
-        const std::string input =
-            f.folder.Write(std::string(name) + ".csv", Golden(golden + ".csv"));
+        const auto folder = std::filesystem::path(f.folder.File(inputName)).parent_path();
+        std::filesystem::create_directories(folder);
+        const std::string input = f.folder.Write(inputName, Golden(golden + ".csv"));
         f.app.ui.Text5 = "before";
         AnalyseStations(f.app, input);
         EXPECT_TRUE(f.platform.messages.empty());
         const std::string report = Golden(golden + "-stations.txt");
-        EXPECT_EQ(ReadBytes(f.folder.Path(std::string(name) + "-stations.txt")), report);
-        EXPECT_EQ(ReadBytes(f.folder.Path(std::string(name) + "-cleaned.csv")),
-                  Golden(golden + "-cleaned.csv"));
+        const std::string outputs = f.folder.File(outputName);
+        EXPECT_EQ(TempFolder::Read(outputs + "-stations.txt"), report);
+        EXPECT_EQ(TempFolder::Read(outputs + "-cleaned.csv"), Golden(golden + "-cleaned.csv"));
         EXPECT_EQ(f.app.ui.Text5, "before\r\n" + report);
-        EXPECT_EQ(f.folder.Names().size(), 3u);  // input, cleaned copy, report: no temporary left
+        // The input, the cleaned copy and the report: no temporary file left.
+        EXPECT_EQ(Names(folder.string()).size(), 3u);
     }
 }
 
+// The golden runs cover an extension and a path without one in a dotted folder.
 TEST(StationAnalysis, OutputsAreNamedAfterTheInputsLastDotInItsFileName) {
-    const struct {
-        const char* input;
-        const char* cleaned;
-        const char* report;
-    } cases[] = {
-        {"/d/pass.csv", "/d/pass-cleaned.csv", "/d/pass-stations.txt"},
+    const char* const cases[][3] = {
         {"/d/pass.2024.csv", "/d/pass.2024-cleaned.csv", "/d/pass.2024-stations.txt"},
         {"/d/export", "/d/export-cleaned.csv", "/d/export-stations.txt"},
-        {"/home/op/sat.data/export", "/home/op/sat.data/export-cleaned.csv",
-         "/home/op/sat.data/export-stations.txt"},
         {"C:\\sat.data\\export", "C:\\sat.data\\export-cleaned.csv",
          "C:\\sat.data\\export-stations.txt"},
         {"export.csv", "export-cleaned.csv", "export-stations.txt"},
     };
-    for (const auto& c : cases) {
-        StationOutputPaths paths = DeriveStationOutputPaths(c.input);
-        EXPECT_EQ(paths.cleanedCopy, c.cleaned) << c.input;
-        EXPECT_EQ(paths.report, c.report) << c.input;
+    for (const auto& [input, cleaned, report] : cases) {
+        const StationOutputPaths paths = DeriveStationOutputPaths(input);
+        EXPECT_EQ(paths.cleanedCopy, cleaned) << input;
+        EXPECT_EQ(paths.report, report) << input;
     }
-}
-
-TEST(StationAnalysis, InputWithoutExtensionInADottedFolderGetsSuffixesOnTheWholePath) {
-    Fixture f;
-    std::filesystem::create_directories(f.folder.Path("sat.data"));
-    const std::string input =
-        f.folder.Write("sat.data/export", Golden("stations/golden/five_records.csv"));
-    AnalyseStations(f.app, input);
-    EXPECT_TRUE(f.platform.messages.empty());
-    EXPECT_EQ(ReadBytes(input + "-stations.txt"),
-              Golden("stations/golden/five_records-stations.txt"));
-    EXPECT_EQ(ReadBytes(input + "-cleaned.csv"),
-              Golden("stations/golden/five_records-cleaned.csv"));
 }
 
 TEST(StationAnalysis, FormatPercentHasFourDecimalsAndAPoint) {
@@ -92,65 +118,52 @@ std::string FullLine(const std::string& station, std::size_t hexLength = 446) {
     return "2023-01-15 12:34:56|" + std::string(hexLength, 'A') + "|1|" + station + "\r\n";
 }
 
-TEST(StationAnalysis, FormatErrorsEndTheRunBeforeAnyOutputWithTheParsersMessage) {
-    const struct {
-        std::string text;
-        const char* message;
-    } cases[] = {
-        {FullLine("A") + "\r\n" + "2023-01-15 12:34:56|\"AB\"|1|B\r\n" + FullLine("A"),
-         "Unsupported quotation marks on line 3"},
-        {FullLine("A") + "   \r\n" + FullLine("B") + "2023-01-15|AB|B\r\n",
-         "Expected four columns on line 4"},
-        {FullLine("A") + FullLine("B|extra"), "Expected four columns on line 2"},
-        // The last line counts even without its line end.
-        {FullLine("A") + "x|y\"", "Unsupported quotation marks on line 2"},
-    };
-    for (const auto& c : cases) {
-        Fixture f;
-        const std::string input = f.folder.Write("export.csv", c.text);
-        f.app.ui.Text5 = "log";
-        AnalyseStations(f.app, input);
-        ASSERT_EQ(f.platform.messages.size(), 1u);
-        EXPECT_EQ(f.platform.messages[0].title, "Station analysis failed");
-        EXPECT_EQ(f.platform.messages[0].text, c.message);
-        EXPECT_EQ(f.platform.messages[0].icon, MessageIcon::Warning);
-        EXPECT_EQ(f.app.ui.Text5, "log");
-        EXPECT_EQ(f.folder.Names(), std::vector<std::string>{"export.csv"});
-    }
-}
-
 std::string OperationFailed(int number) {
     return "Operation failed (error " + std::to_string(number) +
            "). Check the file paths, permissions and available disk space.";
 }
 
-// Root ignores permissions, so an output is made unwritable by a folder standing at its path.
-TEST(StationAnalysis, OutputFailuresRemoveWhatTheRunWroteAndNameTheirNumber) {
+// Format errors end the run before any output; an unwritable output (a folder standing at its
+// path, which root cannot write either) removes what the run wrote, the finished cleaned copy too.
+TEST(StationAnalysis, FailuresShowTheirMessageAndLeaveNothingBehind) {
+    const std::string twoStations = FullLine("A") + FullLine("B", 20);
     const struct {
+        std::string text;  // empty: the input is missing
         const char* blockedOutput;
-        int number;
-    } cases[] = {{"export-cleaned.csv", kCleanedCopyWriteError},
-                 {"export-stations.txt", kReportWriteError}};
+        std::string message;
+    } cases[] = {
+        {FullLine("A") + "\r\n" + "2023-01-15 12:34:56|\"AB\"|1|B\r\n" + FullLine("A"), nullptr,
+         "Unsupported quotation marks on line 3"},
+        {FullLine("A") + "   \r\n" + FullLine("B") + "2023-01-15|AB|B\r\n", nullptr,
+         "Expected four columns on line 4"},
+        {FullLine("A") + FullLine("B|extra"), nullptr, "Expected four columns on line 2"},
+        // The last line counts even without its line end.
+        {FullLine("A") + "x|y\"", nullptr, "Unsupported quotation marks on line 2"},
+        {"", nullptr, OperationFailed(kInputUnreadableError)},
+        {twoStations, "export-cleaned.csv", OperationFailed(kCleanedCopyWriteError)},
+        {twoStations, "export-stations.txt", OperationFailed(kReportWriteError)},
+    };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
         Fixture f;
-        const std::string input = f.folder.Write("export.csv", FullLine("A") + FullLine("B", 20));
-        std::filesystem::create_directories(f.folder.Path(c.blockedOutput) + "/inside");
-        AnalyseStations(f.app, input);
+        std::vector<std::string> names;
+        if (c.blockedOutput) {
+            std::filesystem::create_directories(f.folder.File(c.blockedOutput) + "/inside");
+            names.push_back(c.blockedOutput);
+        }
+        if (!c.text.empty()) {
+            f.folder.Write("export.csv", c.text);
+            names.push_back("export.csv");
+        }
+        f.app.ui.Text5 = "log";
+        AnalyseStations(f.app, f.folder.File("export.csv"));
         ASSERT_EQ(f.platform.messages.size(), 1u);
-        EXPECT_EQ(f.platform.messages[0].text, OperationFailed(c.number));
-        EXPECT_EQ(f.app.ui.Text5, "");
-        std::vector<std::string> expected{c.blockedOutput, "export.csv"};
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(f.folder.Names(), expected);  // the finished cleaned copy is gone too
+        EXPECT_EQ(f.platform.messages[0].title, "Station analysis failed");
+        EXPECT_EQ(f.platform.messages[0].text, c.message);
+        EXPECT_EQ(f.platform.messages[0].icon, MessageIcon::Warning);
+        EXPECT_EQ(f.app.ui.Text5, "log");
+        EXPECT_EQ(Names(f.folder.Path()), names);
     }
-}
-
-TEST(StationAnalysis, MissingInputCreatesNothing) {
-    Fixture f;
-    AnalyseStations(f.app, f.folder.Path("missing.csv"));
-    ASSERT_EQ(f.platform.messages.size(), 1u);
-    EXPECT_EQ(f.platform.messages[0].text, OperationFailed(kInputUnreadableError));
-    EXPECT_TRUE(f.folder.Names().empty());
 }
 
 TEST(StationAnalysis, ReadOnlyFolderFailsWithoutLeavingFiles) {
@@ -159,25 +172,12 @@ TEST(StationAnalysis, ReadOnlyFolderFailsWithoutLeavingFiles) {
     Fixture f;
     const std::string input = f.folder.Write("export.csv", FullLine("A"));
     std::filesystem::permissions(
-        f.folder.Path(""), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        f.folder.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     AnalyseStations(f.app, input);
-    std::filesystem::permissions(f.folder.Path(""), std::filesystem::perms::owner_all);
+    std::filesystem::permissions(f.folder.Path(), std::filesystem::perms::owner_all);
     ASSERT_EQ(f.platform.messages.size(), 1u);
     EXPECT_EQ(f.platform.messages[0].text, OperationFailed(kCleanedCopyWriteError));
-    EXPECT_EQ(f.folder.Names(), std::vector<std::string>{"export.csv"});
-}
-
-TEST(StationAnalysis, RealTwoFieldExportIsRefusedWithTheColumnCountMessage) {
-    const std::string path =
-        std::string(QUORBEL_SHARED_TESTDATA) + "/real/satnogs-db-export-43617-month-head2000.csv";
-    if (!std::filesystem::exists(path))
-        GTEST_SKIP() << "no shared test data";
-    Fixture f;
-    const std::string input = f.folder.Write("real.csv", ReadBytes(path));
-    AnalyseStations(f.app, input);
-    ASSERT_EQ(f.platform.messages.size(), 1u);
-    EXPECT_EQ(f.platform.messages[0].text, "Expected four columns on line 1");
-    EXPECT_EQ(f.folder.Names(), std::vector<std::string>{"real.csv"});
+    EXPECT_EQ(Names(f.folder.Path()), std::vector<std::string>{"export.csv"});
 }
 
 }  // namespace
