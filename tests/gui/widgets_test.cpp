@@ -1,5 +1,5 @@
-// The window's parts on their own: dialog filters, start-up placement, the message log box, the
-// chart's label spacing and the legibility of 5,000 bars.
+// The window's widgets on their own: dialog filters, start-up placement, the message log box, and
+// the chart's label spacing, value axis, zoom and the legibility of 5,000 bars.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -14,7 +14,7 @@
 namespace quorbel::gui {
 namespace {
 
-TEST(DialogFilter, BecomesQtFilterList) {
+TEST(GuiPlatform, DialogFilterBecomesQtFilterList) {
     EXPECT_EQ(ConvertDialogFilter("KISS Files (*.kss)|*.kss|All Files (*.*)|*.*"),
               "KISS Files (*.kss);;All Files (*)");
     EXPECT_EQ(ConvertDialogFilter("CSV (*.csv;*.txt)|*.csv;*.txt"), "CSV (*.csv *.txt)");
@@ -31,7 +31,13 @@ TEST(WindowFit, SizesToContentButNotBeyondTheWorkAreaAndCentres) {
               QRect(100, 0, 800, 600));
 }
 
-TEST(MessageLogPositions, CrLfIsOneLineBreakInTheBox) {
+QColor ColourAt(const QTextEdit& box, int position) {
+    QTextCursor cursor(box.document());
+    cursor.setPosition(position + 1);  // the format of the character before the cursor
+    return cursor.charFormat().foreground().color();
+}
+
+TEST(MessageLogView, CrLfIsOneLineBreakAndLinesGoInAtTheInsertionPointInTheirColour) {
     const std::string text = "ab\r\ncd\r\n\re";
     const int documentPositions[] = {0, 1, 2, 3, 3, 4, 5, 6, 6, 7, 8};
     for (std::size_t i = 0; i <= text.size(); ++i) {
@@ -41,15 +47,7 @@ TEST(MessageLogPositions, CrLfIsOneLineBreakInTheBox) {
     for (int d = 0; d <= 8; ++d) {
         EXPECT_EQ(ModelPosition(text, d), modelPositions[d]) << d;
     }
-}
 
-QColor ColourAt(const QTextEdit& box, int position) {
-    QTextCursor cursor(box.document());
-    cursor.setPosition(position + 1);  // the format of the character before the cursor
-    return cursor.charFormat().foreground().color();
-}
-
-TEST(MessageLogView, InsertsAtTheInsertionPointInTheLinesColour) {
     RichText log;
     MessageLogView box;
     std::size_t caretSeen = 999;
@@ -86,7 +84,7 @@ TEST(MessageLogView, InsertsAtTheInsertionPointInTheLinesColour) {
     EXPECT_EQ(ColourAt(box, 0), QColor(255, 0, 0));
 }
 
-TEST(ReceiveTimeTicker, AboutFiftyLabelsOverTheWholeChartFinerWhenZoomed) {
+TEST(ChartLabels, AboutFiftyReceiveTimesOverTheWholeChartFinerWhenZoomed) {
     ReceiveTimeTicker ticker;
     ticker.SetLabelRoom(80);
     ticker.SetLabels(std::vector<QString>(5000), 100);
@@ -101,7 +99,7 @@ TEST(ReceiveTimeTicker, AboutFiftyLabelsOverTheWholeChartFinerWhenZoomed) {
     EXPECT_EQ(ticker.StepFor(100), 1);
 }
 
-ChartModel ManyPoints(ChartKind kind, int points) {
+ChartModel ManyPoints(ChartKind kind, int points, int revision = 1) {
     ChartModel chart;
     chart.kind = kind;
     chart.penWidth = kind == ChartKind::Bar ? 1 : 30;
@@ -111,39 +109,39 @@ ChartModel ManyPoints(ChartKind kind, int points) {
         chart.labels.push_back("12:00:00");
     }
     chart.pointsPerLabel = 100;
-    chart.revision = 1;
+    chart.revision = revision;
     return chart;
 }
 
-// Share of the pixel columns of the plot area that show the series' colour.
-double CoveredColumns(ValueChartView& view) {
-    const QImage image = view.toPixmap(1000, 600).toImage();
-    const QRect area = view.axisRect()->rect();
-    const QColor series(0, 102, 204);
-    int covered = 0;
-    for (int x = area.left() + 2; x < area.right() - 2; ++x) {
-        for (int y = area.top(); y < area.bottom(); ++y) {
-            if (QColor(image.pixel(x, y)) == series) {
-                ++covered;
-                break;
+class ValueChartViewTest : public testing::Test {
+  protected:
+    ValueChartViewTest() { view.resize(1000, 600); }
+
+    // Share of the pixel columns of the plot area that show the series' colour.
+    double CoveredColumns() {
+        const QImage image = view.toPixmap(1000, 600).toImage();
+        const QRect area = view.axisRect()->rect();
+        int covered = 0;
+        for (int x = area.left() + 2; x < area.right() - 2; ++x) {
+            for (int y = area.top(); y < area.bottom(); ++y) {
+                if (QColor(image.pixel(x, y)) == QColor(0, 102, 204)) {
+                    ++covered;
+                    break;
+                }
             }
         }
+        return static_cast<double>(covered) / (area.width() - 4);
     }
-    return static_cast<double>(covered) / (area.width() - 4);
-}
 
-TEST(ValueChartView, EmptyChartSpansTheWidget) {
+    ValueChartView view;
+};
+
+TEST_F(ValueChartViewTest, EmptyChartSpansTheWidgetAndTheValueAxisSpansTheFiniteValues) {
     // Before the first read the chart has no series and an empty legend.
-    ValueChartView view;
-    view.resize(1000, 400);
     view.ShowChart(ChartModel{});
-    view.toPixmap(1000, 400);
+    view.toPixmap(1000, 600);
     EXPECT_GT(view.axisRect()->width(), 900);
-}
 
-TEST(ValueChartView, ValueAxisSpansTheFiniteValues) {
-    ValueChartView view;
-    view.resize(800, 400);
     ChartModel chart = ManyPoints(ChartKind::Bar, 300);  // 4,000 to 4,084
     chart.series[0].values[7] = std::nan("");
     chart.series[0].values[8] = std::numeric_limits<double>::infinity();
@@ -155,24 +153,17 @@ TEST(ValueChartView, ValueAxisSpansTheFiniteValues) {
     EXPECT_LT(view.yAxis->range().upper, 4200);
 }
 
-TEST(ValueChartView, FiveThousandBarsAreVisible) {
-    ValueChartView view;
-    view.resize(1000, 600);
+TEST_F(ValueChartViewTest, FiveThousandBarsOrLinePointsCoverThePlot) {
     view.ShowChart(ManyPoints(ChartKind::Bar, 5000));
     EXPECT_EQ(view.PointCount(), 5000);
-    EXPECT_GT(CoveredColumns(view), 0.95);
-    ChartModel line = ManyPoints(ChartKind::Line, 5000);
-    line.revision = 2;
-    view.ShowChart(line);
-    EXPECT_GT(CoveredColumns(view), 0.95);
+    EXPECT_GT(CoveredColumns(), 0.95);
+    view.ShowChart(ManyPoints(ChartKind::Line, 5000, 2));
+    EXPECT_GT(CoveredColumns(), 0.95);
 }
 
-TEST(ValueChartView, ZoomSurvivesRedrawsUntilANewSelection) {
-    ValueChartView view;
-    view.resize(800, 400);
+TEST_F(ValueChartViewTest, ZoomSurvivesRedrawsUntilANewSelection) {
     ChartModel chart = ManyPoints(ChartKind::Line, 200);
     view.ShowChart(chart);
-    EXPECT_DOUBLE_EQ(view.xAxis->range().lower, 0.5);
     view.xAxis->setRange(50, 60);  // as the wheel does
     QWheelEvent wheel(QPointF(400, 200), view.mapToGlobal(QPointF(400, 200)), QPoint(),
                       QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
