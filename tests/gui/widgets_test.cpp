@@ -29,6 +29,12 @@ TEST(WindowFit, SizesToContentButNotBeyondTheWorkAreaAndCentres) {
     EXPECT_EQ(FitRectToWorkArea({2500, 1400}, {10, 40}, workArea), QRect(0, 30, 1910, 1010));
     EXPECT_EQ(FitRectToWorkArea({2500, 700}, {0, 0}, QRect(100, 0, 800, 600)),
               QRect(100, 0, 800, 600));
+    // Content too tall but narrow enough: the width grows by the vertical bar, so no
+    // horizontal bar is needed; too wide and too tall stays the work area.
+    EXPECT_EQ(FitRectToWorkArea({1226, 1000}, {0, 0}, QRect(0, 0, 1280, 900), 14),
+              QRect(20, 0, 1240, 900));
+    EXPECT_EQ(FitRectToWorkArea({1275, 1000}, {0, 0}, QRect(0, 0, 1280, 900), 14),
+              QRect(0, 0, 1280, 900));
 }
 
 QColor ColourAt(const QTextEdit& box, int position) {
