@@ -3,8 +3,8 @@
 
 #include "main_window.hpp"
 #include "qt_platform.hpp"
-#include "system_settings.hpp"
 #include "shell/app_state.hpp"
+#include "system_settings.hpp"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);

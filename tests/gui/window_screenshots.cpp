@@ -16,8 +16,8 @@
 #include "about_picture.hpp"
 #include "main_window.hpp"
 #include "qt_platform.hpp"
-#include "system_settings.hpp"
 #include "shell/app_state.hpp"
+#include "system_settings.hpp"
 #include "view/value_chart.hpp"
 
 namespace {
