@@ -3,33 +3,17 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "intake/dispatch.hpp"
 #include "intake/kiss_file_reader.hpp"
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/form_load.hpp"
+#include "support/fake_platform.hpp"
 
 namespace {
 
 using namespace quorbel;
-
-class QuietPlatform : public Platform {
-  public:
-    std::vector<std::string> nextFiles;
-    FileSelection SelectFiles(const OpenFileDialog&) override {
-        return {FileSelection::Outcome::Chosen, nextFiles};
-    }
-    void ShowMessage(const MessageBoxRequest&) override {}
-    void DoEvents() override {}
-    bool IsGroupModifierHeld() override { return false; }
-    bool StartDetached(const std::string&, const std::vector<std::string>&) override {
-        return true;
-    }
-    bool CanLoadPicture(const std::string&) override { return false; }
-    std::chrono::system_clock::time_point Now() override { return {}; }
-};
 
 samples::FieldValues SomeValues() {
     samples::FieldValues values{};
@@ -39,7 +23,7 @@ samples::FieldValues SomeValues() {
 }
 
 void DispatchFrames(benchmark::State& state, const samples::Bytes& frame) {
-    QuietPlatform platform;
+    quorbel::testing::FakePlatform platform;
     auto app = std::make_unique<AppState>(platform);
     app->frame.rxTimeText = "2023-11-14 22:13:20.000 UTC";
     for (auto _ : state) {
@@ -71,17 +55,12 @@ void BM_OpenKiss10000Frames(benchmark::State& state) {
     options.digipeatedMessages = 40;
     options.ssdvPackets = 19;
     const auto path = std::filesystem::temp_directory_path() / "quorbel-bench-10000.kss";
-    {
-        const samples::Bytes capture = samples::MakePassCapture(options);
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(capture.data()),
-                   static_cast<std::streamsize>(capture.size()));
-    }
-    QuietPlatform platform;
-    platform.nextFiles = {path.string()};
+    samples::WriteBytes(path.string(), samples::MakePassCapture(options));
+    quorbel::testing::FakePlatform platform;
     auto app = std::make_unique<AppState>(platform);
     Form_Load(*app);
     for (auto _ : state) {
+        platform.ChooseFiles({path.string()});
         MnuOpenKISSFile_Click(*app);
         benchmark::DoNotOptimize(app->telemetry.Count());
     }

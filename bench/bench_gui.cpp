@@ -30,10 +30,7 @@ QString WriteCapture(const QTemporaryDir& folder) {
     options.digipeatedMessages = 40;
     options.ssdvPackets = 0;
     const QString path = folder.filePath("bench-10000.kss");
-    const samples::Bytes capture = samples::MakePassCapture(options);
-    std::ofstream(QFile::encodeName(path).toStdString(), std::ios::binary)
-        .write(reinterpret_cast<const char*>(capture.data()),
-               static_cast<std::streamsize>(capture.size()));
+    samples::WriteBytes(QFile::encodeName(path).toStdString(), samples::MakePassCapture(options));
     return path;
 }
 

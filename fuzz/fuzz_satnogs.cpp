@@ -11,21 +11,9 @@
 #include "intake/satnogs_text.hpp"
 #include "shell/app_state.hpp"
 #include "stations/station_analysis.hpp"
+#include "support/fake_platform.hpp"
 
 namespace {
-
-class NullPlatform : public quorbel::Platform {
-  public:
-    quorbel::FileSelection SelectFiles(const quorbel::OpenFileDialog&) override { return {}; }
-    void ShowMessage(const quorbel::MessageBoxRequest&) override {}
-    void DoEvents() override {}
-    bool IsGroupModifierHeld() override { return false; }
-    bool StartDetached(const std::string&, const std::vector<std::string>&) override {
-        return false;
-    }
-    bool CanLoadPicture(const std::string&) override { return false; }
-    std::chrono::system_clock::time_point Now() override { return {}; }
-};
 
 std::string ExportPath() {
     const auto folder = std::filesystem::temp_directory_path() /
@@ -37,7 +25,7 @@ std::string ExportPath() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static NullPlatform platform;
+    static quorbel::testing::FakePlatform platform;
     static quorbel::AppState app(platform);
     static const std::string path = ExportPath();
     std::ofstream(path, std::ios::binary | std::ios::trunc)
@@ -47,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     app.sensor.Clear();
     app.ui.Text5.clear();
     app.ui.RichTextBox1.Clear();
+    platform.messages.clear();  // the warning boxes of failed analyses
     quorbel::ReadSatnogsCsv(app, path);
     quorbel::AnalyseStations(app, path);
     return 0;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <random>
 
 namespace quorbel::samples {
@@ -170,6 +171,13 @@ std::string UtcStampText(std::int64_t milliseconds) {
                   static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60),
                   static_cast<long long>(milliseconds % 1000));
     return text;
+}
+
+bool WriteBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file.flush());
 }
 
 }  // namespace quorbel::samples

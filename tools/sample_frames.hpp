@@ -55,5 +55,7 @@ struct PassOptions {
     unsigned seed = 1;
 };
 Bytes MakePassCapture(const PassOptions& options);
+// Writes the bytes to a file, replacing it; false when it cannot be written.
+bool WriteBytes(const std::string& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace quorbel::samples

@@ -1,6 +1,5 @@
 // quorbel-samplegen: writes a realistic KISS capture file of a QUORBEL pass.
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -58,11 +57,7 @@ int main(int argc, char** argv) {
         Usage();
         return 2;
     }
-    const quorbel::samples::Bytes capture = quorbel::samples::MakePassCapture(options);
-    std::ofstream file(output, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(capture.data()),
-               static_cast<std::streamsize>(capture.size()));
-    if (!file.flush()) {
+    if (!quorbel::samples::WriteBytes(output, quorbel::samples::MakePassCapture(options))) {
         std::cerr << "quorbel-samplegen: cannot write " << output << "\n";
         return 1;
     }

@@ -20,7 +20,7 @@ class FakePlatform : public Platform {
     std::vector<std::vector<std::string>> started;  // programs started: program then arguments
     bool groupModifierHeld = false;
     bool startSucceeds = true;
-    int doEventsCalls = 0;
+    long long doEventsCalls = 0;
     std::chrono::system_clock::time_point now{};
     std::function<void()> onDoEvents;  // runs inside DoEvents, e.g. a live frame
 
