@@ -59,6 +59,13 @@ class RichText {
 struct ScrollBar {
     int value = 0;
     int max = 0;
+
+    // A new maximum; the value never stands past it.
+    void SetMax(int newMax) {
+        max = newMax;
+        if (value > max)
+            value = max;
+    }
 };
 
 struct ProgressBar {

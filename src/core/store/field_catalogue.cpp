@@ -9,10 +9,7 @@ std::optional<int> AppendRecord(AppState& app, RecordStore& store) {
     const std::optional<int> n = store.Take();
     if (!n)
         return std::nullopt;  // a full store refuses the frame silently
-    ScrollBar& bar = app.ui.HScroll1;
-    bar.max = *n;
-    if (bar.value > bar.max)
-        bar.value = bar.max;
+    app.ui.HScroll1.SetMax(*n);
     store.Record(*n).rxTime = app.frame.rxTimeText;
     return n;
 }

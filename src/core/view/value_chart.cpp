@@ -75,11 +75,8 @@ void Option1_Click(AppState& app, int index) {
         if (i != selected)
             ui.Option1Value[i] = false;
     }
-    if (index >= 1) {
-        ui.HScroll1.max = StoreOf(app, index).Count();
-        if (ui.HScroll1.value > ui.HScroll1.max)
-            ui.HScroll1.value = ui.HScroll1.max;
-    }
+    if (index >= 1)
+        ui.HScroll1.SetMax(StoreOf(app, index).Count());
     ui.Text2 = NavigationText(ui.HScroll1.value, ui.HScroll1.max);
     HScroll1_Change(app);
 
