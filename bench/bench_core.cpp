@@ -8,7 +8,7 @@
 #include "intake/kiss_file_reader.hpp"
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
-#include "shell/form_load.hpp"
+#include "shell/commands/commands.hpp"
 #include "support/fake_platform.hpp"
 
 namespace {
@@ -27,7 +27,7 @@ void DispatchFrames(benchmark::State& state, const samples::Bytes& frame) {
     auto app = std::make_unique<AppState>(platform);
     app->frame.rxTimeText = "2023-11-14 22:13:20.000 UTC";
     for (auto _ : state) {
-        DispatchFrame(*app, frame);
+        ReceiveFrame(*app, frame);
         // Keep the stores from filling up, so every frame is decoded and stored.
         if (app->telemetry.IsFull() || app->sensor.IsFull()) {
             app->telemetry.Clear();

@@ -11,7 +11,7 @@
 #include "intake/satnogs_reader.hpp"
 #include "satnogs_gen.hpp"
 #include "shell/app_state.hpp"
-#include "shell/form_load.hpp"
+#include "shell/commands/commands.hpp"
 
 namespace {
 
@@ -26,14 +26,7 @@ class BenchPlatform : public quorbel::Platform {
         std::fprintf(stderr, "message: %s\n", box.text.c_str());
     }
     void DoEvents() override {}
-    bool IsGroupModifierHeld() override { return false; }
-    bool StartDetached(const std::string&, const std::vector<std::string>&) override {
-        return false;
-    }
     bool CanLoadPicture(const std::string&) override { return false; }
-    std::chrono::system_clock::time_point Now() override {
-        return std::chrono::system_clock::now();
-    }
 
   private:
     std::string m_path;

@@ -8,6 +8,7 @@
 #include "intake/dispatch.hpp"
 #include "intake/kiss_file_reader.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/commands.hpp"
 #include "support/fake_platform.hpp"
 #include "view/detail_view.hpp"
 #include "view/value_chart.hpp"
@@ -17,15 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     static quorbel::testing::FakePlatform platform;
     static quorbel::AppState app(platform);  // the buffer carries over between inputs, as in use
-    platform.groupModifierHeld = (data[1] & 1) != 0;
     const std::span<const std::uint8_t> body(data + 2, size - 2);
     if (data[0] % 2 == 0) {
         quorbel::DecodeCapture(app, body);
     } else {
         const std::string hex(reinterpret_cast<const char*>(body.data()), body.size());
-        quorbel::DispatchFrame(app, body, &hex);
+        quorbel::ReceiveFrame(app, body, &hex);
     }
-    quorbel::Option1_Click(app, data[1] % quorbel::kFieldCount);
+    quorbel::Option1_Click(app, data[1] % quorbel::kFieldCount, (data[1] & 1) != 0);
     quorbel::SetRecordPosition(app, data[0]);
     if (app.telemetry.IsFull() || app.sensor.IsFull()) {
         app.telemetry.Clear();

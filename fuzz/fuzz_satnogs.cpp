@@ -10,6 +10,7 @@
 #include "intake/satnogs_reader.hpp"
 #include "intake/satnogs_text.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/commands.hpp"
 #include "stations/station_analysis.hpp"
 #include "support/fake_platform.hpp"
 

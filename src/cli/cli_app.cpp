@@ -2,12 +2,12 @@
 #include "cli_app.hpp"
 
 #include <clocale>
-#include <fstream>
 #include <ostream>
 
 #include "cli_platform.hpp"
+#include "common/files.hpp"
 #include "shell/app_state.hpp"
-#include "shell/form_load.hpp"
+#include "shell/commands/form_load.hpp"
 
 namespace quorbel::cli {
 namespace {
@@ -124,7 +124,9 @@ bool IsWholeNumber(const std::string& text) {
 
 void CheckReadable(CliContext& context, const Args& files) {
     for (const std::string& file : files) {
-        if (!std::ifstream(file, std::ios::binary)) {
+        if (IsNonFileInput(file)) {
+            context.failed = true;  // the command refuses it with its own message
+        } else if (InputFileProblem(file)) {
             context.err << "quorbel-cli: cannot read " << file << "\n";
             context.failed = true;
         }

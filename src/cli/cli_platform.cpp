@@ -1,15 +1,9 @@
 // Platform services of the command-line tool.
 #include "cli_platform.hpp"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <ostream>
 
-#include "shell/text_file.hpp"
-
-extern char** environ;
+#include "common/files.hpp"
 
 namespace quorbel::cli {
 
@@ -25,24 +19,6 @@ FileSelection CliPlatform::SelectFiles(const OpenFileDialog& /*dialog*/) {
 
 void CliPlatform::ShowMessage(const MessageBoxRequest& box) {
     m_messages << "message: " << box.text << '\n';
-}
-
-bool CliPlatform::StartDetached(const std::string& program, const std::vector<std::string>& args) {
-    std::vector<std::string> argv{program};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> pointers;
-    for (std::string& arg : argv)
-        pointers.push_back(arg.data());
-    pointers.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int result =
-        posix_spawnp(&pid, program.c_str(), &actions, nullptr, pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return result == 0;
 }
 
 bool CliPlatform::CanLoadPicture(const std::string& path) {

@@ -15,22 +15,15 @@ class CliPlatform : public Platform {
 
     // The files the next file dialog returns, as if the user had chosen them.
     void SetNextSelection(std::vector<std::string> paths) { m_nextSelection = std::move(paths); }
-    void SetGroupModifierHeld(bool held) { m_groupModifierHeld = held; }
 
     FileSelection SelectFiles(const OpenFileDialog& dialog) override;
     void ShowMessage(const MessageBoxRequest& box) override;
     void DoEvents() override {}
-    bool IsGroupModifierHeld() override { return m_groupModifierHeld; }
-    bool StartDetached(const std::string& program, const std::vector<std::string>& args) override;
     bool CanLoadPicture(const std::string& path) override;
-    std::chrono::system_clock::time_point Now() override {
-        return std::chrono::system_clock::now();
-    }
 
   private:
     std::ostream& m_messages;
     std::vector<std::string> m_nextSelection;
-    bool m_groupModifierHeld = false;
 };
 
 }  // namespace quorbel::cli

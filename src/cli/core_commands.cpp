@@ -5,11 +5,9 @@
 
 #include "cli_app.hpp"
 #include "cli_platform.hpp"
-#include "intake/kiss_file_reader.hpp"
 #include "json_state.hpp"
 #include "shell/app_state.hpp"
-#include "view/detail_view.hpp"
-#include "view/value_chart.hpp"
+#include "shell/commands/commands.hpp"
 
 namespace quorbel::cli {
 namespace {
@@ -21,9 +19,8 @@ void OpenKiss(CliContext& context, const Args& files) {
 }
 
 void SelectField(CliContext& context, const Args& args) {
-    context.platform.SetGroupModifierHeld(args.size() == 2);
-    Option1_Click(context.app, std::stoi(args[0]));
-    context.platform.SetGroupModifierHeld(false);
+    // As the window's click: the selector is set, then its handler runs.
+    ClickFieldSelector(context.app, std::stoi(args[0]), args.size() == 2);
 }
 
 void SetBars(CliContext& context, const Args& args) {

@@ -106,6 +106,10 @@ std::string DumpStateJson(const AppState& app) {
     add("Form1", JsonString(ui.Form1));
     add("Text1", JsonStrings(ui.Text1));
     add("Option1", JsonStrings(ui.Option1));
+    std::string set = "[";
+    for (std::size_t i = 0; i < ui.Option1Value.size(); ++i)
+        set += std::string(i > 0 ? "," : "") + (ui.Option1Value[i] ? "true" : "false");
+    add("Option1Value", set + "]");
     add("Label1", JsonStrings(ui.Label1));
     add("Label2", JsonString(ui.Label2));
     add("Label4", JsonString(ui.Label4));

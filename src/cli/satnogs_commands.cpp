@@ -6,11 +6,8 @@
 #include "cli_app.hpp"
 #include "cli_platform.hpp"
 #include "export/export_file.hpp"
-#include "export/image_data_crop.hpp"
-#include "export/record_csv_export.hpp"
-#include "export/tlm_report.hpp"
-#include "intake/satnogs_reader.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/commands.hpp"
 
 namespace quorbel::cli {
 namespace {

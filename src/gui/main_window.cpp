@@ -21,23 +21,15 @@
 
 #include "about_window.hpp"
 #include "chart_frame.hpp"
-#include "export/image_data_crop.hpp"
-#include "export/record_csv_export.hpp"
-#include "export/tlm_report.hpp"
 #include "field_page.hpp"
 #include "images_page.hpp"
-#include "intake/kiss_file_reader.hpp"
-#include "intake/satnogs_reader.hpp"
 #include "message_log_view.hpp"
 #include "model_binding.hpp"
 #include "qt_platform.hpp"
 #include "shell/app_state.hpp"
-#include "shell/form_load.hpp"
+#include "shell/commands/commands.hpp"
 #include "status_strip.hpp"
 #include "value_chart_view.hpp"
-#include "view/detail_view.hpp"
-#include "view/image_browser.hpp"
-#include "view/value_chart.hpp"
 #include "window_fit.hpp"
 
 namespace quorbel::gui {
@@ -171,9 +163,8 @@ void MainWindow::WireControls(const BoundWidgets& widgets) {
     for (FieldPage* page : {widgets.telemetry, widgets.sensors}) {
         connect(page, &FieldPage::SelectorClicked, this, [this](int index, bool groupRequest) {
             m_chartFrame->chart->ResetZoomOnNextDraw();
-            m_platform.SetGroupRequest(groupRequest);
-            Run([this, index] { ClickFieldSelector(m_app, index); });
-            m_platform.SetGroupRequest(false);
+            const bool group = groupRequest || IsGroupModifierHeld();
+            Run([this, index, group] { ClickFieldSelector(m_app, index, group); });
         });
     }
     connect(m_chartFrame->check1, &QCheckBox::clicked, this, [this](bool checked) {

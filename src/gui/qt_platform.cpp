@@ -8,7 +8,6 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMessageBox>
-#include <QProcess>
 
 #include "shell/window_model.hpp"
 
@@ -92,27 +91,14 @@ void QtPlatform::DoEvents() {
     m_sinceEvents.restart();
 }
 
-bool QtPlatform::IsGroupModifierHeld() {
-    return m_groupRequest || (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier) ||
+bool IsGroupModifierHeld() {
+    return (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier) ||
            (QGuiApplication::mouseButtons() & Qt::RightButton);
-}
-
-bool QtPlatform::StartDetached(const std::string& program, const std::vector<std::string>& args) {
-    QStringList arguments;
-    for (const std::string& arg : args) {
-        arguments << QFile::decodeName(QByteArray::fromStdString(arg));
-    }
-    return QProcess::startDetached(QFile::decodeName(QByteArray::fromStdString(program)),
-                                   arguments);
 }
 
 bool QtPlatform::CanLoadPicture(const std::string& path) {
     QImageReader reader(QFile::decodeName(QByteArray::fromStdString(path)));
     return reader.canRead();
-}
-
-std::chrono::system_clock::time_point QtPlatform::Now() {
-    return std::chrono::system_clock::now();
 }
 
 }  // namespace quorbel::gui

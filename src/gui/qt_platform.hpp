@@ -1,5 +1,5 @@
-// The platform services of the Qt window: file dialog, message boxes, the event loop, modifier
-// keys, starting programs and picture checks. Dialogs can be replaced for tests.
+// The platform services of the Qt window: file dialog, message boxes, the event loop, the
+// modifier keys of a selector click and picture checks. Dialogs can be replaced for tests.
 #pragma once
 
 #include <QElapsedTimer>
@@ -14,6 +14,10 @@ namespace quorbel::gui {
 // Converts "Caption (*.ext)|*.ext|All Files (*.*)|*.*" into "Caption (*.ext);;All Files (*)".
 QString ConvertDialogFilter(const std::string& filter);
 
+// Shift or the right mouse button held at this moment: a selector click then asks for the group
+// chart.
+bool IsGroupModifierHeld();
+
 class QtPlatform : public Platform {
   public:
     // Shows the open dialog; an empty list means the user cancelled.
@@ -25,17 +29,12 @@ class QtPlatform : public Platform {
     FileSelection SelectFiles(const OpenFileDialog& dialog) override;
     void ShowMessage(const MessageBoxRequest& box) override;
     void DoEvents() override;
-    bool IsGroupModifierHeld() override;
-    bool StartDetached(const std::string& program, const std::vector<std::string>& args) override;
     bool CanLoadPicture(const std::string& path) override;
-    std::chrono::system_clock::time_point Now() override;
 
     void SetFileChooser(FileChooser chooser) { m_chooser = std::move(chooser); }
     void SetMessagePresenter(MessagePresenter presenter) { m_presenter = std::move(presenter); }
     // Brings the widgets up to date with the window model before pending events run.
     void SetModelSync(std::function<void()> sync) { m_sync = std::move(sync); }
-    // A right-click on a selector asks for the group chart as a held right button does.
-    void SetGroupRequest(bool requested) { m_groupRequest = requested; }
     // The longest stretch a long read runs between two event-loop turns.
     void SetEventInterval(int milliseconds) { m_intervalMs = milliseconds; }
 
@@ -45,7 +44,6 @@ class QtPlatform : public Platform {
     std::function<void()> m_sync;
     QElapsedTimer m_sinceEvents;
     int m_intervalMs = 15;
-    bool m_groupRequest = false;
 };
 
 }  // namespace quorbel::gui

@@ -9,6 +9,7 @@
 #include "intake/dispatch.hpp"
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/commands.hpp"
 #include "support/fake_platform.hpp"
 
 namespace quorbel {
@@ -33,7 +34,7 @@ class DecodersTest : public ::testing::Test {
     testing::FakePlatform platform;
     AppState app{platform};
 
-    void Dispatch(const Bytes& frame) { DispatchFrame(app, frame); }
+    void Dispatch(const Bytes& frame) { ReceiveFrame(app, frame); }
     double Beacon(int n, int field) {
         return app.telemetry.Record(n).values[static_cast<std::size_t>(field)];
     }
@@ -117,7 +118,7 @@ TEST_F(DecodersTest, SensorTimeFromLowerCaseHexAndBadHex) {
     std::string lower = hex;
     for (char& c : lower)
         c = static_cast<char>(std::tolower(c));
-    DispatchFrame(app, frame, &lower);
+    ReceiveFrame(app, frame, &lower);
     EXPECT_EQ(Sensor(1, 70), 1700000000);
     EXPECT_EQ(Sensor(1, 71), 7);
 
@@ -125,7 +126,7 @@ TEST_F(DecodersTest, SensorTimeFromLowerCaseHexAndBadHex) {
     app.frame.rxTimeText = "later";
     std::string bad = hex;
     bad[30] = 'G';
-    DispatchFrame(app, frame, &bad);
+    ReceiveFrame(app, frame, &bad);
     ASSERT_EQ(app.sensor.Count(), 2);
     EXPECT_EQ(app.sensor.Record(2).rxTime, "later");
     EXPECT_EQ(Sensor(2, 71), 0);  // never written
@@ -154,12 +155,12 @@ TEST_F(DecodersTest, TextAndDigipeatedMessagesBecomeColouredLines) {
 
 TEST_F(DecodersTest, LinesGoInAtTheInsertionPoint) {
     RichText& box = app.ui.RichTextBox1;
-    AppendColoredText(box, "one\r\n", {1, 1, 1});
-    AppendColoredText(box, "two\r\n", {2, 2, 2});
+    box.InsertAtInsertionPoint("one\r\n", {1, 1, 1});
+    box.InsertAtInsertionPoint("two\r\n", {2, 2, 2});
     box.SetInsertionPoint(0);  // the user clicks at the start
     box.SetSelectionLength(3);
-    AppendColoredText(box, "A\r\n", {3, 3, 3});
-    AppendColoredText(box, "B\r\n", {4, 4, 4});
+    box.InsertAtInsertionPoint("A\r\n", {3, 3, 3});
+    box.InsertAtInsertionPoint("B\r\n", {4, 4, 4});
     EXPECT_EQ(box.Text(), "A\r\nB\r\none\r\ntwo\r\n");
     EXPECT_EQ(box.InsertionPoint(), 6u);
     EXPECT_EQ(box.SelectionLength(), 0u);

@@ -9,7 +9,7 @@
 #include "export/record_csv_export.hpp"
 #include "export/tlm_report.hpp"
 #include "satnogs_test_support.hpp"
-#include "store/field_catalogue.hpp"
+#include "shell/commands/commands.hpp"
 
 namespace quorbel {
 namespace {
@@ -79,8 +79,10 @@ TEST(Exports, ValuesTakeTheLocalesDecimalMark) {
     ApplyFieldCatalogue(f.app);
     f.app.settings.decimalMark = ',';
     AddRecord(f.app.telemetry, "t").values[0] = -1.25;
-    EXPECT_NE(BuildRecordCsv(f.app, f.app.telemetry, 0, 66).find("\r\nt;-1,25;0;"),
-              std::string::npos);
+    EXPECT_NE(
+        BuildRecordCsv(f.app.ui.Option1, f.app.telemetry, kBeaconFields, f.app.settings.decimalMark)
+            .find("\r\nt;-1,25;0;"),
+        std::string::npos);
 }
 
 TEST(Exports, NamesAreCutAtTheFirstDotOfTheFileName) {

@@ -25,6 +25,7 @@
 #include "message_log_view.hpp"
 #include "qt_platform.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/commands.hpp"
 #include "value_chart_view.hpp"
 
 namespace quorbel::gui {

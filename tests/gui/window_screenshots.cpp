@@ -17,6 +17,7 @@
 #include "main_window.hpp"
 #include "qt_platform.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/commands.hpp"
 #include "system_settings.hpp"
 #include "view/value_chart.hpp"
 
@@ -52,9 +53,7 @@ int TakeScreenshots(const QString& capture, const QDir& output, const QString& a
         tabs->setCurrentIndex(page);
         if (page == 1) {
             // The sensor page with the group chart of the magnetic field.
-            platform.SetGroupRequest(true);
-            window.Run([&] { quorbel::ClickFieldSelector(app, 81); });
-            platform.SetGroupRequest(false);
+            window.Run([&] { quorbel::ClickFieldSelector(app, 81, true); });
         }
         if (page == 3) {
             window.findChild<QListWidget*>("File1")->setCurrentRow(0);

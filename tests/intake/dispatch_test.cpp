@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/app_state.hpp"
+#include "shell/commands/commands.hpp"
 #include "support/fake_platform.hpp"
 
 namespace quorbel {
@@ -21,14 +22,14 @@ TEST_F(DispatchTest, FrameBufferKeepsOlderBytesAndCutsAt255) {
     Bytes longFrame(300);
     for (std::size_t i = 0; i < longFrame.size(); ++i)
         longFrame[i] = static_cast<std::uint8_t>(i + 1);
-    DispatchFrame(app, longFrame);
+    ReceiveFrame(app, longFrame);
     EXPECT_EQ(app.frame.hexText.size(), 600u);
     EXPECT_EQ(app.frame.buffer[255], 255);
     EXPECT_EQ(app.frame.buffer[0], 0);  // index 0 is never written
     EXPECT_EQ(app.frame.hexText.substr(0, 6), "010203");
 
-    DispatchFrame(app, Bytes(200, 0xAA));
-    DispatchFrame(app, Bytes(20, 0x0B));
+    ReceiveFrame(app, Bytes(200, 0xAA));
+    ReceiveFrame(app, Bytes(20, 0x0B));
     EXPECT_EQ(app.frame.buffer[20], 0x0B);
     EXPECT_EQ(app.frame.buffer[21], 0xAA);
     EXPECT_EQ(app.frame.buffer[200], 0xAA);
@@ -48,7 +49,7 @@ TEST_F(DispatchTest, IdentifiersComeFromTheHeaders) {
     for (const auto& c : cases) {
         Bytes frame(12, 0);
         frame[0] = c.b1, frame[1] = c.b2, frame[6] = c.b7, frame[7] = c.b8;
-        DispatchFrame(app, frame);
+        ReceiveFrame(app, frame);
         EXPECT_EQ(app.frame.spacecraftId, c.spacecraft);
         EXPECT_EQ(app.frame.packetApid, c.apid);
     }
@@ -59,22 +60,22 @@ TEST_F(DispatchTest, IdentifiersComeFromTheHeaders) {
 TEST_F(DispatchTest, UnknownKindsAndShortFramesReachNoStore) {
     Bytes unknown(223, 0);
     unknown[7] = 200;
-    DispatchFrame(app, unknown);
+    ReceiveFrame(app, unknown);
     EXPECT_EQ(app.telemetry.Count() + app.sensor.Count(), 0);
     EXPECT_TRUE(app.ui.RichTextBox1.Text().empty());
 
     // Three bytes: the identifiers come from the bytes the earlier frame left.
     Bytes beacon(223, 0);
     beacon[6] = 0x01, beacon[7] = 0x2C;
-    DispatchFrame(app, beacon);
-    DispatchFrame(app, Bytes{0x00, 0x00, 0x00});
+    ReceiveFrame(app, beacon);
+    ReceiveFrame(app, Bytes{0x00, 0x00, 0x00});
     EXPECT_EQ(app.telemetry.Count(), 2);
     EXPECT_EQ(app.frame.hexText, "000000");
 }
 
 TEST_F(DispatchTest, TheSatNogsSourceGivesItsOwnHexText) {
     const std::string hex = "0160aa";
-    DispatchFrame(app, Bytes{0x01, 0x60, 0xAA}, &hex);
+    ReceiveFrame(app, Bytes{0x01, 0x60, 0xAA}, &hex);
     EXPECT_EQ(app.frame.hexText, "0160aa");
     EXPECT_EQ(ByteToHex2(10), "0A");
     EXPECT_EQ(ByteToHex2(255), "FF");

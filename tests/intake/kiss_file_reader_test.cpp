@@ -6,6 +6,7 @@
 #include "intake/dispatch.hpp"
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/commands.hpp"
 #include "support/fake_platform.hpp"
 #include "support/temp_folder.hpp"
 
@@ -146,7 +147,7 @@ TEST_F(KissFileReaderTest, LiveFrameDuringTheReadKeepsTheFilesTimes) {
         if (app.telemetry.Count() == 1 && !injected) {
             injected = true;
             app.frame.rxTimeText = "2024-06-01 00:00:00.000 UTC";
-            DispatchFrame(app, Beacon());
+            ReceiveFrame(app, Beacon());
         }
     };
     Open({path});

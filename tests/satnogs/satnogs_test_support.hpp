@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "shell/app_state.hpp"
+#include "shell/commands/commands.hpp"
 #include "support/fake_platform.hpp"
 #include "support/temp_folder.hpp"
 

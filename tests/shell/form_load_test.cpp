@@ -1,10 +1,10 @@
 // Start-up: conf.ini settings, the connection label and the image list.
-#include "shell/form_load.hpp"
+#include "shell/commands/form_load.hpp"
 
 #include <gtest/gtest.h>
 
+#include "common/files.hpp"
 #include "shell/app_state.hpp"
-#include "shell/text_file.hpp"
 #include "support/fake_platform.hpp"
 #include "support/temp_folder.hpp"
 
@@ -29,7 +29,6 @@ TEST_F(FormLoadTest, ConfIniSetsHostAndPort) {
     EXPECT_EQ(app.settings.tcpHost, "MY.HOST");
     EXPECT_EQ(app.settings.tcpPort, 8100);
     EXPECT_EQ(app.ui.Label2, "[MY.HOST:8100]");
-    EXPECT_EQ(app.settings.imageFolder, "C:\\IMAGES");
     EXPECT_EQ(app.ui.Option1[0], "Batt Current");
     EXPECT_EQ(app.ui.Form1, "QUORBEL Telemetry Decoder");
 }

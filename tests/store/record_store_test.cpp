@@ -5,7 +5,7 @@
 
 #include "intake/dispatch.hpp"
 #include "shell/app_state.hpp"
-#include "store/field_catalogue.hpp"
+#include "shell/commands/commands.hpp"
 #include "support/fake_platform.hpp"
 
 namespace quorbel {
@@ -27,9 +27,9 @@ class RecordStoreTest : public ::testing::Test {
 TEST_F(RecordStoreTest, StoresStopAt5000Records) {
     const auto beacon = FrameOfKind(300);
     for (int i = 0; i < 5000; ++i)
-        DispatchFrame(app, beacon);
+        ReceiveFrame(app, beacon);
     app.frame.rxTimeText = "the dropped one";
-    DispatchFrame(app, beacon);
+    ReceiveFrame(app, beacon);
     EXPECT_EQ(app.telemetry.Count(), 5000);
     EXPECT_EQ(app.ui.HScroll1.max, 5000);
     EXPECT_NE(app.telemetry.Record(5000).rxTime, "the dropped one");
@@ -37,14 +37,14 @@ TEST_F(RecordStoreTest, StoresStopAt5000Records) {
 
 TEST_F(RecordStoreTest, NavigationMaximumFollowsTheStoreThatGrew) {
     for (int i = 0; i < 3; ++i)
-        DispatchFrame(app, FrameOfKind(300));
+        ReceiveFrame(app, FrameOfKind(300));
     app.ui.HScroll1.value = 3;
-    DispatchFrame(app, FrameOfKind(400));
+    ReceiveFrame(app, FrameOfKind(400));
     EXPECT_EQ(app.telemetry.Count(), 3);
     EXPECT_EQ(app.sensor.Count(), 1);
     EXPECT_EQ(app.ui.HScroll1.max, 1);
     EXPECT_EQ(app.ui.HScroll1.value, 1);  // a scroll bar never stands past its maximum
-    DispatchFrame(app, FrameOfKind(300));
+    ReceiveFrame(app, FrameOfKind(300));
     EXPECT_EQ(app.ui.HScroll1.max, 4);
 
     // Clearing restarts the numbering; the entries keep their contents until overwritten.
@@ -53,7 +53,7 @@ TEST_F(RecordStoreTest, NavigationMaximumFollowsTheStoreThatGrew) {
     EXPECT_EQ(app.telemetry.Count(), 0);
     EXPECT_EQ(app.sensor.Count(), 0);
     app.frame.rxTimeText = "new";
-    DispatchFrame(app, FrameOfKind(300));
+    ReceiveFrame(app, FrameOfKind(300));
     EXPECT_EQ(app.telemetry.Record(1).rxTime, "new");
 }
 

@@ -1,8 +1,7 @@
-// A platform double for tests: scripted file choices, recorded message boxes and programs, a
-// settable modifier state and clock.
+// A platform double for tests: scripted file choices, recorded message boxes and a hook that runs
+// when the event loop would.
 #pragma once
 
-#include <chrono>
 #include <deque>
 #include <functional>
 #include <string>
@@ -14,14 +13,10 @@ namespace quorbel::testing {
 
 class FakePlatform : public Platform {
   public:
-    std::deque<FileSelection> selections;           // answers of the next file dialogs
-    std::vector<OpenFileDialog> dialogs;            // the dialogs shown
-    std::vector<MessageBoxRequest> messages;        // the message boxes shown
-    std::vector<std::vector<std::string>> started;  // programs started: program then arguments
-    bool groupModifierHeld = false;
-    bool startSucceeds = true;
+    std::deque<FileSelection> selections;     // answers of the next file dialogs
+    std::vector<OpenFileDialog> dialogs;      // the dialogs shown
+    std::vector<MessageBoxRequest> messages;  // the message boxes shown
     long long doEventsCalls = 0;
-    std::chrono::system_clock::time_point now{};
     std::function<void()> onDoEvents;  // runs inside DoEvents, e.g. a live frame
 
     void ChooseFiles(std::vector<std::string> paths) {
@@ -42,15 +37,7 @@ class FakePlatform : public Platform {
         if (onDoEvents)
             onDoEvents();
     }
-    bool IsGroupModifierHeld() override { return groupModifierHeld; }
-    bool StartDetached(const std::string& program, const std::vector<std::string>& args) override {
-        std::vector<std::string> call{program};
-        call.insert(call.end(), args.begin(), args.end());
-        started.push_back(call);
-        return startSucceeds;
-    }
     bool CanLoadPicture(const std::string& path) override { return !path.empty(); }
-    std::chrono::system_clock::time_point Now() override { return now; }
 };
 
 }  // namespace quorbel::testing

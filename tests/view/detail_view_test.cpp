@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "shell/app_state.hpp"
-#include "store/field_catalogue.hpp"
+#include "shell/commands/commands.hpp"
+#include "shell/commands/frame_commands.hpp"
 #include "support/fake_platform.hpp"
 
 namespace quorbel {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/app_state.hpp"
+#include "shell/commands/commands.hpp"
 #include "support/fake_platform.hpp"
 
 namespace quorbel {

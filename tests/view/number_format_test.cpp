@@ -1,5 +1,5 @@
 // Number texts of the views and exports.
-#include "view/number_format.hpp"
+#include "common/number_format.hpp"
 
 #include <gtest/gtest.h>
 

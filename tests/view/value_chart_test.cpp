@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "shell/app_state.hpp"
-#include "store/field_catalogue.hpp"
+#include "shell/commands/commands.hpp"
+#include "shell/commands/frame_commands.hpp"
 #include "support/fake_platform.hpp"
 
 namespace quorbel {
@@ -70,9 +71,8 @@ TEST_F(ValueChartTest, SelectionTitlesHighlightsAndCharts) {
 TEST_F(ValueChartTest, ShiftDrawsTheGroupOfThree) {
     AddRecords(app.sensor, 2, 81, 1);
     AddRecords(app.telemetry, 1, 0, 0);
-    platform.groupModifierHeld = true;
     for (int field : {81, 83}) {
-        Option1_Click(app, field);
+        Option1_Click(app, field, true);
         const ChartModel& chart = app.ui.Chart;
         ASSERT_EQ(chart.series.size(), 3u);
         EXPECT_EQ(chart.series[0].legend, "Mag Field X");
@@ -85,7 +85,7 @@ TEST_F(ValueChartTest, ShiftDrawsTheGroupOfThree) {
     }
     // A field outside the groups draws nothing with Shift held.
     const auto revision = app.ui.Chart.revision;
-    Option1_Click(app, 1);
+    Option1_Click(app, 1, true);
     EXPECT_EQ(app.ui.Chart.revision, revision);
     EXPECT_EQ(app.ui.Chart.series.size(), 3u);
     EXPECT_EQ(app.ui.Frame1, "Batt Voltage (mV)");
@@ -98,11 +98,9 @@ TEST_F(ValueChartTest, BarsOrLineAndTheGroupKeepsTheKind) {
     Check1_Click(app);
     EXPECT_EQ(app.ui.Chart.kind, ChartKind::Bar);
     EXPECT_EQ(app.ui.Chart.penWidth, 1);
-    platform.groupModifierHeld = true;
-    Option1_Click(app, 4);
+    Option1_Click(app, 4, true);
     EXPECT_EQ(app.ui.Chart.series.size(), 3u);
     EXPECT_EQ(app.ui.Chart.kind, ChartKind::Bar);
-    platform.groupModifierHeld = false;
     app.ui.Check1 = false;
     Check1_Click(app);  // redraws the selected field alone, as a line
     EXPECT_EQ(app.ui.Chart.series.size(), 1u);

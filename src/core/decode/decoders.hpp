@@ -1,24 +1,40 @@
-// The decoders of the frame kinds: each reads the frame buffer and the receive time and adds a
-// record to its store or a line to the message log.
+// The decoders of the frame kinds: pure functions of the frame buffer (and the receive time or
+// hexadecimal text where they need it) that return what the frame holds. Applying it to the
+// stores and the log is the caller's step.
 #pragma once
 
+#include <array>
 #include <string>
+#include <string_view>
+
+#include "common/rgb.hpp"
+#include "decode/field_table.hpp"
+#include "decode/frame_buffer.hpp"
 
 namespace quorbel {
 
-struct AppState;
-struct Rgb;
-class RichText;
+// The values of one beacon or sensor frame. Fields are decoded in table order from the range's
+// first on; a field that cannot be read ends the frame, so only the first `decodedCount` fields
+// of the range hold new values (the record keeps older values for the others).
+struct DecodedRecord {
+    FieldRange fields{0, -1};
+    int decodedCount = 0;
+    std::array<double, kFieldCount> values{};
+};
 
-// A beacon (identifier 300): fields 0 to 66 of a new telemetry record.
-void DecodeTelemetryBeacon(AppState& app);
-// A sensor frame (identifier 400): fields 70 to 106 of a new sensor record.
-void DecodeSensorFrame(AppState& app);
-// A text message (identifier 100): a black line in the message log.
-void ShowTextMessage(AppState& app);
-// A digipeated message (identifier 600): a blue line in the message log.
-void ShowDigipeatedMessage(AppState& app);
-// Inserts the text at the box's insertion point in the colour and leaves the point behind it.
-void AppendColoredText(RichText& box, const std::string& text, Rgb colour);
+// One coloured line of the message log, with its line end.
+struct MessageLine {
+    std::string text;
+    Rgb colour;
+};
+
+// A beacon (identifier 300): fields 0 to 66.
+DecodedRecord DecodeTelemetryBeacon(const FrameBuffer& buffer);
+// A sensor frame (identifier 400): fields 70 to 106; field 70 comes from the hexadecimal text.
+DecodedRecord DecodeSensorFrame(const FrameBuffer& buffer, std::string_view hexText);
+// A text message (identifier 100): the black line it shows in the message log.
+MessageLine ShowTextMessage(const FrameBuffer& buffer, const std::string& rxTimeText);
+// A digipeated message (identifier 600): the blue line it shows in the message log.
+MessageLine ShowDigipeatedMessage(const FrameBuffer& buffer, const std::string& rxTimeText);
 
 }  // namespace quorbel

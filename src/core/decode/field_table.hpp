@@ -58,17 +58,31 @@ constexpr int ReaderWidth(FieldReader reader) {
     }
 }
 
+// A run of field numbers, first to last.
+struct FieldRange {
+    int first;
+    int last;
+    constexpr bool Contains(int index) const { return index >= first && index <= last; }
+};
+
+// The beacon's fields (identifier 300) and the sensor frame's (identifier 400). Fields 67 to 69
+// belong to neither: nobody fills them.
+inline constexpr FieldRange kBeaconFields{0, 66};
+inline constexpr FieldRange kSensorFields{70, 106};
+// The rows of the beacon page: the beacon fields and the three unused ones after them.
+inline constexpr FieldRange kBeaconPageFields{0, kSensorFields.first - 1};
+
 constexpr FieldStore StoreOfField(int index) {
-    if (index >= 0 && index <= 66)
+    if (kBeaconFields.Contains(index))
         return FieldStore::Telemetry;
-    if (index >= 70 && index <= 106)
+    if (kSensorFields.Contains(index))
         return FieldStore::Sensor;
     return FieldStore::None;
 }
 
 // The store a field is charted and navigated from: 0 to 69 the beacons, 70 to 106 the sensors.
 constexpr bool IsSensorField(int index) {
-    return index >= 70;
+    return index >= kSensorFields.first;
 }
 
 namespace field_rows {

@@ -3,15 +3,15 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstdint>
-#include <functional>
-#include <span>
 #include <string>
+
+#include "decode/field_table.hpp"
 
 namespace quorbel {
 
 inline constexpr int kFrameBufferSize = 256;
-
 using FrameBuffer = std::array<std::uint8_t, kFrameBufferSize>;
 
 // The shared values one dispatch writes and the decoders read.
@@ -23,13 +23,36 @@ struct FrameState {
     int packetApid = 0;      // of the last dispatched frame
 };
 
-// A read that would leave the buffer: the decoder of that frame stops there.
-struct FrameReadError {
-    int position;
-};
+// True when the `width` bytes from frame position p lie inside the buffer.
+constexpr bool FitsInFrameBuffer(int p, int width) {
+    return p >= 0 && p + width <= kFrameBufferSize;
+}
 
-// Readers at frame position p. Positions outside the buffer throw FrameReadError, which the
-// dispatch catches so that only the rest of that frame's decoding is abandoned.
+// Every field of the table is read at a fixed position; none reaches past the buffer, so the
+// readers below never leave it.
+constexpr bool AllFieldsFitInFrameBuffer() {
+    for (const FieldDef& field : kFields) {
+        if (!FitsInFrameBuffer(field.position, ReaderWidth(field.reader)))
+            return false;
+    }
+    return true;
+}
+static_assert(AllFieldsFitInFrameBuffer(), "a field of the table reads past the frame buffer");
+
+// Readers at frame position p. The positions are the decoders' fixed ones (checked above for the
+// field table), so p and the bytes after it always lie inside the buffer.
+constexpr std::uint32_t ReadBits32(const FrameBuffer& buffer, int p) {
+    assert(FitsInFrameBuffer(p, 4));
+    const auto i = static_cast<std::size_t>(p);
+    return (std::uint32_t{buffer[i]} << 24) | (std::uint32_t{buffer[i + 1]} << 16) |
+           (std::uint32_t{buffer[i + 2]} << 8) | std::uint32_t{buffer[i + 3]};
+}
+constexpr std::uint16_t ReadBits16(const FrameBuffer& buffer, int p) {
+    assert(FitsInFrameBuffer(p, 2));
+    const auto i = static_cast<std::size_t>(p);
+    return static_cast<std::uint16_t>((buffer[i] << 8) | buffer[i + 1]);
+}
+
 int ReadU8(const FrameBuffer& buffer, int p);
 int ReadS8(const FrameBuffer& buffer, int p);
 double ReadU16BE(const FrameBuffer& buffer, int p);
@@ -37,14 +60,5 @@ double ReadS16BE(const FrameBuffer& buffer, int p);
 double ReadU32BE(const FrameBuffer& buffer, int p);
 double ReadS32BE(const FrameBuffer& buffer, int p);
 float ReadF32BE(const FrameBuffer& buffer, int p);
-
-inline constexpr const char* kStartAfterEndMessage =
-    "Start record can not be greater then End record...!";
-
-// Composes a number from bytes[first..last], least significant first; the element at `last` counts
-// as signed unless unsignedTop. A `last` below 1 becomes the array's upper bound (and is written
-// back). A first below 0 or above last shows the message and gives -1.
-double BytesToValue(std::span<const std::uint8_t> bytes, int first, int& last, bool unsignedTop,
-                    const std::function<void(const std::string&)>& showMessage);
 
 }  // namespace quorbel

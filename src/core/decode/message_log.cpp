@@ -1,14 +1,10 @@
-// Text and digipeated messages: one coloured line each in the message log.
+// Text and digipeated messages: the coloured line each shows in the message log.
 #include <string>
 
 #include "decode/decoders.hpp"
-#include "shell/app_state.hpp"
 
 namespace quorbel {
 namespace {
-
-constexpr Rgb kBlack{0, 0, 0};
-constexpr Rgb kBlue{0, 0, 255};
 
 // The characters of frame positions first..last with every NUL byte dropped.
 std::string TextAt(const FrameBuffer& buffer, int first, int last) {
@@ -24,21 +20,14 @@ std::string TextAt(const FrameBuffer& buffer, int first, int last) {
 
 }  // namespace
 
-void AppendColoredText(RichText& box, const std::string& text, Rgb colour) {
-    box.InsertAtInsertionPoint(text, colour);
+MessageLine ShowTextMessage(const FrameBuffer& buffer, const std::string& rxTimeText) {
+    return {rxTimeText + " | " + TextAt(buffer, 13, 76) + "\r\n", kBlack};
 }
 
-void ShowTextMessage(AppState& app) {
-    const std::string line =
-        app.frame.rxTimeText + " | " + TextAt(app.frame.buffer, 13, 76) + "\r\n";
-    AppendColoredText(app.ui.RichTextBox1, line, kBlack);
-}
-
-void ShowDigipeatedMessage(AppState& app) {
-    const FrameBuffer& b = app.frame.buffer;
-    const std::string line = app.frame.rxTimeText + " | to: " + TextAt(b, 15, 20) +
-                             " fm: " + TextAt(b, 21, 26) + " > " + TextAt(b, 27, 93) + "\r\n";
-    AppendColoredText(app.ui.RichTextBox1, line, kBlue);
+MessageLine ShowDigipeatedMessage(const FrameBuffer& buffer, const std::string& rxTimeText) {
+    return {rxTimeText + " | to: " + TextAt(buffer, 15, 20) + " fm: " + TextAt(buffer, 21, 26) +
+                " > " + TextAt(buffer, 27, 93) + "\r\n",
+            kBlue};
 }
 
 }  // namespace quorbel

@@ -3,10 +3,8 @@
 #include <optional>
 #include <string_view>
 
+#include "common/text.hpp"
 #include "decode/decoders.hpp"
-#include "decode/field_table.hpp"
-#include "shell/app_state.hpp"
-#include "store/field_catalogue.hpp"
 
 namespace quorbel {
 namespace {
@@ -41,49 +39,43 @@ std::optional<double> ReadHexMicroseconds(std::string_view hexText) {
     const std::string_view digits = hexText.substr(25, 15);
     std::uint64_t count = 0;
     for (char c : digits) {
-        int digit;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else if (c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else {
+        const int digit = HexDigitValue(c);
+        if (digit < 0)
             return std::nullopt;
-        }
         count = count * 16 + static_cast<std::uint64_t>(digit);
     }
     return static_cast<double>(count) / 1000000.0;
 }
 
-// Decodes fields first..last of the table into record n of the store.
-void DecodeFields(AppState& app, RecordStore& store, int n, int first, int last) {
-    TelemetryRecord& record = store.Record(n);
-    for (int i = first; i <= last; ++i) {
+// Decodes the fields of the range in table order, up to the first that cannot be read.
+DecodedRecord DecodeFields(const FrameBuffer& buffer, std::string_view hexText, FieldRange range) {
+    DecodedRecord decoded;
+    decoded.fields = range;
+    for (int i = range.first; i <= range.last; ++i) {
         const FieldDef& field = kFields[static_cast<std::size_t>(i)];
+        double value;
         if (field.reader == FieldReader::HexMicroseconds) {
-            const std::optional<double> seconds = ReadHexMicroseconds(app.frame.hexText);
+            const std::optional<double> seconds = ReadHexMicroseconds(hexText);
             if (!seconds)
-                return;  // the record keeps its receive time and older values
-            record.values[static_cast<std::size_t>(i)] = *seconds;
+                break;
+            value = *seconds;
         } else {
-            record.values[static_cast<std::size_t>(i)] = ReadField(app.frame.buffer, field);
+            value = ReadField(buffer, field);
         }
+        decoded.values[static_cast<std::size_t>(i)] = value;
+        ++decoded.decodedCount;
     }
+    return decoded;
 }
 
 }  // namespace
 
-void DecodeTelemetryBeacon(AppState& app) {
-    const std::optional<int> n = AppendRecord(app, app.telemetry);
-    if (n)
-        DecodeFields(app, app.telemetry, *n, 0, 66);
+DecodedRecord DecodeTelemetryBeacon(const FrameBuffer& buffer) {
+    return DecodeFields(buffer, {}, kBeaconFields);
 }
 
-void DecodeSensorFrame(AppState& app) {
-    const std::optional<int> n = AppendRecord(app, app.sensor);
-    if (n)
-        DecodeFields(app, app.sensor, *n, 70, 106);
+DecodedRecord DecodeSensorFrame(const FrameBuffer& buffer, std::string_view hexText) {
+    return DecodeFields(buffer, hexText, kSensorFields);
 }
 
 }  // namespace quorbel

@@ -1,13 +1,11 @@
-// Naming and writing the export files: names derived from the input file read last, and the
-// status line that tells whether a file has been written.
+// Naming the export files after the input file read last, and the status texts that tell
+// whether a file has been written.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace quorbel {
-
-struct AppState;
 
 inline constexpr const char* kNoInputFileStatus = "no input file";
 inline constexpr const char* kWrittenStatus = " has been written";
@@ -18,8 +16,8 @@ inline constexpr const char* kNotWrittenStatus = " could not be written";
 // /home/op/sat.data/pass.2024.kss with "_tlm.csv" gives /home/op/sat.data/pass_tlm.csv.
 std::string DeriveExportFileName(const std::string& sourceFileName, std::string_view suffix);
 
-// Writes the file whole or not at all and shows its name followed by " has been written" or
-// " could not be written" in Text4. True when written.
-bool WriteExportFile(AppState& app, const std::string& path, std::string_view contents);
+// The status line after a write: the path followed by " has been written" or " could not be
+// written".
+std::string WriteStatusText(const std::string& path, bool written);
 
 }  // namespace quorbel

@@ -7,8 +7,6 @@
 
 namespace quorbel {
 
-struct AppState;
-
 // The first 17 bytes of an image-data frame in upper-case hexadecimal: the AX.25 addresses
 // CQ and VEXON, control 03, protocol F0 and the first information byte 03.
 inline constexpr std::string_view kImageDataMarker = "86A24040404060AC8AB09E9C406103F003";
@@ -23,13 +21,5 @@ struct CropResult {
 
 // Every line of the export, from the last to the first, that holds the marker (exact, case kept).
 CropResult CropImageDataLines(std::string_view exportText);
-
-// Crops the export at the path into path + "_new". Text2 shows lines copied "/" line number;
-// Text4 names the output with " has been written" or " could not be written", or the input with
-// " could not be read". True when the output was written.
-bool CropSatnogsImageData(AppState& app, const std::string& path);
-
-// The menu command: one file chosen in the dialog "Select File"; cancelling does nothing.
-void MnuSatNogs_Img_Click(AppState& app);
 
 }  // namespace quorbel

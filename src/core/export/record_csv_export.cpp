@@ -1,17 +1,16 @@
 // The telemetry and sensor CSV exports.
 #include "export/record_csv_export.hpp"
 
-#include "export/export_file.hpp"
-#include "shell/app_state.hpp"
-#include "view/number_format.hpp"
+#include "common/number_format.hpp"
+#include "store/record_store.hpp"
 
 namespace quorbel {
 
-std::string BuildRecordCsv(const AppState& app, const RecordStore& store, int firstField,
-                           int lastField) {
+std::string BuildRecordCsv(const std::array<std::string, kFieldCount>& captions,
+                           const RecordStore& store, FieldRange fields, char decimalMark) {
     std::string out = "time;";
-    for (int field = firstField; field <= lastField; ++field) {
-        out += app.ui.Option1[static_cast<std::size_t>(field)];
+    for (int field = fields.first; field <= fields.last; ++field) {
+        out += captions[static_cast<std::size_t>(field)];
         out += ';';
     }
     out += "\r\n";
@@ -19,36 +18,13 @@ std::string BuildRecordCsv(const AppState& app, const RecordStore& store, int fi
         const TelemetryRecord& record = store.Record(n);
         out += record.rxTime;
         out += ';';
-        for (int field = firstField; field <= lastField; ++field) {
-            out += FormatGeneralNumber(record.values[static_cast<std::size_t>(field)],
-                                       app.settings.decimalMark);
+        for (int field = fields.first; field <= fields.last; ++field) {
+            out += FormatGeneralNumber(record.values[static_cast<std::size_t>(field)], decimalMark);
             out += ';';
         }
         out += "\r\n";
     }
     return out;
-}
-
-namespace {
-
-void WriteStoreCsv(AppState& app, const RecordStore& store, int firstField, int lastField,
-                   const char* suffix) {
-    if (app.sourceFileName.empty()) {
-        app.ui.Text4 = kNoInputFileStatus;
-        return;
-    }
-    WriteExportFile(app, DeriveExportFileName(app.sourceFileName, suffix),
-                    BuildRecordCsv(app, store, firstField, lastField));
-}
-
-}  // namespace
-
-void WriteCSVFile_Click(AppState& app) {
-    WriteStoreCsv(app, app.telemetry, 0, 66, kTelemetryCsvSuffix);
-}
-
-void MnWriteSensorFile_Click(AppState& app) {
-    WriteStoreCsv(app, app.sensor, 70, 106, kSensorCsvSuffix);
 }
 
 }  // namespace quorbel

@@ -1,24 +1,29 @@
-// TLM File > "Write TLM File": the record the detail view shows, as a text report (".tlm").
+// "Write TLM File": the record the detail view shows, as a text report (".tlm").
 #pragma once
 
+#include <array>
 #include <string>
 
-namespace quorbel {
+#include "decode/field_table.hpp"
 
-struct AppState;
-struct WindowModel;
+namespace quorbel {
 
 inline constexpr const char* kTlmReportSuffix = ".tlm";
 inline constexpr const char* kTlmReportTitle = "QUORBEL Telemetry Decoder";
 // The source name taken when no file has been opened.
 inline constexpr const char* kDefaultTlmSource = "vexon.tlm";
 
-// The 114 lines of the report: title, rule, satellite name, receive time and one line per row
-// of the detail view ("caption: value unit"), all as the window shows them, each ended by CR LF.
-std::string BuildTlmReport(const WindowModel& ui);
+// The detail view's texts as the window shows them.
+struct TlmReportRows {
+    const std::string& satelliteName;                      // Label5
+    const std::string& receiveTime;                        // Label4
+    const std::array<std::string, kFieldCount>& captions;  // Option1
+    const std::array<std::string, kFieldCount>& values;    // Text1
+    const std::array<std::string, kFieldCount>& units;     // Label1
+};
 
-// Writes the report named after the input file read last; with none, the name becomes
-// "vexon.tlm" and stays for later exports.
-void WriteTLMFile_Click(AppState& app);
+// The 114 lines of the report: title, rule, satellite name, receive time and one line per row
+// of the detail view ("caption: value unit"), each ended by CR LF.
+std::string BuildTlmReport(const TlmReportRows& rows);
 
 }  // namespace quorbel

@@ -1,76 +1,57 @@
 // Frame dispatch: the frame into the buffer, its hexadecimal text, the two header identifiers and
-// the call of the one decoder its application process identifier selects.
+// the one decoder its application process identifier selects.
 #include "intake/dispatch.hpp"
 
 #include <algorithm>
-#include <array>
-
-#include "decode/decoders.hpp"
-#include "shell/app_state.hpp"
 
 namespace quorbel {
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-void AppendHex(std::string& text, std::span<const std::uint8_t> frame) {
-    const std::size_t start = text.size();
-    text.resize(start + 2 * frame.size());
-    char* out = text.data() + start;
-    for (std::uint8_t byte : frame) {
-        *out++ = kHexDigits[byte >> 4];
-        *out++ = kHexDigits[byte & 0x0F];
-    }
-}
-
-void CallDecoder(AppState& app) {
-    switch (app.frame.packetApid) {
+DecodedFrame CallDecoder(const FrameState& frame) {
+    DecodedFrame decoded;
+    switch (frame.packetApid) {
         case kApidTextMessage:
-            ShowTextMessage(app);
+            decoded.kind = FrameKind::TextMessage;
+            decoded.line = ShowTextMessage(frame.buffer, frame.rxTimeText);
             break;
         case kApidBeacon:
-            DecodeTelemetryBeacon(app);
+            decoded.kind = FrameKind::Beacon;
+            decoded.record = DecodeTelemetryBeacon(frame.buffer);
             break;
         case kApidSensor:
-            DecodeSensorFrame(app);
+            decoded.kind = FrameKind::Sensor;
+            decoded.record = DecodeSensorFrame(frame.buffer, frame.hexText);
             break;
         case kApidSsdv:
-            // SSDV packets are not handled yet.
-            break;
+            break;  // SSDV packets are not handled yet
         case kApidDigipeater:
-            ShowDigipeatedMessage(app);
+            decoded.kind = FrameKind::DigipeatedMessage;
+            decoded.line = ShowDigipeatedMessage(frame.buffer, frame.rxTimeText);
             break;
         default:
             break;  // unknown kinds are dropped without a message
     }
+    return decoded;
 }
 
 }  // namespace
 
-std::string ByteToHex2(std::uint8_t byte) {
-    return {kHexDigits[byte >> 4], kHexDigits[byte & 0x0F]};
-}
-
-void DispatchFrame(AppState& app, std::span<const std::uint8_t> frame, const std::string* hexText) {
-    FrameState& state = app.frame;
-    state.hexText.clear();
+DecodedFrame DispatchFrame(FrameState& frame, std::span<const std::uint8_t> bytes,
+                           const std::string* hexText) {
+    frame.hexText.clear();
     if (hexText != nullptr) {
-        state.hexText = *hexText;
+        frame.hexText = *hexText;
     } else {
-        AppendHex(state.hexText, frame);
+        AppendHex(frame.hexText, bytes);
     }
     // Positions 1 to 255 only; the buffer keeps whatever lies above a shorter frame.
-    const std::size_t stored = std::min<std::size_t>(frame.size(), kFrameBufferSize - 1);
-    std::copy_n(frame.begin(), stored, state.buffer.begin() + 1);
+    const std::size_t stored = std::min<std::size_t>(bytes.size(), kFrameBufferSize - 1);
+    std::copy_n(bytes.begin(), stored, frame.buffer.begin() + 1);
 
-    const FrameBuffer& b = state.buffer;
-    state.spacecraftId = (((b[1] << 8) | b[2]) & 0x3FF0) >> 4;
-    state.packetApid = ((b[7] << 8) | b[8]) & 0x07FF;
-    try {
-        CallDecoder(app);
-    } catch (const FrameReadError&) {
-        // A read outside the buffer abandons the rest of this frame; what was stored stays.
-    }
+    const FrameBuffer& b = frame.buffer;
+    frame.spacecraftId = (((b[1] << 8) | b[2]) & 0x3FF0) >> 4;
+    frame.packetApid = ((b[7] << 8) | b[8]) & 0x07FF;
+    return CallDecoder(frame);
 }
 
 }  // namespace quorbel

@@ -5,9 +5,11 @@
 #include <span>
 #include <string>
 
-namespace quorbel {
+#include "common/text.hpp"
+#include "decode/decoders.hpp"
+#include "decode/frame_buffer.hpp"
 
-struct AppState;
+namespace quorbel {
 
 // Application process identifiers of the frame kinds the system decodes.
 inline constexpr int kApidTextMessage = 100;
@@ -16,14 +18,21 @@ inline constexpr int kApidSensor = 400;
 inline constexpr int kApidSsdv = 500;
 inline constexpr int kApidDigipeater = 600;
 
-// Two upper-case hexadecimal digits.
-std::string ByteToHex2(std::uint8_t byte);
+enum class FrameKind { None, Beacon, Sensor, TextMessage, DigipeatedMessage };
+
+// What one dispatched frame gave: a record for its store, a line for the message log, or
+// nothing (an unknown kind, or one not handled).
+struct DecodedFrame {
+    FrameKind kind = FrameKind::None;
+    DecodedRecord record;  // Beacon, Sensor
+    MessageLine line;      // TextMessage, DigipeatedMessage
+};
 
 // Copies the frame (positions from 1, KISS command byte removed) into the frame buffer, builds its
 // hexadecimal text (or takes hexText as given by the SatNOGS source), reads the spacecraft and
-// application process identifiers and calls the decoder of that identifier, if any. The source
-// sets RxTimeText before the call.
-void DispatchFrame(AppState& app, std::span<const std::uint8_t> frame,
-                   const std::string* hexText = nullptr);
+// application process identifiers and runs the decoder of that identifier, if any. The source
+// sets the frame's RxTimeText before the call.
+DecodedFrame DispatchFrame(FrameState& frame, std::span<const std::uint8_t> bytes,
+                           const std::string* hexText = nullptr);
 
 }  // namespace quorbel

@@ -1,18 +1,44 @@
-// File > "Open KISS File": reads capture files (.kss) and dispatches their frames.
+// Capture files (.kss): the pieces between FEND bytes, time stamp frames turned into receive
+// times, and the data frames handed back for dispatch.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
+#include "intake/kiss.hpp"
+
 namespace quorbel {
 
-struct AppState;
+inline constexpr const char* kKissFilter = "KISS Files (*.kss)|*.kss|All Files (*.*)|*.*";
 
-void MnuOpenKISSFile_Click(AppState& app);
-void ReadKissFile(AppState& app, const std::string& path);
-// Splits capture bytes at FEND, takes the stamp frames' receive times and dispatches every data
-// frame; the progress bar counts the pieces.
-void DecodeCapture(AppState& app, std::span<const std::uint8_t> bytes);
+// The FEND bytes of a capture, as its "kiss frames: " log line counts them; -1 for no bytes.
+long long CountCaptureFrames(std::span<const std::uint8_t> bytes);
+
+// The receive time a stamp frame (command byte 0x09 included) gives, or none when it gives none:
+// a numeric stamp of exactly 9 bytes (milliseconds since 1970), or text that holds "UTC" with at
+// least 24 characters before it.
+std::optional<std::string> StampTime(const Bytes& frame);
+
+// What one piece of a capture between two FENDs is.
+struct CapturePiece {
+    enum class Kind {
+        Skip,   // empty, the command byte alone, or a stamp frame that gives no time
+        Stamp,  // a time stamp frame: `stampTime` is the new receive time
+        Frame,  // a data frame
+    };
+    Kind kind = Kind::Skip;
+    std::string stampTime;
+    Bytes unescaped;  // the whole piece unescaped, command byte first
+
+    // The data frame without its command byte.
+    std::span<const std::uint8_t> DataFrame() const {
+        return std::span<const std::uint8_t>(unescaped).subspan(1);
+    }
+};
+
+// Unescapes one piece and tells what it is.
+CapturePiece ReadCapturePiece(std::span<const std::uint8_t> escaped);
 
 }  // namespace quorbel

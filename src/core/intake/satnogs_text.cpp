@@ -1,30 +1,12 @@
-// Text helpers of SatNOGS exports: lines, adjacent repeats, hexadecimal pairs and line ends.
+// Text helpers of SatNOGS exports: adjacent repeats, hexadecimal pairs and line ends.
 #include "intake/satnogs_text.hpp"
 
 #include <filesystem>
 #include <optional>
 
-#include "shell/text_file.hpp"
+#include "common/files.hpp"
 
 namespace quorbel {
-
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            lines.push_back(text.substr(start));  // a last line without a line end
-            break;
-        }
-        std::size_t lineEnd = end;
-        if (lineEnd > start && text[lineEnd - 1] == '\r')
-            --lineEnd;
-        lines.push_back(text.substr(start, lineEnd - start));
-        start = end + 1;
-    }
-    return lines;
-}
 
 std::vector<std::string_view> RemoveAdjacentDuplicates(const std::vector<std::string_view>& lines) {
     std::vector<std::string_view> kept;
@@ -37,16 +19,6 @@ std::vector<std::string_view> RemoveAdjacentDuplicates(const std::vector<std::st
 }
 
 namespace {
-
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 bool HasHexPrefix(std::string_view text) {
     if (text.size() < 2)

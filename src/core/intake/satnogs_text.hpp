@@ -1,5 +1,5 @@
-// Text helpers of SatNOGS exports: splitting into lines, dropping adjacent repeats, reading the
-// hexadecimal pairs of a frame and turning LF line ends into CR LF.
+// Text helpers of SatNOGS exports (lines come from SplitLines): dropping adjacent repeats, reading
+// the hexadecimal pairs of a frame and turning LF line ends into CR LF.
 #pragma once
 
 #include <cstdint>
@@ -7,13 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace quorbel {
+#include "common/text.hpp"
 
-// Splits 8-bit text into its lines, without their line ends. A line ends at LF, and a CR right
-// before that LF belongs to the line end, so CR LF and LF-only exports give the same lines. A last
-// line without a line end is a line too; the empty text after a final line end is not. The views
-// point into `text`.
-std::vector<std::string_view> SplitLines(std::string_view text);
+namespace quorbel {
 
 // Keeps every line that differs (exactly, case-sensitive) from the line kept before it: only
 // repeats that follow each other go. Every line takes part, the first one included.

@@ -15,7 +15,6 @@ namespace quorbel {
 struct Settings {
     std::string appDir;          // the application folder (conf.ini, captures, SSDV files)
     char decimalMark = '.';      // the user's locale's decimal mark
-    std::string imageFolder;     // IMAGE_PATH, kept but not used for the image files
     std::string tcpHost;         // TCP_SERVER, upper case
     std::optional<int> tcpPort;  // TCP_PORT
     std::string tcpPortText;     // the port as written, for the connection label

@@ -1,9 +1,7 @@
 // The few things the logic needs from the platform: file dialogs, message boxes, letting the event
-// loop run, the modifier keys, starting a program and the clock. Front ends implement it; tests
-// use a double.
+// loop run and checking a picture. Front ends implement it; tests use a double.
 #pragma once
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -37,14 +35,8 @@ class Platform {
     virtual void ShowMessage(const MessageBoxRequest& box) = 0;
     // Lets pending events run (repaints, live frames) in the middle of a long read.
     virtual void DoEvents() = 0;
-    // Shift or the right mouse button held at this moment.
-    virtual bool IsGroupModifierHeld() = 0;
-    // Starts a program without waiting for it; false when it cannot be started.
-    virtual bool StartDetached(const std::string& program,
-                               const std::vector<std::string>& args) = 0;
     // True when the file holds a picture the window can show.
     virtual bool CanLoadPicture(const std::string& path) = 0;
-    virtual std::chrono::system_clock::time_point Now() = 0;
 };
 
 }  // namespace quorbel

@@ -8,20 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "common/rgb.hpp"
 #include "decode/field_table.hpp"
+#include "view/value_chart.hpp"
 
 namespace quorbel {
-
-struct Rgb {
-    std::uint8_t r = 0;
-    std::uint8_t g = 0;
-    std::uint8_t b = 0;
-    friend bool operator==(const Rgb&, const Rgb&) = default;
-};
-
-inline constexpr Rgb kWhite{255, 255, 255};
-inline constexpr Rgb kLightYellow{255, 255, 192};
-inline constexpr Rgb kLightGrey{192, 192, 192};
 
 // A run of text in one colour, as the message log is shown and dumped.
 struct TextRun {
@@ -72,24 +63,6 @@ struct ProgressBar {
     bool visible = false;
     int max = 100;
     int value = 0;
-};
-
-enum class ChartKind { Bar, Line };
-
-struct ChartSeries {
-    std::string legend;
-    std::optional<Rgb> rgb;  // none: the chart's own default colour
-    std::vector<double> values;
-};
-
-// What the value chart shows: one series, or three for a group.
-struct ChartModel {
-    ChartKind kind = ChartKind::Line;
-    int penWidth = 1;  // 1 for thin bars, 30 for the thick line
-    std::vector<ChartSeries> series;
-    std::vector<std::string> labels;  // one per point
-    int pointsPerLabel = 0;           // 0: automatic spacing
-    std::uint64_t revision = 0;       // counts redraws
 };
 
 inline constexpr const char* kWindowTitle = "QUORBEL Telemetry Decoder";

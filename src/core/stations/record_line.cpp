@@ -3,14 +3,6 @@
 
 namespace quorbel {
 
-std::string_view TrimSpaces(std::string_view text) {
-    std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    std::size_t last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
-
 bool IsBlankLine(std::string_view line) {
     return line.find_first_not_of(' ') == std::string_view::npos;
 }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <variant>
 
+#include "common/text.hpp"
+
 namespace quorbel {
 
 // Every failure of the station analysis is a number, a source and a description.
@@ -26,8 +28,6 @@ inline constexpr std::int32_t kColumnCountError = kObjectErrorBase + 1011;     /
 // Field 0 time, 1 frame as hexadecimal text, 2 not interpreted, 3 station.
 using RecordFields = std::array<std::string_view, 4>;
 
-// Leading and trailing blanks (the space character) removed.
-std::string_view TrimSpaces(std::string_view text);
 // A line that is empty once its leading and trailing spaces are removed.
 bool IsBlankLine(std::string_view line);
 

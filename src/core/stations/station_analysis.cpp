@@ -11,9 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "intake/satnogs_text.hpp"
-#include "shell/app_state.hpp"
-#include "shell/text_file.hpp"
+#include "common/files.hpp"
+#include "common/text.hpp"
 
 namespace quorbel {
 
@@ -215,9 +214,9 @@ StationAnalysisError OtherFailure(std::int32_t number, const char* what) {
     return {number, "AnalyseStations", what};
 }
 
-std::optional<StationAnalysisError> RunStationAnalysis(AppState& app, const std::string& inputPath,
-                                                       const StationOutputPaths& paths,
-                                                       OutputMarks& marks) {
+std::optional<StationAnalysisError> AnalyseAndWrite(const std::string& inputPath,
+                                                    const StationOutputPaths& paths,
+                                                    OutputMarks& marks, std::string& report) {
     std::optional<std::string> text = ReadWholeFile(inputPath);
     if (!text)
         return OtherFailure(kInputUnreadableError, "input file cannot be read");
@@ -233,38 +232,38 @@ std::optional<StationAnalysisError> RunStationAnalysis(AppState& app, const std:
         return OtherFailure(kReportWriteError, "report cannot be written");
     }
     marks.reportWritten = true;
-    app.ui.Text5 += "\r\n" + output.report;
+    report = output.report;
     return std::nullopt;
 }
 
-std::string FailureMessage(const StationAnalysisError& error) {
+}  // namespace
+
+std::string StationAnalysisFailureMessage(const StationAnalysisError& error) {
     if (error.source == kStationAnalysisSource)
         return error.description;
     return "Operation failed (error " + std::to_string(error.number) +
            "). Check the file paths, permissions and available disk space.";
 }
 
-}  // namespace
-
-void AnalyseStations(AppState& app, const std::string& inputPath) {
-    StationOutputPaths paths = DeriveStationOutputPaths(inputPath);
+StationAnalysisRun RunStationAnalysis(const std::string& inputPath) {
+    const StationOutputPaths paths = DeriveStationOutputPaths(inputPath);
     OutputMarks marks;
-    std::optional<StationAnalysisError> failure;
+    StationAnalysisRun run;
     try {
-        failure = RunStationAnalysis(app, inputPath, paths, marks);
+        run.failure = AnalyseAndWrite(inputPath, paths, marks, run.report);
     } catch (const std::exception&) {
-        failure = OtherFailure(kUnexpectedError, "unexpected failure");
+        run.failure = OtherFailure(kUnexpectedError, "unexpected failure");
     }
-    if (!failure)
-        return;
-    // Clean-up: what this run wrote goes, even a cleaned copy that was already complete.
-    std::error_code ignored;
-    if (marks.cleanedCopyWritten)
-        std::filesystem::remove(paths.cleanedCopy, ignored);
-    if (marks.reportWritten)
-        std::filesystem::remove(paths.report, ignored);
-    app.platform.ShowMessage(
-        {kStationAnalysisFailedTitle, FailureMessage(*failure), MessageIcon::Warning});
+    if (run.failure) {
+        // Clean-up: what this run wrote goes, even a cleaned copy that was already complete.
+        std::error_code ignored;
+        if (marks.cleanedCopyWritten)
+            std::filesystem::remove(paths.cleanedCopy, ignored);
+        if (marks.reportWritten)
+            std::filesystem::remove(paths.report, ignored);
+        run.report.clear();
+    }
+    return run;
 }
 
 }  // namespace quorbel

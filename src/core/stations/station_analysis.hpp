@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -10,8 +11,6 @@
 #include "stations/record_line.hpp"
 
 namespace quorbel {
-
-struct AppState;
 
 // A frame of full length has 446 hexadecimal characters (223 bytes); fewer make a short record.
 inline constexpr std::int32_t kReferenceLength = 446;
@@ -47,9 +46,18 @@ struct StationAnalysisOutput {
 // Both passes over the text of an export, the grouping and the report; or the first format error.
 std::variant<StationAnalysisOutput, StationAnalysisError> AnalyseStationText(std::string_view text);
 
-// Analyses one export: writes the cleaned copy and the report beside it and appends the report to
-// Text5. A failure removes what this run wrote and shows the "Station analysis failed" warning;
-// it is never passed on, so the open command goes on with its next file.
-void AnalyseStations(AppState& app, const std::string& inputPath);
+// The message of a failure as the warning box shows it: the description of a format error, or
+// "Operation failed (error N)" with a hint for the others.
+std::string StationAnalysisFailureMessage(const StationAnalysisError& error);
+
+// What one analysis of an export did: the report it wrote, or the failure that stopped it.
+struct StationAnalysisRun {
+    std::string report;
+    std::optional<StationAnalysisError> failure;
+};
+
+// Analyses one export: writes the cleaned copy and the report beside it. A failure removes what
+// this run wrote and is returned, never thrown.
+StationAnalysisRun RunStationAnalysis(const std::string& inputPath);
 
 }  // namespace quorbel

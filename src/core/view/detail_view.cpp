@@ -1,13 +1,13 @@
-// The record detail view: one record number shown from both stores, and the navigation bar.
+// The record detail view: the texts of one record number from both stores.
 #include "view/detail_view.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
+#include "common/number_format.hpp"
 #include "decode/field_table.hpp"
-#include "shell/app_state.hpp"
-#include "view/number_format.hpp"
+#include "store/record_store.hpp"
 
 namespace quorbel {
 namespace {
@@ -22,39 +22,30 @@ std::string DeploymentStateText(double value, char decimalMark) {
     return FormatGeneralNumber(value, decimalMark);
 }
 
-// Value boxes first..last from record n of the store; boxes of records outside the store's
-// entries keep their text.
-void ShowFields(AppState& app, const RecordStore& store, int n, int first, int last) {
-    if (!RecordStore::IsValidNumber(n))
-        return;
+// Value texts of the range from record n of the store.
+void ShowFields(RecordView& view, const RecordStore& store, int n, FieldRange range,
+                char decimalMark) {
     const TelemetryRecord& record = store.Record(n);
-    for (int i = first; i <= last; ++i) {
+    for (int i = range.first; i <= range.last; ++i) {
         const auto index = static_cast<std::size_t>(i);
-        if (auto text =
-                FormatFieldValue(kFields[index], record.values[index], app.settings.decimalMark)) {
-            app.ui.Text1[index] = std::move(*text);
-        }
+        view.values[index] = FormatFieldValue(kFields[index], record.values[index], decimalMark);
     }
 }
 
 // The receive time shown for record n: the sensor record's, or the beacon's when no sensor
 // record of that number is in the store, so a file of beacons alone shows their times.
-void ShowReceiveTime(AppState& app, int n) {
-    if (!RecordStore::IsValidNumber(n))
-        return;
-    const bool sensorFilled = n <= app.sensor.Count();
-    const bool beaconFilled = n <= app.telemetry.Count();
+std::string ReceiveTimeText(const RecordStore& telemetry, const RecordStore& sensor, int n) {
+    const bool sensorFilled = n <= sensor.Count();
+    const bool beaconFilled = n <= telemetry.Count();
     const TelemetryRecord& record =
-        (sensorFilled || !beaconFilled) ? app.sensor.Record(n) : app.telemetry.Record(n);
-    app.ui.Label4 = "RX Timestamp: " + record.rxTime;
+        (sensorFilled || !beaconFilled) ? sensor.Record(n) : telemetry.Record(n);
+    return "RX Timestamp: " + record.rxTime;
 }
 
-void ShowSpin(AppState& app, int n) {
-    if (!RecordStore::IsValidNumber(n))
-        return;
-    const auto& v = app.sensor.Record(n).values;
+std::string SpinText(const RecordStore& sensor, int n, char decimalMark) {
+    const auto& v = sensor.Record(n).values;
     const double spin = SpinEstimate(v[88], v[89], v[90]);
-    app.ui.Label8 = "estimated spin: " + FormatFixed(spin, 1, app.settings.decimalMark) + " rpm";
+    return "estimated spin: " + FormatFixed(spin, 1, decimalMark) + " rpm";
 }
 
 }  // namespace
@@ -104,27 +95,17 @@ std::string NavigationText(int value, int max) {
     return text;
 }
 
-void ShowRecord(AppState& app, int n) {
-    if (n == 0)
-        return;
-    ShowFields(app, app.telemetry, n, 0, 69);
-    ShowFields(app, app.sensor, n, 70, 106);
-    ShowSpin(app, n);
-    ShowReceiveTime(app, n);
-    app.ui.Label5 = SatelliteName(app.frame.spacecraftId);
-}
-
-void HScroll1_Change(AppState& app) {
-    const ScrollBar& bar = app.ui.HScroll1;
-    app.ui.Text2 = NavigationText(bar.value, bar.max);
-    if (bar.max >= 1)
-        ShowRecord(app, bar.value);
-}
-
-void SetRecordPosition(AppState& app, int value) {
-    ScrollBar& bar = app.ui.HScroll1;
-    bar.value = std::clamp(value, 0, std::max(bar.max, 0));
-    HScroll1_Change(app);
+RecordView BuildRecordView(const RecordStore& telemetry, const RecordStore& sensor, int n,
+                           int spacecraftId, char decimalMark) {
+    RecordView view;
+    if (RecordStore::IsValidNumber(n)) {
+        ShowFields(view, telemetry, n, kBeaconPageFields, decimalMark);
+        ShowFields(view, sensor, n, kSensorFields, decimalMark);
+        view.spin = SpinText(sensor, n, decimalMark);
+        view.receiveTime = ReceiveTimeText(telemetry, sensor, n);
+    }
+    view.satelliteName = SatelliteName(spacecraftId);
+    return view;
 }
 
 }  // namespace quorbel

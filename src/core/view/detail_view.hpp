@@ -1,13 +1,16 @@
-// The record detail view: value boxes, receive time, spin estimate, satellite name and navigation.
+// The record detail view: the texts one record number shows from both stores (value boxes,
+// receive time, spin estimate, satellite name) and the navigation counter.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 
+#include "decode/field_table.hpp"
+
 namespace quorbel {
 
-struct AppState;
-struct FieldDef;
+class RecordStore;
 
 std::string SatelliteName(int spacecraftId);
 // The box text of a value by the field's display rule; none when the rule cannot show it.
@@ -15,9 +18,19 @@ std::optional<std::string> FormatFieldValue(const FieldDef& field, double value,
 double SpinEstimate(double x, double y, double z);
 // The navigation counter: "#" value " / " maximum.
 std::string NavigationText(int value, int max);
-void ShowRecord(AppState& app, int n);
-void HScroll1_Change(AppState& app);
-// Moves the navigation scroll bar (clamped to its range) and runs its change handler.
-void SetRecordPosition(AppState& app, int value);
+
+// What record n shows. A box or label without a text keeps the one it has.
+struct RecordView {
+    std::array<std::optional<std::string>, kFieldCount> values;  // Text1
+    std::optional<std::string> receiveTime;                      // Label4
+    std::optional<std::string> spin;                             // Label8
+    std::string satelliteName;                                   // Label5
+};
+
+// The texts of record n (1 to 5000): the beacon page's boxes from the telemetry store, the sensor
+// page's from the sensor store, whether or not n lies within a store's count (entries above it
+// hold what they held before).
+RecordView BuildRecordView(const RecordStore& telemetry, const RecordStore& sensor, int n,
+                           int spacecraftId, char decimalMark);
 
 }  // namespace quorbel

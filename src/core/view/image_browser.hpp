@@ -1,12 +1,14 @@
-// The image browser: a chosen entry of the image list shown in the picture box.
+// The image browser's list: the "ssdv*.jpg" pictures of a folder.
 #pragma once
+
+#include <string>
+#include <vector>
 
 namespace quorbel {
 
-struct AppState;
-
-// Shows entry `index` of File1 (counted from 0) in Picture1. An entry that is out of range or
-// cannot be loaded as a picture leaves Picture1 as it was.
-void File1_Click(AppState& app, int index);
+// The names of the folder's files whose name starts with "ssdv" and ends with ".jpg" (either
+// case), sorted. A folder that cannot be listed, or a listing that fails midway, gives the names
+// found so far.
+std::vector<std::string> ListImageFiles(const std::string& folder);
 
 }  // namespace quorbel

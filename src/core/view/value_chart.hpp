@@ -1,24 +1,50 @@
-// The value chart: the field selection handler and the single and group charts.
+// The value chart: what it shows (one field's series, or a group's three) built from a store.
 #pragma once
 
 #include <array>
 #include <optional>
+#include <string>
+#include <vector>
+
+#include "common/rgb.hpp"
 
 namespace quorbel {
 
-struct AppState;
 class RecordStore;
+
+enum class ChartKind { Bar, Line };
+
+struct ChartSeries {
+    std::string legend;
+    std::optional<Rgb> rgb;  // none: the chart's own default colour
+    std::vector<double> values;
+};
+
+// What the value chart shows: one series, or three for a group.
+struct ChartModel {
+    ChartKind kind = ChartKind::Line;
+    int penWidth = 1;  // 1 for thin bars, 30 for the thick line
+    std::vector<ChartSeries> series;
+    std::vector<std::string> labels;  // one per point
+    int pointsPerLabel = 0;           // 0: automatic spacing
+    std::uint64_t revision = 0;       // counts redraws
+};
+
+// The colours of a group's three series, in series order.
+inline constexpr std::array<Rgb, 3> kGroupColours{{{70, 130, 180}, {34, 139, 34}, {176, 48, 96}}};
 
 // Points per tick and label: 0 (automatic) up to 100 points, else n / 50 rounded half to even.
 int PointsPerLabel(int pointCount);
 // The group a field belongs to, if any.
 std::optional<std::array<int, 3>> FieldGroupOf(int index);
 
-void Option1_Click(AppState& app, int index);
-// A user's click on a selector: sets it, then runs Option1_Click.
-void ClickFieldSelector(AppState& app, int index);
-void Check1_Click(AppState& app);
-void ChartField(AppState& app, int field);
-void ChartFieldTrio(AppState& app, const RecordStore& store, int a, int b, int c);
+// Redraws the chart with one field's values over the store's records: bars (thin pen) or a
+// thick line.
+void DrawFieldChart(ChartModel& chart, const RecordStore& store, int field,
+                    const std::string& legend, bool bars);
+// Redraws the chart with the three fields of a group in the group colours; the kind and pen
+// stay as the last single-field chart left them.
+void DrawGroupChart(ChartModel& chart, const RecordStore& store, const std::array<int, 3>& fields,
+                    const std::array<std::string, 3>& legends);
 
 }  // namespace quorbel

@@ -1,5 +1,5 @@
 // Number texts: the general 15-digit form, fixed decimals, hexadecimal and calendar time.
-#include "view/number_format.hpp"
+#include "common/number_format.hpp"
 
 #include <charconv>
 #include <cmath>

@@ -1,8 +1,11 @@
-// What the two open commands share: preparing the window, choosing the files and the steps that
-// end every file read.
+// File > "Open KISS File" and "Open SatNOGS CSV": the frame both share (preparing the window,
+// choosing the files, the end of a read), the reads of capture files and SatNOGS exports, and
+// the station analysis that follows each export.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "shell/window_model.hpp"
@@ -34,14 +37,34 @@ void PrepareOpenCommand(AppState& app);
 // and returns true. Cancel returns false; too many files shows the message and returns false.
 bool SelectSourceFiles(AppState& app, const std::string& filter);
 
+// Refuses a folder, a device or anything else that is not a regular file as an input file: shows
+// a message box that says so and returns true. Such a path is never read, so nothing is written
+// for it.
+bool RefuseNonFileInput(AppState& app, const std::string& path);
+
 // The frame of both open commands: refused while a read runs; prepares the window, lets the user
-// choose, then for each chosen file in list order sets SourceFileName and the status line and
-// calls readFile.
+// choose, then for each chosen file in list order (a folder or device refused with a message)
+// sets SourceFileName and the status line and calls readFile.
 void RunOpenCommand(AppState& app, const std::string& filter,
                     const std::function<void(const std::string&)>& readFile);
 
 // Normal pointer, Option1(0) set, the chart of field 1, the record of the scroll bar, progress
 // bar hidden.
 void PerformEndOfReadSteps(AppState& app);
+
+void MnuOpenKISSFile_Click(AppState& app);
+// Reads one capture file: the "kiss frames: " log line, every frame dispatched, the end-of-read
+// steps.
+void ReadKissFile(AppState& app, const std::string& path);
+// Splits capture bytes at FEND, takes the stamp frames' receive times and dispatches every data
+// frame; the progress bar counts the pieces and the event loop runs after each.
+void DecodeCapture(AppState& app, std::span<const std::uint8_t> bytes);
+
+void MnuOpenServerLog_Click(AppState& app);
+// Decodes the frames of one export, from its last line to its first, and logs the line counts in
+// Text5.
+void ReadSatnogsCsv(AppState& app, const std::string& path);
+// Analyses one export: its report appended to Text5, or the "Station analysis failed" warning.
+void AnalyseStations(AppState& app, const std::string& inputPath);
 
 }  // namespace quorbel

@@ -1,4 +1,5 @@
-// Number texts of the views and exports.
+// Number texts of the views, exports and readers: the general 15-digit form, fixed decimals,
+// hexadecimal and calendar time.
 #pragma once
 
 #include <optional>

@@ -1,5 +1,5 @@
 // Whole-file reads and writes that never leave a partial file behind.
-#include "shell/text_file.hpp"
+#include "common/files.hpp"
 
 #include <cstdint>
 #include <filesystem>
@@ -11,7 +11,28 @@
 namespace quorbel {
 namespace fs = std::filesystem;
 
+std::optional<std::string> InputFileProblem(const std::string& path) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (fs::is_directory(status))
+        return path + " is a folder, not a file";
+    if (fs::exists(status) && !fs::is_regular_file(status))
+        return path + " is not a regular file";
+    if (!std::ifstream(path, std::ios::binary))
+        return path + " could not be read";
+    return std::nullopt;
+}
+
+bool IsNonFileInput(const std::string& path) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    return fs::exists(status) && !fs::is_regular_file(status);
+}
+
 std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::error_code error;
+    if (!fs::is_regular_file(path, error))
+        return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;

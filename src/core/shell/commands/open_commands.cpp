@@ -1,26 +1,16 @@
-// The steps the two open commands share: preparing the window, the file choice and the end of a
-// read.
-#include "intake/file_open.hpp"
+// The two open commands: the frame they share and the end of every read.
+#include "shell/commands/open_commands.hpp"
 
 #include <algorithm>
 
+#include "common/files.hpp"
+#include "common/text.hpp"
 #include "shell/app_state.hpp"
-#include "store/field_catalogue.hpp"
-#include "view/detail_view.hpp"
-#include "view/value_chart.hpp"
+#include "shell/commands/form_load.hpp"
+#include "shell/commands/frame_commands.hpp"
+#include "shell/commands/record_commands.hpp"
 
 namespace quorbel {
-namespace {
-
-std::string ToLowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
-}  // namespace
 
 void PrepareOpenCommand(AppState& app) {
     ApplyFieldCatalogue(app);
@@ -49,6 +39,15 @@ bool SelectSourceFiles(AppState& app, const std::string& filter) {
     return true;
 }
 
+bool RefuseNonFileInput(AppState& app, const std::string& path) {
+    if (!IsNonFileInput(path))
+        return false;
+    const std::optional<std::string> problem = InputFileProblem(path);
+    app.platform.ShowMessage(
+        {kWindowTitle, problem.value_or(path + " could not be read"), MessageIcon::Warning});
+    return true;
+}
+
 void RunOpenCommand(AppState& app, const std::string& filter,
                     const std::function<void(const std::string&)>& readFile) {
     if (app.ui.Reading)
@@ -59,6 +58,8 @@ void RunOpenCommand(AppState& app, const std::string& filter,
     ReadingGuard reading(app.ui);
     const std::vector<std::string> paths = app.ui.List3;  // a copy: events run during the reads
     for (const std::string& path : paths) {
+        if (RefuseNonFileInput(app, path))
+            continue;
         app.sourceFileName = path;
         app.ui.Text4 = path;
         readFile(path);

@@ -1,0 +1,9 @@
+// Every handler behind the window's menus and controls, for the front ends in one include.
+#pragma once
+
+#include "shell/commands/export_commands.hpp"
+#include "shell/commands/form_load.hpp"
+#include "shell/commands/frame_commands.hpp"
+#include "shell/commands/image_commands.hpp"
+#include "shell/commands/open_commands.hpp"
+#include "shell/commands/record_commands.hpp"

@@ -1,0 +1,74 @@
+// The export commands and the image-data crop.
+#include "shell/commands/export_commands.hpp"
+
+#include "common/files.hpp"
+#include "export/export_file.hpp"
+#include "export/image_data_crop.hpp"
+#include "export/record_csv_export.hpp"
+#include "export/tlm_report.hpp"
+#include "shell/app_state.hpp"
+#include "shell/commands/open_commands.hpp"
+
+namespace quorbel {
+namespace {
+
+void WriteStoreCsv(AppState& app, const RecordStore& store, FieldRange fields, const char* suffix) {
+    if (app.sourceFileName.empty()) {
+        app.ui.Text4 = kNoInputFileStatus;
+        return;
+    }
+    WriteExportFile(app, DeriveExportFileName(app.sourceFileName, suffix),
+                    BuildRecordCsv(app.ui.Option1, store, fields, app.settings.decimalMark));
+}
+
+}  // namespace
+
+bool WriteExportFile(AppState& app, const std::string& path, std::string_view contents) {
+    const bool written = WriteFileAtomically(path, contents);
+    app.ui.Text4 = WriteStatusText(path, written);
+    return written;
+}
+
+void WriteCSVFile_Click(AppState& app) {
+    WriteStoreCsv(app, app.telemetry, kBeaconFields, kTelemetryCsvSuffix);
+}
+
+void MnWriteSensorFile_Click(AppState& app) {
+    WriteStoreCsv(app, app.sensor, kSensorFields, kSensorCsvSuffix);
+}
+
+void WriteTLMFile_Click(AppState& app) {
+    if (app.sourceFileName.empty())
+        app.sourceFileName = kDefaultTlmSource;
+    const WindowModel& ui = app.ui;
+    WriteExportFile(app, DeriveExportFileName(app.sourceFileName, kTlmReportSuffix),
+                    BuildTlmReport({ui.Label5, ui.Label4, ui.Option1, ui.Text1, ui.Label1}));
+}
+
+bool CropSatnogsImageData(AppState& app, const std::string& path) {
+    const std::optional<std::string> text = ReadWholeFile(path);
+    if (!text) {
+        app.ui.Text4 = path + " could not be read";
+        return false;
+    }
+    const CropResult result = CropImageDataLines(*text);
+    if (result.copiedLines > 0) {
+        app.ui.Text2 =
+            std::to_string(result.copiedLines) + "/" + std::to_string(result.lastCopiedLine);
+    }
+    return WriteExportFile(app, path + kCropSuffix, result.text);
+}
+
+void MnuSatNogs_Img_Click(AppState& app) {
+    const FileSelection selection = app.platform.SelectFiles({"Select File", kCropFilter, false});
+    if (selection.outcome != FileSelection::Outcome::Chosen || selection.paths.empty())
+        return;
+    const std::string& path = selection.paths.front();
+    if (RefuseNonFileInput(app, path)) {
+        app.ui.Text4 = path + " could not be read";
+        return;
+    }
+    CropSatnogsImageData(app, path);
+}
+
+}  // namespace quorbel

@@ -1,0 +1,32 @@
+// The "TLM File" exports and Tools > "Crop SatNOGS CSV -> Image Data": files written from the
+// stores, the shown record or a SatNOGS export, and the status line that tells how it went.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorbel {
+
+struct AppState;
+
+// Writes the file whole or not at all and shows its name followed by " has been written" or
+// " could not be written" in Text4. True when written.
+bool WriteExportFile(AppState& app, const std::string& path, std::string_view contents);
+
+// "Write TLM CSV": the telemetry store, fields 0 to 66, to "_tlm.csv".
+void WriteCSVFile_Click(AppState& app);
+// "Write SENSOR CSV": the sensor store, fields 70 to 106, to "_sensor.csv".
+void MnWriteSensorFile_Click(AppState& app);
+// "Write TLM File": the shown record's report named after the input file read last; with none,
+// the name becomes "vexon.tlm" and stays for later exports.
+void WriteTLMFile_Click(AppState& app);
+
+// Crops the export at the path into path + "_new". Text2 shows lines copied "/" line number;
+// Text4 names the output with " has been written" or " could not be written", or the input with
+// " could not be read". True when the output was written.
+bool CropSatnogsImageData(AppState& app, const std::string& path);
+// The menu command: one file chosen in the dialog "Select File"; cancelling does nothing, a
+// folder or device is refused with a message.
+void MnuSatNogs_Img_Click(AppState& app);
+
+}  // namespace quorbel

@@ -1,0 +1,93 @@
+// Start-up: the field catalogue, the image list and the settings of conf.ini.
+#include "shell/commands/form_load.hpp"
+
+#include <optional>
+#include <string>
+
+#include "common/files.hpp"
+#include "common/text.hpp"
+#include "shell/app_state.hpp"
+#include "view/image_browser.hpp"
+
+namespace quorbel {
+namespace {
+
+std::optional<int> ParsePort(std::string_view text) {
+    if (text.empty() || text.size() > 5)
+        return std::nullopt;
+    int port = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        port = port * 10 + (c - '0');
+    }
+    if (port > 65535)
+        return std::nullopt;
+    return port;
+}
+
+void ShowConnectionLabel(AppState& app) {
+    app.ui.Label2 = "[" + app.settings.tcpHost + ":" + app.settings.tcpPortText + "]";
+}
+
+}  // namespace
+
+void ApplyFieldCatalogue(AppState& app) {
+    for (const FieldDef& field : kFields) {
+        const auto i = static_cast<std::size_t>(field.index);
+        if (!field.caption.empty())
+            app.ui.Option1[i] = std::string(field.caption);
+        if (!field.unit.empty())
+            app.ui.Label1[i] = std::string(field.unit);
+    }
+    app.ui.ProgressBar1.visible = false;
+}
+
+void ApplyConfLine(AppState& app, std::string_view rawLine) {
+    std::string_view view = rawLine;
+    if (!view.empty() && view.back() == '\r')
+        view.remove_suffix(1);
+    if (view.empty() || view[0] == '#')
+        return;
+    const std::string line = ToUpperLatin1(std::string(view));
+    const auto equals = line.find('=');
+    if (equals == std::string::npos)
+        return;  // not a setting
+    const std::string_view text = line;
+    const std::string_view key = TrimChars(text.substr(0, equals), " \t");
+    const std::string_view value = TrimChars(text.substr(equals + 1), " \t");
+    if (key == "TCP_SERVER") {
+        app.settings.tcpHost = value;
+        ShowConnectionLabel(app);
+    } else if (key == "TCP_PORT") {
+        const std::optional<int> port = ParsePort(value);
+        if (!port)
+            return;  // not a port number: the setting is left out
+        app.settings.tcpPort = port;
+        app.settings.tcpPortText = value;
+        ShowConnectionLabel(app);
+    }
+    // IMAGE_PATH is accepted and not used: the image files live in the application folder.
+}
+
+void ReadConfIni(AppState& app) {
+    const std::optional<std::string> text =
+        ReadWholeFile(JoinPath(app.settings.appDir, "conf.ini"));
+    if (!text)
+        return;  // no file: start without TCP settings
+    for (std::string_view line : SplitLines(*text))
+        ApplyConfLine(app, line);
+}
+
+void FillImageList(AppState& app) {
+    app.ui.File1 = ListImageFiles(app.ui.File1Folder);
+}
+
+void Form_Load(AppState& app) {
+    ApplyFieldCatalogue(app);
+    app.ui.File1Folder = app.settings.appDir;
+    FillImageList(app);
+    ReadConfIni(app);
+}
+
+}  // namespace quorbel

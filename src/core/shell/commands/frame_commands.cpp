@@ -1,0 +1,59 @@
+// Received frames applied to the stores, the navigation bar and the message log.
+#include "shell/commands/frame_commands.hpp"
+
+#include "intake/dispatch.hpp"
+#include "shell/app_state.hpp"
+
+namespace quorbel {
+namespace {
+
+void ApplyRecord(AppState& app, RecordStore& store, const DecodedRecord& decoded) {
+    const std::optional<int> n = AppendRecord(app, store);
+    if (!n)
+        return;
+    // Fields that were not decoded keep what the entry held before.
+    auto& values = store.Record(*n).values;
+    for (int i = 0; i < decoded.decodedCount; ++i) {
+        const auto field = static_cast<std::size_t>(decoded.fields.first + i);
+        values[field] = decoded.values[field];
+    }
+}
+
+}  // namespace
+
+std::optional<int> AppendRecord(AppState& app, RecordStore& store) {
+    const std::optional<int> n = store.Take();
+    if (!n)
+        return std::nullopt;  // a full store refuses the frame silently
+    app.ui.HScroll1.SetMax(*n);
+    store.Record(*n).rxTime = app.frame.rxTimeText;
+    return n;
+}
+
+void ClearStores(AppState& app) {
+    app.telemetry.Clear();
+    app.sensor.Clear();
+}
+
+void ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded) {
+    switch (decoded.kind) {
+        case FrameKind::Beacon:
+            ApplyRecord(app, app.telemetry, decoded.record);
+            break;
+        case FrameKind::Sensor:
+            ApplyRecord(app, app.sensor, decoded.record);
+            break;
+        case FrameKind::TextMessage:
+        case FrameKind::DigipeatedMessage:
+            app.ui.RichTextBox1.InsertAtInsertionPoint(decoded.line.text, decoded.line.colour);
+            break;
+        case FrameKind::None:
+            break;
+    }
+}
+
+void ReceiveFrame(AppState& app, std::span<const std::uint8_t> frame, const std::string* hexText) {
+    ApplyDecodedFrame(app, DispatchFrame(app.frame, frame, hexText));
+}
+
+}  // namespace quorbel

@@ -1,0 +1,30 @@
+// Received frames: each dispatched, and what its decoder returned applied to the stores, the
+// navigation bar and the message log.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace quorbel {
+
+struct AppState;
+struct DecodedFrame;
+class RecordStore;
+
+// Takes the next record of the store and stamps it with the frame's receive time; sets
+// HScroll1.Max to the new count. None when the store is full.
+std::optional<int> AppendRecord(AppState& app, RecordStore& store);
+void ClearStores(AppState& app);
+
+// A decoded beacon or sensor frame becomes a new record of its store (a full store refuses it
+// silently); a message line goes into the message log at its insertion point.
+void ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded);
+
+// One frame of any source: dispatched and applied. The source sets the frame's receive time
+// before; hexText is the SatNOGS source's own text of the frame.
+void ReceiveFrame(AppState& app, std::span<const std::uint8_t> frame,
+                  const std::string* hexText = nullptr);
+
+}  // namespace quorbel
