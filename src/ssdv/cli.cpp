@@ -2,10 +2,12 @@
 #include "cli.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
+#include <variant>
 
 #include "decoder.hpp"
 #include "encoder.hpp"
@@ -71,15 +73,86 @@ bool TakesValue(char letter) {
     return letter == 'c' || letter == 'i' || letter == 'q' || letter == 'l' || letter == 't';
 }
 
-std::optional<std::vector<uint8_t>> ReadInput(const std::string& name, std::istream& in) {
+// An input or output that cannot be used: the message and the exit status.
+struct FileProblem {
+    std::string message;
+    int status = kExitFailure;
+};
+
+// Why a named path cannot serve as a file: a folder, a device or anything else that is neither a
+// file nor a pipe (a device such as /dev/zero would be read without end).
+std::optional<std::string> RefuseNonFile(const std::filesystem::file_status& status) {
+    switch (status.type()) {
+        case std::filesystem::file_type::regular:
+        case std::filesystem::file_type::fifo:
+            return std::nullopt;
+        case std::filesystem::file_type::directory:
+            return "it is a folder, not a file";
+        case std::filesystem::file_type::character:
+        case std::filesystem::file_type::block:
+            return "it is a device, not a file";
+        default:
+            return "it is not a file";
+    }
+}
+
+// Reads a stream to its end; nothing when a read fails.
+std::optional<std::vector<uint8_t>> ReadAll(std::istream& in) {
+    std::vector<uint8_t> bytes;
+    std::array<char, 65536> chunk;
+    while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), chunk.data(), chunk.data() + in.gcount());
+    }
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// Reads the whole input; "-" is `in`. A named input is checked before it is opened, so a folder
+// or a device is refused without reading anything.
+std::variant<std::vector<uint8_t>, FileProblem> ReadInput(const std::string& name,
+                                                          std::istream& in) {
     if (name == "-") {
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+        auto bytes = ReadAll(in);
+        if (!bytes) {
+            return FileProblem{"Error reading standard input"};
+        }
+        return *bytes;
+    }
+    const std::string opening = "Error opening '" + name + "' for input";
+    std::error_code error;
+    const auto status = std::filesystem::status(name, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return FileProblem{opening, kExitError};
+    }
+    if (error) {
+        return FileProblem{opening + ": it cannot be read"};
+    }
+    if (const auto refusal = RefuseNonFile(status)) {
+        return FileProblem{opening + ": " + *refusal};
     }
     std::ifstream file(name, std::ios::binary);
     if (!file) {
-        return std::nullopt;
+        return FileProblem{opening + ": it cannot be read"};
     }
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
+    auto bytes = ReadAll(file);
+    if (!bytes) {
+        return FileProblem{"Error reading '" + name + "'"};
+    }
+    return *bytes;
+}
+
+// Checks the output, then reads the input: a named output that is a folder is refused before
+// anything is read (a device such as /dev/null is a fine output).
+std::variant<std::vector<uint8_t>, FileProblem> ReadFiles(const CliOptions& options,
+                                                          std::istream& in) {
+    std::error_code error;
+    if (options.output != "-" && std::filesystem::is_directory(options.output, error)) {
+        return FileProblem{"Error opening '" + options.output +
+                           "' for output: it is a folder, not a file"};
+    }
+    return ReadInput(options.input, in);
 }
 
 bool WriteOutput(const std::string& name, const std::vector<uint8_t>& bytes, std::ostream& out) {
@@ -132,16 +205,17 @@ int RunDecode(const CliOptions& options, std::istream& in, std::ostream& out, st
         err << "Invalid SSDV packet length\n";
         return kExitError;
     }
-    const auto data = ReadInput(options.input, in);
-    if (!data) {
-        err << "Error opening '" << options.input << "' for input\n";
-        return kExitError;
+    const auto input = ReadFiles(options, in);
+    if (const auto* problem = std::get_if<FileProblem>(&input)) {
+        err << problem->message << "\n";
+        return problem->status;
     }
+    const auto& data = std::get<std::vector<uint8_t>>(input);
     DecodeOptions decodeOptions;
     decodeOptions.dropPercent = options.dropPercent;
     decodeOptions.verbose = options.verbose;
     const DecodeResult result =
-        DecodeImage(*data, static_cast<size_t>(options.packetLength), decodeOptions);
+        DecodeImage(data, static_cast<size_t>(options.packetLength), decodeOptions);
     for (const std::string& line : result.packetLog) {
         err << line << "\n";
     }
@@ -154,7 +228,7 @@ int RunDecode(const CliOptions& options, std::istream& in, std::ostream& out, st
     err << "Read " << result.packetsRead << " packets\n";
     if (!result.image) {
         err << result.error << "; no image written\n";
-        return kExitNoImage;
+        return kExitFailure;
     }
     if (!WriteOutput(options.output, result.jpeg, out)) {
         err << "Error writing '" << options.output << "'\n";
@@ -164,10 +238,10 @@ int RunDecode(const CliOptions& options, std::istream& in, std::ostream& out, st
 }
 
 int RunEncode(const CliOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
-    const auto data = ReadInput(options.input, in);
-    if (!data) {
-        err << "Error opening '" << options.input << "' for input\n";
-        return kExitError;
+    const auto input = ReadFiles(options, in);
+    if (const auto* problem = std::get_if<FileProblem>(&input)) {
+        err << problem->message << "\n";
+        return problem->status;
     }
     if (options.callsign.size() > 6) {
         err << "Warning: callsign cropped to 6 characters\n";
@@ -179,7 +253,7 @@ int RunEncode(const CliOptions& options, std::istream& in, std::ostream& out, st
     encodeOptions.quality = options.quality;
     encodeOptions.packetLength =
         options.packetLength < 0 ? 0 : static_cast<size_t>(options.packetLength);
-    const EncodeResult result = EncodeImage(*data, encodeOptions);
+    const EncodeResult result = EncodeImage(std::get<std::vector<uint8_t>>(input), encodeOptions);
     for (const std::string& line : result.log) {
         err << line << "\n";
     }

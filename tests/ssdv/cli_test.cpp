@@ -10,6 +10,7 @@
 #include <utility>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "cli.hpp"
 #include "ssdv_test_support.hpp"
@@ -113,6 +114,106 @@ TEST(CliRunTest, ExitStatuses) {
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << command;
         }
     }
+}
+
+// A path in the temporary folder that no other test run uses at the same time.
+std::filesystem::path TempPath(const std::string& name) {
+    return std::filesystem::temp_directory_path() /
+           ("quorbel_ssdv_" + name + "_" + std::to_string(getpid()));
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Runs the built program through the shell: `before` goes in front of it (a limit), `stdinFrom`
+// names what standard input reads; standard output is dropped.
+ProgramRun RunBuiltProgram(const std::string& before, const std::string& args,
+                           const std::string& stdinFrom) {
+    const auto program = std::filesystem::path(QUORBEL_BIN_DIR) / "ssdv";
+    const auto errors = TempPath("stderr");
+    const std::string command = before + program.string() + " " + args + " <" + stdinFrom +
+                                " >/dev/null 2>" + errors.string();
+    const int status = std::system(command.c_str());
+    const std::string err = AsString(test::ReadBytes(errors));
+    std::filesystem::remove(errors);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", err};
+}
+
+// A folder or a device as input, a folder as output: refused with a message and status 1 before
+// anything is written, also by the built program, which must never end through an uncaught
+// exception. Standard input that cannot be read and memory running out end the same way.
+TEST(CliRunTest, RefusesFoldersAndDevices) {
+    const auto dir = TempPath("refusals");
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "folder");
+    const std::string folder = (dir / "folder").string();
+    const std::string jpeg = (dir / "picture.jpg").string();
+    const std::string packets = (dir / "packets.bin").string();
+    const std::string out = (dir / "out").string();
+    WriteFile(jpeg, AsString(test::MakeJpeg({32, 16})));
+    ASSERT_EQ(RunProgram({"-e", jpeg, packets}).status, 0);
+    struct Case {
+        std::string args;
+        std::string message;
+    };
+    const std::string folderInput = "Error opening '" + folder + "' for input: it is a folder";
+    const std::string deviceInput = "Error opening '/dev/null' for input: it is a device";
+    const std::string folderOutput = "Error opening '" + folder + "' for output: it is a folder";
+    const Case cases[] = {
+        {"-d " + folder + " " + out, folderInput},      {"-e " + folder + " " + out, folderInput},
+        {"-d -l 118 /dev/null " + out, deviceInput},    {"-e /dev/null " + out, deviceInput},
+        {"-d " + packets + " " + folder, folderOutput}, {"-e " + jpeg + " " + folder, folderOutput},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = RunProgram(Split(c.args));
+        EXPECT_EQ(run.status, 1) << c.args;
+        EXPECT_TRUE(run.out.empty()) << c.args;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << ": " << run.err;
+        const ProgramRun program = RunBuiltProgram("", c.args, "/dev/null");
+        EXPECT_EQ(program.status, 1) << c.args;
+        EXPECT_NE(program.err.find(c.message), std::string::npos) << c.args << ": " << program.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.args;
+        EXPECT_TRUE(std::filesystem::is_empty(folder)) << c.args;
+    }
+    const ProgramRun folderStdin = RunBuiltProgram("", "-d -l 118 - " + out, folder);
+    EXPECT_EQ(folderStdin.status, 1);
+    EXPECT_NE(folderStdin.err.find("Error reading standard input"), std::string::npos)
+        << folderStdin.err;
+    // Endless input under a memory limit: the program stops with a message, not an abort.
+    const std::string limit = "ulimit -v 50000 && ";
+    if (RunBuiltProgram(limit, "", "/dev/null").status == 0) {
+        const ProgramRun endless = RunBuiltProgram(limit, "-d -l 118 - " + out, "/dev/zero");
+        EXPECT_EQ(endless.status, 1);
+        EXPECT_NE(endless.err.find("ssdv: out of memory"), std::string::npos) << endless.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+    std::filesystem::remove_all(dir);
+}
+
+// A file that its user may not read; root reads every file, so there the test is skipped.
+TEST(CliRunTest, RefusesAnUnreadableFile) {
+    const auto dir = TempPath("unreadable");
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const auto input = dir / "locked.bin";
+    const auto out = dir / "out";
+    WriteFile(input, "locked");
+    std::filesystem::permissions(input, std::filesystem::perms::none);
+    if (std::ifstream(input).is_open()) {
+        std::filesystem::remove_all(dir);
+        GTEST_SKIP() << "this user reads files without read permission";
+    }
+    for (const char* mode : {"-d", "-e"}) {
+        const ProgramRun run = RunProgram({mode, input.string(), out.string()});
+        EXPECT_EQ(run.status, 1) << mode;
+        EXPECT_NE(
+            run.err.find("Error opening '" + input.string() + "' for input: it cannot be read"),
+            std::string::npos)
+            << mode << ": " << run.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << mode;
+    }
+    std::filesystem::remove_all(dir);
 }
 
 // Every vector through the program: decoded output byte for byte and messages equal to the
