@@ -305,7 +305,7 @@ TEST(CliRunTest, DecodesToFilesAndDropsWindows) {
     EXPECT_EQ(RunProgram({"-d", "-l", "118", "-t", "100"}, AsString(packets)).status, 1);
     EXPECT_TRUE(RunProgram({"-d", "-l", "118", "-t", "0"}, AsString(packets)).out ==
                 AsString(expected));
-    const auto output = std::filesystem::temp_directory_path() / "quorbel_ssdv_cli_test.jpg";
+    const auto output = TempPath("decoded.jpg");
     std::filesystem::remove(output);
     const ProgramRun toFile = RunProgram(
         {"-d", "-l", "118", (dir / "grad320x240-l118-drop10.bin").string(), output.string()});
