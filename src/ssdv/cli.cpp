@@ -17,7 +17,7 @@ namespace {
 
 // Leading decimal integer like the C library's atoi: optional sign, digits, rest ignored.
 long ParseLeadingInteger(const std::string& text) {
-    size_t at = 0;
+    std::size_t at = 0;
     while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) {
         ++at;
     }
@@ -52,7 +52,8 @@ bool ApplyOption(char letter, const std::string& value, CliOptions& options) {
             options.callsign = value;
             return true;
         case 'i':
-            options.imageId = static_cast<int>(static_cast<uint8_t>(ParseLeadingInteger(value)));
+            options.imageId =
+                static_cast<int>(static_cast<std::uint8_t>(ParseLeadingInteger(value)));
             return true;
         case 'q':
             options.quality = static_cast<int>(std::clamp(ParseLeadingInteger(value), 0L, 7L));
@@ -97,8 +98,8 @@ std::optional<std::string> RefuseNonFile(const std::filesystem::file_status& sta
 }
 
 // Reads a stream to its end; nothing when a read fails.
-std::optional<std::vector<uint8_t>> ReadAll(std::istream& in) {
-    std::vector<uint8_t> bytes;
+std::optional<std::vector<std::uint8_t>> ReadAll(std::istream& in) {
+    std::vector<std::uint8_t> bytes;
     std::array<char, 65536> chunk;
     while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
         bytes.insert(bytes.end(), chunk.data(), chunk.data() + in.gcount());
@@ -111,8 +112,8 @@ std::optional<std::vector<uint8_t>> ReadAll(std::istream& in) {
 
 // Reads the whole input; "-" is `in`. A named input is checked before it is opened, so a folder
 // or a device is refused without reading anything.
-std::variant<std::vector<uint8_t>, FileProblem> ReadInput(const std::string& name,
-                                                          std::istream& in) {
+std::variant<std::vector<std::uint8_t>, FileProblem> ReadInput(const std::string& name,
+                                                               std::istream& in) {
     if (name == "-") {
         auto bytes = ReadAll(in);
         if (!bytes) {
@@ -145,8 +146,8 @@ std::variant<std::vector<uint8_t>, FileProblem> ReadInput(const std::string& nam
 
 // Checks the output, then reads the input: a named output that is a folder is refused before
 // anything is read (a device such as /dev/null is a fine output).
-std::variant<std::vector<uint8_t>, FileProblem> ReadFiles(const CliOptions& options,
-                                                          std::istream& in) {
+std::variant<std::vector<std::uint8_t>, FileProblem> ReadFiles(const CliOptions& options,
+                                                               std::istream& in) {
     std::error_code error;
     if (options.output != "-" && std::filesystem::is_directory(options.output, error)) {
         return FileProblem{"Error opening '" + options.output +
@@ -155,7 +156,8 @@ std::variant<std::vector<uint8_t>, FileProblem> ReadFiles(const CliOptions& opti
     return ReadInput(options.input, in);
 }
 
-bool WriteOutput(const std::string& name, const std::vector<uint8_t>& bytes, std::ostream& out) {
+bool WriteOutput(const std::string& name, const std::vector<std::uint8_t>& bytes,
+                 std::ostream& out) {
     std::ofstream file;
     std::ostream* target = &out;
     if (name != "-") {
@@ -210,12 +212,12 @@ int RunDecode(const CliOptions& options, std::istream& in, std::ostream& out, st
         err << problem->message << "\n";
         return problem->status;
     }
-    const auto& data = std::get<std::vector<uint8_t>>(input);
+    const auto& data = std::get<std::vector<std::uint8_t>>(input);
     DecodeOptions decodeOptions;
     decodeOptions.dropPercent = options.dropPercent;
     decodeOptions.verbose = options.verbose;
     const DecodeResult result =
-        DecodeImage(data, static_cast<size_t>(options.packetLength), decodeOptions);
+        DecodeImage(data, static_cast<std::size_t>(options.packetLength), decodeOptions);
     for (const std::string& line : result.packetLog) {
         err << line << "\n";
     }
@@ -249,11 +251,12 @@ int RunEncode(const CliOptions& options, std::istream& in, std::ostream& out, st
     EncodeOptions encodeOptions;
     encodeOptions.type = options.noFec ? PacketType::kNoFec : PacketType::kFec;
     encodeOptions.callsign = options.callsign;
-    encodeOptions.imageId = static_cast<uint8_t>(options.imageId);
+    encodeOptions.imageId = static_cast<std::uint8_t>(options.imageId);
     encodeOptions.quality = options.quality;
     encodeOptions.packetLength =
-        options.packetLength < 0 ? 0 : static_cast<size_t>(options.packetLength);
-    const EncodeResult result = EncodeImage(std::get<std::vector<uint8_t>>(input), encodeOptions);
+        options.packetLength < 0 ? 0 : static_cast<std::size_t>(options.packetLength);
+    const EncodeResult result =
+        EncodeImage(std::get<std::vector<std::uint8_t>>(input), encodeOptions);
     for (const std::string& line : result.log) {
         err << line << "\n";
     }
@@ -294,7 +297,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
     CliOptions options;
     std::vector<std::string> files;
     bool optionsEnded = false;
-    for (size_t i = 0; i < args.size(); ++i) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             files.push_back(arg);
@@ -304,7 +307,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
             optionsEnded = true;
             continue;
         }
-        for (size_t at = 1; at < arg.size(); ++at) {
+        for (std::size_t at = 1; at < arg.size(); ++at) {
             const char letter = arg[at];
             std::string value;
             if (TakesValue(letter)) {

@@ -48,7 +48,7 @@ ImageInfo DescribeImage(const PacketHeader& h) {
 std::vector<const ValidatedPacket*> SelectImagePackets(const std::vector<ValidatedPacket>& found,
                                                        std::vector<std::string>& notes) {
     std::vector<const ValidatedPacket*> chosen;
-    size_t foreign = 0;
+    std::size_t foreign = 0;
     for (const ValidatedPacket& packet : found) {
         if (SameImage(packet.header, found.front().header)) {
             chosen.push_back(&packet);
@@ -66,7 +66,7 @@ std::vector<const ValidatedPacket*> SelectImagePackets(const std::vector<Validat
     const auto duplicates = std::unique(
         chosen.begin(), chosen.end(),
         [](const auto* a, const auto* b) { return a->header.packetId == b->header.packetId; });
-    const auto dropped = static_cast<size_t>(chosen.end() - duplicates);
+    const auto dropped = static_cast<std::size_t>(chosen.end() - duplicates);
     if (dropped > 0) {
         notes.push_back("Dropped " + std::to_string(dropped) + " duplicate packets");
         chosen.erase(duplicates, chosen.end());
@@ -76,24 +76,24 @@ std::vector<const ValidatedPacket*> SelectImagePackets(const std::vector<Validat
 
 }  // namespace
 
-size_t MinimumDecodePacketLength() {
+std::size_t MinimumDecodePacketLength() {
     return MinimumPacketLength(PacketType::kNoFec);
 }
 
-std::vector<ValidatedPacket> FindPackets(std::span<const uint8_t> data, size_t packetLength,
-                                         const DecodeOptions& options,
+std::vector<ValidatedPacket> FindPackets(std::span<const std::uint8_t> data,
+                                         std::size_t packetLength, const DecodeOptions& options,
                                          std::vector<std::string>* packetLog) {
     std::vector<ValidatedPacket> found;
     if (packetLength < MinimumDecodePacketLength() || packetLength > kMaxPacketLength) {
         return found;
     }
-    size_t at = 0;
+    std::size_t at = 0;
     while (data.size() - at >= packetLength) {
         if (options.dropPercent > 0 && std::rand() % 100 < options.dropPercent) {
             at += packetLength;
             continue;
         }
-        const size_t windowStart = at;
+        const std::size_t windowStart = at;
         std::optional<ValidatedPacket> packet;
         while (!(packet = ValidatePacket(data.subspan(at, packetLength)))) {
             if (data.size() - at <= packetLength) {
@@ -114,7 +114,7 @@ std::vector<ValidatedPacket> FindPackets(std::span<const uint8_t> data, size_t p
     return found;
 }
 
-DecodeResult DecodeImage(std::span<const uint8_t> data, size_t packetLength,
+DecodeResult DecodeImage(std::span<const std::uint8_t> data, std::size_t packetLength,
                          const DecodeOptions& options) {
     DecodeResult result;
     if (packetLength < MinimumDecodePacketLength() || packetLength > kMaxPacketLength) {
@@ -131,7 +131,7 @@ DecodeResult DecodeImage(std::span<const uint8_t> data, size_t packetLength,
     result.image = DescribeImage(found.front().header);
     JpegRebuilder rebuilder(found.front().header);
     const std::vector<const ValidatedPacket*> chosen = SelectImagePackets(found, result.notes);
-    size_t unused = 0;
+    std::size_t unused = 0;
     for (const ValidatedPacket* packet : chosen) {
         if (rebuilder.IsComplete()) {
             ++unused;

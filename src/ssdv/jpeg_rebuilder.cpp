@@ -6,26 +6,28 @@ namespace {
 
 constexpr int kMaxDcCategory = 11;
 constexpr int kMaxDcDifference = 2047;
-constexpr uint8_t kEndOfBlock = 0x00;
-constexpr uint8_t kZeroRun = 0xF0;
+constexpr std::uint8_t kEndOfBlock = 0x00;
+constexpr std::uint8_t kZeroRun = 0xF0;
 
-void AppendHuffmanSegment(std::vector<uint8_t>& out, uint8_t tableClassId, TableKind kind) {
+void AppendHuffmanSegment(std::vector<std::uint8_t>& out, std::uint8_t tableClassId,
+                          TableKind kind) {
     const HuffmanDefinition& definition = StandardHuffmanDefinition(kind);
-    const size_t length = 2 + 1 + 16 + definition.values.size();
-    out.insert(out.end(), {0xFF, 0xC4, static_cast<uint8_t>(length >> 8),
-                           static_cast<uint8_t>(length & 0xFF), tableClassId});
+    const std::size_t length = 2 + 1 + 16 + definition.values.size();
+    out.insert(out.end(), {0xFF, 0xC4, static_cast<std::uint8_t>(length >> 8),
+                           static_cast<std::uint8_t>(length & 0xFF), tableClassId});
     out.insert(out.end(), definition.counts.begin(), definition.counts.end());
     out.insert(out.end(), definition.values.begin(), definition.values.end());
 }
 
-void AppendQuantSegment(std::vector<uint8_t>& out, uint8_t tableId, const QuantTable& table) {
+void AppendQuantSegment(std::vector<std::uint8_t>& out, std::uint8_t tableId,
+                        const QuantTable& table) {
     out.insert(out.end(), {0xFF, 0xDB, 0x00, 0x43, tableId});
-    for (uint16_t entry : table) {
-        out.push_back(static_cast<uint8_t>(entry));
+    for (std::uint16_t entry : table) {
+        out.push_back(static_cast<std::uint8_t>(entry));
     }
 }
 
-uint8_t LumaSamplingByte(McuMode mode) {
+std::uint8_t LumaSamplingByte(McuMode mode) {
     switch (mode) {
         case McuMode::k2x2:
             return 0x22;
@@ -49,17 +51,17 @@ JpegRebuilder::JpegRebuilder(const PacketHeader& first)
 }
 
 void JpegRebuilder::WriteHeaders(const PacketHeader& first) {
-    std::vector<uint8_t> head = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J',  'F',  'I',  'F',
-                                 0x00, 0x01, 0x01, 0x01, 0x00, 0x48, 0x00, 0x48, 0x00, 0x00};
+    std::vector<std::uint8_t> head = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J',  'F',  'I',  'F',
+                                      0x00, 0x01, 0x01, 0x01, 0x00, 0x48, 0x00, 0x48, 0x00, 0x00};
     AppendQuantSegment(head, 0, SsdvQuantTable(false, first.quality));
     AppendQuantSegment(head, 1, SsdvQuantTable(true, first.quality));
     const int width = first.Width();
     const int height = first.Height();
     head.insert(head.end(),
-                {0xFF, 0xC0, 0x00, 0x11, 0x08, static_cast<uint8_t>(height >> 8),
-                 static_cast<uint8_t>(height & 0xFF), static_cast<uint8_t>(width >> 8),
-                 static_cast<uint8_t>(width & 0xFF), 0x03, 0x01, LumaSamplingByte(first.mode), 0x00,
-                 0x02, 0x11, 0x01, 0x03, 0x11, 0x01});
+                {0xFF, 0xC0, 0x00, 0x11, 0x08, static_cast<std::uint8_t>(height >> 8),
+                 static_cast<std::uint8_t>(height & 0xFF), static_cast<std::uint8_t>(width >> 8),
+                 static_cast<std::uint8_t>(width & 0xFF), 0x03, 0x01, LumaSamplingByte(first.mode),
+                 0x00, 0x02, 0x11, 0x01, 0x03, 0x11, 0x01});
     AppendHuffmanSegment(head, 0x00, TableKind::kDcLuma);
     AppendHuffmanSegment(head, 0x10, TableKind::kAcLuma);
     AppendHuffmanSegment(head, 0x01, TableKind::kDcChroma);
@@ -77,11 +79,11 @@ const HuffmanTable& JpegRebuilder::AcTable(int component) const {
     return StandardHuffmanTable(component == 0 ? TableKind::kAcLuma : TableKind::kAcChroma);
 }
 
-uint32_t JpegRebuilder::PeekBits() const {
+std::uint32_t JpegRebuilder::PeekBits() const {
     if (m_bitCount <= 32) {
-        return static_cast<uint32_t>(m_bits << (32 - m_bitCount));
+        return static_cast<std::uint32_t>(m_bits << (32 - m_bitCount));
     }
-    return static_cast<uint32_t>(m_bits >> (m_bitCount - 32));
+    return static_cast<std::uint32_t>(m_bits >> (m_bitCount - 32));
 }
 
 // Takes a code and its magnitude bits only when all of them have arrived.
@@ -99,8 +101,8 @@ HuffmanMatch JpegRebuilder::TakeSymbol(const HuffmanTable& table, bool isDc, Sym
         return HuffmanMatch::kNeedMore;
     }
     m_bitCount -= symbol.codeLength + extra;
-    symbol.extraBits = static_cast<uint32_t>(m_bits >> m_bitCount) & ((1U << extra) - 1U);
-    m_bits &= (uint64_t{1} << m_bitCount) - 1;
+    symbol.extraBits = static_cast<std::uint32_t>(m_bits >> m_bitCount) & ((1U << extra) - 1U);
+    m_bits &= (std::uint64_t{1} << m_bitCount) - 1;
     return HuffmanMatch::kFound;
 }
 
@@ -112,7 +114,7 @@ HuffmanMatch JpegRebuilder::DecodeNextSymbol() {
     }
     const int component = ComponentOf(m_block);
     const bool isDc = m_coefficient == 0;
-    const uint64_t savedBits = m_bits;
+    const std::uint64_t savedBits = m_bits;
     const int savedCount = m_bitCount;
     Symbol symbol;
     const HuffmanMatch match =
@@ -140,8 +142,8 @@ bool JpegRebuilder::DecodeDc(const Symbol& symbol, int component) {
     m_predictor[component] += difference;
     const int category = MagnitudeCategory(difference);
     const HuffmanTable& table = DcTable(component);
-    m_out.WriteBits(table.Code(static_cast<uint8_t>(category)),
-                    table.Length(static_cast<uint8_t>(category)));
+    m_out.WriteBits(table.Code(static_cast<std::uint8_t>(category)),
+                    table.Length(static_cast<std::uint8_t>(category)));
     m_out.WriteBits(MagnitudeBits(difference, category), category);
     m_coefficient = 1;
     return true;
@@ -226,7 +228,7 @@ FeedOutcome JpegRebuilder::Feed(const ValidatedPacket& packet, std::vector<std::
                         std::to_string(id));
         return FeedOutcome::kOutOfOrder;
     }
-    size_t start = 0;
+    std::size_t start = 0;
     if (id > m_expectedId) {
         if (!header.HasMcuStart()) {
             return FeedOutcome::kSkippedNoMcu;
@@ -240,11 +242,11 @@ FeedOutcome JpegRebuilder::Feed(const ValidatedPacket& packet, std::vector<std::
     return ReadPayload(packet, start, notes);
 }
 
-FeedOutcome JpegRebuilder::ReadPayload(const ValidatedPacket& packet, size_t start,
+FeedOutcome JpegRebuilder::ReadPayload(const ValidatedPacket& packet, std::size_t start,
                                        std::vector<std::string>& notes) {
     const PacketHeader& header = packet.header;
-    const std::span<const uint8_t> payload = packet.Payload();
-    for (size_t at = start; at < payload.size() && !m_complete; ++at) {
+    const std::span<const std::uint8_t> payload = packet.Payload();
+    for (std::size_t at = start; at < payload.size() && !m_complete; ++at) {
         if (header.HasMcuStart() && at == header.mcuOffset) {
             ResetBits();
             if (m_mcu != header.mcuIndex || m_block != 0 || m_coefficient != 0) {
@@ -273,7 +275,7 @@ FeedOutcome JpegRebuilder::ReadPayload(const ValidatedPacket& packet, size_t sta
     return FeedOutcome::kDecoded;
 }
 
-std::vector<uint8_t> JpegRebuilder::Finish() {
+std::vector<std::uint8_t> JpegRebuilder::Finish() {
     FillTo(m_mcuCount);
     m_out.PadToByte();
     m_out.WriteRaw({0xFF, 0xD9});

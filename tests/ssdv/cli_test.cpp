@@ -23,7 +23,7 @@ std::vector<std::string> Split(const std::string& text) {
     return {std::istream_iterator<std::string>(in), {}};
 }
 
-std::string AsString(const std::vector<uint8_t>& bytes) {
+std::string AsString(const std::vector<std::uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
@@ -76,7 +76,7 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const std::string& i
 // What the reference tool wrote to standard error, from one of its logs.
 std::string LoggedStderr(const std::filesystem::path& log) {
     const std::string text = AsString(test::ReadBytes(log));
-    const size_t start = text.find("stderr:\n");
+    const std::size_t start = text.find("stderr:\n");
     return start == std::string::npos ? "(no log " + log.string() + ")" : text.substr(start + 8);
 }
 
@@ -289,7 +289,7 @@ TEST(SsdvVectorsTest, ProgramReproducesTheReference) {
             if (std::filesystem::exists(log)) {
                 // The reference's messages, apart from its internal end-of-image trace line.
                 std::string expectedLog = LoggedStderr(log);
-                const size_t trace = expectedLog.find("ssdv_enc_get_packet said EOI\n");
+                const std::size_t trace = expectedLog.find("ssdv_enc_get_packet said EOI\n");
                 ASSERT_NE(trace, std::string::npos);
                 EXPECT_EQ(encoded.err, expectedLog.erase(trace, 29));
             }

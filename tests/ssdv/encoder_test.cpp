@@ -14,15 +14,16 @@
 namespace quorbel::ssdv {
 namespace {
 
-EncodeOptions Options(int quality = 4, size_t length = 118, PacketType type = PacketType::kFec) {
+EncodeOptions Options(int quality = 4, std::size_t length = 118,
+                      PacketType type = PacketType::kFec) {
     return {type, "QRBL01", 1, quality, length};
 }
 
 // Position of the first marker FF `code` in a JPEG.
-size_t FindMarker(const std::vector<uint8_t>& jpeg, uint8_t code) {
-    const uint8_t marker[] = {0xFF, code};
-    return static_cast<size_t>(std::search(jpeg.begin(), jpeg.end(), marker, marker + 2) -
-                               jpeg.begin());
+std::size_t FindMarker(const std::vector<std::uint8_t>& jpeg, std::uint8_t code) {
+    const std::uint8_t marker[] = {0xFF, code};
+    return static_cast<std::size_t>(std::search(jpeg.begin(), jpeg.end(), marker, marker + 2) -
+                                    jpeg.begin());
 }
 
 // Encodes a libjpeg picture, decodes the packets and compares the pixels with the source. The
@@ -36,7 +37,7 @@ TEST(EncoderRoundTripTest, AllModesGreyscaleQualitiesAndPacketLengths) {
         test::PictureOptions picture;
         int quality;
         double minPsnr;
-        size_t length;  // also encoded with this packet length and type
+        std::size_t length;  // also encoded with this packet length and type
         PacketType type;
     };
     const Case cases[] = {
@@ -89,7 +90,7 @@ TEST(EncoderRestartTest, RestartIntervalsGiveTheSamePackets) {
             restarted.restartInterval = interval;
             const auto restartJpeg = test::MakeJpeg(restarted);
             ASSERT_NE(plainJpeg, restartJpeg);
-            for (size_t length : {118U, 53U, 64U, 256U}) {
+            for (std::size_t length : {118U, 53U, 64U, 256U}) {
                 for (int quality : {4, 7}) {
                     const EncodeResult expected = EncodeImage(plainJpeg, Options(quality, length));
                     const EncodeResult actual = EncodeImage(restartJpeg, Options(quality, length));
@@ -119,14 +120,14 @@ TEST(EncoderErrorsTest, RejectsUnsupportedDamagedAndHostileInput) {
     progressive.at(FindMarker(progressive, 0xC0) + 1) = 0xC2;
     auto hostile = good;
     // First table (luma DC, counts 0 1 5 ...): three codes of length 1, same total.
-    const size_t dht = FindMarker(hostile, 0xC4);
+    const std::size_t dht = FindMarker(hostile, 0xC4);
     ASSERT_EQ(hostile.at(dht + 6), 1);
     hostile.at(dht + 5) = 3;
     hostile.at(dht + 6) = 0;
     hostile.at(dht + 7) = 3;
     struct Case {
         const char* what;
-        std::vector<uint8_t> jpeg;
+        std::vector<std::uint8_t> jpeg;
         EncodeOptions options;
         const char* error;
     };
@@ -135,7 +136,7 @@ TEST(EncoderErrorsTest, RejectsUnsupportedDamagedAndHostileInput) {
         {"progressive", progressive, Options(), "Progressive JPEG images are not supported"},
         {"size not a multiple of 16", test::MakeJpeg({72, 32}), Options(),
          "Image width and height must be multiples of 16 between 16 and 4080"},
-        {"not a JPEG", std::vector<uint8_t>(100, 0x42), Options(), "Premature end of file"},
+        {"not a JPEG", std::vector<std::uint8_t>(100, 0x42), Options(), "Premature end of file"},
         {"overfull Huffman table", hostile, Options(), "Invalid Huffman table"},
         {"packet too long", good, Options(4, 257), "Invalid SSDV packet length"},
         {"FEC payload below 2 bytes", good, Options(4, 52), "Invalid SSDV packet length"},
@@ -157,8 +158,8 @@ TEST(PacketWriterTest, LastBytesAlwaysReachAnEoiPacket) {
     header.widthUnits = header.heightUnits = 1;
     struct Case {
         int bits;
-        size_t packets;
-        std::vector<uint8_t> lastPayload;
+        std::size_t packets;
+        std::vector<std::uint8_t> lastPayload;
     };
     for (const Case& c : {Case{16, 1, {0xAB, 0xAB}}, Case{24, 2, {0xAB, 0x2D}},
                           Case{20, 2, {0xAF, 0x2D}}, Case{8, 1, {0xAB, 0x2D}}}) {
@@ -168,7 +169,7 @@ TEST(PacketWriterTest, LastBytesAlwaysReachAnEoiPacket) {
             writer.WriteBits(0xAB, 8);
         }
         writer.WriteBits(0xA, c.bits % 8);
-        const std::vector<uint8_t> packets = writer.Finish();
+        const std::vector<std::uint8_t> packets = writer.Finish();
         ASSERT_EQ(writer.PacketCount(), c.packets) << c.bits;
         ASSERT_EQ(packets.size(), 21 * c.packets);
         const auto last = ValidatePacket(std::span(packets).last(21));

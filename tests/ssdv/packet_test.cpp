@@ -74,9 +74,9 @@ TEST(PacketLayoutTest, PayloadLengths) {
 }
 
 // A sealed no-FEC or FEC packet with the given header tweaks.
-std::vector<uint8_t> MakePacket(PacketType type, uint8_t width, uint16_t mcuIndex, uint8_t offset,
-                                size_t length = 118) {
-    std::vector<uint8_t> packet(length, 0xA5);
+std::vector<std::uint8_t> MakePacket(PacketType type, std::uint8_t width, std::uint16_t mcuIndex,
+                                     std::uint8_t offset, std::size_t length = 118) {
+    std::vector<std::uint8_t> packet(length, 0xA5);
     PacketHeader header;
     header.type = type;
     header.widthUnits = width;
@@ -92,9 +92,9 @@ TEST(ValidatePacketTest, HeaderChecksRepairAndLengths) {
     struct Case {
         const char* what;
         PacketType type;
-        uint8_t width;
-        uint16_t index;
-        uint8_t offset;
+        std::uint8_t width;
+        std::uint16_t index;
+        std::uint8_t offset;
         bool valid;
     };
     // 2x2 units in mode 0 = 4 MCUs; FEC payload 67 bytes, no-FEC 99 bytes.
@@ -123,18 +123,18 @@ TEST(ValidatePacketTest, HeaderChecksRepairAndLengths) {
     EXPECT_TRUE(ValidatePacket(noFec).has_value());
     noFec[50] ^= 0x01;
     EXPECT_FALSE(ValidatePacket(noFec).has_value());
-    EXPECT_FALSE(ValidatePacket(std::vector<uint8_t>(18, 0x55)).has_value());
-    EXPECT_FALSE(ValidatePacket(std::vector<uint8_t>(257, 0x55)).has_value());
+    EXPECT_FALSE(ValidatePacket(std::vector<std::uint8_t>(18, 0x55)).has_value());
+    EXPECT_FALSE(ValidatePacket(std::vector<std::uint8_t>(257, 0x55)).has_value());
     // A 40-byte window is too short for a FEC packet: only the no-FEC layout can match.
     auto shortPacket = MakePacket(PacketType::kNoFec, 1, kNoMcuIndex, 0xFF, 40);
     EXPECT_TRUE(ValidatePacket(shortPacket).has_value());
-    shortPacket[1] = static_cast<uint8_t>(PacketType::kFec);
+    shortPacket[1] = static_cast<std::uint8_t>(PacketType::kFec);
     EXPECT_FALSE(ValidatePacket(shortPacket).has_value());
 }
 
 TEST(Crc32Test, WorkedExamples) {
     const std::string digits = "123456789";
-    EXPECT_EQ(ComputeCrc32({reinterpret_cast<const uint8_t*>(digits.data()), digits.size()}),
+    EXPECT_EQ(ComputeCrc32({reinterpret_cast<const std::uint8_t*>(digits.data()), digits.size()}),
               0xCBF43926U);
     EXPECT_EQ(ComputeCrc32({}), 0U);
     QUORBEL_REQUIRE_VECTORS(dir);
@@ -151,36 +151,38 @@ TEST(Crc32Test, WorkedExamples) {
 
 // Damages `count` distinct bytes among offsets 2..L-1 of a valid packet. (A damaged type byte at
 // offset 1 is reset to 0x66 before the repair and so does not count against the 16.)
-std::vector<uint8_t> Damage(std::vector<uint8_t> packet, int count, std::mt19937& random) {
-    std::vector<size_t> offsets(packet.size() - 2);
+std::vector<std::uint8_t> Damage(std::vector<std::uint8_t> packet, int count,
+                                 std::mt19937& random) {
+    std::vector<std::size_t> offsets(packet.size() - 2);
     std::iota(offsets.begin(), offsets.end(), 2);
     std::shuffle(offsets.begin(), offsets.end(), random);
     for (int i = 0; i < count; ++i) {
-        packet[offsets[static_cast<size_t>(i)]] ^= static_cast<uint8_t>(1 + random() % 255);
+        packet[offsets[static_cast<std::size_t>(i)]] ^=
+            static_cast<std::uint8_t>(1 + random() % 255);
     }
     return packet;
 }
 
 TEST(ReedSolomonTest, WorkedExampleAndRepairLimit) {
-    constexpr std::array<uint8_t, 33> kGenerator = {
+    constexpr std::array<std::uint8_t, 33> kGenerator = {
         0x01, 0x5B, 0x7F, 0x56, 0x10, 0x1E, 0x0D, 0xEB, 0x61, 0xA5, 0x08,
         0x2A, 0x36, 0x56, 0xAB, 0x20, 0x71, 0x20, 0xAB, 0x56, 0x36, 0x2A,
         0x08, 0xA5, 0x61, 0xEB, 0x0D, 0x1E, 0x10, 0x56, 0x7F, 0x5B, 0x01};
     const auto generator = ReedSolomonGenerator();
     EXPECT_TRUE(std::equal(generator.begin(), generator.end(), kGenerator.begin()));
     // 85 data symbols 00 ... 00 01 give the generator's low coefficients as parity.
-    std::array<uint8_t, 85> data{};
+    std::array<std::uint8_t, 85> data{};
     data.back() = 0x01;
-    std::array<uint8_t, 32> parity{};
+    std::array<std::uint8_t, 32> parity{};
     ComputeReedSolomonParity(data, parity);
     EXPECT_TRUE(std::equal(parity.begin(), parity.end(), kGenerator.begin() + 1));
 
     QUORBEL_REQUIRE_VECTORS(dir);
     const auto bytes = test::ReadBytes(dir / "grad320x240-l118.bin");
     std::mt19937 random(7);
-    for (size_t index : {0U, 30U, 83U}) {
-        const std::vector<uint8_t> packet(bytes.begin() + index * 118,
-                                          bytes.begin() + (index + 1) * 118);
+    for (std::size_t index : {0U, 30U, 83U}) {
+        const std::vector<std::uint8_t> packet(bytes.begin() + index * 118,
+                                               bytes.begin() + (index + 1) * 118);
         for (int trial = 0; trial < 20; ++trial) {
             const auto repaired = ValidatePacket(Damage(packet, 16, random));
             ASSERT_TRUE(repaired.has_value()) << "packet " << index << " trial " << trial;
