@@ -37,10 +37,10 @@ long ParseLeadingInteger(const std::string& text) {
 bool ApplyOption(char letter, const std::string& value, CliOptions& options) {
     switch (letter) {
         case 'e':
-            options.mode = CliMode::kEncode;
+            options.mode = CliMode::Encode;
             return true;
         case 'd':
-            options.mode = CliMode::kDecode;
+            options.mode = CliMode::Decode;
             return true;
         case 'n':
             options.noFec = true;
@@ -175,13 +175,13 @@ bool WriteOutput(const std::string& name, const std::vector<std::uint8_t>& bytes
 
 const char* SamplingName(McuMode mode) {
     switch (mode) {
-        case McuMode::k2x2:
+        case McuMode::H2V2:
             return "2x2";
-        case McuMode::k1x2:
+        case McuMode::H1V2:
             return "1x2";
-        case McuMode::k2x1:
+        case McuMode::H2V1:
             return "2x1";
-        case McuMode::k1x1:
+        case McuMode::H1V1:
             break;
     }
     return "1x1";
@@ -249,7 +249,7 @@ int RunEncode(const CliOptions& options, std::istream& in, std::ostream& out, st
         err << "Warning: callsign cropped to 6 characters\n";
     }
     EncodeOptions encodeOptions;
-    encodeOptions.type = options.noFec ? PacketType::kNoFec : PacketType::kFec;
+    encodeOptions.type = options.noFec ? PacketType::NoFec : PacketType::Fec;
     encodeOptions.callsign = options.callsign;
     encodeOptions.imageId = static_cast<std::uint8_t>(options.imageId);
     encodeOptions.quality = options.quality;
@@ -349,11 +349,11 @@ int RunSsdv(const std::vector<std::string>& args, std::istream& in, std::ostream
         return kExitError;
     }
     switch (parsed.options->mode) {
-        case CliMode::kEncode:
+        case CliMode::Encode:
             return RunEncode(*parsed.options, in, out, err);
-        case CliMode::kDecode:
+        case CliMode::Decode:
             return RunDecode(*parsed.options, in, out, err);
-        case CliMode::kNone:
+        case CliMode::None:
             break;
     }
     err << "No mode specified.\n";

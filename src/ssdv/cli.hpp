@@ -9,10 +9,10 @@
 
 namespace quorbel::ssdv {
 
-enum class CliMode { kNone, kEncode, kDecode };
+enum class CliMode { None, Encode, Decode };
 
 struct CliOptions {
-    CliMode mode = CliMode::kNone;
+    CliMode mode = CliMode::None;
     bool noFec = false;
     bool verbose = false;
     int dropPercent = 0;

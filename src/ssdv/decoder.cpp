@@ -20,7 +20,7 @@ std::string DescribePacket(const ValidatedPacket& packet) {
 
 std::string DescribeFields(const ValidatedPacket& packet) {
     const PacketHeader& h = packet.header;
-    return ">> Type: " + std::to_string(h.type == PacketType::kFec ? 0 : 1) +
+    return ">> Type: " + std::to_string(h.type == PacketType::Fec ? 0 : 1) +
            ", Quality: " + std::to_string(h.quality) + ", EOI: " + (h.endOfImage ? "1" : "0") +
            ", MCU Mode: " + std::to_string(static_cast<int>(h.mode)) +
            ", MCU Offset: " + std::to_string(h.mcuOffset) +
@@ -77,7 +77,7 @@ std::vector<const ValidatedPacket*> SelectImagePackets(const std::vector<Validat
 }  // namespace
 
 std::size_t MinimumDecodePacketLength() {
-    return MinimumPacketLength(PacketType::kNoFec);
+    return MinimumPacketLength(PacketType::NoFec);
 }
 
 std::vector<ValidatedPacket> FindPackets(std::span<const std::uint8_t> data,
@@ -138,7 +138,7 @@ DecodeResult DecodeImage(std::span<const std::uint8_t> data, std::size_t packetL
             continue;
         }
         const FeedOutcome outcome = rebuilder.Feed(*packet, result.notes);
-        if (outcome == FeedOutcome::kDecoded || outcome == FeedOutcome::kCompleted) {
+        if (outcome == FeedOutcome::Decoded || outcome == FeedOutcome::Completed) {
             ++result.packetsUsed;
         }
     }

@@ -18,7 +18,7 @@ struct ImageInfo {
     int width = 0;
     int height = 0;
     int mcuCount = 0;
-    McuMode mode = McuMode::k2x2;
+    McuMode mode = McuMode::H2V2;
     int quality = kDefaultQuality;
 };
 

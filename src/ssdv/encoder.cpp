@@ -66,9 +66,9 @@ class Transcoder {
 
 const HuffmanTable& OutputTable(int output, bool dc) {
     if (output == 0) {
-        return StandardHuffmanTable(dc ? TableKind::kDcLuma : TableKind::kAcLuma);
+        return StandardHuffmanTable(dc ? TableKind::DcLuma : TableKind::AcLuma);
     }
-    return StandardHuffmanTable(dc ? TableKind::kDcChroma : TableKind::kAcChroma);
+    return StandardHuffmanTable(dc ? TableKind::DcChroma : TableKind::AcChroma);
 }
 
 std::string Transcoder::Run() {
@@ -122,10 +122,10 @@ bool Transcoder::ReadSymbol(const HuffmanTable& table, std::uint8_t& symbol) {
     int length = 0;
     const HuffmanMatch match =
         table.Decode(m_reader.Peek(), m_reader.AvailableBits(), symbol, length);
-    if (match == HuffmanMatch::kNeedMore) {
+    if (match == HuffmanMatch::NeedMore) {
         return Fail("Premature end of file");
     }
-    if (match == HuffmanMatch::kInvalid) {
+    if (match == HuffmanMatch::Invalid) {
         return Fail("Invalid Huffman code in the scan");
     }
     m_reader.Skip(length);

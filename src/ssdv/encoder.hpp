@@ -12,7 +12,7 @@
 namespace quorbel::ssdv {
 
 struct EncodeOptions {
-    PacketType type = PacketType::kFec;
+    PacketType type = PacketType::Fec;
     std::string callsign;
     std::uint8_t imageId = 0;
     int quality = kDefaultQuality;  // 0-7

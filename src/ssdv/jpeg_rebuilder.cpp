@@ -29,13 +29,13 @@ void AppendQuantSegment(std::vector<std::uint8_t>& out, std::uint8_t tableId,
 
 std::uint8_t LumaSamplingByte(McuMode mode) {
     switch (mode) {
-        case McuMode::k2x2:
+        case McuMode::H2V2:
             return 0x22;
-        case McuMode::k1x2:
+        case McuMode::H1V2:
             return 0x12;
-        case McuMode::k2x1:
+        case McuMode::H2V1:
             return 0x21;
-        case McuMode::k1x1:
+        case McuMode::H1V1:
             break;
     }
     return 0x11;
@@ -62,21 +62,21 @@ void JpegRebuilder::WriteHeaders(const PacketHeader& first) {
                  static_cast<std::uint8_t>(height & 0xFF), static_cast<std::uint8_t>(width >> 8),
                  static_cast<std::uint8_t>(width & 0xFF), 0x03, 0x01, LumaSamplingByte(first.mode),
                  0x00, 0x02, 0x11, 0x01, 0x03, 0x11, 0x01});
-    AppendHuffmanSegment(head, 0x00, TableKind::kDcLuma);
-    AppendHuffmanSegment(head, 0x10, TableKind::kAcLuma);
-    AppendHuffmanSegment(head, 0x01, TableKind::kDcChroma);
-    AppendHuffmanSegment(head, 0x11, TableKind::kAcChroma);
+    AppendHuffmanSegment(head, 0x00, TableKind::DcLuma);
+    AppendHuffmanSegment(head, 0x10, TableKind::AcLuma);
+    AppendHuffmanSegment(head, 0x01, TableKind::DcChroma);
+    AppendHuffmanSegment(head, 0x11, TableKind::AcChroma);
     head.insert(head.end(), {0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x01, 0x00, 0x02, 0x11, 0x03, 0x11, 0x00,
                              0x3F, 0x00});
     m_out.WriteRaw(head);
 }
 
 const HuffmanTable& JpegRebuilder::DcTable(int component) const {
-    return StandardHuffmanTable(component == 0 ? TableKind::kDcLuma : TableKind::kDcChroma);
+    return StandardHuffmanTable(component == 0 ? TableKind::DcLuma : TableKind::DcChroma);
 }
 
 const HuffmanTable& JpegRebuilder::AcTable(int component) const {
-    return StandardHuffmanTable(component == 0 ? TableKind::kAcLuma : TableKind::kAcChroma);
+    return StandardHuffmanTable(component == 0 ? TableKind::AcLuma : TableKind::AcChroma);
 }
 
 std::uint32_t JpegRebuilder::PeekBits() const {
@@ -90,20 +90,20 @@ std::uint32_t JpegRebuilder::PeekBits() const {
 HuffmanMatch JpegRebuilder::TakeSymbol(const HuffmanTable& table, bool isDc, Symbol& symbol) {
     const HuffmanMatch match =
         table.Decode(PeekBits(), m_bitCount, symbol.value, symbol.codeLength);
-    if (match != HuffmanMatch::kFound) {
+    if (match != HuffmanMatch::Found) {
         return match;
     }
     const int extra = isDc ? symbol.value : (symbol.value & 0x0F);
     if (isDc && extra > kMaxDcCategory) {
-        return HuffmanMatch::kInvalid;
+        return HuffmanMatch::Invalid;
     }
     if (symbol.codeLength + extra > m_bitCount) {
-        return HuffmanMatch::kNeedMore;
+        return HuffmanMatch::NeedMore;
     }
     m_bitCount -= symbol.codeLength + extra;
     symbol.extraBits = static_cast<std::uint32_t>(m_bits >> m_bitCount) & ((1U << extra) - 1U);
     m_bits &= (std::uint64_t{1} << m_bitCount) - 1;
-    return HuffmanMatch::kFound;
+    return HuffmanMatch::Found;
 }
 
 HuffmanMatch JpegRebuilder::DecodeNextSymbol() {
@@ -119,16 +119,16 @@ HuffmanMatch JpegRebuilder::DecodeNextSymbol() {
     Symbol symbol;
     const HuffmanMatch match =
         TakeSymbol(isDc ? DcTable(component) : AcTable(component), isDc, symbol);
-    if (match != HuffmanMatch::kFound) {
+    if (match != HuffmanMatch::Found) {
         return match;
     }
     const bool accepted = isDc ? DecodeDc(symbol, component) : DecodeAc(symbol, component);
     if (!accepted) {
         m_bits = savedBits;
         m_bitCount = savedCount;
-        return HuffmanMatch::kInvalid;
+        return HuffmanMatch::Invalid;
     }
-    return HuffmanMatch::kFound;
+    return HuffmanMatch::Found;
 }
 
 // Converts an absolute or relative DC value into a plain JPEG difference and writes it.
@@ -226,12 +226,12 @@ FeedOutcome JpegRebuilder::Feed(const ValidatedPacket& packet, std::vector<std::
     if (id < m_expectedId) {
         notes.push_back("Packets are not in order. " + std::to_string(m_expectedId - 1) + " > " +
                         std::to_string(id));
-        return FeedOutcome::kOutOfOrder;
+        return FeedOutcome::OutOfOrder;
     }
     std::size_t start = 0;
     if (id > m_expectedId) {
         if (!header.HasMcuStart()) {
-            return FeedOutcome::kSkippedNoMcu;
+            return FeedOutcome::SkippedNoMcu;
         }
         notes.push_back("Gap detected between packets " + std::to_string(m_expectedId - 1) +
                         " and " + std::to_string(id));
@@ -252,7 +252,7 @@ FeedOutcome JpegRebuilder::ReadPayload(const ValidatedPacket& packet, std::size_
             if (m_mcu != header.mcuIndex || m_block != 0 || m_coefficient != 0) {
                 notes.push_back("Unexpected MCU ID in packet " + std::to_string(header.packetId) +
                                 ".");
-                return FeedOutcome::kUnexpectedMcu;
+                return FeedOutcome::UnexpectedMcu;
             }
             // The recorded MCU takes effect where it starts: an MCU whose first code straddles
             // into this packet still belongs to the earlier packet's reset point.
@@ -260,19 +260,19 @@ FeedOutcome JpegRebuilder::ReadPayload(const ValidatedPacket& packet, std::size_
         }
         m_bits = (m_bits << 8) | payload[at];
         m_bitCount += 8;
-        HuffmanMatch match = HuffmanMatch::kFound;
-        while (!m_complete && (match = DecodeNextSymbol()) == HuffmanMatch::kFound) {
+        HuffmanMatch match = HuffmanMatch::Found;
+        while (!m_complete && (match = DecodeNextSymbol()) == HuffmanMatch::Found) {
         }
-        if (match == HuffmanMatch::kInvalid) {
+        if (match == HuffmanMatch::Invalid) {
             notes.push_back("Undecodable data in packet " + std::to_string(header.packetId) + ".");
-            return FeedOutcome::kBadCode;
+            return FeedOutcome::BadCode;
         }
     }
     if (m_complete) {
-        return FeedOutcome::kCompleted;
+        return FeedOutcome::Completed;
     }
     ++m_expectedId;
-    return FeedOutcome::kDecoded;
+    return FeedOutcome::Decoded;
 }
 
 std::vector<std::uint8_t> JpegRebuilder::Finish() {

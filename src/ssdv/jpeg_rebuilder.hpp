@@ -15,12 +15,12 @@
 namespace quorbel::ssdv {
 
 enum class FeedOutcome {
-    kDecoded,        // the payload was read to its end
-    kCompleted,      // the last MCU of the image was decoded in this packet
-    kSkippedNoMcu,   // after a gap, a packet without an MCU start cannot be used
-    kOutOfOrder,     // packet ID below the expected one
-    kUnexpectedMcu,  // the recorded MCU does not match the decoding position; rest dropped
-    kBadCode,        // a code that cannot occur; rest of the packet dropped
+    Decoded,        // the payload was read to its end
+    Completed,      // the last MCU of the image was decoded in this packet
+    SkippedNoMcu,   // after a gap, a packet without an MCU start cannot be used
+    OutOfOrder,     // packet ID below the expected one
+    UnexpectedMcu,  // the recorded MCU does not match the decoding position; rest dropped
+    BadCode,        // a code that cannot occur; rest of the packet dropped
 };
 
 class JpegRebuilder {

@@ -19,13 +19,13 @@ std::string Hex2(int value) {
 std::optional<McuMode> ModeForSampling(std::uint8_t sampling) {
     switch (sampling) {
         case 0x22:
-            return McuMode::k2x2;
+            return McuMode::H2V2;
         case 0x12:
-            return McuMode::k1x2;
+            return McuMode::H1V2;
         case 0x21:
-            return McuMode::k2x1;
+            return McuMode::H2V1;
         case 0x11:
-            return McuMode::k1x1;
+            return McuMode::H1V1;
         default:
             return std::nullopt;
     }
@@ -62,7 +62,7 @@ std::string ParseFrame(std::span<const std::uint8_t> seg, SourceImage& image) {
                             std::to_string(component.sampling & 15));
     }
     if (count == 1) {
-        image.mode = McuMode::k2x1;
+        image.mode = McuMode::H2V1;
     } else {
         const auto mode = ModeForSampling(image.components[0].sampling);
         if (!mode || image.components[1].sampling != 0x11 || image.components[2].sampling != 0x11) {

@@ -25,7 +25,7 @@ struct SourceComponent {
 struct SourceImage {
     int width = 0;
     int height = 0;
-    McuMode mode = McuMode::k2x2;             // greyscale images are sent as k2x1
+    McuMode mode = McuMode::H2V2;             // greyscale images are sent as H2V1
     std::vector<SourceComponent> components;  // 1 or 3, in scan order
     std::array<std::optional<QuantTable>, 4> quantTables;
     std::array<std::optional<HuffmanTable>, 4> dcTables;

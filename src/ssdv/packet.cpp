@@ -54,7 +54,7 @@ bool HeaderIsSane(const PacketHeader& header, std::size_t payloadLength) {
 }  // namespace
 
 std::size_t MinimumPacketLength(PacketType type) {
-    return type == PacketType::kFec ? kHeaderSize + kCrcSize + kParitySize : kHeaderSize + kCrcSize;
+    return type == PacketType::Fec ? kHeaderSize + kCrcSize + kParitySize : kHeaderSize + kCrcSize;
 }
 
 std::optional<std::size_t> PayloadLength(PacketType type, std::size_t packetLength) {
@@ -67,23 +67,23 @@ std::optional<std::size_t> PayloadLength(PacketType type, std::size_t packetLeng
 
 int LumaBlocksPerMcu(McuMode mode) {
     switch (mode) {
-        case McuMode::k2x2:
+        case McuMode::H2V2:
             return 4;
-        case McuMode::k1x2:
-        case McuMode::k2x1:
+        case McuMode::H1V2:
+        case McuMode::H2V1:
             return 2;
-        case McuMode::k1x1:
+        case McuMode::H1V1:
             break;
     }
     return 1;
 }
 
 int McuWidthPixels(McuMode mode) {
-    return mode == McuMode::k2x2 || mode == McuMode::k2x1 ? 16 : 8;
+    return mode == McuMode::H2V2 || mode == McuMode::H2V1 ? 16 : 8;
 }
 
 int McuHeightPixels(McuMode mode) {
-    return mode == McuMode::k2x2 || mode == McuMode::k1x2 ? 16 : 8;
+    return mode == McuMode::H2V2 || mode == McuMode::H1V2 ? 16 : 8;
 }
 
 int CountMcus(int widthUnits, int heightUnits, McuMode mode) {
@@ -95,10 +95,10 @@ std::optional<PacketHeader> ParsePacketHeader(std::span<const std::uint8_t> byte
         return std::nullopt;
     }
     PacketHeader header;
-    if (bytes[1] == static_cast<std::uint8_t>(PacketType::kFec)) {
-        header.type = PacketType::kFec;
-    } else if (bytes[1] == static_cast<std::uint8_t>(PacketType::kNoFec)) {
-        header.type = PacketType::kNoFec;
+    if (bytes[1] == static_cast<std::uint8_t>(PacketType::Fec)) {
+        header.type = PacketType::Fec;
+    } else if (bytes[1] == static_cast<std::uint8_t>(PacketType::NoFec)) {
+        header.type = PacketType::NoFec;
     } else {
         return std::nullopt;
     }
@@ -136,7 +136,7 @@ void SealPacket(PacketType type, std::span<std::uint8_t> packet) {
     const std::size_t payloadLength = PayloadLength(type, packet.size()).value_or(0);
     const std::size_t covered = kHeaderSize - 1 + payloadLength;
     WriteBigEndian32(ComputeCrc32(packet.subspan(1, covered)), packet, 1 + covered);
-    if (type == PacketType::kFec) {
+    if (type == PacketType::Fec) {
         const std::size_t dataEnd = 1 + covered + kCrcSize;
         ComputeReedSolomonParity(packet.subspan(1, dataEnd - 1),
                                  packet.subspan(dataEnd).first<kRsParitySymbols>());
@@ -173,7 +173,7 @@ std::string DecodeCallsign(std::uint32_t code) {
 
 std::optional<ValidatedPacket> ValidatePacket(std::span<const std::uint8_t> window) {
     const std::size_t length = window.size();
-    if (length < MinimumPacketLength(PacketType::kNoFec) || length > kMaxPacketLength) {
+    if (length < MinimumPacketLength(PacketType::NoFec) || length > kMaxPacketLength) {
         return std::nullopt;
     }
     ValidatedPacket packet;
@@ -182,21 +182,21 @@ std::optional<ValidatedPacket> ValidatePacket(std::span<const std::uint8_t> wind
     std::span<std::uint8_t> bytes(packet.bytes.data(), length);
     bytes[0] = kSyncByte;
     std::optional<PacketType> type;
-    const auto fecPayload = PayloadLength(PacketType::kFec, length);
-    if (bytes[1] == static_cast<std::uint8_t>(PacketType::kNoFec) &&
-        CrcMatches(bytes, length - MinimumPacketLength(PacketType::kNoFec))) {
-        type = PacketType::kNoFec;
-    } else if (bytes[1] == static_cast<std::uint8_t>(PacketType::kFec) && fecPayload &&
+    const auto fecPayload = PayloadLength(PacketType::Fec, length);
+    if (bytes[1] == static_cast<std::uint8_t>(PacketType::NoFec) &&
+        CrcMatches(bytes, length - MinimumPacketLength(PacketType::NoFec))) {
+        type = PacketType::NoFec;
+    } else if (bytes[1] == static_cast<std::uint8_t>(PacketType::Fec) && fecPayload &&
                CrcMatches(bytes, *fecPayload)) {
-        type = PacketType::kFec;
+        type = PacketType::Fec;
     } else if (fecPayload) {
-        bytes[1] = static_cast<std::uint8_t>(PacketType::kFec);
+        bytes[1] = static_cast<std::uint8_t>(PacketType::Fec);
         const auto corrected = RepairReedSolomon(bytes.subspan(1));
         if (!corrected || !CrcMatches(bytes, *fecPayload)) {
             return std::nullopt;
         }
         packet.correctedSymbols = *corrected;
-        type = PacketType::kFec;
+        type = PacketType::Fec;
     }
     if (!type) {
         return std::nullopt;

@@ -21,10 +21,12 @@ inline constexpr std::uint16_t kNoMcuIndex = 0xFFFF;
 inline constexpr std::uint8_t kNoMcuOffset = 0xFF;
 inline constexpr int kDefaultQuality = 4;
 
-enum class PacketType : std::uint8_t { kFec = 0x66, kNoFec = 0x67 };
+// The type byte: with Reed-Solomon parity (Fec) or without (NoFec).
+enum class PacketType : std::uint8_t { Fec = 0x66, NoFec = 0x67 };
 
-// Luma sampling of the image; chroma is always one block per MCU.
-enum class McuMode : std::uint8_t { k2x2 = 0, k1x2 = 1, k2x1 = 2, k1x1 = 3 };
+// Luma sampling of the image, horizontal and vertical factors (H2V2: 2x2, an MCU of 16x16
+// pixels); chroma is always one block per MCU.
+enum class McuMode : std::uint8_t { H2V2 = 0, H1V2 = 1, H2V1 = 2, H1V1 = 3 };
 
 // Smallest packet length that leaves a non-negative payload for the type.
 std::size_t MinimumPacketLength(PacketType type);
@@ -40,7 +42,7 @@ int McuHeightPixels(McuMode mode);
 int CountMcus(int widthUnits, int heightUnits, McuMode mode);
 
 struct PacketHeader {
-    PacketType type = PacketType::kFec;
+    PacketType type = PacketType::Fec;
     std::uint32_t callsignCode = 0;
     std::uint8_t imageId = 0;
     std::uint16_t packetId = 0;
@@ -48,7 +50,7 @@ struct PacketHeader {
     std::uint8_t heightUnits = 0;  // height / 16
     int quality = kDefaultQuality;
     bool endOfImage = false;
-    McuMode mode = McuMode::k2x2;
+    McuMode mode = McuMode::H2V2;
     std::uint8_t mcuOffset = kNoMcuOffset;
     std::uint16_t mcuIndex = kNoMcuIndex;
 

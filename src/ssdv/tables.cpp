@@ -73,10 +73,10 @@ const HuffmanDefinition& StandardHuffmanDefinition(TableKind kind) {
 
 const HuffmanTable& StandardHuffmanTable(TableKind kind) {
     static const std::array<HuffmanTable, 4> tables = {
-        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::kDcLuma)),
-        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::kAcLuma)),
-        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::kDcChroma)),
-        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::kAcChroma)),
+        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::DcLuma)),
+        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::AcLuma)),
+        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::DcChroma)),
+        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::AcChroma)),
     };
     return tables[static_cast<std::size_t>(kind)];
 }
@@ -142,22 +142,22 @@ HuffmanMatch HuffmanTable::Decode(std::uint32_t bits, int available, std::uint8_
         if (entry != 0) {
             length = entry >> 8;
             symbol = static_cast<std::uint8_t>(entry & 0xFF);
-            return HuffmanMatch::kFound;
+            return HuffmanMatch::Found;
         }
     }
     for (int len = 1; len <= 16; ++len) {
         if (len > available) {
-            return HuffmanMatch::kNeedMore;
+            return HuffmanMatch::NeedMore;
         }
         const std::int32_t code = static_cast<std::int32_t>(bits >> (32 - len));
         if (code <= m_maxCode[len]) {
             length = len;
             symbol =
                 m_values[static_cast<std::size_t>(m_firstIndex[len] + code - m_firstCode[len])];
-            return HuffmanMatch::kFound;
+            return HuffmanMatch::Found;
         }
     }
-    return HuffmanMatch::kInvalid;
+    return HuffmanMatch::Invalid;
 }
 
 }  // namespace quorbel::ssdv

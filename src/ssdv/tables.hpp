@@ -13,7 +13,7 @@ namespace quorbel::ssdv {
 inline constexpr int kBlockSize = 64;
 using QuantTable = std::array<std::uint16_t, kBlockSize>;  // zig-zag order
 
-enum class TableKind : std::uint8_t { kDcLuma, kAcLuma, kDcChroma, kAcChroma };
+enum class TableKind : std::uint8_t { DcLuma, AcLuma, DcChroma, AcChroma };
 
 struct HuffmanDefinition {
     std::array<std::uint8_t, 16> counts{};  // codes of each length 1..16
@@ -26,7 +26,7 @@ const HuffmanDefinition& StandardHuffmanDefinition(TableKind kind);
 // Quantisation table for luma (chroma = false) or chroma at quality 0-7 (higher is clamped).
 QuantTable SsdvQuantTable(bool chroma, int quality);
 
-enum class HuffmanMatch { kFound, kNeedMore, kInvalid };
+enum class HuffmanMatch { Found, NeedMore, Invalid };
 
 class HuffmanTable {
   public:

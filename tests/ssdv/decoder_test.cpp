@@ -76,7 +76,7 @@ TEST(DecoderFaultsTest, PrefixesAndForgedPayloadsGiveCleanJpegs) {
             noise = noise * 1664525U + 1013904223U;
             forged[packet * 118 + i] = static_cast<std::uint8_t>(noise >> 24);
         }
-        SealPacket(PacketType::kNoFec, std::span(forged).subspan(packet * 118, 118));
+        SealPacket(PacketType::NoFec, std::span(forged).subspan(packet * 118, 118));
     }
     const DecodeResult result = DecodeImage(forged, 118);
     ASSERT_TRUE(result.image.has_value());

@@ -15,7 +15,7 @@ namespace quorbel::ssdv {
 namespace {
 
 EncodeOptions Options(int quality = 4, std::size_t length = 118,
-                      PacketType type = PacketType::kFec) {
+                      PacketType type = PacketType::Fec) {
     return {type, "QRBL01", 1, quality, length};
 }
 
@@ -30,8 +30,8 @@ std::size_t FindMarker(const std::vector<std::uint8_t>& jpeg, std::uint8_t code)
 // rebuilt JPEG depends only on the picture and quality, not on the packet length or type: also
 // with the smallest payloads (2 bytes), where the reference encoder is unreliable.
 TEST(EncoderRoundTripTest, AllModesGreyscaleQualitiesAndPacketLengths) {
-    constexpr PacketType kFec = PacketType::kFec;
-    constexpr PacketType kNoFec = PacketType::kNoFec;
+    constexpr PacketType kFec = PacketType::Fec;
+    constexpr PacketType kNoFec = PacketType::NoFec;
     struct Case {
         const char* what;
         test::PictureOptions picture;
@@ -140,7 +140,7 @@ TEST(EncoderErrorsTest, RejectsUnsupportedDamagedAndHostileInput) {
         {"overfull Huffman table", hostile, Options(), "Invalid Huffman table"},
         {"packet too long", good, Options(4, 257), "Invalid SSDV packet length"},
         {"FEC payload below 2 bytes", good, Options(4, 52), "Invalid SSDV packet length"},
-        {"no-FEC payload below 2 bytes", good, Options(4, 20, PacketType::kNoFec),
+        {"no-FEC payload below 2 bytes", good, Options(4, 20, PacketType::NoFec),
          "Invalid SSDV packet length"},
     };
     for (const Case& c : cases) {
@@ -154,7 +154,7 @@ TEST(EncoderErrorsTest, RejectsUnsupportedDamagedAndHostileInput) {
 // is the EOI packet; bytes that do not fit start one more packet instead of being dropped.
 TEST(PacketWriterTest, LastBytesAlwaysReachAnEoiPacket) {
     PacketHeader header;
-    header.type = PacketType::kNoFec;
+    header.type = PacketType::NoFec;
     header.widthUnits = header.heightUnits = 1;
     struct Case {
         int bits;

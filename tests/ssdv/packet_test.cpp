@@ -63,14 +63,14 @@ TEST(CallsignTest, EveryCharacterOfTheAlphabet) {
 }
 
 TEST(PacketLayoutTest, PayloadLengths) {
-    EXPECT_EQ(PayloadLength(PacketType::kFec, 118), 67U);
-    EXPECT_EQ(PayloadLength(PacketType::kNoFec, 118), 99U);
-    EXPECT_EQ(PayloadLength(PacketType::kFec, 256), 205U);
-    EXPECT_EQ(PayloadLength(PacketType::kNoFec, 256), 237U);
-    EXPECT_EQ(PayloadLength(PacketType::kFec, 51), 0U);
-    EXPECT_FALSE(PayloadLength(PacketType::kFec, 50).has_value());
-    EXPECT_FALSE(PayloadLength(PacketType::kNoFec, 18).has_value());
-    EXPECT_FALSE(PayloadLength(PacketType::kNoFec, 257).has_value());
+    EXPECT_EQ(PayloadLength(PacketType::Fec, 118), 67U);
+    EXPECT_EQ(PayloadLength(PacketType::NoFec, 118), 99U);
+    EXPECT_EQ(PayloadLength(PacketType::Fec, 256), 205U);
+    EXPECT_EQ(PayloadLength(PacketType::NoFec, 256), 237U);
+    EXPECT_EQ(PayloadLength(PacketType::Fec, 51), 0U);
+    EXPECT_FALSE(PayloadLength(PacketType::Fec, 50).has_value());
+    EXPECT_FALSE(PayloadLength(PacketType::NoFec, 18).has_value());
+    EXPECT_FALSE(PayloadLength(PacketType::NoFec, 257).has_value());
 }
 
 // A sealed no-FEC or FEC packet with the given header tweaks.
@@ -98,37 +98,37 @@ TEST(ValidatePacketTest, HeaderChecksRepairAndLengths) {
         bool valid;
     };
     // 2x2 units in mode 0 = 4 MCUs; FEC payload 67 bytes, no-FEC 99 bytes.
-    for (const Case& c : {Case{"plain", PacketType::kFec, 2, 3, 66, true},
-                          Case{"no MCU start", PacketType::kFec, 2, kNoMcuIndex, 0xFF, true},
-                          Case{"zero width", PacketType::kFec, 0, kNoMcuIndex, 0xFF, false},
-                          Case{"index past the image", PacketType::kFec, 2, 4, 0, false},
-                          Case{"offset past the payload", PacketType::kFec, 2, 0, 67, false},
-                          Case{"no-FEC offset", PacketType::kNoFec, 2, 0, 98, true},
-                          Case{"no-FEC offset past", PacketType::kNoFec, 2, 0, 99, false}}) {
+    for (const Case& c : {Case{"plain", PacketType::Fec, 2, 3, 66, true},
+                          Case{"no MCU start", PacketType::Fec, 2, kNoMcuIndex, 0xFF, true},
+                          Case{"zero width", PacketType::Fec, 0, kNoMcuIndex, 0xFF, false},
+                          Case{"index past the image", PacketType::Fec, 2, 4, 0, false},
+                          Case{"offset past the payload", PacketType::Fec, 2, 0, 67, false},
+                          Case{"no-FEC offset", PacketType::NoFec, 2, 0, 98, true},
+                          Case{"no-FEC offset past", PacketType::NoFec, 2, 0, 99, false}}) {
         EXPECT_EQ(ValidatePacket(MakePacket(c.type, c.width, c.index, c.offset)).has_value(),
                   c.valid)
             << c.what;
     }
     // The sync byte is ignored, a damaged type byte is repaired by Reed-Solomon.
-    auto fec = MakePacket(PacketType::kFec, 2, 0, 0);
+    auto fec = MakePacket(PacketType::Fec, 2, 0, 0);
     fec[0] = 0x00;
     fec[1] = 0x13;
     const auto repaired = ValidatePacket(fec);
     ASSERT_TRUE(repaired.has_value());
     EXPECT_EQ(repaired->bytes[0], kSyncByte);
-    EXPECT_EQ(repaired->header.type, PacketType::kFec);
+    EXPECT_EQ(repaired->header.type, PacketType::Fec);
     EXPECT_EQ(repaired->payloadLength, 67U);
 
-    auto noFec = MakePacket(PacketType::kNoFec, 2, 0, 0);
+    auto noFec = MakePacket(PacketType::NoFec, 2, 0, 0);
     EXPECT_TRUE(ValidatePacket(noFec).has_value());
     noFec[50] ^= 0x01;
     EXPECT_FALSE(ValidatePacket(noFec).has_value());
     EXPECT_FALSE(ValidatePacket(std::vector<std::uint8_t>(18, 0x55)).has_value());
     EXPECT_FALSE(ValidatePacket(std::vector<std::uint8_t>(257, 0x55)).has_value());
     // A 40-byte window is too short for a FEC packet: only the no-FEC layout can match.
-    auto shortPacket = MakePacket(PacketType::kNoFec, 1, kNoMcuIndex, 0xFF, 40);
+    auto shortPacket = MakePacket(PacketType::NoFec, 1, kNoMcuIndex, 0xFF, 40);
     EXPECT_TRUE(ValidatePacket(shortPacket).has_value());
-    shortPacket[1] = static_cast<std::uint8_t>(PacketType::kFec);
+    shortPacket[1] = static_cast<std::uint8_t>(PacketType::Fec);
     EXPECT_FALSE(ValidatePacket(shortPacket).has_value());
 }
 
