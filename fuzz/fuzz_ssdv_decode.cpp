@@ -34,7 +34,7 @@ void SealAll(std::vector<std::uint8_t>& stream, std::size_t length, bool sanitis
     for (std::size_t at = 0; at + length <= stream.size(); at += length) {
         std::span<std::uint8_t> packet(stream.data() + at, length);
         const PacketType type = packet[1] == 0x67 ? PacketType::NoFec : PacketType::Fec;
-        const auto payloadLength = quorbel::ssdv::PayloadLength(type, length);
+        const auto payloadLength = quorbel::ssdv::ComputePayloadLength(type, length);
         if (!payloadLength) {
             continue;
         }

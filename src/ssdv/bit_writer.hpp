@@ -52,7 +52,7 @@ class BitWriter {
 };
 
 // Number of magnitude bits of a coefficient value (JPEG size category).
-inline int MagnitudeCategory(int value) {
+inline int CountMagnitudeBits(int value) {
     unsigned magnitude = static_cast<unsigned>(value < 0 ? -value : value);
     int bits = 0;
     while (magnitude != 0) {
@@ -63,13 +63,13 @@ inline int MagnitudeCategory(int value) {
 }
 
 // Magnitude bits of a value: v itself for v > 0, (v - 1) in two's complement for v < 0.
-inline std::uint32_t MagnitudeBits(int value, int category) {
+inline std::uint32_t EncodeMagnitude(int value, int category) {
     const int raw = value < 0 ? value - 1 : value;
     return static_cast<std::uint32_t>(raw) & ((1U << category) - 1U);
 }
 
-// Inverse of MagnitudeBits.
-inline int ExtendMagnitude(std::uint32_t bits, int category) {
+// Inverse of EncodeMagnitude.
+inline int DecodeMagnitude(std::uint32_t bits, int category) {
     if (category == 0) {
         return 0;
     }

@@ -173,7 +173,7 @@ bool WriteOutput(const std::string& name, const std::vector<std::uint8_t>& bytes
     return static_cast<bool>(*target);
 }
 
-const char* SamplingName(McuMode mode) {
+const char* NameSampling(McuMode mode) {
     switch (mode) {
         case McuMode::H2V2:
             return "2x2";
@@ -187,22 +187,22 @@ const char* SamplingName(McuMode mode) {
     return "1x1";
 }
 
-std::string Hex2(int value) {
+std::string FormatHex2(int value) {
     static const char kDigits[] = "0123456789ABCDEF";
     return {kDigits[(value >> 4) & 15], kDigits[value & 15]};
 }
 
 void PrintImageInfo(const ImageInfo& info, std::ostream& err) {
     err << "Callsign: " << info.callsign << "\n"
-        << "Image ID: " << Hex2(info.imageId) << "\n"
+        << "Image ID: " << FormatHex2(info.imageId) << "\n"
         << "Resolution: " << info.width << "x" << info.height << "\n"
         << "MCU blocks: " << info.mcuCount << "\n"
-        << "Sampling factor: " << SamplingName(info.mode) << "\n"
+        << "Sampling factor: " << NameSampling(info.mode) << "\n"
         << "Quality level: " << info.quality << "\n";
 }
 
 int RunDecode(const CliOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
-    if (options.packetLength < static_cast<long>(MinimumDecodePacketLength()) ||
+    if (options.packetLength < static_cast<long>(kMinDecodePacketLength) ||
         options.packetLength > static_cast<long>(kMaxPacketLength)) {
         err << "Invalid SSDV packet length\n";
         return kExitError;
@@ -274,8 +274,8 @@ int RunEncode(const CliOptions& options, std::istream& in, std::ostream& out, st
 
 }  // namespace
 
-const char* UsageText() {
-    return "Usage: ssdv [-e|-d] [-n] [-t <percentage>] [-c <callsign>] [-i <id>] [-q <level>] "
+void WriteUsage(std::ostream& out) {
+    out << "Usage: ssdv [-e|-d] [-n] [-t <percentage>] [-c <callsign>] [-i <id>] [-q <level>] "
            "[-l <length>] [-v] [<in file>] [<out file>]\n"
            "\n"
            "  -e Encode JPEG to SSDV packets.\n"
@@ -345,7 +345,8 @@ int RunSsdv(const std::vector<std::string>& args, std::istream& in, std::ostream
             std::ostream& err) {
     const CliParse parsed = ParseCommandLine(args);
     if (!parsed.options) {
-        err << "ssdv: " << parsed.error << "\n" << UsageText();
+        err << "ssdv: " << parsed.error << "\n";
+        WriteUsage(err);
         return kExitError;
     }
     switch (parsed.options->mode) {

@@ -44,6 +44,7 @@ inline constexpr int kExitError = 255;  // usage, missing input, write, length o
 int RunSsdv(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
             std::ostream& err);
 
-const char* UsageText();
+// Writes the usage text of the program.
+void WriteUsage(std::ostream& out);
 
 }  // namespace quorbel::ssdv

@@ -27,7 +27,7 @@ std::string DescribeFields(const ValidatedPacket& packet) {
            ", MCU ID: " + std::to_string(h.mcuIndex) + "/" + std::to_string(h.McuCount());
 }
 
-bool SameImage(const PacketHeader& a, const PacketHeader& b) {
+bool IsSameImage(const PacketHeader& a, const PacketHeader& b) {
     return a.imageId == b.imageId && a.widthUnits == b.widthUnits &&
            a.heightUnits == b.heightUnits && a.mode == b.mode && a.quality == b.quality;
 }
@@ -50,7 +50,7 @@ std::vector<const ValidatedPacket*> SelectImagePackets(const std::vector<Validat
     std::vector<const ValidatedPacket*> chosen;
     std::size_t foreign = 0;
     for (const ValidatedPacket& packet : found) {
-        if (SameImage(packet.header, found.front().header)) {
+        if (IsSameImage(packet.header, found.front().header)) {
             chosen.push_back(&packet);
         } else {
             ++foreign;
@@ -76,15 +76,11 @@ std::vector<const ValidatedPacket*> SelectImagePackets(const std::vector<Validat
 
 }  // namespace
 
-std::size_t MinimumDecodePacketLength() {
-    return MinimumPacketLength(PacketType::NoFec);
-}
-
 std::vector<ValidatedPacket> FindPackets(std::span<const std::uint8_t> data,
                                          std::size_t packetLength, const DecodeOptions& options,
                                          std::vector<std::string>* packetLog) {
     std::vector<ValidatedPacket> found;
-    if (packetLength < MinimumDecodePacketLength() || packetLength > kMaxPacketLength) {
+    if (packetLength < kMinDecodePacketLength || packetLength > kMaxPacketLength) {
         return found;
     }
     std::size_t at = 0;
@@ -117,7 +113,7 @@ std::vector<ValidatedPacket> FindPackets(std::span<const std::uint8_t> data,
 DecodeResult DecodeImage(std::span<const std::uint8_t> data, std::size_t packetLength,
                          const DecodeOptions& options) {
     DecodeResult result;
-    if (packetLength < MinimumDecodePacketLength() || packetLength > kMaxPacketLength) {
+    if (packetLength < kMinDecodePacketLength || packetLength > kMaxPacketLength) {
         result.error = "Invalid SSDV packet length";
         return result;
     }

@@ -53,6 +53,6 @@ DecodeResult DecodeImage(std::span<const std::uint8_t> data, std::size_t packetL
                          const DecodeOptions& options = {});
 
 // Smallest packet length the decoder accepts (a no-FEC packet with an empty payload).
-std::size_t MinimumDecodePacketLength();
+inline constexpr std::size_t kMinDecodePacketLength = ComputeMinimumPacketLength(PacketType::NoFec);
 
 }  // namespace quorbel::ssdv

@@ -16,7 +16,7 @@ constexpr int kMaxDcValue = 1023;
 constexpr int kMinDcValue = -1024;
 
 // Rounds n / d to the nearest integer, halves away from zero (d > 0).
-std::int64_t RoundedDivide(std::int64_t numerator, std::int64_t denominator) {
+std::int64_t DivideRounded(std::int64_t numerator, std::int64_t denominator) {
     std::int64_t twice = (2 * numerator) / denominator;
     if (twice % 2 != 0) {
         twice += twice > 0 ? 1 : -1;
@@ -31,7 +31,7 @@ class Transcoder {
         : m_image(image),
           m_reader(jpeg, image.scanOffset),
           m_writer(writer),
-          m_target{SsdvQuantTable(false, quality), SsdvQuantTable(true, quality)} {}
+          m_target{MakeQuantTable(false, quality), MakeQuantTable(true, quality)} {}
 
     // Returns an error message, or an empty string on success.
     std::string Run();
@@ -64,16 +64,16 @@ class Transcoder {
     std::string m_error;
 };
 
-const HuffmanTable& OutputTable(int output, bool dc) {
+const HuffmanTable& SelectOutputTable(int output, bool dc) {
     if (output == 0) {
-        return StandardHuffmanTable(dc ? TableKind::DcLuma : TableKind::AcLuma);
+        return SelectHuffmanTable(dc ? TableKind::DcLuma : TableKind::AcLuma);
     }
-    return StandardHuffmanTable(dc ? TableKind::DcChroma : TableKind::AcChroma);
+    return SelectHuffmanTable(dc ? TableKind::DcChroma : TableKind::AcChroma);
 }
 
 std::string Transcoder::Run() {
     const int mcuCount = m_image.McuCount();
-    const int lumaBlocks = LumaBlocksPerMcu(m_image.mode);
+    const int lumaBlocks = CountLumaBlocks(m_image.mode);
     m_sourceMcuTotal = m_image.IsGreyscale() ? 2 * mcuCount : mcuCount;
     bool reset = true;  // MCU 0 is recorded in packet 0
     for (int mcu = 0; mcu < mcuCount; ++mcu) {
@@ -121,7 +121,7 @@ bool Transcoder::EndSourceMcu() {
 bool Transcoder::ReadSymbol(const HuffmanTable& table, std::uint8_t& symbol) {
     int length = 0;
     const HuffmanMatch match =
-        table.Decode(m_reader.Peek(), m_reader.AvailableBits(), symbol, length);
+        table.Decode(m_reader.Peek(), m_reader.CountAvailableBits(), symbol, length);
     if (match == HuffmanMatch::NeedMore) {
         return Fail("Premature end of file");
     }
@@ -133,21 +133,21 @@ bool Transcoder::ReadSymbol(const HuffmanTable& table, std::uint8_t& symbol) {
 }
 
 bool Transcoder::ReadMagnitude(int size, int& value) {
-    if (m_reader.AvailableBits() < size) {
+    if (m_reader.CountAvailableBits() < size) {
         return Fail("Premature end of file");
     }
-    value = ExtendMagnitude(m_reader.Take(size), size);
+    value = DecodeMagnitude(m_reader.Take(size), size);
     return true;
 }
 
 void Transcoder::Emit(const HuffmanTable& table, std::uint8_t symbol, int value, int size) {
     m_writer.WriteBits(table.Code(symbol), table.Length(symbol));
-    m_writer.WriteBits(MagnitudeBits(value, size), size);
+    m_writer.WriteBits(EncodeMagnitude(value, size), size);
 }
 
 void Transcoder::EmitFlatBlock(int output) {
-    Emit(OutputTable(output, true), 0, 0, 0);
-    Emit(OutputTable(output, false), 0x00, 0, 0);
+    Emit(SelectOutputTable(output, true), 0, 0, 0);
+    Emit(SelectOutputTable(output, false), 0x00, 0, 0);
 }
 
 bool Transcoder::TranscodeBlock(std::size_t source, int output, bool absoluteDc) {
@@ -175,13 +175,13 @@ bool Transcoder::TranscodeDc(const SourceComponent& component, std::size_t sourc
         value = m_sourceDc[source];
     } else {
         m_sourceDc[source] += std::int64_t{difference} * sourceStep;
-        value = RoundedDivide(m_sourceDc[source], targetStep);
+        value = DivideRounded(m_sourceDc[source], targetStep);
     }
     const int dc = static_cast<int>(std::clamp<std::int64_t>(value, kMinDcValue, kMaxDcValue));
     const int sent = absolute ? dc : dc - m_sentDc[static_cast<std::size_t>(output)];
     m_sentDc[static_cast<std::size_t>(output)] = dc;
-    const int category = MagnitudeCategory(sent);
-    Emit(OutputTable(output, true), static_cast<std::uint8_t>(category), sent, category);
+    const int category = CountMagnitudeBits(sent);
+    Emit(SelectOutputTable(output, true), static_cast<std::uint8_t>(category), sent, category);
     return true;
 }
 
@@ -190,7 +190,7 @@ bool Transcoder::TranscodeAc(const SourceComponent& component, int output) {
     const QuantTable& sourceSteps =
         *m_image.quantTables[static_cast<std::size_t>(component.quantTable)];
     const QuantTable& targetSteps = m_target[output == 0 ? 0 : 1];
-    const HuffmanTable& out = OutputTable(output, false);
+    const HuffmanTable& out = SelectOutputTable(output, false);
     int index = 1;
     int pendingZeros = 0;
     while (index < kBlockSize) {
@@ -221,7 +221,7 @@ bool Transcoder::TranscodeAc(const SourceComponent& component, int output) {
         const std::size_t k = static_cast<std::size_t>(index);
         std::int64_t scaled = value;
         if (sourceSteps[k] != targetSteps[k]) {
-            scaled = RoundedDivide(std::int64_t{value} * sourceSteps[k], targetSteps[k]);
+            scaled = DivideRounded(std::int64_t{value} * sourceSteps[k], targetSteps[k]);
         }
         const int coefficient =
             static_cast<int>(std::clamp<std::int64_t>(scaled, -kMaxAcValue, kMaxAcValue));
@@ -230,7 +230,7 @@ bool Transcoder::TranscodeAc(const SourceComponent& component, int output) {
             for (; pendingZeros >= 16; pendingZeros -= 16) {
                 Emit(out, 0xF0, 0, 0);
             }
-            const int category = MagnitudeCategory(coefficient);
+            const int category = CountMagnitudeBits(coefficient);
             Emit(out, static_cast<std::uint8_t>((pendingZeros << 4) | category), coefficient,
                  category);
             pendingZeros = 0;
@@ -247,13 +247,13 @@ bool Transcoder::TranscodeAc(const SourceComponent& component, int output) {
 
 }  // namespace
 
-std::size_t MinimumEncodePacketLength(PacketType type) {
-    return MinimumPacketLength(type) + 2;
+std::size_t ComputeMinimumEncodeLength(PacketType type) {
+    return ComputeMinimumPacketLength(type) + 2;
 }
 
 EncodeResult EncodeImage(std::span<const std::uint8_t> jpeg, const EncodeOptions& options) {
     EncodeResult result;
-    if (options.packetLength < MinimumEncodePacketLength(options.type) ||
+    if (options.packetLength < ComputeMinimumEncodeLength(options.type) ||
         options.packetLength > kMaxPacketLength) {
         result.error = "Invalid SSDV packet length";
         return result;

@@ -28,7 +28,7 @@ struct EncodeResult {
 };
 
 // Smallest packet length the encoder accepts for a type (a payload of at least 2 bytes).
-std::size_t MinimumEncodePacketLength(PacketType type);
+std::size_t ComputeMinimumEncodeLength(PacketType type);
 
 // Transcodes the JPEG's scan into SSDV packets. Restart markers in the source are handled at
 // their position in the scan. Fails on unsupported or damaged images.

@@ -11,7 +11,7 @@ constexpr std::uint8_t kZeroRun = 0xF0;
 
 void AppendHuffmanSegment(std::vector<std::uint8_t>& out, std::uint8_t tableClassId,
                           TableKind kind) {
-    const HuffmanDefinition& definition = StandardHuffmanDefinition(kind);
+    const HuffmanDefinition& definition = SelectHuffmanDefinition(kind);
     const std::size_t length = 2 + 1 + 16 + definition.values.size();
     out.insert(out.end(), {0xFF, 0xC4, static_cast<std::uint8_t>(length >> 8),
                            static_cast<std::uint8_t>(length & 0xFF), tableClassId});
@@ -27,7 +27,7 @@ void AppendQuantSegment(std::vector<std::uint8_t>& out, std::uint8_t tableId,
     }
 }
 
-std::uint8_t LumaSamplingByte(McuMode mode) {
+std::uint8_t MakeLumaSamplingByte(McuMode mode) {
     switch (mode) {
         case McuMode::H2V2:
             return 0x22;
@@ -44,8 +44,8 @@ std::uint8_t LumaSamplingByte(McuMode mode) {
 }  // namespace
 
 JpegRebuilder::JpegRebuilder(const PacketHeader& first)
-    : m_lumaBlocks(LumaBlocksPerMcu(first.mode)),
-      m_blocksPerMcu(LumaBlocksPerMcu(first.mode) + 2),
+    : m_lumaBlocks(CountLumaBlocks(first.mode)),
+      m_blocksPerMcu(CountLumaBlocks(first.mode) + 2),
       m_mcuCount(first.McuCount()) {
     WriteHeaders(first);
 }
@@ -53,15 +53,15 @@ JpegRebuilder::JpegRebuilder(const PacketHeader& first)
 void JpegRebuilder::WriteHeaders(const PacketHeader& first) {
     std::vector<std::uint8_t> head = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J',  'F',  'I',  'F',
                                       0x00, 0x01, 0x01, 0x01, 0x00, 0x48, 0x00, 0x48, 0x00, 0x00};
-    AppendQuantSegment(head, 0, SsdvQuantTable(false, first.quality));
-    AppendQuantSegment(head, 1, SsdvQuantTable(true, first.quality));
+    AppendQuantSegment(head, 0, MakeQuantTable(false, first.quality));
+    AppendQuantSegment(head, 1, MakeQuantTable(true, first.quality));
     const int width = first.Width();
     const int height = first.Height();
     head.insert(head.end(),
                 {0xFF, 0xC0, 0x00, 0x11, 0x08, static_cast<std::uint8_t>(height >> 8),
                  static_cast<std::uint8_t>(height & 0xFF), static_cast<std::uint8_t>(width >> 8),
-                 static_cast<std::uint8_t>(width & 0xFF), 0x03, 0x01, LumaSamplingByte(first.mode),
-                 0x00, 0x02, 0x11, 0x01, 0x03, 0x11, 0x01});
+                 static_cast<std::uint8_t>(width & 0xFF), 0x03, 0x01,
+                 MakeLumaSamplingByte(first.mode), 0x00, 0x02, 0x11, 0x01, 0x03, 0x11, 0x01});
     AppendHuffmanSegment(head, 0x00, TableKind::DcLuma);
     AppendHuffmanSegment(head, 0x10, TableKind::AcLuma);
     AppendHuffmanSegment(head, 0x01, TableKind::DcChroma);
@@ -71,12 +71,12 @@ void JpegRebuilder::WriteHeaders(const PacketHeader& first) {
     m_out.WriteRaw(head);
 }
 
-const HuffmanTable& JpegRebuilder::DcTable(int component) const {
-    return StandardHuffmanTable(component == 0 ? TableKind::DcLuma : TableKind::DcChroma);
+const HuffmanTable& JpegRebuilder::SelectDcTable(int component) const {
+    return SelectHuffmanTable(component == 0 ? TableKind::DcLuma : TableKind::DcChroma);
 }
 
-const HuffmanTable& JpegRebuilder::AcTable(int component) const {
-    return StandardHuffmanTable(component == 0 ? TableKind::AcLuma : TableKind::AcChroma);
+const HuffmanTable& JpegRebuilder::SelectAcTable(int component) const {
+    return SelectHuffmanTable(component == 0 ? TableKind::AcLuma : TableKind::AcChroma);
 }
 
 std::uint32_t JpegRebuilder::PeekBits() const {
@@ -112,13 +112,13 @@ HuffmanMatch JpegRebuilder::DecodeNextSymbol() {
     if (m_block == 0 && m_coefficient == 0 && m_nextResetMcu > m_resetMcu) {
         m_resetMcu = m_nextResetMcu;
     }
-    const int component = ComponentOf(m_block);
+    const int component = FindComponent(m_block);
     const bool isDc = m_coefficient == 0;
     const std::uint64_t savedBits = m_bits;
     const int savedCount = m_bitCount;
     Symbol symbol;
     const HuffmanMatch match =
-        TakeSymbol(isDc ? DcTable(component) : AcTable(component), isDc, symbol);
+        TakeSymbol(isDc ? SelectDcTable(component) : SelectAcTable(component), isDc, symbol);
     if (match != HuffmanMatch::Found) {
         return match;
     }
@@ -133,18 +133,18 @@ HuffmanMatch JpegRebuilder::DecodeNextSymbol() {
 
 // Converts an absolute or relative DC value into a plain JPEG difference and writes it.
 bool JpegRebuilder::DecodeDc(const Symbol& symbol, int component) {
-    const int value = ExtendMagnitude(symbol.extraBits, symbol.value);
+    const int value = DecodeMagnitude(symbol.extraBits, symbol.value);
     const bool absolute = m_mcu == m_resetMcu && (m_block == 0 || component > 0);
     const int difference = absolute ? value - m_predictor[component] : value;
     if (difference > kMaxDcDifference || difference < -kMaxDcDifference) {
         return false;
     }
     m_predictor[component] += difference;
-    const int category = MagnitudeCategory(difference);
-    const HuffmanTable& table = DcTable(component);
+    const int category = CountMagnitudeBits(difference);
+    const HuffmanTable& table = SelectDcTable(component);
     m_out.WriteBits(table.Code(static_cast<std::uint8_t>(category)),
                     table.Length(static_cast<std::uint8_t>(category)));
-    m_out.WriteBits(MagnitudeBits(difference, category), category);
+    m_out.WriteBits(EncodeMagnitude(difference, category), category);
     m_coefficient = 1;
     return true;
 }
@@ -166,7 +166,7 @@ bool JpegRebuilder::DecodeAc(const Symbol& symbol, int component) {
     if (next > kBlockSize) {
         return false;
     }
-    const HuffmanTable& table = AcTable(component);
+    const HuffmanTable& table = SelectAcTable(component);
     m_out.WriteBits(table.Code(symbol.value), table.Length(symbol.value));
     m_out.WriteBits(symbol.extraBits, size);
     m_coefficient = next;
@@ -189,8 +189,8 @@ void JpegRebuilder::FinishBlock() {
 }
 
 void JpegRebuilder::WriteFlatBlock(int component) {
-    const HuffmanTable& dc = DcTable(component);
-    const HuffmanTable& ac = AcTable(component);
+    const HuffmanTable& dc = SelectDcTable(component);
+    const HuffmanTable& ac = SelectAcTable(component);
     m_out.WriteBits(dc.Code(0), dc.Length(0));
     m_out.WriteBits(ac.Code(kEndOfBlock), ac.Length(kEndOfBlock));
 }
@@ -203,18 +203,18 @@ void JpegRebuilder::FillTo(int targetMcu) {
     }
     if (m_block > 0 || m_coefficient > 0) {
         if (m_coefficient > 0) {
-            const HuffmanTable& ac = AcTable(ComponentOf(m_block));
+            const HuffmanTable& ac = SelectAcTable(FindComponent(m_block));
             m_out.WriteBits(ac.Code(kEndOfBlock), ac.Length(kEndOfBlock));
             FinishBlock();
         }
         while (m_block != 0 && !m_complete) {
-            WriteFlatBlock(ComponentOf(m_block));
+            WriteFlatBlock(FindComponent(m_block));
             FinishBlock();
         }
     }
     while (m_mcu < targetMcu && !m_complete) {
         for (int block = 0; block < m_blocksPerMcu; ++block) {
-            WriteFlatBlock(ComponentOf(block));
+            WriteFlatBlock(FindComponent(block));
             FinishBlock();
         }
     }

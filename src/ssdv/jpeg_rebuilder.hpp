@@ -45,9 +45,11 @@ class JpegRebuilder {
     };
 
     void WriteHeaders(const PacketHeader& first);
-    int ComponentOf(int block) const { return block < m_lumaBlocks ? 0 : block - m_lumaBlocks + 1; }
-    const HuffmanTable& DcTable(int component) const;
-    const HuffmanTable& AcTable(int component) const;
+    int FindComponent(int block) const {
+        return block < m_lumaBlocks ? 0 : block - m_lumaBlocks + 1;
+    }
+    const HuffmanTable& SelectDcTable(int component) const;
+    const HuffmanTable& SelectAcTable(int component) const;
     std::uint32_t PeekBits() const;
     HuffmanMatch TakeSymbol(const HuffmanTable& table, bool isDc, Symbol& symbol);
     HuffmanMatch DecodeNextSymbol();

@@ -7,16 +7,16 @@ namespace {
 constexpr int kMaxDimension = 4080;
 constexpr int kMaxMcus = 65535;
 
-std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t at) {
+std::uint16_t ReadU16BE(std::span<const std::uint8_t> bytes, std::size_t at) {
     return static_cast<std::uint16_t>((bytes[at] << 8) | bytes[at + 1]);
 }
 
-std::string Hex2(int value) {
+std::string FormatHex2(int value) {
     static const char kDigits[] = "0123456789ABCDEF";
     return {kDigits[(value >> 4) & 15], kDigits[value & 15]};
 }
 
-std::optional<McuMode> ModeForSampling(std::uint8_t sampling) {
+std::optional<McuMode> FindMcuMode(std::uint8_t sampling) {
     switch (sampling) {
         case 0x22:
             return McuMode::H2V2;
@@ -35,8 +35,8 @@ std::string ParseFrame(std::span<const std::uint8_t> seg, SourceImage& image) {
     if (seg.size() < 6 || seg[0] != 8) {
         return "Only 8-bit precision JPEG images are supported";
     }
-    image.height = ReadU16(seg, 1);
-    image.width = ReadU16(seg, 3);
+    image.height = ReadU16BE(seg, 1);
+    image.width = ReadU16BE(seg, 3);
     const std::size_t count = seg[5];
     if ((count != 1 && count != 3) || seg.size() < 6 + 3 * count) {
         return "Only JPEG images with 1 or 3 components are supported";
@@ -57,14 +57,14 @@ std::string ParseFrame(std::span<const std::uint8_t> seg, SourceImage& image) {
         component.quantTable = seg[8 + 3 * i] & 3;
         image.components.push_back(component);
         image.log.push_back("DQT table for component " + std::to_string(component.id) + ": " +
-                            Hex2(component.quantTable) +
+                            FormatHex2(component.quantTable) +
                             ", Sampling factor: " + std::to_string(component.sampling >> 4) + "x" +
                             std::to_string(component.sampling & 15));
     }
     if (count == 1) {
         image.mode = McuMode::H2V1;
     } else {
-        const auto mode = ModeForSampling(image.components[0].sampling);
+        const auto mode = FindMcuMode(image.components[0].sampling);
         if (!mode || image.components[1].sampling != 0x11 || image.components[2].sampling != 0x11) {
             return "Unsupported sampling factors (luma 2x2, 1x2, 2x1 or 1x1; chroma 1x1)";
         }
@@ -119,7 +119,7 @@ std::string ParseQuant(std::span<const std::uint8_t> seg, SourceImage& image) {
         }
         QuantTable table{};
         for (std::size_t i = 0; i < 64; ++i) {
-            table[i] = entrySize == 1 ? seg[at + i] : ReadU16(seg, at + 2 * i);
+            table[i] = entrySize == 1 ? seg[at + i] : ReadU16BE(seg, at + 2 * i);
             if (table[i] == 0) {
                 return "Invalid DQT segment";
             }
@@ -147,7 +147,7 @@ std::string ParseScanHeader(std::span<const std::uint8_t> seg, SourceImage& imag
         component.dcTable = (seg[2 + 2 * i] >> 4) & 3;
         component.acTable = seg[2 + 2 * i] & 3;
         image.log.push_back("Component " + std::to_string(component.id) +
-                            " DHT: " + Hex2(seg[2 + 2 * i]));
+                            " DHT: " + FormatHex2(seg[2 + 2 * i]));
         if (!image.quantTables[static_cast<std::size_t>(component.quantTable)] ||
             !image.dcTables[static_cast<std::size_t>(component.dcTable)] ||
             !image.acTables[static_cast<std::size_t>(component.acTable)]) {
@@ -189,7 +189,7 @@ std::string ParseSegment(std::uint8_t marker, std::span<const std::uint8_t> seg,
             if (seg.size() != 2) {
                 return "Invalid DRI segment";
             }
-            image.restartInterval = ReadU16(seg, 0);
+            image.restartInterval = ReadU16BE(seg, 0);
             image.log.push_back("Reset interval: " + std::to_string(image.restartInterval));
             return {};
         case 0xDA:
@@ -226,12 +226,12 @@ SourceParse ParseSourceJpeg(std::span<const std::uint8_t> jpeg) {
             result.error = "No image data before the end of image";
             return result;
         }
-        if (jpeg.size() - pos < 2 || ReadU16(jpeg, pos) < 2 ||
-            jpeg.size() - pos < ReadU16(jpeg, pos)) {
+        if (jpeg.size() - pos < 2 || ReadU16BE(jpeg, pos) < 2 ||
+            jpeg.size() - pos < ReadU16BE(jpeg, pos)) {
             result.error = "Invalid marker length";
             return result;
         }
-        const std::size_t length = ReadU16(jpeg, pos);
+        const std::size_t length = ReadU16BE(jpeg, pos);
         bool done = false;
         result.error = ParseSegment(marker, jpeg.subspan(pos + 2, length - 2), image, done);
         pos += length;
@@ -266,7 +266,7 @@ void ScanReader::Fill() {
     }
 }
 
-int ScanReader::AvailableBits() {
+int ScanReader::CountAvailableBits() {
     Fill();
     return m_count;
 }

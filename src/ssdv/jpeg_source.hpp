@@ -53,9 +53,9 @@ class ScanReader {
     ScanReader(std::span<const std::uint8_t> data, std::size_t offset)
         : m_data(data), m_pos(offset) {}
 
-    // Up to 32 bits left-aligned; AvailableBits() tells how many are real.
+    // Up to 32 bits left-aligned; CountAvailableBits() tells how many are real.
     std::uint32_t Peek();
-    int AvailableBits();
+    int CountAvailableBits();
     void Skip(int count);
     std::uint32_t Take(int count);
 

@@ -11,24 +11,24 @@ namespace {
 
 constexpr std::uint32_t kLargestCallsignCode = 0xF423FFFFU;
 
-std::uint32_t ReadBigEndian32(std::span<const std::uint8_t> bytes, std::size_t at) {
+std::uint32_t ReadU32BE(std::span<const std::uint8_t> bytes, std::size_t at) {
     return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
            (std::uint32_t{bytes[at + 2]} << 8) | std::uint32_t{bytes[at + 3]};
 }
 
-void WriteBigEndian32(std::uint32_t value, std::span<std::uint8_t> bytes, std::size_t at) {
+void WriteU32BE(std::uint32_t value, std::span<std::uint8_t> bytes, std::size_t at) {
     for (int i = 0; i < 4; ++i) {
         bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
     }
 }
 
-bool CrcMatches(std::span<const std::uint8_t> packet, std::size_t payloadLength) {
+bool HasValidCrc(std::span<const std::uint8_t> packet, std::size_t payloadLength) {
     const std::size_t covered = kHeaderSize - 1 + payloadLength;
     const std::uint32_t crc = ComputeCrc32(packet.subspan(1, covered));
-    return crc == ReadBigEndian32(packet, 1 + covered);
+    return crc == ReadU32BE(packet, 1 + covered);
 }
 
-int CallsignDigit(char ch) {
+int EncodeCallsignCharacter(char ch) {
     if (ch >= '0' && ch <= '9') {
         return ch - '0' + 1;
     }
@@ -41,7 +41,17 @@ int CallsignDigit(char ch) {
     return 0;
 }
 
-bool HeaderIsSane(const PacketHeader& header, std::size_t payloadLength) {
+// Whether an MCU holds two luma blocks side by side (16 pixels wide), or one above the other (16
+// pixels high).
+bool HasTwoLumaColumns(McuMode mode) {
+    return mode == McuMode::H2V2 || mode == McuMode::H2V1;
+}
+
+bool HasTwoLumaRows(McuMode mode) {
+    return mode == McuMode::H2V2 || mode == McuMode::H1V2;
+}
+
+bool IsHeaderSane(const PacketHeader& header, std::size_t payloadLength) {
     if (header.widthUnits == 0 || header.heightUnits == 0) {
         return false;
     }
@@ -53,41 +63,23 @@ bool HeaderIsSane(const PacketHeader& header, std::size_t payloadLength) {
 
 }  // namespace
 
-std::size_t MinimumPacketLength(PacketType type) {
-    return type == PacketType::Fec ? kHeaderSize + kCrcSize + kParitySize : kHeaderSize + kCrcSize;
-}
-
-std::optional<std::size_t> PayloadLength(PacketType type, std::size_t packetLength) {
-    const std::size_t minimum = MinimumPacketLength(type);
+std::optional<std::size_t> ComputePayloadLength(PacketType type, std::size_t packetLength) {
+    const std::size_t minimum = ComputeMinimumPacketLength(type);
     if (packetLength < minimum || packetLength > kMaxPacketLength) {
         return std::nullopt;
     }
     return packetLength - minimum;
 }
 
-int LumaBlocksPerMcu(McuMode mode) {
-    switch (mode) {
-        case McuMode::H2V2:
-            return 4;
-        case McuMode::H1V2:
-        case McuMode::H2V1:
-            return 2;
-        case McuMode::H1V1:
-            break;
-    }
-    return 1;
+int CountLumaBlocks(McuMode mode) {
+    return (HasTwoLumaColumns(mode) ? 2 : 1) * (HasTwoLumaRows(mode) ? 2 : 1);
 }
 
-int McuWidthPixels(McuMode mode) {
-    return mode == McuMode::H2V2 || mode == McuMode::H2V1 ? 16 : 8;
-}
-
-int McuHeightPixels(McuMode mode) {
-    return mode == McuMode::H2V2 || mode == McuMode::H1V2 ? 16 : 8;
-}
-
+// A 16-pixel unit holds one MCU across where the MCU is 16 pixels wide, two where it is 8; the
+// same down.
 int CountMcus(int widthUnits, int heightUnits, McuMode mode) {
-    return (widthUnits * 16 / McuWidthPixels(mode)) * (heightUnits * 16 / McuHeightPixels(mode));
+    return (HasTwoLumaColumns(mode) ? widthUnits : 2 * widthUnits) *
+           (HasTwoLumaRows(mode) ? heightUnits : 2 * heightUnits);
 }
 
 std::optional<PacketHeader> ParsePacketHeader(std::span<const std::uint8_t> bytes) {
@@ -102,7 +94,7 @@ std::optional<PacketHeader> ParsePacketHeader(std::span<const std::uint8_t> byte
     } else {
         return std::nullopt;
     }
-    header.callsignCode = ReadBigEndian32(bytes, 2);
+    header.callsignCode = ReadU32BE(bytes, 2);
     header.imageId = bytes[6];
     header.packetId = static_cast<std::uint16_t>((bytes[7] << 8) | bytes[8]);
     header.widthUnits = bytes[9];
@@ -118,7 +110,7 @@ std::optional<PacketHeader> ParsePacketHeader(std::span<const std::uint8_t> byte
 void WritePacketHeader(const PacketHeader& header, std::span<std::uint8_t> packet) {
     packet[0] = kSyncByte;
     packet[1] = static_cast<std::uint8_t>(header.type);
-    WriteBigEndian32(header.callsignCode, packet, 2);
+    WriteU32BE(header.callsignCode, packet, 2);
     packet[6] = header.imageId;
     packet[7] = static_cast<std::uint8_t>(header.packetId >> 8);
     packet[8] = static_cast<std::uint8_t>(header.packetId & 0xFF);
@@ -133,9 +125,9 @@ void WritePacketHeader(const PacketHeader& header, std::span<std::uint8_t> packe
 }
 
 void SealPacket(PacketType type, std::span<std::uint8_t> packet) {
-    const std::size_t payloadLength = PayloadLength(type, packet.size()).value_or(0);
+    const std::size_t payloadLength = ComputePayloadLength(type, packet.size()).value_or(0);
     const std::size_t covered = kHeaderSize - 1 + payloadLength;
-    WriteBigEndian32(ComputeCrc32(packet.subspan(1, covered)), packet, 1 + covered);
+    WriteU32BE(ComputeCrc32(packet.subspan(1, covered)), packet, 1 + covered);
     if (type == PacketType::Fec) {
         const std::size_t dataEnd = 1 + covered + kCrcSize;
         ComputeReedSolomonParity(packet.subspan(1, dataEnd - 1),
@@ -147,7 +139,7 @@ std::uint32_t EncodeCallsign(std::string_view callsign) {
     const std::size_t used = std::min<std::size_t>(callsign.size(), 6);
     std::uint32_t code = 0;
     for (std::size_t i = used; i > 0; --i) {
-        code = code * 40 + static_cast<std::uint32_t>(CallsignDigit(callsign[i - 1]));
+        code = code * 40 + static_cast<std::uint32_t>(EncodeCallsignCharacter(callsign[i - 1]));
     }
     return code;
 }
@@ -173,7 +165,7 @@ std::string DecodeCallsign(std::uint32_t code) {
 
 std::optional<ValidatedPacket> ValidatePacket(std::span<const std::uint8_t> window) {
     const std::size_t length = window.size();
-    if (length < MinimumPacketLength(PacketType::NoFec) || length > kMaxPacketLength) {
+    if (length < ComputeMinimumPacketLength(PacketType::NoFec) || length > kMaxPacketLength) {
         return std::nullopt;
     }
     ValidatedPacket packet;
@@ -182,17 +174,17 @@ std::optional<ValidatedPacket> ValidatePacket(std::span<const std::uint8_t> wind
     std::span<std::uint8_t> bytes(packet.bytes.data(), length);
     bytes[0] = kSyncByte;
     std::optional<PacketType> type;
-    const auto fecPayload = PayloadLength(PacketType::Fec, length);
+    const auto fecPayload = ComputePayloadLength(PacketType::Fec, length);
     if (bytes[1] == static_cast<std::uint8_t>(PacketType::NoFec) &&
-        CrcMatches(bytes, length - MinimumPacketLength(PacketType::NoFec))) {
+        HasValidCrc(bytes, length - ComputeMinimumPacketLength(PacketType::NoFec))) {
         type = PacketType::NoFec;
     } else if (bytes[1] == static_cast<std::uint8_t>(PacketType::Fec) && fecPayload &&
-               CrcMatches(bytes, *fecPayload)) {
+               HasValidCrc(bytes, *fecPayload)) {
         type = PacketType::Fec;
     } else if (fecPayload) {
         bytes[1] = static_cast<std::uint8_t>(PacketType::Fec);
         const auto corrected = RepairReedSolomon(bytes.subspan(1));
-        if (!corrected || !CrcMatches(bytes, *fecPayload)) {
+        if (!corrected || !HasValidCrc(bytes, *fecPayload)) {
             return std::nullopt;
         }
         packet.correctedSymbols = *corrected;
@@ -201,9 +193,9 @@ std::optional<ValidatedPacket> ValidatePacket(std::span<const std::uint8_t> wind
     if (!type) {
         return std::nullopt;
     }
-    packet.payloadLength = *PayloadLength(*type, length);
+    packet.payloadLength = *ComputePayloadLength(*type, length);
     packet.header = *ParsePacketHeader(bytes);
-    if (!HeaderIsSane(packet.header, packet.payloadLength)) {
+    if (!IsHeaderSane(packet.header, packet.payloadLength)) {
         return std::nullopt;
     }
     return packet;

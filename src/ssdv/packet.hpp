@@ -29,15 +29,15 @@ enum class PacketType : std::uint8_t { Fec = 0x66, NoFec = 0x67 };
 enum class McuMode : std::uint8_t { H2V2 = 0, H1V2 = 1, H2V1 = 2, H1V1 = 3 };
 
 // Smallest packet length that leaves a non-negative payload for the type.
-std::size_t MinimumPacketLength(PacketType type);
+constexpr std::size_t ComputeMinimumPacketLength(PacketType type) {
+    return kHeaderSize + kCrcSize + (type == PacketType::Fec ? kParitySize : 0);
+}
 
 // Payload bytes in a packet of the given type and length, or nothing if the length is too small
 // or above 256.
-std::optional<std::size_t> PayloadLength(PacketType type, std::size_t packetLength);
+std::optional<std::size_t> ComputePayloadLength(PacketType type, std::size_t packetLength);
 
-int LumaBlocksPerMcu(McuMode mode);
-int McuWidthPixels(McuMode mode);
-int McuHeightPixels(McuMode mode);
+int CountLumaBlocks(McuMode mode);
 // Number of MCUs of an image given in 16-pixel units.
 int CountMcus(int widthUnits, int heightUnits, McuMode mode);
 

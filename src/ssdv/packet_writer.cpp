@@ -8,7 +8,7 @@ namespace quorbel::ssdv {
 PacketWriter::PacketWriter(const PacketHeader& header, std::size_t packetLength)
     : m_header(header),
       m_packetLength(packetLength),
-      m_payloadLength(PayloadLength(header.type, packetLength).value_or(0)) {
+      m_payloadLength(ComputePayloadLength(header.type, packetLength).value_or(0)) {
     m_payload.reserve(m_payloadLength);
 }
 

@@ -29,7 +29,7 @@ std::uint8_t Multiply(const Field& field, std::uint8_t a, std::uint8_t b) {
 }
 
 // α raised to any integer power.
-std::uint8_t Power(const Field& field, int exponent) {
+std::uint8_t RaiseAlpha(const Field& field, int exponent) {
     int reduced = exponent % kFieldSize;
     if (reduced < 0) {
         reduced += kFieldSize;
@@ -41,7 +41,7 @@ std::uint8_t Divide(const Field& field, std::uint8_t a, std::uint8_t b) {
     if (a == 0) {
         return 0;
     }
-    return Power(field, field.log[a] - field.log[b]);
+    return RaiseAlpha(field, field.log[a] - field.log[b]);
 }
 
 Field BuildField() {
@@ -61,7 +61,7 @@ Field BuildField() {
     std::array<std::uint8_t, kRsParitySymbols + 1> low{};
     low[0] = 1;
     for (int j = 0; j < kRsParitySymbols; ++j) {
-        const std::uint8_t root = Power(field, kRootSpacing * (kFirstRoot + j));
+        const std::uint8_t root = RaiseAlpha(field, kRootSpacing * (kFirstRoot + j));
         for (int i = j + 1; i > 0; --i) {
             low[i] = low[i - 1] ^ Multiply(field, root, low[i]);
         }
@@ -71,7 +71,7 @@ Field BuildField() {
         field.generator[i] = low[kRsParitySymbols - i];
     }
     for (int j = 0; j < kRsParitySymbols; ++j) {
-        const std::uint8_t root = Power(field, kRootSpacing * (kFirstRoot + j));
+        const std::uint8_t root = RaiseAlpha(field, kRootSpacing * (kFirstRoot + j));
         for (int x = 0; x < 256; ++x) {
             field.timesRoot[j][x] = Multiply(field, static_cast<std::uint8_t>(x), root);
         }
@@ -79,7 +79,7 @@ Field BuildField() {
     return field;
 }
 
-const Field& GetField() {
+const Field& BuildFieldOnce() {
     static const Field field = BuildField();
     return field;
 }
@@ -183,13 +183,13 @@ bool LocateErrors(const Field& f, const Syndromes& syndromes, const Poly& locato
         if (sum != 0) {
             continue;
         }
-        const std::uint8_t inverse = Power(f, -kRootSpacing * degree);
+        const std::uint8_t inverse = RaiseAlpha(f, -kRootSpacing * degree);
         const std::uint8_t denominator = Evaluate(f, derivative, errors, inverse);
         if (count == errors || denominator == 0) {
             return false;
         }
         const std::uint8_t numerator =
-            Multiply(f, Power(f, kRootSpacing * degree * (1 - kFirstRoot)),
+            Multiply(f, RaiseAlpha(f, kRootSpacing * degree * (1 - kFirstRoot)),
                      Evaluate(f, evaluator, kRsParitySymbols - 1, inverse));
         found[count++] = {degree, Divide(f, numerator, denominator)};
     }
@@ -198,13 +198,13 @@ bool LocateErrors(const Field& f, const Syndromes& syndromes, const Poly& locato
 
 }  // namespace
 
-std::span<const std::uint8_t, kRsParitySymbols + 1> ReedSolomonGenerator() {
-    return GetField().generator;
+std::span<const std::uint8_t, kRsParitySymbols + 1> ListGeneratorCoefficients() {
+    return BuildFieldOnce().generator;
 }
 
 void ComputeReedSolomonParity(std::span<const std::uint8_t> data,
                               std::span<std::uint8_t, kRsParitySymbols> parity) {
-    const Field& f = GetField();
+    const Field& f = BuildFieldOnce();
     std::array<std::uint8_t, kRsParitySymbols> reg{};
     for (std::uint8_t symbol : data) {
         const std::uint8_t feedback = symbol ^ reg[0];
@@ -219,7 +219,7 @@ void ComputeReedSolomonParity(std::span<const std::uint8_t> data,
 }
 
 std::optional<int> RepairReedSolomon(std::span<std::uint8_t> codeword) {
-    const Field& f = GetField();
+    const Field& f = BuildFieldOnce();
     const int count = static_cast<int>(codeword.size());
     if (count <= kRsParitySymbols || count > kRsMaxSymbols) {
         return std::nullopt;

@@ -22,6 +22,6 @@ void ComputeReedSolomonParity(std::span<const std::uint8_t> data,
 std::optional<int> RepairReedSolomon(std::span<std::uint8_t> codeword);
 
 // Coefficients of the generator polynomial, x^32 first (33 values).
-std::span<const std::uint8_t, kRsParitySymbols + 1> ReedSolomonGenerator();
+std::span<const std::uint8_t, kRsParitySymbols + 1> ListGeneratorCoefficients();
 
 }  // namespace quorbel::ssdv

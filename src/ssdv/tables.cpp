@@ -25,13 +25,13 @@ HuffmanDefinition MakeDefinition(std::array<std::uint8_t, 16> counts,
     return definition;
 }
 
-std::vector<std::uint8_t> DcValues() {
+std::vector<std::uint8_t> MakeDcValues() {
     return {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
 }
 
 std::array<HuffmanDefinition, 4> MakeStandardDefinitions() {
     return {
-        MakeDefinition({0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, DcValues()),
+        MakeDefinition({0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, MakeDcValues()),
         MakeDefinition(
             {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7D},
             {0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41, 0x06, 0x13, 0x51,
@@ -46,7 +46,7 @@ std::array<HuffmanDefinition, 4> MakeStandardDefinitions() {
              0xC4, 0xC5, 0xC6, 0xC7, 0xC8, 0xC9, 0xCA, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD8,
              0xD9, 0xDA, 0xE1, 0xE2, 0xE3, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0xEA, 0xF1, 0xF2,
              0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA}),
-        MakeDefinition({0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, DcValues()),
+        MakeDefinition({0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, MakeDcValues()),
         MakeDefinition(
             {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77},
             {0x00, 0x01, 0x02, 0x03, 0x11, 0x04, 0x05, 0x21, 0x31, 0x06, 0x12, 0x41, 0x51, 0x07,
@@ -66,22 +66,22 @@ std::array<HuffmanDefinition, 4> MakeStandardDefinitions() {
 
 }  // namespace
 
-const HuffmanDefinition& StandardHuffmanDefinition(TableKind kind) {
+const HuffmanDefinition& SelectHuffmanDefinition(TableKind kind) {
     static const std::array<HuffmanDefinition, 4> definitions = MakeStandardDefinitions();
     return definitions[static_cast<std::size_t>(kind)];
 }
 
-const HuffmanTable& StandardHuffmanTable(TableKind kind) {
+const HuffmanTable& SelectHuffmanTable(TableKind kind) {
     static const std::array<HuffmanTable, 4> tables = {
-        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::DcLuma)),
-        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::AcLuma)),
-        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::DcChroma)),
-        *HuffmanTable::Build(StandardHuffmanDefinition(TableKind::AcChroma)),
+        *HuffmanTable::Build(SelectHuffmanDefinition(TableKind::DcLuma)),
+        *HuffmanTable::Build(SelectHuffmanDefinition(TableKind::AcLuma)),
+        *HuffmanTable::Build(SelectHuffmanDefinition(TableKind::DcChroma)),
+        *HuffmanTable::Build(SelectHuffmanDefinition(TableKind::AcChroma)),
     };
     return tables[static_cast<std::size_t>(kind)];
 }
 
-QuantTable SsdvQuantTable(bool chroma, int quality) {
+QuantTable MakeQuantTable(bool chroma, int quality) {
     const int scale = kQualityScale[static_cast<std::size_t>(std::clamp(quality, 0, 7))];
     QuantTable table{};
     for (int i = 0; i < kBlockSize; ++i) {

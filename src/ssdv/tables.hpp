@@ -21,10 +21,10 @@ struct HuffmanDefinition {
 };
 
 // The table of the given kind, as written into a DHT segment.
-const HuffmanDefinition& StandardHuffmanDefinition(TableKind kind);
+const HuffmanDefinition& SelectHuffmanDefinition(TableKind kind);
 
 // Quantisation table for luma (chroma = false) or chroma at quality 0-7 (higher is clamped).
-QuantTable SsdvQuantTable(bool chroma, int quality);
+QuantTable MakeQuantTable(bool chroma, int quality);
 
 enum class HuffmanMatch { Found, NeedMore, Invalid };
 
@@ -51,6 +51,6 @@ class HuffmanTable {
 };
 
 // The standard tables, built once.
-const HuffmanTable& StandardHuffmanTable(TableKind kind);
+const HuffmanTable& SelectHuffmanTable(TableKind kind);
 
 }  // namespace quorbel::ssdv

@@ -23,7 +23,7 @@ std::vector<std::string> Split(const std::string& text) {
     return {std::istream_iterator<std::string>(in), {}};
 }
 
-std::string AsString(const std::vector<std::uint8_t>& bytes) {
+std::string BytesToString(const std::vector<std::uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
@@ -74,8 +74,8 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const std::string& i
 }
 
 // What the reference tool wrote to standard error, from one of its logs.
-std::string LoggedStderr(const std::filesystem::path& log) {
-    const std::string text = AsString(test::ReadBytes(log));
+std::string ReadLoggedStderr(const std::filesystem::path& log) {
+    const std::string text = BytesToString(test::ReadBytes(log));
     const std::size_t start = text.find("stderr:\n");
     return start == std::string::npos ? "(no log " + log.string() + ")" : text.substr(start + 8);
 }
@@ -100,7 +100,7 @@ TEST(CliRunTest, ExitStatuses) {
         {"-d /nonexistent/in.bin", "", 255, "Error opening '/nonexistent/in.bin' for input"},
         {"-e", "not a jpeg", 255, "Premature end of file"},
         {"-d -l 118", "", 1, "no image written"},
-        {"-e -c QRBL01XY -l 118", AsString(test::MakeJpeg({16, 16})), 0,
+        {"-e -c QRBL01XY -l 118", BytesToString(test::MakeJpeg({16, 16})), 0,
          "Warning: callsign cropped to 6 characters"},
     };
     for (const Case& c : cases) {
@@ -117,7 +117,7 @@ TEST(CliRunTest, ExitStatuses) {
 }
 
 // A path in the temporary folder that no other test run uses at the same time.
-std::filesystem::path TempPath(const std::string& name) {
+std::filesystem::path MakeTempPath(const std::string& name) {
     return std::filesystem::temp_directory_path() /
            ("quorbel_ssdv_" + name + "_" + std::to_string(getpid()));
 }
@@ -131,11 +131,11 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
 ProgramRun RunBuiltProgram(const std::string& before, const std::string& args,
                            const std::string& stdinFrom) {
     const auto program = std::filesystem::path(QUORBEL_BIN_DIR) / "ssdv";
-    const auto errors = TempPath("stderr");
+    const auto errors = MakeTempPath("stderr");
     const std::string command = before + program.string() + " " + args + " <" + stdinFrom +
                                 " >/dev/null 2>" + errors.string();
     const int status = std::system(command.c_str());
-    const std::string err = AsString(test::ReadBytes(errors));
+    const std::string err = BytesToString(test::ReadBytes(errors));
     std::filesystem::remove(errors);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", err};
 }
@@ -144,14 +144,14 @@ ProgramRun RunBuiltProgram(const std::string& before, const std::string& args,
 // anything is written, also by the built program, which must never end through an uncaught
 // exception. Standard input that cannot be read and memory running out end the same way.
 TEST(CliRunTest, RefusesFoldersAndDevices) {
-    const auto dir = TempPath("refusals");
+    const auto dir = MakeTempPath("refusals");
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "folder");
     const std::string folder = (dir / "folder").string();
     const std::string jpeg = (dir / "picture.jpg").string();
     const std::string packets = (dir / "packets.bin").string();
     const std::string out = (dir / "out").string();
-    WriteFile(jpeg, AsString(test::MakeJpeg({32, 16})));
+    WriteFile(jpeg, BytesToString(test::MakeJpeg({32, 16})));
     ASSERT_EQ(RunProgram({"-e", jpeg, packets}).status, 0);
     struct Case {
         std::string args;
@@ -193,7 +193,7 @@ TEST(CliRunTest, RefusesFoldersAndDevices) {
 
 // A file that its user may not read; root reads every file, so there the test is skipped.
 TEST(CliRunTest, RefusesAnUnreadableFile) {
-    const auto dir = TempPath("unreadable");
+    const auto dir = MakeTempPath("unreadable");
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     const auto input = dir / "locked.bin";
@@ -265,22 +265,23 @@ TEST(SsdvVectorsTest, ProgramReproducesTheReference) {
         const std::string stem = v.stem;
         const std::string length = stem.find("l256") != std::string::npos ? "256" : "118";
         const auto packets = test::ReadBytes(dir / (stem + ".bin"));
-        const ProgramRun decoded = RunProgram({"-dl", length}, AsString(packets));
+        const ProgramRun decoded = RunProgram({"-dl", length}, BytesToString(packets));
         EXPECT_EQ(decoded.status, 0);
         const std::string expected = v.decodedAs != nullptr ? v.decodedAs : stem;
-        EXPECT_TRUE(decoded.out == AsString(test::ReadBytes(dir / (expected + "-decoded.jpg"))));
+        EXPECT_TRUE(decoded.out ==
+                    BytesToString(test::ReadBytes(dir / (expected + "-decoded.jpg"))));
         if (v.decodedAs != nullptr) {
             test::ExpectCleanJpeg({decoded.out.begin(), decoded.out.end()}, stem);
         } else if (v.sameMessages) {
-            EXPECT_EQ(decoded.err, LoggedStderr(dir / (stem + "-decoded.log")));
+            EXPECT_EQ(decoded.err, ReadLoggedStderr(dir / (stem + "-decoded.log")));
         }
         if (v.source != nullptr) {
             std::vector<std::string> args = Split(v.encodeArgs);
             args.insert(args.begin(), {"-e", "-c", "QRBL01", "-l", length});
-            const ProgramRun encoded =
-                RunProgram(args, AsString(test::ReadBytes(dir / (std::string(v.source) + ".jpg"))));
+            const ProgramRun encoded = RunProgram(
+                args, BytesToString(test::ReadBytes(dir / (std::string(v.source) + ".jpg"))));
             EXPECT_EQ(encoded.status, 0) << encoded.err;
-            EXPECT_TRUE(encoded.out == AsString(packets));
+            EXPECT_TRUE(encoded.out == BytesToString(packets));
             EXPECT_NE(
                 encoded.err.find("Wrote " + std::to_string(packets.size() / std::stoul(length)) +
                                  " packets\n"),
@@ -288,7 +289,7 @@ TEST(SsdvVectorsTest, ProgramReproducesTheReference) {
             const auto log = dir / (stem + "-encode.log");
             if (std::filesystem::exists(log)) {
                 // The reference's messages, apart from its internal end-of-image trace line.
-                std::string expectedLog = LoggedStderr(log);
+                std::string expectedLog = ReadLoggedStderr(log);
                 const std::size_t trace = expectedLog.find("ssdv_enc_get_packet said EOI\n");
                 ASSERT_NE(trace, std::string::npos);
                 EXPECT_EQ(encoded.err, expectedLog.erase(trace, 29));
@@ -302,10 +303,10 @@ TEST(CliRunTest, DecodesToFilesAndDropsWindows) {
     const auto packets = test::ReadBytes(dir / "grad320x240-l118-drop10.bin");
     const auto expected = test::ReadBytes(dir / "grad320x240-l118-drop10-decoded.jpg");
     // -t drops windows: all of them at 100 % (no image), none at 0 %.
-    EXPECT_EQ(RunProgram({"-d", "-l", "118", "-t", "100"}, AsString(packets)).status, 1);
-    EXPECT_TRUE(RunProgram({"-d", "-l", "118", "-t", "0"}, AsString(packets)).out ==
-                AsString(expected));
-    const auto output = TempPath("decoded.jpg");
+    EXPECT_EQ(RunProgram({"-d", "-l", "118", "-t", "100"}, BytesToString(packets)).status, 1);
+    EXPECT_TRUE(RunProgram({"-d", "-l", "118", "-t", "0"}, BytesToString(packets)).out ==
+                BytesToString(expected));
+    const auto output = MakeTempPath("decoded.jpg");
     std::filesystem::remove(output);
     const ProgramRun toFile = RunProgram(
         {"-d", "-l", "118", (dir / "grad320x240-l118-drop10.bin").string(), output.string()});
@@ -317,7 +318,7 @@ TEST(CliRunTest, DecodesToFilesAndDropsWindows) {
     const ProgramRun empty =
         RunProgram({"-d", "-l", "118", (dir / "empty.bin").string(), output.string()});
     EXPECT_EQ(empty.status, 1);
-    EXPECT_EQ(empty.err.rfind(LoggedStderr(dir / "empty-decoded.log"), 0), 0U) << empty.err;
+    EXPECT_EQ(empty.err.rfind(ReadLoggedStderr(dir / "empty-decoded.log"), 0), 0U) << empty.err;
     EXPECT_TRUE(test::ReadBytes(output) == expected);
     std::filesystem::remove(output);
 }
@@ -345,10 +346,11 @@ TEST(CliRunTest, VerbosePacketLinesMatchTheReferenceLogs) {
                      "Packet ID: 30 (1 errors corrected)\n"}}) {
         const std::string stem = file;
         const ProgramRun run =
-            RunProgram({"-dvl118"}, AsString(test::ReadBytes(dir / (stem + ".bin"))));
-        EXPECT_EQ(packetLines(run.err), packetLines(LoggedStderr(dir / log))) << stem;
+            RunProgram({"-dvl118"}, BytesToString(test::ReadBytes(dir / (stem + ".bin"))));
+        EXPECT_EQ(packetLines(run.err), packetLines(ReadLoggedStderr(dir / log))) << stem;
         EXPECT_NE(run.err.find(shows), std::string::npos) << stem;
-        EXPECT_TRUE(run.out == AsString(test::ReadBytes(dir / (stem + "-decoded.jpg")))) << stem;
+        EXPECT_TRUE(run.out == BytesToString(test::ReadBytes(dir / (stem + "-decoded.jpg"))))
+            << stem;
     }
 }
 

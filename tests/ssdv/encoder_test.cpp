@@ -14,8 +14,8 @@
 namespace quorbel::ssdv {
 namespace {
 
-EncodeOptions Options(int quality = 4, std::size_t length = 118,
-                      PacketType type = PacketType::Fec) {
+EncodeOptions MakeOptions(int quality = 4, std::size_t length = 118,
+                          PacketType type = PacketType::Fec) {
     return {type, "QRBL01", 1, quality, length};
 }
 
@@ -58,7 +58,7 @@ TEST(EncoderRoundTripTest, AllModesGreyscaleQualitiesAndPacketLengths) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const auto source = test::MakeJpeg(c.picture);
-        const EncodeResult encoded = EncodeImage(source, Options(c.quality));
+        const EncodeResult encoded = EncodeImage(source, MakeOptions(c.quality));
         ASSERT_TRUE(encoded.ok) << encoded.error;
         const DecodeResult decoded = DecodeImage(encoded.packets, 118);
         ASSERT_TRUE(decoded.image.has_value());
@@ -66,9 +66,10 @@ TEST(EncoderRoundTripTest, AllModesGreyscaleQualitiesAndPacketLengths) {
         EXPECT_EQ(decoded.packetsUsed, encoded.packetCount);
         EXPECT_EQ(decoded.image->quality, c.quality);
         const auto result = test::ExpectCleanJpeg(decoded.jpeg, c.what, c.picture.greyscale);
-        EXPECT_GT(test::Psnr(test::DecodeJpeg(source, c.picture.greyscale), result), c.minPsnr);
+        EXPECT_GT(test::MeasurePsnr(test::DecodeJpeg(source, c.picture.greyscale), result),
+                  c.minPsnr);
 
-        const EncodeResult other = EncodeImage(source, Options(c.quality, c.length, c.type));
+        const EncodeResult other = EncodeImage(source, MakeOptions(c.quality, c.length, c.type));
         ASSERT_TRUE(other.ok) << c.length << ": " << other.error;
         EXPECT_EQ(other.packets.size(), other.packetCount * c.length);
         const DecodeResult otherDecoded = DecodeImage(other.packets, c.length);
@@ -92,8 +93,10 @@ TEST(EncoderRestartTest, RestartIntervalsGiveTheSamePackets) {
             ASSERT_NE(plainJpeg, restartJpeg);
             for (std::size_t length : {118U, 53U, 64U, 256U}) {
                 for (int quality : {4, 7}) {
-                    const EncodeResult expected = EncodeImage(plainJpeg, Options(quality, length));
-                    const EncodeResult actual = EncodeImage(restartJpeg, Options(quality, length));
+                    const EncodeResult expected =
+                        EncodeImage(plainJpeg, MakeOptions(quality, length));
+                    const EncodeResult actual =
+                        EncodeImage(restartJpeg, MakeOptions(quality, length));
                     SCOPED_TRACE(testing::Message()
                                  << "grey " << greyscale << " interval " << interval << " L "
                                  << length << " q " << quality);
@@ -132,15 +135,16 @@ TEST(EncoderErrorsTest, RejectsUnsupportedDamagedAndHostileInput) {
         const char* error;
     };
     const Case cases[] = {
-        {"truncated scan", truncated, Options(), "Premature end of file"},
-        {"progressive", progressive, Options(), "Progressive JPEG images are not supported"},
-        {"size not a multiple of 16", test::MakeJpeg({72, 32}), Options(),
+        {"truncated scan", truncated, MakeOptions(), "Premature end of file"},
+        {"progressive", progressive, MakeOptions(), "Progressive JPEG images are not supported"},
+        {"size not a multiple of 16", test::MakeJpeg({72, 32}), MakeOptions(),
          "Image width and height must be multiples of 16 between 16 and 4080"},
-        {"not a JPEG", std::vector<std::uint8_t>(100, 0x42), Options(), "Premature end of file"},
-        {"overfull Huffman table", hostile, Options(), "Invalid Huffman table"},
-        {"packet too long", good, Options(4, 257), "Invalid SSDV packet length"},
-        {"FEC payload below 2 bytes", good, Options(4, 52), "Invalid SSDV packet length"},
-        {"no-FEC payload below 2 bytes", good, Options(4, 20, PacketType::NoFec),
+        {"not a JPEG", std::vector<std::uint8_t>(100, 0x42), MakeOptions(),
+         "Premature end of file"},
+        {"overfull Huffman table", hostile, MakeOptions(), "Invalid Huffman table"},
+        {"packet too long", good, MakeOptions(4, 257), "Invalid SSDV packet length"},
+        {"FEC payload below 2 bytes", good, MakeOptions(4, 52), "Invalid SSDV packet length"},
+        {"no-FEC payload below 2 bytes", good, MakeOptions(4, 20, PacketType::NoFec),
          "Invalid SSDV packet length"},
     };
     for (const Case& c : cases) {

@@ -63,14 +63,14 @@ TEST(CallsignTest, EveryCharacterOfTheAlphabet) {
 }
 
 TEST(PacketLayoutTest, PayloadLengths) {
-    EXPECT_EQ(PayloadLength(PacketType::Fec, 118), 67U);
-    EXPECT_EQ(PayloadLength(PacketType::NoFec, 118), 99U);
-    EXPECT_EQ(PayloadLength(PacketType::Fec, 256), 205U);
-    EXPECT_EQ(PayloadLength(PacketType::NoFec, 256), 237U);
-    EXPECT_EQ(PayloadLength(PacketType::Fec, 51), 0U);
-    EXPECT_FALSE(PayloadLength(PacketType::Fec, 50).has_value());
-    EXPECT_FALSE(PayloadLength(PacketType::NoFec, 18).has_value());
-    EXPECT_FALSE(PayloadLength(PacketType::NoFec, 257).has_value());
+    EXPECT_EQ(ComputePayloadLength(PacketType::Fec, 118), 67U);
+    EXPECT_EQ(ComputePayloadLength(PacketType::NoFec, 118), 99U);
+    EXPECT_EQ(ComputePayloadLength(PacketType::Fec, 256), 205U);
+    EXPECT_EQ(ComputePayloadLength(PacketType::NoFec, 256), 237U);
+    EXPECT_EQ(ComputePayloadLength(PacketType::Fec, 51), 0U);
+    EXPECT_FALSE(ComputePayloadLength(PacketType::Fec, 50).has_value());
+    EXPECT_FALSE(ComputePayloadLength(PacketType::NoFec, 18).has_value());
+    EXPECT_FALSE(ComputePayloadLength(PacketType::NoFec, 257).has_value());
 }
 
 // A sealed no-FEC or FEC packet with the given header tweaks.
@@ -168,7 +168,7 @@ TEST(ReedSolomonTest, WorkedExampleAndRepairLimit) {
         0x01, 0x5B, 0x7F, 0x56, 0x10, 0x1E, 0x0D, 0xEB, 0x61, 0xA5, 0x08,
         0x2A, 0x36, 0x56, 0xAB, 0x20, 0x71, 0x20, 0xAB, 0x56, 0x36, 0x2A,
         0x08, 0xA5, 0x61, 0xEB, 0x0D, 0x1E, 0x10, 0x56, 0x7F, 0x5B, 0x01};
-    const auto generator = ReedSolomonGenerator();
+    const auto generator = ListGeneratorCoefficients();
     EXPECT_TRUE(std::equal(generator.begin(), generator.end(), kGenerator.begin()));
     // 85 data symbols 00 ... 00 01 give the generator's low coefficients as parity.
     std::array<std::uint8_t, 85> data{};

@@ -45,7 +45,7 @@ void OnMessage(j_common_ptr info, int level) {
 
 }  // namespace
 
-std::optional<std::filesystem::path> VectorDir() {
+std::optional<std::filesystem::path> FindVectorDir() {
     const auto dir = std::filesystem::path(QUORBEL_SHARED_TESTDATA) / "ssdv";
     return std::filesystem::is_directory(dir) ? std::optional(dir) : std::nullopt;
 }
@@ -150,7 +150,7 @@ DecodedPicture ExpectCleanJpeg(const std::vector<std::uint8_t>& jpeg, const std:
     return picture;
 }
 
-double Psnr(const DecodedPicture& a, const DecodedPicture& b) {
+double MeasurePsnr(const DecodedPicture& a, const DecodedPicture& b) {
     if (a.pixels.size() != b.pixels.size() || a.pixels.empty()) {
         return 0.0;
     }

@@ -11,7 +11,7 @@
 namespace quorbel::ssdv::test {
 
 // Folder of the shared SSDV vectors, or nothing when it is absent.
-std::optional<std::filesystem::path> VectorDir();
+std::optional<std::filesystem::path> FindVectorDir();
 
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 
@@ -45,14 +45,14 @@ DecodedPicture ExpectCleanJpeg(const std::vector<std::uint8_t>& jpeg, const std:
                                bool asGrey = false);
 
 // Peak signal-to-noise ratio in dB of two pictures of equal size.
-double Psnr(const DecodedPicture& a, const DecodedPicture& b);
+double MeasurePsnr(const DecodedPicture& a, const DecodedPicture& b);
 
 }  // namespace quorbel::ssdv::test
 
 // Skips the current test when the shared vectors are not beside the checkout.
-#define QUORBEL_REQUIRE_VECTORS(dir)                          \
-    const auto dir##Opt = ::quorbel::ssdv::test::VectorDir(); \
-    if (!dir##Opt) {                                          \
-        GTEST_SKIP() << "shared SSDV test vectors not found"; \
-    }                                                         \
+#define QUORBEL_REQUIRE_VECTORS(dir)                              \
+    const auto dir##Opt = ::quorbel::ssdv::test::FindVectorDir(); \
+    if (!dir##Opt) {                                              \
+        GTEST_SKIP() << "shared SSDV test vectors not found";     \
+    }                                                             \
     const std::filesystem::path dir = *dir##Opt
