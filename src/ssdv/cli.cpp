@@ -74,6 +74,31 @@ bool TakesValue(char letter) {
     return letter == 'c' || letter == 'i' || letter == 'q' || letter == 'l' || letter == 't';
 }
 
+// Applies the option letters of args[i] ("-d", "-dl118", "-dl 118"); the value of the last letter
+// may be the next argument, and then `i` moves on to it. Returns the error, if any.
+std::optional<std::string> ApplyOptionArgument(const std::vector<std::string>& args, std::size_t& i,
+                                               CliOptions& options) {
+    const std::string& arg = args[i];
+    for (std::size_t at = 1; at < arg.size(); ++at) {
+        const char letter = arg[at];
+        std::string value;
+        if (TakesValue(letter)) {
+            if (at + 1 < arg.size()) {
+                value = arg.substr(at + 1);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                return std::string("option requires an argument -- '") + letter + "'";
+            }
+            at = arg.size();
+        }
+        if (!ApplyOption(letter, value, options)) {
+            return std::string("invalid option -- '") + letter + "'";
+        }
+    }
+    return std::nullopt;
+}
+
 // An input or output that cannot be used: the message and the exit status.
 struct FileProblem {
     std::string message;
@@ -301,30 +326,11 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             files.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
+        } else if (arg == "--") {
             optionsEnded = true;
-            continue;
-        }
-        for (std::size_t at = 1; at < arg.size(); ++at) {
-            const char letter = arg[at];
-            std::string value;
-            if (TakesValue(letter)) {
-                if (at + 1 < arg.size()) {
-                    value = arg.substr(at + 1);
-                } else if (i + 1 < args.size()) {
-                    value = args[++i];
-                } else {
-                    result.error = std::string("option requires an argument -- '") + letter + "'";
-                    return result;
-                }
-                at = arg.size();
-            }
-            if (!ApplyOption(letter, value, options)) {
-                result.error = std::string("invalid option -- '") + letter + "'";
-                return result;
-            }
+        } else if (auto error = ApplyOptionArgument(args, i, options)) {
+            result.error = *error;
+            return result;
         }
     }
     if (files.size() > 2) {

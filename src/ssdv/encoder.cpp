@@ -24,6 +24,17 @@ std::int64_t DivideRounded(std::int64_t numerator, std::int64_t denominator) {
     return twice / 2;
 }
 
+// Re-quantises the AC coefficient at zig-zag position k from the source's step to the SSDV
+// table's, clamped to what a baseline code can carry.
+int RequantiseAc(int value, std::size_t k, const QuantTable& sourceSteps,
+                 const QuantTable& targetSteps) {
+    std::int64_t scaled = value;
+    if (sourceSteps[k] != targetSteps[k]) {
+        scaled = DivideRounded(std::int64_t{value} * sourceSteps[k], targetSteps[k]);
+    }
+    return static_cast<int>(std::clamp<std::int64_t>(scaled, -kMaxAcValue, kMaxAcValue));
+}
+
 class Transcoder {
   public:
     Transcoder(const SourceImage& image, std::span<const std::uint8_t> jpeg, int quality,
@@ -45,6 +56,7 @@ class Transcoder {
     bool ReadMagnitude(int size, int& value);
     void Emit(const HuffmanTable& table, std::uint8_t symbol, int value, int size);
     void EmitFlatBlock(int output);
+    void EmitAc(const HuffmanTable& table, int coefficient, int zerosBefore);
     bool EndSourceMcu();
     bool Fail(std::string message) {
         if (m_error.empty()) {
@@ -185,6 +197,15 @@ bool Transcoder::TranscodeDc(const SourceComponent& component, std::size_t sourc
     return true;
 }
 
+// A coefficient after a run of zeros: a 16-zero code for each full 16, then run and size.
+void Transcoder::EmitAc(const HuffmanTable& table, int coefficient, int zerosBefore) {
+    for (; zerosBefore >= 16; zerosBefore -= 16) {
+        Emit(table, 0xF0, 0, 0);
+    }
+    const int category = CountMagnitudeBits(coefficient);
+    Emit(table, static_cast<std::uint8_t>((zerosBefore << 4) | category), coefficient, category);
+}
+
 bool Transcoder::TranscodeAc(const SourceComponent& component, int output) {
     const HuffmanTable& table = *m_image.acTables[static_cast<std::size_t>(component.acTable)];
     const QuantTable& sourceSteps =
@@ -218,21 +239,10 @@ bool Transcoder::TranscodeAc(const SourceComponent& component, int output) {
         if (size == 0 || index >= kBlockSize || !ReadMagnitude(size, value)) {
             return Fail("Invalid AC coefficient in the scan");
         }
-        const std::size_t k = static_cast<std::size_t>(index);
-        std::int64_t scaled = value;
-        if (sourceSteps[k] != targetSteps[k]) {
-            scaled = DivideRounded(std::int64_t{value} * sourceSteps[k], targetSteps[k]);
-        }
         const int coefficient =
-            static_cast<int>(std::clamp<std::int64_t>(scaled, -kMaxAcValue, kMaxAcValue));
+            RequantiseAc(value, static_cast<std::size_t>(index), sourceSteps, targetSteps);
         if (coefficient != 0) {
-            pendingZeros += run;
-            for (; pendingZeros >= 16; pendingZeros -= 16) {
-                Emit(out, 0xF0, 0, 0);
-            }
-            const int category = CountMagnitudeBits(coefficient);
-            Emit(out, static_cast<std::uint8_t>((pendingZeros << 4) | category), coefficient,
-                 category);
+            EmitAc(out, coefficient, pendingZeros + run);
             pendingZeros = 0;
         } else if (index >= kBlockSize - 1) {
             Emit(out, 0x00, 0, 0);

@@ -31,6 +31,41 @@ std::optional<McuMode> FindMcuMode(std::uint8_t sampling) {
     }
 }
 
+// Reads the frame header's component list (id, sampling, quantisation table) into the image.
+void ReadFrameComponents(std::span<const std::uint8_t> seg, std::size_t count, SourceImage& image) {
+    image.components.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+        SourceComponent component;
+        component.id = seg[6 + 3 * i];
+        component.sampling = seg[7 + 3 * i];
+        component.quantTable = seg[8 + 3 * i] & 3;
+        image.components.push_back(component);
+        image.log.push_back("DQT table for component " + std::to_string(component.id) + ": " +
+                            FormatHex2(component.quantTable) +
+                            ", Sampling factor: " + std::to_string(component.sampling >> 4) + "x" +
+                            std::to_string(component.sampling & 15));
+    }
+}
+
+// Chooses the MCU mode from the sampling factors (greyscale is sent as H2V1) and checks the MCU
+// count.
+std::string ChooseMcuMode(SourceImage& image) {
+    if (image.components.size() == 1) {
+        image.mode = McuMode::H2V1;
+    } else {
+        const auto mode = FindMcuMode(image.components[0].sampling);
+        if (!mode || image.components[1].sampling != 0x11 || image.components[2].sampling != 0x11) {
+            return "Unsupported sampling factors (luma 2x2, 1x2, 2x1 or 1x1; chroma 1x1)";
+        }
+        image.mode = *mode;
+    }
+    if (image.McuCount() > kMaxMcus) {
+        return "Image has too many MCU blocks";
+    }
+    image.log.push_back("MCU blocks: " + std::to_string(image.McuCount()));
+    return {};
+}
+
 std::string ParseFrame(std::span<const std::uint8_t> seg, SourceImage& image) {
     if (seg.size() < 6 || seg[0] != 8) {
         return "Only 8-bit precision JPEG images are supported";
@@ -49,32 +84,8 @@ std::string ParseFrame(std::span<const std::uint8_t> seg, SourceImage& image) {
         image.width > kMaxDimension || image.height > kMaxDimension) {
         return "Image width and height must be multiples of 16 between 16 and 4080";
     }
-    image.components.clear();
-    for (std::size_t i = 0; i < count; ++i) {
-        SourceComponent component;
-        component.id = seg[6 + 3 * i];
-        component.sampling = seg[7 + 3 * i];
-        component.quantTable = seg[8 + 3 * i] & 3;
-        image.components.push_back(component);
-        image.log.push_back("DQT table for component " + std::to_string(component.id) + ": " +
-                            FormatHex2(component.quantTable) +
-                            ", Sampling factor: " + std::to_string(component.sampling >> 4) + "x" +
-                            std::to_string(component.sampling & 15));
-    }
-    if (count == 1) {
-        image.mode = McuMode::H2V1;
-    } else {
-        const auto mode = FindMcuMode(image.components[0].sampling);
-        if (!mode || image.components[1].sampling != 0x11 || image.components[2].sampling != 0x11) {
-            return "Unsupported sampling factors (luma 2x2, 1x2, 2x1 or 1x1; chroma 1x1)";
-        }
-        image.mode = *mode;
-    }
-    if (image.McuCount() > kMaxMcus) {
-        return "Image has too many MCU blocks";
-    }
-    image.log.push_back("MCU blocks: " + std::to_string(image.McuCount()));
-    return {};
+    ReadFrameComponents(seg, count, image);
+    return ChooseMcuMode(image);
 }
 
 std::string ParseHuffman(std::span<const std::uint8_t> seg, SourceImage& image) {

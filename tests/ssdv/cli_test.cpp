@@ -216,6 +216,31 @@ TEST(CliRunTest, RefusesAnUnreadableFile) {
     std::filesystem::remove_all(dir);
 }
 
+// Encodes the source picture of the vector `stem` with the program: the packets and the number
+// written equal the vector's, and the messages the reference's where its log is kept.
+void ExpectEncodedAsTheReference(const std::filesystem::path& dir, const std::string& stem,
+                                 const std::string& source, const std::string& encodeArgs,
+                                 const std::string& length,
+                                 const std::vector<std::uint8_t>& packets) {
+    std::vector<std::string> args = Split(encodeArgs);
+    args.insert(args.begin(), {"-e", "-c", "QRBL01", "-l", length});
+    const ProgramRun encoded =
+        RunProgram(args, BytesToString(test::ReadBytes(dir / (source + ".jpg"))));
+    EXPECT_EQ(encoded.status, 0) << encoded.err;
+    EXPECT_TRUE(encoded.out == BytesToString(packets));
+    EXPECT_NE(encoded.err.find("Wrote " + std::to_string(packets.size() / std::stoul(length)) +
+                               " packets\n"),
+              std::string::npos);
+    const auto log = dir / (stem + "-encode.log");
+    if (std::filesystem::exists(log)) {
+        // The reference's messages, apart from its internal end-of-image trace line.
+        std::string expectedLog = ReadLoggedStderr(log);
+        const std::size_t trace = expectedLog.find("ssdv_enc_get_packet said EOI\n");
+        ASSERT_NE(trace, std::string::npos);
+        EXPECT_EQ(encoded.err, expectedLog.erase(trace, 29));
+    }
+}
+
 // Every vector through the program: decoded output byte for byte and messages equal to the
 // reference's; encoded vectors also re-encoded from their source byte for byte, with the
 // reference's messages where its log is kept. Where the reference output is unsound (repeats
@@ -276,24 +301,7 @@ TEST(SsdvVectorsTest, ProgramReproducesTheReference) {
             EXPECT_EQ(decoded.err, ReadLoggedStderr(dir / (stem + "-decoded.log")));
         }
         if (v.source != nullptr) {
-            std::vector<std::string> args = Split(v.encodeArgs);
-            args.insert(args.begin(), {"-e", "-c", "QRBL01", "-l", length});
-            const ProgramRun encoded = RunProgram(
-                args, BytesToString(test::ReadBytes(dir / (std::string(v.source) + ".jpg"))));
-            EXPECT_EQ(encoded.status, 0) << encoded.err;
-            EXPECT_TRUE(encoded.out == BytesToString(packets));
-            EXPECT_NE(
-                encoded.err.find("Wrote " + std::to_string(packets.size() / std::stoul(length)) +
-                                 " packets\n"),
-                std::string::npos);
-            const auto log = dir / (stem + "-encode.log");
-            if (std::filesystem::exists(log)) {
-                // The reference's messages, apart from its internal end-of-image trace line.
-                std::string expectedLog = ReadLoggedStderr(log);
-                const std::size_t trace = expectedLog.find("ssdv_enc_get_packet said EOI\n");
-                ASSERT_NE(trace, std::string::npos);
-                EXPECT_EQ(encoded.err, expectedLog.erase(trace, 29));
-            }
+            ExpectEncodedAsTheReference(dir, stem, v.source, v.encodeArgs, length, packets);
         }
     }
 }

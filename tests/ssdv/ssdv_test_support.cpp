@@ -89,7 +89,10 @@ DecodedPicture DecodeJpeg(const std::vector<std::uint8_t>& jpeg, bool asGrey) {
     return picture;
 }
 
-std::vector<std::uint8_t> MakeJpeg(const PictureOptions& picture) {
+namespace {
+
+// The test picture's samples, interleaved row by row: gradients, a disc and some noise.
+std::vector<std::uint8_t> DrawPicture(const PictureOptions& picture) {
     const int channels = picture.greyscale ? 1 : 3;
     std::vector<std::uint8_t> pixels(
         static_cast<std::size_t>(picture.width * picture.height * channels));
@@ -111,6 +114,14 @@ std::vector<std::uint8_t> MakeJpeg(const PictureOptions& picture) {
             }
         }
     }
+    return pixels;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> MakeJpeg(const PictureOptions& picture) {
+    const int channels = picture.greyscale ? 1 : 3;
+    std::vector<std::uint8_t> pixels = DrawPicture(picture);
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
     info.err = jpeg_std_error(&errors);
