@@ -1,6 +1,5 @@
-// Fuzz target for the SSDV decoder: arbitrary bytes as a packet stream, optionally with every
-// packet's CRC and parity recomputed (and header fields brought into range) so that mutated
-// headers and payloads reach the JPEG rebuilder.
+// Fuzz target for the SSDV decoder: arbitrary bytes as packets, optionally resealed with their
+// header fields in range, so that mutated headers and payloads reach the JPEG rebuilder.
 #include <array>
 #include <cstddef>
 #include <cstdint>
