@@ -11,13 +11,13 @@
 
 namespace {
 
-std::vector<uint8_t> ReadVector(const char* name) {
+std::vector<std::uint8_t> ReadVector(const char* name) {
     std::ifstream in(std::filesystem::path(QUORBEL_SSDV_TESTDATA) / name, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 void BM_DecodeNoise640x480(benchmark::State& state) {
-    const std::vector<uint8_t> packets = ReadVector("noise640x480-l118.bin");
+    const std::vector<std::uint8_t> packets = ReadVector("noise640x480-l118.bin");
     if (packets.empty()) {
         state.SkipWithError("noise640x480-l118.bin not found");
         return;
@@ -26,13 +26,13 @@ void BM_DecodeNoise640x480(benchmark::State& state) {
         auto result = quorbel::ssdv::DecodeImage(packets, 118);
         benchmark::DoNotOptimize(result.jpeg.data());
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                            static_cast<int64_t>(packets.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(packets.size()));
 }
 BENCHMARK(BM_DecodeNoise640x480)->Unit(benchmark::kMillisecond);
 
 void BM_EncodeNoise640x480(benchmark::State& state) {
-    const std::vector<uint8_t> jpeg = ReadVector("noise640x480.jpg");
+    const std::vector<std::uint8_t> jpeg = ReadVector("noise640x480.jpg");
     if (jpeg.empty()) {
         state.SkipWithError("noise640x480.jpg not found");
         return;
@@ -45,8 +45,8 @@ void BM_EncodeNoise640x480(benchmark::State& state) {
         auto result = quorbel::ssdv::EncodeImage(jpeg, options);
         benchmark::DoNotOptimize(result.packets.data());
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                            static_cast<int64_t>(jpeg.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(jpeg.size()));
 }
 BENCHMARK(BM_EncodeNoise640x480)->Unit(benchmark::kMillisecond);
 

@@ -1,6 +1,5 @@
-// Fuzz target for the SSDV decoder: arbitrary bytes as a packet stream, optionally with every
-// packet's CRC and parity recomputed (and header fields brought into range) so that mutated
-// headers and payloads reach the JPEG rebuilder.
+// Fuzz target for the SSDV decoder: arbitrary bytes as packets, optionally resealed with their
+// header fields in range, so that mutated headers and payloads reach the JPEG rebuilder.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -12,10 +11,10 @@
 
 namespace {
 
-constexpr std::array<size_t, 4> kLengths = {118, 256, 60, 21};
+constexpr std::array<std::size_t, 4> kLengths = {118, 256, 60, 21};
 
 // Brings the size, MCU index and MCU offset into range so that the packet passes validation.
-void SanitiseHeader(std::span<uint8_t> packet, size_t payloadLength) {
+void SanitiseHeader(std::span<std::uint8_t> packet, std::size_t payloadLength) {
     packet[9] = packet[9] == 0 ? 1 : packet[9];
     packet[10] = packet[10] == 0 ? 1 : packet[10];
     const auto header = quorbel::ssdv::ParsePacketHeader(packet);
@@ -23,22 +22,22 @@ void SanitiseHeader(std::span<uint8_t> packet, size_t payloadLength) {
         return;
     }
     const int index = header->mcuIndex % header->McuCount();
-    packet[13] = static_cast<uint8_t>(index >> 8);
-    packet[14] = static_cast<uint8_t>(index & 0xFF);
-    packet[12] = payloadLength == 0 ? 0 : static_cast<uint8_t>(packet[12] % payloadLength);
+    packet[13] = static_cast<std::uint8_t>(index >> 8);
+    packet[14] = static_cast<std::uint8_t>(index & 0xFF);
+    packet[12] = payloadLength == 0 ? 0 : static_cast<std::uint8_t>(packet[12] % payloadLength);
 }
 
 // Makes every whole packet pass the CRC (and Reed-Solomon) checks.
-void SealAll(std::vector<uint8_t>& stream, size_t length, bool sanitise) {
+void SealAll(std::vector<std::uint8_t>& stream, std::size_t length, bool sanitise) {
     using quorbel::ssdv::PacketType;
-    for (size_t at = 0; at + length <= stream.size(); at += length) {
-        std::span<uint8_t> packet(stream.data() + at, length);
-        const PacketType type = packet[1] == 0x67 ? PacketType::kNoFec : PacketType::kFec;
-        const auto payloadLength = quorbel::ssdv::PayloadLength(type, length);
+    for (std::size_t at = 0; at + length <= stream.size(); at += length) {
+        std::span<std::uint8_t> packet(stream.data() + at, length);
+        const PacketType type = packet[1] == 0x67 ? PacketType::NoFec : PacketType::Fec;
+        const auto payloadLength = quorbel::ssdv::ComputePayloadLength(type, length);
         if (!payloadLength) {
             continue;
         }
-        packet[1] = static_cast<uint8_t>(type);
+        packet[1] = static_cast<std::uint8_t>(type);
         if (sanitise) {
             SanitiseHeader(packet, *payloadLength);
         }
@@ -48,13 +47,13 @@ void SealAll(std::vector<uint8_t>& stream, size_t length, bool sanitise) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {
         return 0;
     }
-    const uint8_t control = data[0];
-    const size_t length = kLengths[control & 3];
-    std::vector<uint8_t> stream(data + 1, data + size);
+    const std::uint8_t control = data[0];
+    const std::size_t length = kLengths[control & 3];
+    std::vector<std::uint8_t> stream(data + 1, data + size);
     if ((control & 4) != 0) {
         SealAll(stream, length, (control & 8) != 0);
     }

@@ -7,7 +7,7 @@
 #include "decoder.hpp"
 #include "encoder.hpp"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {
         return 0;
     }
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.quality = data[0] & 7;
     options.packetLength = (data[0] & 8) != 0 ? 64 : 118;
     options.type =
-        (data[0] & 16) != 0 ? quorbel::ssdv::PacketType::kNoFec : quorbel::ssdv::PacketType::kFec;
+        (data[0] & 16) != 0 ? quorbel::ssdv::PacketType::NoFec : quorbel::ssdv::PacketType::Fec;
     const auto encoded = quorbel::ssdv::EncodeImage(std::span(data + 1, size - 1), options);
     if (encoded.ok) {
         const auto decoded = quorbel::ssdv::DecodeImage(encoded.packets, options.packetLength);

@@ -11,12 +11,12 @@ class BitWriter {
     explicit BitWriter(bool stuffBytes) : m_stuffBytes(stuffBytes) {}
 
     // Appends the low `count` bits of `value`, most significant first (count ≤ 24).
-    void WriteBits(uint32_t value, int count) {
+    void WriteBits(std::uint32_t value, int count) {
         m_pending = (m_pending << count) | (value & ((1U << count) - 1U));
         m_pendingCount += count;
         while (m_pendingCount >= 8) {
             m_pendingCount -= 8;
-            PutByte(static_cast<uint8_t>(m_pending >> m_pendingCount));
+            PutByte(static_cast<std::uint8_t>(m_pending >> m_pendingCount));
         }
         m_pending &= (1U << m_pendingCount) - 1U;
     }
@@ -29,16 +29,16 @@ class BitWriter {
     }
 
     // Appends bytes as they are, bypassing stuffing (marker segments).
-    void WriteRaw(const std::vector<uint8_t>& bytes) {
+    void WriteRaw(const std::vector<std::uint8_t>& bytes) {
         m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
     }
 
     int PendingBits() const { return m_pendingCount; }
-    std::vector<uint8_t>& Bytes() { return m_bytes; }
-    const std::vector<uint8_t>& Bytes() const { return m_bytes; }
+    std::vector<std::uint8_t>& Bytes() { return m_bytes; }
+    const std::vector<std::uint8_t>& Bytes() const { return m_bytes; }
 
   private:
-    void PutByte(uint8_t byte) {
+    void PutByte(std::uint8_t byte) {
         m_bytes.push_back(byte);
         if (m_stuffBytes && byte == 0xFF) {
             m_bytes.push_back(0x00);
@@ -46,13 +46,13 @@ class BitWriter {
     }
 
     bool m_stuffBytes;
-    uint32_t m_pending = 0;
+    std::uint32_t m_pending = 0;
     int m_pendingCount = 0;
-    std::vector<uint8_t> m_bytes;
+    std::vector<std::uint8_t> m_bytes;
 };
 
 // Number of magnitude bits of a coefficient value (JPEG size category).
-inline int MagnitudeCategory(int value) {
+inline int CountMagnitudeBits(int value) {
     unsigned magnitude = static_cast<unsigned>(value < 0 ? -value : value);
     int bits = 0;
     while (magnitude != 0) {
@@ -63,13 +63,13 @@ inline int MagnitudeCategory(int value) {
 }
 
 // Magnitude bits of a value: v itself for v > 0, (v - 1) in two's complement for v < 0.
-inline uint32_t MagnitudeBits(int value, int category) {
+inline std::uint32_t EncodeMagnitude(int value, int category) {
     const int raw = value < 0 ? value - 1 : value;
-    return static_cast<uint32_t>(raw) & ((1U << category) - 1U);
+    return static_cast<std::uint32_t>(raw) & ((1U << category) - 1U);
 }
 
-// Inverse of MagnitudeBits.
-inline int ExtendMagnitude(uint32_t bits, int category) {
+// Inverse of EncodeMagnitude.
+inline int DecodeMagnitude(std::uint32_t bits, int category) {
     if (category == 0) {
         return 0;
     }

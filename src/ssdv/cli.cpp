@@ -2,10 +2,12 @@
 #include "cli.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
+#include <variant>
 
 #include "decoder.hpp"
 #include "encoder.hpp"
@@ -15,7 +17,7 @@ namespace {
 
 // Leading decimal integer like the C library's atoi: optional sign, digits, rest ignored.
 long ParseLeadingInteger(const std::string& text) {
-    size_t at = 0;
+    std::size_t at = 0;
     while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) {
         ++at;
     }
@@ -35,10 +37,10 @@ long ParseLeadingInteger(const std::string& text) {
 bool ApplyOption(char letter, const std::string& value, CliOptions& options) {
     switch (letter) {
         case 'e':
-            options.mode = CliMode::kEncode;
+            options.mode = CliMode::Encode;
             return true;
         case 'd':
-            options.mode = CliMode::kDecode;
+            options.mode = CliMode::Decode;
             return true;
         case 'n':
             options.noFec = true;
@@ -50,7 +52,8 @@ bool ApplyOption(char letter, const std::string& value, CliOptions& options) {
             options.callsign = value;
             return true;
         case 'i':
-            options.imageId = static_cast<int>(static_cast<uint8_t>(ParseLeadingInteger(value)));
+            options.imageId =
+                static_cast<int>(static_cast<std::uint8_t>(ParseLeadingInteger(value)));
             return true;
         case 'q':
             options.quality = static_cast<int>(std::clamp(ParseLeadingInteger(value), 0L, 7L));
@@ -71,18 +74,115 @@ bool TakesValue(char letter) {
     return letter == 'c' || letter == 'i' || letter == 'q' || letter == 'l' || letter == 't';
 }
 
-std::optional<std::vector<uint8_t>> ReadInput(const std::string& name, std::istream& in) {
+// Applies the option letters of args[i] ("-d", "-dl118", "-dl 118"); the value of the last letter
+// may be the next argument, and then `i` moves on to it. Returns the error, if any.
+std::optional<std::string> ApplyOptionArgument(const std::vector<std::string>& args, std::size_t& i,
+                                               CliOptions& options) {
+    const std::string& arg = args[i];
+    for (std::size_t at = 1; at < arg.size(); ++at) {
+        const char letter = arg[at];
+        std::string value;
+        if (TakesValue(letter)) {
+            if (at + 1 < arg.size()) {
+                value = arg.substr(at + 1);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                return std::string("option requires an argument -- '") + letter + "'";
+            }
+            at = arg.size();
+        }
+        if (!ApplyOption(letter, value, options)) {
+            return std::string("invalid option -- '") + letter + "'";
+        }
+    }
+    return std::nullopt;
+}
+
+// An input or output that cannot be used: the message and the exit status.
+struct FileProblem {
+    std::string message;
+    int status = kExitFailure;
+};
+
+// Why a named path cannot serve as a file: a folder, a device or anything else that is neither a
+// file nor a pipe (a device such as /dev/zero would be read without end).
+std::optional<std::string> RefuseNonFile(const std::filesystem::file_status& status) {
+    switch (status.type()) {
+        case std::filesystem::file_type::regular:
+        case std::filesystem::file_type::fifo:
+            return std::nullopt;
+        case std::filesystem::file_type::directory:
+            return "it is a folder, not a file";
+        case std::filesystem::file_type::character:
+        case std::filesystem::file_type::block:
+            return "it is a device, not a file";
+        default:
+            return "it is not a file";
+    }
+}
+
+// Reads a stream to its end; nothing when a read fails.
+std::optional<std::vector<std::uint8_t>> ReadAll(std::istream& in) {
+    std::vector<std::uint8_t> bytes;
+    std::array<char, 65536> chunk;
+    while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), chunk.data(), chunk.data() + in.gcount());
+    }
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// Reads the whole input; "-" is `in`. A named input is checked before it is opened, so a folder
+// or a device is refused without reading anything.
+std::variant<std::vector<std::uint8_t>, FileProblem> ReadInput(const std::string& name,
+                                                               std::istream& in) {
     if (name == "-") {
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+        auto bytes = ReadAll(in);
+        if (!bytes) {
+            return FileProblem{"Error reading standard input"};
+        }
+        return *bytes;
+    }
+    const std::string opening = "Error opening '" + name + "' for input";
+    std::error_code error;
+    const auto status = std::filesystem::status(name, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return FileProblem{opening, kExitError};
+    }
+    if (error) {
+        return FileProblem{opening + ": it cannot be read"};
+    }
+    if (const auto refusal = RefuseNonFile(status)) {
+        return FileProblem{opening + ": " + *refusal};
     }
     std::ifstream file(name, std::ios::binary);
     if (!file) {
-        return std::nullopt;
+        return FileProblem{opening + ": it cannot be read"};
     }
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
+    auto bytes = ReadAll(file);
+    if (!bytes) {
+        return FileProblem{"Error reading '" + name + "'"};
+    }
+    return *bytes;
 }
 
-bool WriteOutput(const std::string& name, const std::vector<uint8_t>& bytes, std::ostream& out) {
+// Checks the output, then reads the input: a named output that is a folder is refused before
+// anything is read (a device such as /dev/null is a fine output).
+std::variant<std::vector<std::uint8_t>, FileProblem> ReadFiles(const CliOptions& options,
+                                                               std::istream& in) {
+    std::error_code error;
+    if (options.output != "-" && std::filesystem::is_directory(options.output, error)) {
+        return FileProblem{"Error opening '" + options.output +
+                           "' for output: it is a folder, not a file"};
+    }
+    return ReadInput(options.input, in);
+}
+
+bool WriteOutput(const std::string& name, const std::vector<std::uint8_t>& bytes,
+                 std::ostream& out) {
     std::ofstream file;
     std::ostream* target = &out;
     if (name != "-") {
@@ -98,50 +198,51 @@ bool WriteOutput(const std::string& name, const std::vector<uint8_t>& bytes, std
     return static_cast<bool>(*target);
 }
 
-const char* SamplingName(McuMode mode) {
+const char* NameSampling(McuMode mode) {
     switch (mode) {
-        case McuMode::k2x2:
+        case McuMode::H2V2:
             return "2x2";
-        case McuMode::k1x2:
+        case McuMode::H1V2:
             return "1x2";
-        case McuMode::k2x1:
+        case McuMode::H2V1:
             return "2x1";
-        case McuMode::k1x1:
+        case McuMode::H1V1:
             break;
     }
     return "1x1";
 }
 
-std::string Hex2(int value) {
+std::string FormatHex2(int value) {
     static const char kDigits[] = "0123456789ABCDEF";
     return {kDigits[(value >> 4) & 15], kDigits[value & 15]};
 }
 
 void PrintImageInfo(const ImageInfo& info, std::ostream& err) {
     err << "Callsign: " << info.callsign << "\n"
-        << "Image ID: " << Hex2(info.imageId) << "\n"
+        << "Image ID: " << FormatHex2(info.imageId) << "\n"
         << "Resolution: " << info.width << "x" << info.height << "\n"
         << "MCU blocks: " << info.mcuCount << "\n"
-        << "Sampling factor: " << SamplingName(info.mode) << "\n"
+        << "Sampling factor: " << NameSampling(info.mode) << "\n"
         << "Quality level: " << info.quality << "\n";
 }
 
 int RunDecode(const CliOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
-    if (options.packetLength < static_cast<long>(MinimumDecodePacketLength()) ||
+    if (options.packetLength < static_cast<long>(kMinDecodePacketLength) ||
         options.packetLength > static_cast<long>(kMaxPacketLength)) {
         err << "Invalid SSDV packet length\n";
         return kExitError;
     }
-    const auto data = ReadInput(options.input, in);
-    if (!data) {
-        err << "Error opening '" << options.input << "' for input\n";
-        return kExitError;
+    const auto input = ReadFiles(options, in);
+    if (const auto* problem = std::get_if<FileProblem>(&input)) {
+        err << problem->message << "\n";
+        return problem->status;
     }
+    const auto& data = std::get<std::vector<std::uint8_t>>(input);
     DecodeOptions decodeOptions;
     decodeOptions.dropPercent = options.dropPercent;
     decodeOptions.verbose = options.verbose;
     const DecodeResult result =
-        DecodeImage(*data, static_cast<size_t>(options.packetLength), decodeOptions);
+        DecodeImage(data, static_cast<std::size_t>(options.packetLength), decodeOptions);
     for (const std::string& line : result.packetLog) {
         err << line << "\n";
     }
@@ -154,7 +255,7 @@ int RunDecode(const CliOptions& options, std::istream& in, std::ostream& out, st
     err << "Read " << result.packetsRead << " packets\n";
     if (!result.image) {
         err << result.error << "; no image written\n";
-        return kExitNoImage;
+        return kExitFailure;
     }
     if (!WriteOutput(options.output, result.jpeg, out)) {
         err << "Error writing '" << options.output << "'\n";
@@ -164,22 +265,23 @@ int RunDecode(const CliOptions& options, std::istream& in, std::ostream& out, st
 }
 
 int RunEncode(const CliOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
-    const auto data = ReadInput(options.input, in);
-    if (!data) {
-        err << "Error opening '" << options.input << "' for input\n";
-        return kExitError;
+    const auto input = ReadFiles(options, in);
+    if (const auto* problem = std::get_if<FileProblem>(&input)) {
+        err << problem->message << "\n";
+        return problem->status;
     }
     if (options.callsign.size() > 6) {
         err << "Warning: callsign cropped to 6 characters\n";
     }
     EncodeOptions encodeOptions;
-    encodeOptions.type = options.noFec ? PacketType::kNoFec : PacketType::kFec;
+    encodeOptions.type = options.noFec ? PacketType::NoFec : PacketType::Fec;
     encodeOptions.callsign = options.callsign;
-    encodeOptions.imageId = static_cast<uint8_t>(options.imageId);
+    encodeOptions.imageId = static_cast<std::uint8_t>(options.imageId);
     encodeOptions.quality = options.quality;
     encodeOptions.packetLength =
-        options.packetLength < 0 ? 0 : static_cast<size_t>(options.packetLength);
-    const EncodeResult result = EncodeImage(*data, encodeOptions);
+        options.packetLength < 0 ? 0 : static_cast<std::size_t>(options.packetLength);
+    const EncodeResult result =
+        EncodeImage(std::get<std::vector<std::uint8_t>>(input), encodeOptions);
     for (const std::string& line : result.log) {
         err << line << "\n";
     }
@@ -197,8 +299,8 @@ int RunEncode(const CliOptions& options, std::istream& in, std::ostream& out, st
 
 }  // namespace
 
-const char* UsageText() {
-    return "Usage: ssdv [-e|-d] [-n] [-t <percentage>] [-c <callsign>] [-i <id>] [-q <level>] "
+void WriteUsage(std::ostream& out) {
+    out << "Usage: ssdv [-e|-d] [-n] [-t <percentage>] [-c <callsign>] [-i <id>] [-q <level>] "
            "[-l <length>] [-v] [<in file>] [<out file>]\n"
            "\n"
            "  -e Encode JPEG to SSDV packets.\n"
@@ -220,34 +322,15 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
     CliOptions options;
     std::vector<std::string> files;
     bool optionsEnded = false;
-    for (size_t i = 0; i < args.size(); ++i) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             files.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
+        } else if (arg == "--") {
             optionsEnded = true;
-            continue;
-        }
-        for (size_t at = 1; at < arg.size(); ++at) {
-            const char letter = arg[at];
-            std::string value;
-            if (TakesValue(letter)) {
-                if (at + 1 < arg.size()) {
-                    value = arg.substr(at + 1);
-                } else if (i + 1 < args.size()) {
-                    value = args[++i];
-                } else {
-                    result.error = std::string("option requires an argument -- '") + letter + "'";
-                    return result;
-                }
-                at = arg.size();
-            }
-            if (!ApplyOption(letter, value, options)) {
-                result.error = std::string("invalid option -- '") + letter + "'";
-                return result;
-            }
+        } else if (auto error = ApplyOptionArgument(args, i, options)) {
+            result.error = *error;
+            return result;
         }
     }
     if (files.size() > 2) {
@@ -268,15 +351,16 @@ int RunSsdv(const std::vector<std::string>& args, std::istream& in, std::ostream
             std::ostream& err) {
     const CliParse parsed = ParseCommandLine(args);
     if (!parsed.options) {
-        err << "ssdv: " << parsed.error << "\n" << UsageText();
+        err << "ssdv: " << parsed.error << "\n";
+        WriteUsage(err);
         return kExitError;
     }
     switch (parsed.options->mode) {
-        case CliMode::kEncode:
+        case CliMode::Encode:
             return RunEncode(*parsed.options, in, out, err);
-        case CliMode::kDecode:
+        case CliMode::Decode:
             return RunDecode(*parsed.options, in, out, err);
-        case CliMode::kNone:
+        case CliMode::None:
             break;
     }
     err << "No mode specified.\n";

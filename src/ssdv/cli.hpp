@@ -9,10 +9,10 @@
 
 namespace quorbel::ssdv {
 
-enum class CliMode { kNone, kEncode, kDecode };
+enum class CliMode { None, Encode, Decode };
 
 struct CliOptions {
-    CliMode mode = CliMode::kNone;
+    CliMode mode = CliMode::None;
     bool noFec = false;
     bool verbose = false;
     int dropPercent = 0;
@@ -35,13 +35,16 @@ CliParse ParseCommandLine(const std::vector<std::string>& args);
 
 // Exit statuses of the program.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitNoImage = 1;  // decoding found no valid packet; no file written
-inline constexpr int kExitError = 255;  // usage, file, length or encoding errors
+// Nothing written: decoding found no valid packet, an input is a folder, a device or cannot be
+// read, the output is a folder, or an unexpected error reached the program's exception boundary.
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitError = 255;  // usage, missing input, write, length or encoding errors
 
 // Runs the program; `in`/`out` stand for standard input/output ("-"), messages go to `err`.
 int RunSsdv(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
             std::ostream& err);
 
-const char* UsageText();
+// Writes the usage text of the program.
+void WriteUsage(std::ostream& out);
 
 }  // namespace quorbel::ssdv

@@ -6,10 +6,10 @@
 namespace quorbel::ssdv {
 namespace {
 
-constexpr std::array<uint32_t, 256> MakeCrcTable() {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t value = i;
+constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t i = 0; i < 256; ++i) {
+        std::uint32_t value = i;
         for (int bit = 0; bit < 8; ++bit) {
             value = (value & 1U) != 0 ? (value >> 1) ^ 0xEDB88320U : value >> 1;
         }
@@ -18,13 +18,13 @@ constexpr std::array<uint32_t, 256> MakeCrcTable() {
     return table;
 }
 
-constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
+constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
 
 }  // namespace
 
-uint32_t ComputeCrc32(std::span<const uint8_t> bytes) {
-    uint32_t crc = 0xFFFFFFFFU;
-    for (uint8_t byte : bytes) {
+std::uint32_t ComputeCrc32(std::span<const std::uint8_t> bytes) {
+    std::uint32_t crc = 0xFFFFFFFFU;
+    for (std::uint8_t byte : bytes) {
         crc = kCrcTable[(crc ^ byte) & 0xFFU] ^ (crc >> 8);
     }
     return crc ^ 0xFFFFFFFFU;

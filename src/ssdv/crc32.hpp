@@ -7,6 +7,6 @@
 namespace quorbel::ssdv {
 
 // Returns the CRC-32 of the bytes (initial value 0xFFFFFFFF, final XOR 0xFFFFFFFF).
-uint32_t ComputeCrc32(std::span<const uint8_t> bytes);
+std::uint32_t ComputeCrc32(std::span<const std::uint8_t> bytes);
 
 }  // namespace quorbel::ssdv

@@ -20,14 +20,14 @@ std::string DescribePacket(const ValidatedPacket& packet) {
 
 std::string DescribeFields(const ValidatedPacket& packet) {
     const PacketHeader& h = packet.header;
-    return ">> Type: " + std::to_string(h.type == PacketType::kFec ? 0 : 1) +
+    return ">> Type: " + std::to_string(h.type == PacketType::Fec ? 0 : 1) +
            ", Quality: " + std::to_string(h.quality) + ", EOI: " + (h.endOfImage ? "1" : "0") +
            ", MCU Mode: " + std::to_string(static_cast<int>(h.mode)) +
            ", MCU Offset: " + std::to_string(h.mcuOffset) +
            ", MCU ID: " + std::to_string(h.mcuIndex) + "/" + std::to_string(h.McuCount());
 }
 
-bool SameImage(const PacketHeader& a, const PacketHeader& b) {
+bool IsSameImage(const PacketHeader& a, const PacketHeader& b) {
     return a.imageId == b.imageId && a.widthUnits == b.widthUnits &&
            a.heightUnits == b.heightUnits && a.mode == b.mode && a.quality == b.quality;
 }
@@ -48,9 +48,9 @@ ImageInfo DescribeImage(const PacketHeader& h) {
 std::vector<const ValidatedPacket*> SelectImagePackets(const std::vector<ValidatedPacket>& found,
                                                        std::vector<std::string>& notes) {
     std::vector<const ValidatedPacket*> chosen;
-    size_t foreign = 0;
+    std::size_t foreign = 0;
     for (const ValidatedPacket& packet : found) {
-        if (SameImage(packet.header, found.front().header)) {
+        if (IsSameImage(packet.header, found.front().header)) {
             chosen.push_back(&packet);
         } else {
             ++foreign;
@@ -66,7 +66,7 @@ std::vector<const ValidatedPacket*> SelectImagePackets(const std::vector<Validat
     const auto duplicates = std::unique(
         chosen.begin(), chosen.end(),
         [](const auto* a, const auto* b) { return a->header.packetId == b->header.packetId; });
-    const auto dropped = static_cast<size_t>(chosen.end() - duplicates);
+    const auto dropped = static_cast<std::size_t>(chosen.end() - duplicates);
     if (dropped > 0) {
         notes.push_back("Dropped " + std::to_string(dropped) + " duplicate packets");
         chosen.erase(duplicates, chosen.end());
@@ -76,24 +76,20 @@ std::vector<const ValidatedPacket*> SelectImagePackets(const std::vector<Validat
 
 }  // namespace
 
-size_t MinimumDecodePacketLength() {
-    return MinimumPacketLength(PacketType::kNoFec);
-}
-
-std::vector<ValidatedPacket> FindPackets(std::span<const uint8_t> data, size_t packetLength,
-                                         const DecodeOptions& options,
+std::vector<ValidatedPacket> FindPackets(std::span<const std::uint8_t> data,
+                                         std::size_t packetLength, const DecodeOptions& options,
                                          std::vector<std::string>* packetLog) {
     std::vector<ValidatedPacket> found;
-    if (packetLength < MinimumDecodePacketLength() || packetLength > kMaxPacketLength) {
+    if (packetLength < kMinDecodePacketLength || packetLength > kMaxPacketLength) {
         return found;
     }
-    size_t at = 0;
+    std::size_t at = 0;
     while (data.size() - at >= packetLength) {
         if (options.dropPercent > 0 && std::rand() % 100 < options.dropPercent) {
             at += packetLength;
             continue;
         }
-        const size_t windowStart = at;
+        const std::size_t windowStart = at;
         std::optional<ValidatedPacket> packet;
         while (!(packet = ValidatePacket(data.subspan(at, packetLength)))) {
             if (data.size() - at <= packetLength) {
@@ -114,10 +110,10 @@ std::vector<ValidatedPacket> FindPackets(std::span<const uint8_t> data, size_t p
     return found;
 }
 
-DecodeResult DecodeImage(std::span<const uint8_t> data, size_t packetLength,
+DecodeResult DecodeImage(std::span<const std::uint8_t> data, std::size_t packetLength,
                          const DecodeOptions& options) {
     DecodeResult result;
-    if (packetLength < MinimumDecodePacketLength() || packetLength > kMaxPacketLength) {
+    if (packetLength < kMinDecodePacketLength || packetLength > kMaxPacketLength) {
         result.error = "Invalid SSDV packet length";
         return result;
     }
@@ -131,14 +127,14 @@ DecodeResult DecodeImage(std::span<const uint8_t> data, size_t packetLength,
     result.image = DescribeImage(found.front().header);
     JpegRebuilder rebuilder(found.front().header);
     const std::vector<const ValidatedPacket*> chosen = SelectImagePackets(found, result.notes);
-    size_t unused = 0;
+    std::size_t unused = 0;
     for (const ValidatedPacket* packet : chosen) {
         if (rebuilder.IsComplete()) {
             ++unused;
             continue;
         }
         const FeedOutcome outcome = rebuilder.Feed(*packet, result.notes);
-        if (outcome == FeedOutcome::kDecoded || outcome == FeedOutcome::kCompleted) {
+        if (outcome == FeedOutcome::Decoded || outcome == FeedOutcome::Completed) {
             ++result.packetsUsed;
         }
     }

@@ -16,34 +16,47 @@ constexpr int kMaxDcValue = 1023;
 constexpr int kMinDcValue = -1024;
 
 // Rounds n / d to the nearest integer, halves away from zero (d > 0).
-int64_t RoundedDivide(int64_t numerator, int64_t denominator) {
-    int64_t twice = (2 * numerator) / denominator;
+std::int64_t DivideRounded(std::int64_t numerator, std::int64_t denominator) {
+    std::int64_t twice = (2 * numerator) / denominator;
     if (twice % 2 != 0) {
         twice += twice > 0 ? 1 : -1;
     }
     return twice / 2;
 }
 
+// Re-quantises the AC coefficient at zig-zag position k from the source's step to the SSDV
+// table's, clamped to what a baseline code can carry.
+int RequantiseAc(int value, std::size_t k, const QuantTable& sourceSteps,
+                 const QuantTable& targetSteps) {
+    std::int64_t scaled = value;
+    if (sourceSteps[k] != targetSteps[k]) {
+        scaled = DivideRounded(std::int64_t{value} * sourceSteps[k], targetSteps[k]);
+    }
+    return static_cast<int>(std::clamp<std::int64_t>(scaled, -kMaxAcValue, kMaxAcValue));
+}
+
 class Transcoder {
   public:
-    Transcoder(const SourceImage& image, std::span<const uint8_t> jpeg, int quality,
+    Transcoder(const SourceImage& image, std::span<const std::uint8_t> jpeg, int quality,
                PacketWriter& writer)
         : m_image(image),
           m_reader(jpeg, image.scanOffset),
           m_writer(writer),
-          m_target{SsdvQuantTable(false, quality), SsdvQuantTable(true, quality)} {}
+          m_target{MakeQuantTable(false, quality), MakeQuantTable(true, quality)} {}
 
     // Returns an error message, or an empty string on success.
     std::string Run();
 
   private:
-    bool TranscodeBlock(size_t source, int output, bool absoluteDc);
-    bool TranscodeDc(const SourceComponent& component, size_t source, int output, bool absolute);
+    bool TranscodeBlock(std::size_t source, int output, bool absoluteDc);
+    bool TranscodeDc(const SourceComponent& component, std::size_t source, int output,
+                     bool absolute);
     bool TranscodeAc(const SourceComponent& component, int output);
-    bool ReadSymbol(const HuffmanTable& table, uint8_t& symbol);
+    bool ReadSymbol(const HuffmanTable& table, std::uint8_t& symbol);
     bool ReadMagnitude(int size, int& value);
-    void Emit(const HuffmanTable& table, uint8_t symbol, int value, int size);
+    void Emit(const HuffmanTable& table, std::uint8_t symbol, int value, int size);
     void EmitFlatBlock(int output);
+    void EmitAc(const HuffmanTable& table, int coefficient, int zerosBefore);
     bool EndSourceMcu();
     bool Fail(std::string message) {
         if (m_error.empty()) {
@@ -56,23 +69,23 @@ class Transcoder {
     ScanReader m_reader;
     PacketWriter& m_writer;
     std::array<QuantTable, 2> m_target;
-    std::array<int64_t, 3> m_sourceDc{};  // running source DC per component
-    std::array<int, 3> m_sentDc{};        // last absolute DC sent per component
+    std::array<std::int64_t, 3> m_sourceDc{};  // running source DC per component
+    std::array<int, 3> m_sentDc{};             // last absolute DC sent per component
     int m_sourceMcusDone = 0;
     int m_sourceMcuTotal = 0;
     std::string m_error;
 };
 
-const HuffmanTable& OutputTable(int output, bool dc) {
+const HuffmanTable& SelectOutputTable(int output, bool dc) {
     if (output == 0) {
-        return StandardHuffmanTable(dc ? TableKind::kDcLuma : TableKind::kAcLuma);
+        return SelectHuffmanTable(dc ? TableKind::DcLuma : TableKind::AcLuma);
     }
-    return StandardHuffmanTable(dc ? TableKind::kDcChroma : TableKind::kAcChroma);
+    return SelectHuffmanTable(dc ? TableKind::DcChroma : TableKind::AcChroma);
 }
 
 std::string Transcoder::Run() {
     const int mcuCount = m_image.McuCount();
-    const int lumaBlocks = LumaBlocksPerMcu(m_image.mode);
+    const int lumaBlocks = CountLumaBlocks(m_image.mode);
     m_sourceMcuTotal = m_image.IsGreyscale() ? 2 * mcuCount : mcuCount;
     bool reset = true;  // MCU 0 is recorded in packet 0
     for (int mcu = 0; mcu < mcuCount; ++mcu) {
@@ -117,14 +130,14 @@ bool Transcoder::EndSourceMcu() {
     return true;
 }
 
-bool Transcoder::ReadSymbol(const HuffmanTable& table, uint8_t& symbol) {
+bool Transcoder::ReadSymbol(const HuffmanTable& table, std::uint8_t& symbol) {
     int length = 0;
     const HuffmanMatch match =
-        table.Decode(m_reader.Peek(), m_reader.AvailableBits(), symbol, length);
-    if (match == HuffmanMatch::kNeedMore) {
+        table.Decode(m_reader.Peek(), m_reader.CountAvailableBits(), symbol, length);
+    if (match == HuffmanMatch::NeedMore) {
         return Fail("Premature end of file");
     }
-    if (match == HuffmanMatch::kInvalid) {
+    if (match == HuffmanMatch::Invalid) {
         return Fail("Invalid Huffman code in the scan");
     }
     m_reader.Skip(length);
@@ -132,67 +145,78 @@ bool Transcoder::ReadSymbol(const HuffmanTable& table, uint8_t& symbol) {
 }
 
 bool Transcoder::ReadMagnitude(int size, int& value) {
-    if (m_reader.AvailableBits() < size) {
+    if (m_reader.CountAvailableBits() < size) {
         return Fail("Premature end of file");
     }
-    value = ExtendMagnitude(m_reader.Take(size), size);
+    value = DecodeMagnitude(m_reader.Take(size), size);
     return true;
 }
 
-void Transcoder::Emit(const HuffmanTable& table, uint8_t symbol, int value, int size) {
+void Transcoder::Emit(const HuffmanTable& table, std::uint8_t symbol, int value, int size) {
     m_writer.WriteBits(table.Code(symbol), table.Length(symbol));
-    m_writer.WriteBits(MagnitudeBits(value, size), size);
+    m_writer.WriteBits(EncodeMagnitude(value, size), size);
 }
 
 void Transcoder::EmitFlatBlock(int output) {
-    Emit(OutputTable(output, true), 0, 0, 0);
-    Emit(OutputTable(output, false), 0x00, 0, 0);
+    Emit(SelectOutputTable(output, true), 0, 0, 0);
+    Emit(SelectOutputTable(output, false), 0x00, 0, 0);
 }
 
-bool Transcoder::TranscodeBlock(size_t source, int output, bool absoluteDc) {
+bool Transcoder::TranscodeBlock(std::size_t source, int output, bool absoluteDc) {
     const SourceComponent& component = m_image.components[source];
     return TranscodeDc(component, source, output, absoluteDc) && TranscodeAc(component, output);
 }
 
-bool Transcoder::TranscodeDc(const SourceComponent& component, size_t source, int output,
+bool Transcoder::TranscodeDc(const SourceComponent& component, std::size_t source, int output,
                              bool absolute) {
     m_writer.BeginUnit();
-    uint8_t size = 0;
+    std::uint8_t size = 0;
     int difference = 0;
-    if (!ReadSymbol(*m_image.dcTables[static_cast<size_t>(component.dcTable)], size)) {
+    if (!ReadSymbol(*m_image.dcTables[static_cast<std::size_t>(component.dcTable)], size)) {
         return false;
     }
     if (size > 11 || !ReadMagnitude(size, difference)) {
         return Fail(size > 11 ? "Invalid DC coefficient in the scan" : m_error);
     }
-    const int sourceStep = (*m_image.quantTables[static_cast<size_t>(component.quantTable)])[0];
+    const int sourceStep =
+        (*m_image.quantTables[static_cast<std::size_t>(component.quantTable)])[0];
     const int targetStep = m_target[output == 0 ? 0 : 1][0];
-    int64_t value = 0;
+    std::int64_t value = 0;
     if (sourceStep == targetStep) {
         m_sourceDc[source] += difference;
         value = m_sourceDc[source];
     } else {
-        m_sourceDc[source] += int64_t{difference} * sourceStep;
-        value = RoundedDivide(m_sourceDc[source], targetStep);
+        m_sourceDc[source] += std::int64_t{difference} * sourceStep;
+        value = DivideRounded(m_sourceDc[source], targetStep);
     }
-    const int dc = static_cast<int>(std::clamp<int64_t>(value, kMinDcValue, kMaxDcValue));
-    const int sent = absolute ? dc : dc - m_sentDc[static_cast<size_t>(output)];
-    m_sentDc[static_cast<size_t>(output)] = dc;
-    const int category = MagnitudeCategory(sent);
-    Emit(OutputTable(output, true), static_cast<uint8_t>(category), sent, category);
+    const int dc = static_cast<int>(std::clamp<std::int64_t>(value, kMinDcValue, kMaxDcValue));
+    const int sent = absolute ? dc : dc - m_sentDc[static_cast<std::size_t>(output)];
+    m_sentDc[static_cast<std::size_t>(output)] = dc;
+    const int category = CountMagnitudeBits(sent);
+    Emit(SelectOutputTable(output, true), static_cast<std::uint8_t>(category), sent, category);
     return true;
 }
 
+// A coefficient after a run of zeros: a 16-zero code for each full 16, then run and size.
+void Transcoder::EmitAc(const HuffmanTable& table, int coefficient, int zerosBefore) {
+    for (; zerosBefore >= 16; zerosBefore -= 16) {
+        Emit(table, 0xF0, 0, 0);
+    }
+    const int category = CountMagnitudeBits(coefficient);
+    Emit(table, static_cast<std::uint8_t>((zerosBefore << 4) | category), coefficient, category);
+}
+
 bool Transcoder::TranscodeAc(const SourceComponent& component, int output) {
-    const HuffmanTable& table = *m_image.acTables[static_cast<size_t>(component.acTable)];
-    const QuantTable& sourceSteps = *m_image.quantTables[static_cast<size_t>(component.quantTable)];
+    const HuffmanTable& table = *m_image.acTables[static_cast<std::size_t>(component.acTable)];
+    const QuantTable& sourceSteps =
+        *m_image.quantTables[static_cast<std::size_t>(component.quantTable)];
     const QuantTable& targetSteps = m_target[output == 0 ? 0 : 1];
-    const HuffmanTable& out = OutputTable(output, false);
+    const HuffmanTable& out = SelectOutputTable(output, false);
     int index = 1;
     int pendingZeros = 0;
     while (index < kBlockSize) {
         m_writer.BeginUnit();
-        uint8_t symbol = 0;
+        std::uint8_t symbol = 0;
         if (!ReadSymbol(table, symbol)) {
             return false;
         }
@@ -215,20 +239,10 @@ bool Transcoder::TranscodeAc(const SourceComponent& component, int output) {
         if (size == 0 || index >= kBlockSize || !ReadMagnitude(size, value)) {
             return Fail("Invalid AC coefficient in the scan");
         }
-        const size_t k = static_cast<size_t>(index);
-        int64_t scaled = value;
-        if (sourceSteps[k] != targetSteps[k]) {
-            scaled = RoundedDivide(int64_t{value} * sourceSteps[k], targetSteps[k]);
-        }
         const int coefficient =
-            static_cast<int>(std::clamp<int64_t>(scaled, -kMaxAcValue, kMaxAcValue));
+            RequantiseAc(value, static_cast<std::size_t>(index), sourceSteps, targetSteps);
         if (coefficient != 0) {
-            pendingZeros += run;
-            for (; pendingZeros >= 16; pendingZeros -= 16) {
-                Emit(out, 0xF0, 0, 0);
-            }
-            const int category = MagnitudeCategory(coefficient);
-            Emit(out, static_cast<uint8_t>((pendingZeros << 4) | category), coefficient, category);
+            EmitAc(out, coefficient, pendingZeros + run);
             pendingZeros = 0;
         } else if (index >= kBlockSize - 1) {
             Emit(out, 0x00, 0, 0);
@@ -243,13 +257,13 @@ bool Transcoder::TranscodeAc(const SourceComponent& component, int output) {
 
 }  // namespace
 
-size_t MinimumEncodePacketLength(PacketType type) {
-    return MinimumPacketLength(type) + 2;
+std::size_t ComputeMinimumEncodeLength(PacketType type) {
+    return ComputeMinimumPacketLength(type) + 2;
 }
 
-EncodeResult EncodeImage(std::span<const uint8_t> jpeg, const EncodeOptions& options) {
+EncodeResult EncodeImage(std::span<const std::uint8_t> jpeg, const EncodeOptions& options) {
     EncodeResult result;
-    if (options.packetLength < MinimumEncodePacketLength(options.type) ||
+    if (options.packetLength < ComputeMinimumEncodeLength(options.type) ||
         options.packetLength > kMaxPacketLength) {
         result.error = "Invalid SSDV packet length";
         return result;
@@ -267,8 +281,8 @@ EncodeResult EncodeImage(std::span<const uint8_t> jpeg, const EncodeOptions& opt
     header.type = options.type;
     header.callsignCode = EncodeCallsign(options.callsign);
     header.imageId = options.imageId;
-    header.widthUnits = static_cast<uint8_t>(image.width / 16);
-    header.heightUnits = static_cast<uint8_t>(image.height / 16);
+    header.widthUnits = static_cast<std::uint8_t>(image.width / 16);
+    header.heightUnits = static_cast<std::uint8_t>(image.height / 16);
     header.quality = std::clamp(options.quality, 0, 7);
     header.mode = image.mode;
     PacketWriter writer(header, options.packetLength);

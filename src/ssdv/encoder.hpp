@@ -12,26 +12,26 @@
 namespace quorbel::ssdv {
 
 struct EncodeOptions {
-    PacketType type = PacketType::kFec;
+    PacketType type = PacketType::Fec;
     std::string callsign;
-    uint8_t imageId = 0;
+    std::uint8_t imageId = 0;
     int quality = kDefaultQuality;  // 0-7
-    size_t packetLength = kDefaultPacketLength;
+    std::size_t packetLength = kDefaultPacketLength;
 };
 
 struct EncodeResult {
     bool ok = false;
     std::string error;
-    std::vector<uint8_t> packets;  // packetCount packets of packetLength bytes
-    size_t packetCount = 0;
+    std::vector<std::uint8_t> packets;  // packetCount packets of packetLength bytes
+    std::size_t packetCount = 0;
     std::vector<std::string> log;  // what was found in the JPEG
 };
 
 // Smallest packet length the encoder accepts for a type (a payload of at least 2 bytes).
-size_t MinimumEncodePacketLength(PacketType type);
+std::size_t ComputeMinimumEncodeLength(PacketType type);
 
 // Transcodes the JPEG's scan into SSDV packets. Restart markers in the source are handled at
 // their position in the scan. Fails on unsupported or damaged images.
-EncodeResult EncodeImage(std::span<const uint8_t> jpeg, const EncodeOptions& options);
+EncodeResult EncodeImage(std::span<const std::uint8_t> jpeg, const EncodeOptions& options);
 
 }  // namespace quorbel::ssdv

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,12 +15,12 @@
 namespace quorbel::ssdv {
 
 enum class FeedOutcome {
-    kDecoded,        // the payload was read to its end
-    kCompleted,      // the last MCU of the image was decoded in this packet
-    kSkippedNoMcu,   // after a gap, a packet without an MCU start cannot be used
-    kOutOfOrder,     // packet ID below the expected one
-    kUnexpectedMcu,  // the recorded MCU does not match the decoding position; rest dropped
-    kBadCode,        // a code that cannot occur; rest of the packet dropped
+    Decoded,        // the payload was read to its end
+    Completed,      // the last MCU of the image was decoded in this packet
+    SkippedNoMcu,   // after a gap, a packet without an MCU start cannot be used
+    OutOfOrder,     // packet ID below the expected one
+    UnexpectedMcu,  // the recorded MCU does not match the decoding position; rest dropped
+    BadCode,        // a code that cannot occur; rest of the packet dropped
 };
 
 class JpegRebuilder {
@@ -34,20 +35,22 @@ class JpegRebuilder {
     int DecodedMcus() const { return m_mcu; }
 
     // Fills any MCUs not received, closes the scan and returns the JPEG file.
-    std::vector<uint8_t> Finish();
+    std::vector<std::uint8_t> Finish();
 
   private:
     struct Symbol {
-        uint8_t value = 0;
+        std::uint8_t value = 0;
         int codeLength = 0;
-        uint32_t extraBits = 0;
+        std::uint32_t extraBits = 0;
     };
 
     void WriteHeaders(const PacketHeader& first);
-    int ComponentOf(int block) const { return block < m_lumaBlocks ? 0 : block - m_lumaBlocks + 1; }
-    const HuffmanTable& DcTable(int component) const;
-    const HuffmanTable& AcTable(int component) const;
-    uint32_t PeekBits() const;
+    int FindComponent(int block) const {
+        return block < m_lumaBlocks ? 0 : block - m_lumaBlocks + 1;
+    }
+    const HuffmanTable& SelectDcTable(int component) const;
+    const HuffmanTable& SelectAcTable(int component) const;
+    std::uint32_t PeekBits() const;
     HuffmanMatch TakeSymbol(const HuffmanTable& table, bool isDc, Symbol& symbol);
     HuffmanMatch DecodeNextSymbol();
     bool DecodeDc(const Symbol& symbol, int component);
@@ -59,7 +62,7 @@ class JpegRebuilder {
         m_bits = 0;
         m_bitCount = 0;
     }
-    FeedOutcome ReadPayload(const ValidatedPacket& packet, size_t start,
+    FeedOutcome ReadPayload(const ValidatedPacket& packet, std::size_t start,
                             std::vector<std::string>& notes);
 
     BitWriter m_out{true};
@@ -73,7 +76,7 @@ class JpegRebuilder {
     std::array<int, 3> m_predictor{};
     int m_resetMcu = 0;
     int m_nextResetMcu = 0;
-    uint64_t m_bits = 0;
+    std::uint64_t m_bits = 0;
     int m_bitCount = 0;
     bool m_complete = false;
 };

@@ -15,8 +15,8 @@
 namespace quorbel::ssdv {
 
 struct SourceComponent {
-    uint8_t id = 0;
-    uint8_t sampling = 0x11;  // (H << 4) | V
+    std::uint8_t id = 0;
+    std::uint8_t sampling = 0x11;  // (H << 4) | V
     int quantTable = 0;
     int dcTable = 0;
     int acTable = 0;
@@ -25,13 +25,13 @@ struct SourceComponent {
 struct SourceImage {
     int width = 0;
     int height = 0;
-    McuMode mode = McuMode::k2x2;             // greyscale images are sent as k2x1
+    McuMode mode = McuMode::H2V2;             // greyscale images are sent as H2V1
     std::vector<SourceComponent> components;  // 1 or 3, in scan order
     std::array<std::optional<QuantTable>, 4> quantTables;
     std::array<std::optional<HuffmanTable>, 4> dcTables;
     std::array<std::optional<HuffmanTable>, 4> acTables;
     int restartInterval = 0;
-    size_t scanOffset = 0;  // first byte of the entropy-coded data
+    std::size_t scanOffset = 0;  // first byte of the entropy-coded data
     std::vector<std::string> log;
 
     bool IsGreyscale() const { return components.size() == 1; }
@@ -45,18 +45,19 @@ struct SourceParse {
 
 // Reads headers up to the start of scan and checks that the image can be sent as SSDV
 // (baseline, 8-bit, 1 or 3 components, sizes multiples of 16 up to 4080, supported sampling).
-SourceParse ParseSourceJpeg(std::span<const uint8_t> jpeg);
+SourceParse ParseSourceJpeg(std::span<const std::uint8_t> jpeg);
 
 // MSB-first reader of entropy-coded data: removes stuffed zero bytes and stops at markers.
 class ScanReader {
   public:
-    ScanReader(std::span<const uint8_t> data, size_t offset) : m_data(data), m_pos(offset) {}
+    ScanReader(std::span<const std::uint8_t> data, std::size_t offset)
+        : m_data(data), m_pos(offset) {}
 
-    // Up to 32 bits left-aligned; AvailableBits() tells how many are real.
-    uint32_t Peek();
-    int AvailableBits();
+    // Up to 32 bits left-aligned; CountAvailableBits() tells how many are real.
+    std::uint32_t Peek();
+    int CountAvailableBits();
     void Skip(int count);
-    uint32_t Take(int count);
+    std::uint32_t Take(int count);
 
     // Drops the rest of the current byte and steps over the restart marker that must follow.
     bool ConsumeRestartMarker();
@@ -64,9 +65,9 @@ class ScanReader {
   private:
     void Fill();
 
-    std::span<const uint8_t> m_data;
-    size_t m_pos;
-    uint64_t m_bits = 0;
+    std::span<const std::uint8_t> m_data;
+    std::size_t m_pos;
+    std::uint64_t m_bits = 0;
     int m_count = 0;
     bool m_stopped = false;  // at a marker or the end of data
 };

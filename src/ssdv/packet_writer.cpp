@@ -5,14 +5,14 @@
 
 namespace quorbel::ssdv {
 
-PacketWriter::PacketWriter(const PacketHeader& header, size_t packetLength)
+PacketWriter::PacketWriter(const PacketHeader& header, std::size_t packetLength)
     : m_header(header),
       m_packetLength(packetLength),
-      m_payloadLength(PayloadLength(header.type, packetLength).value_or(0)) {
+      m_payloadLength(ComputePayloadLength(header.type, packetLength).value_or(0)) {
     m_payload.reserve(m_payloadLength);
 }
 
-void PacketWriter::PutByte(uint8_t byte) {
+void PacketWriter::PutByte(std::uint8_t byte) {
     if (m_payload.size() < m_payloadLength) {
         m_payload.push_back(byte);
     } else {
@@ -20,13 +20,13 @@ void PacketWriter::PutByte(uint8_t byte) {
     }
 }
 
-void PacketWriter::WriteBits(uint32_t value, int count) {
+void PacketWriter::WriteBits(std::uint32_t value, int count) {
     m_unitPending = true;
     m_bits = (m_bits << count) | (value & ((1U << count) - 1U));
     m_bitCount += count;
     while (m_bitCount >= 8) {
         m_bitCount -= 8;
-        PutByte(static_cast<uint8_t>(m_bits >> m_bitCount));
+        PutByte(static_cast<std::uint8_t>(m_bits >> m_bitCount));
     }
     m_bits &= (1U << m_bitCount) - 1U;
 }
@@ -62,39 +62,39 @@ bool PacketWriter::EndMcu(int nextMcu) {
 
 void PacketWriter::FinishPacket(bool endOfImage) {
     PacketHeader header = m_header;
-    header.packetId = static_cast<uint16_t>(m_packetCount);
+    header.packetId = static_cast<std::uint16_t>(m_packetCount);
     header.endOfImage = endOfImage;
     const bool recordHere = m_hasRecord && m_recordPosition < m_payloadLength;
-    header.mcuIndex = recordHere ? static_cast<uint16_t>(m_recordMcu) : kNoMcuIndex;
-    header.mcuOffset = recordHere ? static_cast<uint8_t>(m_recordPosition) : kNoMcuOffset;
+    header.mcuIndex = recordHere ? static_cast<std::uint16_t>(m_recordMcu) : kNoMcuIndex;
+    header.mcuOffset = recordHere ? static_cast<std::uint8_t>(m_recordPosition) : kNoMcuOffset;
     if (m_hasRecord && !recordHere) {
         m_recordPosition -= m_payloadLength;  // the recorded MCU starts in a later packet
     } else {
         m_hasRecord = false;
     }
 
-    const size_t start = m_output.size();
+    const std::size_t start = m_output.size();
     m_output.resize(start + m_packetLength, 0);
-    std::span<uint8_t> packet(m_output.data() + start, m_packetLength);
+    std::span<std::uint8_t> packet(m_output.data() + start, m_packetLength);
     WritePacketHeader(header, packet);
-    uint8_t filler = 0;
-    for (size_t i = 0; i < m_payloadLength; ++i) {
+    std::uint8_t filler = 0;
+    for (std::size_t i = 0; i < m_payloadLength; ++i) {
         if (i < m_payload.size()) {
             packet[kHeaderSize + i] = m_payload[i];
         } else {
-            filler = static_cast<uint8_t>(filler * 245 + 45);
+            filler = static_cast<std::uint8_t>(filler * 245 + 45);
             packet[kHeaderSize + i] = filler;
         }
     }
     SealPacket(header.type, packet);
     ++m_packetCount;
 
-    const size_t moved = std::min(m_carry.size(), m_payloadLength);
+    const std::size_t moved = std::min(m_carry.size(), m_payloadLength);
     m_payload.assign(m_carry.begin(), m_carry.begin() + static_cast<long>(moved));
     m_carry.erase(m_carry.begin(), m_carry.begin() + static_cast<long>(moved));
 }
 
-std::vector<uint8_t> PacketWriter::Finish() {
+std::vector<std::uint8_t> PacketWriter::Finish() {
     PadToByte();
     while (!m_carry.empty()) {
         FinishPacket(false);

@@ -13,9 +13,9 @@ namespace quorbel::ssdv {
 class PacketWriter {
   public:
     // `header` supplies the fixed fields (type, callsign, image ID, size, quality, mode).
-    PacketWriter(const PacketHeader& header, size_t packetLength);
+    PacketWriter(const PacketHeader& header, std::size_t packetLength);
 
-    void WriteBits(uint32_t value, int count);
+    void WriteBits(std::uint32_t value, int count);
 
     // Called before the bits of each source symbol: finishes the packet if the previous
     // symbol filled it.
@@ -28,28 +28,28 @@ class PacketWriter {
 
     // Pads the last byte, writes the remaining packets (the last with the EOI flag) and returns
     // all packets.
-    std::vector<uint8_t> Finish();
+    std::vector<std::uint8_t> Finish();
 
-    size_t PacketCount() const { return m_packetCount; }
+    std::size_t PacketCount() const { return m_packetCount; }
 
   private:
-    void PutByte(uint8_t byte);
+    void PutByte(std::uint8_t byte);
     void PadToByte();
     void FinishPacket(bool endOfImage);
 
     PacketHeader m_header;
-    size_t m_packetLength;
-    size_t m_payloadLength;
-    std::vector<uint8_t> m_payload;  // open packet's payload
-    std::vector<uint8_t> m_carry;    // complete bytes that did not fit
-    uint32_t m_bits = 0;
+    std::size_t m_packetLength;
+    std::size_t m_payloadLength;
+    std::vector<std::uint8_t> m_payload;  // open packet's payload
+    std::vector<std::uint8_t> m_carry;    // complete bytes that did not fit
+    std::uint32_t m_bits = 0;
     int m_bitCount = 0;
     bool m_hasRecord = true;  // packet 0 records MCU 0 at offset 0
     int m_recordMcu = 0;
-    size_t m_recordPosition = 0;  // from the start of the open packet's payload
+    std::size_t m_recordPosition = 0;  // from the start of the open packet's payload
     bool m_unitPending = false;
-    size_t m_packetCount = 0;
-    std::vector<uint8_t> m_output;
+    std::size_t m_packetCount = 0;
+    std::vector<std::uint8_t> m_output;
 };
 
 }  // namespace quorbel::ssdv

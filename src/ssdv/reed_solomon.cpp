@@ -13,15 +13,15 @@ constexpr int kRootSpacing = 11;
 constexpr int kFieldSize = 255;
 
 struct Field {
-    std::array<uint8_t, 2 * kFieldSize> exp{};
+    std::array<std::uint8_t, 2 * kFieldSize> exp{};
     std::array<int, 256> log{};
-    std::array<uint8_t, kRsParitySymbols + 1> generator{};  // x^32 first
+    std::array<std::uint8_t, kRsParitySymbols + 1> generator{};  // x^32 first
     // Products by each syndrome root: every window of a damaged stream is checked, so the
     // syndromes must be cheap.
-    std::array<std::array<uint8_t, 256>, kRsParitySymbols> timesRoot{};
+    std::array<std::array<std::uint8_t, 256>, kRsParitySymbols> timesRoot{};
 };
 
-uint8_t Multiply(const Field& field, uint8_t a, uint8_t b) {
+std::uint8_t Multiply(const Field& field, std::uint8_t a, std::uint8_t b) {
     if (a == 0 || b == 0) {
         return 0;
     }
@@ -29,7 +29,7 @@ uint8_t Multiply(const Field& field, uint8_t a, uint8_t b) {
 }
 
 // α raised to any integer power.
-uint8_t Power(const Field& field, int exponent) {
+std::uint8_t RaiseAlpha(const Field& field, int exponent) {
     int reduced = exponent % kFieldSize;
     if (reduced < 0) {
         reduced += kFieldSize;
@@ -37,19 +37,19 @@ uint8_t Power(const Field& field, int exponent) {
     return field.exp[reduced];
 }
 
-uint8_t Divide(const Field& field, uint8_t a, uint8_t b) {
+std::uint8_t Divide(const Field& field, std::uint8_t a, std::uint8_t b) {
     if (a == 0) {
         return 0;
     }
-    return Power(field, field.log[a] - field.log[b]);
+    return RaiseAlpha(field, field.log[a] - field.log[b]);
 }
 
 Field BuildField() {
     Field field;
     int value = 1;
     for (int i = 0; i < kFieldSize; ++i) {
-        field.exp[i] = static_cast<uint8_t>(value);
-        field.exp[i + kFieldSize] = static_cast<uint8_t>(value);
+        field.exp[i] = static_cast<std::uint8_t>(value);
+        field.exp[i + kFieldSize] = static_cast<std::uint8_t>(value);
         field.log[value] = i;
         value <<= 1;
         if ((value & 0x100) != 0) {
@@ -58,10 +58,10 @@ Field BuildField() {
     }
     field.log[0] = -1;
     // Multiply (x - root) factors; lowest degree first while building.
-    std::array<uint8_t, kRsParitySymbols + 1> low{};
+    std::array<std::uint8_t, kRsParitySymbols + 1> low{};
     low[0] = 1;
     for (int j = 0; j < kRsParitySymbols; ++j) {
-        const uint8_t root = Power(field, kRootSpacing * (kFirstRoot + j));
+        const std::uint8_t root = RaiseAlpha(field, kRootSpacing * (kFirstRoot + j));
         for (int i = j + 1; i > 0; --i) {
             low[i] = low[i - 1] ^ Multiply(field, root, low[i]);
         }
@@ -71,23 +71,23 @@ Field BuildField() {
         field.generator[i] = low[kRsParitySymbols - i];
     }
     for (int j = 0; j < kRsParitySymbols; ++j) {
-        const uint8_t root = Power(field, kRootSpacing * (kFirstRoot + j));
+        const std::uint8_t root = RaiseAlpha(field, kRootSpacing * (kFirstRoot + j));
         for (int x = 0; x < 256; ++x) {
-            field.timesRoot[j][x] = Multiply(field, static_cast<uint8_t>(x), root);
+            field.timesRoot[j][x] = Multiply(field, static_cast<std::uint8_t>(x), root);
         }
     }
     return field;
 }
 
-const Field& GetField() {
+const Field& BuildFieldOnce() {
     static const Field field = BuildField();
     return field;
 }
 
-using Poly = std::array<uint8_t, kRsParitySymbols + 1>;  // lowest degree first
+using Poly = std::array<std::uint8_t, kRsParitySymbols + 1>;  // lowest degree first
 
 // Berlekamp-Massey: error locator from the syndromes; returns its degree.
-int FindErrorLocator(const Field& f, const std::array<uint8_t, kRsParitySymbols>& syndromes,
+int FindErrorLocator(const Field& f, const std::array<std::uint8_t, kRsParitySymbols>& syndromes,
                      Poly& locator) {
     Poly previous{};
     locator = Poly{};
@@ -95,9 +95,9 @@ int FindErrorLocator(const Field& f, const std::array<uint8_t, kRsParitySymbols>
     previous[0] = 1;
     int length = 0;
     int shift = 1;
-    uint8_t lastDiscrepancy = 1;
+    std::uint8_t lastDiscrepancy = 1;
     for (int n = 0; n < kRsParitySymbols; ++n) {
-        uint8_t discrepancy = syndromes[n];
+        std::uint8_t discrepancy = syndromes[n];
         for (int i = 1; i <= length; ++i) {
             discrepancy ^= Multiply(f, locator[i], syndromes[n - i]);
         }
@@ -105,7 +105,7 @@ int FindErrorLocator(const Field& f, const std::array<uint8_t, kRsParitySymbols>
             ++shift;
             continue;
         }
-        const uint8_t scale = Divide(f, discrepancy, lastDiscrepancy);
+        const std::uint8_t scale = Divide(f, discrepancy, lastDiscrepancy);
         const Poly saved = locator;
         for (int i = 0; i + shift <= kRsParitySymbols; ++i) {
             locator[i + shift] ^= Multiply(f, scale, previous[i]);
@@ -122,21 +122,21 @@ int FindErrorLocator(const Field& f, const std::array<uint8_t, kRsParitySymbols>
     return length;
 }
 
-uint8_t Evaluate(const Field& f, const Poly& poly, int degree, uint8_t x) {
-    uint8_t result = 0;
+std::uint8_t Evaluate(const Field& f, const Poly& poly, int degree, std::uint8_t x) {
+    std::uint8_t result = 0;
     for (int i = degree; i >= 0; --i) {
         result = Multiply(f, result, x) ^ poly[i];
     }
     return result;
 }
 
-using Syndromes = std::array<uint8_t, kRsParitySymbols>;
+using Syndromes = std::array<std::uint8_t, kRsParitySymbols>;
 
 // Horner evaluation at all 32 roots at once: the 32 running sums are independent, so the table
 // look-ups overlap instead of waiting on each other.
-Syndromes ComputeSyndromes(const Field& f, std::span<const uint8_t> codeword) {
+Syndromes ComputeSyndromes(const Field& f, std::span<const std::uint8_t> codeword) {
     Syndromes syndromes{};
-    for (uint8_t symbol : codeword) {
+    for (std::uint8_t symbol : codeword) {
         for (int j = 0; j < kRsParitySymbols; ++j) {
             syndromes[j] = f.timesRoot[j][syndromes[j]] ^ symbol;
         }
@@ -146,7 +146,7 @@ Syndromes ComputeSyndromes(const Field& f, std::span<const uint8_t> codeword) {
 
 struct ErrorSymbol {
     int degree = 0;  // power of x of the wrong symbol
-    uint8_t value = 0;
+    std::uint8_t value = 0;
 };
 
 // Chien search for the locator's roots and Forney's formula for the error values. Fails unless
@@ -172,7 +172,7 @@ bool LocateErrors(const Field& f, const Syndromes& syndromes, const Poly& locato
     }
     int count = 0;
     for (int degree = 0; degree < kFieldSize; ++degree) {
-        uint8_t sum = 0;
+        std::uint8_t sum = 0;
         for (int i = 0; i <= errors; ++i) {
             if (termLog[i] >= 0) {
                 sum ^= f.exp[termLog[i]];
@@ -183,13 +183,14 @@ bool LocateErrors(const Field& f, const Syndromes& syndromes, const Poly& locato
         if (sum != 0) {
             continue;
         }
-        const uint8_t inverse = Power(f, -kRootSpacing * degree);
-        const uint8_t denominator = Evaluate(f, derivative, errors, inverse);
+        const std::uint8_t inverse = RaiseAlpha(f, -kRootSpacing * degree);
+        const std::uint8_t denominator = Evaluate(f, derivative, errors, inverse);
         if (count == errors || denominator == 0) {
             return false;
         }
-        const uint8_t numerator = Multiply(f, Power(f, kRootSpacing * degree * (1 - kFirstRoot)),
-                                           Evaluate(f, evaluator, kRsParitySymbols - 1, inverse));
+        const std::uint8_t numerator =
+            Multiply(f, RaiseAlpha(f, kRootSpacing * degree * (1 - kFirstRoot)),
+                     Evaluate(f, evaluator, kRsParitySymbols - 1, inverse));
         found[count++] = {degree, Divide(f, numerator, denominator)};
     }
     return count == errors;
@@ -197,16 +198,16 @@ bool LocateErrors(const Field& f, const Syndromes& syndromes, const Poly& locato
 
 }  // namespace
 
-std::span<const uint8_t, kRsParitySymbols + 1> ReedSolomonGenerator() {
-    return GetField().generator;
+std::span<const std::uint8_t, kRsParitySymbols + 1> ListGeneratorCoefficients() {
+    return BuildFieldOnce().generator;
 }
 
-void ComputeReedSolomonParity(std::span<const uint8_t> data,
-                              std::span<uint8_t, kRsParitySymbols> parity) {
-    const Field& f = GetField();
-    std::array<uint8_t, kRsParitySymbols> reg{};
-    for (uint8_t symbol : data) {
-        const uint8_t feedback = symbol ^ reg[0];
+void ComputeReedSolomonParity(std::span<const std::uint8_t> data,
+                              std::span<std::uint8_t, kRsParitySymbols> parity) {
+    const Field& f = BuildFieldOnce();
+    std::array<std::uint8_t, kRsParitySymbols> reg{};
+    for (std::uint8_t symbol : data) {
+        const std::uint8_t feedback = symbol ^ reg[0];
         for (int i = 0; i < kRsParitySymbols - 1; ++i) {
             reg[i] = reg[i + 1] ^ Multiply(f, feedback, f.generator[i + 1]);
         }
@@ -217,14 +218,14 @@ void ComputeReedSolomonParity(std::span<const uint8_t> data,
     }
 }
 
-std::optional<int> RepairReedSolomon(std::span<uint8_t> codeword) {
-    const Field& f = GetField();
+std::optional<int> RepairReedSolomon(std::span<std::uint8_t> codeword) {
+    const Field& f = BuildFieldOnce();
     const int count = static_cast<int>(codeword.size());
     if (count <= kRsParitySymbols || count > kRsMaxSymbols) {
         return std::nullopt;
     }
     const Syndromes syndromes = ComputeSyndromes(f, codeword);
-    if (std::all_of(syndromes.begin(), syndromes.end(), [](uint8_t s) { return s == 0; })) {
+    if (std::all_of(syndromes.begin(), syndromes.end(), [](std::uint8_t s) { return s == 0; })) {
         return 0;
     }
     Poly locator;

@@ -12,16 +12,16 @@ inline constexpr int kRsMaxSymbols = 255;
 
 // Computes the parity of a (possibly shortened) codeword: `data` holds at most 223 symbols, the
 // first being the highest-degree coefficient; `parity` receives the 32 parity symbols.
-void ComputeReedSolomonParity(std::span<const uint8_t> data,
-                              std::span<uint8_t, kRsParitySymbols> parity);
+void ComputeReedSolomonParity(std::span<const std::uint8_t> data,
+                              std::span<std::uint8_t, kRsParitySymbols> parity);
 
 // Repairs a shortened codeword (data followed by parity, at most 255 symbols, at least 33) in
 // place. Returns the number of symbols corrected, or nothing when the errors cannot be located.
 // Error positions that fall into the virtual leading zeros are left out, so a wrong repair is
 // still possible; callers check the packet CRC afterwards.
-std::optional<int> RepairReedSolomon(std::span<uint8_t> codeword);
+std::optional<int> RepairReedSolomon(std::span<std::uint8_t> codeword);
 
 // Coefficients of the generator polynomial, x^32 first (33 values).
-std::span<const uint8_t, kRsParitySymbols + 1> ReedSolomonGenerator();
+std::span<const std::uint8_t, kRsParitySymbols + 1> ListGeneratorCoefficients();
 
 }  // namespace quorbel::ssdv

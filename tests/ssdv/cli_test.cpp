@@ -10,6 +10,7 @@
 #include <utility>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "cli.hpp"
 #include "ssdv_test_support.hpp"
@@ -22,7 +23,7 @@ std::vector<std::string> Split(const std::string& text) {
     return {std::istream_iterator<std::string>(in), {}};
 }
 
-std::string AsString(const std::vector<uint8_t>& bytes) {
+std::string BytesToString(const std::vector<std::uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
@@ -73,9 +74,9 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const std::string& i
 }
 
 // What the reference tool wrote to standard error, from one of its logs.
-std::string LoggedStderr(const std::filesystem::path& log) {
-    const std::string text = AsString(test::ReadBytes(log));
-    const size_t start = text.find("stderr:\n");
+std::string ReadLoggedStderr(const std::filesystem::path& log) {
+    const std::string text = BytesToString(test::ReadBytes(log));
+    const std::size_t start = text.find("stderr:\n");
     return start == std::string::npos ? "(no log " + log.string() + ")" : text.substr(start + 8);
 }
 
@@ -99,7 +100,7 @@ TEST(CliRunTest, ExitStatuses) {
         {"-d /nonexistent/in.bin", "", 255, "Error opening '/nonexistent/in.bin' for input"},
         {"-e", "not a jpeg", 255, "Premature end of file"},
         {"-d -l 118", "", 1, "no image written"},
-        {"-e -c QRBL01XY -l 118", AsString(test::MakeJpeg({16, 16})), 0,
+        {"-e -c QRBL01XY -l 118", BytesToString(test::MakeJpeg({16, 16})), 0,
          "Warning: callsign cropped to 6 characters"},
     };
     for (const Case& c : cases) {
@@ -112,6 +113,131 @@ TEST(CliRunTest, ExitStatuses) {
             const int status = std::system(command.c_str());
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << command;
         }
+    }
+}
+
+// A path in the temporary folder that no other test run uses at the same time.
+std::filesystem::path MakeTempPath(const std::string& name) {
+    return std::filesystem::temp_directory_path() /
+           ("quorbel_ssdv_" + name + "_" + std::to_string(getpid()));
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Runs the built program through the shell: `before` goes in front of it (a limit), `stdinFrom`
+// names what standard input reads; standard output is dropped.
+ProgramRun RunBuiltProgram(const std::string& before, const std::string& args,
+                           const std::string& stdinFrom) {
+    const auto program = std::filesystem::path(QUORBEL_BIN_DIR) / "ssdv";
+    const auto errors = MakeTempPath("stderr");
+    const std::string command = before + program.string() + " " + args + " <" + stdinFrom +
+                                " >/dev/null 2>" + errors.string();
+    const int status = std::system(command.c_str());
+    const std::string err = BytesToString(test::ReadBytes(errors));
+    std::filesystem::remove(errors);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", err};
+}
+
+// A folder or a device as input, a folder as output: refused with a message and status 1 before
+// anything is written, also by the built program, which must never end through an uncaught
+// exception. Standard input that cannot be read and memory running out end the same way.
+TEST(CliRunTest, RefusesFoldersAndDevices) {
+    const auto dir = MakeTempPath("refusals");
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "folder");
+    const std::string folder = (dir / "folder").string();
+    const std::string jpeg = (dir / "picture.jpg").string();
+    const std::string packets = (dir / "packets.bin").string();
+    const std::string out = (dir / "out").string();
+    WriteFile(jpeg, BytesToString(test::MakeJpeg({32, 16})));
+    ASSERT_EQ(RunProgram({"-e", jpeg, packets}).status, 0);
+    struct Case {
+        std::string args;
+        std::string message;
+    };
+    const std::string folderInput = "Error opening '" + folder + "' for input: it is a folder";
+    const std::string deviceInput = "Error opening '/dev/null' for input: it is a device";
+    const std::string folderOutput = "Error opening '" + folder + "' for output: it is a folder";
+    const Case cases[] = {
+        {"-d " + folder + " " + out, folderInput},      {"-e " + folder + " " + out, folderInput},
+        {"-d -l 118 /dev/null " + out, deviceInput},    {"-e /dev/null " + out, deviceInput},
+        {"-d " + packets + " " + folder, folderOutput}, {"-e " + jpeg + " " + folder, folderOutput},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = RunProgram(Split(c.args));
+        EXPECT_EQ(run.status, 1) << c.args;
+        EXPECT_TRUE(run.out.empty()) << c.args;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << ": " << run.err;
+        const ProgramRun program = RunBuiltProgram("", c.args, "/dev/null");
+        EXPECT_EQ(program.status, 1) << c.args;
+        EXPECT_NE(program.err.find(c.message), std::string::npos) << c.args << ": " << program.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.args;
+        EXPECT_TRUE(std::filesystem::is_empty(folder)) << c.args;
+    }
+    const ProgramRun folderStdin = RunBuiltProgram("", "-d -l 118 - " + out, folder);
+    EXPECT_EQ(folderStdin.status, 1);
+    EXPECT_NE(folderStdin.err.find("Error reading standard input"), std::string::npos)
+        << folderStdin.err;
+    // Endless input under a memory limit: the program stops with a message, not an abort.
+    const std::string limit = "ulimit -v 50000 && ";
+    if (RunBuiltProgram(limit, "", "/dev/null").status == 0) {
+        const ProgramRun endless = RunBuiltProgram(limit, "-d -l 118 - " + out, "/dev/zero");
+        EXPECT_EQ(endless.status, 1);
+        EXPECT_NE(endless.err.find("ssdv: out of memory"), std::string::npos) << endless.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+    std::filesystem::remove_all(dir);
+}
+
+// A file that its user may not read; root reads every file, so there the test is skipped.
+TEST(CliRunTest, RefusesAnUnreadableFile) {
+    const auto dir = MakeTempPath("unreadable");
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const auto input = dir / "locked.bin";
+    const auto out = dir / "out";
+    WriteFile(input, "locked");
+    std::filesystem::permissions(input, std::filesystem::perms::none);
+    if (std::ifstream(input).is_open()) {
+        std::filesystem::remove_all(dir);
+        GTEST_SKIP() << "this user reads files without read permission";
+    }
+    for (const char* mode : {"-d", "-e"}) {
+        const ProgramRun run = RunProgram({mode, input.string(), out.string()});
+        EXPECT_EQ(run.status, 1) << mode;
+        EXPECT_NE(
+            run.err.find("Error opening '" + input.string() + "' for input: it cannot be read"),
+            std::string::npos)
+            << mode << ": " << run.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << mode;
+    }
+    std::filesystem::remove_all(dir);
+}
+
+// Encodes the source picture of the vector `stem` with the program: the packets and the number
+// written equal the vector's, and the messages the reference's where its log is kept.
+void ExpectEncodedAsTheReference(const std::filesystem::path& dir, const std::string& stem,
+                                 const std::string& source, const std::string& encodeArgs,
+                                 const std::string& length,
+                                 const std::vector<std::uint8_t>& packets) {
+    std::vector<std::string> args = Split(encodeArgs);
+    args.insert(args.begin(), {"-e", "-c", "QRBL01", "-l", length});
+    const ProgramRun encoded =
+        RunProgram(args, BytesToString(test::ReadBytes(dir / (source + ".jpg"))));
+    EXPECT_EQ(encoded.status, 0) << encoded.err;
+    EXPECT_TRUE(encoded.out == BytesToString(packets));
+    EXPECT_NE(encoded.err.find("Wrote " + std::to_string(packets.size() / std::stoul(length)) +
+                               " packets\n"),
+              std::string::npos);
+    const auto log = dir / (stem + "-encode.log");
+    if (std::filesystem::exists(log)) {
+        // The reference's messages, apart from its internal end-of-image trace line.
+        std::string expectedLog = ReadLoggedStderr(log);
+        const std::size_t trace = expectedLog.find("ssdv_enc_get_packet said EOI\n");
+        ASSERT_NE(trace, std::string::npos);
+        EXPECT_EQ(encoded.err, expectedLog.erase(trace, 29));
     }
 }
 
@@ -164,34 +290,18 @@ TEST(SsdvVectorsTest, ProgramReproducesTheReference) {
         const std::string stem = v.stem;
         const std::string length = stem.find("l256") != std::string::npos ? "256" : "118";
         const auto packets = test::ReadBytes(dir / (stem + ".bin"));
-        const ProgramRun decoded = RunProgram({"-dl", length}, AsString(packets));
+        const ProgramRun decoded = RunProgram({"-dl", length}, BytesToString(packets));
         EXPECT_EQ(decoded.status, 0);
         const std::string expected = v.decodedAs != nullptr ? v.decodedAs : stem;
-        EXPECT_TRUE(decoded.out == AsString(test::ReadBytes(dir / (expected + "-decoded.jpg"))));
+        EXPECT_TRUE(decoded.out ==
+                    BytesToString(test::ReadBytes(dir / (expected + "-decoded.jpg"))));
         if (v.decodedAs != nullptr) {
             test::ExpectCleanJpeg({decoded.out.begin(), decoded.out.end()}, stem);
         } else if (v.sameMessages) {
-            EXPECT_EQ(decoded.err, LoggedStderr(dir / (stem + "-decoded.log")));
+            EXPECT_EQ(decoded.err, ReadLoggedStderr(dir / (stem + "-decoded.log")));
         }
         if (v.source != nullptr) {
-            std::vector<std::string> args = Split(v.encodeArgs);
-            args.insert(args.begin(), {"-e", "-c", "QRBL01", "-l", length});
-            const ProgramRun encoded =
-                RunProgram(args, AsString(test::ReadBytes(dir / (std::string(v.source) + ".jpg"))));
-            EXPECT_EQ(encoded.status, 0) << encoded.err;
-            EXPECT_TRUE(encoded.out == AsString(packets));
-            EXPECT_NE(
-                encoded.err.find("Wrote " + std::to_string(packets.size() / std::stoul(length)) +
-                                 " packets\n"),
-                std::string::npos);
-            const auto log = dir / (stem + "-encode.log");
-            if (std::filesystem::exists(log)) {
-                // The reference's messages, apart from its internal end-of-image trace line.
-                std::string expectedLog = LoggedStderr(log);
-                const size_t trace = expectedLog.find("ssdv_enc_get_packet said EOI\n");
-                ASSERT_NE(trace, std::string::npos);
-                EXPECT_EQ(encoded.err, expectedLog.erase(trace, 29));
-            }
+            ExpectEncodedAsTheReference(dir, stem, v.source, v.encodeArgs, length, packets);
         }
     }
 }
@@ -201,10 +311,10 @@ TEST(CliRunTest, DecodesToFilesAndDropsWindows) {
     const auto packets = test::ReadBytes(dir / "grad320x240-l118-drop10.bin");
     const auto expected = test::ReadBytes(dir / "grad320x240-l118-drop10-decoded.jpg");
     // -t drops windows: all of them at 100 % (no image), none at 0 %.
-    EXPECT_EQ(RunProgram({"-d", "-l", "118", "-t", "100"}, AsString(packets)).status, 1);
-    EXPECT_TRUE(RunProgram({"-d", "-l", "118", "-t", "0"}, AsString(packets)).out ==
-                AsString(expected));
-    const auto output = std::filesystem::temp_directory_path() / "quorbel_ssdv_cli_test.jpg";
+    EXPECT_EQ(RunProgram({"-d", "-l", "118", "-t", "100"}, BytesToString(packets)).status, 1);
+    EXPECT_TRUE(RunProgram({"-d", "-l", "118", "-t", "0"}, BytesToString(packets)).out ==
+                BytesToString(expected));
+    const auto output = MakeTempPath("decoded.jpg");
     std::filesystem::remove(output);
     const ProgramRun toFile = RunProgram(
         {"-d", "-l", "118", (dir / "grad320x240-l118-drop10.bin").string(), output.string()});
@@ -216,7 +326,7 @@ TEST(CliRunTest, DecodesToFilesAndDropsWindows) {
     const ProgramRun empty =
         RunProgram({"-d", "-l", "118", (dir / "empty.bin").string(), output.string()});
     EXPECT_EQ(empty.status, 1);
-    EXPECT_EQ(empty.err.rfind(LoggedStderr(dir / "empty-decoded.log"), 0), 0U) << empty.err;
+    EXPECT_EQ(empty.err.rfind(ReadLoggedStderr(dir / "empty-decoded.log"), 0), 0U) << empty.err;
     EXPECT_TRUE(test::ReadBytes(output) == expected);
     std::filesystem::remove(output);
 }
@@ -244,10 +354,11 @@ TEST(CliRunTest, VerbosePacketLinesMatchTheReferenceLogs) {
                      "Packet ID: 30 (1 errors corrected)\n"}}) {
         const std::string stem = file;
         const ProgramRun run =
-            RunProgram({"-dvl118"}, AsString(test::ReadBytes(dir / (stem + ".bin"))));
-        EXPECT_EQ(packetLines(run.err), packetLines(LoggedStderr(dir / log))) << stem;
+            RunProgram({"-dvl118"}, BytesToString(test::ReadBytes(dir / (stem + ".bin"))));
+        EXPECT_EQ(packetLines(run.err), packetLines(ReadLoggedStderr(dir / log))) << stem;
         EXPECT_NE(run.err.find(shows), std::string::npos) << stem;
-        EXPECT_TRUE(run.out == AsString(test::ReadBytes(dir / (stem + "-decoded.jpg")))) << stem;
+        EXPECT_TRUE(run.out == BytesToString(test::ReadBytes(dir / (stem + "-decoded.jpg"))))
+            << stem;
     }
 }
 

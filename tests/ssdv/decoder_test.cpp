@@ -27,7 +27,7 @@ TEST(DecoderFaultsTest, FirstPacketWithoutMcuStart) {
     // Packets 0-2 held MCUs 0-2 (the top-left 48x16 pixels), lost; packet 3 records no MCU and
     // decoding resumes at MCU 3 in packet 4. Below the first MCU row (plus one row that chroma
     // upsampling blends across the boundary) the picture is identical to the full decode.
-    const size_t rowBytes = 320 * 3;
+    const std::size_t rowBytes = 320 * 3;
     EXPECT_TRUE(std::equal(damaged.pixels.begin() + 17 * rowBytes, damaged.pixels.end(),
                            full.pixels.begin() + 17 * rowBytes));
     EXPECT_FALSE(std::equal(damaged.pixels.begin(), damaged.pixels.begin() + 16 * rowBytes,
@@ -38,16 +38,16 @@ TEST(DecoderFaultsTest, NoValidPacketOrBadLengthGivesNoImage) {
     QUORBEL_REQUIRE_VECTORS(dir);
     const auto packets = test::ReadBytes(dir / "grad320x240-l118.bin");
     struct Case {
-        std::vector<uint8_t> input;
-        size_t length;
+        std::vector<std::uint8_t> input;
+        std::size_t length;
         const char* error;
     };
     std::vector<Case> cases = {
         {test::ReadBytes(dir / "empty.bin"), 118, "No valid SSDV packet found"},
-        {std::vector<uint8_t>(1000, 0x00), 118, "No valid SSDV packet found"},
-        {std::vector<uint8_t>(packets.begin(), packets.begin() + 117), 118,
+        {std::vector<std::uint8_t>(1000, 0x00), 118, "No valid SSDV packet found"},
+        {std::vector<std::uint8_t>(packets.begin(), packets.begin() + 117), 118,
          "No valid SSDV packet found"}};
-    for (size_t length : {0U, 1U, 14U, 18U, 257U, 1000U}) {
+    for (std::size_t length : {0U, 1U, 14U, 18U, 257U, 1000U}) {
         cases.push_back({packets, length, "Invalid SSDV packet length"});
     }
     for (const Case& c : cases) {
@@ -63,20 +63,20 @@ TEST(DecoderFaultsTest, NoValidPacketOrBadLengthGivesNoImage) {
 TEST(DecoderFaultsTest, PrefixesAndForgedPayloadsGiveCleanJpegs) {
     QUORBEL_REQUIRE_VECTORS(dir);
     const auto bytes = test::ReadBytes(dir / "grad320x240-h1v1-l118.bin");
-    for (size_t count = 1; count * 118 <= bytes.size(); count += 7) {
+    for (std::size_t count = 1; count * 118 <= bytes.size(); count += 7) {
         const DecodeResult result = DecodeImage(std::span(bytes).first(count * 118), 118);
         ASSERT_TRUE(result.image.has_value()) << count;
         EXPECT_EQ(result.packetsRead, count);
         test::ExpectCleanJpeg(result.jpeg, std::to_string(count) + " packets");
     }
     auto forged = test::ReadBytes(dir / "grad320x240-l118-nofec.bin");
-    uint32_t noise = 99;
-    for (size_t packet = 5; packet < 56; packet += 9) {
-        for (size_t i = 15; i < 114; ++i) {
+    std::uint32_t noise = 99;
+    for (std::size_t packet = 5; packet < 56; packet += 9) {
+        for (std::size_t i = 15; i < 114; ++i) {
             noise = noise * 1664525U + 1013904223U;
-            forged[packet * 118 + i] = static_cast<uint8_t>(noise >> 24);
+            forged[packet * 118 + i] = static_cast<std::uint8_t>(noise >> 24);
         }
-        SealPacket(PacketType::kNoFec, std::span(forged).subspan(packet * 118, 118));
+        SealPacket(PacketType::NoFec, std::span(forged).subspan(packet * 118, 118));
     }
     const DecodeResult result = DecodeImage(forged, 118);
     ASSERT_TRUE(result.image.has_value());

@@ -14,29 +14,30 @@
 namespace quorbel::ssdv {
 namespace {
 
-EncodeOptions Options(int quality = 4, size_t length = 118, PacketType type = PacketType::kFec) {
+EncodeOptions MakeOptions(int quality = 4, std::size_t length = 118,
+                          PacketType type = PacketType::Fec) {
     return {type, "QRBL01", 1, quality, length};
 }
 
 // Position of the first marker FF `code` in a JPEG.
-size_t FindMarker(const std::vector<uint8_t>& jpeg, uint8_t code) {
-    const uint8_t marker[] = {0xFF, code};
-    return static_cast<size_t>(std::search(jpeg.begin(), jpeg.end(), marker, marker + 2) -
-                               jpeg.begin());
+std::size_t FindMarker(const std::vector<std::uint8_t>& jpeg, std::uint8_t code) {
+    const std::uint8_t marker[] = {0xFF, code};
+    return static_cast<std::size_t>(std::search(jpeg.begin(), jpeg.end(), marker, marker + 2) -
+                                    jpeg.begin());
 }
 
 // Encodes a libjpeg picture, decodes the packets and compares the pixels with the source. The
 // rebuilt JPEG depends only on the picture and quality, not on the packet length or type: also
 // with the smallest payloads (2 bytes), where the reference encoder is unreliable.
 TEST(EncoderRoundTripTest, AllModesGreyscaleQualitiesAndPacketLengths) {
-    constexpr PacketType kFec = PacketType::kFec;
-    constexpr PacketType kNoFec = PacketType::kNoFec;
+    constexpr PacketType kFec = PacketType::Fec;
+    constexpr PacketType kNoFec = PacketType::NoFec;
     struct Case {
         const char* what;
         test::PictureOptions picture;
         int quality;
         double minPsnr;
-        size_t length;  // also encoded with this packet length and type
+        std::size_t length;  // also encoded with this packet length and type
         PacketType type;
     };
     const Case cases[] = {
@@ -57,7 +58,7 @@ TEST(EncoderRoundTripTest, AllModesGreyscaleQualitiesAndPacketLengths) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const auto source = test::MakeJpeg(c.picture);
-        const EncodeResult encoded = EncodeImage(source, Options(c.quality));
+        const EncodeResult encoded = EncodeImage(source, MakeOptions(c.quality));
         ASSERT_TRUE(encoded.ok) << encoded.error;
         const DecodeResult decoded = DecodeImage(encoded.packets, 118);
         ASSERT_TRUE(decoded.image.has_value());
@@ -65,9 +66,10 @@ TEST(EncoderRoundTripTest, AllModesGreyscaleQualitiesAndPacketLengths) {
         EXPECT_EQ(decoded.packetsUsed, encoded.packetCount);
         EXPECT_EQ(decoded.image->quality, c.quality);
         const auto result = test::ExpectCleanJpeg(decoded.jpeg, c.what, c.picture.greyscale);
-        EXPECT_GT(test::Psnr(test::DecodeJpeg(source, c.picture.greyscale), result), c.minPsnr);
+        EXPECT_GT(test::MeasurePsnr(test::DecodeJpeg(source, c.picture.greyscale), result),
+                  c.minPsnr);
 
-        const EncodeResult other = EncodeImage(source, Options(c.quality, c.length, c.type));
+        const EncodeResult other = EncodeImage(source, MakeOptions(c.quality, c.length, c.type));
         ASSERT_TRUE(other.ok) << c.length << ": " << other.error;
         EXPECT_EQ(other.packets.size(), other.packetCount * c.length);
         const DecodeResult otherDecoded = DecodeImage(other.packets, c.length);
@@ -89,10 +91,12 @@ TEST(EncoderRestartTest, RestartIntervalsGiveTheSamePackets) {
             restarted.restartInterval = interval;
             const auto restartJpeg = test::MakeJpeg(restarted);
             ASSERT_NE(plainJpeg, restartJpeg);
-            for (size_t length : {118U, 53U, 64U, 256U}) {
+            for (std::size_t length : {118U, 53U, 64U, 256U}) {
                 for (int quality : {4, 7}) {
-                    const EncodeResult expected = EncodeImage(plainJpeg, Options(quality, length));
-                    const EncodeResult actual = EncodeImage(restartJpeg, Options(quality, length));
+                    const EncodeResult expected =
+                        EncodeImage(plainJpeg, MakeOptions(quality, length));
+                    const EncodeResult actual =
+                        EncodeImage(restartJpeg, MakeOptions(quality, length));
                     SCOPED_TRACE(testing::Message()
                                  << "grey " << greyscale << " interval " << interval << " L "
                                  << length << " q " << quality);
@@ -119,27 +123,28 @@ TEST(EncoderErrorsTest, RejectsUnsupportedDamagedAndHostileInput) {
     progressive.at(FindMarker(progressive, 0xC0) + 1) = 0xC2;
     auto hostile = good;
     // First table (luma DC, counts 0 1 5 ...): three codes of length 1, same total.
-    const size_t dht = FindMarker(hostile, 0xC4);
+    const std::size_t dht = FindMarker(hostile, 0xC4);
     ASSERT_EQ(hostile.at(dht + 6), 1);
     hostile.at(dht + 5) = 3;
     hostile.at(dht + 6) = 0;
     hostile.at(dht + 7) = 3;
     struct Case {
         const char* what;
-        std::vector<uint8_t> jpeg;
+        std::vector<std::uint8_t> jpeg;
         EncodeOptions options;
         const char* error;
     };
     const Case cases[] = {
-        {"truncated scan", truncated, Options(), "Premature end of file"},
-        {"progressive", progressive, Options(), "Progressive JPEG images are not supported"},
-        {"size not a multiple of 16", test::MakeJpeg({72, 32}), Options(),
+        {"truncated scan", truncated, MakeOptions(), "Premature end of file"},
+        {"progressive", progressive, MakeOptions(), "Progressive JPEG images are not supported"},
+        {"size not a multiple of 16", test::MakeJpeg({72, 32}), MakeOptions(),
          "Image width and height must be multiples of 16 between 16 and 4080"},
-        {"not a JPEG", std::vector<uint8_t>(100, 0x42), Options(), "Premature end of file"},
-        {"overfull Huffman table", hostile, Options(), "Invalid Huffman table"},
-        {"packet too long", good, Options(4, 257), "Invalid SSDV packet length"},
-        {"FEC payload below 2 bytes", good, Options(4, 52), "Invalid SSDV packet length"},
-        {"no-FEC payload below 2 bytes", good, Options(4, 20, PacketType::kNoFec),
+        {"not a JPEG", std::vector<std::uint8_t>(100, 0x42), MakeOptions(),
+         "Premature end of file"},
+        {"overfull Huffman table", hostile, MakeOptions(), "Invalid Huffman table"},
+        {"packet too long", good, MakeOptions(4, 257), "Invalid SSDV packet length"},
+        {"FEC payload below 2 bytes", good, MakeOptions(4, 52), "Invalid SSDV packet length"},
+        {"no-FEC payload below 2 bytes", good, MakeOptions(4, 20, PacketType::NoFec),
          "Invalid SSDV packet length"},
     };
     for (const Case& c : cases) {
@@ -153,12 +158,12 @@ TEST(EncoderErrorsTest, RejectsUnsupportedDamagedAndHostileInput) {
 // is the EOI packet; bytes that do not fit start one more packet instead of being dropped.
 TEST(PacketWriterTest, LastBytesAlwaysReachAnEoiPacket) {
     PacketHeader header;
-    header.type = PacketType::kNoFec;
+    header.type = PacketType::NoFec;
     header.widthUnits = header.heightUnits = 1;
     struct Case {
         int bits;
-        size_t packets;
-        std::vector<uint8_t> lastPayload;
+        std::size_t packets;
+        std::vector<std::uint8_t> lastPayload;
     };
     for (const Case& c : {Case{16, 1, {0xAB, 0xAB}}, Case{24, 2, {0xAB, 0x2D}},
                           Case{20, 2, {0xAF, 0x2D}}, Case{8, 1, {0xAB, 0x2D}}}) {
@@ -168,7 +173,7 @@ TEST(PacketWriterTest, LastBytesAlwaysReachAnEoiPacket) {
             writer.WriteBits(0xAB, 8);
         }
         writer.WriteBits(0xA, c.bits % 8);
-        const std::vector<uint8_t> packets = writer.Finish();
+        const std::vector<std::uint8_t> packets = writer.Finish();
         ASSERT_EQ(writer.PacketCount(), c.packets) << c.bits;
         ASSERT_EQ(packets.size(), 21 * c.packets);
         const auto last = ValidatePacket(std::span(packets).last(21));

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <numeric>
 #include <random>
+#include <string_view>
 #include <tuple>
 
 #include "crc32.hpp"
@@ -30,21 +32,51 @@ TEST(CallsignTest, EncodesAndDecodes) {
     EXPECT_EQ(DecodeCallsign(11), "-");          // digit never produced by the encoder
 }
 
+// The callsign alphabet by base-40 digit value: digit 0 and the unused digits 11 to 13 decode as
+// '-', 1 to 10 are '0' to '9', 14 to 39 are 'A' to 'Z'.
+constexpr std::string_view kCallsignAlphabet = "-0123456789---ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+
+// Every digit value alone (the first character is the least significant digit), lower case as
+// upper case, then six-character callsigns that put every character in some position.
+TEST(CallsignTest, EveryCharacterOfTheAlphabet) {
+    ASSERT_EQ(kCallsignAlphabet.size(), 40U);
+    for (std::uint32_t digit = 1; digit < 40; ++digit) {
+        const char ch = kCallsignAlphabet[digit];
+        EXPECT_EQ(DecodeCallsign(digit), std::string(1, ch)) << "digit " << digit;
+        if (ch == '-') {
+            continue;
+        }
+        EXPECT_EQ(EncodeCallsign(std::string(1, ch)), digit) << ch;
+        const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        EXPECT_EQ(EncodeCallsign(std::string(1, lower)), digit) << lower;
+    }
+    for (const auto& [text, code, decoded] :
+         {std::tuple{"012345", 0x25664B11U, "012345"}, std::tuple{"6789AB", 0x5DBA5D87U, "6789AB"},
+          std::tuple{"CDEFGH", 0x834CC138U, "CDEFGH"}, std::tuple{"IJKLMN", 0xA8DC23AEU, "IJKLMN"},
+          std::tuple{"OPQRST", 0xCE6B8624U, "OPQRST"}, std::tuple{"UVWXYZ", 0xF3FAE89AU, "UVWXYZ"},
+          std::tuple{"uvwxyz", 0xF3FAE89AU, "UVWXYZ"}, std::tuple{"000000", 0x06429069U, "000000"},
+          std::tuple{"999999", 0x3E99A41AU, "999999"},
+          std::tuple{"Z9A0z9", 0x42FDC337U, "Z9A0Z9"}}) {
+        EXPECT_EQ(EncodeCallsign(text), code) << text;
+        EXPECT_EQ(DecodeCallsign(code), decoded) << text;
+    }
+}
+
 TEST(PacketLayoutTest, PayloadLengths) {
-    EXPECT_EQ(PayloadLength(PacketType::kFec, 118), 67U);
-    EXPECT_EQ(PayloadLength(PacketType::kNoFec, 118), 99U);
-    EXPECT_EQ(PayloadLength(PacketType::kFec, 256), 205U);
-    EXPECT_EQ(PayloadLength(PacketType::kNoFec, 256), 237U);
-    EXPECT_EQ(PayloadLength(PacketType::kFec, 51), 0U);
-    EXPECT_FALSE(PayloadLength(PacketType::kFec, 50).has_value());
-    EXPECT_FALSE(PayloadLength(PacketType::kNoFec, 18).has_value());
-    EXPECT_FALSE(PayloadLength(PacketType::kNoFec, 257).has_value());
+    EXPECT_EQ(ComputePayloadLength(PacketType::Fec, 118), 67U);
+    EXPECT_EQ(ComputePayloadLength(PacketType::NoFec, 118), 99U);
+    EXPECT_EQ(ComputePayloadLength(PacketType::Fec, 256), 205U);
+    EXPECT_EQ(ComputePayloadLength(PacketType::NoFec, 256), 237U);
+    EXPECT_EQ(ComputePayloadLength(PacketType::Fec, 51), 0U);
+    EXPECT_FALSE(ComputePayloadLength(PacketType::Fec, 50).has_value());
+    EXPECT_FALSE(ComputePayloadLength(PacketType::NoFec, 18).has_value());
+    EXPECT_FALSE(ComputePayloadLength(PacketType::NoFec, 257).has_value());
 }
 
 // A sealed no-FEC or FEC packet with the given header tweaks.
-std::vector<uint8_t> MakePacket(PacketType type, uint8_t width, uint16_t mcuIndex, uint8_t offset,
-                                size_t length = 118) {
-    std::vector<uint8_t> packet(length, 0xA5);
+std::vector<std::uint8_t> MakePacket(PacketType type, std::uint8_t width, std::uint16_t mcuIndex,
+                                     std::uint8_t offset, std::size_t length = 118) {
+    std::vector<std::uint8_t> packet(length, 0xA5);
     PacketHeader header;
     header.type = type;
     header.widthUnits = width;
@@ -60,49 +92,49 @@ TEST(ValidatePacketTest, HeaderChecksRepairAndLengths) {
     struct Case {
         const char* what;
         PacketType type;
-        uint8_t width;
-        uint16_t index;
-        uint8_t offset;
+        std::uint8_t width;
+        std::uint16_t index;
+        std::uint8_t offset;
         bool valid;
     };
     // 2x2 units in mode 0 = 4 MCUs; FEC payload 67 bytes, no-FEC 99 bytes.
-    for (const Case& c : {Case{"plain", PacketType::kFec, 2, 3, 66, true},
-                          Case{"no MCU start", PacketType::kFec, 2, kNoMcuIndex, 0xFF, true},
-                          Case{"zero width", PacketType::kFec, 0, kNoMcuIndex, 0xFF, false},
-                          Case{"index past the image", PacketType::kFec, 2, 4, 0, false},
-                          Case{"offset past the payload", PacketType::kFec, 2, 0, 67, false},
-                          Case{"no-FEC offset", PacketType::kNoFec, 2, 0, 98, true},
-                          Case{"no-FEC offset past", PacketType::kNoFec, 2, 0, 99, false}}) {
+    for (const Case& c : {Case{"plain", PacketType::Fec, 2, 3, 66, true},
+                          Case{"no MCU start", PacketType::Fec, 2, kNoMcuIndex, 0xFF, true},
+                          Case{"zero width", PacketType::Fec, 0, kNoMcuIndex, 0xFF, false},
+                          Case{"index past the image", PacketType::Fec, 2, 4, 0, false},
+                          Case{"offset past the payload", PacketType::Fec, 2, 0, 67, false},
+                          Case{"no-FEC offset", PacketType::NoFec, 2, 0, 98, true},
+                          Case{"no-FEC offset past", PacketType::NoFec, 2, 0, 99, false}}) {
         EXPECT_EQ(ValidatePacket(MakePacket(c.type, c.width, c.index, c.offset)).has_value(),
                   c.valid)
             << c.what;
     }
     // The sync byte is ignored, a damaged type byte is repaired by Reed-Solomon.
-    auto fec = MakePacket(PacketType::kFec, 2, 0, 0);
+    auto fec = MakePacket(PacketType::Fec, 2, 0, 0);
     fec[0] = 0x00;
     fec[1] = 0x13;
     const auto repaired = ValidatePacket(fec);
     ASSERT_TRUE(repaired.has_value());
     EXPECT_EQ(repaired->bytes[0], kSyncByte);
-    EXPECT_EQ(repaired->header.type, PacketType::kFec);
+    EXPECT_EQ(repaired->header.type, PacketType::Fec);
     EXPECT_EQ(repaired->payloadLength, 67U);
 
-    auto noFec = MakePacket(PacketType::kNoFec, 2, 0, 0);
+    auto noFec = MakePacket(PacketType::NoFec, 2, 0, 0);
     EXPECT_TRUE(ValidatePacket(noFec).has_value());
     noFec[50] ^= 0x01;
     EXPECT_FALSE(ValidatePacket(noFec).has_value());
-    EXPECT_FALSE(ValidatePacket(std::vector<uint8_t>(18, 0x55)).has_value());
-    EXPECT_FALSE(ValidatePacket(std::vector<uint8_t>(257, 0x55)).has_value());
+    EXPECT_FALSE(ValidatePacket(std::vector<std::uint8_t>(18, 0x55)).has_value());
+    EXPECT_FALSE(ValidatePacket(std::vector<std::uint8_t>(257, 0x55)).has_value());
     // A 40-byte window is too short for a FEC packet: only the no-FEC layout can match.
-    auto shortPacket = MakePacket(PacketType::kNoFec, 1, kNoMcuIndex, 0xFF, 40);
+    auto shortPacket = MakePacket(PacketType::NoFec, 1, kNoMcuIndex, 0xFF, 40);
     EXPECT_TRUE(ValidatePacket(shortPacket).has_value());
-    shortPacket[1] = static_cast<uint8_t>(PacketType::kFec);
+    shortPacket[1] = static_cast<std::uint8_t>(PacketType::Fec);
     EXPECT_FALSE(ValidatePacket(shortPacket).has_value());
 }
 
 TEST(Crc32Test, WorkedExamples) {
     const std::string digits = "123456789";
-    EXPECT_EQ(ComputeCrc32({reinterpret_cast<const uint8_t*>(digits.data()), digits.size()}),
+    EXPECT_EQ(ComputeCrc32({reinterpret_cast<const std::uint8_t*>(digits.data()), digits.size()}),
               0xCBF43926U);
     EXPECT_EQ(ComputeCrc32({}), 0U);
     QUORBEL_REQUIRE_VECTORS(dir);
@@ -119,36 +151,38 @@ TEST(Crc32Test, WorkedExamples) {
 
 // Damages `count` distinct bytes among offsets 2..L-1 of a valid packet. (A damaged type byte at
 // offset 1 is reset to 0x66 before the repair and so does not count against the 16.)
-std::vector<uint8_t> Damage(std::vector<uint8_t> packet, int count, std::mt19937& random) {
-    std::vector<size_t> offsets(packet.size() - 2);
+std::vector<std::uint8_t> Damage(std::vector<std::uint8_t> packet, int count,
+                                 std::mt19937& random) {
+    std::vector<std::size_t> offsets(packet.size() - 2);
     std::iota(offsets.begin(), offsets.end(), 2);
     std::shuffle(offsets.begin(), offsets.end(), random);
     for (int i = 0; i < count; ++i) {
-        packet[offsets[static_cast<size_t>(i)]] ^= static_cast<uint8_t>(1 + random() % 255);
+        packet[offsets[static_cast<std::size_t>(i)]] ^=
+            static_cast<std::uint8_t>(1 + random() % 255);
     }
     return packet;
 }
 
 TEST(ReedSolomonTest, WorkedExampleAndRepairLimit) {
-    constexpr std::array<uint8_t, 33> kGenerator = {
+    constexpr std::array<std::uint8_t, 33> kGenerator = {
         0x01, 0x5B, 0x7F, 0x56, 0x10, 0x1E, 0x0D, 0xEB, 0x61, 0xA5, 0x08,
         0x2A, 0x36, 0x56, 0xAB, 0x20, 0x71, 0x20, 0xAB, 0x56, 0x36, 0x2A,
         0x08, 0xA5, 0x61, 0xEB, 0x0D, 0x1E, 0x10, 0x56, 0x7F, 0x5B, 0x01};
-    const auto generator = ReedSolomonGenerator();
+    const auto generator = ListGeneratorCoefficients();
     EXPECT_TRUE(std::equal(generator.begin(), generator.end(), kGenerator.begin()));
     // 85 data symbols 00 ... 00 01 give the generator's low coefficients as parity.
-    std::array<uint8_t, 85> data{};
+    std::array<std::uint8_t, 85> data{};
     data.back() = 0x01;
-    std::array<uint8_t, 32> parity{};
+    std::array<std::uint8_t, 32> parity{};
     ComputeReedSolomonParity(data, parity);
     EXPECT_TRUE(std::equal(parity.begin(), parity.end(), kGenerator.begin() + 1));
 
     QUORBEL_REQUIRE_VECTORS(dir);
     const auto bytes = test::ReadBytes(dir / "grad320x240-l118.bin");
     std::mt19937 random(7);
-    for (size_t index : {0U, 30U, 83U}) {
-        const std::vector<uint8_t> packet(bytes.begin() + index * 118,
-                                          bytes.begin() + (index + 1) * 118);
+    for (std::size_t index : {0U, 30U, 83U}) {
+        const std::vector<std::uint8_t> packet(bytes.begin() + index * 118,
+                                               bytes.begin() + (index + 1) * 118);
         for (int trial = 0; trial < 20; ++trial) {
             const auto repaired = ValidatePacket(Damage(packet, 16, random));
             ASSERT_TRUE(repaired.has_value()) << "packet " << index << " trial " << trial;

@@ -45,17 +45,17 @@ void OnMessage(j_common_ptr info, int level) {
 
 }  // namespace
 
-std::optional<std::filesystem::path> VectorDir() {
+std::optional<std::filesystem::path> FindVectorDir() {
     const auto dir = std::filesystem::path(QUORBEL_SHARED_TESTDATA) / "ssdv";
     return std::filesystem::is_directory(dir) ? std::optional(dir) : std::nullopt;
 }
 
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
+std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-DecodedPicture DecodeJpeg(const std::vector<uint8_t>& jpeg, bool asGrey) {
+DecodedPicture DecodeJpeg(const std::vector<std::uint8_t>& jpeg, bool asGrey) {
     DecodedPicture picture;
     jpeg_decompress_struct info{};
     ErrorTrap trap;
@@ -74,7 +74,8 @@ DecodedPicture DecodeJpeg(const std::vector<uint8_t>& jpeg, bool asGrey) {
         info.out_color_space = JCS_GRAYSCALE;
     }
     jpeg_start_decompress(&info);
-    const size_t stride = size_t{info.output_width} * static_cast<size_t>(info.output_components);
+    const std::size_t stride =
+        std::size_t{info.output_width} * static_cast<std::size_t>(info.output_components);
     picture.pixels.resize(stride * info.output_height);
     while (info.output_scanline < info.output_height) {
         JSAMPROW row = picture.pixels.data() + stride * info.output_scanline;
@@ -88,10 +89,14 @@ DecodedPicture DecodeJpeg(const std::vector<uint8_t>& jpeg, bool asGrey) {
     return picture;
 }
 
-std::vector<uint8_t> MakeJpeg(const PictureOptions& picture) {
+namespace {
+
+// The test picture's samples, interleaved row by row: gradients, a disc and some noise.
+std::vector<std::uint8_t> DrawPicture(const PictureOptions& picture) {
     const int channels = picture.greyscale ? 1 : 3;
-    std::vector<uint8_t> pixels(static_cast<size_t>(picture.width * picture.height * channels));
-    uint32_t noise = 12345;
+    std::vector<std::uint8_t> pixels(
+        static_cast<std::size_t>(picture.width * picture.height * channels));
+    std::uint32_t noise = 12345;
     for (int y = 0; y < picture.height; ++y) {
         for (int x = 0; x < picture.width; ++x) {
             noise = noise * 1103515245U + 12345U;
@@ -104,11 +109,19 @@ std::vector<uint8_t> MakeJpeg(const PictureOptions& picture) {
             int rgb[3] = {x * 255 / picture.width, y * 255 / picture.height, disc ? 230 : 40};
             for (int c = 0; c < channels; ++c) {
                 const int value = grey ? 128 : std::clamp(rgb[c] + jitter, 0, 255);
-                pixels[static_cast<size_t>((y * picture.width + x) * channels + c)] =
-                    static_cast<uint8_t>(value);
+                pixels[static_cast<std::size_t>((y * picture.width + x) * channels + c)] =
+                    static_cast<std::uint8_t>(value);
             }
         }
     }
+    return pixels;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> MakeJpeg(const PictureOptions& picture) {
+    const int channels = picture.greyscale ? 1 : 3;
+    std::vector<std::uint8_t> pixels = DrawPicture(picture);
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
     info.err = jpeg_std_error(&errors);
@@ -128,19 +141,19 @@ std::vector<uint8_t> MakeJpeg(const PictureOptions& picture) {
     }
     info.restart_interval = static_cast<unsigned int>(picture.restartInterval);
     jpeg_start_compress(&info, TRUE);
-    const size_t stride = static_cast<size_t>(picture.width * channels);
+    const std::size_t stride = static_cast<std::size_t>(picture.width * channels);
     while (info.next_scanline < info.image_height) {
         JSAMPROW row = pixels.data() + stride * info.next_scanline;
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
-    std::vector<uint8_t> jpeg(buffer, buffer + size);
+    std::vector<std::uint8_t> jpeg(buffer, buffer + size);
     jpeg_destroy_compress(&info);
     std::free(buffer);
     return jpeg;
 }
 
-DecodedPicture ExpectCleanJpeg(const std::vector<uint8_t>& jpeg, const std::string& what,
+DecodedPicture ExpectCleanJpeg(const std::vector<std::uint8_t>& jpeg, const std::string& what,
                                bool asGrey) {
     DecodedPicture picture = DecodeJpeg(jpeg, asGrey);
     EXPECT_TRUE(picture.ok) << what << ": " << picture.firstMessage;
@@ -148,12 +161,12 @@ DecodedPicture ExpectCleanJpeg(const std::vector<uint8_t>& jpeg, const std::stri
     return picture;
 }
 
-double Psnr(const DecodedPicture& a, const DecodedPicture& b) {
+double MeasurePsnr(const DecodedPicture& a, const DecodedPicture& b) {
     if (a.pixels.size() != b.pixels.size() || a.pixels.empty()) {
         return 0.0;
     }
     double sum = 0.0;
-    for (size_t i = 0; i < a.pixels.size(); ++i) {
+    for (std::size_t i = 0; i < a.pixels.size(); ++i) {
         const double diff = static_cast<double>(a.pixels[i]) - static_cast<double>(b.pixels[i]);
         sum += diff * diff;
     }

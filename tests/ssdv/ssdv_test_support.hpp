@@ -11,20 +11,20 @@
 namespace quorbel::ssdv::test {
 
 // Folder of the shared SSDV vectors, or nothing when it is absent.
-std::optional<std::filesystem::path> VectorDir();
+std::optional<std::filesystem::path> FindVectorDir();
 
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
+std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 
 struct DecodedPicture {
     bool ok = false;
     int warnings = 0;  // libjpeg warnings (corrupt data, extraneous bytes ...)
     std::string firstMessage;
-    std::vector<uint8_t> pixels;  // interleaved, row by row
+    std::vector<std::uint8_t> pixels;  // interleaved, row by row
 };
 
 // Decodes with libjpeg, counting every warning instead of ignoring it; `asGrey` asks for the
 // luma only.
-DecodedPicture DecodeJpeg(const std::vector<uint8_t>& jpeg, bool asGrey = false);
+DecodedPicture DecodeJpeg(const std::vector<std::uint8_t>& jpeg, bool asGrey = false);
 
 struct PictureOptions {
     int width = 64;
@@ -38,21 +38,21 @@ struct PictureOptions {
 };
 
 // Draws a test picture (gradients, shapes and some noise) and compresses it with libjpeg.
-std::vector<uint8_t> MakeJpeg(const PictureOptions& picture);
+std::vector<std::uint8_t> MakeJpeg(const PictureOptions& picture);
 
 // Decodes with DecodeJpeg and expects no error and no warning; `what` names the case.
-DecodedPicture ExpectCleanJpeg(const std::vector<uint8_t>& jpeg, const std::string& what,
+DecodedPicture ExpectCleanJpeg(const std::vector<std::uint8_t>& jpeg, const std::string& what,
                                bool asGrey = false);
 
 // Peak signal-to-noise ratio in dB of two pictures of equal size.
-double Psnr(const DecodedPicture& a, const DecodedPicture& b);
+double MeasurePsnr(const DecodedPicture& a, const DecodedPicture& b);
 
 }  // namespace quorbel::ssdv::test
 
 // Skips the current test when the shared vectors are not beside the checkout.
-#define QUORBEL_REQUIRE_VECTORS(dir)                          \
-    const auto dir##Opt = ::quorbel::ssdv::test::VectorDir(); \
-    if (!dir##Opt) {                                          \
-        GTEST_SKIP() << "shared SSDV test vectors not found"; \
-    }                                                         \
+#define QUORBEL_REQUIRE_VECTORS(dir)                              \
+    const auto dir##Opt = ::quorbel::ssdv::test::FindVectorDir(); \
+    if (!dir##Opt) {                                              \
+        GTEST_SKIP() << "shared SSDV test vectors not found";     \
+    }                                                             \
     const std::filesystem::path dir = *dir##Opt
