@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 #include "sample_frames.hpp"
@@ -119,6 +121,51 @@ TEST_F(CliTest, MissingFileIsReportedAndTheRestStillRuns) {
     EXPECT_NE(run.err.find("cannot read " + folder.File("nope.kss")), std::string::npos);
     EXPECT_NE(run.out.find("\"TelemetryCount\":150"), std::string::npos);
     EXPECT_NE(run.out.find("kiss frames: -1"), std::string::npos);
+}
+
+TEST_F(CliTest, FoldersAndDevicesAreRefusedAndNothingIsWritten) {
+    const std::string dir = folder.Path() + "/captures";
+    std::filesystem::create_directory(dir);
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{"open-kiss", dir, "dump-state"}, " is a folder, not a file"},
+        {{"open-satnogs", dir, "dump-state"}, " is a folder, not a file"},
+        {{"open-kiss", "/dev/null", "dump-state"}, " is not a regular file"},
+        {{"crop-images", dir}, " could not be read"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunCliIn(c.args, folder.Path());
+        EXPECT_EQ(run.status, 1) << c.args[0];
+        EXPECT_NE(run.err.find(c.args[1] + c.message), std::string::npos) << run.err;
+        EXPECT_EQ(run.out.find("kiss frames"), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find("records from SatNOGS"), std::string::npos) << run.out;
+    }
+    // Only the folder itself and the capture: no cleaned copy, report or crop beside it.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"captures", "pass.kss"}));
+}
+
+TEST_F(CliTest, SelectFieldSetsTheSelectorAsTheWindowsClickDoes) {
+    const CliRun run = RunCliIn({"open-kiss", capture, "select-field", "81", "dump-state"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto start = run.out.find("\"Option1Value\":[");
+    ASSERT_NE(start, std::string::npos);
+    std::string set = run.out.substr(start, run.out.find(']', start) - start);
+    // The end of the read sets selector 0, the click moves the mark to 81 alone.
+    std::vector<int> marked;
+    std::size_t index = 0;
+    for (std::size_t p = set.find('[') + 1; p < set.size(); p = set.find(',', p) + 1, ++index) {
+        if (set.compare(p, 4, "true") == 0)
+            marked.push_back(static_cast<int>(index));
+        if (set.find(',', p) == std::string::npos)
+            break;
+    }
+    EXPECT_EQ(marked, (std::vector<int>{81}));
 }
 
 TEST_F(CliTest, AppDirGivesConfIniAndImageList) {

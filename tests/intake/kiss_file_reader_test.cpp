@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "intake/dispatch.hpp"
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
@@ -117,6 +119,19 @@ TEST_F(KissFileReaderTest, UnreadableAndEmptyFilesCountMinusOne) {
     EXPECT_EQ(app.ui.Text5, "kiss frames: -1\r\nkiss frames: -1\r\n");
     EXPECT_EQ(app.telemetry.Count(), 0);
     EXPECT_FALSE(app.ui.Reading);
+}
+
+TEST_F(KissFileReaderTest, AFolderIsRefusedWithAMessageBoxAndTheOtherFilesAreRead) {
+    const std::string dir = folder.File("day.kss");
+    std::filesystem::create_directory(dir);
+    const std::string file = folder.Write("later.kss", samples::KissDataFrame(Beacon(0x1C)));
+    Open({dir, file});
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, dir + " is a folder, not a file");
+    EXPECT_EQ(platform.messages[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(app.ui.Text5, "kiss frames: 2\r\n");  // the folder is not read as an empty file
+    EXPECT_EQ(app.telemetry.Count(), 1);
+    EXPECT_EQ(app.sourceFileName, file);
 }
 
 TEST_F(KissFileReaderTest, EndOfReadShowsTheChartOfField1AndTheLastRecord) {
