@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <set>
+
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
-#include "shell/commands/frame_commands.hpp"
 #include "support/fake_platform.hpp"
 
 namespace quorbel {
@@ -89,6 +91,61 @@ TEST_F(ValueChartTest, ShiftDrawsTheGroupOfThree) {
     EXPECT_EQ(app.ui.Chart.revision, revision);
     EXPECT_EQ(app.ui.Chart.series.size(), 3u);
     EXPECT_EQ(app.ui.Frame1, "Batt Voltage (mV)");
+}
+
+TEST_F(ValueChartTest, EveryGroupChartsItsThreeFieldsInOrderFromItsStore) {
+    // The twelve groups as the window's users know them: fields in series order, captions and
+    // the store they chart from.
+    const struct {
+        std::array<int, 3> fields;
+        std::array<const char*, 3> captions;
+        bool sensor;
+    } groups[] = {
+        {{3, 4, 18}, {"FG Die Temp", "Batt Temp", "MCU int Temp"}, false},
+        {{5, 8, 11}, {"Min Current", "Max Current", "Avg Current"}, false},
+        {{6, 9, 12}, {"Min Voltage", "Max Voltage", "Avg Voltage"}, false},
+        {{7, 10, 13}, {"Min Temp", "Max Temp", "Avg Temp"}, false},
+        {{77, 78, 79}, {"Rot Vect X", "Rot Vect Y", "Rot Vect Z"}, true},
+        {{81, 82, 83}, {"Mag Field X", "Mag Field Y", "Mag Field Z"}, true},
+        {{84, 85, 86}, {"Mag Raw X", "Mag Raw Y", "Mag Raw Z"}, true},
+        {{88, 89, 90}, {"Ang Vel X", "Ang Vel Y", "Ang Vel Z"}, true},
+        {{92, 93, 94}, {"Gyro Rot X", "Gyro Rot Y", "Gyro Rot Z"}, true},
+        {{95, 96, 97}, {"Gyro Raw X", "Gyro Raw Y", "Gyro Raw Z"}, true},
+        {{100, 101, 102}, {"Accel X", "Accel Y", "Accel Z"}, true},
+        {{103, 104, 105}, {"Accel Raw X", "Accel Raw Y", "Accel Raw Z"}, true},
+    };
+    const Rgb colours[] = {{70, 130, 180}, {34, 139, 34}, {176, 48, 96}};
+    // Every field of both stores holds a value that tells field and store apart.
+    for (RecordStore* store : {&app.telemetry, &app.sensor}) {
+        TelemetryRecord& record = store->Record(*AppendRecord(app, *store));
+        for (int field = 0; field < kFieldCount; ++field)
+            record.values[static_cast<std::size_t>(field)] =
+                field + (store == &app.sensor ? 1000 : 0);
+    }
+    std::set<int> grouped;
+    for (const auto& group : groups) {
+        for (int selected : group.fields) {
+            grouped.insert(selected);
+            Option1_Click(app, selected, true);
+            const ChartModel& chart = app.ui.Chart;
+            ASSERT_EQ(chart.series.size(), 3u) << selected;
+            for (std::size_t s = 0; s < 3; ++s) {
+                EXPECT_EQ(chart.series[s].legend, group.captions[s]) << selected;
+                EXPECT_EQ(chart.series[s].rgb, colours[s]) << selected;
+                const double expected = group.fields[s] + (group.sensor ? 1000 : 0);
+                EXPECT_EQ(chart.series[s].values, (std::vector<double>{expected})) << selected;
+            }
+        }
+    }
+    // Any other field draws no group chart.
+    for (int field = 0; field < kFieldCount; ++field) {
+        if (grouped.count(field) != 0)
+            continue;
+        ClickFieldSelector(app, 3, true);
+        const auto revision = app.ui.Chart.revision;
+        Option1_Click(app, field, true);
+        EXPECT_EQ(app.ui.Chart.revision, revision) << field;
+    }
 }
 
 TEST_F(ValueChartTest, BarsOrLineAndTheGroupKeepsTheKind) {
