@@ -1,0 +1,148 @@
+// The live client's socket: a QTcpSocket whose states and errors become the window's state numbers.
+#include "kiss_socket.hpp"
+
+#include <QByteArray>
+#include <QMetaObject>
+#include <QString>
+#include <QTcpSocket>
+
+namespace quorbel::live {
+namespace {
+
+int StateNumber(QAbstractSocket::SocketState state) {
+    switch (state) {
+        case QAbstractSocket::UnconnectedState:
+            return kStateClosed;
+        case QAbstractSocket::HostLookupState:
+            return kStateResolvingHost;
+        case QAbstractSocket::ConnectingState:
+            return kStateConnecting;
+        case QAbstractSocket::ConnectedState:
+            return kStateConnected;
+        case QAbstractSocket::BoundState:
+            return kStateOpen;
+        case QAbstractSocket::ListeningState:
+            return kStateListening;
+        case QAbstractSocket::ClosingState:
+            // The socket closes only when the peer has closed: this one never closes gracefully
+            // on its own initiative (Close drops the connection at once).
+            return kStatePeerClosing;
+    }
+    return kStateClosed;
+}
+
+}  // namespace
+
+KissSocket::KissSocket() : m_socket(std::make_unique<QTcpSocket>()) {
+    QTcpSocket* socket = m_socket.get();
+    QObject::connect(socket, &QAbstractSocket::stateChanged, socket,
+                     [this](QAbstractSocket::SocketState state) { OnSocketState(state); });
+    QObject::connect(socket, &QAbstractSocket::errorOccurred, socket,
+                     [this](QAbstractSocket::SocketError error) { OnSocketError(error); });
+    QObject::connect(socket, &QIODevice::readyRead, socket, [this] { OnReadyRead(); });
+}
+
+KissSocket::~KissSocket() {
+    // The owner is going away: dropping the connection calls no handler.
+    QObject::disconnect(m_socket.get(), nullptr, nullptr, nullptr);
+    m_socket->abort();
+}
+
+void KissSocket::Connect(const std::string& host, int port) {
+    DropConnection();
+    m_ending = Ending::None;
+    // Without a host or a valid port there is nothing to try (and no name to look up).
+    if (host.empty() || port < 1 || port > 65535) {
+        m_ending = Ending::Error;
+        PublishState();
+        return;
+    }
+    // With an address for a host the socket passes through host lookup within the call: only
+    // the state it is in on return is shown.
+    m_quiet = true;
+    m_socket->connectToHost(QString::fromStdString(host), static_cast<quint16>(port));
+    m_quiet = false;
+    PublishState();
+}
+
+void KissSocket::Close() {
+    DropConnection();
+    m_ending = Ending::None;
+    PublishState();
+}
+
+int KissSocket::State() const {
+    switch (m_ending) {
+        case Ending::Error:
+            return kStateError;
+        case Ending::PeerClosed:
+            return kStatePeerClosing;
+        case Ending::None:
+            break;
+    }
+    return StateNumber(m_socket->state());
+}
+
+void KissSocket::SetDataHandler(DataHandler handler) {
+    m_dataHandler = std::move(handler);
+}
+
+void KissSocket::SetStateHandler(StateHandler handler) {
+    m_stateHandler = std::move(handler);
+}
+
+void KissSocket::DropConnection() {
+    m_quiet = true;
+    m_socket->abort();
+    m_quiet = false;
+}
+
+void KissSocket::OnSocketState(int state) {
+    if (m_quiet)
+        return;
+    // A connection that ends without Close or Connect ends by an error or by the peer, and the
+    // socket reports the error only after it has become unconnected. Showing the state once
+    // that report is in keeps "Closed" from flashing up before "Error".
+    if (state == QAbstractSocket::UnconnectedState && m_ending == Ending::None) {
+        QMetaObject::invokeMethod(
+            m_socket.get(), [this] { PublishState(); }, Qt::QueuedConnection);
+        return;
+    }
+    PublishState();
+}
+
+void KissSocket::OnSocketError(int error) {
+    // The first ending counts: the socket may report further errors while it shuts down.
+    if (m_ending != Ending::None)
+        return;
+    // The peer closing the connection stays shown as "Peer is closing the connection" until the
+    // user closes or reconnects: the lamp then tells the user that the server ended the feed,
+    // which neither "Closed" (as if the user had closed it, and gone before the one-second state
+    // display could show anything else) nor "Error" (nothing failed) would.
+    m_ending = error == QAbstractSocket::RemoteHostClosedError ? Ending::PeerClosed : Ending::Error;
+    if (!m_quiet)
+        PublishState();
+}
+
+void KissSocket::OnReadyRead() {
+    const QByteArray block = m_socket->readAll();
+    if (block.isEmpty() || !m_dataHandler)
+        return;
+    // A copy, so that the handler may replace itself.
+    const DataHandler handler = m_dataHandler;
+    handler(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(block.constData()),
+                                          static_cast<std::size_t>(block.size())));
+}
+
+void KissSocket::PublishState() {
+    const int state = State();
+    if (state == m_publishedState)
+        return;
+    m_publishedState = state;
+    if (m_stateHandler) {
+        const StateHandler handler = m_stateHandler;
+        handler(state);
+    }
+}
+
+}  // namespace quorbel::live

@@ -1,0 +1,256 @@
+// KissSocket against a QTcpServer on 127.0.0.1 in the same process: the states it reports on the
+// way in and out of a connection, and the bytes the server sends.
+#include "kiss_socket.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <memory>
+#include <vector>
+
+namespace quorbel::live {
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+// Records every state and every block a socket reports.
+struct Recorder {
+    std::vector<int> states;
+    QByteArray data;
+    int blocks = 0;
+    bool emptyBlock = false;
+
+    explicit Recorder(KissSocket& socket) {
+        socket.SetStateHandler([this](int state) { states.push_back(state); });
+        socket.SetDataHandler([this](std::span<const std::uint8_t> bytes) {
+            emptyBlock = emptyBlock || bytes.empty();
+            ++blocks;
+            data.append(reinterpret_cast<const char*>(bytes.data()),
+                        static_cast<qsizetype>(bytes.size()));
+        });
+    }
+    int Last() const { return states.empty() ? -1 : states.back(); }
+};
+
+// A server on 127.0.0.1 and a free port; stops with the test.
+class Server {
+  public:
+    Server() { EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0)); }
+    int Port() const { return m_server.serverPort(); }
+    // The next accepted connection, or null when none comes in time.
+    QTcpSocket* Accept(int waitMs = kWaitMs) {
+        if (!QTest::qWaitFor([&] { return m_server.hasPendingConnections(); }, waitMs))
+            return nullptr;
+        return m_server.nextPendingConnection();
+    }
+
+  private:
+    QTcpServer m_server;
+};
+
+// A port on 127.0.0.1 where nobody listens.
+int DeadPort() {
+    QTcpServer server;
+    EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    const int port = server.serverPort();
+    server.close();
+    return port;
+}
+
+QByteArray Pattern(int size) {
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    return bytes;
+}
+
+TEST(KissSocket, ConnectGoesThroughConnectingToConnected) {
+    Server server;
+    KissSocket socket;
+    Recorder recorder(socket);
+    EXPECT_EQ(socket.State(), kStateClosed);
+    socket.Connect("127.0.0.1", server.Port());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == kStateConnected; }, kWaitMs));
+    EXPECT_NE(server.Accept(), nullptr);
+    // An address needs no host lookup that lasts: connecting, then connected.
+    EXPECT_EQ(recorder.states, (std::vector<int>{kStateConnecting, kStateConnected}));
+    EXPECT_EQ(socket.State(), kStateConnected);
+}
+
+TEST(KissSocket, DeliversEveryByteInOrder) {
+    Server server;
+    KissSocket socket;
+    Recorder recorder(socket);
+    socket.Connect("127.0.0.1", server.Port());
+    QTcpSocket* peer = server.Accept();
+    ASSERT_NE(peer, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.State() == kStateConnected; }, kWaitMs));
+
+    // Small blocks one at a time, a lone FEND, then 1 MiB that arrives in many blocks.
+    const std::vector<QByteArray> chunks = {QByteArray("\xC0\x00", 2), "abc", QByteArray(1, '\xC0'),
+                                            Pattern(4000), Pattern(1 << 20)};
+    QByteArray sent;
+    for (const QByteArray& chunk : chunks) {
+        peer->write(chunk);
+        sent += chunk;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.data.size() == sent.size(); }, kWaitMs))
+            << "received " << recorder.data.size() << " of " << sent.size();
+    }
+    EXPECT_TRUE(recorder.data == sent);
+    EXPECT_GT(recorder.blocks, static_cast<int>(chunks.size()));
+    EXPECT_FALSE(recorder.emptyBlock);
+    EXPECT_EQ(socket.State(), kStateConnected);
+}
+
+TEST(KissSocket, PeerClosingStaysShownUntilClose) {
+    Server server;
+    KissSocket socket;
+    Recorder recorder(socket);
+    qsizetype receivedAtClose = -1;
+    socket.SetStateHandler([&](int state) {
+        recorder.states.push_back(state);
+        if (state == kStatePeerClosing)
+            receivedAtClose = recorder.data.size();
+    });
+    socket.Connect("127.0.0.1", server.Port());
+    QTcpSocket* peer = server.Accept();
+    ASSERT_NE(peer, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.State() == kStateConnected; }, kWaitMs));
+
+    // The server's last bytes all arrive before the close shows.
+    const QByteArray last = Pattern(300000);
+    peer->write(last);
+    peer->disconnectFromHost();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == kStatePeerClosing; }, kWaitMs));
+    EXPECT_EQ(receivedAtClose, last.size());
+    EXPECT_TRUE(recorder.data == last);
+
+    // The underlying socket has dropped back to unconnected by now; the state still says why.
+    QTest::qWait(200);
+    EXPECT_EQ(socket.State(), kStatePeerClosing);
+    std::vector<int> afterConnected(recorder.states.end() - 2, recorder.states.end());
+    EXPECT_EQ(afterConnected, (std::vector<int>{kStateConnected, kStatePeerClosing}));
+
+    socket.Close();
+    EXPECT_EQ(socket.State(), kStateClosed);
+    EXPECT_EQ(recorder.Last(), kStateClosed);
+}
+
+TEST(KissSocket, ErrorStaysShownUntilTheNextConnectOrClose) {
+    Server server;
+    KissSocket socket;
+    Recorder recorder(socket);
+
+    // Nobody listens: refused, and it stays an error though the socket is unconnected again.
+    socket.Connect("127.0.0.1", DeadPort());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == kStateError; }, kWaitMs));
+    QTest::qWait(200);
+    EXPECT_EQ(socket.State(), kStateError);
+    EXPECT_EQ(recorder.states, (std::vector<int>{kStateConnecting, kStateError}));
+
+    // Reconnecting after the error works.
+    recorder.states.clear();
+    socket.Connect("127.0.0.1", server.Port());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == kStateConnected; }, kWaitMs));
+    EXPECT_EQ(recorder.states, (std::vector<int>{kStateConnecting, kStateConnected}));
+    EXPECT_NE(server.Accept(), nullptr);
+
+    // Close after an error shows closed.
+    socket.Connect("127.0.0.1", DeadPort());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == kStateError; }, kWaitMs));
+    socket.Close();
+    EXPECT_EQ(socket.State(), kStateClosed);
+    EXPECT_EQ(recorder.Last(), kStateClosed);
+
+    // An empty host or a port outside 1 to 65535 is an error at once, without an attempt.
+    const struct {
+        const char* host;
+        int port;
+    } unusable[] = {{"127.0.0.1", 0},
+                    {"127.0.0.1", -1},
+                    {"127.0.0.1", 65536},
+                    {"127.0.0.1", 70000},
+                    {"", server.Port()}};
+    for (const auto& [host, port] : unusable) {
+        recorder.states.clear();
+        socket.Connect(host, port);
+        EXPECT_EQ(socket.State(), kStateError) << host << ":" << port;
+        EXPECT_EQ(recorder.states, (std::vector<int>{kStateError})) << host << ":" << port;
+        socket.Close();
+    }
+    EXPECT_EQ(server.Accept(200), nullptr);
+}
+
+TEST(KissSocket, CloseAndConnectDropTheConnectionAtOnce) {
+    Server server;
+    KissSocket socket;
+    Recorder recorder(socket);
+
+    // Closing while connecting: the attempt never completes.
+    socket.Connect("127.0.0.1", server.Port());
+    socket.Close();
+    EXPECT_EQ(socket.State(), kStateClosed);
+    QTest::qWait(200);
+    EXPECT_EQ(socket.State(), kStateClosed);
+    EXPECT_EQ(recorder.Last(), kStateClosed);
+    socket.Close();  // closing again changes nothing
+    EXPECT_EQ(recorder.states.size(), 2u);
+    if (QTcpSocket* stray = server.Accept(100))
+        stray->abort();
+
+    // A second Connect while connected ends the first connection and makes a new one; the
+    // states go straight from connected to connecting.
+    socket.Connect("127.0.0.1", server.Port());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == kStateConnected; }, kWaitMs));
+    QTcpSocket* first = server.Accept();
+    ASSERT_NE(first, nullptr);
+    recorder.states.clear();
+    socket.Connect("127.0.0.1", server.Port());
+    QTcpSocket* second = server.Accept();
+    ASSERT_NE(second, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == kStateConnected; }, kWaitMs));
+    EXPECT_EQ(recorder.states, (std::vector<int>{kStateConnecting, kStateConnected}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return first->state() == QAbstractSocket::UnconnectedState; },
+                                kWaitMs));
+    second->write("new");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.data == "new"; }, kWaitMs));
+
+    // A handler may close the socket: nothing more arrives after it.
+    socket.SetDataHandler([&](std::span<const std::uint8_t>) {
+        ++recorder.blocks;
+        socket.Close();
+    });
+    recorder.blocks = 0;
+    second->write(Pattern(100000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.blocks > 0; }, kWaitMs));
+    QTest::qWait(100);
+    EXPECT_EQ(recorder.blocks, 1);
+    EXPECT_EQ(socket.State(), kStateClosed);
+}
+
+TEST(KissSocket, DestroyingAConnectedSocketCallsNoHandler) {
+    Server server;
+    auto socket = std::make_unique<KissSocket>();
+    bool connected = false;
+    bool calledAfterwards = false;
+    socket->SetStateHandler([&](int state) {
+        if (connected)
+            calledAfterwards = true;
+        connected = connected || state == kStateConnected;
+    });
+    socket->SetDataHandler([&](std::span<const std::uint8_t>) { calledAfterwards = true; });
+    socket->Connect("127.0.0.1", server.Port());
+    QTcpSocket* peer = server.Accept();
+    ASSERT_NE(peer, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connected; }, kWaitMs));
+    socket.reset();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; },
+                                kWaitMs));
+    EXPECT_FALSE(calledAfterwards);
+}
+
+}  // namespace
+}  // namespace quorbel::live
