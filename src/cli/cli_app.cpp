@@ -137,6 +137,7 @@ CommandTable BuildCommandTable() {
     CommandTable table;
     AddCoreCommands(table);
     AddSatnogsCommands(table);
+    AddListenCommand(table);
     return table;
 }
 

@@ -47,6 +47,8 @@ void CheckReadable(CliContext& context, const Args& files);
 void AddCoreCommands(CommandTable& table);
 // open-satnogs, crop-images and the three export commands.
 void AddSatnogsCommands(CommandTable& table);
+// listen: the live client on the configured (or given) KISS server.
+void AddListenCommand(CommandTable& table);
 CommandTable BuildCommandTable();
 
 // Runs the tool; returns the exit status (0, 1 when a command failed, 2 for a wrong command line).

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <vector>
+
+#include "kiss_socket.hpp"
 
 #include "shell/platform.hpp"
 
@@ -20,10 +23,24 @@ class CliPlatform : public Platform {
     void ShowMessage(const MessageBoxRequest& box) override;
     void DoEvents() override {}
     bool CanLoadPicture(const std::string& path) override;
+    void ConnectSocket(const std::string& host, int port) override { Socket().Connect(host, port); }
+    void CloseSocket() override { Socket().Close(); }
+    int SocketState() override { return m_socket ? m_socket->State() : live::kStateClosed; }
+    std::chrono::system_clock::time_point Now() override {
+        return std::chrono::system_clock::now();
+    }
+
+    // The TCP client's socket, made on first use (it needs the event loop of `listen`).
+    live::KissSocket& Socket() {
+        if (!m_socket)
+            m_socket = std::make_unique<live::KissSocket>();
+        return *m_socket;
+    }
 
   private:
     std::ostream& m_messages;
     std::vector<std::string> m_nextSelection;
+    std::unique_ptr<live::KissSocket> m_socket;
 };
 
 }  // namespace quorbel::cli

@@ -85,6 +85,7 @@ MainWindow::MainWindow(AppState& app, QtPlatform& platform, QWidget* parent)
     setCentralWidget(m_scroll);
     WireControls(widgets);
     m_binding = std::make_unique<ModelBinding>(m_app.ui, std::move(widgets));
+    WireLiveClient();
     m_platform.SetModelSync([this] { Refresh(); });
     m_endProgram = [this] {
         // Inside a running read the handler is still on the stack: end without unwinding it.
@@ -97,6 +98,8 @@ MainWindow::MainWindow(AppState& app, QtPlatform& platform, QWidget* parent)
 
 MainWindow::~MainWindow() {
     m_platform.SetModelSync(nullptr);
+    m_platform.Socket().SetDataHandler(nullptr);
+    m_platform.Socket().SetStateHandler(nullptr);
     delete m_about;  // a window without owner: it goes with the main window
 }
 
@@ -175,12 +178,46 @@ void MainWindow::WireControls(const BoundWidgets& widgets) {
     });
     connect(widgets.recordBar->hScroll1, &QScrollBar::valueChanged, this,
             [this](int value) { Run([this, value] { SetRecordPosition(m_app, value); }); });
-    // The check box follows the client's state in the window model.
-    connect(widgets.status->check5, &QCheckBox::clicked, this, [this] { Refresh(); });
+    connect(widgets.status->check5, &QCheckBox::clicked, this, [this](bool checked) {
+        Run([this, checked] {
+            m_app.ui.Check5 = checked;
+            Check5_Click(m_app);
+        });
+    });
     connect(widgets.images->file1, &QListWidget::currentRowChanged, this,
             [this](int row) { Run([this, row] { File1_Click(m_app, row); }); });
     widgets.messageLog->SetCaretHandler(
         [this](std::size_t point) { m_app.ui.RichTextBox1.SetInsertionPoint(point); });
+}
+
+void MainWindow::WireLiveClient() {
+    // Timer1 ticks every second while the model has it enabled: from start-up until the box is
+    // first cleared, and again while the box is set.
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName("Timer1");
+    m_timer1->setInterval(1000);
+    connect(m_timer1, &QTimer::timeout, this, [this] {
+        if (m_app.ui.Timer1Enabled)
+            Run([this] { Timer1_Timer(m_app); });
+    });
+    m_timer1->start();
+    m_refreshSoon = new QTimer(this);
+    m_refreshSoon->setSingleShot(true);
+    m_refreshSoon->setInterval(15);
+    connect(m_refreshSoon, &QTimer::timeout, this, [this] { Refresh(); });
+    m_platform.Socket().SetDataHandler([this](std::span<const std::uint8_t> bytes) {
+        try {
+            Winsock1_DataArrival(m_app, bytes);
+        } catch (const std::exception& error) {
+            m_platform.ShowMessage({kWindowTitle, error.what(), MessageIcon::Warning});
+        }
+        RefreshSoon();
+    });
+}
+
+void MainWindow::RefreshSoon() {
+    if (!m_refreshSoon->isActive())
+        m_refreshSoon->start();
 }
 
 void MainWindow::Start() {

@@ -12,6 +12,7 @@ struct AppState;
 }
 
 class QScrollArea;
+class QTimer;
 class QTabWidget;
 
 namespace quorbel::gui {
@@ -33,6 +34,9 @@ class MainWindow : public QMainWindow {
     // Runs a handler of the core and shows what it changed.
     void Run(const std::function<void()>& handler);
     void Refresh();
+    // Shows the model within about 15 ms, once however many changes come in meanwhile (a fast
+    // live stream is not spent repainting).
+    void RefreshSoon();
     // The design size of the content panel: scroll bars appear below it.
     QSize ContentSize() const;
     QScrollArea* ScrollView() const { return m_scroll; }
@@ -48,6 +52,7 @@ class MainWindow : public QMainWindow {
     void BuildMenus(BoundWidgets& widgets);
     QWidget* BuildContent(BoundWidgets& widgets);
     void WireControls(const BoundWidgets& widgets);
+    void WireLiveClient();
     void ShowAbout();
     void EndProgram();
 
@@ -59,8 +64,10 @@ class MainWindow : public QMainWindow {
     ChartFrame* m_chartFrame = nullptr;
     QPointer<AboutWindow> m_about;
     std::function<void()> m_endProgram;
-    QSize m_wantedSize;     // the content with the menu bar: the window's size at start-up
-    bool m_fitted = false;  // the start-up fitting with the window manager's frame has run
+    QSize m_wantedSize;          // the content with the menu bar: the window's size at start-up
+    bool m_fitted = false;       // the start-up fitting with the window manager's frame has run
+    QTimer* m_timer1 = nullptr;  // the one-second connection state timer
+    QTimer* m_refreshSoon = nullptr;  // coalesces the refreshes of live frames
 };
 
 }  // namespace quorbel::gui

@@ -1,5 +1,6 @@
 // The platform services of the Qt window: file dialog, message boxes, the event loop, the
-// modifier keys of a selector click and picture checks. Dialogs can be replaced for tests.
+// modifier keys of a selector click, picture checks, the TCP client's socket and the clock.
+// Dialogs can be replaced for tests.
 #pragma once
 
 #include <QElapsedTimer>
@@ -7,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 
+#include "kiss_socket.hpp"
 #include "shell/platform.hpp"
 
 namespace quorbel::gui {
@@ -30,6 +32,14 @@ class QtPlatform : public Platform {
     void ShowMessage(const MessageBoxRequest& box) override;
     void DoEvents() override;
     bool CanLoadPicture(const std::string& path) override;
+    void ConnectSocket(const std::string& host, int port) override { m_socket.Connect(host, port); }
+    void CloseSocket() override { m_socket.Close(); }
+    int SocketState() override { return m_socket.State(); }
+    std::chrono::system_clock::time_point Now() override {
+        return std::chrono::system_clock::now();
+    }
+    // The TCP client's socket: the window hands its data and states to the core.
+    live::KissSocket& Socket() { return m_socket; }
 
     void SetFileChooser(FileChooser chooser) { m_chooser = std::move(chooser); }
     void SetMessagePresenter(MessagePresenter presenter) { m_presenter = std::move(presenter); }
@@ -44,6 +54,7 @@ class QtPlatform : public Platform {
     std::function<void()> m_sync;
     QElapsedTimer m_sinceEvents;
     int m_intervalMs = 15;
+    live::KissSocket m_socket;
 };
 
 }  // namespace quorbel::gui

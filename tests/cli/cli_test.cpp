@@ -168,6 +168,71 @@ TEST_F(CliTest, SelectFieldSetsTheSelectorAsTheWindowsClickDoes) {
     EXPECT_EQ(marked, (std::vector<int>{81}));
 }
 
+// The data frames of a capture (pieces between FENDs that are not empty and not stamps).
+std::vector<std::string> DataFrames(const std::string& capture) {
+    std::vector<std::string> frames;
+    std::size_t start = capture.find('\xC0');
+    while (start != std::string::npos) {
+        const std::size_t end = capture.find('\xC0', start + 1);
+        if (end == std::string::npos)
+            break;
+        const std::string piece = capture.substr(start + 1, end - start - 1);
+        if (!piece.empty() && piece[0] != '\x09')
+            frames.push_back(piece);
+        start = end;
+    }
+    return frames;
+}
+
+TEST_F(CliTest, ListenRecordsEveryFrameOfTheReplayOnceInOrder) {
+    // The replay server cuts its stream at random places and closes after the last frame.
+    const std::string replay =
+        std::string(QUORBEL_BIN_DIR) + "/quorbel-kiss-replay '" + capture +
+        "' --port 0 --once --chunk random --seed 3 --rate 0 --max-seconds 30";
+    FILE* server = popen(replay.c_str(), "r");
+    ASSERT_NE(server, nullptr);
+    std::array<char, 256> line{};
+    std::string port;
+    while (port.empty() && fgets(line.data(), line.size(), server) != nullptr) {
+        const std::string text = line.data();
+        if (text.starts_with("listening on 127.0.0.1:"))
+            port = text.substr(23, text.find_last_not_of("\r\n") - 22);
+    }
+    ASSERT_FALSE(port.empty());
+    const std::string appDir = folder.Path() + "/station";
+    std::filesystem::create_directory(appDir);
+    const CliRun run =
+        RunProgram("--app-dir '" + appDir + "' listen --seconds 20 --host 127.0.0.1 --port " +
+                   port + " dump-state");
+    EXPECT_EQ(pclose(server), 0);
+    ASSERT_EQ(run.status, 0);
+
+    // One line per frame, the whole pass in the stores, every frame recorded once in order.
+    const std::vector<std::string> sent = DataFrames(testing::TempFolder::Read(capture));
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(appDir))
+        files.push_back(entry.path().string());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(files[0].ends_with("_QUORBEL-1U.kss")) << files[0];
+    EXPECT_EQ(DataFrames(testing::TempFolder::Read(files[0])), sent);
+    EXPECT_EQ(static_cast<std::size_t>(std::count(run.out.begin(), run.out.end(), '\n')),
+              sent.size() + std::count(run.out.begin() + run.out.find("{"), run.out.end(), '\n'));
+    EXPECT_NE(run.out.find(" UTC beacon QUORBEL-1U\n"), std::string::npos);
+    EXPECT_NE(run.out.find("\"TelemetryCount\":150"), std::string::npos);
+    EXPECT_NE(run.out.find("\"SensorCount\":120"), std::string::npos);
+}
+
+TEST_F(CliTest, ListenWithoutAServerEndsWithAnErrorUnlessItReconnects) {
+    // Port 1 on the loopback address: nobody listens there.
+    const CliRun refused = RunProgram("--app-dir '" + folder.Path() +
+                                      "' listen --seconds 5 --host 127.0.0.1 --port 1");
+    EXPECT_EQ(refused.status, 1);
+    const CliRun retried =
+        RunProgram("--app-dir '" + folder.Path() +
+                   "' listen --seconds 1.5 --reconnect --host 127.0.0.1 --port 1");
+    EXPECT_EQ(retried.status, 0);
+}
+
 TEST_F(CliTest, AppDirGivesConfIniAndImageList) {
     folder.Write("conf.ini", std::string("TCP_SERVER=localhost\r\nTCP_PORT=8100\r\n"));
     folder.Write("ssdv_003.jpg", std::string("x"));

@@ -249,21 +249,29 @@ TEST_F(WindowTest, ScrollBarsAppearOnlyWhenTheWindowIsSmallerThanTheContent) {
     QScrollArea* view = m_window->ScrollView();
     QScrollBar* across = view->horizontalScrollBar();
     const QSize content = m_window->ContentSize();
+    // Layout runs from posted events: on a busy machine one turn of the loop may not be enough.
     m_window->resize(content + QSize(40, 80));
-    QCoreApplication::processEvents();
+    (void)QTest::qWaitFor(
+        [&] { return !across->isVisible() && !view->verticalScrollBar()->isVisible(); }, 2000);
     EXPECT_FALSE(across->isVisible());
     EXPECT_FALSE(view->verticalScrollBar()->isVisible());
     EXPECT_EQ(view->widget()->pos(), QPoint(0, 0));
 
     m_window->resize(content / 2);
-    QCoreApplication::processEvents();
+    (void)QTest::qWaitFor(
+        [&] { return across->isVisible() && view->verticalScrollBar()->isVisible(); }, 2000);
     EXPECT_TRUE(across->isVisible());
     EXPECT_TRUE(view->verticalScrollBar()->isVisible());
 
     // Scrolled to the far right, then widened: the content's right edge stays in view.
     across->setValue(across->maximum());
     m_window->resize(content.width() * 3 / 4, content.height() / 2);
-    QCoreApplication::processEvents();
+    (void)QTest::qWaitFor(
+        [&] {
+            return view->widget()->geometry().right() == view->viewport()->width() - 1 &&
+                   across->value() == across->maximum();
+        },
+        2000);
     EXPECT_EQ(across->value(), across->maximum());
     EXPECT_EQ(view->widget()->geometry().right(), view->viewport()->width() - 1);
 }

@@ -20,7 +20,7 @@ set(_allowed_intake "common;decode")
 set(_allowed_view "common;store;decode/field_table.hpp")
 set(_allowed_export "common;store;decode/field_table.hpp")
 set(_allowed_stations "common")
-set(_allowed_shell "common;decode;store;view")
+set(_allowed_shell "common;decode;intake;store;view")
 set(_allowed_commands "common;decode;store;intake;view;export;stations;shell")
 
 file(GLOB_RECURSE _files RELATIVE ${CORE_DIR} ${CORE_DIR}/*.hpp ${CORE_DIR}/*.cpp)

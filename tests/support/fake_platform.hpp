@@ -1,7 +1,8 @@
-// A platform double for tests: scripted file choices, recorded message boxes and a hook that runs
-// when the event loop would.
+// A platform double for tests: scripted file choices, recorded message boxes, a hook that runs
+// when the event loop would, a socket whose state the test sets and a settable clock.
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <string>
@@ -17,6 +18,10 @@ class FakePlatform : public Platform {
     std::vector<OpenFileDialog> dialogs;      // the dialogs shown
     std::vector<MessageBoxRequest> messages;  // the message boxes shown
     long long doEventsCalls = 0;
+    std::vector<std::string> connections;  // "host:port" of every connection started
+    int socketState = 0;
+    std::chrono::system_clock::time_point now{};
+    std::chrono::milliseconds tick{0};
     std::function<void()> onDoEvents;  // runs inside DoEvents, e.g. a live frame
 
     void ChooseFiles(std::vector<std::string> paths) {
@@ -38,6 +43,18 @@ class FakePlatform : public Platform {
             onDoEvents();
     }
     bool CanLoadPicture(const std::string& path) override { return !path.empty(); }
+    void ConnectSocket(const std::string& host, int port) override {
+        connections.push_back(host + ":" + std::to_string(port));
+        socketState = 6;
+    }
+    void CloseSocket() override { socketState = 0; }
+    int SocketState() override { return socketState; }
+    // Each reading of the clock gives `now`, then moves it on by `tick`.
+    std::chrono::system_clock::time_point Now() override {
+        const auto reading = now;
+        now += tick;
+        return reading;
+    }
 };
 
 }  // namespace quorbel::testing

@@ -97,4 +97,16 @@ std::optional<std::string> FormatEpochSeconds(double seconds) {
     return std::string(buffer);
 }
 
+std::string FormatUtcStamp(std::chrono::system_clock::time_point time) {
+    const auto milliseconds =
+        std::chrono::floor<std::chrono::milliseconds>(time).time_since_epoch().count();
+    const long long seconds = milliseconds >= 0 ? milliseconds / 1000 : (milliseconds - 999) / 1000;
+    const long long rest = milliseconds - seconds * 1000;
+    const char buffer[] = {'.', static_cast<char>('0' + rest / 100),
+                           static_cast<char>('0' + rest / 10 % 10),
+                           static_cast<char>('0' + rest % 10), '\0'};
+    return FormatEpochSeconds(static_cast<double>(seconds)).value_or("0000-00-00 00:00:00") +
+           buffer;
+}
+
 }  // namespace quorbel

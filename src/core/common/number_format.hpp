@@ -2,6 +2,7 @@
 // hexadecimal and calendar time.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -16,5 +17,8 @@ std::string FormatFixed(double value, int decimals, char decimalMark = '.');
 std::optional<std::string> FormatHex(double value);
 // "YYYY-MM-DD hh:mm:ss" for seconds since 1970, rounded to whole seconds; none when out of range.
 std::optional<std::string> FormatEpochSeconds(double seconds);
+// The UTC time "yyyy-MM-dd HH:mm:ss.mmm" (24-hour clock, milliseconds of the same reading) of
+// a moment in years 1970 to 9999.
+std::string FormatUtcStamp(std::chrono::system_clock::time_point time);
 
 }  // namespace quorbel

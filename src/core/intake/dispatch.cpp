@@ -36,6 +36,22 @@ DecodedFrame CallDecoder(const FrameState& frame) {
 
 }  // namespace
 
+const char* FrameKindName(FrameKind kind) {
+    switch (kind) {
+        case FrameKind::Beacon:
+            return "beacon";
+        case FrameKind::Sensor:
+            return "sensor";
+        case FrameKind::TextMessage:
+            return "text";
+        case FrameKind::DigipeatedMessage:
+            return "digipeater";
+        case FrameKind::None:
+            break;
+    }
+    return "other";
+}
+
 DecodedFrame DispatchFrame(FrameState& frame, std::span<const std::uint8_t> bytes,
                            const std::string* hexText) {
     frame.hexText.clear();

@@ -19,6 +19,8 @@ inline constexpr int kApidSsdv = 500;
 inline constexpr int kApidDigipeater = 600;
 
 enum class FrameKind { None, Beacon, Sensor, TextMessage, DigipeatedMessage };
+// "beacon", "sensor", "text", "digipeater"; "other" for a kind that was not decoded.
+const char* FrameKindName(FrameKind kind);
 
 // What one dispatched frame gave: a record for its store, a line for the message log, or
 // nothing (an unknown kind, or one not handled).

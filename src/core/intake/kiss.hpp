@@ -22,30 +22,48 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes UnescapeKiss(std::span<const std::uint8_t> escaped);
 
 // Splits a byte stream at FEND bytes. Each piece between two FENDs (empty pieces included) is
-// handed on; bytes before the first FEND are dropped and bytes after the last wait for more input.
+// handed on; bytes before the first FEND are dropped and bytes after the last wait for more input,
+// so a stream may arrive cut anywhere. With a limit, an unfinished piece that grows past it is
+// discarded up to the next FEND and counted, so a peer that never sends FEND cannot exhaust memory.
 class KissDeframer {
   public:
+    explicit KissDeframer(std::size_t maxPiece = 0) : m_maxPiece(maxPiece) {}
+
     template <typename OnPiece>
     void Feed(std::span<const std::uint8_t> bytes, OnPiece&& onPiece) {
         for (std::uint8_t byte : bytes) {
             if (byte == kFend) {
-                if (m_seenFend)
+                if (m_seenFend && !m_discarding)
                     onPiece(std::span<const std::uint8_t>(m_piece));
                 m_piece.clear();
                 m_seenFend = true;
-            } else if (m_seenFend) {
+                m_discarding = false;
+            } else if (m_seenFend && !m_discarding) {
                 m_piece.push_back(byte);
+                if (m_maxPiece != 0 && m_piece.size() > m_maxPiece) {
+                    m_piece.clear();
+                    m_piece.shrink_to_fit();
+                    m_discarding = true;
+                    ++m_discarded;
+                }
             }
         }
     }
+    // Forgets a started piece and waits for a first FEND again (a new connection).
     void Reset() {
         m_piece.clear();
         m_seenFend = false;
+        m_discarding = false;
     }
+    // Pieces discarded for their length so far.
+    std::uint64_t Discarded() const { return m_discarded; }
 
   private:
     Bytes m_piece;
+    std::size_t m_maxPiece;
+    std::uint64_t m_discarded = 0;
     bool m_seenFend = false;
+    bool m_discarding = false;
 };
 
 }  // namespace quorbel

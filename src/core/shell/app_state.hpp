@@ -5,7 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "common/append_file.hpp"
 #include "decode/frame_buffer.hpp"
+#include "intake/live_stream.hpp"
 #include "shell/platform.hpp"
 #include "shell/window_model.hpp"
 #include "store/record_store.hpp"
@@ -20,6 +22,16 @@ struct Settings {
     std::string tcpPortText;     // the port as written, for the connection label
 };
 
+// The "TCP client": the states of its check box, the stream's deframer and the day's capture file.
+enum class LiveMode { Idle, Off, On };
+
+struct LiveClient {
+    LiveMode mode = LiveMode::Idle;  // Idle: box clear, timer on; Off: box and timer off; On
+    KissDeframer deframer{kMaxLiveFrameBytes};
+    std::uint64_t discardsLogged = 0;  // discarded overlong frames already named in the log
+    AppendFile capture;                // the capture file being written
+};
+
 struct AppState {
     explicit AppState(Platform& platformRef) : platform(platformRef) {}
 
@@ -31,6 +43,7 @@ struct AppState {
     RecordStore sensor;          // sensor frames, fields 70 to 106
     std::string sourceFileName;  // the input file read last; exports are named after it
     int selectedField = 0;       // the field charted last
+    LiveClient live;
 };
 
 }  // namespace quorbel

@@ -1,7 +1,9 @@
 // The few things the logic needs from the platform: file dialogs, message boxes, letting the event
-// loop run and checking a picture. Front ends implement it; tests use a double.
+// loop run, checking a picture, the TCP client socket and the clock. Front ends implement it;
+// tests use a double.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,16 @@ class Platform {
     virtual void DoEvents() = 0;
     // True when the file holds a picture the window can show.
     virtual bool CanLoadPicture(const std::string& path) = 0;
+
+    // The TCP client socket of the "TCP client" box. Connecting only starts: the socket goes
+    // through its states on its own, and its data reaches Winsock1_DataArrival.
+    virtual void ConnectSocket(const std::string& host, int port) = 0;
+    virtual void CloseSocket() = 0;
+    // The socket's state: 0 closed, 4 resolving host, 6 connecting, 7 connected, 8 the peer is
+    // closing, 9 error (1, 2, 3 and 5 are known states a socket may report too).
+    virtual int SocketState() = 0;
+    // The current time (UTC by its nature); one reading per received frame.
+    virtual std::chrono::system_clock::time_point Now() = 0;
 };
 
 }  // namespace quorbel

@@ -97,8 +97,9 @@ struct WindowModel {
     std::vector<std::string> File1;  // image file names ("ssdv*.jpg")
     std::string Picture1;            // path of the picture shown; empty for none
 
-    Rgb Lamp = kLightGrey;  // connection lamp (Shape10)
-    bool Check5 = false;    // "TCP client"
+    Rgb Lamp = kLightGrey;      // connection lamp (Shape10)
+    bool Check5 = false;        // "TCP client"
+    bool Timer1Enabled = true;  // the one-second connection state timer runs from start-up
 
     bool Busy = false;     // busy mouse pointer while a file is read
     bool Reading = false;  // a file read is in progress: open, crop and export commands wait

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,7 +30,13 @@ class RecordStore {
     const TelemetryRecord& Record(int n) const {
         return (*m_records)[static_cast<std::size_t>(n - 1)];
     }
-    TelemetryRecord& Record(int n) { return (*m_records)[static_cast<std::size_t>(n - 1)]; }
+    // Write access to any record: counted as a change of the store's records.
+    TelemetryRecord& Record(int n) {
+        ++m_generation;
+        return (*m_records)[static_cast<std::size_t>(n - 1)];
+    }
+    // The newest record, just taken, for filling in: the records before it stay as they are.
+    TelemetryRecord& FillNewest() { return (*m_records)[static_cast<std::size_t>(m_count - 1)]; }
     static bool IsValidNumber(int n) { return n >= 1 && n <= kStoreCapacity; }
 
     // Takes the next entry: its number, or none when the store is full.
@@ -38,11 +45,18 @@ class RecordStore {
             return std::nullopt;
         return ++m_count;
     }
-    void Clear() { m_count = 0; }
+    void Clear() {
+        m_count = 0;
+        ++m_generation;
+    }
+    // Counts the clearings and the write accesses to records other than filling in the newest:
+    // within one generation, records that were there before stay as they were.
+    std::uint64_t Generation() const { return m_generation; }
 
   private:
     std::unique_ptr<std::array<TelemetryRecord, kStoreCapacity>> m_records;
     int m_count = 0;
+    std::uint64_t m_generation = 0;
 };
 
 }  // namespace quorbel

@@ -1,6 +1,9 @@
 // The value chart: the single-field chart and the three-field group chart of a store.
 #include "view/value_chart.hpp"
 
+#include <algorithm>
+#include <span>
+
 #include "decode/field_table.hpp"
 #include "store/record_store.hpp"
 
@@ -12,22 +15,39 @@ std::string PointLabel(const std::string& rxTime) {
     return rxTime.size() > 11 ? rxTime.substr(11) : std::string();
 }
 
-std::vector<double> FieldValues(const RecordStore& store, int field) {
-    std::vector<double> values;
-    values.reserve(static_cast<std::size_t>(store.Count()));
-    for (int n = 1; n <= store.Count(); ++n) {
-        values.push_back(store.Record(n).values[static_cast<std::size_t>(field)]);
+// Redraws the series of the fields over the store's records. When the chart already shows these
+// fields of the same records (a live frame added one), only the new records' points are added:
+// the result is the same as drawing all points afresh.
+void DrawSeries(ChartModel& chart, const RecordStore& store, std::span<const int> fields,
+                const std::vector<ChartSeries>& heads) {
+    std::array<int, 3> key{-1, -1, -1};
+    std::copy(fields.begin(), fields.end(), key.begin());
+    const ChartSource& drawn = chart.source;
+    bool extend = drawn.store == &store && drawn.generation == store.Generation() &&
+                  drawn.fields == key && drawn.points <= store.Count() &&
+                  chart.series.size() == heads.size() &&
+                  chart.labels.size() == static_cast<std::size_t>(drawn.points);
+    for (std::size_t s = 0; extend && s < heads.size(); ++s) {
+        extend = chart.series[s].legend == heads[s].legend && chart.series[s].rgb == heads[s].rgb &&
+                 chart.series[s].values.size() == chart.labels.size();
     }
-    return values;
-}
-
-// Points, labels and axis spacing for the store's records; the series are filled by the caller.
-void FillPoints(ChartModel& chart, const RecordStore& store) {
-    chart.labels.clear();
-    chart.labels.reserve(static_cast<std::size_t>(store.Count()));
-    for (int n = 1; n <= store.Count(); ++n)
-        chart.labels.push_back(PointLabel(store.Record(n).rxTime));
+    const int first = extend ? drawn.points + 1 : 1;
+    if (!extend) {
+        chart.series = heads;
+        chart.labels.clear();
+    }
+    const auto count = static_cast<std::size_t>(store.Count());
+    chart.labels.reserve(count);
+    for (ChartSeries& series : chart.series)
+        series.values.reserve(count);
+    for (int n = first; n <= store.Count(); ++n) {
+        const TelemetryRecord& record = store.Record(n);
+        chart.labels.push_back(PointLabel(record.rxTime));
+        for (std::size_t s = 0; s < fields.size(); ++s)
+            chart.series[s].values.push_back(record.values[static_cast<std::size_t>(fields[s])]);
+    }
     chart.pointsPerLabel = PointsPerLabel(store.Count());
+    chart.source = {&store, store.Generation(), key, store.Count()};
     ++chart.revision;
 }
 
@@ -56,20 +76,18 @@ std::optional<std::array<int, 3>> FieldGroupOf(int index) {
 
 void DrawFieldChart(ChartModel& chart, const RecordStore& store, int field,
                     const std::string& legend, bool bars) {
-    chart.series.clear();
-    chart.series.push_back({legend, std::nullopt, FieldValues(store, field)});
     chart.kind = bars ? ChartKind::Bar : ChartKind::Line;
     chart.penWidth = bars ? 1 : 30;
-    FillPoints(chart, store);
+    const int fields[] = {field};
+    DrawSeries(chart, store, fields, {{legend, std::nullopt, {}}});
 }
 
 void DrawGroupChart(ChartModel& chart, const RecordStore& store, const std::array<int, 3>& fields,
                     const std::array<std::string, 3>& legends) {
-    chart.series.clear();
-    for (std::size_t s = 0; s < fields.size(); ++s) {
-        chart.series.push_back({legends[s], kGroupColours[s], FieldValues(store, fields[s])});
-    }
-    FillPoints(chart, store);
+    std::vector<ChartSeries> heads;
+    for (std::size_t s = 0; s < fields.size(); ++s)
+        heads.push_back({legends[s], kGroupColours[s], {}});
+    DrawSeries(chart, store, fields, heads);
 }
 
 }  // namespace quorbel

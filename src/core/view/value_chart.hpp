@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,14 @@ struct ChartSeries {
     std::vector<double> values;
 };
 
+// Which records a chart was drawn from, so that a redraw after new records only adds their points.
+struct ChartSource {
+    const RecordStore* store = nullptr;
+    std::uint64_t generation = 0;
+    std::array<int, 3> fields{};
+    int points = 0;
+};
+
 // What the value chart shows: one series, or three for a group.
 struct ChartModel {
     ChartKind kind = ChartKind::Line;
@@ -28,6 +37,7 @@ struct ChartModel {
     std::vector<std::string> labels;  // one per point
     int pointsPerLabel = 0;           // 0: automatic spacing
     std::uint64_t revision = 0;       // counts redraws
+    ChartSource source;               // what the series were drawn from
 };
 
 // The colours of a group's three series, in series order.

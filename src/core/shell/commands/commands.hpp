@@ -5,5 +5,6 @@
 #include "shell/commands/form_load.hpp"
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/image_commands.hpp"
+#include "shell/commands/live_commands.hpp"
 #include "shell/commands/open_commands.hpp"
 #include "shell/commands/record_commands.hpp"

@@ -12,7 +12,7 @@ void ApplyRecord(AppState& app, RecordStore& store, const DecodedRecord& decoded
     if (!n)
         return;
     // Fields that were not decoded keep what the entry held before.
-    auto& values = store.Record(*n).values;
+    auto& values = store.FillNewest().values;
     for (int i = 0; i < decoded.decodedCount; ++i) {
         const auto field = static_cast<std::size_t>(decoded.fields.first + i);
         values[field] = decoded.values[field];
@@ -26,7 +26,7 @@ std::optional<int> AppendRecord(AppState& app, RecordStore& store) {
     if (!n)
         return std::nullopt;  // a full store refuses the frame silently
     app.ui.HScroll1.SetMax(*n);
-    store.Record(*n).rxTime = app.frame.rxTimeText;
+    store.FillNewest().rxTime = app.frame.rxTimeText;
     return n;
 }
 
@@ -52,8 +52,11 @@ void ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded) {
     }
 }
 
-void ReceiveFrame(AppState& app, std::span<const std::uint8_t> frame, const std::string* hexText) {
-    ApplyDecodedFrame(app, DispatchFrame(app.frame, frame, hexText));
+FrameKind ReceiveFrame(AppState& app, std::span<const std::uint8_t> frame,
+                       const std::string* hexText) {
+    const DecodedFrame decoded = DispatchFrame(app.frame, frame, hexText);
+    ApplyDecodedFrame(app, decoded);
+    return decoded.kind;
 }
 
 }  // namespace quorbel

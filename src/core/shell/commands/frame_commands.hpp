@@ -11,6 +11,7 @@ namespace quorbel {
 
 struct AppState;
 struct DecodedFrame;
+enum class FrameKind;
 class RecordStore;
 
 // Takes the next record of the store and stamps it with the frame's receive time; sets
@@ -22,9 +23,9 @@ void ClearStores(AppState& app);
 // silently); a message line goes into the message log at its insertion point.
 void ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded);
 
-// One frame of any source: dispatched and applied. The source sets the frame's receive time
-// before; hexText is the SatNOGS source's own text of the frame.
-void ReceiveFrame(AppState& app, std::span<const std::uint8_t> frame,
-                  const std::string* hexText = nullptr);
+// One frame of any source: dispatched and applied; its kind. The source sets the frame's receive
+// time before; hexText is the SatNOGS source's own text of the frame.
+FrameKind ReceiveFrame(AppState& app, std::span<const std::uint8_t> frame,
+                       const std::string* hexText = nullptr);
 
 }  // namespace quorbel

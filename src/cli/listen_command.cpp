@@ -1,0 +1,191 @@
+// listen: the headless recorder of an unattended station computer. The live client on the KISS
+// server of conf.ini (or --host/--port) decodes and records every frame, prints one line per
+// decoded frame, and ends after --seconds or on SIGINT/SIGTERM; --reconnect retries a lost or
+// refused connection with a growing pause.
+#include <QCoreApplication>
+#include <QTimer>
+#include <algorithm>
+#include <csignal>
+#include <ostream>
+
+#include "cli_app.hpp"
+#include "cli_platform.hpp"
+#include "shell/app_state.hpp"
+#include "shell/commands/commands.hpp"
+#include "view/detail_view.hpp"
+
+namespace quorbel::cli {
+namespace {
+
+constexpr int kFirstRetryMs = 1000;
+constexpr int kLongestRetryMs = 30000;
+constexpr int kSignalPollMs = 100;
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+extern "C" void RequestStop(int) {
+    g_stopRequested = 1;
+}
+
+struct ListenOptions {
+    double seconds = -1;  // below 0: until a signal
+    bool reconnect = false;
+    std::string host;
+    std::string port;
+};
+
+bool ParsePositive(const std::string& text, double& value) {
+    try {
+        std::size_t used = 0;
+        value = std::stod(text, &used);
+        return used == text.size() && value >= 0;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::optional<std::string> ParseListenArgs(const Args& args, ListenOptions& options) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--reconnect") {
+            options.reconnect = true;
+        } else if (arg == "--seconds" && hasValue) {
+            if (!ParsePositive(args[++i], options.seconds))
+                return "--seconds takes a number of seconds";
+        } else if (arg == "--host" && hasValue) {
+            options.host = args[++i];
+        } else if (arg == "--port" && hasValue) {
+            options.port = args[++i];
+            if (!IsWholeNumber(options.port) || std::stoi(options.port) > 65535)
+                return "--port takes a port number from 0 to 65535";
+        } else {
+            return "unknown option or missing value: " + arg;
+        }
+    }
+    return std::nullopt;
+}
+
+// The event loop of one listen: the socket's data and states, the end and the retries.
+class Listener {
+  public:
+    Listener(CliContext& context, const ListenOptions& options)
+        : m_context(context), m_app(context.app), m_options(options) {}
+
+    void Run() {
+        if (!m_options.host.empty())
+            m_app.settings.tcpHost = m_options.host;
+        if (!m_options.port.empty()) {
+            m_app.settings.tcpPort = std::stoi(m_options.port);
+            m_app.settings.tcpPortText = m_options.port;
+        }
+        live::KissSocket& socket = m_context.platform.Socket();
+        socket.SetDataHandler([this](std::span<const std::uint8_t> bytes) { OnData(bytes); });
+        socket.SetStateHandler([this](int) { OnState(); });
+
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [this] {
+            if (g_stopRequested)
+                QCoreApplication::exit(0);
+        });
+        poll.start(kSignalPollMs);
+        QTimer end;
+        end.setSingleShot(true);
+        QObject::connect(&end, &QTimer::timeout, [] { QCoreApplication::exit(0); });
+        if (m_options.seconds >= 0)
+            end.start(static_cast<int>(std::min(m_options.seconds * 1000.0, 2.0e9)));
+
+        m_app.ui.Check5 = true;
+        Check5_Click(m_app);
+        OnState();
+        if (!m_finished)
+            QCoreApplication::exec();
+
+        // Closes the socket and the capture file, as clearing the box does.
+        socket.SetStateHandler(nullptr);
+        socket.SetDataHandler(nullptr);
+        m_app.ui.Check5 = false;
+        Check5_Click(m_app);
+    }
+
+  private:
+    void OnData(std::span<const std::uint8_t> bytes) {
+        for (const LiveReception& frame : Winsock1_DataArrival(m_app, bytes)) {
+            m_context.out << frame.rxTimeText << " UTC " << FrameKindName(frame.kind) << ' '
+                          << SatelliteName(frame.spacecraftId) << '\n';
+        }
+        m_context.out.flush();
+        const std::string& status = m_app.ui.Text4;
+        if (status.ends_with(" could not be written") && status != m_lastProblem) {
+            m_context.err << "quorbel-cli: " << status << "\n";
+            m_lastProblem = status;
+        }
+    }
+
+    void OnState() {
+        const int state = m_app.platform.SocketState();
+        const std::string text = Winsock_State(m_app);
+        m_app.ui.Label2 = text;
+        if (state == m_lastState)
+            return;
+        m_lastState = state;
+        m_context.err << "quorbel-cli: " << m_app.settings.tcpHost << ":"
+                      << m_app.settings.tcpPortText << " " << text << "\n";
+        if (state == 7)
+            m_retryMs = kFirstRetryMs;  // a connection that was made starts the pauses anew
+        if (state != 8 && state != 9)
+            return;
+        if (m_options.reconnect) {
+            const int pause = m_retryMs;
+            m_retryMs = std::min(m_retryMs * 2, kLongestRetryMs);
+            m_context.err << "quorbel-cli: connecting again in " << pause / 1000 << " s\n";
+            QTimer::singleShot(pause, [this] { ConnectLiveClient(m_app); });
+            return;
+        }
+        // Without --reconnect the listen ends with the connection, as the window would show it.
+        if (state == 9)
+            m_context.failed = true;
+        m_finished = true;
+        QCoreApplication::exit(0);
+    }
+
+    CliContext& m_context;
+    AppState& m_app;
+    ListenOptions m_options;
+    int m_lastState = -1;
+    int m_retryMs = kFirstRetryMs;
+    bool m_finished = false;
+    std::string m_lastProblem;
+};
+
+void Listen(CliContext& context, const Args& args) {
+    ListenOptions options;
+    ParseListenArgs(args, options);
+    // The socket needs an event loop; a tool started without one gets it here.
+    static int argc = 1;
+    static char name[] = "quorbel-cli";
+    static char* argv[] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> application;
+    if (QCoreApplication::instance() == nullptr)
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    g_stopRequested = 0;
+    const auto previousInt = std::signal(SIGINT, RequestStop);
+    const auto previousTerm = std::signal(SIGTERM, RequestStop);
+    Listener(context, options).Run();
+    std::signal(SIGINT, previousInt);
+    std::signal(SIGTERM, previousTerm);
+}
+
+}  // namespace
+
+void AddListenCommand(CommandTable& table) {
+    table.push_back({"listen", "[--seconds S] [--reconnect] [--host H] [--port P]",
+                     "the live client: record the KISS server's frames until S seconds or a signal",
+                     [](const Args& args) {
+                         ListenOptions options;
+                         return ParseListenArgs(args, options);
+                     },
+                     Listen});
+}
+
+}  // namespace quorbel::cli

@@ -1,0 +1,31 @@
+// A file that records are appended to, kept open while the same file is written.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace quorbel {
+
+class AppendFile {
+  public:
+    AppendFile() = default;
+    ~AppendFile() { Close(); }
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    // Appends the bytes to the file at the path in one write and flushes them, opening it (and
+    // creating it) first when another file or none is open. False when the file cannot be opened
+    // or the write or flush falls short; the file is then closed, so the next record opens it
+    // again.
+    bool Append(const std::string& path, std::string_view bytes);
+    void Close();
+    // The path of the open file; empty when none is open.
+    const std::string& Path() const { return m_path; }
+
+  private:
+    std::FILE* m_file = nullptr;
+    std::string m_path;
+};
+
+}  // namespace quorbel

@@ -1,0 +1,118 @@
+// The live TCP client: check box, timer, state and the frames of the stream.
+#include "shell/commands/live_commands.hpp"
+
+#include <array>
+
+#include "common/files.hpp"
+#include "common/number_format.hpp"
+#include "intake/live_stream.hpp"
+#include "shell/app_state.hpp"
+#include "shell/commands/frame_commands.hpp"
+#include "shell/commands/record_commands.hpp"
+
+namespace quorbel {
+namespace {
+
+constexpr Rgb kYellow{255, 255, 0};
+constexpr Rgb kGreen{0, 255, 0};
+constexpr Rgb kRed{255, 0, 0};
+
+struct StateLook {
+    const char* text;
+    Rgb lamp;
+};
+
+constexpr std::array<StateLook, 10> kStates{{
+    {"Closed", kLightGrey},
+    {"Open", kYellow},
+    {"Listening", kYellow},
+    {"Connection pending", kYellow},
+    {"Resolving host", kYellow},
+    {"Host resolved", kYellow},
+    {"Connecting", kYellow},
+    {"Connected", kGreen},
+    {"Peer is closing the connection", kYellow},
+    {"Error", kRed},
+}};
+
+// Names newly discarded overlong frames in the log.
+void LogDiscards(AppState& app) {
+    const std::uint64_t discarded = app.live.deframer.Discarded();
+    if (discarded == app.live.discardsLogged)
+        return;
+    app.live.discardsLogged = discarded;
+    app.ui.Text5 += "live frames discarded (no end within " + std::to_string(kMaxLiveFrameBytes) +
+                    " bytes): " + std::to_string(discarded) + "\r\n";
+}
+
+// Decodes, charts and records one frame of the stream.
+void ReceiveLiveFrame(AppState& app, std::span<const std::uint8_t> piece,
+                      std::vector<LiveReception>& received) {
+    const LiveFrame frame = ReadLiveFrame(piece);
+    if (!frame.IsRecorded())
+        return;
+    // One reading of the clock gives the receive time and the stamp in the capture file.
+    const std::string stamp = FormatUtcStamp(app.platform.Now());
+    app.frame.rxTimeText = stamp;
+    const FrameKind kind = ReceiveFrame(app, frame.Frame());
+    received.push_back({stamp, kind, app.frame.spacecraftId});
+    Option1_Click(app, app.selectedField);
+
+    const std::string path =
+        JoinPath(app.settings.appDir, CaptureFileName(stamp.substr(0, 10), app.ui.Label5));
+    const std::string record = BuildCaptureRecord(stamp, piece);
+    app.frame.rxTimeText = stamp + " UTC";  // as the stamp frame in the capture file gives it
+    if (app.live.capture.Append(path, record)) {
+        // The frame as received, FEND to FEND.
+        app.ui.Text4 = std::to_string(piece.size() + 2) + " bytes has been added to " + path;
+    } else {
+        app.ui.Text4 = path + " could not be written";
+    }
+}
+
+}  // namespace
+
+std::string Winsock_State(AppState& app) {
+    const int state = app.platform.SocketState();
+    if (state < 0 || state >= static_cast<int>(kStates.size()))
+        return {};
+    const StateLook& look = kStates[static_cast<std::size_t>(state)];
+    app.ui.Lamp = look.lamp;
+    return look.text;
+}
+
+void ConnectLiveClient(AppState& app) {
+    app.live.deframer.Reset();
+    app.platform.ConnectSocket(app.settings.tcpHost, app.settings.tcpPort.value_or(0));
+}
+
+void Check5_Click(AppState& app) {
+    if (app.ui.Check5) {
+        ConnectLiveClient(app);
+        app.ui.Timer1Enabled = true;
+        app.ui.Text5.clear();
+        app.live.mode = LiveMode::On;
+    } else {
+        app.platform.CloseSocket();
+        app.live.capture.Close();
+        app.ui.Label2 = Winsock_State(app);
+        app.ui.Timer1Enabled = false;
+        app.live.mode = LiveMode::Off;
+    }
+}
+
+void Timer1_Timer(AppState& app) {
+    app.ui.Label2 = Winsock_State(app);
+}
+
+std::vector<LiveReception> Winsock1_DataArrival(AppState& app,
+                                                std::span<const std::uint8_t> bytes) {
+    std::vector<LiveReception> received;
+    app.live.deframer.Feed(bytes, [&](std::span<const std::uint8_t> piece) {
+        ReceiveLiveFrame(app, piece, received);
+    });
+    LogDiscards(app);
+    return received;
+}
+
+}  // namespace quorbel

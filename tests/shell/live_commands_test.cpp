@@ -1,0 +1,259 @@
+// The live TCP client: its box, timer and state lamp, and byte streams cut anywhere decoded and
+// recorded into the day's capture file, which reads back as the same records.
+#include "shell/commands/live_commands.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <random>
+
+#include "sample_frames.hpp"
+#include "shell/app_state.hpp"
+#include "shell/commands/commands.hpp"
+#include "support/fake_platform.hpp"
+#include "support/temp_folder.hpp"
+
+namespace quorbel {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono;
+
+constexpr std::int64_t kStart = 1673786096789;  // 2023-01-15 12:34:56.789 UTC
+
+struct LiveClientSession {
+    testing::FakePlatform platform;
+    std::unique_ptr<AppState> app = std::make_unique<AppState>(platform);
+
+    explicit LiveClientSession(const std::string& appDir, std::int64_t start = kStart) {
+        platform.now = system_clock::time_point(milliseconds(start));
+        platform.tick = milliseconds(250);
+        app->settings.appDir = appDir;
+        Form_Load(*app);
+    }
+    void Feed(std::span<const std::uint8_t> bytes) { Winsock1_DataArrival(*app, bytes); }
+};
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// A stream as a modem sends it: noise, beacons and sensor frames (one with bytes that need
+// escaping), a message, an unknown kind, empty frames and a short frame that is not kept.
+Bytes MakeStream() {
+    samples::FieldValues values{};
+    values[0] = -192;  // 0xFF40: a byte 0xC0 in the frame, escaped in the stream
+    values[1] = 0xDBDB;
+    Bytes unknown = samples::MakeFrame(22, 200, Bytes(20, 7));
+    return Concat({{0x01, 0x02, 0xDB},
+                   samples::KissDataFrame(samples::MakeBeacon(22, values)),
+                   {0xC0, 0xC0},
+                   samples::KissDataFrame(samples::MakeSensorFrame(22, values, 123456789)),
+                   samples::KissDataFrame(Bytes(100, 0x11)),
+                   samples::KissDataFrame(samples::MakeTextMessage(22, "HELLO")),
+                   samples::KissDataFrame(unknown),
+                   samples::KissDataFrame(samples::MakeBeacon(22, {}))});
+}
+
+// What a stream leaves: the records (values and receive time), the status line, the message log
+// and the capture file.
+struct Outcome {
+    std::vector<std::pair<std::array<double, kFieldCount>, std::string>> beacons, sensors;
+    std::string text4, log, capture;
+};
+
+Outcome OutcomeOf(const AppState& app, const std::string& capturePath) {
+    Outcome outcome;
+    for (int n = 1; n <= app.telemetry.Count(); ++n)
+        outcome.beacons.emplace_back(app.telemetry.Record(n).values,
+                                     app.telemetry.Record(n).rxTime);
+    for (int n = 1; n <= app.sensor.Count(); ++n)
+        outcome.sensors.emplace_back(app.sensor.Record(n).values, app.sensor.Record(n).rxTime);
+    outcome.text4 = app.ui.Text4;
+    outcome.log = app.ui.RichTextBox1.Text();
+    outcome.capture = testing::TempFolder::Read(capturePath);
+    return outcome;
+}
+
+TEST(LiveClientTest, TheBoxTheTimerAndTheStateLamp) {
+    testing::TempFolder folder;
+    folder.Write("conf.ini", std::string("TCP_SERVER=localhost\r\nTCP_PORT=8001\r\n"));
+    LiveClientSession live(folder.Path());
+    AppState& app = *live.app;
+    EXPECT_EQ(app.ui.Label2, "[LOCALHOST:8001]");  // until the first tick
+    EXPECT_TRUE(app.ui.Timer1Enabled);
+    EXPECT_EQ(app.live.mode, LiveMode::Idle);
+    Timer1_Timer(app);
+    EXPECT_EQ(app.ui.Label2, "Closed");
+
+    const struct {
+        int state;
+        const char* text;
+        Rgb lamp;
+    } states[] = {{0, "Closed", {192, 192, 192}},
+                  {1, "Open", {255, 255, 0}},
+                  {4, "Resolving host", {255, 255, 0}},
+                  {6, "Connecting", {255, 255, 0}},
+                  {7, "Connected", {0, 255, 0}},
+                  {8, "Peer is closing the connection", {255, 255, 0}},
+                  {9, "Error", {255, 0, 0}},
+                  {10, "", {255, 0, 0}}};  // an unknown state keeps the lamp
+    for (const auto& s : states) {
+        live.platform.socketState = s.state;
+        EXPECT_EQ(Winsock_State(app), s.text) << s.state;
+        EXPECT_EQ(app.ui.Lamp, s.lamp) << s.state;
+    }
+
+    app.ui.Text5 = "old log";
+    app.ui.Check5 = true;
+    Check5_Click(app);
+    EXPECT_EQ(live.platform.connections, (std::vector<std::string>{"LOCALHOST:8001"}));
+    EXPECT_EQ(app.ui.Text5, "");
+    EXPECT_EQ(app.live.mode, LiveMode::On);
+    Timer1_Timer(app);
+    EXPECT_EQ(app.ui.Label2, "Connecting");
+
+    app.ui.Check5 = false;
+    Check5_Click(app);
+    EXPECT_EQ(app.ui.Label2, "Closed");
+    EXPECT_EQ(app.ui.Lamp, (Rgb{192, 192, 192}));
+    EXPECT_FALSE(app.ui.Timer1Enabled);
+    EXPECT_EQ(app.live.mode, LiveMode::Off);
+}
+
+TEST(LiveClientTest, AStreamCutAnywhereGivesTheSameRecordsAndCaptureFile) {
+    const Bytes stream = MakeStream();
+    testing::TempFolder folder;
+    const std::string path = folder.File("2023-01-15_QUORBEL-1U.kss");
+    LiveClientSession reference(folder.Path());
+    reference.Feed(stream);
+    reference.app->live.capture.Close();
+    const Outcome expected = OutcomeOf(*reference.app, path);
+    ASSERT_EQ(expected.beacons.size(), 2u);
+    ASSERT_EQ(expected.sensors.size(), 1u);
+    EXPECT_EQ(expected.beacons[0].first[0], -192);
+    EXPECT_EQ(expected.beacons[0].first[1], 0xDBDB);
+    EXPECT_EQ(expected.beacons[0].second, "2023-01-15 12:34:56.789");
+    EXPECT_EQ(expected.sensors[0].second, "2023-01-15 12:34:57.039");
+    EXPECT_EQ(expected.log, "2023-01-15 12:34:57.289 | HELLO\r\n");
+    // Five frames of more than 100 bytes recorded, each behind a 30-byte stamp frame; the
+    // unknown kind is recorded too.
+    const Bytes last = samples::KissDataFrame(samples::MakeBeacon(22, {}));
+    EXPECT_EQ(expected.text4, std::to_string(last.size()) + " bytes has been added to " + path);
+    EXPECT_GT(expected.capture.size(), 5 * (30 + 223));
+    EXPECT_EQ(std::count(expected.capture.begin(), expected.capture.end(), '\x09'), 5);
+    EXPECT_EQ(expected.capture.substr(expected.capture.size() - last.size()),
+              std::string(last.begin(), last.end()));
+
+    // Every cut into two arrivals, and random cuts into many. One session serves them all,
+    // started afresh each time: empty stores and log, a new connection, the same clock.
+    std::mt19937 random(7);
+    LiveClientSession live(folder.Path());
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+        std::filesystem::remove(path);
+        ClearStores(*live.app);
+        live.app->ui.RichTextBox1.Clear();
+        live.app->ui.Text4.clear();
+        ConnectLiveClient(*live.app);
+        live.platform.now = system_clock::time_point(milliseconds(kStart));
+        const std::span<const std::uint8_t> bytes(stream);
+        if (cut % 97 == 0) {
+            for (std::size_t at = 0; at < bytes.size();) {
+                const std::size_t n = std::min<std::size_t>(1 + random() % 40, bytes.size() - at);
+                live.Feed(bytes.subspan(at, n));
+                at += n;
+            }
+        } else {
+            live.Feed(bytes.first(cut));
+            live.Feed(bytes.subspan(cut));
+        }
+        live.app->live.capture.Close();
+        const Outcome outcome = OutcomeOf(*live.app, path);
+        ASSERT_EQ(outcome.beacons, expected.beacons) << "cut at " << cut;
+        ASSERT_EQ(outcome.sensors, expected.sensors) << "cut at " << cut;
+        ASSERT_EQ(outcome.text4, expected.text4) << "cut at " << cut;
+        ASSERT_EQ(outcome.log, expected.log) << "cut at " << cut;
+        ASSERT_EQ(outcome.capture, expected.capture) << "cut at " << cut;
+    }
+}
+
+TEST(LiveClientTest, TheCaptureReadsBackAsTheSameRecords) {
+    testing::TempFolder folder;
+    samples::PassOptions options;
+    options.beacons = 40;
+    options.sensorFrames = 30;
+    const Bytes pass = samples::MakePassCapture(options);
+    LiveClientSession live(folder.Path());
+    live.Feed(pass);
+    const AppState& sent = *live.app;
+    ASSERT_EQ(sent.telemetry.Count(), 40);
+
+    testing::FakePlatform platform;
+    AppState read(platform);
+    platform.ChooseFiles({folder.File("2023-01-15_QUORBEL-1U.kss")});
+    MnuOpenKISSFile_Click(read);
+    ASSERT_EQ(read.telemetry.Count(), sent.telemetry.Count());
+    ASSERT_EQ(read.sensor.Count(), sent.sensor.Count());
+    for (int n = 1; n <= sent.telemetry.Count(); ++n) {
+        EXPECT_EQ(read.telemetry.Record(n).values, sent.telemetry.Record(n).values) << n;
+        EXPECT_EQ(read.telemetry.Record(n).rxTime, sent.telemetry.Record(n).rxTime + " UTC");
+    }
+    for (int n = 1; n <= sent.sensor.Count(); ++n) {
+        EXPECT_EQ(read.sensor.Record(n).values, sent.sensor.Record(n).values) << n;
+        EXPECT_EQ(read.sensor.Record(n).rxTime, sent.sensor.Record(n).rxTime + " UTC");
+    }
+    // The message lines too, with the stamp's " UTC" in their time.
+    EXPECT_EQ(read.ui.RichTextBox1.Text().size(),
+              sent.ui.RichTextBox1.Text().size() +
+                  4 * static_cast<std::size_t>(options.textMessages + options.digipeatedMessages));
+}
+
+TEST(LiveClientTest, ANewFileWithEachUtcDayAndEachSatelliteName) {
+    testing::TempFolder folder;
+    // 23:59:59.900 on 2023-01-15, then 200 ms later the next day.
+    LiveClientSession live(folder.Path(), 1673827199900);
+    live.platform.tick = milliseconds(200);
+    live.Feed(samples::KissDataFrame(samples::MakeBeacon(22, {})));
+    live.Feed(samples::KissDataFrame(samples::MakeBeacon(22, {})));
+    live.Feed(samples::KissDataFrame(samples::MakeBeacon(37, {})));
+    const Bytes frame = samples::KissDataFrame(samples::MakeBeacon(22, {}));
+    const std::size_t record = 30 + frame.size();
+    EXPECT_EQ(std::filesystem::file_size(folder.File("2023-01-15_QUORBEL-1U.kss")), record);
+    EXPECT_EQ(std::filesystem::file_size(folder.File("2023-01-16_QUORBEL-1U.kss")), record);
+    EXPECT_EQ(std::filesystem::file_size(folder.File("2023-01-16_QUORBEL-1V.kss")), record);
+    EXPECT_EQ(live.app->telemetry.Record(3).rxTime, "2023-01-16 00:00:00.300");
+}
+
+TEST(LiveClientTest, AnUnwritableCaptureIsReportedAndDecodingGoesOn) {
+    testing::TempFolder folder;
+    LiveClientSession live(folder.Path());
+    const std::string path = folder.File("2023-01-15_QUORBEL-1U.kss");
+    std::filesystem::create_directory(path);  // a folder where the file should be
+    const Bytes frame = samples::KissDataFrame(samples::MakeBeacon(22, {}));
+    live.Feed(frame);
+    EXPECT_EQ(live.app->ui.Text4, path + " could not be written");
+    EXPECT_EQ(live.app->telemetry.Count(), 1);
+    std::filesystem::remove(path);
+    live.Feed(frame);  // the next frame tries again
+    EXPECT_EQ(live.app->ui.Text4,
+              std::to_string(frame.size()) + " bytes has been added to " + path);
+    EXPECT_EQ(std::filesystem::file_size(path), 30 + frame.size());
+
+    // A megabyte without FEND is discarded, counted in the log, and framing goes on after it.
+    Bytes flood(1 << 20, 0x42);
+    live.Feed(flood);
+    live.Feed(frame);
+    EXPECT_NE(live.app->ui.Text5.find("live frames discarded (no end within 65536 bytes): 1"),
+              std::string::npos);
+    EXPECT_EQ(live.app->telemetry.Count(), 3);
+}
+
+}  // namespace
+}  // namespace quorbel
