@@ -32,4 +32,7 @@ if [[ -n "$samplegen" ]]; then
     "$samplegen" --beacons 5000 --sensors 5000 "$folder/full.kss" >/dev/null
     DISPLAY=$display "$tool" --bars "$folder/full.kss" docs/screenshots/window-bars-5000.png
 fi
+# The "TCP client" connected to a KISS server on 127.0.0.1 that sends the sample pass.
+mkdir "$folder/live"
+DISPLAY=$display "$tool" --live samples/pass.kss "$folder/live" docs/screenshots/window-live.png
 ls -l docs/screenshots

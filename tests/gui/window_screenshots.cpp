@@ -3,14 +3,19 @@
 // picture to send through the SSDV codec for the images page).
 // Usage: quorbel-gui-screenshots <capture.kss> <output folder> [<application folder>]
 //        quorbel-gui-screenshots --bars <capture.kss> <file.png>
+//        quorbel-gui-screenshots --live <capture.kss> <application folder> <file.png>
 //        quorbel-gui-screenshots --about-picture <file.jpg>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QTabWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <iostream>
 
 #include "about_picture.hpp"
@@ -93,6 +98,38 @@ int TakeBarsScreenshot(const QString& capture, const QString& output) {
     return window.grab().save(output) ? 0 : 1;
 }
 
+// The "TCP client" connected to a KISS server on 127.0.0.1 that sends a capture's frames: the
+// green lamp, the state text and the status line of the last recorded frame.
+int TakeLiveScreenshot(const QString& capture, const QString& appFolder, const QString& output) {
+    QFile file(capture);
+    QTcpServer server;
+    if (!file.open(QIODevice::ReadOnly) || !server.listen(QHostAddress::LocalHost, 0)) {
+        return 1;
+    }
+    quorbel::gui::QtPlatform platform;
+    quorbel::AppState app(platform);
+    quorbel::gui::ApplySystemSettings(app.settings);
+    app.settings.appDir = QFile::encodeName(appFolder).toStdString();
+    quorbel::gui::MainWindow window(app, platform);
+    window.Start();
+    app.settings.tcpHost = "127.0.0.1";
+    app.settings.tcpPort = server.serverPort();
+    app.settings.tcpPortText = std::to_string(server.serverPort());
+    window.show();
+    QTest::qWait(300);
+    window.findChild<QCheckBox*>("Check5")->click();
+    if (!server.waitForNewConnection(5000)) {
+        return 1;
+    }
+    QTcpSocket* modem = server.nextPendingConnection();
+    modem->write(file.readAll());
+    modem->flush();
+    QTest::qWait(1500);  // the state timer's tick shows the connection
+    window.Run([&] { quorbel::ClickFieldSelector(app, 1); });
+    QTest::qWait(300);
+    return window.grab().save(output) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -102,6 +139,10 @@ int main(int argc, char* argv[]) {
     }
     if (argc == 4 && QString(argv[1]) == "--bars") {
         return TakeBarsScreenshot(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+    if (argc == 5 && QString(argv[1]) == "--live") {
+        return TakeLiveScreenshot(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                                  QString::fromLocal8Bit(argv[4]));
     }
     if (argc != 3 && argc != 4) {
         std::cerr
