@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libjpeg-dev
-          qt6-base-dev libqcustomplot-dev libgl-dev)
+          qt6-base-dev libqcustomplot-dev libgl-dev clang-format)
 if [[ "${1:-}" == "--with-bench" ]]; then
     packages+=(libbenchmark-dev)
 fi

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Builds everything with warnings as errors and runs every test.
+# Checks the layout of the code, builds everything with warnings as errors and runs every test,
+# then builds and runs them all again under the address and undefined-behaviour sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
-cmake --preset ci >/dev/null
-cmake --build --preset ci -j"$(nproc)"
-ctest --preset ci -j"$(nproc)"
+bash tools/check-format.sh
+for preset in ci asan; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j"$(nproc)"
+    ctest --preset "$preset" -j"$(nproc)"
+done

@@ -89,6 +89,9 @@ ValueChartView::ValueChartView(QWidget* parent) : QCustomPlot(parent) {
     setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     setPlottingHint(QCP::phFastPolylines, true);
     setNoAntialiasingOnDrag(true);
+    // One group serves every redraw of a group chart: its bars leave it as they are cleared.
+    m_barsGroup = new QCPBarsGroup(this);
+    m_barsGroup->setSpacing(0);
 
     // The legend sits under the chart, its entries side by side.
     legend->setVisible(false);
@@ -169,11 +172,6 @@ void ValueChartView::Rebuild(const ChartModel& chart) {
 
 void ValueChartView::AddBars(const ChartModel& chart, const QVector<double>& keys) {
     const int seriesCount = static_cast<int>(chart.series.size());
-    QCPBarsGroup* group = nullptr;
-    if (seriesCount > 1) {
-        group = new QCPBarsGroup(this);
-        group->setSpacing(0);
-    }
     const int slotPixels = (width() - kValueAxisRoom) / std::max(1, m_pointCount);
     const double share = slotPixels >= kWideBarPixels ? kWideBarShare : 1.0;
     for (const ChartSeries& series : chart.series) {
@@ -185,8 +183,8 @@ void ValueChartView::AddBars(const ChartModel& chart, const QVector<double>& key
         bars->setAntialiased(false);
         const QVector<double> values(series.values.begin(), series.values.end());
         bars->setData(keys.first(values.size()), values, true);
-        if (group != nullptr) {
-            bars->setBarsGroup(group);
+        if (seriesCount > 1) {
+            bars->setBarsGroup(m_barsGroup);
         }
     }
 }

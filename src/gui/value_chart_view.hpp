@@ -58,6 +58,7 @@ class ValueChartView : public QCustomPlot {
     void UpdateLabelRoom();
 
     QSharedPointer<ReceiveTimeTicker> m_ticker;
+    QCPBarsGroup* m_barsGroup = nullptr;  // owned by the plot; the series of a group chart
     std::uint64_t m_revision = 0;
     bool m_drawn = false;
     bool m_resetZoom = true;

@@ -246,6 +246,9 @@ TEST_F(WindowTest, SelectorClicksAndTheBarBoxRedrawTheChart) {
 }
 
 TEST_F(WindowTest, ScrollBarsAppearOnlyWhenTheWindowIsSmallerThanTheContent) {
+    // Past the window's one look at its frame, 200 ms after it shows: on a busy machine that
+    // look would otherwise fall between the resizes below and fit the window to the screen.
+    QTest::qWait(400);
     QScrollArea* view = m_window->ScrollView();
     QScrollBar* across = view->horizontalScrollBar();
     const QSize content = m_window->ContentSize();

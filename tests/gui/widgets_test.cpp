@@ -1,5 +1,5 @@
 // The window's widgets on their own: dialog filters, start-up placement, the message log box, and
-// the chart's label spacing, value axis, zoom and the legibility of 5,000 bars.
+// the chart's label spacing, value axis, zoom, bar groups and the legibility of 5,000 bars.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -165,6 +165,37 @@ TEST_F(ValueChartViewTest, FiveThousandBarsOrLinePointsCoverThePlot) {
     EXPECT_GT(CoveredColumns(), 0.95);
     view.ShowChart(ManyPoints(ChartKind::Line, 5000, 2));
     EXPECT_GT(CoveredColumns(), 0.95);
+}
+
+TEST_F(ValueChartViewTest, GroupBarsShareOneBarsGroupOverManyRedraws) {
+    // A group chart: three series side by side in each slot.
+    ChartModel group = ManyPoints(ChartKind::Bar, 50);
+    group.series.push_back({"Batt Current", std::nullopt, group.series[0].values});
+    group.series.push_back({"Batt Temp", std::nullopt, group.series[0].values});
+    for (int revision = 1; revision <= 100; ++revision) {
+        group.revision = revision;  // a live frame redraws the chart each time
+        view.ShowChart(group);
+    }
+    const QList<QCPBarsGroup*> groups = view.findChildren<QCPBarsGroup*>();
+    ASSERT_EQ(groups.size(), 1);
+    // Only the bars now on the chart are in the group, none of the cleared ones.
+    EXPECT_EQ(groups[0]->size(), 3);
+    ASSERT_EQ(view.plottableCount(), 3);
+    for (int i = 0; i < view.plottableCount(); ++i) {
+        auto* bars = qobject_cast<QCPBars*>(view.plottable(i));
+        ASSERT_NE(bars, nullptr);
+        EXPECT_EQ(bars->barsGroup(), groups[0]);
+    }
+
+    // A single series stands alone in its slot; the group again after it takes its three.
+    view.ShowChart(ManyPoints(ChartKind::Bar, 50, 101));
+    ASSERT_EQ(view.plottableCount(), 1);
+    EXPECT_EQ(qobject_cast<QCPBars*>(view.plottable(0))->barsGroup(), nullptr);
+    EXPECT_TRUE(groups[0]->isEmpty());
+    group.revision = 102;
+    view.ShowChart(group);
+    EXPECT_EQ(view.findChildren<QCPBarsGroup*>().size(), 1);
+    EXPECT_EQ(groups[0]->size(), 3);
 }
 
 TEST_F(ValueChartViewTest, ZoomSurvivesRedrawsUntilANewSelection) {
