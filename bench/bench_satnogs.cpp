@@ -27,6 +27,10 @@ class BenchPlatform : public quorbel::Platform {
     }
     void DoEvents() override {}
     bool CanLoadPicture(const std::string&) override { return false; }
+    void ConnectSocket(const std::string&, int) override {}
+    void CloseSocket() override {}
+    int SocketState() override { return 0; }
+    std::chrono::system_clock::time_point Now() override { return {}; }
 
   private:
     std::string m_path;

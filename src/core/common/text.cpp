@@ -2,24 +2,9 @@
 #include "common/text.hpp"
 
 namespace quorbel {
-namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-}  // namespace
 
 std::string ByteToHex2(std::uint8_t byte) {
     return {kHexDigits[byte >> 4], kHexDigits[byte & 0x0F]};
-}
-
-void AppendHex(std::string& text, std::span<const std::uint8_t> bytes) {
-    const std::size_t start = text.size();
-    text.resize(start + 2 * bytes.size());
-    char* out = text.data() + start;
-    for (std::uint8_t byte : bytes) {
-        *out++ = kHexDigits[byte >> 4];
-        *out++ = kHexDigits[byte & 0x0F];
-    }
 }
 
 std::string_view TrimChars(std::string_view text, std::string_view chars) {

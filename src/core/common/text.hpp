@@ -20,16 +20,32 @@ constexpr int HexDigitValue(char c) {
     return -1;
 }
 
+inline constexpr char kHexDigits[] = "0123456789ABCDEF";
+
 // Two upper-case hexadecimal digits: "0A" for ten, "FF" for 255.
 std::string ByteToHex2(std::uint8_t byte);
-// Appends two upper-case hexadecimal digits per byte, no separators.
-void AppendHex(std::string& text, std::span<const std::uint8_t> bytes);
+
+// Appends two upper-case hexadecimal digits per byte, no separators. Every frame's text is built
+// with it, so it stays in the header where the dispatch can inline it.
+inline void AppendHex(std::string& text, std::span<const std::uint8_t> bytes) {
+    const std::size_t start = text.size();
+    text.resize(start + 2 * bytes.size());
+    char* out = text.data() + start;
+    for (std::uint8_t byte : bytes) {
+        *out++ = kHexDigits[byte >> 4];
+        *out++ = kHexDigits[byte & 0x0F];
+    }
+}
 
 // The text without the given characters at its start and end.
 std::string_view TrimChars(std::string_view text, std::string_view chars);
-// Leading and trailing blanks (the space character) removed.
+// Leading and trailing blanks (the space character) removed; every line of an export's station
+// column goes through it.
 inline std::string_view TrimSpaces(std::string_view text) {
-    return TrimChars(text, " ");
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 // Upper case of 8-bit (Latin-1) text: a-z and the accented small letters.

@@ -15,11 +15,13 @@ namespace quorbel {
 
 // The values of one beacon or sensor frame. Fields are decoded in table order from the range's
 // first on; a field that cannot be read ends the frame, so only the first `decodedCount` fields
-// of the range hold new values (the record keeps older values for the others).
+// of the range hold new values (the record keeps older values for the others). Only those are
+// set: the array is left unfilled elsewhere, as every frame of the live stream and the files
+// passes through here.
 struct DecodedRecord {
     FieldRange fields{0, -1};
     int decodedCount = 0;
-    std::array<double, kFieldCount> values{};
+    std::array<double, kFieldCount> values;
 };
 
 // One coloured line of the message log, with its line end.

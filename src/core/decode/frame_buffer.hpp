@@ -1,8 +1,9 @@
 // The frame being decoded: 256 bytes indexed by frame position (1 to 255), never cleared between
-// frames, and the readers that take big-endian values out of it.
+// frames, and the readers that take big-endian values out of it, bit-exact on any host byte order.
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cassert>
 #include <cstdint>
 #include <string>
@@ -53,12 +54,30 @@ constexpr std::uint16_t ReadBits16(const FrameBuffer& buffer, int p) {
     return static_cast<std::uint16_t>((buffer[i] << 8) | buffer[i + 1]);
 }
 
-int ReadU8(const FrameBuffer& buffer, int p);
-int ReadS8(const FrameBuffer& buffer, int p);
-double ReadU16BE(const FrameBuffer& buffer, int p);
-double ReadS16BE(const FrameBuffer& buffer, int p);
-double ReadU32BE(const FrameBuffer& buffer, int p);
-double ReadS32BE(const FrameBuffer& buffer, int p);
-float ReadF32BE(const FrameBuffer& buffer, int p);
+// Every field of every frame goes through them, so they live here where they inline.
+constexpr int ReadU8(const FrameBuffer& buffer, int p) {
+    assert(FitsInFrameBuffer(p, 1));
+    return buffer[static_cast<std::size_t>(p)];
+}
+constexpr int ReadS8(const FrameBuffer& buffer, int p) {
+    const int byte = ReadU8(buffer, p);
+    return byte < 128 ? byte : byte - 256;
+}
+constexpr double ReadU16BE(const FrameBuffer& buffer, int p) {
+    return ReadBits16(buffer, p);
+}
+constexpr double ReadS16BE(const FrameBuffer& buffer, int p) {
+    return static_cast<std::int16_t>(ReadBits16(buffer, p));
+}
+constexpr double ReadU32BE(const FrameBuffer& buffer, int p) {
+    return ReadBits32(buffer, p);
+}
+constexpr double ReadS32BE(const FrameBuffer& buffer, int p) {
+    return static_cast<std::int32_t>(ReadBits32(buffer, p));
+}
+// IEEE-754 single precision, bit-exact on any host byte order.
+constexpr float ReadF32BE(const FrameBuffer& buffer, int p) {
+    return std::bit_cast<float>(ReadBits32(buffer, p));
+}
 
 }  // namespace quorbel

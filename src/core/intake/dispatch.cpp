@@ -7,31 +7,24 @@
 namespace quorbel {
 namespace {
 
+// Each kind's decoded values are made in place in the returned frame, without copies.
 DecodedFrame CallDecoder(const FrameState& frame) {
-    DecodedFrame decoded;
     switch (frame.packetApid) {
         case kApidTextMessage:
-            decoded.kind = FrameKind::TextMessage;
-            decoded.line = ShowTextMessage(frame.buffer, frame.rxTimeText);
-            break;
+            return {FrameKind::TextMessage, {}, ShowTextMessage(frame.buffer, frame.rxTimeText)};
         case kApidBeacon:
-            decoded.kind = FrameKind::Beacon;
-            decoded.record = DecodeTelemetryBeacon(frame.buffer);
-            break;
+            return {FrameKind::Beacon, DecodeTelemetryBeacon(frame.buffer), {}};
         case kApidSensor:
-            decoded.kind = FrameKind::Sensor;
-            decoded.record = DecodeSensorFrame(frame.buffer, frame.hexText);
-            break;
+            return {FrameKind::Sensor, DecodeSensorFrame(frame.buffer, frame.hexText), {}};
         case kApidSsdv:
-            break;  // SSDV packets are not handled yet
+            return {};  // SSDV packets are not handled yet
         case kApidDigipeater:
-            decoded.kind = FrameKind::DigipeatedMessage;
-            decoded.line = ShowDigipeatedMessage(frame.buffer, frame.rxTimeText);
-            break;
+            return {FrameKind::DigipeatedMessage,
+                    {},
+                    ShowDigipeatedMessage(frame.buffer, frame.rxTimeText)};
         default:
-            break;  // unknown kinds are dropped without a message
+            return {};  // unknown kinds are dropped without a message
     }
-    return decoded;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Received frames applied to the stores, the navigation bar and the message log.
 #include "shell/commands/frame_commands.hpp"
 
+#include <algorithm>
+
 #include "intake/dispatch.hpp"
 #include "shell/app_state.hpp"
 
@@ -12,11 +14,9 @@ void ApplyRecord(AppState& app, RecordStore& store, const DecodedRecord& decoded
     if (!n)
         return;
     // Fields that were not decoded keep what the entry held before.
-    auto& values = store.FillNewest().values;
-    for (int i = 0; i < decoded.decodedCount; ++i) {
-        const auto field = static_cast<std::size_t>(decoded.fields.first + i);
-        values[field] = decoded.values[field];
-    }
+    const auto first = static_cast<std::size_t>(decoded.fields.first);
+    std::copy_n(decoded.values.begin() + first, decoded.decodedCount,
+                store.FillNewest().values.begin() + first);
 }
 
 }  // namespace
