@@ -1,5 +1,6 @@
 // satnogs-gen: writes a generated SatNOGS export to a file, for tests and benchmarks by hand.
 // Usage: satnogs-gen OUTPUT [LINES [STATIONS [SEED]]] [--lf] [--no-final-break]
+//        [--no-duplicates] [--full-length]
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -17,7 +18,8 @@ bool IsWholeNumber(const std::string& text) {
 
 int main(int argc, char** argv) {
     const char* usage =
-        "usage: satnogs-gen OUTPUT [LINES [STATIONS [SEED]]] [--lf] [--no-final-break]\n";
+        "usage: satnogs-gen OUTPUT [LINES [STATIONS [SEED]]] [--lf] [--no-final-break]\n"
+        "                   [--no-duplicates] [--full-length]\n";
     if (argc < 2 || std::string(argv[1]).starts_with("-")) {
         std::cerr << usage;
         return 2;
@@ -30,6 +32,10 @@ int main(int argc, char** argv) {
             options.lfOnly = true;
         } else if (arg == "--no-final-break") {
             options.finalLineBreak = false;
+        } else if (arg == "--no-duplicates") {
+            options.duplicateRate = 0;
+        } else if (arg == "--full-length") {
+            options.shortStationRate = 0;
         } else if (!IsWholeNumber(arg) || position > 2) {
             std::cerr << usage;
             return 2;
