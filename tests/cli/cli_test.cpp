@@ -27,10 +27,11 @@ CliRun RunCliIn(std::vector<std::string> args, const std::string& appDir = ".") 
     return {status, out.str(), err.str()};
 }
 
-// Runs the built program itself, as a script would.
-CliRun RunProgram(const std::string& args) {
-    const std::string command =
-        std::string(QUORBEL_BIN_DIR) + "/quorbel-cli " + args + " 2>/dev/null";
+// Runs the built program itself, as a script would; standard error is dropped or, with
+// withErrors, read after standard output.
+CliRun RunProgram(const std::string& args, bool withErrors = false) {
+    const std::string command = std::string(QUORBEL_BIN_DIR) + "/quorbel-cli " + args +
+                                (withErrors ? " 2>&1" : " 2>/dev/null");
     std::string out;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -227,10 +228,18 @@ TEST_F(CliTest, ListenWithoutAServerEndsWithAnErrorUnlessItReconnects) {
     const CliRun refused = RunProgram("--app-dir '" + folder.Path() +
                                       "' listen --seconds 5 --host 127.0.0.1 --port 1");
     EXPECT_EQ(refused.status, 1);
+    // With --reconnect: every state change on standard error, and pauses of 1 s, then 2 s.
     const CliRun retried =
         RunProgram("--app-dir '" + folder.Path() +
-                   "' listen --seconds 1.5 --reconnect --host 127.0.0.1 --port 1");
+                       "' listen --seconds 2.5 --reconnect --host 127.0.0.1 --port 1",
+                   true);
     EXPECT_EQ(retried.status, 0);
+    EXPECT_NE(retried.out.find("quorbel-cli: 127.0.0.1:1 Error\n"
+                               "quorbel-cli: connecting again in 1 s\n"
+                               "quorbel-cli: 127.0.0.1:1 Connecting\n"),
+              std::string::npos)
+        << retried.out;
+    EXPECT_NE(retried.out.find("connecting again in 2 s"), std::string::npos) << retried.out;
 }
 
 TEST_F(CliTest, AppDirGivesConfIniAndImageList) {
