@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -24,6 +23,7 @@
 
 #include "common/files.hpp"
 #include "kiss_replay.hpp"
+#include "stop_request.hpp"
 
 namespace {
 
@@ -33,14 +33,7 @@ using namespace quorbel::replay;
 constexpr int kDefaultPort = 8001;
 constexpr double kDefaultRate = 10.0;
 constexpr double kLongestRun = 1e6;  // seconds: --max-seconds above this is refused
-constexpr int kStopPollMs = 100;
 constexpr double kLongestWaitMs = 60000;
-
-volatile std::sig_atomic_t g_stopRequested = 0;
-
-extern "C" void RequestStop(int) {
-    g_stopRequested = 1;
-}
 
 struct Options {
     std::vector<std::string> files;
@@ -161,7 +154,7 @@ std::string LoadReplay(const Options& options, Replay& replay) {
         std::error_code error;
         if (!std::filesystem::exists(path, error))
             return path + " does not exist";
-        if (auto problem = quorbel::InputFileProblem(path))
+        if (auto problem = quorbel::NonFileInputProblem(path))
             return *problem;
         const std::optional<std::string> contents = quorbel::ReadWholeFile(path);
         if (!contents)
@@ -365,15 +358,7 @@ int Run(const Options& options) {
     }
     Say("listening on 127.0.0.1:" + std::to_string(port));
 
-    // A signal only sets a flag; the event loop looks at it.
-    std::signal(SIGINT, RequestStop);
-    std::signal(SIGTERM, RequestStop);
-    QTimer stopPoll;
-    QObject::connect(&stopPoll, &QTimer::timeout, &stopPoll, [&server] {
-        if (g_stopRequested)
-            server.Stop("stopped on request");
-    });
-    stopPoll.start(kStopPollMs);
+    const quorbel::live::StopOnSignals stop([&server] { server.Stop("stopped on request"); });
     QTimer deadline;
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, &deadline, [&server, &options] {

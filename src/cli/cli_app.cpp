@@ -2,6 +2,7 @@
 #include "cli_app.hpp"
 
 #include <clocale>
+#include <fstream>
 #include <ostream>
 
 #include "cli_platform.hpp"
@@ -124,9 +125,9 @@ bool IsWholeNumber(const std::string& text) {
 
 void CheckReadable(CliContext& context, const Args& files) {
     for (const std::string& file : files) {
-        if (IsNonFileInput(file)) {
+        if (NonFileInputProblem(file)) {
             context.failed = true;  // the command refuses it with its own message
-        } else if (InputFileProblem(file)) {
+        } else if (!std::ifstream(file, std::ios::binary)) {
             context.err << "quorbel-cli: cannot read " << file << "\n";
             context.failed = true;
         }

@@ -5,13 +5,13 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
-#include <csignal>
 #include <ostream>
 
 #include "cli_app.hpp"
 #include "cli_platform.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
+#include "stop_request.hpp"
 #include "view/detail_view.hpp"
 
 namespace quorbel::cli {
@@ -19,13 +19,6 @@ namespace {
 
 constexpr int kFirstRetryMs = 1000;
 constexpr int kLongestRetryMs = 30000;
-constexpr int kSignalPollMs = 100;
-
-volatile std::sig_atomic_t g_stopRequested = 0;
-
-extern "C" void RequestStop(int) {
-    g_stopRequested = 1;
-}
 
 struct ListenOptions {
     double seconds = -1;  // below 0: until a signal
@@ -83,12 +76,7 @@ class Listener {
         socket.SetDataHandler([this](std::span<const std::uint8_t> bytes) { OnData(bytes); });
         socket.SetStateHandler([this](int) { OnState(); });
 
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [this] {
-            if (g_stopRequested)
-                QCoreApplication::exit(0);
-        });
-        poll.start(kSignalPollMs);
+        const live::StopOnSignals stop([] { QCoreApplication::exit(0); });
         QTimer end;
         end.setSingleShot(true);
         QObject::connect(&end, &QTimer::timeout, [] { QCoreApplication::exit(0); });
@@ -168,12 +156,7 @@ void Listen(CliContext& context, const Args& args) {
     std::unique_ptr<QCoreApplication> application;
     if (QCoreApplication::instance() == nullptr)
         application = std::make_unique<QCoreApplication>(argc, argv);
-    g_stopRequested = 0;
-    const auto previousInt = std::signal(SIGINT, RequestStop);
-    const auto previousTerm = std::signal(SIGTERM, RequestStop);
     Listener(context, options).Run();
-    std::signal(SIGINT, previousInt);
-    std::signal(SIGTERM, previousTerm);
 }
 
 }  // namespace

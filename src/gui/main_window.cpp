@@ -206,11 +206,7 @@ void MainWindow::WireLiveClient() {
     m_refreshSoon->setInterval(15);
     connect(m_refreshSoon, &QTimer::timeout, this, [this] { Refresh(); });
     m_platform.Socket().SetDataHandler([this](std::span<const std::uint8_t> bytes) {
-        try {
-            Winsock1_DataArrival(m_app, bytes);
-        } catch (const std::exception& error) {
-            m_platform.ShowMessage({kWindowTitle, error.what(), MessageIcon::Warning});
-        }
+        RunGuarded([&] { Winsock1_DataArrival(m_app, bytes); });
         RefreshSoon();
     });
 }
@@ -245,13 +241,17 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::Run(const std::function<void()>& handler) {
+    RunGuarded(handler);
+    Refresh();
+}
+
+void MainWindow::RunGuarded(const std::function<void()>& handler) {
     // The window is the command boundary: a failure of one command must not end the program.
     try {
         handler();
     } catch (const std::exception& error) {
         m_platform.ShowMessage({kWindowTitle, error.what(), MessageIcon::Warning});
     }
-    Refresh();
 }
 
 void MainWindow::Refresh() {

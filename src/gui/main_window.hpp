@@ -53,6 +53,8 @@ class MainWindow : public QMainWindow {
     QWidget* BuildContent(BoundWidgets& widgets);
     void WireControls(const BoundWidgets& widgets);
     void WireLiveClient();
+    // Runs a handler of the core; a failure shows a message box instead of ending the program.
+    void RunGuarded(const std::function<void()>& handler);
     void ShowAbout();
     void EndProgram();
 

@@ -89,7 +89,7 @@ TEST(LiveClientTest, TheBoxTheTimerAndTheStateLamp) {
     AppState& app = *live.app;
     EXPECT_EQ(app.ui.Label2, "[LOCALHOST:8001]");  // until the first tick
     EXPECT_TRUE(app.ui.Timer1Enabled);
-    EXPECT_EQ(app.live.mode, LiveMode::Idle);
+    EXPECT_EQ(LiveModeOf(app.ui), LiveMode::Idle);
     Timer1_Timer(app);
     EXPECT_EQ(app.ui.Label2, "Closed");
 
@@ -116,7 +116,7 @@ TEST(LiveClientTest, TheBoxTheTimerAndTheStateLamp) {
     Check5_Click(app);
     EXPECT_EQ(live.platform.connections, (std::vector<std::string>{"LOCALHOST:8001"}));
     EXPECT_EQ(app.ui.Text5, "");
-    EXPECT_EQ(app.live.mode, LiveMode::On);
+    EXPECT_EQ(LiveModeOf(app.ui), LiveMode::On);
     Timer1_Timer(app);
     EXPECT_EQ(app.ui.Label2, "Connecting");
 
@@ -125,7 +125,7 @@ TEST(LiveClientTest, TheBoxTheTimerAndTheStateLamp) {
     EXPECT_EQ(app.ui.Label2, "Closed");
     EXPECT_EQ(app.ui.Lamp, (Rgb{192, 192, 192}));
     EXPECT_FALSE(app.ui.Timer1Enabled);
-    EXPECT_EQ(app.live.mode, LiveMode::Off);
+    EXPECT_EQ(LiveModeOf(app.ui), LiveMode::Off);
 }
 
 TEST(LiveClientTest, AStreamCutAnywhereGivesTheSameRecordsAndCaptureFile) {

@@ -1,17 +1,11 @@
 // Appending records to a file that stays open between them.
 #include "common/append_file.hpp"
 
-#include <filesystem>
-#include <system_error>
-
 namespace quorbel {
 
 bool AppendFile::Append(const std::string& path, std::string_view bytes) {
     if (m_file == nullptr || path != m_path) {
         Close();
-        std::error_code error;
-        if (std::filesystem::is_directory(path, error))
-            return false;
         m_file = std::fopen(path.c_str(), "ab");
         if (m_file == nullptr)
             return false;

@@ -11,22 +11,14 @@
 namespace quorbel {
 namespace fs = std::filesystem;
 
-std::optional<std::string> InputFileProblem(const std::string& path) {
+std::optional<std::string> NonFileInputProblem(const std::string& path) {
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
     if (fs::is_directory(status))
         return path + " is a folder, not a file";
     if (fs::exists(status) && !fs::is_regular_file(status))
         return path + " is not a regular file";
-    if (!std::ifstream(path, std::ios::binary))
-        return path + " could not be read";
     return std::nullopt;
-}
-
-bool IsNonFileInput(const std::string& path) {
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    return fs::exists(status) && !fs::is_regular_file(status);
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {

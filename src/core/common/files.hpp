@@ -8,12 +8,10 @@
 
 namespace quorbel {
 
-// Why a path cannot serve as an input file, as a message for the user ("<path> is a folder, not
-// a file", "<path> is not a regular file", "<path> could not be read"); none when it can.
-std::optional<std::string> InputFileProblem(const std::string& path);
-// True for an existing path that is a folder, a device or anything else but a regular file: it
-// is refused as an input file without being read.
-bool IsNonFileInput(const std::string& path);
+// For an existing path that is a folder, a device or anything else but a regular file, the
+// message that refuses it as an input file ("<path> is a folder, not a file", "<path> is not a
+// regular file"); none for a regular file or a path that does not exist.
+std::optional<std::string> NonFileInputProblem(const std::string& path);
 
 // The bytes of a regular file; none when it cannot be read or is not a regular file (a folder
 // or a device is never read as if it were an empty or endless file).

@@ -22,15 +22,23 @@ struct Settings {
     std::string tcpPortText;     // the port as written, for the connection label
 };
 
-// The "TCP client": the states of its check box, the stream's deframer and the day's capture file.
-enum class LiveMode { Idle, Off, On };
-
+// The "TCP client": the stream's deframer and the capture file being written.
 struct LiveClient {
-    LiveMode mode = LiveMode::Idle;  // Idle: box clear, timer on; Off: box and timer off; On
     KissDeframer deframer{kMaxLiveFrameBytes};
-    std::uint64_t discardsLogged = 0;  // discarded overlong frames already named in the log
-    AppendFile capture;                // the capture file being written
+    AppendFile capture;
 };
+
+// The states of the "TCP client", as its box and timer show them.
+enum class LiveMode {
+    Idle,  // box clear, timer on: from start-up until the box is first cleared
+    Off,   // box clear, timer off
+    On,    // box set
+};
+inline LiveMode LiveModeOf(const WindowModel& ui) {
+    if (ui.Check5)
+        return LiveMode::On;
+    return ui.Timer1Enabled ? LiveMode::Idle : LiveMode::Off;
+}
 
 struct AppState {
     explicit AppState(Platform& platformRef) : platform(platformRef) {}

@@ -35,12 +35,9 @@ constexpr std::array<StateLook, 10> kStates{{
     {"Error", kRed},
 }};
 
-// Names newly discarded overlong frames in the log.
+// Names the overlong frames discarded so far in the log.
 void LogDiscards(AppState& app) {
     const std::uint64_t discarded = app.live.deframer.Discarded();
-    if (discarded == app.live.discardsLogged)
-        return;
-    app.live.discardsLogged = discarded;
     app.ui.Text5 += "live frames discarded (no end within " + std::to_string(kMaxLiveFrameBytes) +
                     " bytes): " + std::to_string(discarded) + "\r\n";
 }
@@ -91,13 +88,11 @@ void Check5_Click(AppState& app) {
         ConnectLiveClient(app);
         app.ui.Timer1Enabled = true;
         app.ui.Text5.clear();
-        app.live.mode = LiveMode::On;
     } else {
         app.platform.CloseSocket();
         app.live.capture.Close();
         app.ui.Label2 = Winsock_State(app);
         app.ui.Timer1Enabled = false;
-        app.live.mode = LiveMode::Off;
     }
 }
 
@@ -108,10 +103,12 @@ void Timer1_Timer(AppState& app) {
 std::vector<LiveReception> Winsock1_DataArrival(AppState& app,
                                                 std::span<const std::uint8_t> bytes) {
     std::vector<LiveReception> received;
+    const std::uint64_t discardedBefore = app.live.deframer.Discarded();
     app.live.deframer.Feed(bytes, [&](std::span<const std::uint8_t> piece) {
         ReceiveLiveFrame(app, piece, received);
     });
-    LogDiscards(app);
+    if (app.live.deframer.Discarded() != discardedBefore)
+        LogDiscards(app);
     return received;
 }
 

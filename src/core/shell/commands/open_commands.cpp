@@ -40,11 +40,10 @@ bool SelectSourceFiles(AppState& app, const std::string& filter) {
 }
 
 bool RefuseNonFileInput(AppState& app, const std::string& path) {
-    if (!IsNonFileInput(path))
+    const std::optional<std::string> problem = NonFileInputProblem(path);
+    if (!problem)
         return false;
-    const std::optional<std::string> problem = InputFileProblem(path);
-    app.platform.ShowMessage(
-        {kWindowTitle, problem.value_or(path + " could not be read"), MessageIcon::Warning});
+    app.platform.ShowMessage({kWindowTitle, *problem, MessageIcon::Warning});
     return true;
 }
 
