@@ -7,6 +7,8 @@
 #include <fstream>
 #include <random>
 
+#include "ssdv/encoder.hpp"
+
 namespace quorbel::samples {
 namespace {
 
@@ -103,6 +105,15 @@ Bytes MakeSsdvFrame(int spacecraftId, std::span<const std::uint8_t> packet) {
     // The packet overlays the space packet header from position 9: keep the identifier bytes.
     PutBigEndian(frame, 7, 500, 2);
     return frame;
+}
+
+Bytes EncodePicturePackets(std::span<const std::uint8_t> jpeg, int imageId) {
+    ssdv::EncodeOptions options;
+    options.callsign = "QRB1U";
+    options.imageId = static_cast<std::uint8_t>(imageId);
+    options.packetLength = 118;
+    ssdv::EncodeResult encoded = ssdv::EncodeImage(jpeg, options);
+    return encoded.ok ? std::move(encoded.packets) : Bytes();
 }
 
 Bytes KissEscape(std::span<const std::uint8_t> frame) {

@@ -32,6 +32,9 @@ Bytes MakeDigipeatedMessage(int spacecraftId, const std::string& to, const std::
                             const std::string& text);
 // A frame that carries a 118-byte SSDV packet at positions 9 to 126.
 Bytes MakeSsdvFrame(int spacecraftId, std::span<const std::uint8_t> packet);
+// The JPEG picture as the satellite sends it: 118-byte SSDV packets one after another, made by
+// the project's codec. Empty when the codec refuses the picture.
+Bytes EncodePicturePackets(std::span<const std::uint8_t> jpeg, int imageId);
 
 // KISS capture file pieces.
 Bytes KissEscape(std::span<const std::uint8_t> frame);
@@ -48,7 +51,8 @@ struct PassOptions {
     int sensorFrames = 60;
     int textMessages = 4;
     int digipeatedMessages = 3;
-    int ssdvPackets = 6;
+    int ssdvPackets = 6;   // SSDV-like packets of image 7 (header fields, filler payload)
+    Bytes picturePackets;  // when set: the packets of a real picture instead, all of them
     int unknownFrames = 1;
     std::int64_t startMilliseconds = 1700000000000;  // 2023-11-14 22:13:20 UTC
     int secondsBetweenFrames = 5;

@@ -94,8 +94,12 @@ const char* const kTextMessages[] = {
 Bytes MakePassCapture(const PassOptions& options) {
     std::mt19937 random(options.seed);
     Bytes file;
+    constexpr std::size_t kPacketSize = 118;
+    const int ssdvPackets = options.picturePackets.empty()
+                                ? options.ssdvPackets
+                                : static_cast<int>(options.picturePackets.size() / kPacketSize);
     const int total = options.beacons + options.sensorFrames + options.textMessages +
-                      options.digipeatedMessages + options.ssdvPackets + options.unknownFrames;
+                      options.digipeatedMessages + ssdvPackets + options.unknownFrames;
     int beacons = 0, sensors = 0, texts = 0, digis = 0, packets = 0, unknown = 0;
     for (int i = 0; i < total; ++i) {
         const std::int64_t ms =
@@ -122,8 +126,12 @@ Bytes MakePassCapture(const PassOptions& options) {
                 MakeDigipeatedMessage(options.spacecraftId, "CQ", digis % 2 ? "DL1ABC" : "OE3XYZ",
                                       digis % 2 ? "Greetings via QUORBEL digi" : "QSL? 73");
             ++digis;
-        } else if (packets < options.ssdvPackets) {
-            frame = MakeSsdvFrame(options.spacecraftId, SsdvPacket(packets, random));
+        } else if (packets < ssdvPackets) {
+            frame = options.picturePackets.empty()
+                        ? MakeSsdvFrame(options.spacecraftId, SsdvPacket(packets, random))
+                        : MakeSsdvFrame(options.spacecraftId,
+                                        std::span(options.picturePackets)
+                                            .subspan(kPacketSize * packets, kPacketSize));
             ++packets;
         } else if (unknown < options.unknownFrames) {
             frame = MakeFrame(options.spacecraftId, 200, Bytes{0xC0, 0xDB, 0x01, 0x02});

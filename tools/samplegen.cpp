@@ -1,7 +1,10 @@
 // quorbel-samplegen: writes a realistic KISS capture file of a QUORBEL pass.
 #include <cstring>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "sample_frames.hpp"
 
@@ -10,7 +13,8 @@ namespace {
 void Usage() {
     std::cerr << "usage: quorbel-samplegen [--beacons N] [--sensors N] [--texts N] [--digis N]\n"
                  "                         [--ssdv N] [--unknown N] [--spacecraft ID] [--seed S]\n"
-                 "                         OUTPUT.kss\n";
+                 "                         [--picture FILE.jpg [--image-id N]] OUTPUT.kss\n"
+                 "--picture: the SSDV frames carry every packet of this JPEG picture\n";
 }
 
 }  // namespace
@@ -18,6 +22,8 @@ void Usage() {
 int main(int argc, char** argv) {
     quorbel::samples::PassOptions options;
     std::string output;
+    std::string picture;
+    int imageId = 7;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto number = [&](int& target) {
@@ -42,6 +48,10 @@ int main(int argc, char** argv) {
             ok = number(options.unknownFrames);
         else if (arg == "--spacecraft")
             ok = number(options.spacecraftId);
+        else if (arg == "--picture" && i + 1 < argc)
+            picture = argv[++i];
+        else if (arg == "--image-id")
+            ok = number(imageId);
         else if (arg == "--seed")
             ok = number(seed), options.seed = static_cast<unsigned>(seed);
         else if (!arg.starts_with("--") && output.empty())
@@ -56,6 +66,16 @@ int main(int argc, char** argv) {
     if (output.empty()) {
         Usage();
         return 2;
+    }
+    if (!picture.empty()) {
+        std::ifstream file(picture, std::ios::binary);
+        const std::vector<std::uint8_t> jpeg((std::istreambuf_iterator<char>(file)),
+                                             std::istreambuf_iterator<char>());
+        options.picturePackets = quorbel::samples::EncodePicturePackets(jpeg, imageId);
+        if (options.picturePackets.empty()) {
+            std::cerr << "quorbel-samplegen: " << picture << " is no picture the codec can send\n";
+            return 1;
+        }
     }
     if (!quorbel::samples::WriteBytes(output, quorbel::samples::MakePassCapture(options))) {
         std::cerr << "quorbel-samplegen: cannot write " << output << "\n";

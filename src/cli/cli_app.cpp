@@ -142,11 +142,11 @@ CommandTable BuildCommandTable() {
     return table;
 }
 
-int RunCli(const std::vector<std::string>& arguments, const std::string& defaultAppDir,
+int RunCli(const std::vector<std::string>& arguments, const std::string& programFolder,
            std::ostream& out, std::ostream& err) {
     const CommandTable table = BuildCommandTable();
     ParsedLine parsed;
-    parsed.appDir = defaultAppDir;
+    parsed.appDir = programFolder;
     if (auto error = ParseLine(arguments, table, parsed)) {
         err << "quorbel-cli: " << *error << "\n\n";
         WriteUsage(err, table);
@@ -156,7 +156,7 @@ int RunCli(const std::vector<std::string>& arguments, const std::string& default
         WriteUsage(out, table);
         return 0;
     }
-    CliPlatform platform(err);
+    CliPlatform platform(err, programFolder);
     AppState app(platform);
     app.settings.appDir = parsed.appDir;
     app.settings.decimalMark = parsed.systemLocale ? SystemDecimalMark() : '.';
@@ -164,6 +164,12 @@ int RunCli(const std::vector<std::string>& arguments, const std::string& default
     CliContext context{app, platform, out, err};
     for (const Invocation& invocation : parsed.invocations) {
         invocation.command->run(context, invocation.args);
+        // The pictures a command's decoding run started are written before the next command
+        // (or the end), and then they are in the image list as the window's would be.
+        if (platform.HasStartedPrograms()) {
+            platform.WaitForStartedPrograms();
+            FillImageList(app);
+        }
     }
     return context.failed ? 1 : 0;
 }

@@ -52,7 +52,9 @@ void AddListenCommand(CommandTable& table);
 CommandTable BuildCommandTable();
 
 // Runs the tool; returns the exit status (0, 1 when a command failed, 2 for a wrong command line).
-int RunCli(const std::vector<std::string>& arguments, const std::string& defaultAppDir,
+// `programFolder` is the folder of quorbel-cli: the application folder unless --app-dir gives
+// another, and the first place helper programs are looked for.
+int RunCli(const std::vector<std::string>& arguments, const std::string& programFolder,
            std::ostream& out, std::ostream& err);
 
 }  // namespace quorbel::cli

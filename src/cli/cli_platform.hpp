@@ -1,9 +1,13 @@
 // The platform as the command-line tool has it: files come from the command line, message boxes
-// go to standard error, nothing waits for a user.
+// go to standard error, nothing waits for a user. Helper programs (the SSDV decoder) run as
+// children that the tool waits for at the end of each command, so the pictures are written when
+// a command is done and no finished child is left behind.
 #pragma once
 
+#include <sys/types.h>
 #include <iosfwd>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "kiss_socket.hpp"
@@ -14,7 +18,12 @@ namespace quorbel::cli {
 
 class CliPlatform : public Platform {
   public:
-    explicit CliPlatform(std::ostream& messages) : m_messages(messages) {}
+    // `programFolder`: the folder of quorbel-cli, searched for helper programs before the PATH.
+    CliPlatform(std::ostream& messages, std::string programFolder)
+        : m_messages(messages), m_programFolder(std::move(programFolder)) {}
+    ~CliPlatform() override { WaitForStartedPrograms(); }
+    CliPlatform(const CliPlatform&) = delete;
+    CliPlatform& operator=(const CliPlatform&) = delete;
 
     // The files the next file dialog returns, as if the user had chosen them.
     void SetNextSelection(std::vector<std::string> paths) { m_nextSelection = std::move(paths); }
@@ -23,6 +32,14 @@ class CliPlatform : public Platform {
     void ShowMessage(const MessageBoxRequest& box) override;
     void DoEvents() override {}
     bool CanLoadPicture(const std::string& path) override;
+    std::string FindProgram(const std::string& name) override;
+    // Starts the program as a child with its output silenced; finished children are reaped at
+    // every start.
+    bool StartDetached(const std::string& program,
+                       const std::vector<std::string>& arguments) override;
+    // Waits until every program started so far has ended.
+    void WaitForStartedPrograms();
+    bool HasStartedPrograms() const { return !m_started.empty(); }
     void ConnectSocket(const std::string& host, int port) override { Socket().Connect(host, port); }
     void CloseSocket() override { Socket().Close(); }
     int SocketState() override { return m_socket ? m_socket->State() : live::kStateClosed; }
@@ -38,7 +55,11 @@ class CliPlatform : public Platform {
     }
 
   private:
+    void ReapFinishedPrograms();
+
     std::ostream& m_messages;
+    std::string m_programFolder;
+    std::vector<pid_t> m_started;  // children not yet reaped
     std::vector<std::string> m_nextSelection;
     std::unique_ptr<live::KissSocket> m_socket;
 };

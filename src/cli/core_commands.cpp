@@ -28,6 +28,13 @@ void SetBars(CliContext& context, const Args& args) {
     Check1_Click(context.app);
 }
 
+void DecodeImages(CliContext& context, const Args& /*args*/) {
+    if (!DecodeSsdvImages(context.app)) {
+        context.err << "quorbel-cli: " << context.app.ui.Text4 << "\n";
+        context.failed = true;
+    }
+}
+
 void DumpState(CliContext& context, const Args& args) {
     const std::string json = DumpStateJson(context.app);
     if (args.empty()) {
@@ -80,6 +87,10 @@ void AddCoreCommands(CommandTable& table) {
                          return std::nullopt;
                      },
                      SetBars});
+    table.push_back({"decode-images", "",
+                     "rewrite the SSDV packet files in packet order and decode them into "
+                     "ssdv_NNN.jpg",
+                     [](const Args& args) { return ExpectCount(args, 0, 0); }, DecodeImages});
     table.push_back({"dump-state", "[FILE]", "the window model as JSON, to standard output or FILE",
                      [](const Args& args) { return ExpectCount(args, 0, 1); }, DumpState});
 }

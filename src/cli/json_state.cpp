@@ -130,6 +130,16 @@ std::string DumpStateJson(const AppState& app) {
     add("Check1", ui.Check1 ? "true" : "false");
     add("List3", JsonStrings(ui.List3));
     add("File1", JsonStrings(ui.File1));
+    add("Picture1", "{\"path\":" + JsonString(ui.Picture1.path) +
+                        ",\"caption\":" + JsonString(ui.Picture1.caption) +
+                        ",\"jpegBytes\":" + std::to_string(ui.Picture1.jpeg.size()) + "}");
+    std::string packets = "{";
+    for (int image = 0; image < SsdvPacketTable::kImageCount; ++image) {
+        if (const int count = app.ssdvPackets.Count(image); count > 0)
+            packets += (packets.size() > 1 ? ",\"" : "\"") + std::to_string(image) +
+                       "\":" + std::to_string(count);
+    }
+    add("SsdvPackets", packets + "}");
     add("Lamp", JsonRgb(ui.Lamp));
     add("Check5", ui.Check5 ? "true" : "false");
     return out + "}\n";

@@ -28,6 +28,17 @@ bool PictureBox::ShowPicture(const QString& path) {
     return true;
 }
 
+bool PictureBox::ShowPictureData(const QByteArray& jpeg) {
+    QPixmap picture;
+    if (!picture.loadFromData(jpeg, "JPG")) {
+        return false;
+    }
+    m_picture = picture;
+    m_path.clear();
+    Rescale();
+    return true;
+}
+
 void PictureBox::resizeEvent(QResizeEvent* event) {
     QLabel::resizeEvent(event);
     Rescale();
@@ -49,14 +60,20 @@ ImagesPage::ImagesPage(QWidget* parent) : QWidget(parent) {
     file1->setFixedWidth(170);
     listColumn->addWidget(new QLabel("ssdv*.jpg", this));
     listColumn->addWidget(file1, 1);
+    auto* pictureColumn = new QVBoxLayout;
     picture1 = new PictureBox(this);
+    pictureCaption = new QLabel(this);
+    pictureCaption->setObjectName("PictureCaption");
+    pictureCaption->setAlignment(Qt::AlignCenter);
+    pictureColumn->addWidget(picture1, 1);
+    pictureColumn->addWidget(pictureCaption);
     text6 = new QPlainTextEdit(this);
     text6->setObjectName("Text6");
     text6->setReadOnly(true);
     text6->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     text6->setFixedWidth(300);
     layout->addLayout(listColumn);
-    layout->addWidget(picture1, 1);
+    layout->addLayout(pictureColumn, 1);
     layout->addWidget(text6);
 }
 

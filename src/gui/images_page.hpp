@@ -18,7 +18,11 @@ class PictureBox : public QLabel {
     explicit PictureBox(QWidget* parent = nullptr);
     // Loads the picture; a file that cannot be loaded leaves the box as it was.
     bool ShowPicture(const QString& path);
+    // Shows a picture held in memory (the image being received); bytes that are no picture leave
+    // the box as it was.
+    bool ShowPictureData(const QByteArray& jpeg);
     const QString& PicturePath() const { return m_path; }
+    const QPixmap& Picture() const { return m_picture; }
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -35,7 +39,8 @@ class ImagesPage : public QWidget {
     explicit ImagesPage(QWidget* parent = nullptr);
     QListWidget* file1 = nullptr;
     PictureBox* picture1 = nullptr;
-    QPlainTextEdit* text6 = nullptr;  // SSDV packet listings
+    QLabel* pictureCaption = nullptr;  // which image the box shows, and how many packets it has
+    QPlainTextEdit* text6 = nullptr;   // SSDV packet listings
 };
 
 }  // namespace quorbel::gui

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFile>
+#include <QFileSystemWatcher>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QListWidget>
@@ -211,6 +213,14 @@ void MainWindow::WireLiveClient() {
     });
 }
 
+void MainWindow::WatchImageFolder() {
+    // The decoders write their pictures into the image list's folder while the program runs.
+    m_imageFolderWatch = new QFileSystemWatcher(this);
+    m_imageFolderWatch->addPath(QFile::decodeName(QByteArray::fromStdString(m_app.ui.File1Folder)));
+    connect(m_imageFolderWatch, &QFileSystemWatcher::directoryChanged, this,
+            [this] { Run([this] { FillImageList(m_app); }); });
+}
+
 void MainWindow::RefreshSoon() {
     if (!m_refreshSoon->isActive())
         m_refreshSoon->start();
@@ -218,6 +228,7 @@ void MainWindow::RefreshSoon() {
 
 void MainWindow::Start() {
     Run([this] { Form_Load(m_app); });
+    WatchImageFolder();
     m_wantedSize = ContentSize() + QSize(0, menuBar()->sizeHint().height());
     FitWindowToScreen(*this, m_wantedSize);
 }

@@ -13,6 +13,7 @@ struct AppState;
 
 class QScrollArea;
 class QTimer;
+class QFileSystemWatcher;
 class QTabWidget;
 
 namespace quorbel::gui {
@@ -53,6 +54,7 @@ class MainWindow : public QMainWindow {
     QWidget* BuildContent(BoundWidgets& widgets);
     void WireControls(const BoundWidgets& widgets);
     void WireLiveClient();
+    void WatchImageFolder();
     // Runs a handler of the core; a failure shows a message box instead of ending the program.
     void RunGuarded(const std::function<void()>& handler);
     void ShowAbout();
@@ -69,7 +71,8 @@ class MainWindow : public QMainWindow {
     QSize m_wantedSize;          // the content with the menu bar: the window's size at start-up
     bool m_fitted = false;       // the start-up fitting with the window manager's frame has run
     QTimer* m_timer1 = nullptr;  // the one-second connection state timer
-    QTimer* m_refreshSoon = nullptr;  // coalesces the refreshes of live frames
+    QTimer* m_refreshSoon = nullptr;                   // coalesces the refreshes of live frames
+    QFileSystemWatcher* m_imageFolderWatch = nullptr;  // new pictures for the image list
 };
 
 }  // namespace quorbel::gui

@@ -195,15 +195,26 @@ void ModelBinding::RefreshImages() {
         m_file1 = m_model.File1;
         m_file1Folder = m_model.File1Folder;
         const QSignalBlocker blocker(page->file1);
+        // The list grows as decoders write pictures: the chosen entry stays chosen.
+        const QListWidgetItem* current = page->file1->currentItem();
+        const QString chosen = current != nullptr ? current->text() : QString();
         page->file1->clear();
         for (const std::string& name : m_file1) {
             page->file1->addItem(PathText(name));
+            if (page->file1->item(page->file1->count() - 1)->text() == chosen) {
+                page->file1->setCurrentRow(page->file1->count() - 1);
+            }
         }
     }
-    // The box keeps its picture when the file cannot be loaded, as the image browser asks.
-    Sync(m_first, m_picture1, m_model.Picture1, [&](const auto& v) {
-        if (!v.empty()) {
-            page->picture1->ShowPicture(PathText(v));
+    // The box keeps its picture when it cannot be loaded, as the image browser asks.
+    Sync(m_first, m_picture1, m_model.Picture1, [&](const Picture& v) {
+        const bool shown = !v.path.empty()   ? page->picture1->ShowPicture(PathText(v.path))
+                           : !v.jpeg.empty() ? page->picture1->ShowPictureData(QByteArray(
+                                                   reinterpret_cast<const char*>(v.jpeg.data()),
+                                                   static_cast<qsizetype>(v.jpeg.size())))
+                                             : false;
+        if (shown || m_first) {
+            page->pictureCaption->setText(PathText(v.caption));
         }
     });
 }

@@ -71,7 +71,8 @@ class ModelBinding {
     bool m_first = true;
     std::array<FieldCache, kFieldCount> m_fields;
     std::string m_form1, m_label2, m_label4, m_label5, m_label8, m_text2, m_text4, m_frame1;
-    std::string m_text5, m_text6, m_picture1, m_file1Folder;
+    std::string m_text5, m_text6, m_file1Folder;
+    Picture m_picture1;
     std::vector<std::string> m_file1;
     ScrollBar m_hScroll1;
     ProgressBar m_progress;

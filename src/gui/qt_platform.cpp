@@ -8,6 +8,8 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include "shell/window_model.hpp"
 
@@ -99,6 +101,30 @@ bool IsGroupModifierHeld() {
 bool QtPlatform::CanLoadPicture(const std::string& path) {
     QImageReader reader(QFile::decodeName(QByteArray::fromStdString(path)));
     return reader.canRead();
+}
+
+std::string QtPlatform::FindProgram(const std::string& name) {
+    const QString program = QString::fromStdString(name);
+    QString found =
+        QStandardPaths::findExecutable(program, {QCoreApplication::applicationDirPath()});
+    if (found.isEmpty())
+        found = QStandardPaths::findExecutable(program);
+    return QFile::encodeName(found).toStdString();
+}
+
+bool QtPlatform::StartDetached(const std::string& program,
+                               const std::vector<std::string>& arguments) {
+    // Qt starts it as a grandchild and reaps the child, so no finished program lingers.
+    QProcess process;
+    process.setProgram(QFile::decodeName(QByteArray::fromStdString(program)));
+    QStringList words;
+    for (const std::string& argument : arguments)
+        words << QFile::decodeName(QByteArray::fromStdString(argument));
+    process.setArguments(words);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    return process.startDetached();
 }
 
 }  // namespace quorbel::gui

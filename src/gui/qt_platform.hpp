@@ -1,5 +1,6 @@
 // The platform services of the Qt window: file dialog, message boxes, the event loop, the
-// modifier keys of a selector click, picture checks, the TCP client's socket and the clock.
+// modifier keys of a selector click, picture checks, helper programs, the TCP client's socket and
+// the clock.
 // Dialogs can be replaced for tests.
 #pragma once
 
@@ -32,6 +33,9 @@ class QtPlatform : public Platform {
     void ShowMessage(const MessageBoxRequest& box) override;
     void DoEvents() override;
     bool CanLoadPicture(const std::string& path) override;
+    std::string FindProgram(const std::string& name) override;
+    bool StartDetached(const std::string& program,
+                       const std::vector<std::string>& arguments) override;
     void ConnectSocket(const std::string& host, int port) override { m_socket.Connect(host, port); }
     void CloseSocket() override { m_socket.Close(); }
     int SocketState() override { return m_socket.State(); }

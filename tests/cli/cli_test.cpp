@@ -8,8 +8,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
+#include <sys/wait.h>
+
+#include "cli_platform.hpp"
 #include "sample_frames.hpp"
+#include "ssdv_test_support.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -76,7 +81,8 @@ TEST_F(CliTest, OpenKissDecodesTheWholePass) {
 TEST_F(CliTest, CommandsRunInOrderOnOneState) {
     const CliRun run =
         RunCliIn({"--locale", "C", "open-kiss", capture, "show-record", "5", "select-field", "88",
-                  "--group", "dump-state", "bars", "on", "dump-state"});
+                  "--group", "dump-state", "bars", "on", "dump-state"},
+                 folder.Path());
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("\"Text2\":\"#5 / 120\""), std::string::npos);
     const auto second = run.out.find("{\"Form1\"", 1);
@@ -89,7 +95,7 @@ TEST_F(CliTest, CommandsRunInOrderOnOneState) {
               std::string::npos);
 
     const std::string dump = folder.File("state.json");
-    EXPECT_EQ(RunCliIn({"open-kiss", capture, "dump-state", dump}).status, 0);
+    EXPECT_EQ(RunCliIn({"open-kiss", capture, "dump-state", dump}, folder.Path()).status, 0);
     EXPECT_NE(testing::TempFolder::Read(dump).find("\"TelemetryCount\":150"), std::string::npos);
 }
 
@@ -117,7 +123,8 @@ TEST_F(CliTest, WrongCommandLinesExitWithTwo) {
 }
 
 TEST_F(CliTest, MissingFileIsReportedAndTheRestStillRuns) {
-    const CliRun run = RunCliIn({"open-kiss", folder.File("nope.kss"), capture, "dump-state"});
+    const CliRun run =
+        RunCliIn({"open-kiss", folder.File("nope.kss"), capture, "dump-state"}, folder.Path());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("cannot read " + folder.File("nope.kss")), std::string::npos);
     EXPECT_NE(run.out.find("\"TelemetryCount\":150"), std::string::npos);
@@ -152,7 +159,8 @@ TEST_F(CliTest, FoldersAndDevicesAreRefusedAndNothingIsWritten) {
 }
 
 TEST_F(CliTest, SelectFieldSetsTheSelectorAsTheWindowsClickDoes) {
-    const CliRun run = RunCliIn({"open-kiss", capture, "select-field", "81", "dump-state"});
+    const CliRun run =
+        RunCliIn({"open-kiss", capture, "select-field", "81", "dump-state"}, folder.Path());
     ASSERT_EQ(run.status, 0) << run.err;
     const auto start = run.out.find("\"Option1Value\":[");
     ASSERT_NE(start, std::string::npos);
@@ -208,11 +216,16 @@ TEST_F(CliTest, ListenRecordsEveryFrameOfTheReplayOnceInOrder) {
     EXPECT_EQ(pclose(server), 0);
     ASSERT_EQ(run.status, 0);
 
-    // One line per frame, the whole pass in the stores, every frame recorded once in order.
+    // One line per frame, the whole pass in the stores, every frame recorded once in order; the
+    // pass's six SSDV packets of image 7 in its packet file and table.
     const std::vector<std::string> sent = DataFrames(testing::TempFolder::Read(capture));
     std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(appDir))
-        files.push_back(entry.path().string());
+    for (const auto& entry : std::filesystem::directory_iterator(appDir)) {
+        if (entry.path().extension() == ".kss")
+            files.push_back(entry.path().string());
+    }
+    EXPECT_EQ(std::filesystem::file_size(appDir + "/ssdv_007.bin"), 6u * 118u);
+    EXPECT_NE(run.out.find("\"SsdvPackets\":{\"7\":6}"), std::string::npos);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(files[0].ends_with("_QUORBEL-1U.kss")) << files[0];
     EXPECT_EQ(DataFrames(testing::TempFolder::Read(files[0])), sent);
@@ -250,9 +263,112 @@ TEST_F(CliTest, AppDirGivesConfIniAndImageList) {
     EXPECT_NE(run.out.find("\"File1\":[\"ssdv_003.jpg\"]"), std::string::npos);
 }
 
+// The packets of a picture drawn for the test, as the satellite sends them.
+std::vector<std::uint8_t> PicturePackets(int imageId) {
+    const std::vector<std::uint8_t> jpeg = ssdv::test::MakeJpeg({.width = 160, .height = 96});
+    return samples::EncodePicturePackets(jpeg, imageId);
+}
+
+// True when no child of this process is left unreaped.
+bool NoChildLeft() {
+    int status = 0;
+    return ::waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
+}
+
+TEST_F(CliTest, APassWithAPictureGivesTheSamePictureAsTheDecoderOnItsPackets) {
+    const std::vector<std::uint8_t> packets = PicturePackets(9);
+    ASSERT_GT(packets.size(), 10u * 118u);
+    samples::PassOptions pass;
+    pass.picturePackets = packets;
+    const std::string picturePass =
+        folder.Write("picture pass.kss", samples::MakePassCapture(pass));
+    const std::string station = folder.Path() + "/the station's \"folder\"";
+    std::filesystem::create_directory(station);
+
+    // quorbel-cli finds the decoder beside itself and waits for it before it ends.
+    const CliRun run =
+        RunCliIn({"--app-dir", station, "open-kiss", picturePass, "dump-state"}, QUORBEL_BIN_DIR);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(NoChildLeft());
+    EXPECT_NE(run.out.find("\"SsdvPackets\":{\"9\":" + std::to_string(packets.size() / 118) + "}"),
+              std::string::npos);
+    const std::string decoded = testing::TempFolder::Read(station + "/ssdv_009.jpg");
+    ASSERT_FALSE(decoded.empty());
+
+    // The same packets decoded by the program by hand give the same bytes.
+    const std::string packetFile = folder.Write("packets.bin", packets);
+    const std::string byHand = folder.File("by hand.jpg");
+    ASSERT_EQ(std::system(("'" + std::string(QUORBEL_BIN_DIR) + "/ssdv' -d -l 118 '" + packetFile +
+                           "' '" + byHand + "' 2>/dev/null")
+                              .c_str()),
+              0);
+    EXPECT_EQ(decoded, testing::TempFolder::Read(byHand));
+    ssdv::test::ExpectCleanJpeg(std::vector<std::uint8_t>(decoded.begin(), decoded.end()),
+                                "decoded pass");
+}
+
+TEST_F(CliTest, APictureWithATenthOfItsPacketsLostHasGreyBlocks) {
+    std::vector<std::uint8_t> packets = PicturePackets(3);
+    const std::size_t count = packets.size() / 118;
+    std::vector<std::uint8_t> kept;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i % 10 != 4)  // every tenth packet lost, from the fifth on
+            kept.insert(kept.end(), packets.begin() + 118 * i, packets.begin() + 118 * (i + 1));
+    }
+    samples::PassOptions pass;
+    pass.picturePackets = kept;
+    const std::string lossy = folder.Write("lossy.kss", samples::MakePassCapture(pass));
+    const CliRun run =
+        RunCliIn({"--app-dir", folder.Path(), "open-kiss", lossy, "decode-images", "dump-state"},
+                 QUORBEL_BIN_DIR);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\"File1\":[\"ssdv_003.jpg\"]"), std::string::npos)
+        << "the decoded pictures are in the image list when the command is done";
+    const std::string decoded = testing::TempFolder::Read(folder.File("ssdv_003.jpg"));
+    const ssdv::test::DecodedPicture picture =
+        ssdv::test::DecodeJpeg(std::vector<std::uint8_t>(decoded.begin(), decoded.end()), true);
+    ASSERT_TRUE(picture.ok) << picture.firstMessage;
+    // A lost packet leaves its blocks mid-grey: a run of 16 grey pixels in some row.
+    bool greyRun = false;
+    for (std::size_t start = 0; start + 16 <= picture.pixels.size() && !greyRun; start += 16) {
+        greyRun = std::all_of(picture.pixels.begin() + start, picture.pixels.begin() + start + 16,
+                              [](std::uint8_t v) { return v >= 124 && v <= 132; });
+    }
+    EXPECT_TRUE(greyRun);
+    EXPECT_TRUE(NoChildLeft());
+}
+
+TEST(CliPlatformTest, FinishedHelperProgramsAreReapedAndTheRestWaitedFor) {
+    // Beside the program first, then the PATH; a file that cannot be run is no program.
+    const testing::TempFolder programs;
+    const std::string beside = programs.Write("sh", std::string("#!/bin/sh\n"));
+    std::filesystem::permissions(beside, std::filesystem::perms::owner_all);
+    programs.Write("ssdv", std::string("not a program"));
+    std::ostringstream messages;
+    cli::CliPlatform platform(messages, programs.Path());
+    EXPECT_EQ(platform.FindProgram("sh"), beside);
+    EXPECT_TRUE(cli::CliPlatform(messages, "/nonexistent").FindProgram("sh").ends_with("bin/sh"));
+    EXPECT_EQ(platform.FindProgram("no-such-program-anywhere"), "");
+    if (platform.FindProgram("ssdv") == programs.File("ssdv"))
+        ADD_FAILURE() << "a file without execute permission was taken as the program";
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(platform.StartDetached("/bin/sh", {"-c", "exit 3"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The finished three are reaped at the next start; none of them lingers as a zombie.
+    ASSERT_TRUE(platform.StartDetached("/bin/sh", {"-c", "sleep 0.2"}));
+    int status = 0;
+    EXPECT_EQ(::waitpid(-1, &status, WNOHANG), 0) << "only the sleeping child is left";
+    platform.WaitForStartedPrograms();
+    EXPECT_TRUE(NoChildLeft());
+    EXPECT_FALSE(platform.StartDetached("/no/such/program", {}));
+    EXPECT_TRUE(NoChildLeft());
+}
+
 TEST(CliProgramTest, TheCommittedSampleDecodes) {
     const std::string sample = std::string(QUORBEL_SOURCE_DIR) + "/samples/pass.kss";
-    const CliRun run = RunProgram("--locale C open-kiss " + sample + " show-record 3 dump-state");
+    const testing::TempFolder station;
+    const CliRun run = RunProgram("--app-dir " + station.Path() + " --locale C open-kiss " +
+                                  sample + " show-record 3 dump-state");
     ASSERT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("\"TelemetryCount\":60"), std::string::npos);
     EXPECT_NE(run.out.find("\"Text2\":\"#3 / 60\""), std::string::npos);

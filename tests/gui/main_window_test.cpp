@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QFile>
 #include <QImage>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -24,6 +26,7 @@
 #include "main_window.hpp"
 #include "message_log_view.hpp"
 #include "qt_platform.hpp"
+#include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
 #include "value_chart_view.hpp"
@@ -161,7 +164,9 @@ TEST_F(WindowTest, OpeningTheSampleFillsValuesLogAndChartAndTheScrollBarNavigate
     // The value boxes, selectors and labels show the model's shown record.
     const int beacons = m_app->telemetry.Count();
     ASSERT_GT(beacons, 0);
-    EXPECT_EQ(Find<QLineEdit>("Text4")->text(), kSample);
+    // The status line names the packet file of the sample's picture, written after the read.
+    EXPECT_EQ(Find<QLineEdit>("Text4")->text(),
+              QString::fromStdString(m_app->settings.appDir + "/ssdv_007.bin has been written"));
     for (int field : {1, 26, 39, 75, 106}) {
         EXPECT_FALSE(m_app->ui.Text1[static_cast<std::size_t>(field)].empty()) << field;
     }
@@ -296,6 +301,51 @@ TEST_F(WindowTest, AboutWindowIsNotModalAndExitOrCloseEndsTheProgram) {
     EXPECT_FALSE(info->isVisible());
     m_window->close();
     EXPECT_EQ(m_ends, 2);
+}
+
+TEST_F(WindowTest, AnImageGrowsInThePictureBoxAsItsPacketsArriveAndNewPicturesAreListed) {
+    // A picture as the satellite sends it: its packets, one frame each.
+    QImage drawn(128, 96, QImage::Format_RGB32);
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x)
+            drawn.setPixel(x, y, qRgb(2 * x, 2 * y, (x * y) % 256));
+    }
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    ASSERT_TRUE(drawn.save(&buffer, "JPG", 90));
+    const std::vector<std::uint8_t> packets = samples::EncodePicturePackets(
+        std::span(reinterpret_cast<const std::uint8_t*>(jpeg.constData()),
+                  static_cast<std::size_t>(jpeg.size())),
+        21);
+    const std::size_t count = packets.size() / 118;
+    ASSERT_GE(count, 6u);
+
+    auto* picture = Find<PictureBox>("Picture1");
+    std::vector<QImage> shown;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::span packet(packets.data() + 118 * i, 118);
+        ReceiveFrame(*m_app, samples::MakeSsdvFrame(22, packet));
+        m_window->Refresh();
+        shown.push_back(picture->Picture().toImage());
+        ASSERT_FALSE(shown.back().isNull()) << i;
+    }
+    // Its pixels change as packets come in, before any decoding run.
+    EXPECT_NE(shown.front(), shown[count / 2]);
+    EXPECT_NE(shown[count / 2], shown.back());
+    EXPECT_EQ(shown.back().size(), QSize(128, 96));
+    EXPECT_EQ(Find<QLabel>("PictureCaption")->text(),
+              QString("Image 21, 128 x 96: %1 packets, complete").arg(count));
+    EXPECT_FALSE(QFile::exists(m_folder.filePath("ssdv_021.jpg")));
+    EXPECT_TRUE(
+        Find<QPlainTextEdit>("Text6")->toPlainText().startsWith("Image ID: 21\nPacket ID: 0\n"));
+
+    // A picture that a decoder writes into the folder joins the list, the chosen entry stays.
+    auto* images = Find<QListWidget>("File1");
+    images->setCurrentRow(1);
+    ASSERT_TRUE(drawn.save(m_folder.filePath("ssdv_021.jpg"), "JPG"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return images->count() == 3; }, 5000));
+    EXPECT_EQ(images->item(2)->text(), "ssdv_021.jpg");
+    EXPECT_EQ(images->currentRow(), 1);
 }
 
 }  // namespace

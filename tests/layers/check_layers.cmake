@@ -1,7 +1,7 @@
 # Reads the include lines of the decoding core and fails when one points the wrong way. The
 # handlers in shell/commands call every subsystem; the subsystems below them include only what
-# lies further down: the small helpers in common/ and the field table first of all. No file of
-# the core includes the toolkit.
+# lies further down: the small helpers in common/ and the field table first of all; the view
+# decodes received pictures with the SSDV codec (ssdv/). No file of the core includes the toolkit.
 #
 # Run: cmake -DCORE_DIR=<src/core> -P check_layers.cmake
 
@@ -15,9 +15,9 @@ endif()
 # field table, which every layer reads.
 set(_allowed_common "")
 set(_allowed_decode "common")
-set(_allowed_store "common;decode/field_table.hpp")
+set(_allowed_store "common;decode/field_table.hpp;decode/ssdv_packet.hpp")
 set(_allowed_intake "common;decode")
-set(_allowed_view "common;store;decode/field_table.hpp")
+set(_allowed_view "common;store;decode/field_table.hpp;ssdv")
 set(_allowed_export "common;store;decode/field_table.hpp")
 set(_allowed_stations "common")
 set(_allowed_shell "common;decode;intake;store;view")

@@ -1,10 +1,12 @@
 // A platform double for tests: scripted file choices, recorded message boxes, a hook that runs
-// when the event loop would, a socket whose state the test sets and a settable clock.
+// when the event loop would, helper programs that are found and recorded instead of started, a
+// socket whose state the test sets and a settable clock.
 #pragma once
 
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,14 @@ class FakePlatform : public Platform {
     std::chrono::system_clock::time_point now{};
     std::chrono::milliseconds tick{0};
     std::function<void()> onDoEvents;  // runs inside DoEvents, e.g. a live frame
+
+    struct StartedProgram {
+        std::string program;
+        std::vector<std::string> arguments;
+    };
+    std::map<std::string, std::string> programs{{"ssdv", "/opt/ssdv/bin/ssdv"}};  // name -> path
+    std::vector<StartedProgram> started;  // every program started, in order
+    bool startFails = false;              // every start fails
 
     void ChooseFiles(std::vector<std::string> paths) {
         selections.push_back({FileSelection::Outcome::Chosen, std::move(paths)});
@@ -43,6 +53,17 @@ class FakePlatform : public Platform {
             onDoEvents();
     }
     bool CanLoadPicture(const std::string& path) override { return !path.empty(); }
+    std::string FindProgram(const std::string& name) override {
+        const auto found = programs.find(name);
+        return found == programs.end() ? std::string() : found->second;
+    }
+    bool StartDetached(const std::string& program,
+                       const std::vector<std::string>& arguments) override {
+        if (startFails)
+            return false;
+        started.push_back({program, arguments});
+        return true;
+    }
     void ConnectSocket(const std::string& host, int port) override {
         connections.push_back(host + ":" + std::to_string(port));
         socketState = 6;

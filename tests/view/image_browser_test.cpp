@@ -21,12 +21,12 @@ TEST(ImageBrowserTest, ShowsLoadableEntriesOnly) {
     app.ui.File1Folder = "/app";
     app.ui.File1 = {"ssdv_000.jpg", "ssdv_012.jpg"};
     File1_Click(app, 1);
-    EXPECT_EQ(app.ui.Picture1, "/app/ssdv_012.jpg");
+    EXPECT_EQ(app.ui.Picture1.path, "/app/ssdv_012.jpg");
     File1_Click(app, 0);  // not a picture (yet): the box keeps what it shows
-    EXPECT_EQ(app.ui.Picture1, "/app/ssdv_012.jpg");
+    EXPECT_EQ(app.ui.Picture1.path, "/app/ssdv_012.jpg");
     File1_Click(app, 2);
     File1_Click(app, -1);
-    EXPECT_EQ(app.ui.Picture1, "/app/ssdv_012.jpg");
+    EXPECT_EQ(app.ui.Picture1.path, "/app/ssdv_012.jpg");
 }
 
 }  // namespace

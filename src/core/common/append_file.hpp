@@ -1,4 +1,5 @@
-// A file that records are appended to, kept open while the same file is written.
+// Files that records are appended to: kept open while the same file is written, or opened for
+// one record.
 #pragma once
 
 #include <cstdio>
@@ -27,5 +28,12 @@ class AppendFile {
     std::FILE* m_file = nullptr;
     std::string m_path;
 };
+
+// Appends the bytes to the file at the path (creating it) and closes it again; false when the
+// file cannot be opened or the write falls short.
+inline bool AppendToFile(const std::string& path, std::string_view bytes) {
+    AppendFile file;
+    return file.Append(path, bytes);
+}
 
 }  // namespace quorbel

@@ -11,17 +11,19 @@ namespace {
 DecodedFrame CallDecoder(const FrameState& frame) {
     switch (frame.packetApid) {
         case kApidTextMessage:
-            return {FrameKind::TextMessage, {}, ShowTextMessage(frame.buffer, frame.rxTimeText)};
+            return {
+                FrameKind::TextMessage, {}, ShowTextMessage(frame.buffer, frame.rxTimeText), {}};
         case kApidBeacon:
-            return {FrameKind::Beacon, DecodeTelemetryBeacon(frame.buffer), {}};
+            return {FrameKind::Beacon, DecodeTelemetryBeacon(frame.buffer), {}, {}};
         case kApidSensor:
-            return {FrameKind::Sensor, DecodeSensorFrame(frame.buffer, frame.hexText), {}};
+            return {FrameKind::Sensor, DecodeSensorFrame(frame.buffer, frame.hexText), {}, {}};
         case kApidSsdv:
-            return {};  // SSDV packets are not handled yet
+            return {FrameKind::SsdvPacket, {}, {}, ReadSsdvPacket(frame.buffer)};
         case kApidDigipeater:
             return {FrameKind::DigipeatedMessage,
                     {},
-                    ShowDigipeatedMessage(frame.buffer, frame.rxTimeText)};
+                    ShowDigipeatedMessage(frame.buffer, frame.rxTimeText),
+                    {}};
         default:
             return {};  // unknown kinds are dropped without a message
     }
@@ -39,6 +41,8 @@ const char* FrameKindName(FrameKind kind) {
             return "text";
         case FrameKind::DigipeatedMessage:
             return "digipeater";
+        case FrameKind::SsdvPacket:
+            return "ssdv";
         case FrameKind::None:
             break;
     }

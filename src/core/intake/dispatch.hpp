@@ -8,6 +8,7 @@
 #include "common/text.hpp"
 #include "decode/decoders.hpp"
 #include "decode/frame_buffer.hpp"
+#include "decode/ssdv_packet.hpp"
 
 namespace quorbel {
 
@@ -18,16 +19,17 @@ inline constexpr int kApidSensor = 400;
 inline constexpr int kApidSsdv = 500;
 inline constexpr int kApidDigipeater = 600;
 
-enum class FrameKind { None, Beacon, Sensor, TextMessage, DigipeatedMessage };
-// "beacon", "sensor", "text", "digipeater"; "other" for a kind that was not decoded.
+enum class FrameKind { None, Beacon, Sensor, TextMessage, DigipeatedMessage, SsdvPacket };
+// "beacon", "sensor", "text", "digipeater", "ssdv"; "other" for a kind that was not decoded.
 const char* FrameKindName(FrameKind kind);
 
-// What one dispatched frame gave: a record for its store, a line for the message log, or
-// nothing (an unknown kind, or one not handled).
+// What one dispatched frame gave: a record for its store, a line for the message log, an SSDV
+// packet, or nothing (an unknown kind).
 struct DecodedFrame {
     FrameKind kind = FrameKind::None;
     DecodedRecord record;  // Beacon, Sensor
     MessageLine line;      // TextMessage, DigipeatedMessage
+    SsdvPacket packet;     // SsdvPacket
 };
 
 // Copies the frame (positions from 1, KISS command byte removed) into the frame buffer, builds its

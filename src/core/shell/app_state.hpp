@@ -2,6 +2,7 @@
 // stores and the settings. One instance lives from start to end; handlers take it by reference.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "shell/platform.hpp"
 #include "shell/window_model.hpp"
 #include "store/record_store.hpp"
+#include "store/ssdv_packet_table.hpp"
 
 namespace quorbel {
 
@@ -40,6 +42,13 @@ inline LiveMode LiveModeOf(const WindowModel& ui) {
     return ui.Timer1Enabled ? LiveMode::Idle : LiveMode::Off;
 }
 
+// The picture box's received picture: the image whose packet arrived last, waiting to be shown
+// while a file is read.
+struct ReceivedPictureState {
+    std::optional<int> pendingImage;
+    std::optional<std::chrono::system_clock::time_point> lastShown;  // in the read
+};
+
 struct AppState {
     explicit AppState(Platform& platformRef) : platform(platformRef) {}
 
@@ -52,6 +61,8 @@ struct AppState {
     std::string sourceFileName;  // the input file read last; exports are named after it
     int selectedField = 0;       // the field charted last
     LiveClient live;
+    SsdvPacketTable ssdvPackets;  // every SSDV packet received while the program runs
+    ReceivedPictureState receivedPicture;
 };
 
 }  // namespace quorbel

@@ -1,6 +1,6 @@
 // The few things the logic needs from the platform: file dialogs, message boxes, letting the event
-// loop run, checking a picture, the TCP client socket and the clock. Front ends implement it;
-// tests use a double.
+// loop run, checking a picture, starting a helper program, the TCP client socket and the clock.
+// Front ends implement it; tests use a double.
 #pragma once
 
 #include <chrono>
@@ -39,6 +39,15 @@ class Platform {
     virtual void DoEvents() = 0;
     // True when the file holds a picture the window can show.
     virtual bool CanLoadPicture(const std::string& path) = 0;
+
+    // The path of a helper program (the SSDV decoder): beside this program first, then on the
+    // PATH; empty when there is none.
+    virtual std::string FindProgram(const std::string& name) = 0;
+    // Starts the program with these arguments, each passed as it stands (no shell, so spaces and
+    // quotes in paths are safe), and goes on at once: the program runs by itself and nothing
+    // waits for it. False when it could not be started.
+    virtual bool StartDetached(const std::string& program,
+                               const std::vector<std::string>& arguments) = 0;
 
     // The TCP client socket of the "TCP client" box. Connecting only starts: the socket goes
     // through its states on its own, and its data reaches Winsock1_DataArrival.

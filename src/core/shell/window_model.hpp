@@ -65,6 +65,14 @@ struct ProgressBar {
     int value = 0;
 };
 
+// The picture box: a picture file of the image list, or the picture of an image being received.
+struct Picture {
+    std::string path;                // the picture file shown; empty for a received picture
+    std::vector<std::uint8_t> jpeg;  // the received picture shown, decoded from its packets
+    std::string caption;             // the file's name, or the image and how many packets it has
+    bool operator==(const Picture&) const = default;
+};
+
 inline constexpr const char* kWindowTitle = "QUORBEL Telemetry Decoder";
 
 struct WindowModel {
@@ -95,7 +103,7 @@ struct WindowModel {
 
     std::string File1Folder;         // image list folder
     std::vector<std::string> File1;  // image file names ("ssdv*.jpg")
-    std::string Picture1;            // path of the picture shown; empty for none
+    Picture Picture1;
 
     Rgb Lamp = kLightGrey;      // connection lamp (Shape10)
     bool Check5 = false;        // "TCP client"

@@ -5,6 +5,7 @@
 
 #include "intake/dispatch.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/ssdv_commands.hpp"
 
 namespace quorbel {
 namespace {
@@ -46,6 +47,9 @@ void ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded) {
         case FrameKind::TextMessage:
         case FrameKind::DigipeatedMessage:
             app.ui.RichTextBox1.InsertAtInsertionPoint(decoded.line.text, decoded.line.colour);
+            break;
+        case FrameKind::SsdvPacket:
+            HandleSsdvPacket(app, decoded.packet);
             break;
         case FrameKind::None:
             break;

@@ -20,7 +20,8 @@ std::optional<int> AppendRecord(AppState& app, RecordStore& store);
 void ClearStores(AppState& app);
 
 // A decoded beacon or sensor frame becomes a new record of its store (a full store refuses it
-// silently); a message line goes into the message log at its insertion point.
+// silently); a message line goes into the message log at its insertion point; an SSDV packet goes
+// to its image.
 void ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded);
 
 // One frame of any source: dispatched and applied; its kind. The source sets the frame's receive

@@ -10,10 +10,10 @@ void File1_Click(AppState& app, int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= app.ui.File1.size()) {
         return;
     }
-    const std::string path =
-        JoinPath(app.ui.File1Folder, app.ui.File1[static_cast<std::size_t>(index)]);
+    const std::string& name = app.ui.File1[static_cast<std::size_t>(index)];
+    const std::string path = JoinPath(app.ui.File1Folder, name);
     if (app.platform.CanLoadPicture(path)) {
-        app.ui.Picture1 = path;
+        app.ui.Picture1 = {path, {}, name};
     }
 }
 

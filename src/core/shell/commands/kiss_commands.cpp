@@ -6,6 +6,7 @@
 #include "shell/app_state.hpp"
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/open_commands.hpp"
+#include "shell/commands/ssdv_commands.hpp"
 
 namespace quorbel {
 
@@ -29,6 +30,7 @@ void ReadKissFile(AppState& app, const std::string& path) {
     app.ui.ProgressBar1 = {true, static_cast<int>(std::max(fends, 0LL)), 0};
 
     DecodeCapture(app, bytes);
+    DecodeSsdvImages(app);
     PerformEndOfReadSteps(app);
 }
 

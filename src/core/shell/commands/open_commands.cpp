@@ -9,6 +9,7 @@
 #include "shell/commands/form_load.hpp"
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/record_commands.hpp"
+#include "shell/commands/ssdv_commands.hpp"
 
 namespace quorbel {
 
@@ -66,6 +67,7 @@ void RunOpenCommand(AppState& app, const std::string& filter,
 }
 
 void PerformEndOfReadSteps(AppState& app) {
+    ShowPendingPicture(app);
     app.ui.Busy = false;
     if (!app.ui.Option1Value[0]) {
         app.ui.Option1Value[0] = true;

@@ -1,0 +1,165 @@
+// SSDV packets into the table, the packet files, the listing and the picture box; the decoding
+// run over the packet files.
+#include "shell/commands/ssdv_commands.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "common/append_file.hpp"
+#include "common/files.hpp"
+#include "decode/ssdv_packet.hpp"
+#include "shell/app_state.hpp"
+#include "view/received_picture.hpp"
+
+namespace quorbel {
+namespace {
+
+// How often the picture box follows the packets while a file is read: decoding the image for
+// every packet of a long capture would cost more than the read itself.
+constexpr std::chrono::milliseconds kPictureInterval{500};
+
+constexpr const char* kDecoderName = "ssdv";
+
+std::string SsdvFileName(int imageId, const char* extension) {
+    std::string number = std::to_string(imageId);
+    if (number.size() < 3)
+        number.insert(0, 3 - number.size(), '0');
+    return "ssdv_" + number + extension;
+}
+
+// The image file, when the picture box can show it; the box keeps its picture otherwise.
+void ShowImageFile(AppState& app, int imageId) {
+    const std::string path = SsdvImageFilePath(app.settings.appDir, imageId);
+    if (app.platform.CanLoadPicture(path))
+        app.ui.Picture1 = {path, {}, SsdvFileName(imageId, ".jpg")};
+}
+
+void ShowReceivedPicture(AppState& app, int imageId) {
+    ReceivedPicture picture = DecodeReceivedPicture(app.ssdvPackets, imageId);
+    if (picture.jpeg.empty()) {
+        ShowImageFile(app, imageId);  // none of its packets decodes: the decoder's file, if any
+        return;
+    }
+    app.ui.Picture1.caption = DescribeReceivedPicture(picture);
+    app.ui.Picture1.jpeg = std::move(picture.jpeg);
+    app.ui.Picture1.path.clear();
+}
+
+// The packet file for the decoder: the table's packets of the image, in packet ID order, in place
+// of what the file held, or the file as it stands when the table has none. Nothing when there is
+// no packet to decode; `problem` is set when the file could not be written or deleted.
+bool PreparePacketFile(AppState& app, int imageId, const std::string& path, bool& written,
+                       std::string& problem) {
+    const std::string packets = app.ssdvPackets.PacketsInOrder(imageId);
+    if (!packets.empty()) {
+        if (!WriteFileAtomically(path, packets)) {
+            problem = path + " could not be written";
+            return false;
+        }
+        written = true;
+        return true;
+    }
+    // Packets of earlier runs only: the file stays and is decoded again; an empty one goes.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return false;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error)
+        return false;
+    if (size > 0)
+        return true;
+    if (!std::filesystem::remove(path, error))
+        problem = path + " could not be deleted";
+    return false;
+}
+
+}  // namespace
+
+std::string SsdvPacketFilePath(const std::string& appDir, int imageId) {
+    return JoinPath(appDir, SsdvFileName(imageId, ".bin"));
+}
+
+std::string SsdvImageFilePath(const std::string& appDir, int imageId) {
+    return JoinPath(appDir, SsdvFileName(imageId, ".jpg"));
+}
+
+void HandleSsdvPacket(AppState& app, const SsdvPacket& packet) {
+    const bool kept = app.ssdvPackets.Store(packet.imageId, packet.packetId, packet.bytes);
+    const std::string packetPath = SsdvPacketFilePath(app.settings.appDir, packet.imageId);
+    const std::string imagePath = SsdvImageFilePath(app.settings.appDir, packet.imageId);
+    // Every packet, repetitions and packet IDs beyond the table included, in arrival order.
+    AppendToFile(packetPath, std::string_view(reinterpret_cast<const char*>(packet.bytes.data()),
+                                              packet.bytes.size()));
+    app.ui.Text6 += ListSsdvPacket(packet, packetPath, imagePath);
+
+    if (!kept) {
+        ShowImageFile(app, packet.imageId);
+        return;
+    }
+    app.receivedPicture.pendingImage = packet.imageId;
+    if (app.ui.Reading) {
+        const auto now = app.platform.Now();
+        const auto& last = app.receivedPicture.lastShown;
+        if (last && now - *last < kPictureInterval)
+            return;
+        app.receivedPicture.lastShown = now;
+    }
+    ShowPendingPicture(app);
+}
+
+void ShowPendingPicture(AppState& app) {
+    const std::optional<int> imageId = app.receivedPicture.pendingImage;
+    if (!imageId)
+        return;
+    app.receivedPicture.pendingImage.reset();
+    ShowReceivedPicture(app, *imageId);
+}
+
+bool DecodeSsdvImages(AppState& app) {
+    std::string decoder;
+    bool decoderSought = false;
+    std::string lastWritten;
+    std::vector<std::string> problems;
+    const auto report = [&problems](const std::string& problem) {
+        if (std::find(problems.begin(), problems.end(), problem) == problems.end())
+            problems.push_back(problem);
+    };
+
+    for (int imageId = 0; imageId < SsdvPacketTable::kImageCount; ++imageId) {
+        const std::string packetPath = SsdvPacketFilePath(app.settings.appDir, imageId);
+        bool written = false;
+        std::string problem;
+        const bool decodable = PreparePacketFile(app, imageId, packetPath, written, problem);
+        if (written)
+            lastWritten = packetPath;
+        if (!problem.empty())
+            report(problem);
+        if (!decodable)
+            continue;
+        if (!decoderSought) {
+            decoder = app.platform.FindProgram(kDecoderName);
+            decoderSought = true;
+        }
+        if (decoder.empty()) {
+            report(std::string(kDecoderName) + " decoder not found");
+            continue;
+        }
+        const std::vector<std::string> arguments = {
+            "-d", "-l", std::to_string(kSsdvPacketSize), packetPath,
+            SsdvImageFilePath(app.settings.appDir, imageId)};
+        if (!app.platform.StartDetached(decoder, arguments))
+            report(decoder + " could not be started");
+    }
+
+    std::string status = lastWritten.empty() ? std::string() : lastWritten + " has been written";
+    for (const std::string& problem : problems)
+        status += (status.empty() ? "" : "; ") + problem;
+    if (!status.empty())
+        app.ui.Text4 = status;
+    return problems.empty();
+}
+
+}  // namespace quorbel

@@ -1,0 +1,32 @@
+// Pictures from the satellite: every SSDV packet kept, appended to its image's packet file and
+// listed; the picture box shows the image as far as it has arrived; after each capture file the
+// packet files are rewritten in packet order and handed to the SSDV decoder.
+#pragma once
+
+#include <string>
+
+namespace quorbel {
+
+struct AppState;
+struct SsdvPacket;
+
+// "<folder>/ssdv_NNN.bin" and "<folder>/ssdv_NNN.jpg", NNN the image ID in three digits.
+std::string SsdvPacketFilePath(const std::string& appDir, int imageId);
+std::string SsdvImageFilePath(const std::string& appDir, int imageId);
+
+// One received packet: kept in the packet table (packet IDs below 256), appended to the image's
+// packet file, listed in Text6, and its image shown in Picture1. A step that fails is skipped
+// without a message; the others still run.
+void HandleSsdvPacket(AppState& app, const SsdvPacket& packet);
+
+// While a file is read the picture box follows at most twice a second; this shows the picture
+// still waiting, if any (the end of a read).
+void ShowPendingPicture(AppState& app);
+
+// The decoding run: the packet file of every image with packets in the table is replaced by
+// exactly those packets in packet ID order, an empty packet file is deleted, and the decoder
+// "ssdv" is started, not waited for, on every non-empty packet file. A failing image is skipped
+// and named in Text4; the others are still written and decoded. False when an image failed.
+bool DecodeSsdvImages(AppState& app);
+
+}  // namespace quorbel

@@ -1,0 +1,229 @@
+// SSDV packets in the program: the listing, the packet table and files, the decoding run with its
+// argument list and failures, and the picture that grows while packets arrive.
+#include "shell/commands/ssdv_commands.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "sample_frames.hpp"
+#include "shell/app_state.hpp"
+#include "shell/commands/commands.hpp"
+#include "ssdv_test_support.hpp"
+#include "support/fake_platform.hpp"
+#include "support/temp_folder.hpp"
+
+namespace quorbel {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
+
+// A packet of the given image and packet ID, its other header bytes as listed, the rest marked
+// with `fill` so that packets can be told apart in the files.
+Bytes MakePacket(int imageId, int packetId, std::uint8_t fill = 0xA5) {
+    Bytes packet(118, fill);
+    packet[0] = 0x55, packet[1] = 0x66;
+    packet[6] = static_cast<std::uint8_t>(imageId);
+    packet[7] = static_cast<std::uint8_t>(packetId >> 8);
+    packet[8] = static_cast<std::uint8_t>(packetId);
+    packet[9] = 20, packet[10] = 15, packet[11] = 0x03, packet[12] = 9;
+    packet[13] = 0x01, packet[14] = 0x2C;
+    return packet;
+}
+
+struct SsdvSession {
+    testing::TempFolder folder;
+    testing::FakePlatform platform;
+    std::unique_ptr<AppState> app = std::make_unique<AppState>(platform);
+
+    explicit SsdvSession(const std::string& subfolder = "") {
+        app->settings.appDir = folder.Path() + subfolder;
+        fs::create_directories(app->settings.appDir);
+        Form_Load(*app);
+    }
+    void Receive(const Bytes& packet) { ReceiveFrame(*app, samples::MakeSsdvFrame(22, packet)); }
+    std::string Path(const std::string& name) const { return app->settings.appDir + "/" + name; }
+    std::string Read(const std::string& name) const {
+        return testing::TempFolder::Read(Path(name));
+    }
+};
+
+std::string Text(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(SsdvPacketTest, ListsTheHeaderFieldsAndBothPaths) {
+    SsdvSession s;
+    s.Receive(MakePacket(7, 3));
+    const std::string bin = s.Path("ssdv_007.bin"), jpg = s.Path("ssdv_007.jpg");
+    EXPECT_EQ(s.app->ui.Text6,
+              "Image ID: 7\r\nPacket ID: 3\r\nWidth:320\r\nHeight:240\r\n"
+              "Flags: 3\r\nMCU Offset: 9\r\nMCU Index: 300\r\n" +
+                  bin + "\r\n" + jpg + "\r\n\r\n");
+    EXPECT_EQ(s.Read("ssdv_007.bin"), Text(MakePacket(7, 3)));
+    EXPECT_EQ(s.app->ssdvPackets.Count(7), 1);
+
+    // The next listing follows the first; packet ID 300 is listed and appended, not kept.
+    s.Receive(MakePacket(7, 300));
+    EXPECT_NE(s.app->ui.Text6.find("\r\n\r\nImage ID: 7\r\nPacket ID: 300\r\n"), std::string::npos);
+    EXPECT_EQ(s.Read("ssdv_007.bin"), Text(MakePacket(7, 3)) + Text(MakePacket(7, 300)));
+    EXPECT_EQ(s.app->ssdvPackets.Count(7), 1);
+}
+
+TEST(SsdvPacketTest, AShortFrameTakesThePacketsTailFromTheFrameBuffer) {
+    SsdvSession s;
+    s.Receive(MakePacket(1, 0, 0x11));
+    Bytes shortFrame = samples::MakeSsdvFrame(22, MakePacket(1, 1, 0x22));
+    shortFrame.resize(60);  // positions 61 to 126 still hold the first packet's bytes
+    ReceiveFrame(*s.app, shortFrame);
+    const std::string file = s.Read("ssdv_001.bin");
+    ASSERT_EQ(file.size(), 236u);
+    EXPECT_EQ(file.substr(118, 52), Text(MakePacket(1, 1, 0x22)).substr(0, 52));
+    EXPECT_EQ(file.substr(170), Text(MakePacket(1, 0, 0x11)).substr(52));
+}
+
+TEST(SsdvDecodingRunTest, WritesTableOrderOnceAndStartsTheDecoderWithItsArguments) {
+    SsdvSession s;
+    // An earlier run left a longer, arrival-ordered file: it is replaced, not overwritten in part.
+    s.folder.Write("ssdv_000.bin", std::string(10 * 118, 'x'));
+    for (int id : {5, 2, 9, 5})
+        s.Receive(MakePacket(0, id, static_cast<std::uint8_t>(id)));
+    s.Receive(MakePacket(0, 300));
+    EXPECT_EQ(fs::file_size(s.Path("ssdv_000.bin")), (10 + 5) * 118u);
+
+    EXPECT_TRUE(DecodeSsdvImages(*s.app));
+    EXPECT_EQ(s.Read("ssdv_000.bin"),
+              Text(MakePacket(0, 2, 2)) + Text(MakePacket(0, 5, 5)) + Text(MakePacket(0, 9, 9)));
+    ASSERT_EQ(s.platform.started.size(), 1u);
+    EXPECT_EQ(s.platform.started[0].program, "/opt/ssdv/bin/ssdv");
+    EXPECT_EQ(s.platform.started[0].arguments,
+              (std::vector<std::string>{"-d", "-l", "118", s.Path("ssdv_000.bin"),
+                                        s.Path("ssdv_000.jpg")}));
+    EXPECT_EQ(s.app->ui.Text4, s.Path("ssdv_000.bin") + " has been written");
+    // No other image had packets or files: none is left behind.
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(s.app->settings.appDir))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"ssdv_000.bin"});
+}
+
+TEST(SsdvDecodingRunTest, FilesOfEarlierRunsAreDecodedAgainAndEmptyOnesDeleted) {
+    SsdvSession s;
+    s.folder.Write("ssdv_004.bin", Text(MakePacket(4, 0)));
+    s.folder.Write("ssdv_006.bin", std::string());
+    const std::string status = s.app->ui.Text4;
+    EXPECT_TRUE(DecodeSsdvImages(*s.app));
+    EXPECT_EQ(s.Read("ssdv_004.bin"), Text(MakePacket(4, 0)));
+    EXPECT_FALSE(fs::exists(s.Path("ssdv_006.bin")));
+    ASSERT_EQ(s.platform.started.size(), 1u);
+    EXPECT_EQ(s.platform.started[0].arguments[3], s.Path("ssdv_004.bin"));
+    EXPECT_EQ(s.app->ui.Text4, status);  // no image had packets in the table
+}
+
+TEST(SsdvDecodingRunTest, AFailingImageIsNamedAndTheOthersAreStillWrittenAndDecoded) {
+    SsdvSession s;
+    for (int image : {1, 3, 8})
+        s.Receive(MakePacket(image, 0));
+    // Image 3's packet file cannot be replaced: a folder stands in its place.
+    fs::remove(s.Path("ssdv_003.bin"));
+    fs::create_directory(s.Path("ssdv_003.bin"));
+    EXPECT_FALSE(DecodeSsdvImages(*s.app));
+    EXPECT_EQ(s.Read("ssdv_001.bin"), Text(MakePacket(1, 0)));
+    EXPECT_EQ(s.Read("ssdv_008.bin"), Text(MakePacket(8, 0)));
+    ASSERT_EQ(s.platform.started.size(), 2u);
+    EXPECT_EQ(s.platform.started[1].arguments[4], s.Path("ssdv_008.jpg"));
+    EXPECT_EQ(s.app->ui.Text4, s.Path("ssdv_008.bin") + " has been written; " +
+                                   s.Path("ssdv_003.bin") + " could not be written");
+
+    // Without a decoder the files are still written, and the status line says so once.
+    s.platform.programs.clear();
+    s.platform.started.clear();
+    EXPECT_FALSE(DecodeSsdvImages(*s.app));
+    EXPECT_TRUE(s.platform.started.empty());
+    EXPECT_EQ(s.app->ui.Text4, s.Path("ssdv_008.bin") + " has been written; " +
+                                   "ssdv decoder not found; " + s.Path("ssdv_003.bin") +
+                                   " could not be written");
+    s.platform.programs["ssdv"] = "/opt/ssdv/bin/ssdv";
+    s.platform.startFails = true;
+    EXPECT_FALSE(DecodeSsdvImages(*s.app));
+    EXPECT_NE(s.app->ui.Text4.find("/opt/ssdv/bin/ssdv could not be started"), std::string::npos);
+}
+
+TEST(SsdvDecodingRunTest, PathsWithSpacesAndQuotesReachTheDecoderAsTheyStand) {
+    SsdvSession s("/Station's \"QUORBEL\" pass");
+    s.Receive(MakePacket(12, 0));
+    EXPECT_TRUE(DecodeSsdvImages(*s.app));
+    ASSERT_EQ(s.platform.started.size(), 1u);
+    EXPECT_EQ(s.platform.started[0].arguments[3],
+              s.folder.Path() + "/Station's \"QUORBEL\" pass/ssdv_012.bin");
+    EXPECT_EQ(s.Read("ssdv_012.bin"), Text(MakePacket(12, 0)));
+}
+
+TEST(SsdvDecodingRunTest, EveryCaptureFileEndsWithADecodingRun) {
+    SsdvSession s;
+    samples::PassOptions pass;
+    const std::string capture = s.folder.Write("pass.kss", samples::MakePassCapture(pass));
+    s.platform.ChooseFiles({capture});
+    MnuOpenKISSFile_Click(*s.app);
+    EXPECT_EQ(s.app->ssdvPackets.Count(7), 6);
+    ASSERT_EQ(s.platform.started.size(), 1u);
+    EXPECT_EQ(s.platform.started[0].arguments[3], s.Path("ssdv_007.bin"));
+    EXPECT_EQ(fs::file_size(s.Path("ssdv_007.bin")), 6 * 118u);
+}
+
+// The packets of a real picture, made by the codec from a picture drawn for the test.
+Bytes PicturePackets(int imageId) {
+    const Bytes jpeg = ssdv::test::MakeJpeg({.width = 96, .height = 64});
+    return samples::EncodePicturePackets(jpeg, imageId);
+}
+
+TEST(ReceivedPictureTest, ThePictureBoxGrowsWithEveryPacketBeforeAnyDecodingRun) {
+    SsdvSession s;
+    const Bytes packets = PicturePackets(42);
+    const std::size_t count = packets.size() / 118;
+    ASSERT_GE(count, 4u);
+    std::vector<std::vector<std::uint8_t>> shown;
+    for (std::size_t i = 0; i < count; ++i) {
+        s.Receive(Bytes(packets.begin() + 118 * i, packets.begin() + 118 * (i + 1)));
+        ASSERT_FALSE(s.app->ui.Picture1.jpeg.empty()) << i;
+        shown.push_back(s.app->ui.Picture1.jpeg);
+    }
+    EXPECT_TRUE(s.platform.started.empty());
+    EXPECT_NE(shown.front(), shown.back());
+    const ssdv::test::DecodedPicture first = ssdv::test::ExpectCleanJpeg(shown.front(), "first");
+    const ssdv::test::DecodedPicture last = ssdv::test::ExpectCleanJpeg(shown.back(), "last");
+    EXPECT_NE(first.pixels, last.pixels);
+    EXPECT_EQ(s.app->ui.Picture1.caption,
+              "Image 42, 96 x 64: " + std::to_string(count) + " packets, complete");
+    EXPECT_TRUE(s.app->ui.Picture1.path.empty());
+
+    // Packets that do not decode leave the picture to the decoder's file, when there is one.
+    s.folder.Write("ssdv_005.jpg", std::string("\xFF\xD8\xFF\xD9"));
+    s.Receive(MakePacket(5, 0));
+    EXPECT_EQ(s.app->ui.Picture1.path, s.Path("ssdv_005.jpg"));
+    EXPECT_TRUE(s.app->ui.Picture1.jpeg.empty());
+}
+
+TEST(ReceivedPictureTest, WhileAFileIsReadThePictureFollowsTwiceASecondAndAtTheEnd) {
+    SsdvSession s;
+    samples::PassOptions pass;
+    pass.picturePackets = PicturePackets(7);
+    const std::string capture = s.folder.Write("pass.kss", samples::MakePassCapture(pass));
+    int decodedPictures = 0;
+    std::vector<std::uint8_t> last;
+    s.platform.onDoEvents = [&] {
+        if (s.app->ui.Picture1.jpeg != last) {
+            last = s.app->ui.Picture1.jpeg;
+            ++decodedPictures;
+        }
+    };
+    s.platform.ChooseFiles({capture});
+    MnuOpenKISSFile_Click(*s.app);  // the clock stands still: the first packet's picture only
+    EXPECT_EQ(decodedPictures, 1);
+    EXPECT_NE(s.app->ui.Picture1.caption.find(", complete"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorbel
