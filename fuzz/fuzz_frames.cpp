@@ -1,7 +1,10 @@
 // Fuzzes the frame intake: any bytes as a KISS capture, or as one frame with a hexadecimal text
 // of any characters, then the views over whatever the decoders stored.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 
@@ -18,6 +21,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     static quorbel::testing::FakePlatform platform;
     static quorbel::AppState app(platform);  // the buffer carries over between inputs, as in use
+    if (app.settings.appDir.empty()) {  // SSDV packets go to packet files in a folder of its own
+        const auto folder = std::filesystem::temp_directory_path() /
+                            ("quorbel-fuzz-frames-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder);
+        app.settings.appDir = folder.string();
+    }
     const std::span<const std::uint8_t> body(data + 2, size - 2);
     if (data[0] % 2 == 0) {
         quorbel::DecodeCapture(app, body);
@@ -33,5 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (app.ui.RichTextBox1.Text().size() > 100000)
         app.ui.RichTextBox1.Clear();
+    if (app.ui.Text6.size() > 100000)
+        app.ui.Text6.clear();
     return 0;
 }

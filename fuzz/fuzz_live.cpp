@@ -35,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         quorbel::ClearStores(*app);
     if (app->ui.RichTextBox1.Text().size() > 100000)
         app->ui.RichTextBox1.Clear();
+    app->ui.Text6.clear();
     app->live.capture.Close();
     std::error_code ignored;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))

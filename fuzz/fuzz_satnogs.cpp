@@ -29,6 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static quorbel::testing::FakePlatform platform;
     static quorbel::AppState app(platform);
     static const std::string path = ExportPath();
+    // SSDV packets of the export go to packet files beside it.
+    app.settings.appDir = std::filesystem::path(path).parent_path().string();
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     quorbel::ConvertExportToCrLf(path);
@@ -36,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     app.sensor.Clear();
     app.ui.Text5.clear();
     app.ui.RichTextBox1.Clear();
+    app.ui.Text6.clear();
     platform.messages.clear();  // the warning boxes of failed analyses
     quorbel::ReadSatnogsCsv(app, path);
     quorbel::AnalyseStations(app, path);
