@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the window under Xvfb: opens the sample capture and saves
-# every page and the about window into docs/screenshots/. The images page shows a picture that
-# went through the project's own SSDV codec (encoded into 118-byte packets and decoded again).
+# every page and the about window into docs/screenshots/. The images page shows the picture of
+# the sample pass that carries one (samples/picture-pass.kss), decoded by the program's run of
+# the ssdv decoder, and a picture half received over the live client.
 # Usage: tests/gui/take_screenshots.sh <build folder>
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -12,20 +13,19 @@ if [[ -z "$tool" || -z "$ssdv" ]]; then
     echo "Build the targets quorbel-gui-screenshots and ssdv in $build first." >&2
     exit 1
 fi
+# The window finds the decoder beside itself or on the PATH.
+export PATH="$(dirname "$ssdv"):$PATH"
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"; [[ -n "${xvfb:-}" ]] && kill "$xvfb"' EXIT
 
 printf 'TCP_SERVER = localhost\r\nTCP_PORT = 8100\r\n' > "$folder/conf.ini"
-QT_QPA_PLATFORM=offscreen "$tool" --about-picture "$folder/orbit.jpg"
-"$ssdv" -e -l 118 -i 7 "$folder/orbit.jpg" "$folder/ssdv_007.bin"
-"$ssdv" -d -l 118 "$folder/ssdv_007.bin" "$folder/ssdv_007.jpg"
 
 display=:$((90 + RANDOM % 9))
 Xvfb "$display" -screen 0 1400x1000x24 >/dev/null 2>&1 &
 xvfb=$!
 sleep 1
 mkdir -p docs/screenshots
-DISPLAY=$display "$tool" samples/pass.kss docs/screenshots "$folder"
+DISPLAY=$display "$tool" samples/pass.kss samples/picture-pass.kss docs/screenshots "$folder"
 # A full store: 5,000 beacons as bars.
 samplegen=$(find "$build" -name quorbel-samplegen -type f | head -n1)
 if [[ -n "$samplegen" ]]; then
@@ -35,4 +35,8 @@ fi
 # The "TCP client" connected to a KISS server on 127.0.0.1 that sends the sample pass.
 mkdir "$folder/live"
 DISPLAY=$display "$tool" --live samples/pass.kss "$folder/live" docs/screenshots/window-live.png
+# Half of the picture pass over the live client: the picture as far as it has arrived.
+mkdir "$folder/receiving"
+DISPLAY=$display "$tool" --receiving samples/picture-pass.kss "$folder/receiving" \
+    docs/screenshots/window-images-receiving.png
 ls -l docs/screenshots

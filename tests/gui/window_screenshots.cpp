@@ -1,9 +1,12 @@
 // Takes the README's screenshots: opens a capture in the window and saves every page and the
-// about window as PNG. With --about-picture it only writes the about picture as a JPEG (a
-// picture to send through the SSDV codec for the images page).
-// Usage: quorbel-gui-screenshots <capture.kss> <output folder> [<application folder>]
+// about window as PNG; the images page after a second capture, one that carries a picture, has
+// been read and its picture decoded. With --about-picture it only writes the about picture as a
+// JPEG (a picture to send through the SSDV codec).
+// Usage: quorbel-gui-screenshots <capture.kss> <picture capture.kss> <output folder>
+//                                <application folder>
 //        quorbel-gui-screenshots --bars <capture.kss> <file.png>
 //        quorbel-gui-screenshots --live <capture.kss> <application folder> <file.png>
+//        quorbel-gui-screenshots --receiving <capture.kss> <application folder> <file.png>
 //        quorbel-gui-screenshots --about-picture <file.jpg>
 #include <QAction>
 #include <QApplication>
@@ -16,6 +19,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <iostream>
 
 #include "about_picture.hpp"
@@ -37,9 +41,11 @@ bool Save(QWidget& widget, const QDir& output, const QString& name) {
     return true;
 }
 
-int TakeScreenshots(const QString& capture, const QDir& output, const QString& appFolder) {
+int TakeScreenshots(const QString& capture, const QString& pictureCapture, const QDir& output,
+                    const QString& appFolder) {
     quorbel::gui::QtPlatform platform;
-    platform.SetFileChooser([&](const QString&, const QString&) { return QStringList{capture}; });
+    QString chosen = capture;
+    platform.SetFileChooser([&](const QString&, const QString&) { return QStringList{chosen}; });
     quorbel::AppState app(platform);
     quorbel::gui::ApplySystemSettings(app.settings);
     if (!appFolder.isEmpty()) {
@@ -61,7 +67,17 @@ int TakeScreenshots(const QString& capture, const QDir& output, const QString& a
             window.Run([&] { quorbel::ClickFieldSelector(app, 81, true); });
         }
         if (page == 3) {
-            window.findChild<QListWidget*>("File1")->setCurrentRow(0);
+            // The picture pass: its decoding run writes the picture, which joins the list.
+            chosen = pictureCapture;
+            window.findChild<QAction*>("MnuOpenKISSFile")->trigger();
+            auto* list = window.findChild<QListWidget*>("File1");
+            if (!QTest::qWaitFor(
+                    [&] { return !list->findItems("ssdv_", Qt::MatchStartsWith).empty(); },
+                    10000)) {
+                std::cerr << "the picture pass gave no picture (is ssdv built?)\n";
+                return 1;
+            }
+            list->setCurrentRow(0);
         }
         QTest::qWait(300);
         if (!Save(window, output, names[page])) {
@@ -98,9 +114,32 @@ int TakeBarsScreenshot(const QString& capture, const QString& output) {
     return window.grab().save(output) ? 0 : 1;
 }
 
+// The length of the capture's beginning that holds half of its SSDV frames (identifier 500 at
+// frame positions 7 and 8, behind the KISS command byte).
+qsizetype EndOfHalfThePicture(const QByteArray& capture) {
+    const auto isPacket = [](const QByteArray& piece) {
+        return piece.size() > 9 && piece[0] != '\x09' &&
+               ((static_cast<std::uint8_t>(piece[7]) << 8 | static_cast<std::uint8_t>(piece[8])) &
+                0x7FF) == 500;
+    };
+    const QList<QByteArray> pieces = capture.split('\xC0');
+    const auto packets = std::count_if(pieces.begin(), pieces.end(), isPacket);
+    qsizetype end = 0;
+    qsizetype sent = 0;
+    for (const QByteArray& piece : pieces) {
+        end += piece.size() + 1;
+        if (isPacket(piece) && ++sent >= packets / 2)
+            break;
+    }
+    return std::min(end, capture.size());
+}
+
 // The "TCP client" connected to a KISS server on 127.0.0.1 that sends a capture's frames: the
-// green lamp, the state text and the status line of the last recorded frame.
-int TakeLiveScreenshot(const QString& capture, const QString& appFolder, const QString& output) {
+// green lamp, the state text and the status line of the last recorded frame. With `receiving`
+// the server sends the first half of the capture and the images page shows the picture as far as
+// it has arrived.
+int TakeLiveScreenshot(const QString& capture, const QString& appFolder, const QString& output,
+                       bool receiving = false) {
     QFile file(capture);
     QTcpServer server;
     if (!file.open(QIODevice::ReadOnly) || !server.listen(QHostAddress::LocalHost, 0)) {
@@ -122,7 +161,12 @@ int TakeLiveScreenshot(const QString& capture, const QString& appFolder, const Q
         return 1;
     }
     QTcpSocket* modem = server.nextPendingConnection();
-    modem->write(file.readAll());
+    QByteArray stream = file.readAll();
+    if (receiving) {
+        stream.truncate(EndOfHalfThePicture(stream));
+        window.findChild<QTabWidget*>("SSTab1")->setCurrentIndex(3);
+    }
+    modem->write(stream);
     modem->flush();
     QTest::qWait(1500);  // the state timer's tick shows the connection
     window.Run([&] { quorbel::ClickFieldSelector(app, 1); });
@@ -144,12 +188,15 @@ int main(int argc, char* argv[]) {
         return TakeLiveScreenshot(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                                   QString::fromLocal8Bit(argv[4]));
     }
-    if (argc != 3 && argc != 4) {
-        std::cerr
-            << "usage: quorbel-gui-screenshots <capture.kss> <output folder> [<app folder>]\n";
+    if (argc == 5 && QString(argv[1]) == "--receiving") {
+        return TakeLiveScreenshot(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                                  QString::fromLocal8Bit(argv[4]), true);
+    }
+    if (argc != 5) {
+        std::cerr << "usage: quorbel-gui-screenshots <capture.kss> <picture capture.kss> "
+                     "<output folder> <app folder>\n";
         return 2;
     }
-    const QString appFolder = argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString();
-    return TakeScreenshots(QString::fromLocal8Bit(argv[1]), QDir(QString::fromLocal8Bit(argv[2])),
-                           appFolder);
+    return TakeScreenshots(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]),
+                           QDir(QString::fromLocal8Bit(argv[3])), QString::fromLocal8Bit(argv[4]));
 }
