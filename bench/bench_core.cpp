@@ -56,8 +56,12 @@ void BM_OpenKiss10000Frames(benchmark::State& state) {
     options.ssdvPackets = 19;
     const auto path = std::filesystem::temp_directory_path() / "quorbel-bench-10000.kss";
     samples::WriteBytes(path.string(), samples::MakePassCapture(options));
+    // The SSDV packets go to packet files in a folder of the benchmark's own.
+    const auto folder = std::filesystem::temp_directory_path() / "quorbel-bench-station";
+    std::filesystem::create_directories(folder);
     quorbel::testing::FakePlatform platform;
     auto app = std::make_unique<AppState>(platform);
+    app->settings.appDir = folder.string();
     Form_Load(*app);
     for (auto _ : state) {
         platform.ChooseFiles({path.string()});
@@ -66,6 +70,7 @@ void BM_OpenKiss10000Frames(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * 10000);
     std::filesystem::remove(path);
+    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_OpenKiss10000Frames)->Unit(benchmark::kMillisecond);
 
