@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QTabWidget>
 #include <QTcpServer>
@@ -101,6 +102,8 @@ int TakeBarsScreenshot(const QString& capture, const QString& output) {
     platform.SetFileChooser([&](const QString&, const QString&) { return QStringList{capture}; });
     quorbel::AppState app(platform);
     quorbel::gui::ApplySystemSettings(app.settings);
+    // The capture's folder is the application folder: its packet files go there.
+    app.settings.appDir = QFile::encodeName(QFileInfo(capture).absolutePath()).toStdString();
     quorbel::gui::MainWindow window(app, platform);
     window.Start();
     window.show();

@@ -197,6 +197,7 @@ TEST(LiveClientTest, TheCaptureReadsBackAsTheSameRecords) {
 
     testing::FakePlatform platform;
     AppState read(platform);
+    read.settings.appDir = folder.Path();
     platform.ChooseFiles({folder.File("2023-01-15_QUORBEL-1U.kss")});
     MnuOpenKISSFile_Click(read);
     ASSERT_EQ(read.telemetry.Count(), sent.telemetry.Count());
