@@ -48,32 +48,31 @@ void ShowReceivedPicture(AppState& app, int imageId) {
     app.ui.Picture1.path.clear();
 }
 
-// The packet file for the decoder: the table's packets of the image, in packet ID order, in place
-// of what the file held, or the file as it stands when the table has none. Nothing when there is
-// no packet to decode; `problem` is set when the file could not be written or deleted.
-bool PreparePacketFile(AppState& app, int imageId, const std::string& path, bool& written,
-                       std::string& problem) {
+// What became of an image's packet file before its decoder is started.
+struct PacketFile {
+    bool written = false;    // replaced by the table's packets
+    bool decodable = false;  // holds packets for the decoder
+    std::string problem;     // what failed, for the status line
+};
+
+// The table's packets of the image, in packet ID order, in place of what the file held; or the
+// file as it stands when the table has none (packets of earlier runs), an empty one deleted.
+PacketFile PreparePacketFile(const AppState& app, int imageId, const std::string& path) {
     const std::string packets = app.ssdvPackets.PacketsInOrder(imageId);
     if (!packets.empty()) {
-        if (!WriteFileAtomically(path, packets)) {
-            problem = path + " could not be written";
-            return false;
-        }
-        written = true;
-        return true;
+        if (!WriteFileAtomically(path, packets))
+            return {false, false, path + " could not be written"};
+        return {true, true, {}};
     }
-    // Packets of earlier runs only: the file stays and is decoded again; an empty one goes.
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
-        return false;
+        return {};
     const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error)
-        return false;
-    if (size > 0)
-        return true;
+    if (error || size > 0)
+        return {false, !error, {}};
     if (!std::filesystem::remove(path, error))
-        problem = path + " could not be deleted";
-    return false;
+        return {false, false, path + " could not be deleted"};
+    return {};
 }
 
 }  // namespace
@@ -130,14 +129,12 @@ bool DecodeSsdvImages(AppState& app) {
 
     for (int imageId = 0; imageId < SsdvPacketTable::kImageCount; ++imageId) {
         const std::string packetPath = SsdvPacketFilePath(app.settings.appDir, imageId);
-        bool written = false;
-        std::string problem;
-        const bool decodable = PreparePacketFile(app, imageId, packetPath, written, problem);
-        if (written)
+        const PacketFile file = PreparePacketFile(app, imageId, packetPath);
+        if (file.written)
             lastWritten = packetPath;
-        if (!problem.empty())
-            report(problem);
-        if (!decodable)
+        if (!file.problem.empty())
+            report(file.problem);
+        if (!file.decodable)
             continue;
         if (!decoderSought) {
             decoder = app.platform.FindProgram(kDecoderName);
