@@ -54,6 +54,7 @@ struct Session {
     void Restart() {
         app.ssdvPackets = quorbel::SsdvPacketTable();
         app.ui.Text6.clear();
+        platform.started.clear();
         std::error_code ignored;
         for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
             std::filesystem::remove(entry.path(), ignored);
