@@ -20,12 +20,6 @@ std::vector<std::string_view> RemoveAdjacentDuplicates(const std::vector<std::st
 // only the low 8 bits of a longer number are kept. "1F" and "1f" give 31, "1G" gives 1, "|2" 0.
 std::uint8_t ParseHexValue(std::string_view text);
 
-// True when the text holds a CR LF pair anywhere.
-bool HasCrLf(std::string_view text);
-
-// The text with every LF replaced by CR LF.
-std::string ConvertLfToCrLf(std::string_view text);
-
 // What happened to an export's line ends when it was opened.
 enum class LineEndConversion { NotNeeded, Converted, Failed };
 
