@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 
 #include "stations/record_line.hpp"
 
@@ -37,15 +36,6 @@ StationOutputPaths DeriveStationOutputPaths(const std::string& inputPath);
 // total of 0. Halfway cases round to the nearer binary value of the double (as printf does).
 std::string FormatPercent(std::int32_t count, std::int32_t total);
 
-// The two outputs of one analysis, as 8-bit text with CR LF line ends.
-struct StationAnalysisOutput {
-    std::string cleanedCopy;
-    std::string report;
-};
-
-// Both passes over the text of an export, the grouping and the report; or the first format error.
-std::variant<StationAnalysisOutput, StationAnalysisError> AnalyseStationText(std::string_view text);
-
 // The message of a failure as the warning box shows it: the description of a format error, or
 // "Operation failed (error N)" with a hint for the others.
 std::string StationAnalysisFailureMessage(const StationAnalysisError& error);
@@ -56,8 +46,10 @@ struct StationAnalysisRun {
     std::optional<StationAnalysisError> failure;
 };
 
-// Analyses one export: writes the cleaned copy and the report beside it. A failure removes what
-// this run wrote and is returned, never thrown.
+// Analyses one export: two passes over the file, the cleaned copy written beside it during the
+// second, then the report. A failure removes what this run wrote and is returned, never thrown.
+// It only reads the export and writes its own two files, and it keeps no state outside the run,
+// so it may run on a thread of its own beside the reader of the same export.
 StationAnalysisRun RunStationAnalysis(const std::string& inputPath);
 
 }  // namespace quorbel
