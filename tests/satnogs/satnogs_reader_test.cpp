@@ -202,6 +202,36 @@ TEST(SatnogsReader, OpenCommandConvertsLfFilesReadsThemInOrderAndAnalysesEach) {
     EXPECT_EQ(f.app.telemetry.Count(), 0);
 }
 
+// An export of many blocks, with runs of repeats everywhere, mixed line ends and a last line
+// without one, is read back from its last kept line to its first as the lines of the whole text.
+TEST(SatnogsReader, BlocksReadBackwardsGiveTheKeptLinesOfTheWholeExport) {
+    std::string text;
+    for (int i = 0; i < 6000; ++i) {
+        const std::string line = std::to_string(i) + "|" + std::string(40 + i * 7 % 500, 'A');
+        for (int repeat = 0; repeat <= i % 4; ++repeat)
+            text += line + (i % 5 == 0 ? "\n" : "\r\n");
+    }
+    text += "last|AB";
+    TempFolder folder;
+    const std::string path = folder.Write("export.csv", text);
+    const std::optional<SatnogsIndex> index = IndexSatnogsExport(path);
+    ASSERT_TRUE(index);
+    const Lines lines = SplitLines(text);
+    const Lines kept = RemoveAdjacentDuplicates(lines);
+    EXPECT_EQ(index->lineCount, lines.size());
+    EXPECT_EQ(index->keptCount, kept.size());
+    EXPECT_GT(index->blocks.size(), 10u);
+    std::vector<std::pair<std::size_t, std::string>> read;
+    ReadKeptLinesBackwards(path, *index, [&](std::size_t number, std::string_view line) {
+        read.emplace_back(number, line);
+    });
+    std::vector<std::pair<std::size_t, std::string>> expected;
+    for (std::size_t number = kept.size(); number >= 1; --number)
+        expected.emplace_back(number, kept[number - 1]);
+    EXPECT_EQ(read, expected);
+    EXPECT_FALSE(IndexSatnogsExport(folder.File("missing.csv")));
+}
+
 TEST(SatnogsReader, RealTwoFieldExportIsReadWholeAndRefusedByTheAnalysis) {
     const std::string real =
         std::string(QUORBEL_SHARED_TESTDATA) + "/real/satnogs-db-export-43617-month-head2000.csv";

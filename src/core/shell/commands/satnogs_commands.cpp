@@ -1,5 +1,6 @@
 // File > "Open SatNOGS CSV": exports read line by line from the last, then the station analysis.
-#include "common/files.hpp"
+#include <optional>
+
 #include "intake/satnogs_reader.hpp"
 #include "intake/satnogs_text.hpp"
 #include "shell/app_state.hpp"
@@ -12,21 +13,33 @@ namespace {
 
 constexpr int kLinesPerEventLoop = 100;
 
-// From the last kept line to the first, serving the progress bar and the event loop every 100.
-void DispatchLines(AppState& app, const std::vector<std::string_view>& lines) {
+// Every kept line of the export from the last to the first, serving the progress bar and the
+// event loop every 100 lines.
+void DispatchLines(AppState& app, const std::string& path, const SatnogsIndex& index) {
     SatnogsFrame frame;
-    for (int i = static_cast<int>(lines.size()); i >= 1; --i) {
-        if (i % kLinesPerEventLoop == 0) {
-            app.ui.ProgressBar1.value = i;
+    ReadKeptLinesBackwards(path, index, [&](std::size_t number, std::string_view line) {
+        if (number % kLinesPerEventLoop == 0) {
+            app.ui.ProgressBar1.value = static_cast<int>(number);
             app.platform.DoEvents();
         }
-        const SatnogsLineKind kind = ReadSatnogsLine(lines[static_cast<std::size_t>(i - 1)], frame);
+        const SatnogsLineKind kind = ReadSatnogsLine(line, frame);
         if (kind == SatnogsLineKind::Nothing)
-            continue;
+            return;
         app.frame.rxTimeText = frame.rxTimeText;
         if (kind == SatnogsLineKind::Frame)
             ReceiveFrame(app, frame.bytes, &frame.hexText);
+    });
+}
+
+// The report of an analysis appended to the log, or its failure in the warning box.
+void ShowStationAnalysis(AppState& app, const StationAnalysisRun& run) {
+    if (run.failure) {
+        app.platform.ShowMessage({kStationAnalysisFailedTitle,
+                                  StationAnalysisFailureMessage(*run.failure),
+                                  MessageIcon::Warning});
+        return;
     }
+    app.ui.Text5 += "\r\n" + run.report;
 }
 
 }  // namespace
@@ -36,33 +49,25 @@ void ReadSatnogsCsv(AppState& app, const std::string& path) {
     app.ui.Busy = true;
     app.ui.Text5 += "file: " + path + "\r\n";
     app.platform.DoEvents();
-    const std::optional<std::string> text = ReadWholeFile(path);
-    if (!text) {
+    const std::optional<SatnogsIndex> index = IndexSatnogsExport(path);
+    if (!index) {
         app.ui.Text5 += "records from SatNOGS: -1\r\nafter removing duplicates: -1\r\n\r\n";
         PerformEndOfReadSteps(app);
         return;
     }
-    const SatnogsLines lines = SplitSatnogsExport(*text);
-    app.ui.Text5 += "records from SatNOGS: " + std::to_string(lines.all.size()) + "\r\n";
-    if (lines.all.size() > 1)
-        app.ui.Text2 = std::to_string(lines.all.size() - 1);  // the last compared
-    app.ui.Text5 += "after removing duplicates: " + std::to_string(lines.kept.size()) + "\r\n\r\n";
-    app.ui.ProgressBar1.max = static_cast<int>(lines.kept.size());
+    app.ui.Text5 += "records from SatNOGS: " + std::to_string(index->lineCount) + "\r\n";
+    if (index->lineCount > 1)
+        app.ui.Text2 = std::to_string(index->lineCount - 1);  // the last compared
+    app.ui.Text5 += "after removing duplicates: " + std::to_string(index->keptCount) + "\r\n\r\n";
+    app.ui.ProgressBar1.max = static_cast<int>(index->keptCount);
     app.ui.ProgressBar1.value = 0;
     app.ui.ProgressBar1.visible = true;
-    DispatchLines(app, lines.kept);
+    DispatchLines(app, path, *index);
     PerformEndOfReadSteps(app);
 }
 
 void AnalyseStations(AppState& app, const std::string& inputPath) {
-    const StationAnalysisRun run = RunStationAnalysis(inputPath);
-    if (run.failure) {
-        app.platform.ShowMessage({kStationAnalysisFailedTitle,
-                                  StationAnalysisFailureMessage(*run.failure),
-                                  MessageIcon::Warning});
-        return;
-    }
-    app.ui.Text5 += "\r\n" + run.report;
+    ShowStationAnalysis(app, RunStationAnalysis(inputPath));
 }
 
 void MnuOpenServerLog_Click(AppState& app) {
