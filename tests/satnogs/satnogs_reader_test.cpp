@@ -202,6 +202,27 @@ TEST(SatnogsReader, OpenCommandConvertsLfFilesReadsThemInOrderAndAnalysesEach) {
     EXPECT_EQ(f.app.telemetry.Count(), 0);
 }
 
+// Every pair of characters, the two-digit pairs read directly included, gives the byte that
+// ParseHexValue gives; a last single character is a pair of its own.
+TEST(SatnogsReader, EveryPairOfAFrameIsReadAsParseHexValueReadsIt) {
+    std::string payload;
+    std::vector<std::uint8_t> expected;
+    for (int first = 0; first < 256; ++first) {
+        for (int second = 0; second < 256; ++second) {
+            const char pair[] = {static_cast<char>(first), static_cast<char>(second)};
+            payload.append(pair, 2);
+            expected.push_back(ParseHexValue(std::string_view(pair, 2)));
+        }
+    }
+    payload += 'c';
+    expected.push_back(12);
+    SatnogsFrame frame;
+    ASSERT_EQ(ReadSatnogsLine("2023-01-15 12:34:56|" + payload, frame), SatnogsLineKind::Frame);
+    EXPECT_EQ(frame.rxTimeText, "2023-01-15 12:34:56");
+    EXPECT_EQ(frame.bytes, expected);
+    EXPECT_EQ(frame.hexText, payload);
+}
+
 // An export of many blocks, with runs of repeats everywhere, mixed line ends and a last line
 // without one, is read back from its last kept line to its first as the lines of the whole text.
 TEST(SatnogsReader, BlocksReadBackwardsGiveTheKeptLinesOfTheWholeExport) {

@@ -2,6 +2,7 @@
 // back from the last, and the frame of each line.
 #include "intake/satnogs_reader.hpp"
 
+#include <array>
 #include <fstream>
 
 #include "common/line_reader.hpp"
@@ -17,6 +18,26 @@ constexpr std::uint64_t kBlockBytes = std::uint64_t{256} << 10;
 
 constexpr std::size_t kTimeLength = 19;
 constexpr std::size_t kPayloadStart = 20;
+
+// HexDigitValue of every byte, looked up once per character of an export's frames.
+constexpr std::array<std::int8_t, 256> kHexDigitValues = [] {
+    std::array<std::int8_t, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[static_cast<std::size_t>(c)] =
+            static_cast<std::int8_t>(HexDigitValue(static_cast<char>(c)));
+    return values;
+}();
+
+// One pair of a frame's text as ParseHexValue reads it. Two hexadecimal digits, nearly every
+// pair of an export, are read here directly: no prefix can stand in such a pair.
+std::uint8_t ReadHexPair(char first, char second) {
+    const int high = kHexDigitValues[static_cast<unsigned char>(first)];
+    const int low = kHexDigitValues[static_cast<unsigned char>(second)];
+    if (high >= 0 && low >= 0)
+        return static_cast<std::uint8_t>((high << 4) | low);
+    const char pair[] = {first, second};
+    return ParseHexValue(std::string_view(pair, 2));
+}
 
 }  // namespace
 
@@ -73,10 +94,12 @@ SatnogsLineKind ReadSatnogsLine(std::string_view line, SatnogsFrame& frame) {
     if (line.size() <= kPayloadStart)
         return SatnogsLineKind::TimeOnly;  // no frame bytes
     const std::string_view payload = line.substr(kPayloadStart);
-    frame.bytes.clear();
-    for (std::size_t i = 0; i < payload.size(); i += 2) {
-        frame.bytes.push_back(ParseHexValue(payload.substr(i, 2)));  // a last single character too
-    }
+    const std::size_t pairs = payload.size() / 2;
+    frame.bytes.resize(pairs + payload.size() % 2);
+    for (std::size_t i = 0; i < pairs; ++i)
+        frame.bytes[i] = ReadHexPair(payload[2 * i], payload[2 * i + 1]);
+    if (payload.size() % 2 != 0)
+        frame.bytes.back() = ParseHexValue(payload.substr(2 * pairs));  // a last single character
     frame.hexText.assign(payload);
     return SatnogsLineKind::Frame;
 }
