@@ -110,5 +110,20 @@ TEST(TextFileTest, PiecewiseWritesReplaceTheTargetOnlyWhenCommitted) {
     EXPECT_FALSE(nowhere.Commit());
 }
 
+// The window ends the program at once when it is closed in the middle of a read, while the
+// station analysis may be writing its cleaned copy on another thread: no partial file stays.
+TEST(TextFileTest, ProgramEndingAtOnceLeavesNoUncommittedFile) {
+    testing::TempFolder folder;
+    const std::string target = folder.File("export-cleaned.csv");
+    EXPECT_EXIT(
+        {
+            AtomicFileWriter writer(target);
+            writer.Write("a partial cleaned copy");
+            std::quick_exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+}
+
 }  // namespace
 }  // namespace quorbel

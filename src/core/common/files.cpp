@@ -3,9 +3,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
+#include <set>
 #include <sstream>
 #include <system_error>
 
@@ -55,11 +58,57 @@ std::string TemporaryPathBeside(const std::string& path) {
     return path + ".part" + std::to_string((std::uint64_t{random()} << 32) | random());
 }
 
+// The temporary files of the writers that are not committed yet. A program that ends at once
+// with std::quick_exit (the window closed in the middle of a read, while the station analysis
+// writes on another thread) removes them on its way out, so no partial file outlives it. Each
+// file is created, renamed and removed under the lock, which the exit handler takes for good.
+class TemporaryFiles {
+  public:
+    static TemporaryFiles& Get() {
+        static TemporaryFiles files;
+        return files;
+    }
+
+    std::FILE* Create(const std::string& path) {
+        const std::lock_guard lock(m_mutex);
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        if (file != nullptr)
+            m_paths.insert(path);
+        return file;
+    }
+    void Rename(const std::string& path, const std::string& target, std::error_code& error) {
+        const std::lock_guard lock(m_mutex);
+        fs::rename(path, target, error);
+        if (!error)
+            m_paths.erase(path);
+    }
+    void Remove(const std::string& path) {
+        const std::lock_guard lock(m_mutex);
+        std::error_code ignored;
+        fs::remove(path, ignored);
+        m_paths.erase(path);
+    }
+
+  private:
+    TemporaryFiles() {
+        std::at_quick_exit([] { Get().RemoveAllAtExit(); });
+    }
+
+    void RemoveAllAtExit() {
+        m_mutex.lock();  // held until the process is gone: no writer creates or renames any more
+        for (const std::string& path : m_paths)
+            std::remove(path.c_str());
+    }
+
+    std::mutex m_mutex;
+    std::set<std::string> m_paths;
+};
+
 }  // namespace
 
 AtomicFileWriter::AtomicFileWriter(std::string path)
     : m_path(std::move(path)), m_temporary(TemporaryPathBeside(m_path)) {
-    m_file = std::fopen(m_temporary.c_str(), "wb");
+    m_file = TemporaryFiles::Get().Create(m_temporary);
     if (m_file == nullptr) {
         m_temporary.clear();  // nothing to remove
         return;
@@ -94,7 +143,7 @@ bool AtomicFileWriter::Commit() {
     if (!error && fs::exists(existing))
         fs::permissions(m_temporary, existing.permissions(), error);
     error.clear();
-    fs::rename(m_temporary, m_path, error);
+    TemporaryFiles::Get().Rename(m_temporary, m_path, error);
     if (error) {
         Discard();
         return false;
@@ -109,8 +158,7 @@ void AtomicFileWriter::Discard() {
         m_file = nullptr;
     }
     if (!m_temporary.empty()) {
-        std::error_code ignored;
-        fs::remove(m_temporary, ignored);
+        TemporaryFiles::Get().Remove(m_temporary);
         m_temporary.clear();
     }
 }
