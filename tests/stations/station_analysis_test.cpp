@@ -192,6 +192,28 @@ TEST(StationAnalysis, FailuresShowTheirMessageAndLeaveNothingBehind) {
     }
 }
 
+// The first step, which runs beside the reader, puts nothing in place: the cleaned copy and the
+// report appear with the second, and an analysis dropped before it leaves nothing behind.
+TEST(StationAnalysis, OutputsAppearOnlyWhenTheAnalysisIsFinished) {
+    Fixture f;
+    const std::string input = f.folder.Write("export.csv", FullLine("A") + FullLine("B", 20));
+    {
+        StationAnalysis dropped(input);
+        dropped.Prepare();
+        const std::vector<std::string> names = Names(f.folder.Path());
+        ASSERT_EQ(names.size(), 2u);
+        EXPECT_TRUE(names[0].starts_with("export-cleaned.csv.part")) << names[0];
+    }
+    EXPECT_EQ(Names(f.folder.Path()), std::vector<std::string>{"export.csv"});
+    StationAnalysis analysis(input);
+    analysis.Prepare();
+    EXPECT_FALSE(analysis.Finish().failure);
+    EXPECT_EQ(
+        Names(f.folder.Path()),
+        (std::vector<std::string>{"export-cleaned.csv", "export-stations.txt", "export.csv"}));
+    EXPECT_EQ(TempFolder::Read(f.folder.File("export-cleaned.csv")), FullLine("A"));
+}
+
 TEST(StationAnalysis, ReadOnlyFolderFailsWithoutLeavingFiles) {
     if (geteuid() == 0)
         GTEST_SKIP() << "root writes into read-only folders";

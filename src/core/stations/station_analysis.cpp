@@ -210,30 +210,34 @@ std::string BuildReport(StationTally& tally) {
     return report;
 }
 
+// Both passes; the input stays open for both, and the cleaned copy is written to its temporary
+// file during the second.
+std::optional<StationAnalysisError> CountAndCopy(const std::string& inputPath,
+                                                 const StationOutputPaths& paths,
+                                                 StationTally& tally,
+                                                 std::optional<AtomicFileWriter>& cleaned) {
+    LineReader input(inputPath);
+    if (!input.IsOpen())
+        return OtherFailure(kInputUnreadableError, "input file cannot be read");
+    if (auto error = CountStations(input, tally))
+        return error;
+    DecideGroups(tally);
+    input.Rewind();
+    if (!cleaned.emplace(paths.cleanedCopy).IsOpen())
+        return OtherFailure(kCleanedCopyWriteError, "cleaned copy cannot be written");
+    return CopyRetainedLines(input, tally, *cleaned);
+}
+
 // Which outputs the run has written, so that a failure can remove them.
 struct OutputMarks {
     bool cleanedCopyWritten = false;
     bool reportWritten = false;
 };
 
-// The input stays open for both passes; the cleaned copy is written during the second, then the
-// report.
-std::optional<StationAnalysisError> AnalyseAndWrite(const std::string& inputPath,
-                                                    const StationOutputPaths& paths,
-                                                    OutputMarks& marks, std::string& report) {
-    LineReader input(inputPath);
-    if (!input.IsOpen())
-        return OtherFailure(kInputUnreadableError, "input file cannot be read");
-    StationTally tally;
-    if (auto error = CountStations(input, tally))
-        return error;
-    DecideGroups(tally);
-    input.Rewind();
-    AtomicFileWriter cleaned(paths.cleanedCopy);
-    if (!cleaned.IsOpen())
-        return OtherFailure(kCleanedCopyWriteError, "cleaned copy cannot be written");
-    if (auto error = CopyRetainedLines(input, tally, cleaned))
-        return error;
+// The cleaned copy put in place, then the report written.
+std::optional<StationAnalysisError> WriteOutputs(AtomicFileWriter& cleaned, StationTally& tally,
+                                                 const StationOutputPaths& paths,
+                                                 OutputMarks& marks, std::string& report) {
     if (!cleaned.Commit())
         return OtherFailure(kCleanedCopyWriteError, "cleaned copy cannot be written");
     marks.cleanedCopyWritten = true;
@@ -254,25 +258,61 @@ std::string StationAnalysisFailureMessage(const StationAnalysisError& error) {
            "). Check the file paths, permissions and available disk space.";
 }
 
-StationAnalysisRun RunStationAnalysis(const std::string& inputPath) {
-    const StationOutputPaths paths = DeriveStationOutputPaths(inputPath);
-    OutputMarks marks;
-    StationAnalysisRun run;
+struct StationAnalysis::Run {
+    std::string inputPath;
+    StationOutputPaths paths;
+    StationTally tally;
+    std::optional<AtomicFileWriter> cleaned;
+    std::optional<StationAnalysisError> failure;
+};
+
+StationAnalysis::StationAnalysis(const std::string& inputPath) : m_run(std::make_unique<Run>()) {
+    m_run->inputPath = inputPath;
+    m_run->paths = DeriveStationOutputPaths(inputPath);
+}
+
+// The writer of a cleaned copy that was never put in place removes its temporary file.
+StationAnalysis::~StationAnalysis() = default;
+
+void StationAnalysis::Prepare() {
+    Run& run = *m_run;
     try {
-        run.failure = AnalyseAndWrite(inputPath, paths, marks, run.report);
+        run.failure = CountAndCopy(run.inputPath, run.paths, run.tally, run.cleaned);
     } catch (const std::exception&) {
         run.failure = OtherFailure(kUnexpectedError, "unexpected failure");
     }
-    if (run.failure) {
+}
+
+StationAnalysisRun StationAnalysis::Finish() {
+    Run& run = *m_run;
+    OutputMarks marks;
+    StationAnalysisRun result{{}, run.failure};
+    if (!result.failure && !run.cleaned)
+        result.failure = OtherFailure(kUnexpectedError, "finished before it was prepared");
+    if (!result.failure) {
+        try {
+            result.failure = WriteOutputs(*run.cleaned, run.tally, run.paths, marks, result.report);
+        } catch (const std::exception&) {
+            result.failure = OtherFailure(kUnexpectedError, "unexpected failure");
+        }
+    }
+    run.cleaned.reset();  // a cleaned copy not put in place goes with its temporary file
+    if (result.failure) {
         // Clean-up: what this run wrote goes, even a cleaned copy that was already complete.
         std::error_code ignored;
         if (marks.cleanedCopyWritten)
-            std::filesystem::remove(paths.cleanedCopy, ignored);
+            std::filesystem::remove(run.paths.cleanedCopy, ignored);
         if (marks.reportWritten)
-            std::filesystem::remove(paths.report, ignored);
-        run.report.clear();
+            std::filesystem::remove(run.paths.report, ignored);
+        result.report.clear();
     }
-    return run;
+    return result;
+}
+
+StationAnalysisRun RunStationAnalysis(const std::string& inputPath) {
+    StationAnalysis analysis(inputPath);
+    analysis.Prepare();
+    return analysis.Finish();
 }
 
 }  // namespace quorbel

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,10 +47,28 @@ struct StationAnalysisRun {
     std::optional<StationAnalysisError> failure;
 };
 
-// Analyses one export: two passes over the file, the cleaned copy written beside it during the
-// second, then the report. A failure removes what this run wrote and is returned, never thrown.
-// It only reads the export and writes its own two files, and it keeps no state outside the run,
-// so it may run on a thread of its own beside the reader of the same export.
+// One analysis of an export in two steps. Prepare makes both passes over the file and writes the
+// cleaned copy to a temporary file beside its target; it only reads the export, writes that one
+// file and keeps no state outside this object, so it may run on a thread of its own beside the
+// reader of the same export. Finish, on the caller's thread, then puts the cleaned copy in place
+// and writes the report. A failure in either step removes what the run wrote and is returned by
+// Finish, never thrown. An analysis dropped unfinished leaves no file behind.
+class StationAnalysis {
+  public:
+    explicit StationAnalysis(const std::string& inputPath);
+    ~StationAnalysis();
+    StationAnalysis(const StationAnalysis&) = delete;
+    StationAnalysis& operator=(const StationAnalysis&) = delete;
+
+    void Prepare();
+    StationAnalysisRun Finish();
+
+  private:
+    struct Run;
+    std::unique_ptr<Run> m_run;
+};
+
+// Analyses one export: both steps, one after the other.
 StationAnalysisRun RunStationAnalysis(const std::string& inputPath);
 
 }  // namespace quorbel
