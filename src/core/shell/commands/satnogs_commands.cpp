@@ -1,4 +1,6 @@
-// File > "Open SatNOGS CSV": exports read line by line from the last, then the station analysis.
+// File > "Open SatNOGS CSV": exports read line by line from the last, each with its station
+// analysis beside the read.
+#include <future>
 #include <optional>
 
 #include "intake/satnogs_reader.hpp"
@@ -42,6 +44,23 @@ void ShowStationAnalysis(AppState& app, const StationAnalysisRun& run) {
     app.ui.Text5 += "\r\n" + run.report;
 }
 
+// One export of the selection: its line ends converted, then its frames decoded while the first
+// step of its station analysis (both passes, the cleaned copy written to its temporary file) runs
+// beside them, on a second core when there is one. The two only read the export and share
+// nothing else. The analysis is finished (its files put in place, its report or failure shown)
+// once the frames are decoded, so everything the user sees comes in the order of a run of the
+// analysis after the read.
+void OpenSatnogsExport(AppState& app, const std::string& path) {
+    // A failed conversion leaves the file as it was; LF line ends are read all the same.
+    ConvertExportToCrLf(path);
+    StationAnalysis analysis(path);
+    std::future<void> prepared =
+        std::async(std::launch::async | std::launch::deferred, [&analysis] { analysis.Prepare(); });
+    ReadSatnogsCsv(app, path);
+    prepared.get();
+    ShowStationAnalysis(app, analysis.Finish());
+}
+
 }  // namespace
 
 void ReadSatnogsCsv(AppState& app, const std::string& path) {
@@ -71,12 +90,8 @@ void AnalyseStations(AppState& app, const std::string& inputPath) {
 }
 
 void MnuOpenServerLog_Click(AppState& app) {
-    RunOpenCommand(app, kSatnogsFilter, [&app](const std::string& path) {
-        // A failed conversion leaves the file as it was; LF line ends are read all the same.
-        ConvertExportToCrLf(path);
-        ReadSatnogsCsv(app, path);
-        AnalyseStations(app, path);
-    });
+    RunOpenCommand(app, kSatnogsFilter,
+                   [&app](const std::string& path) { OpenSatnogsExport(app, path); });
 }
 
 }  // namespace quorbel
