@@ -1,6 +1,8 @@
 // Undoing KISS byte stuffing.
 #include "intake/kiss.hpp"
 
+#include <algorithm>
+
 namespace quorbel {
 namespace {
 
@@ -22,6 +24,9 @@ Bytes ReplacePairs(std::span<const std::uint8_t> in, std::uint8_t code, std::uin
 }  // namespace
 
 Bytes UnescapeKiss(std::span<const std::uint8_t> escaped) {
+    // Most frames hold no FESC at all, and neither pass changes them.
+    if (std::find(escaped.begin(), escaped.end(), kFesc) == escaped.end())
+        return Bytes(escaped.begin(), escaped.end());
     // Two passes in this order: 0xDB 0xDD 0xDC gives 0xDB 0xDC, not 0xC0.
     const Bytes firstPass = ReplacePairs(escaped, kTfend, kFend);
     return ReplacePairs(firstPass, kTfesc, kFesc);
