@@ -17,11 +17,10 @@ void WriteRecordCsv(const std::array<std::string, kFieldCount>& captions, const 
     line += "\r\n";
     write(line);
     for (int n = 1; n <= store.Count(); ++n) {
-        const TelemetryRecord& record = store.Record(n);
-        line = record.rxTime;
+        line = store.RxTime(n);
         line += ';';
         for (int field = fields.first; field <= fields.last; ++field) {
-            AppendGeneralNumber(line, record.values[static_cast<std::size_t>(field)], decimalMark);
+            AppendGeneralNumber(line, store.Value(n, field), decimalMark);
             line += ';';
         }
         line += "\r\n";

@@ -41,10 +41,9 @@ void DrawSeries(ChartModel& chart, const RecordStore& store, std::span<const int
     for (ChartSeries& series : chart.series)
         series.values.reserve(count);
     for (int n = first; n <= store.Count(); ++n) {
-        const TelemetryRecord& record = store.Record(n);
-        chart.labels.push_back(PointLabel(record.rxTime));
+        chart.labels.push_back(PointLabel(store.RxTime(n)));
         for (std::size_t s = 0; s < fields.size(); ++s)
-            chart.series[s].values.push_back(record.values[static_cast<std::size_t>(fields[s])]);
+            chart.series[s].values.push_back(store.Value(n, fields[s]));
     }
     chart.pointsPerLabel = PointsPerLabel(store.Count());
     chart.source = {&store, store.Generation(), key, store.Count()};
