@@ -49,20 +49,18 @@ void AppendGeneralNumber(std::string& text, double value, char decimalMark) {
         text += *nonFinite;
         return;
     }
-    // Independent of the process locale: the decimal mark is put in below.
     char buffer[40];
-    char* end;
-    if (value == 0) {
-        buffer[0] = '0';  // negative zero too
-        end = buffer + 1;
-    } else if (std::trunc(value) == value && std::fabs(value) < kFifteenDigitLimit) {
-        // A whole number below 1E+15 has all its digits among the 15 and no exponent; most
-        // telemetry fields are whole numbers, and this form is far quicker.
-        end = std::to_chars(buffer, buffer + sizeof buffer, static_cast<long long>(value)).ptr;
-    } else {
-        end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15)
-                  .ptr;
+    if (std::fabs(value) < kFifteenDigitLimit && std::trunc(value) == value) {
+        // A whole number below 1E+15 (zero too, whatever its sign) has all its digits among the
+        // 15 and no exponent; most telemetry fields are whole numbers, and this form is quicker.
+        text.append(
+            buffer,
+            std::to_chars(buffer, buffer + sizeof buffer, static_cast<long long>(value)).ptr);
+        return;
     }
+    // Independent of the process locale: the decimal mark is put in below.
+    char* end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15).ptr;
     const std::size_t start = text.size();
     text.append(buffer, end);
     for (std::size_t i = start; i < text.size(); ++i) {

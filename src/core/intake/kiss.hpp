@@ -21,6 +21,8 @@ using Bytes = std::vector<std::uint8_t>;
 // Undoes byte stuffing in two passes over the whole frame: first FESC TFEND becomes FEND, then
 // FESC TFESC becomes FESC. A FESC followed by neither stays as it is.
 Bytes UnescapeKiss(std::span<const std::uint8_t> escaped);
+// The same into `unescaped`, whose memory serves frame after frame.
+void UnescapeKiss(std::span<const std::uint8_t> escaped, Bytes& unescaped);
 
 // Splits a byte stream at FEND bytes. Each piece between two FENDs (empty pieces included) is
 // handed on; bytes before the first FEND are dropped and bytes after the last wait for more input,

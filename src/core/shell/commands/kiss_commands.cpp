@@ -33,15 +33,15 @@ class CaptureDecoder {
     void Decode(std::span<const std::uint8_t> escaped) {
         m_app.ui.ProgressBar1.value = ++m_pieces;
         m_app.platform.DoEvents();
-        CapturePiece piece = ReadCapturePiece(escaped);
-        switch (piece.kind) {
+        ReadCapturePiece(escaped, m_piece);
+        switch (m_piece.kind) {
             case CapturePiece::Kind::Stamp:
-                m_stamp = std::move(piece.stampTime);
+                m_stamp = m_piece.stampTime;
                 m_app.frame.rxTimeText = m_stamp;
                 break;
             case CapturePiece::Kind::Frame:
                 m_app.frame.rxTimeText = m_stamp;
-                ReceiveFrame(m_app, piece.DataFrame());
+                ReceiveFrame(m_app, m_piece.DataFrame());
                 break;
             case CapturePiece::Kind::Skip:
                 break;
@@ -52,6 +52,7 @@ class CaptureDecoder {
     std::string m_stamp;
     int m_pieces = 0;
     KissDeframer m_deframer;
+    CapturePiece m_piece;
 };
 
 // The FEND bytes of the whole capture, counted block by block; -1 for a file that cannot be read
