@@ -86,6 +86,16 @@ TEST_F(RecordStoreTest, StoresKeepTheirOwnFieldsAndEntriesKeepWhatTheyHeld) {
         EXPECT_EQ(store->Value(2, last), 7);
         EXPECT_EQ(store->RxTime(1), "first");
         EXPECT_EQ(store->Generation(), generation + 1);  // the clearing only
+        // New receive times replace old ones, entry by entry, across further clearings.
+        store->FillNewestRxTime("2023-01-15 12:34:56.789 UTC");
+        store->Clear();
+        store->Take();
+        store->FillNewestRxTime("t");
+        EXPECT_EQ(store->RxTime(1), "t");
+        EXPECT_EQ(store->RxTime(2), "first");
+        store->Clear();
+        EXPECT_EQ(store->Record(1).rxTime, "t");
+        EXPECT_EQ(store->Record(2).rxTime, "first");
     }
 }
 

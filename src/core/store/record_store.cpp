@@ -18,8 +18,23 @@ void RecordStore::SetRecord(int n, const TelemetryRecord& record) {
     const auto first = static_cast<std::ptrdiff_t>(m_fields.first);
     std::copy_n(record.values.begin() + first, m_width,
                 m_values.begin() + static_cast<std::ptrdiff_t>(Index(n) * m_width));
-    m_rxTimes[Index(n)] = record.rxTime;
+    SetRxTime(n, record.rxTime);
     ++m_generation;
+}
+
+void RecordStore::Clear() {
+    m_count = 0;
+    ++m_generation;
+    // Entries keep their receive times across a clearing; the texts replaced since the last
+    // clearing are dropped.
+    std::string packed;
+    packed.reserve(m_rxText.capacity());
+    for (TextSpan& time : m_rxTimes) {
+        const std::size_t offset = packed.size();
+        packed.append(m_rxText, time.offset, time.length);
+        time.offset = offset;
+    }
+    m_rxText = std::move(packed);
 }
 
 void RecordStore::FillNewest(int firstField, std::span<const double> values) {
@@ -35,7 +50,12 @@ void RecordStore::MakeEntries(int n) {
     if (n <= Made())
         return;
     m_values.resize(static_cast<std::size_t>(n) * m_width);
-    m_rxTimes.resize(static_cast<std::size_t>(n));
+    m_rxTimes.resize(static_cast<std::size_t>(n), TextSpan{m_rxText.size(), 0});
+}
+
+void RecordStore::SetRxTime(int n, std::string_view rxTime) {
+    m_rxTimes[Index(n)] = {m_rxText.size(), rxTime.size()};
+    m_rxText.append(rxTime);
 }
 
 }  // namespace quorbel

@@ -37,7 +37,7 @@ std::string ReceiveTimeText(const RecordStore& telemetry, const RecordStore& sen
     const bool sensorFilled = n <= sensor.Count();
     const bool beaconFilled = n <= telemetry.Count();
     const RecordStore& store = (sensorFilled || !beaconFilled) ? sensor : telemetry;
-    return "RX Timestamp: " + store.RxTime(n);
+    return "RX Timestamp: " + std::string(store.RxTime(n));
 }
 
 std::string SpinText(const RecordStore& sensor, int n, char decimalMark) {

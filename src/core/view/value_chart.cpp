@@ -11,8 +11,8 @@ namespace quorbel {
 namespace {
 
 // The time of day of a receive time "YYYY-MM-DD hh:mm:ss": the text from its 12th character.
-std::string PointLabel(const std::string& rxTime) {
-    return rxTime.size() > 11 ? rxTime.substr(11) : std::string();
+std::string PointLabel(std::string_view rxTime) {
+    return rxTime.size() > 11 ? std::string(rxTime.substr(11)) : std::string();
 }
 
 // Redraws the series of the fields over the store's records. When the chart already shows these
