@@ -7,7 +7,8 @@
 namespace quorbel {
 namespace {
 
-constexpr std::size_t kBlockSize = std::size_t{256} << 10;
+// A capture of a few megabytes goes by in a few dozen reads.
+constexpr std::size_t kBlockSize = std::size_t{64} << 10;
 
 }  // namespace
 
