@@ -38,12 +38,15 @@ void RecordStore::Clear() {
 }
 
 void RecordStore::FillNewest(int firstField, std::span<const double> values) {
+    // The fields given that are the store's own, copied in one step.
+    const int first = std::max(firstField, m_fields.first);
+    const int last = std::min(firstField + static_cast<int>(values.size()) - 1, m_fields.last);
+    if (first > last)
+        return;
     const std::size_t row = Index(m_count) * m_width;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const int field = firstField + static_cast<int>(i);
-        if (m_fields.Contains(field))
-            m_values[row + static_cast<std::size_t>(field - m_fields.first)] = values[i];
-    }
+    std::copy_n(values.begin() + (first - firstField), last - first + 1,
+                m_values.begin() + static_cast<std::ptrdiff_t>(
+                                       row + static_cast<std::size_t>(first - m_fields.first)));
 }
 
 void RecordStore::MakeEntries(int n) {
