@@ -19,16 +19,15 @@ using testing::Golden;
 using testing::Names;
 using testing::TempFolder;
 
-TelemetryRecord& AddRecord(RecordStore& store, const std::string& rxTime) {
-    TelemetryRecord& record = store.Record(*store.Take());
-    record = TelemetryRecord{};
+// Puts the record into the next entry of the store with the receive time.
+void AddRecord(RecordStore& store, TelemetryRecord record, const std::string& rxTime) {
     record.rxTime = rxTime;
-    return record;
+    store.SetRecord(*store.Take(), record);
 }
 
 void FillStores(AppState& app) {
     ApplyFieldCatalogue(app);
-    TelemetryRecord& first = AddRecord(app.telemetry, "2023-01-15 12:34:56");
+    TelemetryRecord first;
     first.values[0] = -1.25;
     first.values[1] = 7400;
     first.values[5] = 1e20;
@@ -38,14 +37,17 @@ void FillStores(AppState& app) {
     first.values[64] = -123456;
     first.values[66] = 435000000;
     first.values[80] = 99;  // a sensor field in a beacon record is not exported
-    TelemetryRecord& second = AddRecord(app.telemetry, "2023-01-15 12:35:56.789 UTC");
+    AddRecord(app.telemetry, first, "2023-01-15 12:34:56");
+    TelemetryRecord second;
     second.values.fill(3);
     second.values[2] = 0.1;
-    TelemetryRecord& sensor = AddRecord(app.sensor, "2023-01-15 12:34:56");
+    AddRecord(app.telemetry, second, "2023-01-15 12:35:56.789 UTC");
+    TelemetryRecord sensor;
     sensor.values[70] = 1673786096.123456;
     sensor.values[74] = 0.0625;
     sensor.values[75] = -12.5;
     sensor.values[1] = 5;  // a beacon field in a sensor record is not exported
+    AddRecord(app.sensor, sensor, "2023-01-15 12:34:56");
 }
 
 TEST(Exports, CsvFilesAndReportMatchGoldenFiles) {
@@ -78,7 +80,9 @@ TEST(Exports, ValuesTakeTheLocalesDecimalMark) {
     Fixture f;
     ApplyFieldCatalogue(f.app);
     f.app.settings.decimalMark = ',';
-    AddRecord(f.app.telemetry, "t").values[0] = -1.25;
+    TelemetryRecord record;
+    record.values[0] = -1.25;
+    AddRecord(f.app.telemetry, record, "t");
     EXPECT_NE(
         BuildRecordCsv(f.app.ui.Option1, f.app.telemetry, kBeaconFields, f.app.settings.decimalMark)
             .find("\r\nt;-1,25;0;"),

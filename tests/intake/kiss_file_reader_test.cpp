@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "intake/dispatch.hpp"
 #include "sample_frames.hpp"
@@ -169,6 +171,48 @@ TEST_F(KissFileReaderTest, LiveFrameDuringTheReadKeepsTheFilesTimes) {
     ASSERT_EQ(app.telemetry.Count(), 3);
     EXPECT_EQ(app.telemetry.Record(2).rxTime, "2024-06-01 00:00:00.000 UTC");
     EXPECT_EQ(app.telemetry.Record(3).rxTime, "2023-01-15 12:00:00.000 UTC");
+}
+
+// A capture many times larger than the reader's block gives the records that decoding all of its
+// bytes at once gives, wherever the blocks cut frames, escapes and stamps; bytes appended to the
+// file during the read (the live client recording into the capture being read) are not read.
+TEST_F(KissFileReaderTest, CapturesAreReadInBlocksAsTheyStoodWhenOpened) {
+    Bytes capture;
+    for (int i = 0; i < 4000; ++i) {
+        if (i % 100 == 0) {
+            const std::string second = std::to_string(10 + i / 100);
+            const Bytes stamp = samples::KissTextStamp("2023-01-15 12:00:" + second + ".000 UTC");
+            capture.insert(capture.end(), stamp.begin(), stamp.end());
+        }
+        Bytes frame = Beacon(static_cast<std::uint8_t>(i));
+        frame[15] = i % 3 == 0 ? 0xC0 : 0xDB;  // escaped in the capture
+        const Bytes kiss = samples::KissDataFrame(frame);
+        capture.insert(capture.end(), kiss.begin(), kiss.end());
+    }
+    const std::string path = folder.Write("big.kss", capture);
+    bool appended = false;
+    platform.onDoEvents = [&] {
+        if (!appended && app.telemetry.Count() == 10) {
+            appended = true;
+            const Bytes late = samples::KissDataFrame(Beacon());
+            std::ofstream(path, std::ios::binary | std::ios::app)
+                .write(reinterpret_cast<const char*>(late.data()),
+                       static_cast<std::streamsize>(late.size()));
+        }
+    };
+    Open({path});
+    testing::FakePlatform otherPlatform;
+    AppState whole(otherPlatform);
+    DecodeCapture(whole, capture);
+    ASSERT_EQ(whole.telemetry.Count(), 4000);
+    ASSERT_EQ(app.telemetry.Count(), 4000);
+    for (int n = 1; n <= 4000; ++n) {
+        ASSERT_EQ(app.telemetry.Record(n).values, whole.telemetry.Record(n).values) << n;
+        ASSERT_EQ(app.telemetry.RxTime(n), whole.telemetry.RxTime(n)) << n;
+    }
+    EXPECT_TRUE(appended);
+    const auto fends = std::count(capture.begin(), capture.end(), 0xC0);
+    EXPECT_EQ(app.ui.Text5, "kiss frames: " + std::to_string(fends) + "\r\n");
 }
 
 TEST_F(KissFileReaderTest, NoSecondReadStartsInsideTheFirst) {

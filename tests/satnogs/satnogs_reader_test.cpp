@@ -202,6 +202,57 @@ TEST(SatnogsReader, OpenCommandConvertsLfFilesReadsThemInOrderAndAnalysesEach) {
     EXPECT_EQ(f.app.telemetry.Count(), 0);
 }
 
+// Every pair of characters, the two-digit pairs read directly included, gives the byte that
+// ParseHexValue gives; a last single character is a pair of its own.
+TEST(SatnogsReader, EveryPairOfAFrameIsReadAsParseHexValueReadsIt) {
+    std::string payload;
+    std::vector<std::uint8_t> expected;
+    for (int first = 0; first < 256; ++first) {
+        for (int second = 0; second < 256; ++second) {
+            const char pair[] = {static_cast<char>(first), static_cast<char>(second)};
+            payload.append(pair, 2);
+            expected.push_back(ParseHexValue(std::string_view(pair, 2)));
+        }
+    }
+    payload += 'c';
+    expected.push_back(12);
+    SatnogsFrame frame;
+    ASSERT_EQ(ReadSatnogsLine("2023-01-15 12:34:56|" + payload, frame), SatnogsLineKind::Frame);
+    EXPECT_EQ(frame.rxTimeText, "2023-01-15 12:34:56");
+    EXPECT_EQ(frame.bytes, expected);
+    EXPECT_EQ(frame.hexText, payload);
+}
+
+// An export of many blocks, with runs of repeats everywhere, mixed line ends and a last line
+// without one, is read back from its last kept line to its first as the lines of the whole text.
+TEST(SatnogsReader, BlocksReadBackwardsGiveTheKeptLinesOfTheWholeExport) {
+    std::string text;
+    for (int i = 0; i < 6000; ++i) {
+        const std::string line = std::to_string(i) + "|" + std::string(40 + i * 7 % 500, 'A');
+        for (int repeat = 0; repeat <= i % 4; ++repeat)
+            text += line + (i % 5 == 0 ? "\n" : "\r\n");
+    }
+    text += "last|AB";
+    TempFolder folder;
+    const std::string path = folder.Write("export.csv", text);
+    const std::optional<SatnogsIndex> index = IndexSatnogsExport(path);
+    ASSERT_TRUE(index);
+    const Lines lines = SplitLines(text);
+    const Lines kept = RemoveAdjacentDuplicates(lines);
+    EXPECT_EQ(index->lineCount, lines.size());
+    EXPECT_EQ(index->keptCount, kept.size());
+    EXPECT_GT(index->blocks.size(), 10u);
+    std::vector<std::pair<std::size_t, std::string>> read;
+    ReadKeptLinesBackwards(path, *index, [&](std::size_t number, std::string_view line) {
+        read.emplace_back(number, line);
+    });
+    std::vector<std::pair<std::size_t, std::string>> expected;
+    for (std::size_t number = kept.size(); number >= 1; --number)
+        expected.emplace_back(number, kept[number - 1]);
+    EXPECT_EQ(read, expected);
+    EXPECT_FALSE(IndexSatnogsExport(folder.File("missing.csv")));
+}
+
 TEST(SatnogsReader, RealTwoFieldExportIsReadWholeAndRefusedByTheAnalysis) {
     const std::string real =
         std::string(QUORBEL_SHARED_TESTDATA) + "/real/satnogs-db-export-43617-month-head2000.csv";

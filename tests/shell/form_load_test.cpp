@@ -80,5 +80,50 @@ TEST(TextFileTest, AtomicWriteLeavesNothingBehindOnFailure) {
     EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
+// A file written in pieces appears whole at Commit and not before; a writer dropped before it
+// leaves the target as it was and nothing beside it.
+TEST(TextFileTest, PiecewiseWritesReplaceTheTargetOnlyWhenCommitted) {
+    testing::TempFolder folder;
+    const std::string target = folder.File("cleaned.csv");
+    ASSERT_TRUE(WriteFileAtomically(target, "old"));
+    {
+        AtomicFileWriter dropped(target);
+        ASSERT_TRUE(dropped.IsOpen());
+        dropped.Write("never seen");
+    }
+    EXPECT_EQ(ReadWholeFile(target), "old");
+    const std::string longLine(3 << 20, 'x');  // past the writer's buffer
+    AtomicFileWriter writer(target);
+    for (std::string_view piece : {std::string_view("a"), std::string_view(""),
+                                   std::string_view(longLine), std::string_view("\r\n")}) {
+        writer.Write(piece);
+    }
+    EXPECT_EQ(ReadWholeFile(target), "old");
+    ASSERT_TRUE(writer.Commit());
+    EXPECT_EQ(ReadWholeFile(target), "a" + longLine + "\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    AtomicFileWriter nowhere(folder.File("no/such/folder/out.txt"));
+    EXPECT_FALSE(nowhere.IsOpen());
+    nowhere.Write("x");
+    EXPECT_FALSE(nowhere.Commit());
+}
+
+// The window ends the program at once when it is closed in the middle of a read, while the
+// station analysis may be writing its cleaned copy on another thread: no partial file stays.
+TEST(TextFileTest, ProgramEndingAtOnceLeavesNoUncommittedFile) {
+    testing::TempFolder folder;
+    const std::string target = folder.File("export-cleaned.csv");
+    EXPECT_EXIT(
+        {
+            AtomicFileWriter writer(target);
+            writer.Write("a partial cleaned copy");
+            std::quick_exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+}
+
 }  // namespace
 }  // namespace quorbel

@@ -123,6 +123,32 @@ std::string OperationFailed(int number) {
            "). Check the file paths, permissions and available disk space.";
 }
 
+// An export many times larger than the analysis reads at once: the last line of the file removes
+// a station whose lines stand in every part of it, and the cleaned copy keeps the others in order.
+TEST(StationAnalysis, LargeExportsAreJudgedWholeAndCopiedInOrder) {
+    std::string text;
+    std::string cleaned;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string station = "S" + std::to_string(i % 7);
+        const std::string line = FullLine(station, i == 2999 ? 300 : 446);
+        text += line;
+        if (station != "S3")
+            cleaned += line;
+        if (i % 100 == 0)
+            text += "   \r\n";  // blank lines are never copied
+    }
+    Fixture f;
+    AnalyseStations(f.app, f.folder.Write("export.csv", text));
+    EXPECT_TRUE(f.platform.messages.empty());
+    EXPECT_EQ(TempFolder::Read(f.folder.File("export-cleaned.csv")), cleaned);
+    const std::string report = TempFolder::Read(f.folder.File("export-stations.txt"));
+    for (const char* line :
+         {"Original records: 3000\r\n", "Short records: 1\r\n", "Removed station groups: 1\r\n",
+          "Removed records: 429\r\n", "Retained records: 2571\r\n"}) {
+        EXPECT_NE(report.find(line), std::string::npos) << line;
+    }
+}
+
 // Format errors end the run before any output; an unwritable output (a folder standing at its
 // path, which root cannot write either) removes what the run wrote, the finished cleaned copy too.
 TEST(StationAnalysis, FailuresShowTheirMessageAndLeaveNothingBehind) {
@@ -164,6 +190,28 @@ TEST(StationAnalysis, FailuresShowTheirMessageAndLeaveNothingBehind) {
         EXPECT_EQ(f.app.ui.Text5, "log");
         EXPECT_EQ(Names(f.folder.Path()), names);
     }
+}
+
+// The first step, which runs beside the reader, puts nothing in place: the cleaned copy and the
+// report appear with the second, and an analysis dropped before it leaves nothing behind.
+TEST(StationAnalysis, OutputsAppearOnlyWhenTheAnalysisIsFinished) {
+    Fixture f;
+    const std::string input = f.folder.Write("export.csv", FullLine("A") + FullLine("B", 20));
+    {
+        StationAnalysis dropped(input);
+        dropped.Prepare();
+        const std::vector<std::string> names = Names(f.folder.Path());
+        ASSERT_EQ(names.size(), 2u);
+        EXPECT_TRUE(names[0].starts_with("export-cleaned.csv.part")) << names[0];
+    }
+    EXPECT_EQ(Names(f.folder.Path()), std::vector<std::string>{"export.csv"});
+    StationAnalysis analysis(input);
+    analysis.Prepare();
+    EXPECT_FALSE(analysis.Finish().failure);
+    EXPECT_EQ(
+        Names(f.folder.Path()),
+        (std::vector<std::string>{"export-cleaned.csv", "export-stations.txt", "export.csv"}));
+    EXPECT_EQ(TempFolder::Read(f.folder.File("export-cleaned.csv")), FullLine("A"));
 }
 
 TEST(StationAnalysis, ReadOnlyFolderFailsWithoutLeavingFiles) {

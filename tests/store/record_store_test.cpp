@@ -57,6 +57,48 @@ TEST_F(RecordStoreTest, NavigationMaximumFollowsTheStoreThatGrew) {
     EXPECT_EQ(app.telemetry.Record(1).rxTime, "new");
 }
 
+// A store keeps its own fields only: the others read 0, as do entries never taken. Filling the
+// newest record changes only the fields given, and entries keep what they held across a clearing.
+TEST_F(RecordStoreTest, StoresKeepTheirOwnFieldsAndEntriesKeepWhatTheyHeld) {
+    TelemetryRecord record;
+    record.values.fill(7);
+    record.rxTime = "first";
+    for (RecordStore* store : {&app.telemetry, &app.sensor}) {
+        SCOPED_TRACE(store->Fields().first);
+        store->SetRecord(*store->Take(), record);
+        store->SetRecord(*store->Take(), record);
+        const std::uint64_t generation = store->Generation();
+        for (int field = 0; field < kFieldCount; ++field) {
+            const double own = store->Fields().Contains(field) ? 7 : 0;
+            ASSERT_EQ(store->Value(2, field), own) << field;
+            ASSERT_EQ(store->Record(2).values[static_cast<std::size_t>(field)], own) << field;
+            ASSERT_EQ(store->Value(3, field), 0) << field;
+        }
+        EXPECT_EQ(store->RxTime(3), "");
+        EXPECT_EQ(store->Record(5000).rxTime, "");
+        store->Clear();
+        store->Take();
+        const int last = store->Fields().last;
+        store->FillNewest(last - 1, std::vector<double>{1.5, 2.5, 3.5});  // one past the last
+        EXPECT_EQ(store->Value(1, last - 2), 7);
+        EXPECT_EQ(store->Value(1, last - 1), 1.5);
+        EXPECT_EQ(store->Value(1, last), 2.5);
+        EXPECT_EQ(store->Value(2, last), 7);
+        EXPECT_EQ(store->RxTime(1), "first");
+        EXPECT_EQ(store->Generation(), generation + 1);  // the clearing only
+        // New receive times replace old ones, entry by entry, across further clearings.
+        store->FillNewestRxTime("2023-01-15 12:34:56.789 UTC");
+        store->Clear();
+        store->Take();
+        store->FillNewestRxTime("t");
+        EXPECT_EQ(store->RxTime(1), "t");
+        EXPECT_EQ(store->RxTime(2), "first");
+        store->Clear();
+        EXPECT_EQ(store->Record(1).rxTime, "t");
+        EXPECT_EQ(store->Record(2).rxTime, "first");
+    }
+}
+
 TEST_F(RecordStoreTest, CatalogueWritesCaptionsAndUnits) {
     app.ui.ProgressBar1.visible = true;
     ApplyFieldCatalogue(app);

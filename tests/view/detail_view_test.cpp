@@ -16,29 +16,29 @@ class DetailViewTest : public ::testing::Test {
     testing::FakePlatform platform;
     AppState app{platform};
 
-    TelemetryRecord& AddBeacon(const std::string& time) {
+    // Takes the next record of the store with the receive time and puts the values in.
+    void Add(RecordStore& store, const std::string& time, TelemetryRecord record) {
         app.frame.rxTimeText = time;
-        return app.telemetry.Record(*AppendRecord(app, app.telemetry));
-    }
-    TelemetryRecord& AddSensor(const std::string& time) {
-        app.frame.rxTimeText = time;
-        return app.sensor.Record(*AppendRecord(app, app.sensor));
+        record.rxTime = time;
+        store.SetRecord(*AppendRecord(app, store), record);
     }
 };
 
 TEST_F(DetailViewTest, ValueBoxesFollowTheirDisplayRules) {
-    TelemetryRecord& beacon = AddBeacon("2023-01-15 12:00:00");
+    TelemetryRecord beacon;
     beacon.values[0] = -200;
     beacon.values[22] = 10;
     beacon.values[26] = 1;
     beacon.values[39] = 305419896;
     beacon.values[40] = 4294967295.0;
     beacon.values[29] = 86400;
-    TelemetryRecord& sensor = AddSensor("2023-01-15 12:00:05");
+    Add(app.telemetry, "2023-01-15 12:00:00", beacon);
+    TelemetryRecord sensor;
     sensor.values[70] = 1700000000;
     sensor.values[74] = static_cast<double>(0.15f);
     sensor.values[75] = 21.0;
     sensor.values[88] = 3, sensor.values[89] = 4, sensor.values[90] = 12;
+    Add(app.sensor, "2023-01-15 12:00:05", sensor);
     app.frame.spacecraftId = 22;
     ShowRecord(app, 1);
     EXPECT_EQ(app.ui.Text1[0], "-200");
@@ -61,7 +61,9 @@ TEST_F(DetailViewTest, ValueBoxesFollowTheirDisplayRules) {
         const char* text;
     } states[] = {{0, "STOWED"}, {1, "DEPLOYED"}, {2, "ASS DEPL"}, {7, "7"}};
     for (const auto& s : states) {
-        beacon.values[26] = s.state;
+        TelemetryRecord changed = app.telemetry.Record(1);
+        changed.values[26] = s.state;
+        app.telemetry.SetRecord(1, changed);
         ShowRecord(app, 1);
         EXPECT_EQ(app.ui.Text1[26], s.text);
     }
@@ -83,8 +85,11 @@ TEST_F(DetailViewTest, SatelliteNames) {
 }
 
 TEST_F(DetailViewTest, BeaconsAloneShowTheirReceiveTimes) {
-    for (int i = 1; i <= 3; ++i)
-        AddBeacon("2023-01-15 12:00:0" + std::to_string(i)).values[1] = 7400 + i;
+    for (int i = 1; i <= 3; ++i) {
+        TelemetryRecord beacon;
+        beacon.values[1] = 7400 + i;
+        Add(app.telemetry, "2023-01-15 12:00:0" + std::to_string(i), beacon);
+    }
     SetRecordPosition(app, 3);
     EXPECT_EQ(app.ui.Text2, "#3 / 3");
     EXPECT_EQ(app.ui.Text1[1], "7403");

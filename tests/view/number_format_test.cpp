@@ -19,6 +19,8 @@ TEST(NumberFormatTest, GeneralNumberHasUpTo15SignificantDigits) {
         {0.5, "0.5"},
         {static_cast<double>(0.15f), "0.150000005960464"},
         {123456789012345.0, "123456789012345"},
+        {-999999999999999.0, "-999999999999999"},
+        {999999999999999.5, "1E+15"},
         {1e15, "1E+15"},
         {0.0001, "0.0001"},
         {0.00001, "1E-05"},
@@ -30,6 +32,11 @@ TEST(NumberFormatTest, GeneralNumberHasUpTo15SignificantDigits) {
     for (const auto& c : cases)
         EXPECT_EQ(FormatGeneralNumber(c.value), c.text) << c.text;
     EXPECT_EQ(FormatGeneralNumber(-1.25, ','), "-1,25");
+    // Appended to a line, the decimal mark goes into the new value only.
+    std::string line = "12.5;";
+    AppendGeneralNumber(line, -1.25, ',');
+    AppendGeneralNumber(line, 1e20, ',');
+    EXPECT_EQ(line, "12.5;-1,251E+20");
 }
 
 TEST(NumberFormatTest, FixedDecimalsAndHexadecimal) {

@@ -23,10 +23,12 @@ class ValueChartTest : public ::testing::Test {
     void AddRecords(RecordStore& store, int count, int field, double first) {
         for (int i = 0; i < count; ++i) {
             app.frame.rxTimeText = "2023-01-15 12:34:" + std::to_string(10 + i % 50);
-            TelemetryRecord& record = store.Record(*AppendRecord(app, store));
+            const int n = *AppendRecord(app, store);
+            TelemetryRecord record = store.Record(n);
             record.values[static_cast<std::size_t>(field)] = first + i;
             record.values[static_cast<std::size_t>(field) + 1] = 100 + first + i;
             record.values[static_cast<std::size_t>(field) + 2] = 200 + first + i;
+            store.SetRecord(n, record);
         }
     }
 };
@@ -117,10 +119,12 @@ TEST_F(ValueChartTest, EveryGroupChartsItsThreeFieldsInOrderFromItsStore) {
     const Rgb colours[] = {{70, 130, 180}, {34, 139, 34}, {176, 48, 96}};
     // Every field of both stores holds a value that tells field and store apart.
     for (RecordStore* store : {&app.telemetry, &app.sensor}) {
-        TelemetryRecord& record = store->Record(*AppendRecord(app, *store));
+        const int n = *AppendRecord(app, *store);
+        TelemetryRecord record = store->Record(n);
         for (int field = 0; field < kFieldCount; ++field)
             record.values[static_cast<std::size_t>(field)] =
                 field + (store == &app.sensor ? 1000 : 0);
+        store->SetRecord(n, record);
     }
     std::set<int> grouped;
     for (const auto& group : groups) {
@@ -186,8 +190,11 @@ TEST_F(ValueChartTest, FieldZeroLeavesTheNavigationAndLabelsNeedTwelveCharacters
     app.ui.HScroll1.max = 42;
     Option1_Click(app, 0);
     EXPECT_EQ(app.ui.HScroll1.max, 42);
-    app.telemetry.Record(1).rxTime = "short";
-    app.telemetry.Record(2).rxTime = "2023-01-15 12:34:56";
+    for (const auto& [n, rxTime] : {std::pair{1, "short"}, std::pair{2, "2023-01-15 12:34:56"}}) {
+        TelemetryRecord record = app.telemetry.Record(n);
+        record.rxTime = rxTime;
+        app.telemetry.SetRecord(n, record);
+    }
     Option1_Click(app, 0);
     EXPECT_EQ(app.ui.Chart.labels[0], "");
     EXPECT_EQ(app.ui.Chart.labels[1], "12:34:56");

@@ -2,9 +2,13 @@
 #include "common/files.hpp"
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
+#include <set>
 #include <sstream>
 #include <system_error>
 
@@ -28,41 +32,142 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
-    std::ostringstream contents;
-    contents << in.rdbuf();
+    // One read straight into a text of the file's size, without growing it on the way.
+    const std::uintmax_t size = fs::file_size(path, error);
+    std::string contents(error ? 0 : static_cast<std::size_t>(size), '\0');
+    in.read(contents.data(), static_cast<std::streamsize>(contents.size()));
+    contents.resize(static_cast<std::size_t>(in.gcount()));
     if (in.bad())
         return std::nullopt;
-    return std::move(contents).str();
+    if (in) {
+        // The whole size was read: whatever was appended to the file since follows.
+        std::ostringstream rest;
+        rest << in.rdbuf();
+        contents += std::move(rest).str();
+    }
+    return contents;
+}
+
+namespace {
+
+// Small: a CSV export of a full store goes out in a few dozen writes, a cleaned export of tens of
+// megabytes in under a thousand, and the buffer's memory is touched only as far as it is filled.
+constexpr std::size_t kWriteBufferSize = std::size_t{64} << 10;
+
+std::string TemporaryPathBeside(const std::string& path) {
+    std::random_device random;
+    return path + ".part" + std::to_string((std::uint64_t{random()} << 32) | random());
+}
+
+// The temporary files of the writers that are not committed yet. A program that ends at once
+// with std::quick_exit (the window closed in the middle of a read, while the station analysis
+// writes on another thread) removes them on its way out, so no partial file outlives it. Each
+// file is created, renamed and removed under the lock, which the exit handler takes for good.
+class TemporaryFiles {
+  public:
+    static TemporaryFiles& Get() {
+        static TemporaryFiles files;
+        return files;
+    }
+
+    std::FILE* Create(const std::string& path) {
+        const std::lock_guard lock(m_mutex);
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        if (file != nullptr)
+            m_paths.insert(path);
+        return file;
+    }
+    void Rename(const std::string& path, const std::string& target, std::error_code& error) {
+        const std::lock_guard lock(m_mutex);
+        fs::rename(path, target, error);
+        if (!error)
+            m_paths.erase(path);
+    }
+    void Remove(const std::string& path) {
+        const std::lock_guard lock(m_mutex);
+        std::error_code ignored;
+        fs::remove(path, ignored);
+        m_paths.erase(path);
+    }
+
+  private:
+    TemporaryFiles() {
+        std::at_quick_exit([] { Get().RemoveAllAtExit(); });
+    }
+
+    void RemoveAllAtExit() {
+        m_mutex.lock();  // held until the process is gone: no writer creates or renames any more
+        for (const std::string& path : m_paths)
+            std::remove(path.c_str());
+    }
+
+    std::mutex m_mutex;
+    std::set<std::string> m_paths;
+};
+
+}  // namespace
+
+AtomicFileWriter::AtomicFileWriter(std::string path)
+    : m_path(std::move(path)), m_temporary(TemporaryPathBeside(m_path)) {
+    m_file = TemporaryFiles::Get().Create(m_temporary);
+    if (m_file == nullptr) {
+        m_temporary.clear();  // nothing to remove
+        return;
+    }
+    m_buffer.reset(new char[kWriteBufferSize]);
+    std::setvbuf(m_file, m_buffer.get(), _IOFBF, kWriteBufferSize);
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    Discard();
+}
+
+void AtomicFileWriter::Write(std::string_view bytes) {
+    if (m_file == nullptr || m_failed || bytes.empty())
+        return;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size())
+        m_failed = true;
+}
+
+bool AtomicFileWriter::Commit() {
+    if (m_file == nullptr)
+        return false;
+    const bool closed = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    if (m_failed || !closed) {
+        Discard();
+        return false;
+    }
+    // A replaced file keeps its permissions.
+    std::error_code error;
+    const fs::file_status existing = fs::status(m_path, error);
+    if (!error && fs::exists(existing))
+        fs::permissions(m_temporary, existing.permissions(), error);
+    error.clear();
+    TemporaryFiles::Get().Rename(m_temporary, m_path, error);
+    if (error) {
+        Discard();
+        return false;
+    }
+    m_temporary.clear();  // it is the target now
+    return true;
+}
+
+void AtomicFileWriter::Discard() {
+    if (m_file != nullptr) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
+    if (!m_temporary.empty()) {
+        TemporaryFiles::Get().Remove(m_temporary);
+        m_temporary.clear();
+    }
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view contents) {
-    std::random_device random;
-    const std::string temporary =
-        path + ".part" + std::to_string((std::uint64_t{random()} << 32) | random());
-    bool written;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-        out.close();
-        written = !out.fail();
-    }
-    std::error_code error;
-    if (written) {
-        // A replaced file keeps its permissions.
-        const fs::file_status existing = fs::status(path, error);
-        if (!error && fs::exists(existing))
-            fs::permissions(temporary, existing.permissions(), error);
-        error.clear();
-        fs::rename(temporary, path, error);
-    }
-    if (!written || error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return false;
-    }
-    return true;
+    AtomicFileWriter writer(path);
+    writer.Write(contents);
+    return writer.Commit();
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {

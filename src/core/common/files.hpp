@@ -2,6 +2,8 @@
 // a failure never leaves a partial file behind. Input files are checked before they are read.
 #pragma once
 
+#include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,8 +16,38 @@ namespace quorbel {
 std::optional<std::string> NonFileInputProblem(const std::string& path);
 
 // The bytes of a regular file; none when it cannot be read or is not a regular file (a folder
-// or a device is never read as if it were an empty or endless file).
+// or a device is never read as if it were an empty or endless file). The file is read in one
+// piece of its size (a file that grows meanwhile is read to its end).
 std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// A file written piece by piece to a temporary file in the target's folder, which replaces the
+// target only when Commit succeeds; a writer dropped before, or a failed Commit, leaves no file
+// behind and the target untouched. The pieces are gathered in a large buffer, so many short
+// pieces (the lines of a cleaned export) cost few writes.
+class AtomicFileWriter {
+  public:
+    explicit AtomicFileWriter(std::string path);
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // False when the temporary file could not be created; Write then does nothing.
+    bool IsOpen() const { return m_file != nullptr; }
+    void Write(std::string_view bytes);
+    // Closes the temporary file and renames it over the target (which keeps its permissions).
+    // False when any write, the close or the rename failed.
+    bool Commit();
+
+  private:
+    void Discard();
+
+    std::string m_path;
+    std::string m_temporary;
+    std::unique_ptr<char[]> m_buffer;
+    std::FILE* m_file = nullptr;
+    bool m_failed = false;
+};
+
 // Writes the bytes to a temporary file in the same folder, then replaces the target with it.
 // False (and no file left behind, the target untouched) when any step fails.
 bool WriteFileAtomically(const std::string& path, std::string_view contents);

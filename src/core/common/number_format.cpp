@@ -8,6 +8,9 @@
 namespace quorbel {
 namespace {
 
+// The smallest magnitude that the general form writes with an exponent.
+constexpr double kFifteenDigitLimit = 1e15;
+
 std::optional<std::string> NonFiniteText(double value) {
     if (std::isnan(value))
         return "NaN";
@@ -41,20 +44,37 @@ void CivilFromDays(long long days, long long& year, int& month, int& day) {
 
 }  // namespace
 
-std::string FormatGeneralNumber(double value, char decimalMark) {
-    if (auto text = NonFiniteText(value))
-        return *text;
-    if (value == 0)
-        return "0";  // negative zero too
-    // Independent of the process locale: the decimal mark is put in below.
+void AppendGeneralNumber(std::string& text, double value, char decimalMark) {
+    if (auto nonFinite = NonFiniteText(value)) {
+        text += *nonFinite;
+        return;
+    }
     char buffer[40];
-    const auto end =
+    if (std::fabs(value) < kFifteenDigitLimit && std::trunc(value) == value) {
+        // A whole number below 1E+15 (zero too, whatever its sign) has all its digits among the
+        // 15 and no exponent; most telemetry fields are whole numbers, and this form is quicker.
+        text.append(
+            buffer,
+            std::to_chars(buffer, buffer + sizeof buffer, static_cast<long long>(value)).ptr);
+        return;
+    }
+    // Independent of the process locale: the decimal mark is put in below.
+    char* end =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15).ptr;
-    std::string text(buffer, end);
-    const auto e = text.find('e');
-    if (e != std::string::npos)
-        text[e] = 'E';  // 1E+15, 1E-05
-    return WithDecimalMark(std::move(text), decimalMark);
+    const std::size_t start = text.size();
+    text.append(buffer, end);
+    for (std::size_t i = start; i < text.size(); ++i) {
+        if (text[i] == 'e')
+            text[i] = 'E';  // 1E+15, 1E-05
+        else if (text[i] == '.')
+            text[i] = decimalMark;
+    }
+}
+
+std::string FormatGeneralNumber(double value, char decimalMark) {
+    std::string text;
+    AppendGeneralNumber(text, value, decimalMark);
+    return text;
 }
 
 std::string FormatFixed(double value, int decimals, char decimalMark) {

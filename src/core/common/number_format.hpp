@@ -11,6 +11,8 @@ namespace quorbel {
 // Up to 15 significant digits, no grouping, no trailing zeros; an exponent only for very large or
 // very small magnitudes (1E+15, 1E-05). NaN and infinities as "NaN", "Infinity", "-Infinity".
 std::string FormatGeneralNumber(double value, char decimalMark = '.');
+// The same appended to a text, as the exports write their many values.
+void AppendGeneralNumber(std::string& text, double value, char decimalMark = '.');
 // Exactly `decimals` decimals, at least one integer digit ("0.000", "0.0").
 std::string FormatFixed(double value, int decimals, char decimalMark = '.');
 // Upper-case hexadecimal without leading zeros; none outside 0 to 4294967295 or for fractions.

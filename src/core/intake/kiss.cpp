@@ -1,30 +1,42 @@
 // Undoing KISS byte stuffing.
 #include "intake/kiss.hpp"
 
+#include <algorithm>
+
 namespace quorbel {
 namespace {
 
-// One left-to-right pass that turns every non-overlapping FESC `code` pair into `replacement`.
-Bytes ReplacePairs(std::span<const std::uint8_t> in, std::uint8_t code, std::uint8_t replacement) {
-    Bytes out;
-    out.reserve(in.size());
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        if (in[i] == kFesc && i + 1 < in.size() && in[i + 1] == code) {
-            out.push_back(replacement);
+// One left-to-right pass over the bytes, in place, that turns every non-overlapping FESC `code`
+// pair into `replacement`.
+void ReplacePairs(Bytes& bytes, std::uint8_t code, std::uint8_t replacement) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == kFesc && i + 1 < bytes.size() && bytes[i + 1] == code) {
+            bytes[out++] = replacement;
             ++i;
         } else {
-            out.push_back(in[i]);
+            bytes[out++] = bytes[i];
         }
     }
-    return out;
+    bytes.resize(out);
 }
 
 }  // namespace
 
-Bytes UnescapeKiss(std::span<const std::uint8_t> escaped) {
+void UnescapeKiss(std::span<const std::uint8_t> escaped, Bytes& unescaped) {
+    unescaped.assign(escaped.begin(), escaped.end());
+    // Most frames hold no FESC at all, and neither pass changes them.
+    if (std::find(unescaped.begin(), unescaped.end(), kFesc) == unescaped.end())
+        return;
     // Two passes in this order: 0xDB 0xDD 0xDC gives 0xDB 0xDC, not 0xC0.
-    const Bytes firstPass = ReplacePairs(escaped, kTfend, kFend);
-    return ReplacePairs(firstPass, kTfesc, kFesc);
+    ReplacePairs(unescaped, kTfend, kFend);
+    ReplacePairs(unescaped, kTfesc, kFesc);
+}
+
+Bytes UnescapeKiss(std::span<const std::uint8_t> escaped) {
+    Bytes unescaped;
+    UnescapeKiss(escaped, unescaped);
+    return unescaped;
 }
 
 }  // namespace quorbel

@@ -2,6 +2,7 @@
 // and the undoing of KISS byte stuffing.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -20,6 +21,8 @@ using Bytes = std::vector<std::uint8_t>;
 // Undoes byte stuffing in two passes over the whole frame: first FESC TFEND becomes FEND, then
 // FESC TFESC becomes FESC. A FESC followed by neither stays as it is.
 Bytes UnescapeKiss(std::span<const std::uint8_t> escaped);
+// The same into `unescaped`, whose memory serves frame after frame.
+void UnescapeKiss(std::span<const std::uint8_t> escaped, Bytes& unescaped);
 
 // Splits a byte stream at FEND bytes. Each piece between two FENDs (empty pieces included) is
 // handed on; bytes before the first FEND are dropped and bytes after the last wait for more input,
@@ -31,22 +34,19 @@ class KissDeframer {
 
     template <typename OnPiece>
     void Feed(std::span<const std::uint8_t> bytes, OnPiece&& onPiece) {
-        for (std::uint8_t byte : bytes) {
-            if (byte == kFend) {
-                if (m_seenFend && !m_discarding)
-                    onPiece(std::span<const std::uint8_t>(m_piece));
-                m_piece.clear();
-                m_seenFend = true;
-                m_discarding = false;
-            } else if (m_seenFend && !m_discarding) {
-                m_piece.push_back(byte);
-                if (m_maxPiece != 0 && m_piece.size() > m_maxPiece) {
-                    m_piece.clear();
-                    m_piece.shrink_to_fit();
-                    m_discarding = true;
-                    ++m_discarded;
-                }
-            }
+        // The bytes up to each FEND go to the piece in one step, not one by one.
+        auto from = bytes.begin();
+        while (true) {
+            const auto fend = std::find(from, bytes.end(), kFend);
+            Collect(std::span<const std::uint8_t>(from, fend));
+            if (fend == bytes.end())
+                return;
+            if (m_seenFend && !m_discarding)
+                onPiece(std::span<const std::uint8_t>(m_piece));
+            m_piece.clear();
+            m_seenFend = true;
+            m_discarding = false;
+            from = fend + 1;
         }
     }
     // Forgets a started piece and waits for a first FEND again (a new connection).
@@ -59,6 +59,21 @@ class KissDeframer {
     std::uint64_t Discarded() const { return m_discarded; }
 
   private:
+    // Bytes without FEND for the unfinished piece: dropped before the first FEND and while
+    // discarding; a piece that grows past the limit is discarded.
+    void Collect(std::span<const std::uint8_t> bytes) {
+        if (!m_seenFend || m_discarding || bytes.empty())
+            return;
+        if (m_maxPiece != 0 && m_piece.size() + bytes.size() > m_maxPiece) {
+            m_piece.clear();
+            m_piece.shrink_to_fit();
+            m_discarding = true;
+            ++m_discarded;
+            return;
+        }
+        m_piece.insert(m_piece.end(), bytes.begin(), bytes.end());
+    }
+
     Bytes m_piece;
     std::size_t m_maxPiece;
     std::uint64_t m_discarded = 0;

@@ -20,38 +20,44 @@ long long CountCaptureFrames(std::span<const std::uint8_t> bytes) {
     return bytes.empty() ? -1 : std::count(bytes.begin(), bytes.end(), kFend);
 }
 
-std::optional<std::string> StampTime(const Bytes& frame) {
+bool ReadStampTime(const Bytes& frame, std::string& time) {
     if (frame.size() == kNumericStampLength) {
         std::uint64_t milliseconds = 0;
         for (std::size_t i = 1; i < frame.size(); ++i)
             milliseconds = (milliseconds << 8) | frame[i];
         const std::uint64_t seconds = milliseconds / 1000 + (milliseconds % 1000 >= 500 ? 1 : 0);
-        return FormatEpochSeconds(static_cast<double>(seconds));
+        std::optional<std::string> text = FormatEpochSeconds(static_cast<double>(seconds));
+        if (text)
+            time = std::move(*text);
+        return text.has_value();
     }
     const std::string_view body(reinterpret_cast<const char*>(frame.data()) + 1, frame.size() - 1);
     const auto utc = body.find("UTC");
     if (utc == std::string_view::npos || utc < kTextStampLead)
-        return std::nullopt;
-    return std::string(body.substr(utc - kTextStampLead, kTextStampLength));
+        return false;
+    time.assign(body.substr(utc - kTextStampLead, kTextStampLength));
+    return true;
 }
 
-CapturePiece ReadCapturePiece(std::span<const std::uint8_t> escaped) {
-    CapturePiece piece;
+std::optional<std::string> StampTime(const Bytes& frame) {
+    std::string time;
+    if (!ReadStampTime(frame, time))
+        return std::nullopt;
+    return time;
+}
+
+void ReadCapturePiece(std::span<const std::uint8_t> escaped, CapturePiece& piece) {
+    piece.kind = CapturePiece::Kind::Skip;
     if (escaped.empty())
-        return piece;
-    Bytes frame = UnescapeKiss(escaped);
-    if (frame[0] == kTimeStampCommand) {
-        if (auto time = StampTime(frame)) {
+        return;
+    UnescapeKiss(escaped, piece.unescaped);
+    if (piece.unescaped[0] == kTimeStampCommand) {
+        if (ReadStampTime(piece.unescaped, piece.stampTime))
             piece.kind = CapturePiece::Kind::Stamp;
-            piece.stampTime = std::move(*time);
-        }
-        return piece;
+        return;
     }
-    if (frame.size() < 2)
-        return piece;  // the command byte alone
-    piece.kind = CapturePiece::Kind::Frame;
-    piece.unescaped = std::move(frame);
-    return piece;
+    if (piece.unescaped.size() >= 2)  // more than the command byte alone
+        piece.kind = CapturePiece::Kind::Frame;
 }
 
 }  // namespace quorbel

@@ -16,9 +16,11 @@ inline constexpr const char* kKissFilter = "KISS Files (*.kss)|*.kss|All Files (
 // The FEND bytes of a capture, as its "kiss frames: " log line counts them; -1 for no bytes.
 long long CountCaptureFrames(std::span<const std::uint8_t> bytes);
 
-// The receive time a stamp frame (command byte 0x09 included) gives, or none when it gives none:
-// a numeric stamp of exactly 9 bytes (milliseconds since 1970), or text that holds "UTC" with at
-// least 24 characters before it.
+// Sets `time` to the receive time a stamp frame (command byte 0x09 included) gives: a numeric
+// stamp of exactly 9 bytes (milliseconds since 1970), or text that holds "UTC" with at least 24
+// characters before it. False, and `time` unchanged, when it gives none.
+bool ReadStampTime(const Bytes& frame, std::string& time);
+// The same as a value: the receive time, or none.
 std::optional<std::string> StampTime(const Bytes& frame);
 
 // What one piece of a capture between two FENDs is.
@@ -38,7 +40,7 @@ struct CapturePiece {
     }
 };
 
-// Unescapes one piece and tells what it is.
-CapturePiece ReadCapturePiece(std::span<const std::uint8_t> escaped);
+// Unescapes one piece and tells what it is. The piece's buffers serve piece after piece.
+void ReadCapturePiece(std::span<const std::uint8_t> escaped, CapturePiece& piece);
 
 }  // namespace quorbel

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "common/files.hpp"
+#include "common/line_reader.hpp"
 
 namespace quorbel {
 
@@ -44,32 +45,57 @@ std::uint8_t ParseHexValue(std::string_view text) {
     return static_cast<std::uint8_t>(value);
 }
 
-bool HasCrLf(std::string_view text) {
-    return text.find("\r\n") != std::string_view::npos;
+namespace {
+
+// Whether an export's lines end in CR LF anywhere, and in LF anywhere.
+struct LineEndsFound {
+    bool crLf = false;
+    bool lf = false;
+};
+
+std::optional<LineEndsFound> FindLineEnds(const std::string& path) {
+    LineReader reader(path);
+    if (!reader.IsOpen())
+        return std::nullopt;
+    LineEndsFound found;
+    while (!found.crLf && reader.NextLine()) {
+        found.crLf = reader.LastLineEnd() == LineEnd::CrLf;
+        found.lf = found.lf || reader.LastLineEnd() == LineEnd::Lf;
+    }
+    if (reader.Failed())
+        return std::nullopt;
+    return found;
 }
 
-std::string ConvertLfToCrLf(std::string_view text) {
-    std::string converted;
-    converted.reserve(text.size() + text.size() / 32);
-    for (char c : text) {
-        if (c == '\n')
-            converted.push_back('\r');
-        converted.push_back(c);
+// Every LF of the export becomes CR LF (it holds no CR LF); a last line without a line end stays
+// without one.
+bool RewriteWithCrLf(const std::string& path) {
+    AtomicFileWriter converted(path);
+    {
+        LineReader reader(path);
+        while (const auto line = reader.NextLine()) {
+            converted.Write(*line);
+            if (reader.LastLineEnd() != LineEnd::None)
+                converted.Write("\r\n");
+        }
+        if (!reader.IsOpen() || reader.Failed())
+            return false;
     }
-    return converted;
+    return converted.Commit();
 }
+
+}  // namespace
 
 LineEndConversion ConvertExportToCrLf(const std::string& path) {
-    std::optional<std::string> text = ReadWholeFile(path);
-    if (!text)
+    const std::optional<LineEndsFound> found = FindLineEnds(path);
+    if (!found)
         return LineEndConversion::Failed;
-    if (HasCrLf(*text) || text->find('\n') == std::string::npos) {
+    if (found->crLf || !found->lf)
         return LineEndConversion::NotNeeded;
-    }
     // The replacement is a new file: it gets the export's permissions back.
     std::error_code ignored;
     const auto permissions = std::filesystem::status(path, ignored).permissions();
-    if (!WriteFileAtomically(path, ConvertLfToCrLf(*text)))
+    if (!RewriteWithCrLf(path))
         return LineEndConversion::Failed;
     std::filesystem::permissions(path, permissions, ignored);
     return LineEndConversion::Converted;

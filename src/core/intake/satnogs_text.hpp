@@ -15,16 +15,28 @@ namespace quorbel {
 // repeats that follow each other go. Every line takes part, the first one included.
 std::vector<std::string_view> RemoveAdjacentDuplicates(const std::vector<std::string_view>& lines);
 
+// The same rule for lines that come one at a time: Keep tells whether a line differs from the
+// line before it (the first line always does). It holds a copy of that line, so the lines may
+// come from a buffer that is reused.
+class AdjacentRepeatFilter {
+  public:
+    bool Keep(std::string_view line) {
+        if (m_any && line == m_previous)
+            return false;
+        m_previous.assign(line);
+        m_any = true;
+        return true;
+    }
+
+  private:
+    std::string m_previous;
+    bool m_any = false;
+};
+
 // Reads hexadecimal text such as one pair of a frame: a prefix "0X" or "&H" (either case) is
 // skipped, then digits are read up to the first character that is not one. No digits give 0;
 // only the low 8 bits of a longer number are kept. "1F" and "1f" give 31, "1G" gives 1, "|2" 0.
 std::uint8_t ParseHexValue(std::string_view text);
-
-// True when the text holds a CR LF pair anywhere.
-bool HasCrLf(std::string_view text);
-
-// The text with every LF replaced by CR LF.
-std::string ConvertLfToCrLf(std::string_view text);
 
 // What happened to an export's line ends when it was opened.
 enum class LineEndConversion { NotNeeded, Converted, Failed };

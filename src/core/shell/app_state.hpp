@@ -56,10 +56,10 @@ struct AppState {
     Settings settings;
     WindowModel ui;
     FrameState frame;
-    RecordStore telemetry;       // beacons, fields 0 to 66
-    RecordStore sensor;          // sensor frames, fields 70 to 106
-    std::string sourceFileName;  // the input file read last; exports are named after it
-    int selectedField = 0;       // the field charted last
+    RecordStore telemetry{kBeaconFields};  // beacons, fields 0 to 66
+    RecordStore sensor{kSensorFields};     // sensor frames, fields 70 to 106
+    std::string sourceFileName;            // the input file read last; exports are named after it
+    int selectedField = 0;                 // the field charted last
     LiveClient live;
     SsdvPacketTable ssdvPackets;  // every SSDV packet received while the program runs
     ReceivedPictureState receivedPicture;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <limits>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "common/files.hpp"
+#include "common/line_reader.hpp"
 #include "common/text.hpp"
 
 namespace quorbel {
@@ -45,10 +47,11 @@ struct StationStats {
     bool removed = false;
 };
 
-// One run's statistics; the names point into the export's text.
+// One run's statistics. The names are copied once, in order of first appearance (the lines come
+// from a reused buffer); the map's keys point to these copies.
 struct StationTally {
     std::unordered_map<std::string_view, StationStats> stations;
-    std::vector<std::string_view> firstAppearance;
+    std::deque<std::string> firstAppearance;
     std::int32_t originalTotal = 0;
     std::int32_t shortTotal = 0;
     std::int32_t removedGroups = 0;
@@ -56,37 +59,59 @@ struct StationTally {
     std::int32_t retainedNamed = 0;
 };
 
-// First pass: every non-blank line is parsed and counted for its station.
-std::optional<StationAnalysisError> CountStations(const std::vector<std::string_view>& lines,
-                                                  StationTally& tally) {
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (IsBlankLine(lines[i]))
+// The station's statistics, made on its first record with minimum and maximum at that record's
+// payload length.
+StationStats& StatsOf(StationTally& tally, std::string_view name, std::int32_t length) {
+    auto it = tally.stations.find(name);
+    if (it == tally.stations.end()) {
+        const std::string& copy = tally.firstAppearance.emplace_back(name);
+        it = tally.stations.try_emplace(copy, StationStats{0, 0, length, length, false}).first;
+    }
+    return it->second;
+}
+
+StationAnalysisError OtherFailure(std::int32_t number, const char* what) {
+    return {number, "AnalyseStations", what};
+}
+
+// The reading loop of one pass: every non-blank line is split and handed on with its fields; line
+// numbers count from 1, blank lines included. The first format error ends the pass, and so does a
+// failed read.
+template <typename OnRecord>
+std::optional<StationAnalysisError> ReadRecordLines(LineReader& reader, OnRecord&& onRecord) {
+    std::int32_t lineNumber = 0;
+    while (const auto line = reader.NextLine()) {
+        if (lineNumber == std::numeric_limits<std::int32_t>::max())
+            return OtherFailure(kUnexpectedError, "too many lines");
+        ++lineNumber;
+        if (IsBlankLine(*line))
             continue;
-        auto parsed = ParseRecordLine(lines[i], static_cast<std::int32_t>(i + 1));
+        auto parsed = ParseRecordLine(*line, lineNumber);
         if (auto* error = std::get_if<StationAnalysisError>(&parsed))
             return *error;
-        const RecordFields& fields = std::get<RecordFields>(parsed);
-        std::string_view name = TrimSpaces(fields[3]);
-        auto length = static_cast<std::int32_t>(fields[1].size());
+        onRecord(*line, std::get<RecordFields>(parsed));
+    }
+    if (reader.Failed())
+        return OtherFailure(kInputUnreadableError, "input file cannot be read");
+    return std::nullopt;
+}
+
+// First pass: every record is counted for its station.
+std::optional<StationAnalysisError> CountStations(LineReader& reader, StationTally& tally) {
+    return ReadRecordLines(reader, [&](std::string_view, const RecordFields& fields) {
+        const auto length = static_cast<std::int32_t>(fields[1].size());
         ++tally.originalTotal;
-        auto [it, isNew] = tally.stations.try_emplace(name);
-        StationStats& stats = it->second;
-        if (isNew) {
-            stats.minLength = length;
-            stats.maxLength = length;
-            tally.firstAppearance.push_back(name);
-        }
+        StationStats& stats = StatsOf(tally, TrimSpaces(fields[3]), length);
         ++stats.original;
         stats.minLength = std::min(stats.minLength, length);
         stats.maxLength = std::max(stats.maxLength, length);
-    }
-    return std::nullopt;
+    });
 }
 
 // A station that delivered at least one short record is removed with all its records.
 void DecideGroups(StationTally& tally) {
-    for (std::string_view name : tally.firstAppearance) {
-        StationStats& stats = tally.stations[name];
+    for (const std::string& name : tally.firstAppearance) {
+        StationStats& stats = tally.stations.at(name);
         if (stats.minLength < kReferenceLength) {
             stats.removed = true;
             ++tally.removedGroups;
@@ -99,24 +124,20 @@ void DecideGroups(StationTally& tally) {
 }
 
 // Second pass: short records are counted and the retained stations' lines copied unchanged.
-std::string CopyRetainedLines(const std::vector<std::string_view>& lines, StationTally& tally) {
-    std::string cleaned;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (IsBlankLine(lines[i]))
-            continue;
-        auto parsed = ParseRecordLine(lines[i], static_cast<std::int32_t>(i + 1));
-        const RecordFields& fields = std::get<RecordFields>(parsed);  // checked in the first pass
-        StationStats& stats = tally.stations[TrimSpaces(fields[3])];
-        if (static_cast<std::int32_t>(fields[1].size()) < kReferenceLength) {
+std::optional<StationAnalysisError> CopyRetainedLines(LineReader& reader, StationTally& tally,
+                                                      AtomicFileWriter& cleaned) {
+    return ReadRecordLines(reader, [&](std::string_view line, const RecordFields& fields) {
+        const auto length = static_cast<std::int32_t>(fields[1].size());
+        StationStats& stats = StatsOf(tally, TrimSpaces(fields[3]), length);
+        if (length < kReferenceLength) {
             ++stats.shortCount;
             ++tally.shortTotal;
         }
         if (!stats.removed) {
-            cleaned.append(lines[i]);
-            cleaned.append("\r\n");
+            cleaned.Write(line);
+            cleaned.Write("\r\n");
         }
-    }
-    return cleaned;
+    });
 }
 
 // By original record count, descending; equal counts by the names' character codes, ascending.
@@ -180,29 +201,32 @@ std::string StationBlock(std::string_view name, const StationStats& stats,
     return out;
 }
 
-}  // namespace
-
-std::variant<StationAnalysisOutput, StationAnalysisError> AnalyseStationText(
-    std::string_view text) {
-    std::vector<std::string_view> lines = SplitLines(text);
-    if (lines.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        return StationAnalysisError{kUnexpectedError, "AnalyseStations", "too many lines"};
-    }
-    StationTally tally;
-    if (auto error = CountStations(lines, tally))
-        return *error;
-    DecideGroups(tally);
-    StationAnalysisOutput output;
-    output.cleanedCopy = CopyRetainedLines(lines, tally);
+std::string BuildReport(StationTally& tally) {
     tally.stations.try_emplace(std::string_view{});  // the report always lists the empty name
-    output.report = ReportHeader(tally);
+    std::string report = ReportHeader(tally);
     for (std::string_view name : SortedStationNames(tally)) {
-        output.report += StationBlock(name, tally.stations.at(name), tally);
+        report += StationBlock(name, tally.stations.at(name), tally);
     }
-    return output;
+    return report;
 }
 
-namespace {
+// Both passes; the input stays open for both, and the cleaned copy is written to its temporary
+// file during the second.
+std::optional<StationAnalysisError> CountAndCopy(const std::string& inputPath,
+                                                 const StationOutputPaths& paths,
+                                                 StationTally& tally,
+                                                 std::optional<AtomicFileWriter>& cleaned) {
+    LineReader input(inputPath);
+    if (!input.IsOpen())
+        return OtherFailure(kInputUnreadableError, "input file cannot be read");
+    if (auto error = CountStations(input, tally))
+        return error;
+    DecideGroups(tally);
+    input.Rewind();
+    if (!cleaned.emplace(paths.cleanedCopy).IsOpen())
+        return OtherFailure(kCleanedCopyWriteError, "cleaned copy cannot be written");
+    return CopyRetainedLines(input, tally, *cleaned);
+}
 
 // Which outputs the run has written, so that a failure can remove them.
 struct OutputMarks {
@@ -210,29 +234,18 @@ struct OutputMarks {
     bool reportWritten = false;
 };
 
-StationAnalysisError OtherFailure(std::int32_t number, const char* what) {
-    return {number, "AnalyseStations", what};
-}
-
-std::optional<StationAnalysisError> AnalyseAndWrite(const std::string& inputPath,
-                                                    const StationOutputPaths& paths,
-                                                    OutputMarks& marks, std::string& report) {
-    std::optional<std::string> text = ReadWholeFile(inputPath);
-    if (!text)
-        return OtherFailure(kInputUnreadableError, "input file cannot be read");
-    auto analysed = AnalyseStationText(*text);
-    if (auto* error = std::get_if<StationAnalysisError>(&analysed))
-        return *error;
-    const StationAnalysisOutput& output = std::get<StationAnalysisOutput>(analysed);
-    if (!WriteFileAtomically(paths.cleanedCopy, output.cleanedCopy)) {
+// The cleaned copy put in place, then the report written.
+std::optional<StationAnalysisError> WriteOutputs(AtomicFileWriter& cleaned, StationTally& tally,
+                                                 const StationOutputPaths& paths,
+                                                 OutputMarks& marks, std::string& report) {
+    if (!cleaned.Commit())
         return OtherFailure(kCleanedCopyWriteError, "cleaned copy cannot be written");
-    }
     marks.cleanedCopyWritten = true;
-    if (!WriteFileAtomically(paths.report, output.report)) {
+    std::string text = BuildReport(tally);
+    if (!WriteFileAtomically(paths.report, text))
         return OtherFailure(kReportWriteError, "report cannot be written");
-    }
     marks.reportWritten = true;
-    report = output.report;
+    report = std::move(text);
     return std::nullopt;
 }
 
@@ -245,25 +258,61 @@ std::string StationAnalysisFailureMessage(const StationAnalysisError& error) {
            "). Check the file paths, permissions and available disk space.";
 }
 
-StationAnalysisRun RunStationAnalysis(const std::string& inputPath) {
-    const StationOutputPaths paths = DeriveStationOutputPaths(inputPath);
-    OutputMarks marks;
-    StationAnalysisRun run;
+struct StationAnalysis::Run {
+    std::string inputPath;
+    StationOutputPaths paths;
+    StationTally tally;
+    std::optional<AtomicFileWriter> cleaned;
+    std::optional<StationAnalysisError> failure;
+};
+
+StationAnalysis::StationAnalysis(const std::string& inputPath) : m_run(std::make_unique<Run>()) {
+    m_run->inputPath = inputPath;
+    m_run->paths = DeriveStationOutputPaths(inputPath);
+}
+
+// The writer of a cleaned copy that was never put in place removes its temporary file.
+StationAnalysis::~StationAnalysis() = default;
+
+void StationAnalysis::Prepare() {
+    Run& run = *m_run;
     try {
-        run.failure = AnalyseAndWrite(inputPath, paths, marks, run.report);
+        run.failure = CountAndCopy(run.inputPath, run.paths, run.tally, run.cleaned);
     } catch (const std::exception&) {
         run.failure = OtherFailure(kUnexpectedError, "unexpected failure");
     }
-    if (run.failure) {
+}
+
+StationAnalysisRun StationAnalysis::Finish() {
+    Run& run = *m_run;
+    OutputMarks marks;
+    StationAnalysisRun result{{}, run.failure};
+    if (!result.failure && !run.cleaned)
+        result.failure = OtherFailure(kUnexpectedError, "finished before it was prepared");
+    if (!result.failure) {
+        try {
+            result.failure = WriteOutputs(*run.cleaned, run.tally, run.paths, marks, result.report);
+        } catch (const std::exception&) {
+            result.failure = OtherFailure(kUnexpectedError, "unexpected failure");
+        }
+    }
+    run.cleaned.reset();  // a cleaned copy not put in place goes with its temporary file
+    if (result.failure) {
         // Clean-up: what this run wrote goes, even a cleaned copy that was already complete.
         std::error_code ignored;
         if (marks.cleanedCopyWritten)
-            std::filesystem::remove(paths.cleanedCopy, ignored);
+            std::filesystem::remove(run.paths.cleanedCopy, ignored);
         if (marks.reportWritten)
-            std::filesystem::remove(paths.report, ignored);
-        run.report.clear();
+            std::filesystem::remove(run.paths.report, ignored);
+        result.report.clear();
     }
-    return run;
+    return result;
+}
+
+StationAnalysisRun RunStationAnalysis(const std::string& inputPath) {
+    StationAnalysis analysis(inputPath);
+    analysis.Prepare();
+    return analysis.Finish();
 }
 
 }  // namespace quorbel

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 
 #include "stations/record_line.hpp"
 
@@ -37,15 +37,6 @@ StationOutputPaths DeriveStationOutputPaths(const std::string& inputPath);
 // total of 0. Halfway cases round to the nearer binary value of the double (as printf does).
 std::string FormatPercent(std::int32_t count, std::int32_t total);
 
-// The two outputs of one analysis, as 8-bit text with CR LF line ends.
-struct StationAnalysisOutput {
-    std::string cleanedCopy;
-    std::string report;
-};
-
-// Both passes over the text of an export, the grouping and the report; or the first format error.
-std::variant<StationAnalysisOutput, StationAnalysisError> AnalyseStationText(std::string_view text);
-
 // The message of a failure as the warning box shows it: the description of a format error, or
 // "Operation failed (error N)" with a hint for the others.
 std::string StationAnalysisFailureMessage(const StationAnalysisError& error);
@@ -56,8 +47,28 @@ struct StationAnalysisRun {
     std::optional<StationAnalysisError> failure;
 };
 
-// Analyses one export: writes the cleaned copy and the report beside it. A failure removes what
-// this run wrote and is returned, never thrown.
+// One analysis of an export in two steps. Prepare makes both passes over the file and writes the
+// cleaned copy to a temporary file beside its target; it only reads the export, writes that one
+// file and keeps no state outside this object, so it may run on a thread of its own beside the
+// reader of the same export. Finish, on the caller's thread, then puts the cleaned copy in place
+// and writes the report. A failure in either step removes what the run wrote and is returned by
+// Finish, never thrown. An analysis dropped unfinished leaves no file behind.
+class StationAnalysis {
+  public:
+    explicit StationAnalysis(const std::string& inputPath);
+    ~StationAnalysis();
+    StationAnalysis(const StationAnalysis&) = delete;
+    StationAnalysis& operator=(const StationAnalysis&) = delete;
+
+    void Prepare();
+    StationAnalysisRun Finish();
+
+  private:
+    struct Run;
+    std::unique_ptr<Run> m_run;
+};
+
+// Analyses one export: both steps, one after the other.
 StationAnalysisRun RunStationAnalysis(const std::string& inputPath);
 
 }  // namespace quorbel

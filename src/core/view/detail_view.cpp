@@ -25,10 +25,9 @@ std::string DeploymentStateText(double value, char decimalMark) {
 // Value texts of the range from record n of the store.
 void ShowFields(RecordView& view, const RecordStore& store, int n, FieldRange range,
                 char decimalMark) {
-    const TelemetryRecord& record = store.Record(n);
     for (int i = range.first; i <= range.last; ++i) {
         const auto index = static_cast<std::size_t>(i);
-        view.values[index] = FormatFieldValue(kFields[index], record.values[index], decimalMark);
+        view.values[index] = FormatFieldValue(kFields[index], store.Value(n, i), decimalMark);
     }
 }
 
@@ -37,14 +36,12 @@ void ShowFields(RecordView& view, const RecordStore& store, int n, FieldRange ra
 std::string ReceiveTimeText(const RecordStore& telemetry, const RecordStore& sensor, int n) {
     const bool sensorFilled = n <= sensor.Count();
     const bool beaconFilled = n <= telemetry.Count();
-    const TelemetryRecord& record =
-        (sensorFilled || !beaconFilled) ? sensor.Record(n) : telemetry.Record(n);
-    return "RX Timestamp: " + record.rxTime;
+    const RecordStore& store = (sensorFilled || !beaconFilled) ? sensor : telemetry;
+    return "RX Timestamp: " + std::string(store.RxTime(n));
 }
 
 std::string SpinText(const RecordStore& sensor, int n, char decimalMark) {
-    const auto& v = sensor.Record(n).values;
-    const double spin = SpinEstimate(v[88], v[89], v[90]);
+    const double spin = SpinEstimate(sensor.Value(n, 88), sensor.Value(n, 89), sensor.Value(n, 90));
     return "estimated spin: " + FormatFixed(spin, 1, decimalMark) + " rpm";
 }
 

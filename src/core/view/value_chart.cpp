@@ -11,8 +11,8 @@ namespace quorbel {
 namespace {
 
 // The time of day of a receive time "YYYY-MM-DD hh:mm:ss": the text from its 12th character.
-std::string PointLabel(const std::string& rxTime) {
-    return rxTime.size() > 11 ? rxTime.substr(11) : std::string();
+std::string PointLabel(std::string_view rxTime) {
+    return rxTime.size() > 11 ? std::string(rxTime.substr(11)) : std::string();
 }
 
 // Redraws the series of the fields over the store's records. When the chart already shows these
@@ -41,10 +41,9 @@ void DrawSeries(ChartModel& chart, const RecordStore& store, std::span<const int
     for (ChartSeries& series : chart.series)
         series.values.reserve(count);
     for (int n = first; n <= store.Count(); ++n) {
-        const TelemetryRecord& record = store.Record(n);
-        chart.labels.push_back(PointLabel(record.rxTime));
+        chart.labels.push_back(PointLabel(store.RxTime(n)));
         for (std::size_t s = 0; s < fields.size(); ++s)
-            chart.series[s].values.push_back(record.values[static_cast<std::size_t>(fields[s])]);
+            chart.series[s].values.push_back(store.Value(n, fields[s]));
     }
     chart.pointsPerLabel = PointsPerLabel(store.Count());
     chart.source = {&store, store.Generation(), key, store.Count()};

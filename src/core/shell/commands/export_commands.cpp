@@ -17,8 +17,11 @@ void WriteStoreCsv(AppState& app, const RecordStore& store, FieldRange fields, c
         app.ui.Text4 = kNoInputFileStatus;
         return;
     }
-    WriteExportFile(app, DeriveExportFileName(app.sourceFileName, suffix),
-                    BuildRecordCsv(app.ui.Option1, store, fields, app.settings.decimalMark));
+    const std::string path = DeriveExportFileName(app.sourceFileName, suffix);
+    AtomicFileWriter file(path);
+    WriteRecordCsv(app.ui.Option1, store, fields, app.settings.decimalMark,
+                   [&file](std::string_view line) { file.Write(line); });
+    app.ui.Text4 = WriteStatusText(path, file.Commit());
 }
 
 }  // namespace

@@ -16,8 +16,9 @@ void ApplyRecord(AppState& app, RecordStore& store, const DecodedRecord& decoded
         return;
     // Fields that were not decoded keep what the entry held before.
     const auto first = static_cast<std::size_t>(decoded.fields.first);
-    std::copy_n(decoded.values.begin() + first, decoded.decodedCount,
-                store.FillNewest().values.begin() + first);
+    store.FillNewest(
+        decoded.fields.first,
+        std::span(decoded.values).subspan(first, static_cast<std::size_t>(decoded.decodedCount)));
 }
 
 }  // namespace
@@ -27,7 +28,7 @@ std::optional<int> AppendRecord(AppState& app, RecordStore& store) {
     if (!n)
         return std::nullopt;  // a full store refuses the frame silently
     app.ui.HScroll1.SetMax(*n);
-    store.FillNewest().rxTime = app.frame.rxTimeText;
+    store.FillNewestRxTime(app.frame.rxTimeText);
     return n;
 }
 

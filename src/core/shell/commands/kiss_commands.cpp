@@ -1,7 +1,7 @@
 // File > "Open KISS File": capture files read frame by frame.
 #include <algorithm>
 
-#include "common/files.hpp"
+#include "common/block_reader.hpp"
 #include "intake/kiss_file_reader.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/frame_commands.hpp"
@@ -17,46 +17,80 @@ void MnuOpenKISSFile_Click(AppState& app) {
     });
 }
 
+namespace {
+
+// One capture's decoding, kept across the blocks of its file: the deframer, the pieces so far and
+// the reader's own stamp, so a live frame in the middle of the read does not change the receive
+// time of the file's later frames.
+class CaptureDecoder {
+  public:
+    explicit CaptureDecoder(AppState& app) : m_app(app), m_stamp(app.frame.rxTimeText) {}
+
+    void Feed(std::span<const std::uint8_t> bytes) {
+        m_deframer.Feed(bytes, [this](std::span<const std::uint8_t> escaped) { Decode(escaped); });
+    }
+
+  private:
+    void Decode(std::span<const std::uint8_t> escaped) {
+        m_app.ui.ProgressBar1.value = ++m_pieces;
+        m_app.platform.DoEvents();
+        ReadCapturePiece(escaped, m_piece);
+        switch (m_piece.kind) {
+            case CapturePiece::Kind::Stamp:
+                m_stamp = m_piece.stampTime;
+                m_app.frame.rxTimeText = m_stamp;
+                break;
+            case CapturePiece::Kind::Frame:
+                m_app.frame.rxTimeText = m_stamp;
+                ReceiveFrame(m_app, m_piece.DataFrame());
+                break;
+            case CapturePiece::Kind::Skip:
+                break;
+        }
+    }
+
+    AppState& m_app;
+    std::string m_stamp;
+    int m_pieces = 0;
+    KissDeframer m_deframer;
+    CapturePiece m_piece;
+};
+
+// The FEND bytes of the whole capture, counted block by block; -1 for a file that cannot be read
+// or holds no bytes.
+long long CountFends(BlockReader& capture) {
+    long long fends = 0;
+    for (auto block = capture.Next(); !block.empty(); block = capture.Next())
+        fends += CountCaptureFrames(block);
+    return capture.Failed() || capture.Position() == 0 ? -1 : fends;
+}
+
+}  // namespace
+
 void ReadKissFile(AppState& app, const std::string& path) {
     ReadingGuard reading(app.ui);
-    const std::optional<std::string> contents = ReadWholeFile(path);
-    const std::span<const std::uint8_t> bytes =
-        contents
-            ? std::span(reinterpret_cast<const std::uint8_t*>(contents->data()), contents->size())
-            : std::span<const std::uint8_t>();
-    const long long fends = CountCaptureFrames(bytes);
+    // The capture is read twice through one small buffer: once to count its FENDs for the log
+    // and the progress bar, then to decode exactly the bytes counted, even when the live client
+    // appends to the same file during the read.
+    BlockReader capture(path);
+    const long long fends = CountFends(capture);
     app.ui.Text5 += "kiss frames: " + std::to_string(fends) + "\r\n";
     app.ui.Busy = true;
     app.ui.ProgressBar1 = {true, static_cast<int>(std::max(fends, 0LL)), 0};
 
-    DecodeCapture(app, bytes);
+    if (fends >= 0) {
+        const std::uint64_t counted = capture.Position();
+        capture.Rewind(counted);
+        CaptureDecoder decoder(app);
+        for (auto block = capture.Next(); !block.empty(); block = capture.Next())
+            decoder.Feed(block);
+    }
     DecodeSsdvImages(app);
     PerformEndOfReadSteps(app);
 }
 
 void DecodeCapture(AppState& app, std::span<const std::uint8_t> bytes) {
-    // The reader keeps its own stamp, so a live frame in the middle of the read does not change
-    // the receive time of the file's later frames.
-    std::string stamp = app.frame.rxTimeText;
-    int pieces = 0;
-    KissDeframer deframer;
-    deframer.Feed(bytes, [&](std::span<const std::uint8_t> escaped) {
-        app.ui.ProgressBar1.value = ++pieces;
-        app.platform.DoEvents();
-        CapturePiece piece = ReadCapturePiece(escaped);
-        switch (piece.kind) {
-            case CapturePiece::Kind::Stamp:
-                stamp = std::move(piece.stampTime);
-                app.frame.rxTimeText = stamp;
-                break;
-            case CapturePiece::Kind::Frame:
-                app.frame.rxTimeText = stamp;
-                ReceiveFrame(app, piece.DataFrame());
-                break;
-            case CapturePiece::Kind::Skip:
-                break;
-        }
-    });
+    CaptureDecoder(app).Feed(bytes);
 }
 
 }  // namespace quorbel

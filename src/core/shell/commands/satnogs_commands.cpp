@@ -1,5 +1,8 @@
-// File > "Open SatNOGS CSV": exports read line by line from the last, then the station analysis.
-#include "common/files.hpp"
+// File > "Open SatNOGS CSV": exports read line by line from the last, each with its station
+// analysis beside the read.
+#include <future>
+#include <optional>
+
 #include "intake/satnogs_reader.hpp"
 #include "intake/satnogs_text.hpp"
 #include "shell/app_state.hpp"
@@ -12,50 +15,26 @@ namespace {
 
 constexpr int kLinesPerEventLoop = 100;
 
-// From the last kept line to the first, serving the progress bar and the event loop every 100.
-void DispatchLines(AppState& app, const std::vector<std::string_view>& lines) {
+// Every kept line of the export from the last to the first, serving the progress bar and the
+// event loop every 100 lines.
+void DispatchLines(AppState& app, const std::string& path, const SatnogsIndex& index) {
     SatnogsFrame frame;
-    for (int i = static_cast<int>(lines.size()); i >= 1; --i) {
-        if (i % kLinesPerEventLoop == 0) {
-            app.ui.ProgressBar1.value = i;
+    ReadKeptLinesBackwards(path, index, [&](std::size_t number, std::string_view line) {
+        if (number % kLinesPerEventLoop == 0) {
+            app.ui.ProgressBar1.value = static_cast<int>(number);
             app.platform.DoEvents();
         }
-        const SatnogsLineKind kind = ReadSatnogsLine(lines[static_cast<std::size_t>(i - 1)], frame);
+        const SatnogsLineKind kind = ReadSatnogsLine(line, frame);
         if (kind == SatnogsLineKind::Nothing)
-            continue;
+            return;
         app.frame.rxTimeText = frame.rxTimeText;
         if (kind == SatnogsLineKind::Frame)
             ReceiveFrame(app, frame.bytes, &frame.hexText);
-    }
+    });
 }
 
-}  // namespace
-
-void ReadSatnogsCsv(AppState& app, const std::string& path) {
-    ReadingGuard reading(app.ui);
-    app.ui.Busy = true;
-    app.ui.Text5 += "file: " + path + "\r\n";
-    app.platform.DoEvents();
-    const std::optional<std::string> text = ReadWholeFile(path);
-    if (!text) {
-        app.ui.Text5 += "records from SatNOGS: -1\r\nafter removing duplicates: -1\r\n\r\n";
-        PerformEndOfReadSteps(app);
-        return;
-    }
-    const SatnogsLines lines = SplitSatnogsExport(*text);
-    app.ui.Text5 += "records from SatNOGS: " + std::to_string(lines.all.size()) + "\r\n";
-    if (lines.all.size() > 1)
-        app.ui.Text2 = std::to_string(lines.all.size() - 1);  // the last compared
-    app.ui.Text5 += "after removing duplicates: " + std::to_string(lines.kept.size()) + "\r\n\r\n";
-    app.ui.ProgressBar1.max = static_cast<int>(lines.kept.size());
-    app.ui.ProgressBar1.value = 0;
-    app.ui.ProgressBar1.visible = true;
-    DispatchLines(app, lines.kept);
-    PerformEndOfReadSteps(app);
-}
-
-void AnalyseStations(AppState& app, const std::string& inputPath) {
-    const StationAnalysisRun run = RunStationAnalysis(inputPath);
+// The report of an analysis appended to the log, or its failure in the warning box.
+void ShowStationAnalysis(AppState& app, const StationAnalysisRun& run) {
     if (run.failure) {
         app.platform.ShowMessage({kStationAnalysisFailedTitle,
                                   StationAnalysisFailureMessage(*run.failure),
@@ -65,13 +44,54 @@ void AnalyseStations(AppState& app, const std::string& inputPath) {
     app.ui.Text5 += "\r\n" + run.report;
 }
 
+// One export of the selection: its line ends converted, then its frames decoded while the first
+// step of its station analysis (both passes, the cleaned copy written to its temporary file) runs
+// beside them, on a second core when there is one. The two only read the export and share
+// nothing else. The analysis is finished (its files put in place, its report or failure shown)
+// once the frames are decoded, so everything the user sees comes in the order of a run of the
+// analysis after the read.
+void OpenSatnogsExport(AppState& app, const std::string& path) {
+    // A failed conversion leaves the file as it was; LF line ends are read all the same.
+    ConvertExportToCrLf(path);
+    StationAnalysis analysis(path);
+    std::future<void> prepared =
+        std::async(std::launch::async | std::launch::deferred, [&analysis] { analysis.Prepare(); });
+    ReadSatnogsCsv(app, path);
+    prepared.get();
+    ShowStationAnalysis(app, analysis.Finish());
+}
+
+}  // namespace
+
+void ReadSatnogsCsv(AppState& app, const std::string& path) {
+    ReadingGuard reading(app.ui);
+    app.ui.Busy = true;
+    app.ui.Text5 += "file: " + path + "\r\n";
+    app.platform.DoEvents();
+    const std::optional<SatnogsIndex> index = IndexSatnogsExport(path);
+    if (!index) {
+        app.ui.Text5 += "records from SatNOGS: -1\r\nafter removing duplicates: -1\r\n\r\n";
+        PerformEndOfReadSteps(app);
+        return;
+    }
+    app.ui.Text5 += "records from SatNOGS: " + std::to_string(index->lineCount) + "\r\n";
+    if (index->lineCount > 1)
+        app.ui.Text2 = std::to_string(index->lineCount - 1);  // the last compared
+    app.ui.Text5 += "after removing duplicates: " + std::to_string(index->keptCount) + "\r\n\r\n";
+    app.ui.ProgressBar1.max = static_cast<int>(index->keptCount);
+    app.ui.ProgressBar1.value = 0;
+    app.ui.ProgressBar1.visible = true;
+    DispatchLines(app, path, *index);
+    PerformEndOfReadSteps(app);
+}
+
+void AnalyseStations(AppState& app, const std::string& inputPath) {
+    ShowStationAnalysis(app, RunStationAnalysis(inputPath));
+}
+
 void MnuOpenServerLog_Click(AppState& app) {
-    RunOpenCommand(app, kSatnogsFilter, [&app](const std::string& path) {
-        // A failed conversion leaves the file as it was; LF line ends are read all the same.
-        ConvertExportToCrLf(path);
-        ReadSatnogsCsv(app, path);
-        AnalyseStations(app, path);
-    });
+    RunOpenCommand(app, kSatnogsFilter,
+                   [&app](const std::string& path) { OpenSatnogsExport(app, path); });
 }
 
 }  // namespace quorbel
