@@ -2,7 +2,8 @@
 #include "common/block_reader.hpp"
 
 #include <algorithm>
-#include <filesystem>
+
+#include "common/files.hpp"
 
 namespace quorbel {
 namespace {
@@ -12,11 +13,7 @@ constexpr std::size_t kBlockSize = std::size_t{64} << 10;
 
 }  // namespace
 
-BlockReader::BlockReader(const std::string& path) {
-    std::error_code error;
-    if (std::filesystem::is_regular_file(path, error))
-        m_in.open(path, std::ios::binary);
-}
+BlockReader::BlockReader(const std::string& path) : m_in(OpenRegularFile(path)) {}
 
 std::span<const std::uint8_t> BlockReader::Next() {
     if (!m_in.is_open() || m_failed || !m_in || m_position >= m_limit)
@@ -37,9 +34,7 @@ void BlockReader::Rewind(std::uint64_t limit) {
     m_failed = false;
     if (!m_in.is_open())
         return;
-    m_in.clear();
-    m_in.seekg(0);
-    m_failed = !m_in;
+    m_failed = !RewindStream(m_in);
 }
 
 }  // namespace quorbel

@@ -25,14 +25,26 @@ std::optional<std::string> NonFileInputProblem(const std::string& path) {
     return std::nullopt;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+std::ifstream OpenRegularFile(const std::string& path) {
+    std::ifstream in;
     std::error_code error;
-    if (!fs::is_regular_file(path, error))
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    if (fs::is_regular_file(path, error))
+        in.open(path, std::ios::binary);
+    return in;
+}
+
+bool RewindStream(std::ifstream& in) {
+    in.clear();
+    in.seekg(0);
+    return static_cast<bool>(in);
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::ifstream in = OpenRegularFile(path);
+    if (!in.is_open() || !in)
         return std::nullopt;
     // One read straight into a text of the file's size, without growing it on the way.
+    std::error_code error;
     const std::uintmax_t size = fs::file_size(path, error);
     std::string contents(error ? 0 : static_cast<std::size_t>(size), '\0');
     in.read(contents.data(), static_cast<std::streamsize>(contents.size()));

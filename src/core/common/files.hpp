@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +20,11 @@ std::optional<std::string> NonFileInputProblem(const std::string& path);
 // or a device is never read as if it were an empty or endless file). The file is read in one
 // piece of its size (a file that grows meanwhile is read to its end).
 std::optional<std::string> ReadWholeFile(const std::string& path);
+// A binary stream of a regular file; not open for anything else (a folder or a device is never
+// read as if it were an empty or endless file) or a file that cannot be opened.
+std::ifstream OpenRegularFile(const std::string& path);
+// Back to the stream's first byte, its end-of-file and error marks cleared; false when it cannot.
+bool RewindStream(std::ifstream& in);
 
 // A file written piece by piece to a temporary file in the target's folder, which replaces the
 // target only when Commit succeeds; a writer dropped before, or a failed Commit, leaves no file

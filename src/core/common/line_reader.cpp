@@ -3,7 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
+
+#include "common/files.hpp"
 
 namespace quorbel {
 namespace {
@@ -13,12 +14,8 @@ constexpr std::size_t kBlockSize = std::size_t{256} << 10;
 
 }  // namespace
 
-LineReader::LineReader(const std::string& path) {
-    std::error_code error;
-    if (std::filesystem::is_regular_file(path, error))
-        m_in.open(path, std::ios::binary);
-    m_atEnd = !m_in.is_open();
-}
+LineReader::LineReader(const std::string& path)
+    : m_in(OpenRegularFile(path)), m_atEnd(!m_in.is_open()) {}
 
 std::optional<std::string_view> LineReader::NextLine() {
     while (true) {
@@ -80,9 +77,7 @@ void LineReader::Rewind() {
     m_failed = false;
     if (!m_in.is_open())
         return;
-    m_in.clear();
-    m_in.seekg(0);
-    m_failed = !m_in;
+    m_failed = !RewindStream(m_in);
     m_atEnd = m_failed;
 }
 

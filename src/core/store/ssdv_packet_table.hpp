@@ -38,17 +38,24 @@ class SsdvPacketTable {
         return image ? image->count : 0;
     }
 
+    // Calls visit(const SsdvPacketBytes&) for each of the image's packets in packet ID order.
+    template <typename Visit>
+    void ForEachPacket(int imageId, Visit visit) const {
+        if (const Image* image = Find(imageId)) {
+            for (const std::optional<SsdvPacketBytes>& entry : image->packets) {
+                if (entry)
+                    visit(*entry);
+            }
+        }
+    }
+
     // The image's packets in packet ID order, one after the other without gaps.
     std::string PacketsInOrder(int imageId) const {
         std::string packets;
-        const Image* image = Find(imageId);
-        if (image == nullptr)
-            return packets;
-        packets.reserve(static_cast<std::size_t>(image->count) * kSsdvPacketSize);
-        for (const std::optional<SsdvPacketBytes>& entry : image->packets) {
-            if (entry)
-                packets.append(reinterpret_cast<const char*>(entry->data()), entry->size());
-        }
+        packets.reserve(static_cast<std::size_t>(Count(imageId)) * kSsdvPacketSize);
+        ForEachPacket(imageId, [&packets](const SsdvPacketBytes& packet) {
+            packets.append(reinterpret_cast<const char*>(packet.data()), packet.size());
+        });
         return packets;
     }
 

@@ -15,17 +15,14 @@ ReceivedPicture DecodeReceivedPicture(const SsdvPacketTable& table, int imageId)
     // The table's packets stand one per entry: each is checked (and repaired) on its own and a
     // damaged one left out, instead of the decoder's byte-by-byte search past it, which would
     // cost a repair attempt at every offset on every packet that arrives after it.
-    const std::string packets = table.PacketsInOrder(imageId);
     std::vector<std::uint8_t> valid;
-    valid.reserve(packets.size());
-    for (std::size_t at = 0; at + kSsdvPacketSize <= packets.size(); at += kSsdvPacketSize) {
-        const auto window =
-            std::span(reinterpret_cast<const std::uint8_t*>(packets.data()) + at, kSsdvPacketSize);
-        if (const std::optional<ssdv::ValidatedPacket> packet = ssdv::ValidatePacket(window)) {
+    valid.reserve(static_cast<std::size_t>(picture.packets) * kSsdvPacketSize);
+    table.ForEachPacket(imageId, [&valid](const SsdvPacketBytes& bytes) {
+        if (const std::optional<ssdv::ValidatedPacket> packet = ssdv::ValidatePacket(bytes)) {
             valid.insert(valid.end(), packet->bytes.begin(),
                          packet->bytes.begin() + static_cast<std::ptrdiff_t>(kSsdvPacketSize));
         }
-    }
+    });
     if (valid.empty())
         return picture;
     ssdv::DecodeResult decoded = ssdv::DecodeImage(valid, kSsdvPacketSize);
