@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build-bench}
 frames=${2:-100000}
 bin=$build/bin
-for program in quorbel-cli quorbel-kiss-replay quorbel-samplegen; do
+for program in quorbel-cli quorbel-cli-live quorbel-kiss-replay quorbel-samplegen; do
     [[ -x $bin/$program ]] || { echo "build $program first (cmake --build --preset bench)"; exit 1; }
 done
 work=$(mktemp -d)

@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 cmake --preset default -DQUORBEL_BUILD_TESTS=OFF >/dev/null
 # Build messages go to standard error, so the tool's own output can be piped.
-cmake --build --preset default -j"$(nproc)" --target quorbel-decoder quorbel-cli ssdv quorbel-samplegen \
+cmake --build --preset default -j"$(nproc)" --target quorbel-decoder quorbel-cli quorbel-cli-live ssdv quorbel-samplegen \
     quorbel-kiss-replay >&2
 if [[ $# -gt 0 ]]; then
     exec build/bin/quorbel-cli "$@"

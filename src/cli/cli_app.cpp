@@ -1,7 +1,13 @@
 // Parsing the command line and running the commands in order.
 #include "cli_app.hpp"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <ostream>
 
@@ -103,6 +109,38 @@ char SystemDecimalMark() {
     return mark == '\0' ? '.' : mark;
 }
 
+// Replaces this process with the live tool, run on the same command line in the same application
+// folder; returns only when that failed, with the exit status.
+int HandOverToLiveTool(const std::vector<std::string>& arguments, const std::string& appDir,
+                       const std::string& programFolder, std::ostream& out, std::ostream& err) {
+    namespace fs = std::filesystem;
+    const fs::path folder(programFolder);
+    const fs::path candidates[] = {folder / kLiveToolName,
+                                   folder / ".." / "libexec" / "quorbel-decoder" / kLiveToolName};
+    std::vector<std::string> line{"", "--app-dir", appDir};
+    line.insert(line.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : line)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    setenv(kProgramFolderVariable, programFolder.c_str(), 1);
+    out.flush();
+    err.flush();
+    int failure = ENOENT;
+    for (const fs::path& candidate : candidates) {
+        line[0] = candidate.string();
+        argv[0] = line[0].data();
+        execv(argv[0], argv.data());
+        if (errno != ENOENT)
+            failure = errno;
+    }
+    err << "quorbel-cli: listen needs " << kLiveToolName << " beside quorbel-cli, which "
+        << (failure == ENOENT ? "is not there" : std::string("could not be started: ") +
+                                                     std::strerror(failure))
+        << "\n";
+    return 1;
+}
+
 }  // namespace
 
 std::optional<std::string> ExpectCount(const Args& args, std::size_t min, std::size_t max) {
@@ -134,17 +172,17 @@ void CheckReadable(CliContext& context, const Args& files) {
     }
 }
 
-CommandTable BuildCommandTable() {
+CommandTable BuildCommandTable(const LiveTool* live) {
     CommandTable table;
     AddCoreCommands(table);
     AddSatnogsCommands(table);
-    AddListenCommand(table);
+    AddListenCommand(table, live ? live->listen : CommandRun());
     return table;
 }
 
 int RunCli(const std::vector<std::string>& arguments, const std::string& programFolder,
-           std::ostream& out, std::ostream& err) {
-    const CommandTable table = BuildCommandTable();
+           std::ostream& out, std::ostream& err, const LiveTool* live) {
+    const CommandTable table = BuildCommandTable(live);
     ParsedLine parsed;
     parsed.appDir = programFolder;
     if (auto error = ParseLine(arguments, table, parsed)) {
@@ -156,7 +194,14 @@ int RunCli(const std::vector<std::string>& arguments, const std::string& program
         WriteUsage(out, table);
         return 0;
     }
-    CliPlatform platform(err, programFolder);
+    for (const Invocation& invocation : parsed.invocations) {
+        if (!invocation.command->run)
+            return HandOverToLiveTool(arguments, parsed.appDir, programFolder, out, err);
+    }
+    const std::unique_ptr<CliPlatform> madePlatform =
+        live ? live->makePlatform(err, programFolder)
+             : std::make_unique<CliPlatform>(err, programFolder);
+    CliPlatform& platform = *madePlatform;
     AppState app(platform);
     app.settings.appDir = parsed.appDir;
     app.settings.decimalMark = parsed.systemLocale ? SystemDecimalMark() : '.';

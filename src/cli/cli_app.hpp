@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,7 @@ struct CliContext {
 };
 
 using Args = std::vector<std::string>;
+using CommandRun = std::function<void(CliContext&, const Args&)>;
 
 struct CliCommand {
     std::string_view name;
@@ -33,7 +35,8 @@ struct CliCommand {
     std::string_view help;      // one line
     // Checks the arguments before anything runs; the error text for a wrong command line.
     std::function<std::optional<std::string>(const Args&)> check;
-    std::function<void(CliContext&, const Args&)> run;
+    // Empty for a command only the live tool runs (listen in the plain tool).
+    CommandRun run;
 };
 
 using CommandTable = std::vector<CliCommand>;
@@ -47,14 +50,33 @@ void CheckReadable(CliContext& context, const Args& files);
 void AddCoreCommands(CommandTable& table);
 // open-satnogs, crop-images and the three export commands.
 void AddSatnogsCommands(CommandTable& table);
-// listen: the live client on the configured (or given) KISS server.
-void AddListenCommand(CommandTable& table);
-CommandTable BuildCommandTable();
+// listen: the live client on the configured (or given) KISS server; `run` is empty in the plain
+// tool, which hands a command line with listen over to the live tool.
+void AddListenCommand(CommandTable& table, CommandRun run);
+
+// The plain tool (quorbel-cli) has no network code, so its commands start without loading the
+// toolkit's libraries. The live tool (quorbel-cli-live) is the same tool with the TCP client: its
+// platform has a socket and it runs listen.
+inline constexpr const char* kLiveToolName = "quorbel-cli-live";
+// Where the live tool looks for helper programs first: the plain tool's folder, passed on in this
+// environment variable when it hands a command line over.
+inline constexpr const char* kProgramFolderVariable = "QUORBEL_CLI_FOLDER";
+
+struct LiveTool {
+    std::function<std::unique_ptr<CliPlatform>(std::ostream& messages,
+                                               const std::string& programFolder)>
+        makePlatform;
+    CommandRun listen;
+};
+
+CommandTable BuildCommandTable(const LiveTool* live);
 
 // Runs the tool; returns the exit status (0, 1 when a command failed, 2 for a wrong command line).
 // `programFolder` is the folder of quorbel-cli: the application folder unless --app-dir gives
-// another, and the first place helper programs are looked for.
+// another, and the first place helper programs are looked for. Without `live`, a command line
+// with listen is handed over to the live tool, found beside this program or in
+// ../libexec/quorbel-decoder (an installed copy), in place of this process.
 int RunCli(const std::vector<std::string>& arguments, const std::string& programFolder,
-           std::ostream& out, std::ostream& err);
+           std::ostream& out, std::ostream& err, const LiveTool* live = nullptr);
 
 }  // namespace quorbel::cli

@@ -1,16 +1,14 @@
 // The platform as the command-line tool has it: files come from the command line, message boxes
-// go to standard error, nothing waits for a user. Helper programs (the SSDV decoder) run as
+// go to standard error, nothing waits for a user. It has no TCP client socket: its socket stays
+// closed; the live tool's platform (listen) adds one. Helper programs (the SSDV decoder) run as
 // children that the tool waits for at the end of each command, so the pictures are written when
 // a command is done and no finished child is left behind.
 #pragma once
 
 #include <sys/types.h>
 #include <iosfwd>
-#include <memory>
 #include <string>
 #include <vector>
-
-#include "kiss_socket.hpp"
 
 #include "shell/platform.hpp"
 
@@ -40,18 +38,11 @@ class CliPlatform : public Platform {
     // Waits until every program started so far has ended.
     void WaitForStartedPrograms();
     bool HasStartedPrograms() const { return !m_started.empty(); }
-    void ConnectSocket(const std::string& host, int port) override { Socket().Connect(host, port); }
-    void CloseSocket() override { Socket().Close(); }
-    int SocketState() override { return m_socket ? m_socket->State() : live::kStateClosed; }
+    void ConnectSocket(const std::string& /*host*/, int /*port*/) override {}
+    void CloseSocket() override {}
+    int SocketState() override { return 0; }  // closed
     std::chrono::system_clock::time_point Now() override {
         return std::chrono::system_clock::now();
-    }
-
-    // The TCP client's socket, made on first use (it needs the event loop of `listen`).
-    live::KissSocket& Socket() {
-        if (!m_socket)
-            m_socket = std::make_unique<live::KissSocket>();
-        return *m_socket;
     }
 
   private:
@@ -61,7 +52,6 @@ class CliPlatform : public Platform {
     std::string m_programFolder;
     std::vector<pid_t> m_started;  // children not yet reaped
     std::vector<std::string> m_nextSelection;
-    std::unique_ptr<live::KissSocket> m_socket;
 };
 
 }  // namespace quorbel::cli

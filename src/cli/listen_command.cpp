@@ -5,10 +5,14 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
+#include <memory>
 #include <ostream>
 
 #include "cli_app.hpp"
 #include "cli_platform.hpp"
+#include "kiss_socket.hpp"
+#include "listen_options.hpp"
+#include "live_tool.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
 #include "stop_request.hpp"
@@ -20,44 +24,24 @@ namespace {
 constexpr int kFirstRetryMs = 1000;
 constexpr int kLongestRetryMs = 30000;
 
-struct ListenOptions {
-    double seconds = -1;  // below 0: until a signal
-    bool reconnect = false;
-    std::string host;
-    std::string port;
+// The tool's platform with the TCP client's socket, made on first use (it needs the event loop
+// that listen starts).
+class LiveCliPlatform : public CliPlatform {
+  public:
+    using CliPlatform::CliPlatform;
+    void ConnectSocket(const std::string& host, int port) override { Socket().Connect(host, port); }
+    void CloseSocket() override { Socket().Close(); }
+    int SocketState() override { return m_socket ? m_socket->State() : live::kStateClosed; }
+
+    live::KissSocket& Socket() {
+        if (!m_socket)
+            m_socket = std::make_unique<live::KissSocket>();
+        return *m_socket;
+    }
+
+  private:
+    std::unique_ptr<live::KissSocket> m_socket;
 };
-
-bool ParsePositive(const std::string& text, double& value) {
-    try {
-        std::size_t used = 0;
-        value = std::stod(text, &used);
-        return used == text.size() && value >= 0;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-std::optional<std::string> ParseListenArgs(const Args& args, ListenOptions& options) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--reconnect") {
-            options.reconnect = true;
-        } else if (arg == "--seconds" && hasValue) {
-            if (!ParsePositive(args[++i], options.seconds))
-                return "--seconds takes a number of seconds";
-        } else if (arg == "--host" && hasValue) {
-            options.host = args[++i];
-        } else if (arg == "--port" && hasValue) {
-            options.port = args[++i];
-            if (!IsWholeNumber(options.port) || std::stoi(options.port) > 65535)
-                return "--port takes a port number from 0 to 65535";
-        } else {
-            return "unknown option or missing value: " + arg;
-        }
-    }
-    return std::nullopt;
-}
 
 // The event loop of one listen: the socket's data and states, the end and the retries.
 class Listener {
@@ -72,7 +56,7 @@ class Listener {
             m_app.settings.tcpPort = std::stoi(m_options.port);
             m_app.settings.tcpPortText = m_options.port;
         }
-        live::KissSocket& socket = m_context.platform.Socket();
+        live::KissSocket& socket = dynamic_cast<LiveCliPlatform&>(m_context.platform).Socket();
         socket.SetDataHandler([this](std::span<const std::uint8_t> bytes) { OnData(bytes); });
         socket.SetStateHandler([this](int) { OnState(); });
 
@@ -151,7 +135,7 @@ void Listen(CliContext& context, const Args& args) {
     ParseListenArgs(args, options);
     // The socket needs an event loop; a tool started without one gets it here.
     static int argc = 1;
-    static char name[] = "quorbel-cli";
+    static char name[] = "quorbel-cli-live";
     static char* argv[] = {name, nullptr};
     std::unique_ptr<QCoreApplication> application;
     if (QCoreApplication::instance() == nullptr)
@@ -161,14 +145,12 @@ void Listen(CliContext& context, const Args& args) {
 
 }  // namespace
 
-void AddListenCommand(CommandTable& table) {
-    table.push_back({"listen", "[--seconds S] [--reconnect] [--host H] [--port P]",
-                     "the live client: record the KISS server's frames until S seconds or a signal",
-                     [](const Args& args) {
-                         ListenOptions options;
-                         return ParseListenArgs(args, options);
-                     },
-                     Listen});
+LiveTool MakeLiveTool() {
+    return {[](std::ostream& messages, const std::string& programFolder) {
+                return std::unique_ptr<CliPlatform>(
+                    std::make_unique<LiveCliPlatform>(messages, programFolder));
+            },
+            Listen};
 }
 
 }  // namespace quorbel::cli

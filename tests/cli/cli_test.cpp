@@ -34,9 +34,10 @@ CliRun RunCliIn(std::vector<std::string> args, const std::string& appDir = ".") 
 
 // Runs the built program itself, as a script would; standard error is dropped or, with
 // withErrors, read after standard output.
-CliRun RunProgram(const std::string& args, bool withErrors = false) {
-    const std::string command = std::string(QUORBEL_BIN_DIR) + "/quorbel-cli " + args +
-                                (withErrors ? " 2>&1" : " 2>/dev/null");
+CliRun RunProgram(const std::string& args, bool withErrors = false,
+                  const std::string& program = std::string(QUORBEL_BIN_DIR) + "/quorbel-cli") {
+    const std::string command =
+        "'" + program + "' " + args + (withErrors ? " 2>&1" : " 2>/dev/null");
     std::string out;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -253,6 +254,47 @@ TEST_F(CliTest, ListenWithoutAServerEndsWithAnErrorUnlessItReconnects) {
               std::string::npos)
         << retried.out;
     EXPECT_NE(retried.out.find("connecting again in 2 s"), std::string::npos) << retried.out;
+}
+
+TEST_F(CliTest, ListenIsHandedToTheLiveToolBesideOrInstalled) {
+    namespace fs = std::filesystem;
+    // The plain tool loads no Qt library: its commands start without the network code.
+    const CliRun plain = RunProgram("'" + std::string(QUORBEL_BIN_DIR) + "/quorbel-cli'", false,
+                                    "/usr/bin/ldd");
+    ASSERT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.out.find("Qt6"), std::string::npos) << plain.out;
+
+    // Alone in a folder, it says what is missing and writes nothing.
+    const std::string alone = folder.Path() + "/alone";
+    const std::string station = folder.Path() + "/station";
+    fs::create_directories(alone);
+    fs::create_directories(station);
+    fs::copy_file(std::string(QUORBEL_BIN_DIR) + "/quorbel-cli", alone + "/quorbel-cli");
+    const CliRun missing =
+        RunProgram("--app-dir '" + station + "' listen --seconds 1 --host 127.0.0.1 --port 1",
+                   true, alone + "/quorbel-cli");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.out.find("listen needs quorbel-cli-live beside quorbel-cli"),
+              std::string::npos)
+        << missing.out;
+    EXPECT_TRUE(fs::is_empty(station));
+
+    // Installed: the live tool in ../libexec/quorbel-decoder runs the whole command line in the
+    // plain tool's application folder, whose conf.ini names the server (port 1 of the loopback
+    // address refuses the connection).
+    const std::string prefix = folder.Path() + "/usr";
+    fs::create_directories(prefix + "/bin");
+    fs::create_directories(prefix + "/libexec/quorbel-decoder");
+    fs::copy_file(std::string(QUORBEL_BIN_DIR) + "/quorbel-cli", prefix + "/bin/quorbel-cli");
+    fs::copy_file(std::string(QUORBEL_BIN_DIR) + "/quorbel-cli-live",
+                  prefix + "/libexec/quorbel-decoder/quorbel-cli-live");
+    folder.Write("usr/bin/conf.ini", std::string("TCP_SERVER=127.0.0.1\r\nTCP_PORT=1\r\n"));
+    const CliRun installed =
+        RunProgram("listen --seconds 5 dump-state", true, prefix + "/bin/quorbel-cli");
+    EXPECT_EQ(installed.status, 1);
+    EXPECT_NE(installed.out.find("quorbel-cli: 127.0.0.1:1 Error\n"), std::string::npos)
+        << installed.out;
+    EXPECT_NE(installed.out.find("\"TelemetryCount\":0"), std::string::npos) << installed.out;
 }
 
 TEST_F(CliTest, AppDirGivesConfIniAndImageList) {
