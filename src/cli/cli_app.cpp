@@ -135,8 +135,8 @@ int HandOverToLiveTool(const std::vector<std::string>& arguments, const std::str
             failure = errno;
     }
     err << "quorbel-cli: listen needs " << kLiveToolName << " beside quorbel-cli, which "
-        << (failure == ENOENT ? "is not there" : std::string("could not be started: ") +
-                                                     std::strerror(failure))
+        << (failure == ENOENT ? "is not there"
+                              : std::string("could not be started: ") + std::strerror(failure))
         << "\n";
     return 1;
 }

@@ -19,6 +19,9 @@ struct Field {
     // Products by each syndrome root: every window of a damaged stream is checked, so the
     // syndromes must be cheap.
     std::array<std::array<std::uint8_t, 256>, kRsParitySymbols> timesRoot{};
+    // Products by each step of the root search (β^-i for the locator's term i), for the same
+    // reason: the search runs over all 255 positions for every window.
+    std::array<std::array<std::uint8_t, 256>, kRsParitySymbols + 1> timesSearchStep{};
 };
 
 std::uint8_t Multiply(const Field& field, std::uint8_t a, std::uint8_t b) {
@@ -74,6 +77,12 @@ Field BuildField() {
         const std::uint8_t root = RaiseAlpha(field, kRootSpacing * (kFirstRoot + j));
         for (int x = 0; x < 256; ++x) {
             field.timesRoot[j][x] = Multiply(field, static_cast<std::uint8_t>(x), root);
+        }
+    }
+    for (int i = 0; i <= kRsParitySymbols; ++i) {
+        const std::uint8_t step = RaiseAlpha(field, -kRootSpacing * i);
+        for (int x = 0; x < 256; ++x) {
+            field.timesSearchStep[i][x] = Multiply(field, static_cast<std::uint8_t>(x), step);
         }
     }
     return field;
@@ -163,22 +172,15 @@ bool LocateErrors(const Field& f, const Syndromes& syndromes, const Poly& locato
     for (int i = 1; i <= errors; i += 2) {
         derivative[i - 1] = locator[i];
     }
-    // Term i at degree d is locator[i]·β^(-i·d), kept as a logarithm, advanced by -11·i per step.
-    std::array<int, kRsParitySymbols + 1> termLog{};
-    std::array<int, kRsParitySymbols + 1> termStep{};
-    for (int i = 0; i <= errors; ++i) {
-        termLog[i] = locator[i] == 0 ? -1 : f.log[locator[i]];
-        termStep[i] = (kFieldSize - (kRootSpacing * i) % kFieldSize) % kFieldSize;
-    }
+    // Term i at degree d is locator[i]·β^(-i·d), advanced by one product per step (a zero term
+    // stays zero).
+    Poly term = locator;
     int count = 0;
     for (int degree = 0; degree < kFieldSize; ++degree) {
         std::uint8_t sum = 0;
         for (int i = 0; i <= errors; ++i) {
-            if (termLog[i] >= 0) {
-                sum ^= f.exp[termLog[i]];
-                termLog[i] += termStep[i];
-                termLog[i] -= termLog[i] >= kFieldSize ? kFieldSize : 0;
-            }
+            sum ^= term[i];
+            term[i] = f.timesSearchStep[i][term[i]];
         }
         if (sum != 0) {
             continue;

@@ -259,8 +259,8 @@ TEST_F(CliTest, ListenWithoutAServerEndsWithAnErrorUnlessItReconnects) {
 TEST_F(CliTest, ListenIsHandedToTheLiveToolBesideOrInstalled) {
     namespace fs = std::filesystem;
     // The plain tool loads no Qt library: its commands start without the network code.
-    const CliRun plain = RunProgram("'" + std::string(QUORBEL_BIN_DIR) + "/quorbel-cli'", false,
-                                    "/usr/bin/ldd");
+    const CliRun plain =
+        RunProgram("'" + std::string(QUORBEL_BIN_DIR) + "/quorbel-cli'", false, "/usr/bin/ldd");
     ASSERT_EQ(plain.status, 0);
     EXPECT_EQ(plain.out.find("Qt6"), std::string::npos) << plain.out;
 
@@ -271,8 +271,8 @@ TEST_F(CliTest, ListenIsHandedToTheLiveToolBesideOrInstalled) {
     fs::create_directories(station);
     fs::copy_file(std::string(QUORBEL_BIN_DIR) + "/quorbel-cli", alone + "/quorbel-cli");
     const CliRun missing =
-        RunProgram("--app-dir '" + station + "' listen --seconds 1 --host 127.0.0.1 --port 1",
-                   true, alone + "/quorbel-cli");
+        RunProgram("--app-dir '" + station + "' listen --seconds 1 --host 127.0.0.1 --port 1", true,
+                   alone + "/quorbel-cli");
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.out.find("listen needs quorbel-cli-live beside quorbel-cli"),
               std::string::npos)
