@@ -207,15 +207,21 @@ int RunCli(const std::vector<std::string>& arguments, const std::string& program
     app.settings.decimalMark = parsed.systemLocale ? SystemDecimalMark() : '.';
     Form_Load(app);
     CliContext context{app, platform, out, err};
-    for (const Invocation& invocation : parsed.invocations) {
-        invocation.command->run(context, invocation.args);
-        // The pictures a command's decoding run started are written before the next command
-        // (or the end), and then they are in the image list as the window's would be.
+    // The pictures a decoding run started are written before the next command that reads or
+    // writes pictures (or the end), and then they are in the image list as the window's would
+    // be; an export or a view command runs beside the decoders.
+    const auto finishPictures = [&] {
         if (platform.HasStartedPrograms()) {
             platform.WaitForStartedPrograms();
             FillImageList(app);
         }
+    };
+    for (const Invocation& invocation : parsed.invocations) {
+        if (!invocation.command->leavesPicturesAlone)
+            finishPictures();
+        invocation.command->run(context, invocation.args);
     }
+    finishPictures();
     return context.failed ? 1 : 0;
 }
 

@@ -37,7 +37,12 @@ struct CliCommand {
     std::function<std::optional<std::string>(const Args&)> check;
     // Empty for a command only the live tool runs (listen in the plain tool).
     CommandRun run;
+    // The command neither reads nor writes packet files, pictures or the image list, so the
+    // picture decoders started before it may go on while it runs.
+    bool leavesPicturesAlone = false;
 };
+
+inline constexpr bool kLeavesPicturesAlone = true;
 
 using CommandTable = std::vector<CliCommand>;
 

@@ -64,7 +64,8 @@ void AddCoreCommands(CommandTable& table) {
                      },
                      [](CliContext& context, const Args& args) {
                          SetRecordPosition(context.app, std::stoi(args[0]));
-                     }});
+                     },
+                     kLeavesPicturesAlone});
     table.push_back({"select-field", "I [--group]",
                      "click field selector I (0 to 106); --group: with Shift held",
                      [](const Args& args) -> std::optional<std::string> {
@@ -77,7 +78,7 @@ void AddCoreCommands(CommandTable& table) {
                              return "unknown option " + args[1];
                          return std::nullopt;
                      },
-                     SelectField});
+                     SelectField, kLeavesPicturesAlone});
     table.push_back({"bars", "on|off", "the chart's \"B\" check box: bars or a line",
                      [](const Args& args) -> std::optional<std::string> {
                          if (auto error = ExpectCount(args, 1, 1))
@@ -86,7 +87,7 @@ void AddCoreCommands(CommandTable& table) {
                              return "expected on or off";
                          return std::nullopt;
                      },
-                     SetBars});
+                     SetBars, kLeavesPicturesAlone});
     table.push_back({"decode-images", "",
                      "rewrite the SSDV packet files in packet order and decode them into "
                      "ssdv_NNN.jpg",

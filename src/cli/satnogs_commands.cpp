@@ -45,22 +45,29 @@ void AddSatnogsCommands(CommandTable& table) {
                      [](CliContext& context, const Args& args) {
                          CropSatnogsImageData(context.app, args[0]);
                          ReportWriteStatus(context);
-                     }});
+                     },
+                     kLeavesPicturesAlone});
     table.push_back({"write-tlm-csv", "", "TLM File > \"Write TLM CSV\" (\"_tlm.csv\")",
-                     NoArguments, [](CliContext& context, const Args&) {
+                     NoArguments,
+                     [](CliContext& context, const Args&) {
                          WriteCSVFile_Click(context.app);
                          ReportWriteStatus(context);
-                     }});
+                     },
+                     kLeavesPicturesAlone});
     table.push_back({"write-sensor-csv", "", "TLM File > \"Write SENSOR CSV\" (\"_sensor.csv\")",
-                     NoArguments, [](CliContext& context, const Args&) {
+                     NoArguments,
+                     [](CliContext& context, const Args&) {
                          MnWriteSensorFile_Click(context.app);
                          ReportWriteStatus(context);
-                     }});
+                     },
+                     kLeavesPicturesAlone});
     table.push_back({"write-tlm-file", "", "TLM File > \"Write TLM File\" (\".tlm\" report)",
-                     NoArguments, [](CliContext& context, const Args&) {
+                     NoArguments,
+                     [](CliContext& context, const Args&) {
                          WriteTLMFile_Click(context.app);
                          ReportWriteStatus(context);
-                     }});
+                     },
+                     kLeavesPicturesAlone});
 }
 
 }  // namespace quorbel::cli

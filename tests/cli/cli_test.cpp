@@ -327,11 +327,14 @@ TEST_F(CliTest, APassWithAPictureGivesTheSamePictureAsTheDecoderOnItsPackets) {
     const std::string station = folder.Path() + "/the station's \"folder\"";
     std::filesystem::create_directory(station);
 
-    // quorbel-cli finds the decoder beside itself and waits for it before it ends.
+    // quorbel-cli finds the decoder beside itself; an export runs while it decodes, and the
+    // dump after it waits for the picture, which is in the image list by then.
     const CliRun run =
-        RunCliIn({"--app-dir", station, "open-kiss", picturePass, "dump-state"}, QUORBEL_BIN_DIR);
+        RunCliIn({"--app-dir", station, "open-kiss", picturePass, "write-tlm-csv", "dump-state"},
+                 QUORBEL_BIN_DIR);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(NoChildLeft());
+    EXPECT_NE(run.out.find("\"File1\":[\"ssdv_009.jpg\"]"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\"SsdvPackets\":{\"9\":" + std::to_string(packets.size() / 118) + "}"),
               std::string::npos);
     const std::string decoded = testing::TempFolder::Read(station + "/ssdv_009.jpg");
