@@ -10,6 +10,7 @@
 
 #include "common/rgb.hpp"
 #include "decode/field_table.hpp"
+#include "intake/read_diagnostics.hpp"
 #include "view/value_chart.hpp"
 
 namespace quorbel {
@@ -92,6 +93,8 @@ struct WindowModel {
     std::string Text4;   // status line
     std::string Text5;   // multi-line log (fixed-width font)
     std::string Text6;   // SSDV packet listings
+    // The diagnostics box on the Info page: one entry per file of the last open command.
+    std::vector<ReadDiagnostics> Diagnostics;
     RichText RichTextBox1;
 
     ScrollBar HScroll1;
