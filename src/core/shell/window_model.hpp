@@ -100,6 +100,7 @@ struct WindowModel {
     ScrollBar HScroll1;
     std::string Frame1;   // chart title
     bool Check1 = false;  // "B": bars instead of a line
+    bool Check2 = false;  // "UTC time": the chart's points at their receive times
     ProgressBar ProgressBar1;
     std::vector<std::string> List3;  // files chosen in one open command
     ChartModel Chart;
