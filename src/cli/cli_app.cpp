@@ -22,6 +22,7 @@ struct ParsedLine {
     std::string appDir;
     bool systemLocale = true;
     bool help = false;
+    bool verbose = false;
     std::vector<Invocation> invocations;
 };
 
@@ -34,7 +35,7 @@ const CliCommand* FindCommand(const CommandTable& table, const std::string& name
 }
 
 void WriteUsage(std::ostream& out, const CommandTable& table) {
-    out << "usage: quorbel-cli [--app-dir DIR] [--locale C|system] COMMAND [ARGS]...\n"
+    out << "usage: quorbel-cli [--app-dir DIR] [--locale C|system] [--verbose] COMMAND [ARGS]...\n"
            "\n"
            "Decodes QUORBEL frames without a window. The commands run in order on one shared\n"
            "state, as a user would use the window's menus.\n"
@@ -44,6 +45,10 @@ void WriteUsage(std::ostream& out, const CommandTable& table) {
            "                      (default: the folder of this program)\n"
            "  --locale C|system   C: every decimal mark is \".\"; system (default): the\n"
            "                      decimal mark of the user's locale, as in the window\n"
+           "  --verbose           after each open-kiss and open-satnogs: the frames of each\n"
+           "                      file by kind, the records dropped at the 5,000 cap and, for\n"
+           "                      SatNOGS exports, the lines without a frame of the\n"
+           "                      satellite, on standard error\n"
            "  --help              this text\n"
            "\n"
            "commands:\n";
@@ -67,6 +72,8 @@ std::optional<std::string> ParseLine(const std::vector<std::string>& arguments,
         const std::string& option = arguments[i];
         if (option == "--help") {
             parsed.help = true;
+        } else if (option == "--verbose") {
+            parsed.verbose = true;
         } else if (option == "--app-dir" && i + 1 < arguments.size()) {
             parsed.appDir = arguments[++i];
         } else if (option == "--locale" && i + 1 < arguments.size() &&
@@ -123,6 +130,13 @@ bool IsWholeNumber(const std::string& text) {
     return true;
 }
 
+void ReportReadDiagnostics(CliContext& context) {
+    if (!context.verbose)
+        return;
+    for (const ReadDiagnostics& read : context.app.ui.Diagnostics)
+        context.err << FormatReadDiagnostics(read, "\n");
+}
+
 void CheckReadable(CliContext& context, const Args& files) {
     for (const std::string& file : files) {
         if (NonFileInputProblem(file)) {
@@ -162,6 +176,7 @@ int RunCli(const std::vector<std::string>& arguments, const std::string& program
     app.settings.decimalMark = parsed.systemLocale ? SystemDecimalMark() : '.';
     Form_Load(app);
     CliContext context{app, platform, out, err};
+    context.verbose = parsed.verbose;
     for (const Invocation& invocation : parsed.invocations) {
         invocation.command->run(context, invocation.args);
         // The pictures a command's decoding run started are written before the next command
