@@ -1,5 +1,6 @@
 // The window end to end on the offscreen platform: start-up, opening the sample capture through a
-// stubbed dialog, selectors, the bar/line box, navigation, scrolling, the about window and exit.
+// stubbed dialog, selectors, the bar/line and UTC time boxes, saving the chart, the diagnostics
+// box, navigation, scrolling, the about window and exit.
 #include <gtest/gtest.h>
 
 #include <QAction>
