@@ -22,6 +22,9 @@ class BenchPlatform : public quorbel::Platform {
     quorbel::FileSelection SelectFiles(const quorbel::OpenFileDialog&) override {
         return {quorbel::FileSelection::Outcome::Chosen, {m_path}};
     }
+    std::optional<std::string> SelectSaveFile(const quorbel::SaveFileDialog&) override {
+        return std::nullopt;
+    }
     void ShowMessage(const quorbel::MessageBoxRequest& box) override {
         std::fprintf(stderr, "message: %s\n", box.text.c_str());
     }

@@ -1,5 +1,6 @@
 // quorbel-samplegen: writes a realistic KISS capture file of a QUORBEL pass.
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -13,13 +14,14 @@ namespace {
 void Usage() {
     std::cerr << "usage: quorbel-samplegen [--beacons N] [--sensors N] [--texts N] [--digis N]\n"
                  "                         [--ssdv N] [--unknown N] [--spacecraft ID] [--seed S]\n"
-                 "                         [--picture FILE.jpg [--image-id N]] OUTPUT.kss\n"
+                 "                         [--start SECONDS] [--picture FILE.jpg [--image-id N]]\n"
+                 "                         OUTPUT.kss\n"
+                 "--start: the receive time of the first frame, in seconds since 1970\n"
+                 "         (default 1700000000, 2023-11-14 22:13:20 UTC)\n"
                  "--picture: the SSDV frames carry every packet of this JPEG picture\n";
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     quorbel::samples::PassOptions options;
     std::string output;
     std::string picture;
@@ -48,6 +50,8 @@ int main(int argc, char** argv) {
             ok = number(options.unknownFrames);
         else if (arg == "--spacecraft")
             ok = number(options.spacecraftId);
+        else if (arg == "--start" && i + 1 < argc)
+            options.startMilliseconds = std::stoll(argv[++i]) * 1000;
         else if (arg == "--picture" && i + 1 < argc)
             picture = argv[++i];
         else if (arg == "--image-id")
@@ -82,4 +86,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The one exception boundary: a number that does not read, or any other failure, ends the
+    // tool with a message instead of an abort.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& failure) {
+        std::cerr << "quorbel-samplegen: " << failure.what() << "\n";
+    }
+    return 1;
 }

@@ -28,6 +28,7 @@ struct ParsedLine {
     std::string appDir;
     bool systemLocale = true;
     bool help = false;
+    bool verbose = false;
     std::vector<Invocation> invocations;
 };
 
@@ -40,7 +41,7 @@ const CliCommand* FindCommand(const CommandTable& table, const std::string& name
 }
 
 void WriteUsage(std::ostream& out, const CommandTable& table) {
-    out << "usage: quorbel-cli [--app-dir DIR] [--locale C|system] COMMAND [ARGS]...\n"
+    out << "usage: quorbel-cli [--app-dir DIR] [--locale C|system] [--verbose] COMMAND [ARGS]...\n"
            "\n"
            "Decodes QUORBEL frames without a window. The commands run in order on one shared\n"
            "state, as a user would use the window's menus.\n"
@@ -50,6 +51,10 @@ void WriteUsage(std::ostream& out, const CommandTable& table) {
            "                      (default: the folder of this program)\n"
            "  --locale C|system   C: every decimal mark is \".\"; system (default): the\n"
            "                      decimal mark of the user's locale, as in the window\n"
+           "  --verbose           after each open-kiss and open-satnogs: the frames of each\n"
+           "                      file by kind, the records dropped at the 5,000 cap and, for\n"
+           "                      SatNOGS exports, the lines without a frame of the\n"
+           "                      satellite, on standard error\n"
            "  --help              this text\n"
            "\n"
            "commands:\n";
@@ -73,6 +78,8 @@ std::optional<std::string> ParseLine(const std::vector<std::string>& arguments,
         const std::string& option = arguments[i];
         if (option == "--help") {
             parsed.help = true;
+        } else if (option == "--verbose") {
+            parsed.verbose = true;
         } else if (option == "--app-dir" && i + 1 < arguments.size()) {
             parsed.appDir = arguments[++i];
         } else if (option == "--locale" && i + 1 < arguments.size() &&
@@ -161,6 +168,13 @@ bool IsWholeNumber(const std::string& text) {
     return true;
 }
 
+void ReportReadDiagnostics(CliContext& context) {
+    if (!context.verbose)
+        return;
+    for (const ReadDiagnostics& read : context.app.ui.Diagnostics)
+        context.err << FormatReadDiagnostics(read, "\n");
+}
+
 void CheckReadable(CliContext& context, const Args& files) {
     for (const std::string& file : files) {
         if (NonFileInputProblem(file)) {
@@ -207,6 +221,7 @@ int RunCli(const std::vector<std::string>& arguments, const std::string& program
     app.settings.decimalMark = parsed.systemLocale ? SystemDecimalMark() : '.';
     Form_Load(app);
     CliContext context{app, platform, out, err};
+    context.verbose = parsed.verbose;
     // The pictures a decoding run started are written before the next command that reads or
     // writes pictures (or the end), and then they are in the image list as the window's would
     // be; an export or a view command runs beside the decoders.

@@ -23,7 +23,8 @@ struct CliContext {
     CliPlatform& platform;
     std::ostream& out;
     std::ostream& err;
-    bool failed = false;  // a command could not do its work: exit status 1
+    bool failed = false;   // a command could not do its work: exit status 1
+    bool verbose = false;  // --verbose: the diagnostics of every read on standard error
 };
 
 using Args = std::vector<std::string>;
@@ -51,6 +52,8 @@ std::optional<std::string> ExpectCount(const Args& args, std::size_t min, std::s
 bool IsWholeNumber(const std::string& text);
 // Reports each file that cannot be read (the command still goes on, as the menu command would).
 void CheckReadable(CliContext& context, const Args& files);
+// With --verbose: the diagnostics of the files the last open command read, on standard error.
+void ReportReadDiagnostics(CliContext& context);
 
 void AddCoreCommands(CommandTable& table);
 // open-satnogs, crop-images and the three export commands.

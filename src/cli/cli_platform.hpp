@@ -27,6 +27,10 @@ class CliPlatform : public Platform {
     void SetNextSelection(std::vector<std::string> paths) { m_nextSelection = std::move(paths); }
 
     FileSelection SelectFiles(const OpenFileDialog& dialog) override;
+    // The tool has no chart to save: the save dialog is always cancelled.
+    std::optional<std::string> SelectSaveFile(const SaveFileDialog&) override {
+        return std::nullopt;
+    }
     void ShowMessage(const MessageBoxRequest& box) override;
     void DoEvents() override {}
     bool CanLoadPicture(const std::string& path) override;

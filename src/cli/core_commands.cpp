@@ -1,5 +1,5 @@
 // The commands over the decoding core: open capture files, move through records, select fields,
-// switch bars and dump the window model.
+// switch bars and the time axis, and dump the window model.
 #include <fstream>
 #include <ostream>
 
@@ -16,6 +16,7 @@ void OpenKiss(CliContext& context, const Args& files) {
     CheckReadable(context, files);
     context.platform.SetNextSelection(files);
     MnuOpenKISSFile_Click(context.app);
+    ReportReadDiagnostics(context);
 }
 
 void SelectField(CliContext& context, const Args& args) {
@@ -26,6 +27,11 @@ void SelectField(CliContext& context, const Args& args) {
 void SetBars(CliContext& context, const Args& args) {
     context.app.ui.Check1 = args[0] == "on";
     Check1_Click(context.app);
+}
+
+void SetTimeAxis(CliContext& context, const Args& args) {
+    context.app.ui.Check2 = args[0] == "on";
+    Check2_Click(context.app);
 }
 
 void DecodeImages(CliContext& context, const Args& /*args*/) {
@@ -88,6 +94,16 @@ void AddCoreCommands(CommandTable& table) {
                          return std::nullopt;
                      },
                      SetBars, kLeavesPicturesAlone});
+    table.push_back({"time-axis", "on|off",
+                     "the chart's \"UTC time\" check box: points at their receive times",
+                     [](const Args& args) -> std::optional<std::string> {
+                         if (auto error = ExpectCount(args, 1, 1))
+                             return error;
+                         if (args[0] != "on" && args[0] != "off")
+                             return "expected on or off";
+                         return std::nullopt;
+                     },
+                     SetTimeAxis, kLeavesPicturesAlone});
     table.push_back({"decode-images", "",
                      "rewrite the SSDV packet files in packet order and decode them into "
                      "ssdv_NNN.jpg",

@@ -18,6 +18,16 @@ std::string JsonNumber(double value) {
     return std::string(buffer, end);
 }
 
+// Seconds since 1970 in full, never with an exponent.
+std::string JsonSeconds(double value) {
+    if (!std::isfinite(value))
+        return "null";
+    char buffer[48];
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed).ptr;
+    return std::string(buffer, end);
+}
+
 std::string JsonRgb(Rgb rgb) {
     char text[16];
     std::snprintf(text, sizeof text, "[%d,%d,%d]", rgb.r, rgb.g, rgb.b);
@@ -68,8 +78,32 @@ std::string JsonChart(const ChartModel& chart) {
         out += "]}";
     }
     out += "],\"labels\":" + JsonStrings(chart.labels);
-    out += ",\"pointsPerLabel\":" + std::to_string(chart.pointsPerLabel) + "}";
-    return out;
+    out += ",\"pointsPerLabel\":" + std::to_string(chart.pointsPerLabel);
+    out += std::string(",\"timeAxis\":") + (chart.timeAxis ? "true" : "false");
+    out += ",\"times\":[";
+    for (std::size_t i = 0; i < chart.times.size(); ++i)
+        out += (i > 0 ? "," : "") + JsonSeconds(chart.times[i]);
+    return out + "]}";
+}
+
+// One object per file of the last open command; "linesWithoutFrame" for SatNOGS exports only.
+std::string JsonDiagnostics(const std::vector<ReadDiagnostics>& reads) {
+    std::string out = "[";
+    for (const ReadDiagnostics& read : reads) {
+        if (out.size() > 1)
+            out += ",";
+        out += "{\"file\":" + JsonString(read.file) + ",\"frames\":{";
+        for (std::size_t k = 0; k < kDiagnosticKinds.size(); ++k) {
+            out += std::string(k > 0 ? "," : "") + "\"" +
+                   DiagnosticKindCaption(kDiagnosticKinds[k]) +
+                   "\":" + std::to_string(read.Frames(kDiagnosticKinds[k]));
+        }
+        out += "},\"droppedAtCap\":" + std::to_string(read.droppedAtCap);
+        if (read.linesWithoutFrame)
+            out += ",\"linesWithoutFrame\":" + std::to_string(*read.linesWithoutFrame);
+        out += "}";
+    }
+    return out + "]";
 }
 
 }  // namespace
@@ -128,6 +162,8 @@ std::string DumpStateJson(const AppState& app) {
     add("SensorCount", std::to_string(app.sensor.Count()));
     add("Chart", JsonChart(ui.Chart));
     add("Check1", ui.Check1 ? "true" : "false");
+    add("Check2", ui.Check2 ? "true" : "false");
+    add("Diagnostics", JsonDiagnostics(ui.Diagnostics));
     add("List3", JsonStrings(ui.List3));
     add("File1", JsonStrings(ui.File1));
     add("Picture1", "{\"path\":" + JsonString(ui.Picture1.path) +

@@ -16,6 +16,7 @@ void OpenSatnogs(CliContext& context, const Args& files) {
     CheckReadable(context, files);
     context.platform.SetNextSelection(files);
     MnuOpenServerLog_Click(context.app);
+    ReportReadDiagnostics(context);
 }
 
 // A command that writes a file fails when the status line does not say it has been written.

@@ -1,4 +1,4 @@
-// The chart frame with the chart and the bar/line box.
+// The chart frame with the chart, the bar/line box and the time axis box.
 #include "chart_frame.hpp"
 
 #include <QCheckBox>
@@ -18,9 +18,15 @@ ChartFrame::ChartFrame(QWidget* parent) : QGroupBox(parent) {
     check1 = new QCheckBox("B", this);
     check1->setObjectName("Check1");
     check1->setToolTip("Bars instead of a line");
-    auto* hint = new QLabel("Wheel: zoom    drag: pan    double-click: whole chart", this);
+    check2 = new QCheckBox("UTC time", this);
+    check2->setObjectName("Check2");
+    check2->setToolTip("Points at their receive times on a UTC date and time axis");
+    auto* hint = new QLabel(
+        "Wheel: zoom    drag: pan    double-click: whole chart    right-click: save", this);
     hint->setStyleSheet("color: #606060;");
     top->addWidget(check1);
+    top->addSpacing(12);
+    top->addWidget(check2);
     top->addStretch(1);
     top->addWidget(hint);
     layout->addLayout(top);

@@ -1,4 +1,5 @@
-// The chart frame: its caption titles the chart; it holds the chart and the "B" box.
+// The chart frame: its caption titles the chart; it holds the chart, the "B" box and the
+// "UTC time" box.
 #pragma once
 
 #include <QGroupBox>
@@ -15,6 +16,7 @@ class ChartFrame : public QGroupBox {
     explicit ChartFrame(QWidget* parent = nullptr);
     ValueChartView* chart = nullptr;  // MSChart1
     QCheckBox* check1 = nullptr;      // "B": bars instead of a line
+    QCheckBox* check2 = nullptr;      // "UTC time": the points at their receive times
 };
 
 }  // namespace quorbel::gui

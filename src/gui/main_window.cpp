@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileSystemWatcher>
 #include <QFontDatabase>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
@@ -143,16 +145,11 @@ QWidget* MainWindow::BuildContent(BoundWidgets& widgets) {
     widgets.label8 = widgets.sensors->AddNoteLabel("Label8");
     widgets.messageLog = new MessageLogView;
     widgets.images = new ImagesPage;
-    widgets.text5 = new QPlainTextEdit;
-    widgets.text5->setObjectName("Text5");
-    widgets.text5->setReadOnly(true);
-    widgets.text5->setLineWrapMode(QPlainTextEdit::NoWrap);
-    widgets.text5->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_tabs->addTab(widgets.telemetry, "Telemetry");
     m_tabs->addTab(widgets.sensors, "Sensors");
     m_tabs->addTab(widgets.messageLog, "SYS / Digipeater");
     m_tabs->addTab(widgets.images, "Images");
-    m_tabs->addTab(widgets.text5, "Info");
+    m_tabs->addTab(BuildInfoPage(widgets), "Info");
     widgets.recordBar = new RecordBar(content);
     m_chartFrame = new ChartFrame(content);
     widgets.chartFrame = m_chartFrame;
@@ -162,6 +159,33 @@ QWidget* MainWindow::BuildContent(BoundWidgets& widgets) {
     layout->addWidget(m_chartFrame, 1);
     layout->addWidget(widgets.status);
     return content;
+}
+
+QWidget* MainWindow::BuildInfoPage(BoundWidgets& widgets) {
+    // The reader's log beside the diagnostics of the files read last, both in a fixed font.
+    auto* page = new QWidget;
+    page->setObjectName("InfoPage");
+    auto* layout = new QHBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    widgets.text5 = new QPlainTextEdit;
+    widgets.text5->setObjectName("Text5");
+    widgets.text5->setReadOnly(true);
+    widgets.text5->setLineWrapMode(QPlainTextEdit::NoWrap);
+    widgets.text5->setFont(fixed);
+    auto* box = new QGroupBox("Diagnostics of the last read");
+    box->setObjectName("DiagnosticsBox");
+    auto* boxLayout = new QVBoxLayout(box);
+    boxLayout->setContentsMargins(4, 4, 4, 4);
+    widgets.diagnostics = new QPlainTextEdit;
+    widgets.diagnostics->setObjectName("Diagnostics");
+    widgets.diagnostics->setReadOnly(true);
+    widgets.diagnostics->setLineWrapMode(QPlainTextEdit::NoWrap);
+    widgets.diagnostics->setFont(fixed);
+    boxLayout->addWidget(widgets.diagnostics);
+    layout->addWidget(widgets.text5, 3);
+    layout->addWidget(box, 2);
+    return page;
 }
 
 void MainWindow::WireControls(const BoundWidgets& widgets) {
@@ -178,6 +202,20 @@ void MainWindow::WireControls(const BoundWidgets& widgets) {
             Check1_Click(m_app);
         });
     });
+    connect(m_chartFrame->check2, &QCheckBox::clicked, this, [this](bool checked) {
+        Run([this, checked] {
+            m_app.ui.Check2 = checked;
+            Check2_Click(m_app);
+        });
+    });
+    connect(m_chartFrame->chart, &ValueChartView::SaveRequested, this,
+            [this](ChartFileFormat format) {
+                Run([this, format] {
+                    SaveChart_Click(m_app, format, [this, format](const std::string& path) {
+                        return m_chartFrame->chart->SaveToFile(path, format);
+                    });
+                });
+            });
     connect(widgets.recordBar->hScroll1, &QScrollBar::valueChanged, this,
             [this](int value) { Run([this, value] { SetRecordPosition(m_app, value); }); });
     connect(widgets.status->check5, &QCheckBox::clicked, this, [this](bool checked) {

@@ -52,6 +52,7 @@ class MainWindow : public QMainWindow {
   private:
     void BuildMenus(BoundWidgets& widgets);
     QWidget* BuildContent(BoundWidgets& widgets);
+    QWidget* BuildInfoPage(BoundWidgets& widgets);
     void WireControls(const BoundWidgets& widgets);
     void WireLiveClient();
     void WatchImageFolder();

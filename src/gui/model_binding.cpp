@@ -147,6 +147,10 @@ void ModelBinding::RefreshLabels() {
         const QSignalBlocker blocker(m_widgets.chartFrame->check1);
         m_widgets.chartFrame->check1->setChecked(v);
     });
+    Sync(m_first, m_check2, m_model.Check2, [&](bool v) {
+        const QSignalBlocker blocker(m_widgets.chartFrame->check2);
+        m_widgets.chartFrame->check2->setChecked(v);
+    });
 }
 
 void ModelBinding::RefreshNavigation() {
@@ -187,6 +191,11 @@ void ModelBinding::RefreshLogs() {
     m_widgets.messageLog->ShowLog(m_model.RichTextBox1);
     SyncLogText(m_first, m_widgets.text5, m_text5, m_model.Text5);
     SyncLogText(m_first, m_widgets.images->text6, m_text6, m_model.Text6);
+    std::string diagnostics;
+    for (const ReadDiagnostics& read : m_model.Diagnostics) {
+        diagnostics += (diagnostics.empty() ? "" : "\r\n") + FormatReadDiagnostics(read, "\r\n");
+    }
+    SyncLogText(m_first, m_widgets.diagnostics, m_diagnostics, diagnostics);
 }
 
 void ModelBinding::RefreshImages() {

@@ -34,6 +34,7 @@ struct BoundWidgets {
     ChartFrame* chartFrame = nullptr;
     MessageLogView* messageLog = nullptr;  // RichTextBox1
     QPlainTextEdit* text5 = nullptr;
+    QPlainTextEdit* diagnostics = nullptr;  // the Info page's diagnostics of the last read
     ImagesPage* images = nullptr;
     std::vector<QAction*> readCommands;  // open, crop and export: disabled while a file is read
 };
@@ -71,13 +72,14 @@ class ModelBinding {
     bool m_first = true;
     std::array<FieldCache, kFieldCount> m_fields;
     std::string m_form1, m_label2, m_label4, m_label5, m_label8, m_text2, m_text4, m_frame1;
-    std::string m_text5, m_text6, m_file1Folder;
+    std::string m_text5, m_text6, m_diagnostics, m_file1Folder;
     Picture m_picture1;
     std::vector<std::string> m_file1;
     ScrollBar m_hScroll1;
     ProgressBar m_progress;
     Rgb m_lamp = kLightGrey;
     bool m_check1 = false;
+    bool m_check2 = false;
     bool m_check5 = false;
     bool m_busy = false;
     bool m_reading = false;

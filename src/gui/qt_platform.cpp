@@ -21,6 +21,10 @@ QStringList ChooseWithDialog(const QString& title, const QString& filter) {
     return QFileDialog::getOpenFileNames(QApplication::activeWindow(), title, QString(), filter);
 }
 
+QString ChooseSaveWithDialog(const QString& title, const QString& filter, const QString& fileName) {
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, fileName, filter);
+}
+
 void PresentWithMessageBox(const MessageBoxRequest& box) {
     const QString title = QString::fromLatin1(box.title.empty() ? kWindowTitle : box.title);
     QMessageBox message(
@@ -51,7 +55,10 @@ QString ConvertDialogFilter(const std::string& filter) {
     return entries.join(";;");
 }
 
-QtPlatform::QtPlatform() : m_chooser(ChooseWithDialog), m_presenter(PresentWithMessageBox) {
+QtPlatform::QtPlatform()
+    : m_chooser(ChooseWithDialog),
+      m_saveChooser(ChooseSaveWithDialog),
+      m_presenter(PresentWithMessageBox) {
     m_sinceEvents.start();
 }
 
@@ -71,6 +78,15 @@ FileSelection QtPlatform::SelectFiles(const OpenFileDialog& dialog) {
         }
     }
     return selection;
+}
+
+std::optional<std::string> QtPlatform::SelectSaveFile(const SaveFileDialog& dialog) {
+    const QString chosen =
+        m_saveChooser(QString::fromLatin1(dialog.title), ConvertDialogFilter(dialog.filter),
+                      QFile::decodeName(QByteArray::fromStdString(dialog.fileName)));
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return QFile::encodeName(chosen).toStdString();
 }
 
 void QtPlatform::ShowMessage(const MessageBoxRequest& box) {

@@ -1,4 +1,4 @@
-// The platform services of the Qt window: file dialog, message boxes, the event loop, the
+// The platform services of the Qt window: open and save dialogs, message boxes, the event loop, the
 // modifier keys of a selector click, picture checks, helper programs, the TCP client's socket and
 // the clock.
 // Dialogs can be replaced for tests.
@@ -26,10 +26,14 @@ class QtPlatform : public Platform {
     // Shows the open dialog; an empty list means the user cancelled.
     using FileChooser = std::function<QStringList(const QString& title, const QString& filter)>;
     using MessagePresenter = std::function<void(const MessageBoxRequest& box)>;
+    // Shows the save dialog with the name offered; an empty text means the user cancelled.
+    using SaveChooser = std::function<QString(const QString& title, const QString& filter,
+                                              const QString& fileName)>;
 
     QtPlatform();
 
     FileSelection SelectFiles(const OpenFileDialog& dialog) override;
+    std::optional<std::string> SelectSaveFile(const SaveFileDialog& dialog) override;
     void ShowMessage(const MessageBoxRequest& box) override;
     void DoEvents() override;
     bool CanLoadPicture(const std::string& path) override;
@@ -47,6 +51,7 @@ class QtPlatform : public Platform {
 
     void SetFileChooser(FileChooser chooser) { m_chooser = std::move(chooser); }
     void SetMessagePresenter(MessagePresenter presenter) { m_presenter = std::move(presenter); }
+    void SetSaveChooser(SaveChooser chooser) { m_saveChooser = std::move(chooser); }
     // Brings the widgets up to date with the window model before pending events run.
     void SetModelSync(std::function<void()> sync) { m_sync = std::move(sync); }
     // The longest stretch a long read runs between two event-loop turns.
@@ -54,6 +59,7 @@ class QtPlatform : public Platform {
 
   private:
     FileChooser m_chooser;
+    SaveChooser m_saveChooser;
     MessagePresenter m_presenter;
     std::function<void()> m_sync;
     QElapsedTimer m_sinceEvents;

@@ -1,9 +1,16 @@
-// The value chart on QCustomPlot: series, colours, bars or line, receive-time labels, zoom and
-// pan. Thin bars carry no outline pen and no antialiasing, so 5,000 bars draw visibly and fast.
+// The value chart on QCustomPlot: series, colours, bars or line, receive-time labels or a UTC
+// time axis, zoom and pan, and saving as PNG or PDF. Thin bars carry no outline pen and no
+// antialiasing, so 5,000 bars draw visibly and fast.
 #include "value_chart_view.hpp"
 
+#include <QFile>
+#include <QMenu>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "view/time_axis.hpp"
 
 namespace quorbel::gui {
 
@@ -19,6 +26,10 @@ constexpr double kWideBarShare = 0.8;
 constexpr int kWideBarPixels = 4;
 // Pixels of the chart's width taken by the value axis and the margins.
 constexpr int kValueAxisRoom = 80;
+// Pixels of the axis per date-and-time label on the time axis.
+constexpr int kTimeLabelPixels = 140;
+// Share of the time span left free on either side of the whole chart on the time axis.
+constexpr double kTimeMargin = 0.01;
 
 QColor SeriesColour(const ChartSeries& series) {
     if (!series.rgb) {
@@ -83,6 +94,9 @@ QVector<double> ReceiveTimeTicker::createTickVector(double tickStep, const QCPRa
 ValueChartView::ValueChartView(QWidget* parent) : QCustomPlot(parent) {
     setObjectName("MSChart1");
     m_ticker.reset(new ReceiveTimeTicker);
+    m_timeTicker.reset(new QCPAxisTickerDateTime);
+    m_timeTicker->setDateTimeFormat("yyyy-MM-dd\nhh:mm:ss");
+    m_timeTicker->setDateTimeSpec(Qt::UTC);
     xAxis->setTicker(m_ticker);
     xAxis->setTickLabelRotation(-90);
     xAxis->grid()->setVisible(false);
@@ -106,10 +120,63 @@ ValueChartView::ValueChartView(QWidget* parent) : QCustomPlot(parent) {
     legendRow->addElement(0, 1, new QCPLayoutElement(this));
     plotLayout()->setRowStretchFactor(1, 0.001);
 
-    connect(this, &QCustomPlot::mousePress, this, [this] { m_userZoomed = true; });
+    // A drag pans the chart; the right button opens the context menu and moves nothing.
+    connect(this, &QCustomPlot::mousePress, this, [this](QMouseEvent* event) {
+        if (event->button() == Qt::LeftButton) {
+            m_userZoomed = true;
+        }
+    });
     connect(this, &QCustomPlot::mouseWheel, this, [this] { m_userZoomed = true; });
     connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             [this] { UpdateLabelRoom(); });
+    BuildContextMenu();
+}
+
+void ValueChartView::BuildContextMenu() {
+    m_contextMenu = new QMenu(this);
+    m_contextMenu->setObjectName("ChartMenu");
+    QAction* png = m_contextMenu->addAction(QString::fromUtf8("Save chart as PNG\xE2\x80\xA6"));
+    png->setObjectName("SaveChartPng");
+    connect(png, &QAction::triggered, this, [this] { emit SaveRequested(ChartFileFormat::Png); });
+    QAction* pdf = m_contextMenu->addAction(QString::fromUtf8("Save chart as PDF\xE2\x80\xA6"));
+    pdf->setObjectName("SaveChartPdf");
+    connect(pdf, &QAction::triggered, this, [this] { emit SaveRequested(ChartFileFormat::Pdf); });
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& position) { m_contextMenu->popup(mapToGlobal(position)); });
+}
+
+bool ValueChartView::SaveToFile(const std::string& path, ChartFileFormat format) {
+    // QCustomPlot's own savers write the file; a failure halfway leaves only the temporary file,
+    // which is removed, and the file of that name stays as it was.
+    const std::string part = path + ".part";
+    const QString partName = QFile::decodeName(QByteArray::fromStdString(part));
+    const bool saved = format == ChartFileFormat::Png ? savePng(partName) : savePdf(partName);
+    std::error_code error;
+    if (saved) {
+        std::filesystem::rename(part, path, error);
+    }
+    if (!saved || error) {
+        std::filesystem::remove(part, error);
+        return false;
+    }
+    return true;
+}
+
+void ValueChartView::UseTimeAxis(bool on) {
+    if (on == m_timeAxis) {
+        return;
+    }
+    m_timeAxis = on;
+    m_resetZoom = true;  // the other axis has other units: the whole chart shows again
+    if (on) {
+        xAxis->setTicker(m_timeTicker);
+        xAxis->setTickLabelRotation(0);
+    } else {
+        xAxis->setTicker(m_ticker);
+        xAxis->setTickLabelRotation(-90);
+    }
+    UpdateLabelRoom();
 }
 
 void ValueChartView::ShowChart(const ChartModel& chart) {
@@ -128,6 +195,7 @@ void ValueChartView::ShowChart(const ChartModel& chart) {
 
 void ValueChartView::Rebuild(const ChartModel& chart) {
     clearPlottables();
+    UseTimeAxis(chart.timeAxis);
     std::size_t points = 0;
     for (const ChartSeries& series : chart.series) {
         points = std::max(points, series.values.size());
@@ -162,7 +230,9 @@ void ValueChartView::Rebuild(const ChartModel& chart) {
     } else {
         setNotAntialiasedElements(QCP::aePlottables);
     }
-    if (chart.kind == ChartKind::Bar) {
+    if (m_timeAxis) {
+        RebuildOnTimeAxis(chart);
+    } else if (chart.kind == ChartKind::Bar) {
         AddBars(chart, keys);
     } else {
         AddLines(chart, keys);
@@ -170,36 +240,76 @@ void ValueChartView::Rebuild(const ChartModel& chart) {
     legend->setVisible(!chart.series.empty());
 }
 
+QCPBars* ValueChartView::NewBars(const ChartSeries& series, double width, bool grouped) {
+    auto* bars = new QCPBars(xAxis, yAxis);
+    bars->setName(QString::fromLatin1(series.legend));
+    bars->setPen(Qt::NoPen);  // an outline on thousands of bars costs a hundredfold
+    bars->setBrush(SeriesColour(series));
+    bars->setWidth(width);
+    bars->setAntialiased(false);
+    if (grouped) {
+        bars->setBarsGroup(m_barsGroup);
+    }
+    return bars;
+}
+
+QCPGraph* ValueChartView::NewLine(const ChartSeries& series, int penWidth) {
+    QCPGraph* graph = addGraph(xAxis, yAxis);
+    graph->setName(QString::fromLatin1(series.legend));
+    QPen pen(SeriesColour(series));
+    pen.setWidthF(LinePixels(penWidth));
+    pen.setJoinStyle(Qt::RoundJoin);
+    graph->setPen(pen);
+    graph->setLineStyle(QCPGraph::lsLine);
+    return graph;
+}
+
 void ValueChartView::AddBars(const ChartModel& chart, const QVector<double>& keys) {
     const int seriesCount = static_cast<int>(chart.series.size());
     const int slotPixels = (width() - kValueAxisRoom) / std::max(1, m_pointCount);
     const double share = slotPixels >= kWideBarPixels ? kWideBarShare : 1.0;
     for (const ChartSeries& series : chart.series) {
-        auto* bars = new QCPBars(xAxis, yAxis);
-        bars->setName(QString::fromLatin1(series.legend));
-        bars->setPen(Qt::NoPen);  // an outline on thousands of bars costs a hundredfold
-        bars->setBrush(SeriesColour(series));
-        bars->setWidth(share / std::max(1, seriesCount));
-        bars->setAntialiased(false);
+        QCPBars* bars = NewBars(series, share / std::max(1, seriesCount), seriesCount > 1);
         const QVector<double> values(series.values.begin(), series.values.end());
         bars->setData(keys.first(values.size()), values, true);
-        if (seriesCount > 1) {
-            bars->setBarsGroup(m_barsGroup);
-        }
     }
 }
 
 void ValueChartView::AddLines(const ChartModel& chart, const QVector<double>& keys) {
     for (const ChartSeries& series : chart.series) {
-        QCPGraph* graph = addGraph(xAxis, yAxis);
-        graph->setName(QString::fromLatin1(series.legend));
-        QPen pen(SeriesColour(series));
-        pen.setWidthF(LinePixels(chart.penWidth));
-        pen.setJoinStyle(Qt::RoundJoin);
-        graph->setPen(pen);
-        graph->setLineStyle(QCPGraph::lsLine);
         const QVector<double> values(series.values.begin(), series.values.end());
-        graph->setData(keys.first(values.size()), values, true);
+        NewLine(series, chart.penWidth)->setData(keys.first(values.size()), values, true);
+    }
+}
+
+void ValueChartView::RebuildOnTimeAxis(const ChartModel& chart) {
+    const TimeAxis axis = BuildTimeAxis(chart);
+    m_timeSpan = axis.first ? QCPRange(*axis.first, *axis.last) : QCPRange(0, 0);
+    m_barWidth = axis.barWidth;
+    const int seriesCount = static_cast<int>(chart.series.size());
+    for (std::size_t s = 0; s < chart.series.size(); ++s) {
+        const TimeAxisSeries& placed = axis.series[s];
+        QVector<double> keys(placed.keys.begin(), placed.keys.end());
+        QVector<double> values(placed.values.begin(), placed.values.end());
+        if (chart.kind == ChartKind::Bar) {
+            NewBars(chart.series[s], axis.barWidth / std::max(1, seriesCount), seriesCount > 1)
+                ->setData(keys, values, true);
+            continue;
+        }
+        // A point without a value in the middle of each gap between passes breaks the line
+        // there: the passes stand apart instead of being joined across the orbit.
+        QVector<double> lineKeys;
+        QVector<double> lineValues;
+        std::size_t gap = 0;
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            for (; gap < axis.gaps.size() && axis.gaps[gap] < keys[i]; ++gap) {
+                lineKeys.append(axis.gaps[gap]);
+                lineValues.append(std::numeric_limits<double>::quiet_NaN());
+            }
+            lineKeys.append(keys[i]);
+            lineValues.append(values[i]);
+        }
+        NewLine(chart.series[s], chart.penWidth)->setData(lineKeys, lineValues, true);
     }
 }
 
@@ -210,7 +320,13 @@ void ValueChartView::ShowWholeChart() {
         yAxis->setRange(0, 1);
         return;
     }
-    xAxis->setRange(0.5, m_pointCount + 0.5);
+    if (m_timeAxis) {
+        // From the first receive time to the last, with a little room for the outer bars.
+        const double margin = std::max(m_barWidth, m_timeSpan.size() * kTimeMargin);
+        xAxis->setRange(m_timeSpan.lower - margin, m_timeSpan.upper + margin);
+    } else {
+        xAxis->setRange(0.5, m_pointCount + 0.5);
+    }
     // The values' own span, not down to zero: bars of 7,400 mV that vary by 50 mV show the 50.
     const double margin = m_valueSpan.size() > 0 ? m_valueSpan.size() * 0.05 : 1.0;
     yAxis->setRange(m_valueSpan.lower - margin, m_valueSpan.upper + margin);
@@ -232,6 +348,8 @@ void ValueChartView::UpdateLabelRoom() {
     // the widget's width (the axis rectangle itself is laid out only at the next redraw).
     const int pitch = QFontMetrics(xAxis->tickLabelFont()).height() + 4;
     m_ticker->SetLabelRoom(std::max(1, (width() - kValueAxisRoom) / pitch));
+    // Date and time labels stand level, two lines each.
+    m_timeTicker->setTickCount(std::max(2, (width() - kValueAxisRoom) / kTimeLabelPixels));
 }
 
 }  // namespace quorbel::gui

@@ -1,13 +1,18 @@
 // The value chart widget: one series or a group of three, bars or a thick line, labelled with the
-// receive times, with zoom and pan by mouse.
+// receive times or drawn over a UTC time axis, with zoom and pan by mouse and a context menu that
+// saves it.
 #pragma once
 
 #include <qcustomplot.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "shell/commands/export_commands.hpp"
 #include "shell/window_model.hpp"
+
+class QMenu;
 
 namespace quorbel::gui {
 
@@ -46,6 +51,15 @@ class ValueChartView : public QCustomPlot {
     void ShowWholeChart();
     bool IsZoomed() const { return m_userZoomed; }
     int PointCount() const { return m_pointCount; }
+    bool ShowsTimeAxis() const { return m_timeAxis; }
+    // The right-click menu: "Save chart as PNG..." and "Save chart as PDF...".
+    QMenu* ContextMenu() const { return m_contextMenu; }
+    // Writes the chart as it is shown into the file, whole or not at all (through a temporary
+    // file beside it). False when it could not be written.
+    bool SaveToFile(const std::string& path, ChartFileFormat format);
+
+  signals:
+    void SaveRequested(quorbel::ChartFileFormat format);
 
   protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -53,11 +67,18 @@ class ValueChartView : public QCustomPlot {
 
   private:
     void Rebuild(const ChartModel& chart);
+    QCPBars* NewBars(const ChartSeries& series, double width, bool grouped);
+    QCPGraph* NewLine(const ChartSeries& series, int penWidth);
     void AddBars(const ChartModel& chart, const QVector<double>& keys);
     void AddLines(const ChartModel& chart, const QVector<double>& keys);
+    void RebuildOnTimeAxis(const ChartModel& chart);
+    void UseTimeAxis(bool on);
+    void BuildContextMenu();
     void UpdateLabelRoom();
 
     QSharedPointer<ReceiveTimeTicker> m_ticker;
+    QSharedPointer<QCPAxisTickerDateTime> m_timeTicker;
+    QMenu* m_contextMenu = nullptr;
     QCPBarsGroup* m_barsGroup = nullptr;  // owned by the plot; the series of a group chart
     std::uint64_t m_revision = 0;
     bool m_drawn = false;
@@ -65,6 +86,9 @@ class ValueChartView : public QCustomPlot {
     bool m_userZoomed = false;
     int m_pointCount = 0;
     QCPRange m_valueSpan;  // smallest and largest finite value of all series
+    bool m_timeAxis = false;
+    QCPRange m_timeSpan;  // the first and last receive time on the time axis
+    double m_barWidth = 1;
 };
 
 }  // namespace quorbel::gui

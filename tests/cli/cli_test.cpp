@@ -100,6 +100,31 @@ TEST_F(CliTest, CommandsRunInOrderOnOneState) {
     EXPECT_NE(testing::TempFolder::Read(dump).find("\"TelemetryCount\":150"), std::string::npos);
 }
 
+TEST_F(CliTest, VerboseReadsShowTheirDiagnosticsAndTheStateHoldsThemAndTheTimeAxis) {
+    const CliRun run = RunCliIn(
+        {"--locale", "C", "--verbose", "open-kiss", capture, "time-axis", "on", "dump-state"},
+        folder.Path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    // The sample pass: 150 beacons, 120 sensor frames, 4 texts, 3 digipeated messages, 6 SSDV
+    // packets and one frame of an unknown identifier.
+    EXPECT_NE(run.err.find("file: " + capture + "\n  beacon frames:"), std::string::npos);
+    EXPECT_NE(run.err.find("  unknown identifier frames:                1\n"), std::string::npos);
+    EXPECT_NE(run.err.find("  records dropped at the 5,000 cap:         0\n"), std::string::npos);
+    EXPECT_NE(run.out.find("\"Diagnostics\":[{\"file\":\"" + capture +
+                           "\",\"frames\":{\"beacon\":150,\"sensor\":120,\"text\":4,"
+                           "\"digipeater\":3,\"SSDV\":6,\"unknown identifier\":1},"
+                           "\"droppedAtCap\":0}]"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("\"Check2\":true"), std::string::npos);
+    EXPECT_NE(run.out.find("\"timeAxis\":true,\"times\":[1700000000,1700000005.137,"),
+              std::string::npos);
+    // The log keeps exactly its own text.
+    EXPECT_NE(run.out.find("\"Text5\":\"kiss frames: 1136\\u000d\\u000a\""), std::string::npos);
+
+    // Without --verbose standard error stays quiet.
+    EXPECT_EQ(RunCliIn({"open-kiss", capture}, folder.Path()).err, "");
+}
+
 TEST_F(CliTest, WrongCommandLinesExitWithTwo) {
     const std::vector<std::vector<std::string>> wrong = {
         {},
@@ -111,6 +136,7 @@ TEST_F(CliTest, WrongCommandLinesExitWithTwo) {
         {"--locale", "de", "dump-state"},
         {"--app-dir"},
         {"dump-state", "a.json", "b.json"},
+        {"time-axis", "maybe"},
     };
     for (const auto& args : wrong) {
         const CliRun run = RunCliIn(args);

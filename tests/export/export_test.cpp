@@ -154,6 +154,38 @@ TEST(Exports, UnwritableExportsSayCouldNotBeWrittenAndLeaveNothing) {
     EXPECT_TRUE(std::filesystem::is_directory(f.folder.File("blocked_tlm.csv/inside")));
 }
 
+TEST(Exports, ChartIsSavedWhereTheSaveDialogSaysAndTheStatusLineTellsHowItWent) {
+    Fixture s;
+    s.app.settings.appDir = s.folder.Path();
+    std::vector<std::string> saved;
+    bool saves = true;
+    const auto save = [&](const std::string& path) {
+        saved.push_back(path);
+        return saves;
+    };
+    // Before any read the name offered is "chart.png" in the application folder; cancelling
+    // saves nothing and leaves the status line.
+    s.app.ui.Text4 = "no input file";
+    SaveChart_Click(s.app, ChartFileFormat::Png, save);
+    ASSERT_EQ(s.platform.saveDialogs.size(), 1u);
+    EXPECT_EQ(s.platform.saveDialogs[0].fileName, s.folder.Path() + "/chart.png");
+    EXPECT_EQ(s.platform.saveDialogs[0].filter, "PNG Pictures (*.png)|*.png");
+    EXPECT_TRUE(saved.empty());
+    EXPECT_EQ(s.app.ui.Text4, "no input file");
+
+    // After a read the name follows the input file; the chosen path is saved.
+    s.app.sourceFileName = "/data/pass.2024.kss";
+    s.platform.savePaths = {"/tmp/out.pdf", "/tmp/out2.png"};
+    SaveChart_Click(s.app, ChartFileFormat::Pdf, save);
+    EXPECT_EQ(s.platform.saveDialogs[1].fileName, "/data/pass_chart.pdf");
+    EXPECT_EQ(s.platform.saveDialogs[1].filter, "PDF Documents (*.pdf)|*.pdf");
+    EXPECT_EQ(saved, (std::vector<std::string>{"/tmp/out.pdf"}));
+    EXPECT_EQ(s.app.ui.Text4, "/tmp/out.pdf has been written");
+    saves = false;
+    SaveChart_Click(s.app, ChartFileFormat::Png, save);
+    EXPECT_EQ(s.app.ui.Text4, "/tmp/out2.png could not be written");
+}
+
 TEST(ImageDataCrop, MatchingLinesAreCopiedInReverseFromFirstToUnterminatedLast) {
     Fixture f;
     f.app.ui.Text4 = "before";

@@ -1,5 +1,6 @@
 // The window end to end on the offscreen platform: start-up, opening the sample capture through a
-// stubbed dialog, selectors, the bar/line box, navigation, scrolling, the about window and exit.
+// stubbed dialog, selectors, the bar/line and UTC time boxes, saving the chart, the diagnostics
+// box, navigation, scrolling, the about window and exit.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -30,6 +32,7 @@
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
 #include "value_chart_view.hpp"
+#include "view/time_axis.hpp"
 
 namespace quorbel::gui {
 namespace {
@@ -248,6 +251,110 @@ TEST_F(WindowTest, SelectorClicksAndTheBarBoxRedrawTheChart) {
     auto* line = qobject_cast<QCPGraph*>(Plot()->plottable(0));
     ASSERT_NE(line, nullptr);
     EXPECT_GE(line->pen().widthF(), 3.0);
+}
+
+TEST_F(WindowTest, TheUtcTimeBoxDrawsThePointsAtTheirReceiveTimesWithDatesOnTheAxis) {
+    OpenSample();
+    ValueChartView* chart = m_window->Chart()->chart;
+    EXPECT_FALSE(chart->ShowsTimeAxis());
+    QTest::mouseClick(Find<QCheckBox>("Check2"), Qt::LeftButton);
+    EXPECT_TRUE(m_app->ui.Check2);
+    ASSERT_TRUE(chart->ShowsTimeAxis());
+    EXPECT_FALSE(
+        qSharedPointerDynamicCast<QCPAxisTickerDateTime>(Plot()->xAxis->ticker()).isNull());
+
+    // The whole chart reaches from the first receive time to the last, with little room around.
+    const TimeAxis axis = BuildTimeAxis(m_app->ui.Chart);
+    ASSERT_TRUE(axis.first && axis.last);
+    const QCPRange range = Plot()->xAxis->range();
+    const double room = (*axis.last - *axis.first) * 0.05;
+    EXPECT_LT(range.lower, *axis.first);
+    EXPECT_GT(range.lower, *axis.first - room);
+    EXPECT_GT(range.upper, *axis.last);
+    EXPECT_LT(range.upper, *axis.last + room);
+    ASSERT_EQ(Plot()->plottableCount(), 1);
+    auto* line = qobject_cast<QCPGraph*>(Plot()->plottable(0));
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->data()->size(), m_app->telemetry.Count());  // one pass: no breaks
+    EXPECT_DOUBLE_EQ(line->data()->at(0)->key, *axis.first);
+    Plot()->replot();
+    ASSERT_FALSE(Plot()->xAxis->tickVectorLabels().isEmpty());
+    EXPECT_TRUE(Plot()->xAxis->tickVectorLabels()[0].startsWith("2023-11-14\n22:1"));
+
+    // A group chart and bars stay on the time axis; clearing the box brings the labels back.
+    QTest::mouseClick(Find<QCheckBox>("Check1"), Qt::LeftButton);
+    auto* bars = qobject_cast<QCPBars*>(Plot()->plottable(0));
+    ASSERT_NE(bars, nullptr);
+    EXPECT_DOUBLE_EQ(bars->width(), axis.barWidth);
+    QTest::mouseClick(Selector(81), Qt::LeftButton, Qt::ShiftModifier);
+    EXPECT_EQ(Plot()->plottableCount(), 3);
+    EXPECT_TRUE(chart->ShowsTimeAxis());
+    QTest::mouseClick(Find<QCheckBox>("Check2"), Qt::LeftButton);
+    EXPECT_FALSE(chart->ShowsTimeAxis());
+    EXPECT_EQ(Plot()->xAxis->range().lower, 0.5);
+}
+
+TEST_F(WindowTest, TheChartsMenuSavesItAsPngAndPdf) {
+    OpenSample();
+    ValueChartView* chart = m_window->Chart()->chart;
+    QStringList offered;
+    QString answer;
+    m_platform.SetSaveChooser([&](const QString&, const QString& filter, const QString& name) {
+        offered << filter << name;
+        return answer;
+    });
+    const QPoint at(200, 100);
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, chart->mapToGlobal(at));
+    QApplication::sendEvent(chart, &rightClick);
+    QMenu* menu = chart->ContextMenu();
+    ASSERT_TRUE(menu->isVisible());
+    menu->hide();
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions()[0]->text(), QString::fromUtf8("Save chart as PNG\u2026"));
+
+    const struct {
+        const char* action;
+        const char* name;
+        QByteArray header;
+    } saves[] = {{"SaveChartPng", "chart.png", QByteArray("\x89PNG\r\n\x1a\n", 8)},
+                 {"SaveChartPdf", "chart.pdf", QByteArray("%PDF-")}};
+    for (const auto& save : saves) {
+        answer = m_folder.filePath(save.name);
+        menu->findChild<QAction*>(save.action)->trigger();
+        QFile file(answer);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << save.name;
+        EXPECT_GT(file.size(), 1000) << save.name;
+        EXPECT_TRUE(file.readAll().startsWith(save.header)) << save.name;
+        EXPECT_FALSE(QFile::exists(answer + ".part"));
+        EXPECT_EQ(Find<QLineEdit>("Text4")->text(), answer + " has been written");
+    }
+    EXPECT_EQ(
+        offered,
+        (QStringList{"PNG Pictures (*.png)", kSample.left(kSample.size() - 4) + "_chart.png",
+                     "PDF Documents (*.pdf)", kSample.left(kSample.size() - 4) + "_chart.pdf"}));
+
+    // Cancelling writes nothing; a folder that does not exist gets "could not be written".
+    answer.clear();
+    menu->findChild<QAction*>("SaveChartPng")->trigger();
+    EXPECT_EQ(Find<QLineEdit>("Text4")->text(),
+              m_folder.filePath("chart.pdf") + " has been written");
+    answer = m_folder.filePath("none/chart.png");
+    menu->findChild<QAction*>("SaveChartPng")->trigger();
+    EXPECT_EQ(Find<QLineEdit>("Text4")->text(), answer + " could not be written");
+    EXPECT_FALSE(QFile::exists(answer + ".part"));
+}
+
+TEST_F(WindowTest, TheInfoPageShowsTheDiagnosticsOfTheReadBesideTheLog) {
+    OpenSample();
+    const QString diagnostics = Find<QPlainTextEdit>("Diagnostics")->toPlainText();
+    EXPECT_TRUE(diagnostics.startsWith("file: " + kSample + "\n  beacon frames:"))
+        << diagnostics.toStdString();
+    EXPECT_TRUE(diagnostics.contains(
+        QString("  beacon frames:                            %1\n").arg(m_app->telemetry.Count())));
+    EXPECT_TRUE(diagnostics.contains("  records dropped at the 5,000 cap:         0"));
+    EXPECT_FALSE(diagnostics.contains("lines without"));
+    EXPECT_TRUE(Find<QPlainTextEdit>("Text5")->toPlainText().startsWith("kiss frames: "));
+    EXPECT_FALSE(Find<QPlainTextEdit>("Text5")->toPlainText().contains("beacon frames"));
 }
 
 TEST_F(WindowTest, ScrollBarsAppearOnlyWhenTheWindowIsSmallerThanTheContent) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the window under Xvfb: opens the sample capture and saves
-# every page and the about window into docs/screenshots/. The images page shows the picture of
+# every page and the about window into docs/screenshots/; a capture of three passes shows the
+# chart's UTC time axis. The images page shows the picture of
 # the sample pass that carries one (samples/picture-pass.kss), decoded by the program's run of
 # the ssdv decoder, and a picture half received over the live client.
 # Usage: tests/gui/take_screenshots.sh <build folder>
@@ -31,6 +32,15 @@ samplegen=$(find "$build" -name quorbel-samplegen -type f | head -n1)
 if [[ -n "$samplegen" ]]; then
     "$samplegen" --beacons 5000 --sensors 5000 "$folder/full.kss" >/dev/null
     DISPLAY=$display "$tool" --bars "$folder/full.kss" docs/screenshots/window-bars-5000.png
+fi
+# Three passes of one evening, about an orbit apart, read as one capture on the UTC time axis.
+if [[ -n "$samplegen" ]]; then
+    for pass in 0 1 2; do
+        "$samplegen" --beacons 80 --sensors 40 --seed $((pass + 3)) \
+            --start $((1700000000 + pass * 5820)) "$folder/pass$pass.kss" >/dev/null
+    done
+    cat "$folder"/pass0.kss "$folder"/pass1.kss "$folder"/pass2.kss > "$folder/passes.kss"
+    DISPLAY=$display "$tool" --time-axis "$folder/passes.kss" docs/screenshots/window-time-axis.png
 fi
 # The "TCP client" connected to a KISS server on 127.0.0.1 that sends the sample pass.
 mkdir "$folder/live"

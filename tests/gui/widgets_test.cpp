@@ -1,5 +1,6 @@
 // The window's widgets on their own: dialog filters, start-up placement, the message log box, and
-// the chart's label spacing, value axis, zoom, bar groups and the legibility of 5,000 bars.
+// the chart's label spacing, value axis, zoom, bar groups, the legibility of 5,000 bars and the
+// breaks between passes on the time axis.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -196,6 +197,39 @@ TEST_F(ValueChartViewTest, GroupBarsShareOneBarsGroupOverManyRedraws) {
     view.ShowChart(group);
     EXPECT_EQ(view.findChildren<QCPBarsGroup*>().size(), 1);
     EXPECT_EQ(groups[0]->size(), 3);
+}
+
+TEST_F(ValueChartViewTest, OnTheTimeAxisALineBreaksBetweenPassesAndBarsDoNot) {
+    // Two passes of three points an hour apart; a point without a time stays off the axis.
+    ChartModel chart;
+    chart.timeAxis = true;
+    chart.series.push_back({"Batt Voltage", std::nullopt, {1, 2, 3, 4, 5, 6, 7}});
+    chart.times = {7200, 7210, 7220, 3600, 3610, std::nan(""), 3620};
+    chart.labels.resize(7);
+    chart.revision = 1;
+    view.ShowChart(chart);
+    auto* line = qobject_cast<QCPGraph*>(view.plottable(0));
+    ASSERT_NE(line, nullptr);
+    std::vector<double> keys;
+    std::vector<double> values;
+    for (auto point = line->data()->begin(); point != line->data()->end(); ++point) {
+        keys.push_back(point->key);
+        values.push_back(point->value);
+    }
+    EXPECT_EQ(keys, (std::vector<double>{3600, 3610, 3620, 5410, 7200, 7210, 7220}));
+    ASSERT_EQ(values.size(), 7u);
+    EXPECT_TRUE(std::isnan(values[3]));
+    EXPECT_EQ(values[4], 1);
+    EXPECT_LT(view.xAxis->range().lower, 3600);
+    EXPECT_GT(view.xAxis->range().upper, 7220);
+
+    chart.kind = ChartKind::Bar;
+    chart.revision = 2;
+    view.ShowChart(chart);
+    auto* bars = qobject_cast<QCPBars*>(view.plottable(0));
+    ASSERT_NE(bars, nullptr);
+    EXPECT_EQ(bars->dataCount(), 6);
+    EXPECT_DOUBLE_EQ(bars->width(), 8);  // most of the 10 s between the points of a pass
 }
 
 TEST_F(ValueChartViewTest, ZoomSurvivesRedrawsUntilANewSelection) {

@@ -5,6 +5,7 @@
 // Usage: quorbel-gui-screenshots <capture.kss> <picture capture.kss> <output folder>
 //                                <application folder>
 //        quorbel-gui-screenshots --bars <capture.kss> <file.png>
+//        quorbel-gui-screenshots --time-axis <capture.kss> <file.png>
 //        quorbel-gui-screenshots --live <capture.kss> <application folder> <file.png>
 //        quorbel-gui-screenshots --receiving <capture.kss> <application folder> <file.png>
 //        quorbel-gui-screenshots --about-picture <file.jpg>
@@ -117,6 +118,23 @@ int TakeBarsScreenshot(const QString& capture, const QString& output) {
     return window.grab().save(output) ? 0 : 1;
 }
 
+// Opens a capture of several passes and shows the beacons' battery voltage on the UTC time axis.
+int TakeTimeAxisScreenshot(const QString& capture, const QString& output) {
+    quorbel::gui::QtPlatform platform;
+    platform.SetFileChooser([&](const QString&, const QString&) { return QStringList{capture}; });
+    quorbel::AppState app(platform);
+    quorbel::gui::ApplySystemSettings(app.settings);
+    app.settings.appDir = QFile::encodeName(QFileInfo(capture).absolutePath()).toStdString();
+    quorbel::gui::MainWindow window(app, platform);
+    window.Start();
+    window.show();
+    QTest::qWait(300);
+    window.findChild<QAction*>("MnuOpenKISSFile")->trigger();
+    window.findChild<QCheckBox*>("Check2")->click();
+    QTest::qWait(300);
+    return window.grab().save(output) ? 0 : 1;
+}
+
 // The length of the capture's beginning that holds half of its SSDV frames (identifier 500 at
 // frame positions 7 and 8, behind the KISS command byte).
 qsizetype EndOfHalfThePicture(const QByteArray& capture) {
@@ -186,6 +204,10 @@ int main(int argc, char* argv[]) {
     }
     if (argc == 4 && QString(argv[1]) == "--bars") {
         return TakeBarsScreenshot(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+    if (argc == 4 && QString(argv[1]) == "--time-axis") {
+        return TakeTimeAxisScreenshot(QString::fromLocal8Bit(argv[2]),
+                                      QString::fromLocal8Bit(argv[3]));
     }
     if (argc == 5 && QString(argv[1]) == "--live") {
         return TakeLiveScreenshot(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),

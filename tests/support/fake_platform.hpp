@@ -1,12 +1,13 @@
-// A platform double for tests: scripted file choices, recorded message boxes, a hook that runs
-// when the event loop would, helper programs that are found and recorded instead of started, a
-// socket whose state the test sets and a settable clock.
+// A platform double for tests: scripted file choices and save paths, recorded message boxes, a hook
+// that runs when the event loop would, helper programs that are found and recorded instead of
+// started, a socket whose state the test sets and a settable clock.
 #pragma once
 
 #include <chrono>
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,11 @@ namespace quorbel::testing {
 
 class FakePlatform : public Platform {
   public:
-    std::deque<FileSelection> selections;     // answers of the next file dialogs
-    std::vector<OpenFileDialog> dialogs;      // the dialogs shown
-    std::vector<MessageBoxRequest> messages;  // the message boxes shown
+    std::deque<FileSelection> selections;              // answers of the next file dialogs
+    std::vector<OpenFileDialog> dialogs;               // the dialogs shown
+    std::deque<std::optional<std::string>> savePaths;  // answers of the next save dialogs
+    std::vector<SaveFileDialog> saveDialogs;           // the save dialogs shown
+    std::vector<MessageBoxRequest> messages;           // the message boxes shown
     long long doEventsCalls = 0;
     std::vector<std::string> connections;  // "host:port" of every connection started
     int socketState = 0;
@@ -44,6 +47,14 @@ class FakePlatform : public Platform {
             return {};
         FileSelection next = selections.front();
         selections.pop_front();
+        return next;
+    }
+    std::optional<std::string> SelectSaveFile(const SaveFileDialog& dialog) override {
+        saveDialogs.push_back(dialog);
+        if (savePaths.empty())
+            return std::nullopt;
+        std::optional<std::string> next = savePaths.front();
+        savePaths.pop_front();
         return next;
     }
     void ShowMessage(const MessageBoxRequest& box) override { messages.push_back(box); }

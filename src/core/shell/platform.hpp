@@ -1,9 +1,10 @@
-// The few things the logic needs from the platform: file dialogs, message boxes, letting the event
-// loop run, checking a picture, starting a helper program, the TCP client socket and the clock.
-// Front ends implement it; tests use a double.
+// The few things the logic needs from the platform: file dialogs (open and save), message boxes,
+// letting the event loop run, checking a picture, starting a helper program, the TCP client socket
+// and the clock. Front ends implement it; tests use a double.
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,10 +31,18 @@ struct OpenFileDialog {
     bool multiple = true;
 };
 
+struct SaveFileDialog {
+    std::string title;
+    std::string filter;    // as for the open dialog
+    std::string fileName;  // the name offered, with its folder
+};
+
 class Platform {
   public:
     virtual ~Platform() = default;
     virtual FileSelection SelectFiles(const OpenFileDialog& dialog) = 0;
+    // The save-file dialog: the path chosen, or none when the user cancels.
+    virtual std::optional<std::string> SelectSaveFile(const SaveFileDialog& dialog) = 0;
     virtual void ShowMessage(const MessageBoxRequest& box) = 0;
     // Lets pending events run (repaints, live frames) in the middle of a long read.
     virtual void DoEvents() = 0;

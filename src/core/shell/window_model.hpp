@@ -10,6 +10,7 @@
 
 #include "common/rgb.hpp"
 #include "decode/field_table.hpp"
+#include "intake/read_diagnostics.hpp"
 #include "view/value_chart.hpp"
 
 namespace quorbel {
@@ -92,11 +93,14 @@ struct WindowModel {
     std::string Text4;   // status line
     std::string Text5;   // multi-line log (fixed-width font)
     std::string Text6;   // SSDV packet listings
+    // The diagnostics box on the Info page: one entry per file of the last open command.
+    std::vector<ReadDiagnostics> Diagnostics;
     RichText RichTextBox1;
 
     ScrollBar HScroll1;
     std::string Frame1;   // chart title
     bool Check1 = false;  // "B": bars instead of a line
+    bool Check2 = false;  // "UTC time": the chart's points at their receive times
     ProgressBar ProgressBar1;
     std::vector<std::string> List3;  // files chosen in one open command
     ChartModel Chart;

@@ -2,10 +2,12 @@
 #include "view/value_chart.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <span>
 
 #include "decode/field_table.hpp"
 #include "store/record_store.hpp"
+#include "view/time_axis.hpp"
 
 namespace quorbel {
 namespace {
@@ -26,7 +28,8 @@ void DrawSeries(ChartModel& chart, const RecordStore& store, std::span<const int
     bool extend = drawn.store == &store && drawn.generation == store.Generation() &&
                   drawn.fields == key && drawn.points <= store.Count() &&
                   chart.series.size() == heads.size() &&
-                  chart.labels.size() == static_cast<std::size_t>(drawn.points);
+                  chart.labels.size() == static_cast<std::size_t>(drawn.points) &&
+                  chart.times.size() == chart.labels.size();
     for (std::size_t s = 0; extend && s < heads.size(); ++s) {
         extend = chart.series[s].legend == heads[s].legend && chart.series[s].rgb == heads[s].rgb &&
                  chart.series[s].values.size() == chart.labels.size();
@@ -35,13 +38,18 @@ void DrawSeries(ChartModel& chart, const RecordStore& store, std::span<const int
     if (!extend) {
         chart.series = heads;
         chart.labels.clear();
+        chart.times.clear();
     }
     const auto count = static_cast<std::size_t>(store.Count());
     chart.labels.reserve(count);
+    chart.times.reserve(count);
     for (ChartSeries& series : chart.series)
         series.values.reserve(count);
     for (int n = first; n <= store.Count(); ++n) {
-        chart.labels.push_back(PointLabel(store.RxTime(n)));
+        const std::string_view rxTime = store.RxTime(n);
+        chart.labels.push_back(PointLabel(rxTime));
+        chart.times.push_back(
+            ParseReceiveTime(rxTime).value_or(std::numeric_limits<double>::quiet_NaN()));
         for (std::size_t s = 0; s < fields.size(); ++s)
             chart.series[s].values.push_back(store.Value(n, fields[s]));
     }

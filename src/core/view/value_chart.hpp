@@ -35,9 +35,13 @@ struct ChartModel {
     int penWidth = 1;  // 1 for thin bars, 30 for the thick line
     std::vector<ChartSeries> series;
     std::vector<std::string> labels;  // one per point
-    int pointsPerLabel = 0;           // 0: automatic spacing
-    std::uint64_t revision = 0;       // counts redraws
-    ChartSource source;               // what the series were drawn from
+    // One per point: seconds since 1970 of its record's receive time, NaN when the text gives
+    // none.
+    std::vector<double> times;
+    bool timeAxis = false;       // the points stand at their receive times instead of side by side
+    int pointsPerLabel = 0;      // 0: automatic spacing
+    std::uint64_t revision = 0;  // counts redraws
+    ChartSource source;          // what the series were drawn from
 };
 
 // The colours of a group's three series, in series order.

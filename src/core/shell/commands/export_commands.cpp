@@ -48,6 +48,23 @@ void WriteTLMFile_Click(AppState& app) {
                     BuildTlmReport({ui.Label5, ui.Label4, ui.Option1, ui.Text1, ui.Label1}));
 }
 
+void SaveChart_Click(AppState& app, ChartFileFormat format,
+                     const std::function<bool(const std::string&)>& save) {
+    const bool png = format == ChartFileFormat::Png;
+    const char* suffix = png ? "_chart.png" : "_chart.pdf";
+    std::string offered = suffix + 1;
+    if (!app.sourceFileName.empty())
+        offered = DeriveExportFileName(app.sourceFileName, suffix);
+    else if (!app.settings.appDir.empty())
+        offered = app.settings.appDir + "/" + offered;
+    const std::optional<std::string> path =
+        app.platform.SelectSaveFile({png ? "Save chart as PNG" : "Save chart as PDF",
+                                     png ? kChartPngFilter : kChartPdfFilter, offered});
+    if (!path || path->empty())
+        return;
+    app.ui.Text4 = WriteStatusText(*path, save(*path));
+}
+
 bool CropSatnogsImageData(AppState& app, const std::string& path) {
     const std::optional<std::string> text = ReadWholeFile(path);
     if (!text) {

@@ -2,6 +2,7 @@
 // stores, the shown record or a SatNOGS export, and the status line that tells how it went.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,18 @@ void MnWriteSensorFile_Click(AppState& app);
 // "Write TLM File": the shown record's report named after the input file read last; with none,
 // the name becomes "vexon.tlm" and stays for later exports.
 void WriteTLMFile_Click(AppState& app);
+
+// The chart saved as a picture file: PNG, or PDF as a drawing that scales.
+enum class ChartFileFormat { Png, Pdf };
+inline constexpr const char* kChartPngFilter = "PNG Pictures (*.png)|*.png";
+inline constexpr const char* kChartPdfFilter = "PDF Documents (*.pdf)|*.pdf";
+
+// The chart's "Save chart as ..." commands: the save dialog offers a name after the input file
+// read last ("_chart.png" or "_chart.pdf"; "chart.png" in the application folder before any
+// read); `save` writes the chart to the path chosen, whole or not at all. Text4 tells whether it
+// has been written; cancelling changes nothing.
+void SaveChart_Click(AppState& app, ChartFileFormat format,
+                     const std::function<bool(const std::string&)>& save);
 
 // Crops the export at the path into path + "_new". Text2 shows lines copied "/" line number;
 // Text4 names the output with " has been written" or " could not be written", or the input with

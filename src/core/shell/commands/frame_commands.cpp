@@ -4,21 +4,23 @@
 #include <algorithm>
 
 #include "intake/dispatch.hpp"
+#include "intake/read_diagnostics.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/ssdv_commands.hpp"
 
 namespace quorbel {
 namespace {
 
-void ApplyRecord(AppState& app, RecordStore& store, const DecodedRecord& decoded) {
+bool ApplyRecord(AppState& app, RecordStore& store, const DecodedRecord& decoded) {
     const std::optional<int> n = AppendRecord(app, store);
     if (!n)
-        return;
+        return false;
     // Fields that were not decoded keep what the entry held before.
     const auto first = static_cast<std::size_t>(decoded.fields.first);
     store.FillNewest(
         decoded.fields.first,
         std::span(decoded.values).subspan(first, static_cast<std::size_t>(decoded.decodedCount)));
+    return true;
 }
 
 }  // namespace
@@ -37,14 +39,12 @@ void ClearStores(AppState& app) {
     app.sensor.Clear();
 }
 
-void ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded) {
+bool ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded) {
     switch (decoded.kind) {
         case FrameKind::Beacon:
-            ApplyRecord(app, app.telemetry, decoded.record);
-            break;
+            return ApplyRecord(app, app.telemetry, decoded.record);
         case FrameKind::Sensor:
-            ApplyRecord(app, app.sensor, decoded.record);
-            break;
+            return ApplyRecord(app, app.sensor, decoded.record);
         case FrameKind::TextMessage:
         case FrameKind::DigipeatedMessage:
             app.ui.RichTextBox1.InsertAtInsertionPoint(decoded.line.text, decoded.line.colour);
@@ -55,12 +55,18 @@ void ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded) {
         case FrameKind::None:
             break;
     }
+    return true;
 }
 
 FrameKind ReceiveFrame(AppState& app, std::span<const std::uint8_t> frame,
-                       const std::string* hexText) {
+                       const std::string* hexText, ReadDiagnostics* diagnostics) {
     const DecodedFrame decoded = DispatchFrame(app.frame, frame, hexText);
-    ApplyDecodedFrame(app, decoded);
+    const bool stored = ApplyDecodedFrame(app, decoded);
+    if (diagnostics != nullptr) {
+        diagnostics->CountFrame(decoded.kind);
+        if (!stored)
+            ++diagnostics->droppedAtCap;
+    }
     return decoded.kind;
 }
 

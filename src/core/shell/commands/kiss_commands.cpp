@@ -3,6 +3,7 @@
 
 #include "common/block_reader.hpp"
 #include "intake/kiss_file_reader.hpp"
+#include "intake/read_diagnostics.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/open_commands.hpp"
@@ -29,6 +30,8 @@ class CaptureDecoder {
     void Feed(std::span<const std::uint8_t> bytes) {
         m_deframer.Feed(bytes, [this](std::span<const std::uint8_t> escaped) { Decode(escaped); });
     }
+    // The frames decoded so far, by kind, and the records refused by a full store.
+    const ReadDiagnostics& Diagnostics() const { return m_diagnostics; }
 
   private:
     void Decode(std::span<const std::uint8_t> escaped) {
@@ -42,7 +45,7 @@ class CaptureDecoder {
                 break;
             case CapturePiece::Kind::Frame:
                 m_app.frame.rxTimeText = m_stamp;
-                ReceiveFrame(m_app, m_piece.DataFrame());
+                ReceiveFrame(m_app, m_piece.DataFrame(), nullptr, &m_diagnostics);
                 break;
             case CapturePiece::Kind::Skip:
                 break;
@@ -54,6 +57,7 @@ class CaptureDecoder {
     int m_pieces = 0;
     KissDeframer m_deframer;
     CapturePiece m_piece;
+    ReadDiagnostics m_diagnostics;
 };
 
 // The FEND bytes of the whole capture, counted block by block; -1 for a file that cannot be read
@@ -78,13 +82,17 @@ void ReadKissFile(AppState& app, const std::string& path) {
     app.ui.Busy = true;
     app.ui.ProgressBar1 = {true, static_cast<int>(std::max(fends, 0LL)), 0};
 
+    ReadDiagnostics diagnostics;
     if (fends >= 0) {
         const std::uint64_t counted = capture.Position();
         capture.Rewind(counted);
         CaptureDecoder decoder(app);
         for (auto block = capture.Next(); !block.empty(); block = capture.Next())
             decoder.Feed(block);
+        diagnostics = decoder.Diagnostics();
     }
+    diagnostics.file = path;
+    app.ui.Diagnostics.push_back(std::move(diagnostics));
     DecodeSsdvImages(app);
     PerformEndOfReadSteps(app);
 }

@@ -19,6 +19,7 @@ void PrepareOpenCommand(AppState& app) {
         box.clear();
     ClearStores(app);
     app.ui.Text5.clear();
+    app.ui.Diagnostics.clear();
     app.ui.RichTextBox1.Clear();
 }
 

@@ -83,6 +83,11 @@ void Check1_Click(AppState& app) {
     ChartField(app, app.selectedField);
 }
 
+void Check2_Click(AppState& app) {
+    app.ui.Chart.timeAxis = app.ui.Check2;
+    ++app.ui.Chart.revision;
+}
+
 void ChartField(AppState& app, int field) {
     if (field < 0 || field >= kFieldCount)
         return;

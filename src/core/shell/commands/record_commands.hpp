@@ -21,6 +21,9 @@ void Option1_Click(AppState& app, int index, bool groupRequest = false);
 // A user's click on a selector: sets it, then runs Option1_Click.
 void ClickFieldSelector(AppState& app, int index, bool groupRequest = false);
 void Check1_Click(AppState& app);
+// The "UTC time" box (its new value in Check2): the chart shows its points at their receive times,
+// or side by side with the receive times as labels, whatever field or group it shows.
+void Check2_Click(AppState& app);
 void ChartField(AppState& app, int field);
 void ChartFieldTrio(AppState& app, const RecordStore& store, const std::array<int, 3>& fields);
 

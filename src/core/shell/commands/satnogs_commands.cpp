@@ -3,6 +3,7 @@
 #include <future>
 #include <optional>
 
+#include "intake/read_diagnostics.hpp"
 #include "intake/satnogs_reader.hpp"
 #include "intake/satnogs_text.hpp"
 #include "shell/app_state.hpp"
@@ -16,21 +17,25 @@ namespace {
 constexpr int kLinesPerEventLoop = 100;
 
 // Every kept line of the export from the last to the first, serving the progress bar and the
-// event loop every 100 lines.
-void DispatchLines(AppState& app, const std::string& path, const SatnogsIndex& index) {
+// event loop every 100 lines. Counts the frames by kind and the lines that gave no frame a decoder
+// took.
+void DispatchLines(AppState& app, const std::string& path, const SatnogsIndex& index,
+                   ReadDiagnostics& diagnostics) {
     SatnogsFrame frame;
+    long long withoutFrame = 0;
     ReadKeptLinesBackwards(path, index, [&](std::size_t number, std::string_view line) {
         if (number % kLinesPerEventLoop == 0) {
             app.ui.ProgressBar1.value = static_cast<int>(number);
             app.platform.DoEvents();
         }
         const SatnogsLineKind kind = ReadSatnogsLine(line, frame);
-        if (kind == SatnogsLineKind::Nothing)
-            return;
-        app.frame.rxTimeText = frame.rxTimeText;
-        if (kind == SatnogsLineKind::Frame)
-            ReceiveFrame(app, frame.bytes, &frame.hexText);
+        if (kind != SatnogsLineKind::Nothing)
+            app.frame.rxTimeText = frame.rxTimeText;
+        if (kind != SatnogsLineKind::Frame ||
+            ReceiveFrame(app, frame.bytes, &frame.hexText, &diagnostics) == FrameKind::None)
+            ++withoutFrame;
     });
+    diagnostics.linesWithoutFrame = withoutFrame;
 }
 
 // The report of an analysis appended to the log, or its failure in the warning box.
@@ -68,9 +73,13 @@ void ReadSatnogsCsv(AppState& app, const std::string& path) {
     app.ui.Busy = true;
     app.ui.Text5 += "file: " + path + "\r\n";
     app.platform.DoEvents();
+    ReadDiagnostics diagnostics;
+    diagnostics.file = path;
+    diagnostics.linesWithoutFrame = 0;
     const std::optional<SatnogsIndex> index = IndexSatnogsExport(path);
     if (!index) {
         app.ui.Text5 += "records from SatNOGS: -1\r\nafter removing duplicates: -1\r\n\r\n";
+        app.ui.Diagnostics.push_back(std::move(diagnostics));
         PerformEndOfReadSteps(app);
         return;
     }
@@ -81,7 +90,8 @@ void ReadSatnogsCsv(AppState& app, const std::string& path) {
     app.ui.ProgressBar1.max = static_cast<int>(index->keptCount);
     app.ui.ProgressBar1.value = 0;
     app.ui.ProgressBar1.visible = true;
-    DispatchLines(app, path, *index);
+    DispatchLines(app, path, *index, diagnostics);
+    app.ui.Diagnostics.push_back(std::move(diagnostics));
     PerformEndOfReadSteps(app);
 }
 

@@ -1,0 +1,143 @@
+// The diagnostics of a read: frames by kind, records dropped at the 5,000 cap and the lines of a
+// SatNOGS export without a frame of the satellite, beside an unchanged reader's log.
+#include "intake/read_diagnostics.hpp"
+
+#include <gtest/gtest.h>
+
+#include "sample_frames.hpp"
+#include "shell/app_state.hpp"
+#include "shell/commands/commands.hpp"
+#include "support/fake_platform.hpp"
+#include "support/temp_folder.hpp"
+
+namespace quorbel {
+namespace {
+
+using samples::Bytes;
+
+class ReadDiagnosticsTest : public ::testing::Test {
+  protected:
+    testing::FakePlatform platform;
+    AppState app{platform};
+    testing::TempFolder folder;
+
+    void SetUp() override { app.settings.appDir = folder.Path(); }
+
+    std::string Capture(const std::string& name, const samples::PassOptions& options) {
+        return folder.Write(name, samples::MakePassCapture(options));
+    }
+};
+
+// A pass with every kind of frame in known numbers.
+samples::PassOptions MixedPass() {
+    samples::PassOptions options;
+    options.beacons = 7;
+    options.sensorFrames = 5;
+    options.textMessages = 2;
+    options.digipeatedMessages = 3;
+    options.ssdvPackets = 4;
+    options.unknownFrames = 2;
+    return options;
+}
+
+TEST_F(ReadDiagnosticsTest, CaptureFramesAreCountedByKindPerFileAndTheLogStaysAsItWas) {
+    const std::string first = Capture("a.kss", MixedPass());
+    samples::PassOptions beaconsOnly;
+    beaconsOnly.beacons = 3;
+    beaconsOnly.sensorFrames = beaconsOnly.textMessages = beaconsOnly.digipeatedMessages = 0;
+    beaconsOnly.ssdvPackets = beaconsOnly.unknownFrames = 0;
+    const std::string second = Capture("b.kss", beaconsOnly);
+    platform.ChooseFiles({second, first});
+    MnuOpenKISSFile_Click(app);
+
+    ASSERT_EQ(app.ui.Diagnostics.size(), 2u);
+    const ReadDiagnostics& mixed = app.ui.Diagnostics[0];
+    EXPECT_EQ(mixed.file, first);
+    EXPECT_EQ(mixed.frames, (std::array<long long, 6>{7, 5, 2, 3, 4, 2}));
+    EXPECT_EQ(mixed.Frames(FrameKind::DigipeatedMessage), 3);
+    EXPECT_EQ(mixed.droppedAtCap, 0);
+    EXPECT_FALSE(mixed.linesWithoutFrame.has_value());
+    EXPECT_EQ(app.ui.Diagnostics[1].frames, (std::array<long long, 6>{3, 0, 0, 0, 0, 0}));
+    // Every frame and its stamp take two FENDs each; the log holds the reader's lines alone.
+    EXPECT_EQ(app.ui.Text5, "kiss frames: 92\r\nkiss frames: 12\r\n");
+
+    // The next open command starts a new box, even when it is cancelled.
+    MnuOpenKISSFile_Click(app);
+    EXPECT_TRUE(app.ui.Diagnostics.empty());
+}
+
+TEST_F(ReadDiagnosticsTest, RecordsBeyondAFullStoreAreCountedAsDropped) {
+    samples::PassOptions options;
+    options.beacons = kStoreCapacity + 3;
+    options.sensorFrames = 2;
+    options.textMessages = options.digipeatedMessages = options.ssdvPackets = 0;
+    options.unknownFrames = 0;
+    platform.ChooseFiles({Capture("full.kss", options)});
+    MnuOpenKISSFile_Click(app);
+    ASSERT_EQ(app.ui.Diagnostics.size(), 1u);
+    EXPECT_EQ(app.ui.Diagnostics[0].Frames(FrameKind::Beacon), kStoreCapacity + 3);
+    EXPECT_EQ(app.ui.Diagnostics[0].Frames(FrameKind::Sensor), 2);
+    EXPECT_EQ(app.ui.Diagnostics[0].droppedAtCap, 3);
+    EXPECT_EQ(app.telemetry.Count(), kStoreCapacity);
+}
+
+std::string Hex(const Bytes& frame) {
+    static const char* kDigits = "0123456789ABCDEF";
+    std::string text;
+    for (std::uint8_t byte : frame) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
+    }
+    return text;
+}
+
+TEST_F(ReadDiagnosticsTest, ExportLinesWithoutAFrameOfTheSatelliteAreCounted) {
+    const std::string beacon = Hex(samples::MakeBeacon(22, {}));
+    const std::string sensor = Hex(samples::MakeSensorFrame(22, {}, 1000000));
+    const std::string other = Hex(samples::MakeFrame(22, 200, Bytes{1, 2, 3}));
+    const std::string lines[] = {
+        "2023-01-15 12:34:58|" + beacon + "|1|ST-A",
+        "2023-01-15 12:34:57|" + other + "|1|ST-A",  // an identifier of no decoder
+        "2023-01-15 12:34:56|" + sensor + "|1|ST-B",
+        "2023-01-15 12:34:56|" + sensor + "|1|ST-B",  // an adjacent repeat, dropped
+        "2023-01-15 12:34:55|",                       // a time without a frame
+        "",                                           // an empty line
+        "2023-01-15 12:34:54|" + beacon + "|1|ST-C",
+    };
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    platform.ChooseFiles({folder.Write("export.csv", text)});
+    MnuOpenServerLog_Click(app);
+
+    ASSERT_EQ(app.ui.Diagnostics.size(), 1u);
+    const ReadDiagnostics& read = app.ui.Diagnostics[0];
+    EXPECT_EQ(read.frames, (std::array<long long, 6>{2, 1, 0, 0, 0, 1}));
+    EXPECT_EQ(read.linesWithoutFrame, 3);
+    EXPECT_EQ(app.telemetry.Count(), 2);
+    EXPECT_NE(app.ui.Text5.find("records from SatNOGS: 7\r\nafter removing duplicates: "),
+              std::string::npos);
+}
+
+TEST(ReadDiagnosticsText, OneLinePerCountInOneColumn) {
+    ReadDiagnostics read;
+    read.file = "/data/export.csv";
+    read.frames = {120, 60, 4, 3, 6, 1};
+    read.droppedAtCap = 2;
+    read.linesWithoutFrame = 17;
+    EXPECT_EQ(FormatReadDiagnostics(read, "\n"),
+              "file: /data/export.csv\n"
+              "  beacon frames:                            120\n"
+              "  sensor frames:                            60\n"
+              "  text frames:                              4\n"
+              "  digipeater frames:                        3\n"
+              "  SSDV frames:                              6\n"
+              "  unknown identifier frames:                1\n"
+              "  records dropped at the 5,000 cap:         2\n"
+              "  lines without a frame of the satellite:   17\n");
+    read.linesWithoutFrame.reset();
+    EXPECT_EQ(FormatReadDiagnostics(read, "\r\n").find("lines without"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorbel
