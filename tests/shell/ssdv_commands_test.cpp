@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -12,6 +13,7 @@
 #include "shell/commands/commands.hpp"
 #include "ssdv_test_support.hpp"
 #include "support/fake_platform.hpp"
+#include "support/file_size_limit.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -52,6 +54,14 @@ struct SsdvSession {
 
 std::string Text(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<std::string> FileNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 TEST(SsdvPacketTest, ListsTheHeaderFieldsAndBothPaths) {
@@ -149,6 +159,29 @@ TEST(SsdvDecodingRunTest, AFailingImageIsNamedAndTheOthersAreStillWrittenAndDeco
     s.platform.startFails = true;
     EXPECT_FALSE(DecodeSsdvImages(*s.app));
     EXPECT_NE(s.app->ui.Text4.find("/opt/ssdv/bin/ssdv could not be started"), std::string::npos);
+}
+
+// The packet file is rewritten beside itself: a write that fails halfway through the system's
+// file calls (the file-size limit stops it with EFBIG) leaves the old file byte for byte and no
+// temporary file, names the file in the status line and starts no decoder for it.
+TEST(SsdvDecodingRunTest, APacketFileWriteFailingHalfwayKeepsTheOldFileWhole) {
+    SsdvSession s;
+    for (int packetId = 99; packetId >= 0; --packetId)
+        s.Receive(MakePacket(7, packetId));
+    const std::string old = s.Read("ssdv_007.bin");
+    ASSERT_EQ(old.size(), 100 * 118u);
+    const auto outcome = testing::RunWithFileSizeLimit(4096, [&s] {
+        const bool decoded = DecodeSsdvImages(*s.app);
+        return std::to_string(decoded) + std::to_string(s.platform.started.size()) + " " +
+               s.app->ui.Text4;
+    });
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(*outcome, "00 " + s.Path("ssdv_007.bin") + " could not be written");
+    EXPECT_EQ(s.Read("ssdv_007.bin"), old);
+    EXPECT_EQ(FileNames(s.folder.Path()), std::vector<std::string>{"ssdv_007.bin"});
+
+    EXPECT_TRUE(DecodeSsdvImages(*s.app));  // in packet ID order now
+    EXPECT_EQ(s.Read("ssdv_007.bin").substr(0, 118), Text(MakePacket(7, 0)));
 }
 
 TEST(SsdvDecodingRunTest, PathsWithSpacesAndQuotesReachTheDecoderAsTheyStand) {
