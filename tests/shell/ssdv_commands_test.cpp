@@ -200,10 +200,37 @@ TEST(SsdvDecodingRunTest, EveryCaptureFileEndsWithADecodingRun) {
     const std::string capture = s.folder.Write("pass.kss", samples::MakePassCapture(pass));
     s.platform.ChooseFiles({capture});
     MnuOpenKISSFile_Click(*s.app);
-    EXPECT_EQ(s.app->ssdvPackets.Count(7), 6);
+    EXPECT_EQ(s.app->ssdvPackets.Count(2), 6);
     ASSERT_EQ(s.platform.started.size(), 1u);
-    EXPECT_EQ(s.platform.started[0].arguments[3], s.Path("ssdv_007.bin"));
-    EXPECT_EQ(fs::file_size(s.Path("ssdv_007.bin")), 6 * 118u);
+    EXPECT_EQ(s.platform.started[0].arguments[3], s.Path("ssdv_002.bin"));
+    EXPECT_EQ(fs::file_size(s.Path("ssdv_002.bin")), 6 * 118u);
+}
+
+// The two committed sample passes carry SSDV packets of different images: reading the sample
+// pass after the picture pass in one application folder, in the same run of the program or in a
+// later one (a packet table without the picture), keeps the picture's packet file whole.
+TEST(SsdvDecodingRunTest, TheSamplePassKeepsThePicturePassesPacketFile) {
+    SsdvSession s;
+    const std::string samples = std::string(QUORBEL_SOURCE_DIR) + "/samples/";
+    s.platform.ChooseFiles({samples + "picture-pass.kss"});
+    MnuOpenKISSFile_Click(*s.app);
+    const std::string picture = s.Read("ssdv_007.bin");
+    ASSERT_EQ(picture.size(), 146 * 118u);
+
+    for (const bool restarted : {false, true}) {
+        if (restarted) {
+            s.app = std::make_unique<AppState>(s.platform);
+            s.app->settings.appDir = s.folder.Path();
+            Form_Load(*s.app);
+        }
+        s.platform.ChooseFiles({samples + "pass.kss"});
+        MnuOpenKISSFile_Click(*s.app);
+        EXPECT_EQ(s.Read("ssdv_007.bin"), picture) << restarted;
+        EXPECT_EQ(s.app->ssdvPackets.Count(2), 6);
+        EXPECT_EQ(s.app->ssdvPackets.Count(7), restarted ? 0 : 146);
+        EXPECT_EQ(fs::file_size(s.Path("ssdv_002.bin")), 6 * 118u);
+    }
+    EXPECT_EQ(s.app->ui.Text4, s.Path("ssdv_002.bin") + " has been written");
 }
 
 // The packets of a real picture, made by the codec from a picture drawn for the test.
