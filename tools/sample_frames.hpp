@@ -51,7 +51,10 @@ struct PassOptions {
     int sensorFrames = 60;
     int textMessages = 4;
     int digipeatedMessages = 3;
-    int ssdvPackets = 6;   // SSDV-like packets of image 7 (header fields, filler payload)
+    int ssdvPackets = 6;  // SSDV-like packets (header fields, filler payload)
+    // Their image ID: not that of the picture pass (7), so that reading both passes in one
+    // application folder keeps the picture's packet file.
+    int ssdvImageId = 2;
     Bytes picturePackets;  // when set: the packets of a real picture instead, all of them
     int unknownFrames = 1;
     std::int64_t startMilliseconds = 1700000000000;  // 2023-11-14 22:13:20 UTC

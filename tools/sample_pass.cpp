@@ -66,12 +66,12 @@ FieldValues SensorValues(int i, std::mt19937& random) {
     return v;
 }
 
-// An SSDV-like packet: header fields of image 7 (320 x 240), the rest filler.
-Bytes SsdvPacket(int packetId, std::mt19937& random) {
+// An SSDV-like packet: header fields of the image (320 x 240), the rest filler.
+Bytes SsdvPacket(int imageId, int packetId, std::mt19937& random) {
     Bytes packet(118, 0);
     packet[0] = 0x55, packet[1] = 0x67;  // sync byte, packet type without forward error correction
     packet[2] = 0x00, packet[3] = 0x5F, packet[4] = 0xA3, packet[5] = 0xC0;  // callsign
-    packet[6] = 7;                                                           // image id
+    packet[6] = static_cast<std::uint8_t>(imageId);                          // image id
     packet[7] = static_cast<std::uint8_t>(packetId >> 8);
     packet[8] = static_cast<std::uint8_t>(packetId);
     packet[9] = 20, packet[10] = 15, packet[11] = 0x00, packet[12] = 0, packet[13] = 0;
@@ -128,7 +128,8 @@ Bytes MakePassCapture(const PassOptions& options) {
             ++digis;
         } else if (packets < ssdvPackets) {
             frame = options.picturePackets.empty()
-                        ? MakeSsdvFrame(options.spacecraftId, SsdvPacket(packets, random))
+                        ? MakeSsdvFrame(options.spacecraftId,
+                                        SsdvPacket(options.ssdvImageId, packets, random))
                         : MakeSsdvFrame(options.spacecraftId,
                                         std::span(options.picturePackets)
                                             .subspan(kPacketSize * packets, kPacketSize));

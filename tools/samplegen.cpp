@@ -14,18 +14,19 @@ namespace {
 void Usage() {
     std::cerr << "usage: quorbel-samplegen [--beacons N] [--sensors N] [--texts N] [--digis N]\n"
                  "                         [--ssdv N] [--unknown N] [--spacecraft ID] [--seed S]\n"
-                 "                         [--start SECONDS] [--picture FILE.jpg [--image-id N]]\n"
+                 "                         [--start SECONDS] [--picture FILE.jpg] [--image-id N]\n"
                  "                         OUTPUT.kss\n"
                  "--start: the receive time of the first frame, in seconds since 1970\n"
                  "         (default 1700000000, 2023-11-14 22:13:20 UTC)\n"
-                 "--picture: the SSDV frames carry every packet of this JPEG picture\n";
+                 "--picture: the SSDV frames carry every packet of this JPEG picture (image 7)\n"
+                 "--image-id: the image ID of the SSDV frames (default: 2, or 7 with --picture)\n";
 }
 
 int Run(int argc, char** argv) {
     quorbel::samples::PassOptions options;
     std::string output;
     std::string picture;
-    int imageId = 7;
+    int imageId = 7;  // of the picture; the SSDV-like packets keep theirs unless it is given
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto number = [&](int& target) {
@@ -55,7 +56,7 @@ int Run(int argc, char** argv) {
         else if (arg == "--picture" && i + 1 < argc)
             picture = argv[++i];
         else if (arg == "--image-id")
-            ok = number(imageId);
+            ok = number(imageId), options.ssdvImageId = imageId;
         else if (arg == "--seed")
             ok = number(seed), options.seed = static_cast<unsigned>(seed);
         else if (!arg.starts_with("--") && output.empty())

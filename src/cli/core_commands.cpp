@@ -5,6 +5,7 @@
 
 #include "cli_app.hpp"
 #include "cli_platform.hpp"
+#include "common/files.hpp"
 #include "json_state.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
@@ -47,9 +48,16 @@ void DumpState(CliContext& context, const Args& args) {
         context.out << json;
         return;
     }
-    std::ofstream file(args[0], std::ios::binary | std::ios::trunc);
-    file << json;
-    if (!file.flush()) {
+    // A file is replaced whole or not at all, as the exports are; a device or a pipe
+    // (/dev/stdout) is written in place, a folder refused.
+    bool written = false;
+    if (NonFileInputProblem(args[0])) {
+        std::ofstream file(args[0], std::ios::binary);
+        written = static_cast<bool>(file << json << std::flush);
+    } else {
+        written = WriteFileAtomically(args[0], json);
+    }
+    if (!written) {
         context.err << "quorbel-cli: cannot write " << args[0] << "\n";
         context.failed = true;
     }

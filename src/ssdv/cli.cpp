@@ -11,6 +11,7 @@
 
 #include "decoder.hpp"
 #include "encoder.hpp"
+#include "output_file.hpp"
 
 namespace quorbel::ssdv {
 namespace {
@@ -183,19 +184,13 @@ std::variant<std::vector<std::uint8_t>, FileProblem> ReadFiles(const CliOptions&
 
 bool WriteOutput(const std::string& name, const std::vector<std::uint8_t>& bytes,
                  std::ostream& out) {
-    std::ofstream file;
-    std::ostream* target = &out;
     if (name != "-") {
-        file.open(name, std::ios::binary | std::ios::trunc);
-        if (!file) {
-            return false;
-        }
-        target = &file;
+        return WriteFileReplacing(name, bytes);
     }
-    target->write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    target->flush();
-    return static_cast<bool>(*target);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    return static_cast<bool>(out);
 }
 
 const char* NameSampling(McuMode mode) {

@@ -244,15 +244,15 @@ TEST_F(CliTest, ListenRecordsEveryFrameOfTheReplayOnceInOrder) {
     ASSERT_EQ(run.status, 0);
 
     // One line per frame, the whole pass in the stores, every frame recorded once in order; the
-    // pass's six SSDV packets of image 7 in its packet file and table.
+    // pass's six SSDV packets of image 2 in its packet file and table.
     const std::vector<std::string> sent = DataFrames(testing::TempFolder::Read(capture));
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(appDir)) {
         if (entry.path().extension() == ".kss")
             files.push_back(entry.path().string());
     }
-    EXPECT_EQ(std::filesystem::file_size(appDir + "/ssdv_007.bin"), 6u * 118u);
-    EXPECT_NE(run.out.find("\"SsdvPackets\":{\"7\":6}"), std::string::npos);
+    EXPECT_EQ(std::filesystem::file_size(appDir + "/ssdv_002.bin"), 6u * 118u);
+    EXPECT_NE(run.out.find("\"SsdvPackets\":{\"2\":6}"), std::string::npos);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(files[0].ends_with("_QUORBEL-1U.kss")) << files[0];
     EXPECT_EQ(DataFrames(testing::TempFolder::Read(files[0])), sent);

@@ -1,5 +1,6 @@
 // The exports: TLM CSV, SENSOR CSV and the TLM report against golden files, export naming, the
-// status line and unwritable exports; the image-data crop against its golden output.
+// status line, unwritable exports and writes failing halfway; the image-data crop against its
+// golden output.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "export/tlm_report.hpp"
 #include "satnogs_test_support.hpp"
 #include "shell/commands/commands.hpp"
+#include "support/file_size_limit.hpp"
 
 namespace quorbel {
 namespace {
@@ -184,6 +186,41 @@ TEST(Exports, ChartIsSavedWhereTheSaveDialogSaysAndTheStatusLineTellsHowItWent) 
     saves = false;
     SaveChart_Click(s.app, ChartFileFormat::Png, save);
     EXPECT_EQ(s.app.ui.Text4, "/tmp/out2.png could not be written");
+}
+
+// A write that fails halfway through the system's file calls (the file-size limit stops it with
+// EFBIG, as a full disk would) leaves the old export byte for byte, no temporary file beside it,
+// and a status line that names the file; without the limit the same exports are written.
+TEST(Exports, AWriteFailingHalfwayKeepsTheOldFileWhole) {
+    Fixture f;
+    ApplyFieldCatalogue(f.app);
+    TelemetryRecord record;
+    record.values.fill(1234.5678);
+    for (int i = 0; i < 300; ++i)
+        AddRecord(f.app.telemetry, record, "2023-01-15 12:34:56");
+    f.app.sourceFileName = f.folder.File("pass.kss");
+    const std::string csv = f.folder.Write("pass_tlm.csv", std::string(3000, 'c'));
+    const std::string report = f.folder.Write("pass.tlm", std::string(700, 'r'));
+    const struct {
+        void (*command)(AppState&);
+        const std::string& path;
+        std::uint64_t limit;
+    } cases[] = {{WriteCSVFile_Click, csv, 16384}, {WriteTLMFile_Click, report, 1024}};
+    for (const auto& [command, path, limit] : cases) {
+        const std::string old = TempFolder::Read(path);
+        const auto status = testing::RunWithFileSizeLimit(limit, [&, command = command] {
+            command(f.app);
+            return f.app.ui.Text4;
+        });
+        ASSERT_TRUE(status) << path;
+        EXPECT_EQ(*status, path + " could not be written");
+        EXPECT_EQ(TempFolder::Read(path), old);
+        EXPECT_EQ(Names(f.folder.Path()), (std::vector<std::string>{"pass.tlm", "pass_tlm.csv"}));
+
+        command(f.app);
+        EXPECT_EQ(f.app.ui.Text4, path + " has been written");
+        EXPECT_GT(std::filesystem::file_size(path), limit);
+    }
 }
 
 TEST(ImageDataCrop, MatchingLinesAreCopiedInReverseFromFirstToUnterminatedLast) {

@@ -167,9 +167,9 @@ TEST_F(WindowTest, OpeningTheSampleFillsValuesLogAndChartAndTheScrollBarNavigate
     // The value boxes, selectors and labels show the model's shown record.
     const int beacons = m_app->telemetry.Count();
     ASSERT_GT(beacons, 0);
-    // The status line names the packet file of the sample's picture, written after the read.
+    // The status line names the packet file of the sample's SSDV packets, written after the read.
     EXPECT_EQ(Find<QLineEdit>("Text4")->text(),
-              QString::fromStdString(m_app->settings.appDir + "/ssdv_007.bin has been written"));
+              QString::fromStdString(m_app->settings.appDir + "/ssdv_002.bin has been written"));
     for (int field : {1, 26, 39, 75, 106}) {
         EXPECT_FALSE(m_app->ui.Text1[static_cast<std::size_t>(field)].empty()) << field;
     }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -12,6 +13,7 @@
 #include "shell/commands/commands.hpp"
 #include "ssdv_test_support.hpp"
 #include "support/fake_platform.hpp"
+#include "support/file_size_limit.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -52,6 +54,14 @@ struct SsdvSession {
 
 std::string Text(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<std::string> FileNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 TEST(SsdvPacketTest, ListsTheHeaderFieldsAndBothPaths) {
@@ -151,6 +161,29 @@ TEST(SsdvDecodingRunTest, AFailingImageIsNamedAndTheOthersAreStillWrittenAndDeco
     EXPECT_NE(s.app->ui.Text4.find("/opt/ssdv/bin/ssdv could not be started"), std::string::npos);
 }
 
+// The packet file is rewritten beside itself: a write that fails halfway through the system's
+// file calls (the file-size limit stops it with EFBIG) leaves the old file byte for byte and no
+// temporary file, names the file in the status line and starts no decoder for it.
+TEST(SsdvDecodingRunTest, APacketFileWriteFailingHalfwayKeepsTheOldFileWhole) {
+    SsdvSession s;
+    for (int packetId = 99; packetId >= 0; --packetId)
+        s.Receive(MakePacket(7, packetId));
+    const std::string old = s.Read("ssdv_007.bin");
+    ASSERT_EQ(old.size(), 100 * 118u);
+    const auto outcome = testing::RunWithFileSizeLimit(4096, [&s] {
+        const bool decoded = DecodeSsdvImages(*s.app);
+        return std::to_string(decoded) + std::to_string(s.platform.started.size()) + " " +
+               s.app->ui.Text4;
+    });
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(*outcome, "00 " + s.Path("ssdv_007.bin") + " could not be written");
+    EXPECT_EQ(s.Read("ssdv_007.bin"), old);
+    EXPECT_EQ(FileNames(s.folder.Path()), std::vector<std::string>{"ssdv_007.bin"});
+
+    EXPECT_TRUE(DecodeSsdvImages(*s.app));  // in packet ID order now
+    EXPECT_EQ(s.Read("ssdv_007.bin").substr(0, 118), Text(MakePacket(7, 0)));
+}
+
 TEST(SsdvDecodingRunTest, PathsWithSpacesAndQuotesReachTheDecoderAsTheyStand) {
     SsdvSession s("/Station's \"QUORBEL\" pass");
     s.Receive(MakePacket(12, 0));
@@ -167,10 +200,37 @@ TEST(SsdvDecodingRunTest, EveryCaptureFileEndsWithADecodingRun) {
     const std::string capture = s.folder.Write("pass.kss", samples::MakePassCapture(pass));
     s.platform.ChooseFiles({capture});
     MnuOpenKISSFile_Click(*s.app);
-    EXPECT_EQ(s.app->ssdvPackets.Count(7), 6);
+    EXPECT_EQ(s.app->ssdvPackets.Count(2), 6);
     ASSERT_EQ(s.platform.started.size(), 1u);
-    EXPECT_EQ(s.platform.started[0].arguments[3], s.Path("ssdv_007.bin"));
-    EXPECT_EQ(fs::file_size(s.Path("ssdv_007.bin")), 6 * 118u);
+    EXPECT_EQ(s.platform.started[0].arguments[3], s.Path("ssdv_002.bin"));
+    EXPECT_EQ(fs::file_size(s.Path("ssdv_002.bin")), 6 * 118u);
+}
+
+// The two committed sample passes carry SSDV packets of different images: reading the sample
+// pass after the picture pass in one application folder, in the same run of the program or in a
+// later one (a packet table without the picture), keeps the picture's packet file whole.
+TEST(SsdvDecodingRunTest, TheSamplePassKeepsThePicturePassesPacketFile) {
+    SsdvSession s;
+    const std::string samples = std::string(QUORBEL_SOURCE_DIR) + "/samples/";
+    s.platform.ChooseFiles({samples + "picture-pass.kss"});
+    MnuOpenKISSFile_Click(*s.app);
+    const std::string picture = s.Read("ssdv_007.bin");
+    ASSERT_EQ(picture.size(), 146 * 118u);
+
+    for (const bool restarted : {false, true}) {
+        if (restarted) {
+            s.app = std::make_unique<AppState>(s.platform);
+            s.app->settings.appDir = s.folder.Path();
+            Form_Load(*s.app);
+        }
+        s.platform.ChooseFiles({samples + "pass.kss"});
+        MnuOpenKISSFile_Click(*s.app);
+        EXPECT_EQ(s.Read("ssdv_007.bin"), picture) << restarted;
+        EXPECT_EQ(s.app->ssdvPackets.Count(2), 6);
+        EXPECT_EQ(s.app->ssdvPackets.Count(7), restarted ? 0 : 146);
+        EXPECT_EQ(fs::file_size(s.Path("ssdv_002.bin")), 6 * 118u);
+    }
+    EXPECT_EQ(s.app->ui.Text4, s.Path("ssdv_002.bin") + " has been written");
 }
 
 // The packets of a real picture, made by the codec from a picture drawn for the test.

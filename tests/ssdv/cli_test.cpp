@@ -2,6 +2,7 @@
 // shared vector encoded and decoded by the program as the reference tool did.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -329,6 +330,73 @@ TEST(CliRunTest, DecodesToFilesAndDropsWindows) {
     EXPECT_EQ(empty.err.rfind(ReadLoggedStderr(dir / "empty-decoded.log"), 0), 0U) << empty.err;
     EXPECT_TRUE(test::ReadBytes(output) == expected);
     std::filesystem::remove(output);
+}
+
+// The names in a folder, sorted.
+std::vector<std::string> FileNames(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Both modes write their output beside the target and rename it over it: a write that fails
+// halfway (the built program under a file-size limit, which makes the system's write fail with
+// EFBIG) leaves the file that stood there byte for byte and nothing beside it; without the limit
+// the output replaces it and keeps its permissions. A device is still written in place.
+TEST(CliRunTest, AWriteFailingHalfwayKeepsTheOldOutputWhole) {
+    const auto dir = MakeTempPath("failing_write");
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string jpeg = BytesToString(test::MakeJpeg({.width = 320, .height = 240}));
+    const ProgramRun encoded = RunProgram({"-e", "-c", "QRBL", "-i", "3", "-l", "118"}, jpeg);
+    ASSERT_EQ(encoded.status, 0) << encoded.err;
+    const ProgramRun decoded = RunProgram({"-d", "-l", "118"}, encoded.out);
+    ASSERT_EQ(decoded.status, 0) << decoded.err;
+    WriteFile(dir / "picture.jpg", jpeg);
+    WriteFile(dir / "packets.bin", encoded.out);
+
+    constexpr std::size_t kLimit = 4 * 512;  // ulimit -f counts blocks of 512 bytes
+    const struct {
+        const char* mode;
+        const char* input;
+        const std::string& expected;
+    } cases[] = {{"-d", "packets.bin", decoded.out},
+                 {"-e -c QRBL -i 3", "picture.jpg", encoded.out}};
+    for (const auto& c : cases) {
+        ASSERT_GT(c.expected.size(), kLimit) << c.mode;
+        const auto target = dir / "target";
+        const std::string old(1000, 'o');
+        WriteFile(target, old);
+        std::filesystem::permissions(target, std::filesystem::perms::owner_read |
+                                                 std::filesystem::perms::owner_write |
+                                                 std::filesystem::perms::group_read);
+        const std::string args =
+            std::string(c.mode) + " -l 118 " + (dir / c.input).string() + " " + target.string();
+        const ProgramRun limited =
+            RunBuiltProgram("trap '' XFSZ; ulimit -f 4; ", args, "/dev/null");
+        EXPECT_EQ(limited.status, 255) << c.mode;
+        EXPECT_NE(limited.err.find("Error writing '" + target.string() + "'"), std::string::npos)
+            << limited.err;
+        EXPECT_EQ(BytesToString(test::ReadBytes(target)), old) << c.mode;
+        EXPECT_EQ(FileNames(dir),
+                  (std::vector<std::string>{"packets.bin", "picture.jpg", "target"}));
+
+        const ProgramRun whole = RunBuiltProgram("", args, "/dev/null");
+        EXPECT_EQ(whole.status, 0) << whole.err;
+        EXPECT_TRUE(BytesToString(test::ReadBytes(target)) == c.expected) << c.mode;
+        EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                      std::filesystem::perms::group_read);
+        EXPECT_EQ(FileNames(dir),
+                  (std::vector<std::string>{"packets.bin", "picture.jpg", "target"}));
+    }
+    EXPECT_EQ(RunProgram({"-d", "-l", "118", (dir / "packets.bin").string(), "/dev/null"}).status,
+              0);
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    std::filesystem::remove_all(dir);
 }
 
 // -v adds two lines per packet, equal to the reference's including the repaired byte count, and

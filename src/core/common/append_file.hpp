@@ -10,27 +10,32 @@ namespace quorbel {
 
 class AppendFile {
   public:
-    AppendFile() = default;
+    // How far each record goes before Append returns: to the system (it outlives the program)
+    // or on to the disk (it outlives a power cut).
+    enum class Flush { ToSystem, ToDisk };
+
+    explicit AppendFile(Flush flush = Flush::ToSystem) : m_flush(flush) {}
     ~AppendFile() { Close(); }
     AppendFile(const AppendFile&) = delete;
     AppendFile& operator=(const AppendFile&) = delete;
 
-    // Appends the bytes to the file at the path in one write and flushes them, opening it (and
-    // creating it) first when another file or none is open. False when the file cannot be opened
-    // or the write or flush falls short; the file is then closed, so the next record opens it
-    // again.
+    // Appends the bytes to the file at the path in one write and flushes them as far as the
+    // file's Flush says, opening it (and creating it) first when another file or none is open; a
+    // file created on the disk gets its name there too. False when the file cannot be opened or
+    // the write or flush falls short; the file is then closed, so the next record opens it again.
     bool Append(const std::string& path, std::string_view bytes);
     void Close();
     // The path of the open file; empty when none is open.
     const std::string& Path() const { return m_path; }
 
   private:
+    Flush m_flush;
     std::FILE* m_file = nullptr;
     std::string m_path;
 };
 
-// Appends the bytes to the file at the path (creating it) and closes it again; false when the
-// file cannot be opened or the write falls short.
+// Appends the bytes to the file at the path (creating it) and closes it again, flushed to the
+// system; false when the file cannot be opened or the write falls short.
 inline bool AppendToFile(const std::string& path, std::string_view bytes) {
     AppendFile file;
     return file.Append(path, bytes);

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "common/disk_flush.hpp"
+
 namespace quorbel {
 namespace fs = std::filesystem;
 
@@ -144,9 +146,12 @@ void AtomicFileWriter::Write(std::string_view bytes) {
 bool AtomicFileWriter::Commit() {
     if (m_file == nullptr)
         return false;
+    // The whole new file is on the disk before it takes the target's name: a power cut never
+    // leaves an empty or partial file where a whole one stood.
+    const bool onDisk = !m_failed && FlushFileToDisk(m_file);
     const bool closed = std::fclose(m_file) == 0;
     m_file = nullptr;
-    if (m_failed || !closed) {
+    if (!onDisk || !closed) {
         Discard();
         return false;
     }
@@ -162,7 +167,8 @@ bool AtomicFileWriter::Commit() {
         return false;
     }
     m_temporary.clear();  // it is the target now
-    return true;
+    // The rename itself reaches the disk with the folder's entries.
+    return FlushFolderToDisk(FolderOfPath(m_path));
 }
 
 void AtomicFileWriter::Discard() {

@@ -1,5 +1,6 @@
-// Whole-file reads and safe writes: a file is written beside its target and renamed over it, so
-// a failure never leaves a partial file behind. Input files are checked before they are read.
+// Whole-file reads and safe writes: a file is written beside its target, flushed to the disk and
+// renamed over it, so neither a failure nor a power cut leaves a partial file behind. Input files
+// are checked before they are read.
 #pragma once
 
 #include <cstdio>
@@ -27,9 +28,9 @@ std::ifstream OpenRegularFile(const std::string& path);
 bool RewindStream(std::ifstream& in);
 
 // A file written piece by piece to a temporary file in the target's folder, which replaces the
-// target only when Commit succeeds; a writer dropped before, or a failed Commit, leaves no file
-// behind and the target untouched. The pieces are gathered in a large buffer, so many short
-// pieces (the lines of a cleaned export) cost few writes.
+// target only once Commit has flushed it to the disk; a writer dropped before, or a Commit whose
+// writes failed, leaves no file behind and the target untouched. The pieces are gathered in a large
+// buffer, so many short pieces (the lines of a cleaned export) cost few writes.
 class AtomicFileWriter {
   public:
     explicit AtomicFileWriter(std::string path);
@@ -40,8 +41,11 @@ class AtomicFileWriter {
     // False when the temporary file could not be created; Write then does nothing.
     bool IsOpen() const { return m_file != nullptr; }
     void Write(std::string_view bytes);
-    // Closes the temporary file and renames it over the target (which keeps its permissions).
-    // False when any write, the close or the rename failed.
+    // Flushes the temporary file to the disk, closes it and renames it over the target (which
+    // keeps its permissions), then flushes the folder so that the rename is on the disk too.
+    // False when any write, the flush, the close or the rename failed (the target is untouched
+    // then), or when the folder could not be flushed (the new file stands, its name may not
+    // survive a power cut).
     bool Commit();
 
   private:
@@ -54,8 +58,8 @@ class AtomicFileWriter {
     bool m_failed = false;
 };
 
-// Writes the bytes to a temporary file in the same folder, then replaces the target with it.
-// False (and no file left behind, the target untouched) when any step fails.
+// Writes the bytes to a temporary file in the same folder, flushes it to the disk, then replaces
+// the target with it. False when any step fails; see AtomicFileWriter::Commit.
 bool WriteFileAtomically(const std::string& path, std::string_view contents);
 // Joins a folder and a file name with "/".
 std::string JoinPath(const std::string& folder, const std::string& name);

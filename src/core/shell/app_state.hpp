@@ -24,10 +24,11 @@ struct Settings {
     std::string tcpPortText;     // the port as written, for the connection label
 };
 
-// The "TCP client": the stream's deframer and the capture file being written.
+// The "TCP client": the stream's deframer and the capture file being written. Every frame is on
+// the disk once it is appended, so a crash or power cut loses at most the frame being written.
 struct LiveClient {
     KissDeframer deframer{kMaxLiveFrameBytes};
-    AppendFile capture;
+    AppendFile capture{AppendFile::Flush::ToDisk};
 };
 
 // The states of the "TCP client", as its box and timer show them.
