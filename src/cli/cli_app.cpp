@@ -2,11 +2,13 @@
 #include "cli_app.hpp"
 
 #include <clocale>
+#include <cstdlib>
 #include <fstream>
 #include <ostream>
 
 #include "cli_platform.hpp"
 #include "common/files.hpp"
+#include "shell/app_folder.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/form_load.hpp"
 
@@ -19,7 +21,7 @@ struct Invocation {
 };
 
 struct ParsedLine {
-    std::string appDir;
+    std::optional<std::string> appDir;  // --app-dir
     bool systemLocale = true;
     bool help = false;
     std::vector<Invocation> invocations;
@@ -33,7 +35,7 @@ const CliCommand* FindCommand(const CommandTable& table, const std::string& name
     return nullptr;
 }
 
-void WriteUsage(std::ostream& out, const CommandTable& table) {
+void WriteUsage(std::ostream& out, const CommandTable& table, const AppFolderChoice& folder) {
     out << "usage: quorbel-cli [--app-dir DIR] [--locale C|system] COMMAND [ARGS]...\n"
            "\n"
            "Decodes QUORBEL frames without a window. The commands run in order on one shared\n"
@@ -41,7 +43,9 @@ void WriteUsage(std::ostream& out, const CommandTable& table) {
            "\n"
            "options:\n"
            "  --app-dir DIR       the application folder: conf.ini, captures and SSDV files\n"
-           "                      (default: the folder of this program)\n"
+           "                      (default: this program's folder for a portable copy,\n"
+           "                      one that holds a conf.ini or may be written to; the\n"
+           "                      user's data folder for an installed program)\n"
            "  --locale C|system   C: every decimal mark is \".\"; system (default): the\n"
            "                      decimal mark of the user's locale, as in the window\n"
            "  --help              this text\n"
@@ -53,6 +57,9 @@ void WriteUsage(std::ostream& out, const CommandTable& table) {
             head.resize(30, ' ');
         out << "  " << head << " " << command.help << "\n";
     }
+    out << "\n"
+           "application folder: "
+        << folder.folder << "\n  (" << DescribeAppFolderOrigin(folder.origin) << ")\n";
     out << "\n"
            "A message box of the window is written to standard error as \"message: \" and its\n"
            "text. Exit status: 0 on success, 1 when a command could not do its work (for\n"
@@ -146,19 +153,30 @@ int RunCli(const std::vector<std::string>& arguments, const std::string& program
            std::ostream& out, std::ostream& err) {
     const CommandTable table = BuildCommandTable();
     ParsedLine parsed;
-    parsed.appDir = programFolder;
-    if (auto error = ParseLine(arguments, table, parsed)) {
+    const auto error = ParseLine(arguments, table, parsed);
+    const AppFolderChoice folder = ChooseAppFolder(
+        GatherAppFolderFacts(programFolder, parsed.appDir,
+                             UserDataFolder([](const char* name) { return std::getenv(name); }),
+                             InstalledProgramFolder()));
+    if (error) {
         err << "quorbel-cli: " << *error << "\n\n";
-        WriteUsage(err, table);
+        WriteUsage(err, table, folder);
         return 2;
     }
     if (parsed.help) {
-        WriteUsage(out, table);
+        WriteUsage(out, table, folder);
         return 0;
+    }
+    if (folder.origin == AppFolderOrigin::UserData) {
+        if (auto problem = PrepareUserDataFolder(folder.folder)) {
+            err << "quorbel-cli: " << *problem << "\n";
+            return 1;
+        }
     }
     CliPlatform platform(err, programFolder);
     AppState app(platform);
-    app.settings.appDir = parsed.appDir;
+    app.settings.appDir = folder.folder;
+    app.settings.appDirOrigin = folder.origin;
     app.settings.decimalMark = parsed.systemLocale ? SystemDecimalMark() : '.';
     Form_Load(app);
     CliContext context{app, platform, out, err};

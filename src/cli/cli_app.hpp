@@ -52,8 +52,9 @@ void AddListenCommand(CommandTable& table);
 CommandTable BuildCommandTable();
 
 // Runs the tool; returns the exit status (0, 1 when a command failed, 2 for a wrong command line).
-// `programFolder` is the folder of quorbel-cli: the application folder unless --app-dir gives
-// another, and the first place helper programs are looked for.
+// `programFolder` is the folder of quorbel-cli, the first place helper programs are looked for;
+// the application folder is chosen from it, --app-dir and the user's data folder
+// (ChooseAppFolder), and a new user data folder gets its example conf.ini first.
 int RunCli(const std::vector<std::string>& arguments, const std::string& programFolder,
            std::ostream& out, std::ostream& err);
 
