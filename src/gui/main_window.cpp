@@ -152,7 +152,7 @@ QWidget* MainWindow::BuildContent(BoundWidgets& widgets) {
     m_tabs->addTab(widgets.sensors, "Sensors");
     m_tabs->addTab(widgets.messageLog, "SYS / Digipeater");
     m_tabs->addTab(widgets.images, "Images");
-    m_tabs->addTab(widgets.text5, "Info");
+    m_tabs->addTab(BuildInfoPage(widgets.text5), "Info");
     widgets.recordBar = new RecordBar(content);
     m_chartFrame = new ChartFrame(content);
     widgets.chartFrame = m_chartFrame;
@@ -162,6 +162,27 @@ QWidget* MainWindow::BuildContent(BoundWidgets& widgets) {
     layout->addWidget(m_chartFrame, 1);
     layout->addWidget(widgets.status);
     return content;
+}
+
+QWidget* MainWindow::BuildInfoPage(QWidget* text5) {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 4, 0, 0);
+    m_appFolderLabel = new QLabel(page);
+    m_appFolderLabel->setObjectName("LabelAppFolder");
+    m_appFolderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_appFolderLabel);
+    layout->addWidget(text5, 1);
+    return page;
+}
+
+void MainWindow::ShowAppFolder() {
+    const QString folder = QFile::decodeName(QByteArray::fromStdString(m_app.settings.appDir));
+    const auto origin = DescribeAppFolderOrigin(m_app.settings.appDirOrigin);
+    m_appFolderLabel->setText(
+        QString("Application folder (conf.ini, captures, SSDV files): %1  (%2)")
+            .arg(folder,
+                 QString::fromLatin1(origin.data(), static_cast<qsizetype>(origin.size()))));
 }
 
 void MainWindow::WireControls(const BoundWidgets& widgets) {
@@ -228,6 +249,7 @@ void MainWindow::RefreshSoon() {
 
 void MainWindow::Start() {
     Run([this] { Form_Load(m_app); });
+    ShowAppFolder();
     WatchImageFolder();
     m_wantedSize = ContentSize() + QSize(0, menuBar()->sizeHint().height());
     FitWindowToScreen(*this, m_wantedSize);
