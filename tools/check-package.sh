@@ -56,7 +56,12 @@ for path in /usr/bin/quorbel-decoder /usr/bin/quorbel-cli /usr/bin/ssdv \
     /usr/share/doc/quorbel-decoder/examples/conf.ini /usr/share/doc/quorbel-decoder/copyright; do
     grep -qx "$path" <<<"$listing" || fail "$path is not in the package"
 done
-dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "Depends lacks the Qt libraries"
+if [[ -x "$build/bin/quorbel-cli-live" ]]; then
+    grep -qx /usr/libexec/quorbel-decoder/quorbel-cli-live <<<"$listing" ||
+        fail "quorbel-cli-live is not in the package"
+fi
+depends=$(dpkg-deb -f "$deb" Depends)
+grep -q libqt6widgets6 <<<"$depends" || fail "Depends lacks the Qt libraries"
 
 echo "== desktop entry and manual pages"
 desktop-file-validate packaging/quorbel-decoder.desktop
