@@ -4,9 +4,11 @@ set -euo pipefail
 
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libjpeg-dev
           qt6-base-dev libqcustomplot-dev libgl-dev clang-format)
-if [[ "${1:-}" == "--with-bench" ]]; then
-    packages+=(libbenchmark-dev)
-fi
+case "${1:-}" in
+    --with-bench) packages+=(libbenchmark-dev) ;;
+    # Building and checking the Debian package (tools/check-package.sh).
+    --with-package) packages+=(dpkg-dev file lintian desktop-file-utils man-db) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -13,6 +13,7 @@
 
 #include "cli_platform.hpp"
 #include "common/files.hpp"
+#include "shell/app_folder.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/form_load.hpp"
 
@@ -25,7 +26,7 @@ struct Invocation {
 };
 
 struct ParsedLine {
-    std::string appDir;
+    std::optional<std::string> appDir;  // --app-dir
     bool systemLocale = true;
     bool help = false;
     bool verbose = false;
@@ -40,7 +41,7 @@ const CliCommand* FindCommand(const CommandTable& table, const std::string& name
     return nullptr;
 }
 
-void WriteUsage(std::ostream& out, const CommandTable& table) {
+void WriteUsage(std::ostream& out, const CommandTable& table, const AppFolderChoice& folder) {
     out << "usage: quorbel-cli [--app-dir DIR] [--locale C|system] [--verbose] COMMAND [ARGS]...\n"
            "\n"
            "Decodes QUORBEL frames without a window. The commands run in order on one shared\n"
@@ -48,7 +49,9 @@ void WriteUsage(std::ostream& out, const CommandTable& table) {
            "\n"
            "options:\n"
            "  --app-dir DIR       the application folder: conf.ini, captures and SSDV files\n"
-           "                      (default: the folder of this program)\n"
+           "                      (default: this program's folder for a portable copy,\n"
+           "                      one that holds a conf.ini or may be written to; the\n"
+           "                      user's data folder for an installed program)\n"
            "  --locale C|system   C: every decimal mark is \".\"; system (default): the\n"
            "                      decimal mark of the user's locale, as in the window\n"
            "  --verbose           after each open-kiss and open-satnogs: the frames of each\n"
@@ -64,6 +67,9 @@ void WriteUsage(std::ostream& out, const CommandTable& table) {
             head.resize(30, ' ');
         out << "  " << head << " " << command.help << "\n";
     }
+    out << "\n"
+           "application folder: "
+        << folder.folder << "\n  (" << DescribeAppFolderOrigin(folder.origin) << ")\n";
     out << "\n"
            "A message box of the window is written to standard error as \"message: \" and its\n"
            "text. Exit status: 0 on success, 1 when a command could not do its work (for\n"
@@ -198,26 +204,37 @@ int RunCli(const std::vector<std::string>& arguments, const std::string& program
            std::ostream& out, std::ostream& err, const LiveTool* live) {
     const CommandTable table = BuildCommandTable(live);
     ParsedLine parsed;
-    parsed.appDir = programFolder;
-    if (auto error = ParseLine(arguments, table, parsed)) {
+    const auto error = ParseLine(arguments, table, parsed);
+    const AppFolderChoice folder = ChooseAppFolder(
+        GatherAppFolderFacts(programFolder, parsed.appDir,
+                             UserDataFolder([](const char* name) { return std::getenv(name); }),
+                             InstalledProgramFolder()));
+    if (error) {
         err << "quorbel-cli: " << *error << "\n\n";
-        WriteUsage(err, table);
+        WriteUsage(err, table, folder);
         return 2;
     }
     if (parsed.help) {
-        WriteUsage(out, table);
+        WriteUsage(out, table, folder);
         return 0;
+    }
+    if (folder.origin == AppFolderOrigin::UserData) {
+        if (auto problem = PrepareUserDataFolder(folder.folder)) {
+            err << "quorbel-cli: " << *problem << "\n";
+            return 1;
+        }
     }
     for (const Invocation& invocation : parsed.invocations) {
         if (!invocation.command->run)
-            return HandOverToLiveTool(arguments, parsed.appDir, programFolder, out, err);
+            return HandOverToLiveTool(arguments, folder.folder, programFolder, out, err);
     }
     const std::unique_ptr<CliPlatform> madePlatform =
         live ? live->makePlatform(err, programFolder)
              : std::make_unique<CliPlatform>(err, programFolder);
     CliPlatform& platform = *madePlatform;
     AppState app(platform);
-    app.settings.appDir = parsed.appDir;
+    app.settings.appDir = folder.folder;
+    app.settings.appDirOrigin = folder.origin;
     app.settings.decimalMark = parsed.systemLocale ? SystemDecimalMark() : '.';
     Form_Load(app);
     CliContext context{app, platform, out, err};

@@ -80,9 +80,10 @@ struct LiveTool {
 CommandTable BuildCommandTable(const LiveTool* live);
 
 // Runs the tool; returns the exit status (0, 1 when a command failed, 2 for a wrong command line).
-// `programFolder` is the folder of quorbel-cli: the application folder unless --app-dir gives
-// another, and the first place helper programs are looked for. Without `live`, a command line
-// with listen is handed over to the live tool, found beside this program or in
+// `programFolder` is the folder of quorbel-cli, the first place helper programs are looked for;
+// the application folder is chosen from it, --app-dir and the user's data folder
+// (ChooseAppFolder), and a new user data folder gets its example conf.ini first. Without `live`,
+// a command line with listen is handed over to the live tool, found beside this program or in
 // ../libexec/quorbel-decoder (an installed copy), in place of this process.
 int RunCli(const std::vector<std::string>& arguments, const std::string& programFolder,
            std::ostream& out, std::ostream& err, const LiveTool* live = nullptr);

@@ -165,8 +165,15 @@ QWidget* MainWindow::BuildInfoPage(BoundWidgets& widgets) {
     // The reader's log beside the diagnostics of the files read last, both in a fixed font.
     auto* page = new QWidget;
     page->setObjectName("InfoPage");
-    auto* layout = new QHBoxLayout(page);
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->setContentsMargins(0, 4, 0, 0);
+    m_appFolderLabel = new QLabel(page);
+    m_appFolderLabel->setObjectName("LabelAppFolder");
+    m_appFolderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    pageLayout->addWidget(m_appFolderLabel);
+    auto* layout = new QHBoxLayout;
     layout->setContentsMargins(0, 0, 0, 0);
+    pageLayout->addLayout(layout, 1);
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     widgets.text5 = new QPlainTextEdit;
     widgets.text5->setObjectName("Text5");
@@ -186,6 +193,15 @@ QWidget* MainWindow::BuildInfoPage(BoundWidgets& widgets) {
     layout->addWidget(widgets.text5, 3);
     layout->addWidget(box, 2);
     return page;
+}
+
+void MainWindow::ShowAppFolder() {
+    const QString folder = QFile::decodeName(QByteArray::fromStdString(m_app.settings.appDir));
+    const auto origin = DescribeAppFolderOrigin(m_app.settings.appDirOrigin);
+    m_appFolderLabel->setText(
+        QString("Application folder (conf.ini, captures, SSDV files): %1  (%2)")
+            .arg(folder,
+                 QString::fromLatin1(origin.data(), static_cast<qsizetype>(origin.size()))));
 }
 
 void MainWindow::WireControls(const BoundWidgets& widgets) {
@@ -266,6 +282,7 @@ void MainWindow::RefreshSoon() {
 
 void MainWindow::Start() {
     Run([this] { Form_Load(m_app); });
+    ShowAppFolder();
     WatchImageFolder();
     m_wantedSize = ContentSize() + QSize(0, menuBar()->sizeHint().height());
     FitWindowToScreen(*this, m_wantedSize);

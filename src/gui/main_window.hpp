@@ -14,6 +14,7 @@ struct AppState;
 class QScrollArea;
 class QTimer;
 class QFileSystemWatcher;
+class QLabel;
 class QTabWidget;
 
 namespace quorbel::gui {
@@ -52,7 +53,10 @@ class MainWindow : public QMainWindow {
   private:
     void BuildMenus(BoundWidgets& widgets);
     QWidget* BuildContent(BoundWidgets& widgets);
+    // The "Info" page: the application folder in use above the reader's log (Text5) and the
+    // diagnostics of the last read.
     QWidget* BuildInfoPage(BoundWidgets& widgets);
+    void ShowAppFolder();
     void WireControls(const BoundWidgets& widgets);
     void WireLiveClient();
     void WatchImageFolder();
@@ -67,6 +71,7 @@ class MainWindow : public QMainWindow {
     QScrollArea* m_scroll = nullptr;
     QTabWidget* m_tabs = nullptr;
     ChartFrame* m_chartFrame = nullptr;
+    QLabel* m_appFolderLabel = nullptr;  // on the "Info" page
     QPointer<AboutWindow> m_about;
     std::function<void()> m_endProgram;
     QSize m_wantedSize;          // the content with the menu bar: the window's size at start-up

@@ -331,6 +331,36 @@ TEST_F(CliTest, AppDirGivesConfIniAndImageList) {
     EXPECT_NE(run.out.find("\"File1\":[\"ssdv_003.jpg\"]"), std::string::npos);
 }
 
+TEST_F(CliTest, TheApplicationFolderIsChosenAndNamedInTheHelp) {
+    // A writable program folder is a portable copy, and --help says so.
+    CliRun help = RunCliIn({"--help"}, folder.Path());
+    ASSERT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("application folder: " + folder.Path() + "\n"), std::string::npos)
+        << help.out;
+    EXPECT_NE(help.out.find("portable copy"), std::string::npos);
+    help = RunCliIn({"--app-dir", "/srv/station", "--help"}, folder.Path());
+    EXPECT_NE(help.out.find("application folder: /srv/station\n  (given with --app-dir)"),
+              std::string::npos);
+
+    // A program folder that cannot be written to (here: one that is not there, which holds
+    // for root too) sends the files to the user's data folder, made on first start with its
+    // example conf.ini, which is read at once.
+    const std::string data = folder.File("data");
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::string oldValue = old ? old : "";
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    const CliRun run =
+        RunCliIn({"--locale", "C", "open-kiss", capture, "dump-state"}, folder.File("bin"));
+    help = RunCliIn({"--help"}, folder.File("bin"));
+    old ? setenv("XDG_DATA_HOME", oldValue.c_str(), 1) : unsetenv("XDG_DATA_HOME");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(std::filesystem::is_regular_file(data + "/quorbel-decoder/conf.ini"));
+    EXPECT_NE(run.out.find("\"Label2\":\"[LOCALHOST:8100]\""), std::string::npos);
+    EXPECT_NE(help.out.find(data + "/quorbel-decoder\n  (the user's data folder)"),
+              std::string::npos)
+        << help.out;
+}
+
 // The packets of a picture drawn for the test, as the satellite sends them.
 std::vector<std::uint8_t> PicturePackets(int imageId) {
     const std::vector<std::uint8_t> jpeg = ssdv::test::MakeJpeg({.width = 160, .height = 96});

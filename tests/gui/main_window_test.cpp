@@ -93,6 +93,9 @@ TEST_F(WindowTest, StartUpShowsTheCatalogueTheSettingsTheMenusAndTheImages) {
     EXPECT_EQ(Selector(74)->text(), "BG51 Dose Rate");
     EXPECT_EQ(Find<QLabel>("Label1_74")->text(), QString::fromUtf8("\xC2\xB5Sv/h"));  // 8-bit µ
     EXPECT_EQ(Find<QLabel>("Label2")->text(), "[LOCALHOST:8100]");
+    // The "Info" page names the application folder and why it is the one.
+    EXPECT_TRUE(Find<QLabel>("LabelAppFolder")->text().contains(m_folder.path()));
+    EXPECT_TRUE(Find<QLabel>("LabelAppFolder")->text().contains("portable copy"));
     EXPECT_FALSE(Find<QProgressBar>("ProgressBar1")->isVisibleTo(m_window.get()));
     for (int field = 0; field < 107; ++field) {
         EXPECT_EQ(ValueBox(field)->isHidden(), field >= 67 && field <= 69) << field;

@@ -9,6 +9,7 @@
 #include "common/append_file.hpp"
 #include "decode/frame_buffer.hpp"
 #include "intake/live_stream.hpp"
+#include "shell/app_folder.hpp"
 #include "shell/platform.hpp"
 #include "shell/window_model.hpp"
 #include "store/record_store.hpp"
@@ -22,6 +23,9 @@ struct Settings {
     std::string tcpHost;         // TCP_SERVER, upper case
     std::optional<int> tcpPort;  // TCP_PORT
     std::string tcpPortText;     // the port as written, for the connection label
+
+    // Why appDir is that folder: --app-dir, a portable copy or the user's data folder.
+    AppFolderOrigin appDirOrigin = AppFolderOrigin::Portable;
 };
 
 // The "TCP client": the stream's deframer and the capture file being written. Every frame is on

@@ -1,0 +1,127 @@
+// Choosing the application folder and preparing the user's data folder on first start.
+#include "shell/app_folder.hpp"
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+
+#include "common/files.hpp"
+
+#ifndef QUORBEL_INSTALLED_BIN_DIR
+#define QUORBEL_INSTALLED_BIN_DIR "/usr/local/bin"
+#endif
+
+namespace quorbel {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool IsSameFolder(const std::string& a, const std::string& b) {
+    std::error_code error;
+    const bool same = fs::equivalent(a, b, error);
+    return !error && same;
+}
+
+std::string WithoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+AppFolderChoice ChooseAppFolder(const AppFolderFacts& facts) {
+    if (facts.givenFolder)
+        return {*facts.givenFolder, AppFolderOrigin::Given};
+    if (facts.confBesideProgram)
+        return {facts.programFolder, AppFolderOrigin::Portable};
+    if (facts.programFolderWritable && !facts.installedProgramFolder)
+        return {facts.programFolder, AppFolderOrigin::Portable};
+    return {facts.userDataFolder, AppFolderOrigin::UserData};
+}
+
+AppFolderFacts GatherAppFolderFacts(const std::string& programFolder,
+                                    const std::optional<std::string>& givenFolder,
+                                    const std::string& userDataFolder,
+                                    const std::string& installedFolder) {
+    AppFolderFacts facts;
+    facts.programFolder = programFolder;
+    facts.givenFolder = givenFolder;
+    facts.userDataFolder = userDataFolder;
+    if (givenFolder)
+        return facts;
+    std::error_code error;
+    facts.confBesideProgram = fs::is_regular_file(JoinPath(programFolder, "conf.ini"), error);
+    facts.installedProgramFolder = IsSameFolder(programFolder, installedFolder);
+    // Trying a write leaves a trace in the folder's times, so it is tried only when it decides.
+    if (!facts.confBesideProgram && !facts.installedProgramFolder)
+        facts.programFolderWritable = CanCreateFilesIn(programFolder);
+    return facts;
+}
+
+std::string InstalledProgramFolder() {
+    return QUORBEL_INSTALLED_BIN_DIR;
+}
+
+bool CanCreateFilesIn(const std::string& folder) {
+    std::random_device random;
+    const std::string probe =
+        JoinPath(folder, ".quorbel-write-test-" + std::to_string(random()) + ".tmp");
+    // "x": fails rather than open a file of the same name that is there already.
+    std::FILE* file = std::fopen(probe.c_str(), "wx");
+    if (file == nullptr)
+        return false;
+    std::fclose(file);
+    std::error_code ignored;
+    fs::remove(probe, ignored);
+    return true;
+}
+
+std::string UserDataFolder(const std::function<const char*(const char*)>& environment) {
+    const char* dataHome = environment("XDG_DATA_HOME");
+    std::string base;
+    if (dataHome != nullptr && *dataHome != '\0') {
+        base = dataHome;
+    } else {
+        const char* home = environment("HOME");
+        base = (home != nullptr && *home != '\0') ? home : "/";
+        base = WithoutTrailingSlashes(base);
+        base += base == "/" ? ".local/share" : "/.local/share";
+    }
+    base = WithoutTrailingSlashes(base);
+    return (base == "/" ? base : base + "/") + std::string(kDataFolderName);
+}
+
+std::string_view DescribeAppFolderOrigin(AppFolderOrigin origin) {
+    switch (origin) {
+        case AppFolderOrigin::Given:
+            return "given with --app-dir";
+        case AppFolderOrigin::Portable:
+            return "the program's own folder: a portable copy";
+        case AppFolderOrigin::UserData:
+            return "the user's data folder";
+    }
+    return "";
+}
+
+std::optional<std::string> PrepareUserDataFolder(const std::string& folder) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error || !fs::is_directory(folder, error))
+        return "cannot create the data folder " + folder;
+    const std::string conf = JoinPath(folder, "conf.ini");
+    if (fs::exists(fs::symlink_status(conf, error)))
+        return std::nullopt;
+    // Like every text file the program writes, with CR LF line ends.
+    std::string text;
+    for (char c : ExampleConfIni()) {
+        if (c == '\n')
+            text += '\r';
+        text += c;
+    }
+    if (!WriteFileAtomically(conf, text))
+        return "cannot write " + conf;
+    return std::nullopt;
+}
+
+}  // namespace quorbel

@@ -1,0 +1,162 @@
+// The application folder: the choice between --app-dir, a portable copy and the user's data
+// folder, the facts read from the disk, the XDG data folder and the first start's conf.ini.
+#include "shell/app_folder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include <unistd.h>
+
+#include "shell/app_state.hpp"
+#include "shell/commands/form_load.hpp"
+#include "support/fake_platform.hpp"
+#include "support/temp_folder.hpp"
+
+namespace quorbel {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(AppFolderTest, ChoiceFollowsTheFacts) {
+    struct Case {
+        const char* name;
+        bool conf, installed, writable;
+        std::optional<std::string> given;
+        const char* folder;
+        AppFolderOrigin origin;
+    };
+    const Case cases[] = {
+        {"build folder", false, false, true, {}, "/prog", AppFolderOrigin::Portable},
+        {"read-only folder", false, false, false, {}, "/data", AppFolderOrigin::UserData},
+        {"installed, root may write", false, true, true, {}, "/data", AppFolderOrigin::UserData},
+        {"installed", false, true, false, {}, "/data", AppFolderOrigin::UserData},
+        {"conf.ini beside, read-only", true, false, false, {}, "/prog", AppFolderOrigin::Portable},
+        {"conf.ini beside, installed", true, true, false, {}, "/prog", AppFolderOrigin::Portable},
+        {"--app-dir", true, false, true, "/given", "/given", AppFolderOrigin::Given},
+        {"--app-dir, installed", false, true, false, "/given", "/given", AppFolderOrigin::Given},
+    };
+    for (const Case& c : cases) {
+        AppFolderFacts facts;
+        facts.programFolder = "/prog";
+        facts.userDataFolder = "/data";
+        facts.confBesideProgram = c.conf;
+        facts.installedProgramFolder = c.installed;
+        facts.programFolderWritable = c.writable;
+        facts.givenFolder = c.given;
+        const AppFolderChoice choice = ChooseAppFolder(facts);
+        EXPECT_EQ(choice.folder, c.folder) << c.name;
+        EXPECT_EQ(choice.origin, c.origin) << c.name;
+    }
+}
+
+TEST(AppFolderTest, FactsAreReadFromTheDisk) {
+    testing::TempFolder program;
+    testing::TempFolder other;
+    // A writable folder that is not the installed one: a portable copy, and the probe file of
+    // the write test is gone again.
+    AppFolderFacts facts = GatherAppFolderFacts(program.Path(), {}, "/data", other.Path());
+    EXPECT_TRUE(facts.programFolderWritable);
+    EXPECT_FALSE(facts.installedProgramFolder);
+    EXPECT_FALSE(facts.confBesideProgram);
+    EXPECT_EQ(ChooseAppFolder(facts).origin, AppFolderOrigin::Portable);
+    EXPECT_TRUE(fs::is_empty(program.Path()));
+
+    // The installed folder, named by another path to the same folder.
+    facts = GatherAppFolderFacts(program.Path(), {}, "/data", program.Path() + "/.");
+    EXPECT_TRUE(facts.installedProgramFolder);
+    EXPECT_EQ(ChooseAppFolder(facts).folder, "/data");
+
+    // A conf.ini beside the program keeps even the installed folder portable.
+    program.Write("conf.ini", std::string("TCP_PORT=8001\r\n"));
+    facts = GatherAppFolderFacts(program.Path(), {}, "/data", program.Path());
+    EXPECT_TRUE(facts.confBesideProgram);
+    EXPECT_EQ(ChooseAppFolder(facts).folder, program.Path());
+
+    // A folder that does not exist cannot be written to.
+    EXPECT_FALSE(CanCreateFilesIn(program.File("missing")));
+    facts = GatherAppFolderFacts(program.File("missing"), {}, "/data", other.Path());
+    EXPECT_EQ(ChooseAppFolder(facts).origin, AppFolderOrigin::UserData);
+
+    // --app-dir wins without a look at the disk.
+    facts = GatherAppFolderFacts(program.Path(), other.Path(), "/data", program.Path());
+    EXPECT_EQ(ChooseAppFolder(facts).folder, other.Path());
+    EXPECT_EQ(ChooseAppFolder(facts).origin, AppFolderOrigin::Given);
+}
+
+TEST(AppFolderTest, ReadOnlyProgramFolderIsNotWritable) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permission bits do not stop root's writes";
+    testing::TempFolder program;
+    fs::permissions(program.Path(), fs::perms::owner_write, fs::perm_options::remove);
+    const AppFolderFacts facts = GatherAppFolderFacts(program.Path(), {}, "/data", "/nowhere");
+    fs::permissions(program.Path(), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_FALSE(facts.programFolderWritable);
+    EXPECT_EQ(ChooseAppFolder(facts).folder, "/data");
+}
+
+TEST(AppFolderTest, UserDataFolderFollowsTheXdgRules) {
+    struct Case {
+        std::map<std::string, std::string> environment;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {{{"HOME", "/home/op"}}, "/home/op/.local/share/quorbel-decoder"},
+        {{{"HOME", "/home/op/"}}, "/home/op/.local/share/quorbel-decoder"},
+        {{{"HOME", "/home/op"}, {"XDG_DATA_HOME", "/srv/data"}}, "/srv/data/quorbel-decoder"},
+        {{{"HOME", "/home/op"}, {"XDG_DATA_HOME", ""}}, "/home/op/.local/share/quorbel-decoder"},
+        {{{"XDG_DATA_HOME", "/srv/data/"}}, "/srv/data/quorbel-decoder"},
+        {{}, "/.local/share/quorbel-decoder"},
+    };
+    for (const Case& c : cases) {
+        const std::string folder = UserDataFolder([&](const char* name) -> const char* {
+            const auto found = c.environment.find(name);
+            return found == c.environment.end() ? nullptr : found->second.c_str();
+        });
+        EXPECT_EQ(folder, c.expected);
+    }
+}
+
+TEST(AppFolderTest, FirstStartCreatesTheFolderAndTheExampleConfIni) {
+    testing::TempFolder home;
+    const std::string folder = home.File("share/quorbel-decoder");
+    ASSERT_EQ(PrepareUserDataFolder(folder), std::nullopt);
+    const std::string conf = testing::TempFolder::Read(folder + "/conf.ini");
+    EXPECT_NE(conf.find("TCP_SERVER = localhost\r\n"), std::string::npos);
+    std::size_t lines = 0, crlf = 0;
+    for (std::size_t i = 0; i < conf.size(); ++i) {
+        lines += conf[i] == '\n';
+        crlf += conf[i] == '\n' && i > 0 && conf[i - 1] == '\r';
+    }
+    EXPECT_GT(lines, 10u);
+    EXPECT_EQ(crlf, lines);  // every line ends with CR LF
+
+    // The user's own conf.ini is never replaced.
+    home.Write("share/quorbel-decoder/conf.ini", std::string("TCP_PORT=8001\r\n"));
+    ASSERT_EQ(PrepareUserDataFolder(folder), std::nullopt);
+    EXPECT_EQ(testing::TempFolder::Read(folder + "/conf.ini"), "TCP_PORT=8001\r\n");
+
+    // A folder that cannot be made (a file is in the way) is reported, and nothing is written.
+    home.Write("file", std::string("x"));
+    const auto problem = PrepareUserDataFolder(home.File("file/quorbel-decoder"));
+    ASSERT_TRUE(problem.has_value());
+    EXPECT_NE(problem->find("cannot create the data folder"), std::string::npos);
+    EXPECT_EQ(testing::TempFolder::Read(home.File("file")), "x");
+}
+
+TEST(AppFolderTest, ExampleConfIniDocumentsEveryKeyAndReadsAsItSays) {
+    const std::string_view text = ExampleConfIni();
+    for (const char* key : {"TCP_SERVER", "TCP_PORT", "IMAGE_PATH", "8001", "8100"})
+        EXPECT_NE(text.find(key), std::string_view::npos) << key;
+    testing::TempFolder folder;
+    ASSERT_EQ(PrepareUserDataFolder(folder.Path()), std::nullopt);
+    testing::FakePlatform platform;
+    AppState app(platform);
+    app.settings.appDir = folder.Path();
+    Form_Load(app);
+    EXPECT_EQ(app.ui.Label2, "[LOCALHOST:8100]");
+}
+
+}  // namespace
+}  // namespace quorbel
