@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libjpeg-dev
-          qt6-base-dev libqcustomplot-dev libgl-dev clang-format)
+          qt6-base-dev qt6-svg-dev libqcustomplot-dev libgl-dev clang-format)
 case "${1:-}" in
     --with-bench) packages+=(libbenchmark-dev) ;;
     # Building and checking the Debian package (tools/check-package.sh).

@@ -4,7 +4,9 @@
 #include "value_chart_view.hpp"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
+#include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -138,6 +140,9 @@ void ValueChartView::BuildContextMenu() {
     QAction* png = m_contextMenu->addAction(QString::fromUtf8("Save chart as PNG\xE2\x80\xA6"));
     png->setObjectName("SaveChartPng");
     connect(png, &QAction::triggered, this, [this] { emit SaveRequested(ChartFileFormat::Png); });
+    QAction* svg = m_contextMenu->addAction(QString::fromUtf8("Save chart as SVG\xE2\x80\xA6"));
+    svg->setObjectName("SaveChartSvg");
+    connect(svg, &QAction::triggered, this, [this] { emit SaveRequested(ChartFileFormat::Svg); });
     QAction* pdf = m_contextMenu->addAction(QString::fromUtf8("Save chart as PDF\xE2\x80\xA6"));
     pdf->setObjectName("SaveChartPdf");
     connect(pdf, &QAction::triggered, this, [this] { emit SaveRequested(ChartFileFormat::Pdf); });
@@ -147,11 +152,30 @@ void ValueChartView::BuildContextMenu() {
 }
 
 bool ValueChartView::SaveToFile(const std::string& path, ChartFileFormat format) {
-    // QCustomPlot's own savers write the file; a failure halfway leaves only the temporary file,
-    // which is removed, and the file of that name stays as it was.
+    // QCustomPlot's own savers write the file (an SVG drawing is QCustomPlot's own drawing into
+    // Qt's SVG generator); a failure halfway leaves only the temporary file, which is removed,
+    // and the file of that name stays as it was.
     const std::string part = path + ".part";
     const QString partName = QFile::decodeName(QByteArray::fromStdString(part));
-    const bool saved = format == ChartFileFormat::Png ? savePng(partName) : savePdf(partName);
+    bool saved = false;
+    if (format == ChartFileFormat::Png) {
+        saved = savePng(partName);
+    } else if (format == ChartFileFormat::Pdf) {
+        saved = savePdf(partName);
+    } else {
+        QSvgGenerator generator;
+        generator.setFileName(partName);
+        generator.setSize(size());
+        generator.setViewBox(rect());
+        generator.setTitle(QStringLiteral("QUORBEL chart"));
+        QCPPainter painter;
+        saved = painter.begin(&generator);
+        if (saved) {
+            toPainter(&painter, width(), height());
+            saved = painter.end();
+        }
+        saved = saved && QFileInfo(partName).size() > 0;
+    }
     std::error_code error;
     if (saved) {
         std::filesystem::rename(part, path, error);

@@ -183,6 +183,11 @@ TEST(Exports, ChartIsSavedWhereTheSaveDialogSaysAndTheStatusLineTellsHowItWent) 
     EXPECT_EQ(s.platform.saveDialogs[1].filter, "PDF Documents (*.pdf)|*.pdf");
     EXPECT_EQ(saved, (std::vector<std::string>{"/tmp/out.pdf"}));
     EXPECT_EQ(s.app.ui.Text4, "/tmp/out.pdf has been written");
+    s.platform.savePaths = {"/tmp/out.svg", "/tmp/out2.png"};
+    SaveChart_Click(s.app, ChartFileFormat::Svg, save);
+    EXPECT_EQ(s.platform.saveDialogs[2].fileName, "/data/pass_chart.svg");
+    EXPECT_EQ(s.platform.saveDialogs[2].filter, "SVG Drawings (*.svg)|*.svg");
+    EXPECT_EQ(s.app.ui.Text4, "/tmp/out.svg has been written");
     saves = false;
     SaveChart_Click(s.app, ChartFileFormat::Png, save);
     EXPECT_EQ(s.app.ui.Text4, "/tmp/out2.png could not be written");

@@ -297,7 +297,7 @@ TEST_F(WindowTest, TheUtcTimeBoxDrawsThePointsAtTheirReceiveTimesWithDatesOnTheA
     EXPECT_EQ(Plot()->xAxis->range().lower, 0.5);
 }
 
-TEST_F(WindowTest, TheChartsMenuSavesItAsPngAndPdf) {
+TEST_F(WindowTest, TheChartsMenuSavesItAsPngSvgAndPdf) {
     OpenSample();
     ValueChartView* chart = m_window->Chart()->chart;
     QStringList offered;
@@ -312,28 +312,34 @@ TEST_F(WindowTest, TheChartsMenuSavesItAsPngAndPdf) {
     QMenu* menu = chart->ContextMenu();
     ASSERT_TRUE(menu->isVisible());
     menu->hide();
-    ASSERT_EQ(menu->actions().size(), 2);
+    ASSERT_EQ(menu->actions().size(), 3);
     EXPECT_EQ(menu->actions()[0]->text(), QString::fromUtf8("Save chart as PNG\u2026"));
 
     const struct {
         const char* action;
         const char* name;
         QByteArray header;
-    } saves[] = {{"SaveChartPng", "chart.png", QByteArray("\x89PNG\r\n\x1a\n", 8)},
-                 {"SaveChartPdf", "chart.pdf", QByteArray("%PDF-")}};
+        QByteArray root;  // a text the file holds: the drawing's root element for SVG
+    } saves[] = {
+        {"SaveChartPng", "chart.png", QByteArray("\x89PNG\r\n\x1a\n", 8), QByteArray("IEND")},
+        {"SaveChartSvg", "chart.svg", QByteArray("<?xml"), QByteArray("<svg ")},
+        {"SaveChartPdf", "chart.pdf", QByteArray("%PDF-"), QByteArray("%%EOF")}};
     for (const auto& save : saves) {
         answer = m_folder.filePath(save.name);
         menu->findChild<QAction*>(save.action)->trigger();
         QFile file(answer);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << save.name;
         EXPECT_GT(file.size(), 1000) << save.name;
-        EXPECT_TRUE(file.readAll().startsWith(save.header)) << save.name;
+        const QByteArray bytes = file.readAll();
+        EXPECT_TRUE(bytes.startsWith(save.header)) << save.name;
+        EXPECT_TRUE(bytes.contains(save.root)) << save.name;
         EXPECT_FALSE(QFile::exists(answer + ".part"));
         EXPECT_EQ(Find<QLineEdit>("Text4")->text(), answer + " has been written");
     }
     EXPECT_EQ(
         offered,
         (QStringList{"PNG Pictures (*.png)", kSample.left(kSample.size() - 4) + "_chart.png",
+                     "SVG Drawings (*.svg)", kSample.left(kSample.size() - 4) + "_chart.svg",
                      "PDF Documents (*.pdf)", kSample.left(kSample.size() - 4) + "_chart.pdf"}));
 
     // Cancelling writes nothing; a folder that does not exist gets "could not be written".

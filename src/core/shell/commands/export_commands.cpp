@@ -50,16 +50,24 @@ void WriteTLMFile_Click(AppState& app) {
 
 void SaveChart_Click(AppState& app, ChartFileFormat format,
                      const std::function<bool(const std::string&)>& save) {
-    const bool png = format == ChartFileFormat::Png;
-    const char* suffix = png ? "_chart.png" : "_chart.pdf";
+    struct Choice {
+        const char* suffix;
+        const char* title;
+        const char* filter;
+    };
+    const Choice choice = format == ChartFileFormat::Png
+                              ? Choice{"_chart.png", "Save chart as PNG", kChartPngFilter}
+                          : format == ChartFileFormat::Svg
+                              ? Choice{"_chart.svg", "Save chart as SVG", kChartSvgFilter}
+                              : Choice{"_chart.pdf", "Save chart as PDF", kChartPdfFilter};
+    const char* suffix = choice.suffix;
     std::string offered = suffix + 1;
     if (!app.sourceFileName.empty())
         offered = DeriveExportFileName(app.sourceFileName, suffix);
     else if (!app.settings.appDir.empty())
         offered = app.settings.appDir + "/" + offered;
     const std::optional<std::string> path =
-        app.platform.SelectSaveFile({png ? "Save chart as PNG" : "Save chart as PDF",
-                                     png ? kChartPngFilter : kChartPdfFilter, offered});
+        app.platform.SelectSaveFile({choice.title, choice.filter, offered});
     if (!path || path->empty())
         return;
     app.ui.Text4 = WriteStatusText(*path, save(*path));

@@ -22,15 +22,16 @@ void MnWriteSensorFile_Click(AppState& app);
 // the name becomes "vexon.tlm" and stays for later exports.
 void WriteTLMFile_Click(AppState& app);
 
-// The chart saved as a picture file: PNG, or PDF as a drawing that scales.
-enum class ChartFileFormat { Png, Pdf };
+// The chart saved as a picture file: PNG, or SVG or PDF as a drawing that scales.
+enum class ChartFileFormat { Png, Svg, Pdf };
 inline constexpr const char* kChartPngFilter = "PNG Pictures (*.png)|*.png";
+inline constexpr const char* kChartSvgFilter = "SVG Drawings (*.svg)|*.svg";
 inline constexpr const char* kChartPdfFilter = "PDF Documents (*.pdf)|*.pdf";
 
 // The chart's "Save chart as ..." commands: the save dialog offers a name after the input file
-// read last ("_chart.png" or "_chart.pdf"; "chart.png" in the application folder before any
-// read); `save` writes the chart to the path chosen, whole or not at all. Text4 tells whether it
-// has been written; cancelling changes nothing.
+// read last ("_chart.png", "_chart.svg" or "_chart.pdf"; "chart.png" in the application folder
+// before any read); `save` writes the chart to the path chosen, whole or not at all. Text4 tells
+// whether it has been written; cancelling changes nothing.
 void SaveChart_Click(AppState& app, ChartFileFormat format,
                      const std::function<bool(const std::string&)>& save);
 
