@@ -26,10 +26,11 @@ std::vector<std::vector<std::uint8_t>> PictureFrames(bool withPackets) {
     if (!capture)
         return frames;
     KissDeframer deframer;
+    CapturePiece piece;
     deframer.Feed(
         std::span(reinterpret_cast<const std::uint8_t*>(capture->data()), capture->size()),
         [&](std::span<const std::uint8_t> escaped) {
-            CapturePiece piece = ReadCapturePiece(escaped);
+            ReadCapturePiece(escaped, piece);
             if (piece.kind != CapturePiece::Kind::Frame)
                 return;
             const auto frame = piece.DataFrame();

@@ -30,6 +30,10 @@ class BenchPlatform : public quorbel::Platform {
     }
     void DoEvents() override {}
     bool CanLoadPicture(const std::string&) override { return false; }
+    std::string FindProgram(const std::string&) override { return {}; }
+    bool StartDetached(const std::string&, const std::vector<std::string>&) override {
+        return false;
+    }
     void ConnectSocket(const std::string&, int) override {}
     void CloseSocket() override {}
     int SocketState() override { return 0; }

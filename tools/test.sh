@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Checks the layout of the code, builds everything with warnings as errors and runs every test,
+# Checks the layout of the code, builds everything with warnings as errors (the benchmarks too, so
+# they keep compiling) and runs every test,
 # then builds and runs them all again under the address and undefined-behaviour sanitizers, and
 # last builds, installs and removes the Debian package (tools/check-package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/install-deps.sh
+bash tools/install-deps.sh --with-bench
 bash tools/check-format.sh
 for preset in ci asan; do
     cmake --preset "$preset" >/dev/null
