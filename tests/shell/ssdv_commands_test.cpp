@@ -3,6 +3,7 @@
 #include "shell/commands/ssdv_commands.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -117,6 +118,30 @@ TEST(SsdvDecodingRunTest, WritesTableOrderOnceAndStartsTheDecoderWithItsArgument
     for (const auto& entry : fs::directory_iterator(s.app->settings.appDir))
         names.push_back(entry.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"ssdv_000.bin"});
+}
+
+TEST(SsdvDecodingRunTest, AFileThatHoldsTheTablesPacketsAlreadyIsLeftAsItStands) {
+    SsdvSession s;
+    // A clean pass: every packet once, in order. The run names the file and decodes it, but the
+    // file is the one the packets were appended to, not a new one renamed over it.
+    for (int id : {0, 1, 2})
+        s.Receive(MakePacket(4, id, static_cast<std::uint8_t>(id)));
+    const auto inode = [&] {
+        struct stat info {};
+        return ::stat(s.Path("ssdv_004.bin").c_str(), &info) == 0 ? info.st_ino : 0;
+    };
+    const auto appendedTo = inode();
+    ASSERT_NE(appendedTo, 0u);
+    EXPECT_TRUE(DecodeSsdvImages(*s.app));
+    EXPECT_EQ(inode(), appendedTo);
+    EXPECT_EQ(s.app->ui.Text4, s.Path("ssdv_004.bin") + " has been written");
+    EXPECT_EQ(s.platform.started.size(), 1u);
+    // A repeated packet makes the file differ from the table: then it is rewritten.
+    s.Receive(MakePacket(4, 1, 1));
+    EXPECT_TRUE(DecodeSsdvImages(*s.app));
+    EXPECT_NE(inode(), appendedTo);
+    EXPECT_EQ(s.Read("ssdv_004.bin"),
+              Text(MakePacket(4, 0, 0)) + Text(MakePacket(4, 1, 1)) + Text(MakePacket(4, 2, 2)));
 }
 
 TEST(SsdvDecodingRunTest, FilesOfEarlierRunsAreDecodedAgainAndEmptyOnesDeleted) {

@@ -55,11 +55,23 @@ struct PacketFile {
     std::string problem;     // what failed, for the status line
 };
 
+// True when the file holds exactly these bytes: a clean pass appends its packets once each in
+// order, and rewriting (and flushing to disk) the same bytes again would only cost time.
+bool HoldsExactly(const std::string& path, const std::string& bytes) {
+    std::error_code error;
+    if (std::filesystem::file_size(path, error) != bytes.size() || error)
+        return false;
+    const std::optional<std::string> held = ReadWholeFile(path);
+    return held && *held == bytes;
+}
+
 // The table's packets of the image, in packet ID order, in place of what the file held; or the
 // file as it stands when the table has none (packets of earlier runs), an empty one deleted.
 PacketFile PreparePacketFile(const AppState& app, int imageId, const std::string& path) {
     const std::string packets = app.ssdvPackets.PacketsInOrder(imageId);
     if (!packets.empty()) {
+        if (HoldsExactly(path, packets))
+            return {true, true, {}};
         if (!WriteFileAtomically(path, packets))
             return {false, false, path + " could not be written"};
         return {true, true, {}};
