@@ -28,9 +28,9 @@ void ApplyRecord(RecordStore& store, const DecodedRecord& decoded, const std::st
     QUORBEL_FUZZ_CHECK(n.has_value());
     store.FillNewestRxTime(rxTime);
     const auto first = static_cast<std::size_t>(decoded.fields.first);
-    store.FillNewest(decoded.fields.first,
-                     std::span(decoded.values)
-                         .subspan(first, static_cast<std::size_t>(decoded.decodedCount)));
+    store.FillNewest(
+        decoded.fields.first,
+        std::span(decoded.values).subspan(first, static_cast<std::size_t>(decoded.decodedCount)));
 }
 
 }  // namespace
