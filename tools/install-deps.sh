@@ -2,8 +2,9 @@
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
 
+# clang and its runtime libraries (libFuzzer, the sanitizers) build the fuzz targets.
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libjpeg-dev
-          qt6-base-dev libqcustomplot-dev libgl-dev clang-format)
+          qt6-base-dev libqcustomplot-dev libgl-dev clang-format clang libclang-rt-14-dev)
 if [[ "${1:-}" == "--with-bench" ]]; then
     packages+=(libbenchmark-dev)
 fi

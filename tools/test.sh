@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the layout of the code, builds everything with warnings as errors and runs every test,
-# then builds and runs them all again under the address and undefined-behaviour sanitizers.
+# then builds and runs them all again under the address and undefined-behaviour sanitizers, and
+# last runs every fuzz target for 30 seconds on its committed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -10,3 +11,4 @@ for preset in ci asan; do
     cmake --build --preset "$preset" -j"$(nproc)"
     ctest --preset "$preset" -j"$(nproc)"
 done
+bash tools/fuzz.sh 30
