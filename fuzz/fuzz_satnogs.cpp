@@ -1,46 +1,73 @@
-// Fuzzes the SatNOGS path: any bytes as an export, through the line-end conversion, the reader
-// with its dispatch and the station analysis with its report and cleaned copy.
-#include <unistd.h>
+// Fuzzes the SatNOGS source on one export: its lines, the dropping of adjacent repeats, the frame
+// and receive time of each kept line through the dispatch, and the export reader on the same
+// bytes as a file: the line-end conversion, the forward index and the reading back from the last
+// line, which must give the kept lines of the text in reverse.
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "fuzz_support.hpp"
+#include "intake/dispatch.hpp"
 #include "intake/satnogs_reader.hpp"
 #include "intake/satnogs_text.hpp"
-#include "shell/app_state.hpp"
-#include "shell/commands/commands.hpp"
-#include "stations/station_analysis.hpp"
-#include "support/fake_platform.hpp"
 
 namespace {
 
-std::string ExportPath() {
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("quorbel-fuzz-satnogs-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    return (folder / "export.csv").string();
+using namespace quorbel;
+
+void CheckReader(const std::string& path, const std::vector<std::string_view>& kept,
+                 std::size_t lineCount) {
+    const auto index = IndexSatnogsExport(path);
+    QUORBEL_FUZZ_CHECK(index.has_value());
+    QUORBEL_FUZZ_CHECK(index->lineCount == lineCount);
+    QUORBEL_FUZZ_CHECK(index->keptCount == kept.size());
+    std::size_t expected = kept.size();
+    ReadKeptLinesBackwards(path, *index, [&](std::size_t number, std::string_view line) {
+        QUORBEL_FUZZ_CHECK(number == expected && number >= 1);
+        QUORBEL_FUZZ_CHECK(line == kept[number - 1]);
+        --expected;
+    });
+    QUORBEL_FUZZ_CHECK(expected == 0);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static quorbel::testing::FakePlatform platform;
-    static quorbel::AppState app(platform);
-    static const std::string path = ExportPath();
-    // SSDV packets of the export go to packet files beside it.
-    app.settings.appDir = std::filesystem::path(path).parent_path().string();
+    static fuzz::ScratchFolder folder("fuzz-satnogs");
+    static const std::string path = (folder.Path() / "export.csv").string();
+    static FrameState frame;
+    static SatnogsFrame line;
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+
+    const std::vector<std::string_view> lines = SplitLines(text);
+    const std::vector<std::string_view> kept = RemoveAdjacentDuplicates(lines);
+    AdjacentRepeatFilter repeats;
+    std::size_t keptOneByOne = 0;
+    for (std::string_view each : lines)
+        keptOneByOne += repeats.Keep(each) ? 1 : 0;
+    QUORBEL_FUZZ_CHECK(keptOneByOne == kept.size());
+
+    for (std::string_view each : kept) {
+        switch (ReadSatnogsLine(each, line)) {
+            case SatnogsLineKind::Frame:
+                QUORBEL_FUZZ_CHECK(line.hexText.size() <= each.size());
+                frame.rxTimeText = line.rxTimeText;
+                DispatchFrame(frame, line.bytes, &line.hexText);
+                break;
+            case SatnogsLineKind::TimeOnly:
+            case SatnogsLineKind::Nothing:
+                break;
+        }
+    }
+
+    // The reader sees the same lines in the file, before and after its line ends are converted.
     std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    quorbel::ConvertExportToCrLf(path);
-    app.telemetry.Clear();
-    app.sensor.Clear();
-    app.ui.Text5.clear();
-    app.ui.RichTextBox1.Clear();
-    app.ui.Text6.clear();
-    platform.messages.clear();  // the warning boxes of failed analyses
-    quorbel::ReadSatnogsCsv(app, path);
-    quorbel::AnalyseStations(app, path);
+        .write(text.data(), static_cast<std::streamsize>(text.size()));
+    CheckReader(path, kept, lines.size());
+    if (ConvertExportToCrLf(path) == LineEndConversion::Converted)
+        CheckReader(path, kept, lines.size());
     return 0;
 }

@@ -1,91 +1,113 @@
-// Fuzzes the program's picture path: frames of identifier 500 whose packet bytes come from the
-// input, most of them resealed with small, in-range header fields so that they pass the packet
-// checks, through the packet table, the packet files, the listing and the picture decoded from
-// the table after every packet; now and then a decoding run. Short frames exercise the packet
-// tail taken from the frame buffer.
+// Fuzzes the SSDV packet checks on one packet: any bytes of any valid packet length as a window,
+// or a packet sealed with its CRC and parity and then damaged in up to seven bytes, which the
+// Reed-Solomon repair of a type 0x66 packet must undo exactly; then the packet as a frame of
+// identifier 500 carries it, and its listing.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <span>
 #include <vector>
 
-#include "sample_frames.hpp"
-#include "shell/app_state.hpp"
-#include "shell/commands/commands.hpp"
-#include "ssdv/packet.hpp"
-#include "support/fake_platform.hpp"
+#include "decode/ssdv_packet.hpp"
+#include "fuzz_support.hpp"
+#include "packet.hpp"
 
 namespace {
 
-constexpr std::size_t kPacketSize = 118;
+using namespace quorbel;
+using ssdv::PacketType;
 
-// Small images keep one decode cheap; the MCU index and offset are brought into range.
-void SealSmallPacket(std::span<std::uint8_t> packet) {
-    using quorbel::ssdv::PacketType;
-    packet[0] = 0x55;
-    const PacketType type = packet[1] & 1 ? PacketType::NoFec : PacketType::Fec;
+// Small images and in-range MCU fields, so that a sealed packet mostly passes the header checks.
+void SanitiseHeader(std::span<std::uint8_t> packet, PacketType type) {
+    packet[0] = ssdv::kSyncByte;
     packet[1] = static_cast<std::uint8_t>(type);
-    packet[6] %= 4;                   // four images
-    packet[9] = 1 + packet[9] % 4;    // 16 to 64 pixels wide
-    packet[10] = 1 + packet[10] % 4;  // and high
-    if (const auto header = quorbel::ssdv::ParsePacketHeader(packet);
-        header && header->HasMcuStart()) {
+    for (const std::size_t at : {std::size_t{9}, std::size_t{10}}) {
+        if (packet[at] == 0 || packet[at] > 8)
+            packet[at] = static_cast<std::uint8_t>(1 + packet[at] % 8);
+    }
+    const auto header = ssdv::ParsePacketHeader(packet);
+    const auto payload = ssdv::ComputePayloadLength(type, packet.size());
+    if (header && header->HasMcuStart() && payload && *payload > 0) {
         const int index = header->mcuIndex % header->McuCount();
         packet[13] = static_cast<std::uint8_t>(index >> 8);
         packet[14] = static_cast<std::uint8_t>(index & 0xFF);
-        const std::size_t payload = *quorbel::ssdv::ComputePayloadLength(type, kPacketSize);
-        packet[12] = static_cast<std::uint8_t>(packet[12] % payload);
+        packet[12] = static_cast<std::uint8_t>(packet[12] % *payload);
     }
-    quorbel::ssdv::SealPacket(type, packet);
 }
 
-struct Session {
-    quorbel::testing::FakePlatform platform;
-    quorbel::AppState app{platform};
-    std::filesystem::path folder;
-    int inputs = 0;
-
-    Session() {
-        folder = std::filesystem::temp_directory_path() / "quorbel-fuzz-ssdv";
-        std::filesystem::create_directories(folder);
-        app.settings.appDir = folder.string();
-    }
-    // The table and the files begin again every few inputs, so one input stays cheap.
-    void Restart() {
-        app.ssdvPackets = quorbel::SsdvPacketTable();
-        app.ui.Text6.clear();
-        platform.started.clear();
-        std::error_code ignored;
-        for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
-            std::filesystem::remove(entry.path(), ignored);
-        inputs = 0;
-    }
-};
+bool SameBytes(const ssdv::ValidatedPacket& a, const ssdv::ValidatedPacket& b) {
+    return a.length == b.length &&
+           std::equal(a.bytes.begin(), a.bytes.begin() + static_cast<std::ptrdiff_t>(a.length),
+                      b.bytes.begin());
+}
 
 }  // namespace
 
+// The input: a control byte (type, length choice, sealing, damage count), a length byte, then
+// the packet's bytes, then pairs of damage (position, value to XOR).
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Session session;
-    if (++session.inputs > 16)
-        session.Restart();
-    if (size < 1)
+    if (size < 2)
         return 0;
     const std::uint8_t control = data[0];
-    const std::span<const std::uint8_t> body(data + 1, size - 1);
-    for (std::size_t at = 0; at < body.size(); at += kPacketSize) {
-        std::vector<std::uint8_t> packet(kPacketSize, 0);
-        const std::size_t taken = std::min(kPacketSize, body.size() - at);
-        std::copy_n(body.begin() + static_cast<std::ptrdiff_t>(at), taken, packet.begin());
-        if ((control & 0x03) != 0)  // three in four inputs pass the packet checks
-            SealSmallPacket(packet);
-        std::vector<std::uint8_t> frame = quorbel::samples::MakeSsdvFrame(22, packet);
-        if (control & 0x04)  // a frame cut short inside the packet
-            frame.resize(8 + 1 + packet[2] % kPacketSize);
-        quorbel::ReceiveFrame(session.app, frame);
+    const PacketType type = (control & 1) != 0 ? PacketType::NoFec : PacketType::Fec;
+    const std::size_t minimum = ssdv::ComputeMinimumPacketLength(type);
+    const std::size_t length = (control & 2) != 0   ? minimum + data[1] % (257 - minimum)
+                               : (control & 4) != 0 ? 256
+                                                    : kSsdvPacketSize;
+    const bool sealed = (control & 8) != 0;
+    const std::size_t damage = control >> 5;
+
+    std::span<const std::uint8_t> rest(data + 2, size - 2);
+    std::vector<std::uint8_t> packet(length, 0);
+    const std::size_t taken = std::min(length, rest.size());
+    std::copy_n(rest.begin(), taken, packet.begin());
+    rest = rest.subspan(taken);
+    if (sealed) {
+        SanitiseHeader(packet, type);
+        ssdv::SealPacket(type, packet);
     }
-    if ((control & 0xF8) == 0x08)  // one input in 32 ends with a decoding run
-        quorbel::DecodeSsdvImages(session.app);
-    if (session.app.ui.Text6.size() > 100000)
-        session.app.ui.Text6.clear();
+    const auto intact = ssdv::ValidatePacket(packet);
+    std::vector<std::size_t> damaged;
+    for (std::size_t i = 0; i < damage && rest.size() >= 2; ++i, rest = rest.subspan(2)) {
+        const std::size_t at = 1 + rest[0] % (length - 1);  // the sync byte is never checked
+        if (rest[1] != 0 && std::find(damaged.begin(), damaged.end(), at) == damaged.end()) {
+            packet[at] ^= rest[1];
+            damaged.push_back(at);
+        }
+    }
+
+    const auto checked = ssdv::ValidatePacket(packet);
+    if (checked) {
+        QUORBEL_FUZZ_CHECK(checked->payloadLength ==
+                           ssdv::ComputePayloadLength(checked->header.type, length));
+        QUORBEL_FUZZ_CHECK(checked->header.widthUnits > 0 && checked->header.heightUnits > 0);
+        QUORBEL_FUZZ_CHECK(!checked->header.HasMcuStart() ||
+                           (checked->header.mcuIndex < checked->header.McuCount() &&
+                            checked->header.mcuOffset < checked->payloadLength));
+        // A repaired packet checks again without repair.
+        const auto again = ssdv::ValidatePacket(std::span(checked->bytes).first(length));
+        QUORBEL_FUZZ_CHECK(again && again->correctedSymbols == 0 && SameBytes(*again, *checked));
+    }
+    // Parity of 32 bytes repairs any 16 damaged bytes of a sealed packet of type 0x66. Damage in
+    // the parity alone leaves the CRC intact and is not repaired, so only the bytes the CRC
+    // covers must come back; the type byte is set to 0x66 before a repair and is not counted.
+    if (sealed && type == PacketType::Fec) {
+        QUORBEL_FUZZ_CHECK(intact.has_value() == checked.has_value());
+        if (checked) {
+            const std::size_t covered = length - ssdv::kParitySize;
+            QUORBEL_FUZZ_CHECK(std::equal(intact->bytes.begin(), intact->bytes.begin() + covered,
+                                          checked->bytes.begin()));
+            QUORBEL_FUZZ_CHECK(checked->correctedSymbols <= static_cast<int>(damaged.size()));
+        }
+    }
+
+    // The packet as a frame of identifier 500 carries it, when it fits.
+    if (length == kSsdvPacketSize) {
+        FrameBuffer buffer{};
+        std::copy(packet.begin(), packet.end(), buffer.begin() + kSsdvPacketPosition);
+        const SsdvPacket read = ReadSsdvPacket(buffer);
+        QUORBEL_FUZZ_CHECK(std::equal(read.bytes.begin(), read.bytes.end(), packet.begin()));
+        QUORBEL_FUZZ_CHECK(ListSsdvPacket(read, "packet.bin", "image.jpg").ends_with("\r\n"));
+    }
     return 0;
 }

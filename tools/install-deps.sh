@@ -4,11 +4,16 @@ set -euo pipefail
 
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libjpeg-dev
           qt6-base-dev qt6-svg-dev libqcustomplot-dev libgl-dev clang-format)
-case "${1:-}" in
-    --with-bench) packages+=(libbenchmark-dev) ;;
-    # Building and checking the Debian package (tools/check-package.sh).
-    --with-package) packages+=(dpkg-dev file lintian desktop-file-utils man-db) ;;
-esac
+for option in "$@"; do
+    case "$option" in
+        --with-bench) packages+=(libbenchmark-dev) ;;
+        # clang and its runtime libraries (libFuzzer, the sanitizers) build the fuzz targets.
+        --with-fuzz) packages+=(clang libclang-rt-14-dev) ;;
+        # Building and checking the Debian package (tools/check-package.sh).
+        --with-package) packages+=(dpkg-dev file lintian desktop-file-utils man-db) ;;
+        *) echo "install-deps: unknown option $option" >&2; exit 2 ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

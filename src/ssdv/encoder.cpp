@@ -252,6 +252,11 @@ bool Transcoder::TranscodeAc(const SourceComponent& component, int output) {
         }
         ++index;
     }
+    // A run of sixteen zeros that ends the source block leaves the zeros of coefficients that
+    // became zero unsent: the block ends early, so its end must be marked.
+    if (pendingZeros > 0) {
+        Emit(out, 0x00, 0, 0);
+    }
     return true;
 }
 

@@ -2,6 +2,8 @@
 // boundaries of its blocks and for lines longer than a block.
 #include "common/line_reader.hpp"
 
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include "common/text.hpp"
@@ -62,6 +64,24 @@ TEST(LineReader, GivesTheLinesOfSplitLinesWithTheirOffsetsAndLineEnds) {
         reader.Rewind();
         EXPECT_EQ(ReadAll(reader).size(), lines.size());
     }
+}
+
+// The first buffer is sized to the file as it was when opened; lines appended after that (a live
+// capture beside the reader) are read whole, short ones and ones longer than a block.
+TEST(LineReader, ReadsLinesAppendedAfterItWasOpened) {
+    testing::TempFolder folder;
+    const std::string path = folder.Write("export.csv", std::string("first\r\nsecond"));
+    LineReader reader(path);
+    const std::string longLine(kBlock + 3, 'x');
+    std::ofstream(path, std::ios::binary | std::ios::app) << " half\r\n" << longLine << "\nlast";
+    const std::vector<ReadLine> lines = ReadAll(reader);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].text, "first");
+    EXPECT_EQ(lines[1].text, "second half");
+    EXPECT_EQ(lines[2].text, longLine);
+    EXPECT_EQ(lines[2].offset, 20u);
+    EXPECT_EQ(lines[3].text, "last");
+    EXPECT_EQ(lines[3].end, LineEnd::None);
 }
 
 TEST(LineReader, ReadsNothingFromMissingFilesAndFolders) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "decoder.hpp"
@@ -111,6 +112,25 @@ TEST(EncoderRestartTest, RestartIntervalsGiveTheSamePackets) {
 // Damaged or unsupported sources and packet lengths outside the format are refused, including a
 // hostile DHT segment: counts that overflow the code space are refused before any code is
 // assigned.
+// A source block whose last coefficients become zero at the SSDV quality and then end with a run
+// of sixteen zeros (code F0) reaching position 63: the block must still end in the output, or the
+// decoder reads the next block's codes as this one's and the later MCU positions disagree. The
+// JPEG is one the fuzzer made (fuzz/corpus/fuzz_ssdv_encode/, after its options byte).
+TEST(EncoderRoundTripTest, ABlockEndedByARunOfZerosEndsInTheOutput) {
+    const std::vector<std::uint8_t> input =
+        test::ReadBytes(std::filesystem::path(QUORBEL_SOURCE_DIR) /
+                        "fuzz/corpus/fuzz_ssdv_encode/zero-run-ends-block");
+    ASSERT_GT(input.size(), 1u);
+    const std::vector<std::uint8_t> jpeg(input.begin() + 1, input.end());
+    const EncodeResult encoded = EncodeImage(jpeg, MakeOptions(4, 118));
+    ASSERT_TRUE(encoded.ok) << encoded.error;
+    const DecodeResult decoded = DecodeImage(encoded.packets, 118);
+    ASSERT_TRUE(decoded.image.has_value());
+    EXPECT_TRUE(decoded.complete);
+    EXPECT_EQ(decoded.packetsUsed, encoded.packetCount);
+    EXPECT_TRUE(decoded.notes.empty()) << decoded.notes.front();
+}
+
 TEST(EncoderErrorsTest, RejectsUnsupportedDamagedAndHostileInput) {
     const auto full = HuffmanTable::Build({{2}, {7, 9}});  // codes 0 and 1: all of length 1
     ASSERT_TRUE(full.has_value());

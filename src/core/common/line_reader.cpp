@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "common/files.hpp"
 
@@ -15,11 +16,17 @@ constexpr std::size_t kBlockSize = std::size_t{256} << 10;
 }  // namespace
 
 LineReader::LineReader(const std::string& path)
-    : m_in(OpenRegularFile(path)), m_atEnd(!m_in.is_open()) {}
+    : m_in(OpenRegularFile(path)), m_atEnd(!m_in.is_open()) {
+    // The first buffer holds the whole of a small file with one byte to spare, so that its end
+    // is seen in the first read; a file that grows meanwhile makes the buffer grow.
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    m_firstCapacity = error || size >= kBlockSize ? kBlockSize : static_cast<std::size_t>(size) + 1;
+}
 
 std::optional<std::string_view> LineReader::NextLine() {
     while (true) {
-        const char* text = m_buffer.data();
+        const char* text = m_buffer.get();
         const void* lf =
             m_begin < m_end ? std::memchr(text + m_begin, '\n', m_end - m_begin) : nullptr;
         if (lf != nullptr) {
@@ -53,15 +60,21 @@ void LineReader::Refill() {
     // The unfinished line moves to the buffer's start and the next block is read behind it; a
     // line longer than the whole buffer makes it grow.
     if (m_begin > 0) {
-        std::copy(m_buffer.begin() + static_cast<std::ptrdiff_t>(m_begin),
-                  m_buffer.begin() + static_cast<std::ptrdiff_t>(m_end), m_buffer.begin());
+        std::memmove(m_buffer.get(), m_buffer.get() + m_begin, m_end - m_begin);
         m_bufferStart += m_begin;
         m_end -= m_begin;
         m_begin = 0;
     }
-    if (m_end == m_buffer.size())
-        m_buffer.resize(std::max(kBlockSize, 2 * m_buffer.size()));
-    m_in.read(m_buffer.data() + m_end, static_cast<std::streamsize>(m_buffer.size() - m_end));
+    if (m_end == m_capacity) {
+        const std::size_t capacity =
+            m_capacity == 0 ? m_firstCapacity : std::max(kBlockSize, 2 * m_capacity);
+        auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+        if (m_end > 0)
+            std::memcpy(grown.get(), m_buffer.get(), m_end);
+        m_buffer = std::move(grown);
+        m_capacity = capacity;
+    }
+    m_in.read(m_buffer.get() + m_end, static_cast<std::streamsize>(m_capacity - m_end));
     const auto count = static_cast<std::size_t>(m_in.gcount());
     m_end += count;
     if (m_in.bad())

@@ -4,10 +4,10 @@
 
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace quorbel {
 
@@ -40,7 +40,10 @@ class LineReader {
     void Refill();
 
     std::ifstream m_in;
-    std::vector<char> m_buffer;
+    // Not zero-filled, and at first no larger than the file: a small file costs a small buffer.
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_capacity = 0;
+    std::size_t m_firstCapacity = 0;
     std::size_t m_begin = 0;          // the unread text is m_buffer[m_begin, m_end)
     std::size_t m_end = 0;            //
     std::uint64_t m_bufferStart = 0;  // file offset of m_buffer[0]
