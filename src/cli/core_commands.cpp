@@ -63,6 +63,15 @@ void DumpState(CliContext& context, const Args& args) {
     }
 }
 
+// The argument of a check box command.
+std::optional<std::string> ExpectOnOff(const Args& args) {
+    if (auto error = ExpectCount(args, 1, 1))
+        return error;
+    if (args[0] != "on" && args[0] != "off")
+        return "expected on or off";
+    return std::nullopt;
+}
+
 }  // namespace
 
 void AddCoreCommands(CommandTable& table) {
@@ -93,25 +102,11 @@ void AddCoreCommands(CommandTable& table) {
                          return std::nullopt;
                      },
                      SelectField, kLeavesPicturesAlone});
-    table.push_back({"bars", "on|off", "the chart's \"B\" check box: bars or a line",
-                     [](const Args& args) -> std::optional<std::string> {
-                         if (auto error = ExpectCount(args, 1, 1))
-                             return error;
-                         if (args[0] != "on" && args[0] != "off")
-                             return "expected on or off";
-                         return std::nullopt;
-                     },
+    table.push_back({"bars", "on|off", "the chart's \"B\" check box: bars or a line", ExpectOnOff,
                      SetBars, kLeavesPicturesAlone});
     table.push_back({"time-axis", "on|off",
                      "the chart's \"UTC time\" check box: points at their receive times",
-                     [](const Args& args) -> std::optional<std::string> {
-                         if (auto error = ExpectCount(args, 1, 1))
-                             return error;
-                         if (args[0] != "on" && args[0] != "off")
-                             return "expected on or off";
-                         return std::nullopt;
-                     },
-                     SetTimeAxis, kLeavesPicturesAlone});
+                     ExpectOnOff, SetTimeAxis, kLeavesPicturesAlone});
     table.push_back({"decode-images", "",
                      "rewrite the SSDV packet files in packet order and decode them into "
                      "ssdv_NNN.jpg",
