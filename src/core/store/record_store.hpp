@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/large_pages.hpp"
 #include "decode/field_table.hpp"
 
 namespace quorbel {
@@ -102,7 +103,9 @@ class RecordStore {
 
     FieldRange m_fields;
     std::size_t m_width;
-    std::vector<double> m_values;     // m_width values per entry made, the store's fields
+    // m_width values per entry made, the store's fields; a full beacon store's 2.7 MB are
+    // filled as a capture is read, so they lie in large pages.
+    std::vector<double, LargePageAllocator<double>> m_values;
     std::vector<TextSpan> m_rxTimes;  // one per entry made
     std::string m_rxText;
     int m_count = 0;
