@@ -27,8 +27,8 @@ void* AllocateLargePageBlock(std::size_t bytes) {
     // The mapping is made one large page longer than asked, then trimmed at both ends to the
     // aligned block: the system puts a large page only where a whole aligned 2 MB lies.
     const std::size_t mapped = size + kLargePage;
-    void* const map = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                           -1, 0);
+    void* const map =
+        mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (map == MAP_FAILED)
         throw std::bad_alloc();
     const auto start = reinterpret_cast<std::uintptr_t>(map);
@@ -53,11 +53,11 @@ void FreeLargePageBlock(void* block, std::size_t bytes) noexcept {
 #else
 
 void* AllocateLargePageBlock(std::size_t bytes) {
-    return ::operator new(RoundUp(bytes), std::align_val_t{kLargePage});
+    return ::operator new (RoundUp(bytes), std::align_val_t{kLargePage});
 }
 
 void FreeLargePageBlock(void* block, std::size_t) noexcept {
-    ::operator delete(block, std::align_val_t{kLargePage});
+    ::operator delete (block, std::align_val_t{kLargePage});
 }
 
 #endif

@@ -33,13 +33,13 @@ struct LargePageAllocator {
             throw std::bad_array_new_length();
         const std::size_t bytes = n * sizeof(T);
         if (bytes < kLargePageArrayBytes)
-            return static_cast<T*>(::operator new(bytes, std::align_val_t{alignof(T)}));
+            return static_cast<T*>(::operator new (bytes, std::align_val_t{alignof(T)}));
         return static_cast<T*>(AllocateLargePageBlock(bytes));
     }
     void deallocate(T* p, std::size_t n) noexcept {
         const std::size_t bytes = n * sizeof(T);
         if (bytes < kLargePageArrayBytes)
-            ::operator delete(p, std::align_val_t{alignof(T)});
+            ::operator delete (p, std::align_val_t{alignof(T)});
         else
             FreeLargePageBlock(p, bytes);
     }
