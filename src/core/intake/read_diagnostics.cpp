@@ -32,21 +32,15 @@ long long ReadDiagnostics::Frames(FrameKind kind) const {
 }
 
 const char* DiagnosticKindCaption(FrameKind kind) {
+    // The frame kinds' own names, but for the two that a reader of the counts knows by others.
     switch (kind) {
-        case FrameKind::Beacon:
-            return "beacon";
-        case FrameKind::Sensor:
-            return "sensor";
-        case FrameKind::TextMessage:
-            return "text";
-        case FrameKind::DigipeatedMessage:
-            return "digipeater";
         case FrameKind::SsdvPacket:
             return "SSDV";
         case FrameKind::None:
-            break;
+            return "unknown identifier";
+        default:
+            return FrameKindName(kind);
     }
-    return "unknown identifier";
 }
 
 std::string FormatReadDiagnostics(const ReadDiagnostics& diagnostics, std::string_view lineEnd) {
