@@ -97,8 +97,9 @@ int TakeScreenshots(const QString& capture, const QString& pictureCapture, const
     return 0;
 }
 
-// Opens a large capture and shows the beacons' battery voltage as bars.
-int TakeBarsScreenshot(const QString& capture, const QString& output) {
+// Opens a capture and ticks one of the chart's check boxes: "B" shows the beacons' battery
+// voltage as bars, "UTC time" on the time axis of the capture's passes.
+int TakeChartScreenshot(const QString& capture, const char* checkBox, const QString& output) {
     quorbel::gui::QtPlatform platform;
     platform.SetFileChooser([&](const QString&, const QString&) { return QStringList{capture}; });
     quorbel::AppState app(platform);
@@ -110,27 +111,7 @@ int TakeBarsScreenshot(const QString& capture, const QString& output) {
     window.show();
     QTest::qWait(300);
     window.findChild<QAction*>("MnuOpenKISSFile")->trigger();
-    window.Run([&] {
-        app.ui.Check1 = true;
-        quorbel::Check1_Click(app);
-    });
-    QTest::qWait(300);
-    return window.grab().save(output) ? 0 : 1;
-}
-
-// Opens a capture of several passes and shows the beacons' battery voltage on the UTC time axis.
-int TakeTimeAxisScreenshot(const QString& capture, const QString& output) {
-    quorbel::gui::QtPlatform platform;
-    platform.SetFileChooser([&](const QString&, const QString&) { return QStringList{capture}; });
-    quorbel::AppState app(platform);
-    quorbel::gui::ApplySystemSettings(app.settings);
-    app.settings.appDir = QFile::encodeName(QFileInfo(capture).absolutePath()).toStdString();
-    quorbel::gui::MainWindow window(app, platform);
-    window.Start();
-    window.show();
-    QTest::qWait(300);
-    window.findChild<QAction*>("MnuOpenKISSFile")->trigger();
-    window.findChild<QCheckBox*>("Check2")->click();
+    window.findChild<QCheckBox*>(checkBox)->click();
     QTest::qWait(300);
     return window.grab().save(output) ? 0 : 1;
 }
@@ -203,11 +184,12 @@ int main(int argc, char* argv[]) {
         return quorbel::gui::DrawAboutPicture(640, 400).save(argv[2], "JPG", 90) ? 0 : 1;
     }
     if (argc == 4 && QString(argv[1]) == "--bars") {
-        return TakeBarsScreenshot(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+        return TakeChartScreenshot(QString::fromLocal8Bit(argv[2]), "Check1",
+                                   QString::fromLocal8Bit(argv[3]));
     }
     if (argc == 4 && QString(argv[1]) == "--time-axis") {
-        return TakeTimeAxisScreenshot(QString::fromLocal8Bit(argv[2]),
-                                      QString::fromLocal8Bit(argv[3]));
+        return TakeChartScreenshot(QString::fromLocal8Bit(argv[2]), "Check2",
+                                   QString::fromLocal8Bit(argv[3]));
     }
     if (argc == 5 && QString(argv[1]) == "--live") {
         return TakeLiveScreenshot(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
