@@ -29,7 +29,8 @@ struct TelemetryRecord {
 // (a beacon's 67, a sensor frame's 37) and the receive time; the other fields of its records are
 // never filled and read as 0. The receive times stand one after the other in one text. Entries
 // are made when they are first taken, so a store takes no more memory than it was ever filled
-// with: two full stores hold under half of what 10,000 whole records would.
+// with, rounded up to whole large pages of 2 MB where the system gives them: the values of two
+// full stores take 4.2 MB (6 MB in large pages) where 10,000 whole records would take 8.6 MB.
 class RecordStore {
   public:
     explicit RecordStore(FieldRange fields)
