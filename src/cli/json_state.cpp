@@ -81,8 +81,11 @@ std::string JsonChart(const ChartModel& chart) {
     out += ",\"pointsPerLabel\":" + std::to_string(chart.pointsPerLabel);
     out += std::string(",\"timeAxis\":") + (chart.timeAxis ? "true" : "false");
     out += ",\"times\":[";
-    for (std::size_t i = 0; i < chart.times.size(); ++i)
-        out += (i > 0 ? "," : "") + JsonSeconds(chart.times[i]);
+    for (std::size_t i = 0; i < chart.times.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        out += JsonSeconds(chart.times[i]);
+    }
     return out + "]}";
 }
 
