@@ -3,6 +3,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+
+// On x86-64 the syndromes and the count of the locator's roots use the SSSE3 byte shuffle, chosen
+// at run time; elsewhere, and for the processors without it, the table code below does all.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QUORBEL_RS_SHUFFLE 1
+#include <immintrin.h>
+#endif
 
 namespace quorbel::ssdv {
 namespace {
@@ -22,6 +30,20 @@ struct Field {
     // Products by each step of the root search (β^-i for the locator's term i), for the same
     // reason: the search runs over all 255 positions for every window.
     std::array<std::array<std::uint8_t, 256>, kRsParitySymbols + 1> timesSearchStep{};
+
+    // For the byte shuffle, which multiplies 16 bytes at once by one factor c, one half-byte at a
+    // time: c times each low half-byte 0-15, and c times each high half-byte (n << 4).
+    std::array<std::array<std::uint8_t, 16>, 256> productsLow{};
+    std::array<std::array<std::uint8_t, 16>, 256> productsHigh{};
+    // Root j to the power e, for e = 0 to 254 and the 32 roots, split into half-bytes: a symbol
+    // that stands e places before the codeword's end adds symbol · root_j^e to syndrome j.
+    std::array<std::array<std::uint8_t, kRsParitySymbols>, kFieldSize> rootPowersLow{};
+    std::array<std::array<std::uint8_t, kRsParitySymbols>, kFieldSize> rootPowersHigh{};
+    // The root search 16 positions at a time: β^(-i·k) for k = 0 to 15, split into half-bytes,
+    // and the products by β^(-16·i) that advance term i by 16 positions.
+    std::array<std::array<std::uint8_t, 16>, kRsParitySymbols / 2 + 1> searchLow{};
+    std::array<std::array<std::uint8_t, 16>, kRsParitySymbols / 2 + 1> searchHigh{};
+    std::array<std::array<std::uint8_t, 256>, kRsParitySymbols / 2 + 1> timesSearchBatch{};
 };
 
 std::uint8_t Multiply(const Field& field, std::uint8_t a, std::uint8_t b) {
@@ -83,6 +105,31 @@ Field BuildField() {
         const std::uint8_t step = RaiseAlpha(field, -kRootSpacing * i);
         for (int x = 0; x < 256; ++x) {
             field.timesSearchStep[i][x] = Multiply(field, static_cast<std::uint8_t>(x), step);
+        }
+    }
+    for (int c = 0; c < 256; ++c) {
+        for (int n = 0; n < 16; ++n) {
+            const auto factor = static_cast<std::uint8_t>(c);
+            field.productsLow[c][n] = Multiply(field, factor, static_cast<std::uint8_t>(n));
+            field.productsHigh[c][n] = Multiply(field, factor, static_cast<std::uint8_t>(n << 4));
+        }
+    }
+    for (int e = 0; e < kFieldSize; ++e) {
+        for (int j = 0; j < kRsParitySymbols; ++j) {
+            const std::uint8_t power = RaiseAlpha(field, kRootSpacing * (kFirstRoot + j) * e);
+            field.rootPowersLow[e][j] = power & 0x0F;
+            field.rootPowersHigh[e][j] = power >> 4;
+        }
+    }
+    for (int i = 0; i <= kRsParitySymbols / 2; ++i) {
+        for (int k = 0; k < 16; ++k) {
+            const std::uint8_t step = RaiseAlpha(field, -kRootSpacing * i * k);
+            field.searchLow[i][k] = step & 0x0F;
+            field.searchHigh[i][k] = step >> 4;
+        }
+        const std::uint8_t batch = RaiseAlpha(field, -kRootSpacing * 16 * i);
+        for (int x = 0; x < 256; ++x) {
+            field.timesSearchBatch[i][x] = Multiply(field, static_cast<std::uint8_t>(x), batch);
         }
     }
     return field;
@@ -153,6 +200,76 @@ Syndromes ComputeSyndromes(const Field& f, std::span<const std::uint8_t> codewor
     return syndromes;
 }
 
+#ifdef QUORBEL_RS_SHUFFLE
+
+bool HasByteShuffle() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("ssse3") != 0;
+    }();
+    return has;
+}
+
+__m128i Load16(const std::uint8_t* bytes) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+}
+
+// c times each of the 16 bytes whose half-bytes are `low` and `high`.
+__attribute__((target("ssse3"))) __m128i TimesFactor(const Field& f, std::uint8_t c, __m128i low,
+                                                     __m128i high) {
+    return _mm_xor_si128(_mm_shuffle_epi8(Load16(f.productsLow[c].data()), low),
+                         _mm_shuffle_epi8(Load16(f.productsHigh[c].data()), high));
+}
+
+// The same sums as ComputeSyndromes, 16 syndromes at a time: each symbol times the powers of the
+// roots for its place.
+__attribute__((target("ssse3"))) Syndromes ComputeSyndromesByShuffle(
+    const Field& f, std::span<const std::uint8_t> codeword) {
+    __m128i first = _mm_setzero_si128();
+    __m128i second = _mm_setzero_si128();
+    const std::size_t count = codeword.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t symbol = codeword[i];
+        if (symbol == 0)
+            continue;
+        const std::size_t place = count - 1 - i;
+        const std::uint8_t* low = f.rootPowersLow[place].data();
+        const std::uint8_t* high = f.rootPowersHigh[place].data();
+        first = _mm_xor_si128(first, TimesFactor(f, symbol, Load16(low), Load16(high)));
+        second = _mm_xor_si128(second, TimesFactor(f, symbol, Load16(low + 16), Load16(high + 16)));
+    }
+    Syndromes syndromes{};
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(syndromes.data()), first);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(syndromes.data() + 16), second);
+    return syndromes;
+}
+
+// How many of the 255 positions are roots of the locator (of degree at most 16), 16 positions at
+// a time: term i at position d0 + k is c_i · β^(-i·k), with c_i = locator[i] · β^(-i·d0).
+__attribute__((target("ssse3"))) int CountRootsByShuffle(const Field& f, const Poly& locator,
+                                                         int degree) {
+    std::array<std::uint8_t, kRsParitySymbols / 2 + 1> factors{};
+    std::copy_n(locator.begin(), degree + 1, factors.begin());
+    int roots = 0;
+    for (int start = 0; start < kFieldSize; start += 16) {
+        __m128i sum = _mm_setzero_si128();
+        for (int i = 0; i <= degree; ++i) {
+            const std::uint8_t c = factors[static_cast<std::size_t>(i)];
+            sum = _mm_xor_si128(sum, TimesFactor(f, c, Load16(f.searchLow[i].data()),
+                                                 Load16(f.searchHigh[i].data())));
+            factors[static_cast<std::size_t>(i)] = f.timesSearchBatch[i][c];
+        }
+        auto zeros =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(sum, _mm_setzero_si128())));
+        if (start + 16 > kFieldSize)
+            zeros &= (1U << (kFieldSize - start)) - 1;  // the last 15 positions only
+        roots += std::popcount(zeros);
+    }
+    return roots;
+}
+
+#endif
+
 struct ErrorSymbol {
     int degree = 0;  // power of x of the wrong symbol
     std::uint8_t value = 0;
@@ -220,13 +337,22 @@ void ComputeReedSolomonParity(std::span<const std::uint8_t> data,
     }
 }
 
-std::optional<int> RepairReedSolomon(std::span<std::uint8_t> codeword) {
+namespace {
+
+// The repair, with the byte shuffle for the syndromes and for ruling out a locator whose roots do
+// not number its degree (as in every window of a damaged stream), or with the tables alone.
+std::optional<int> Repair(std::span<std::uint8_t> codeword, [[maybe_unused]] bool shuffle) {
     const Field& f = BuildFieldOnce();
     const int count = static_cast<int>(codeword.size());
     if (count <= kRsParitySymbols || count > kRsMaxSymbols) {
         return std::nullopt;
     }
+#ifdef QUORBEL_RS_SHUFFLE
+    const Syndromes syndromes =
+        shuffle ? ComputeSyndromesByShuffle(f, codeword) : ComputeSyndromes(f, codeword);
+#else
     const Syndromes syndromes = ComputeSyndromes(f, codeword);
+#endif
     if (std::all_of(syndromes.begin(), syndromes.end(), [](std::uint8_t s) { return s == 0; })) {
         return 0;
     }
@@ -235,6 +361,12 @@ std::optional<int> RepairReedSolomon(std::span<std::uint8_t> codeword) {
     if (errors > kRsParitySymbols / 2) {
         return std::nullopt;
     }
+#ifdef QUORBEL_RS_SHUFFLE
+    // The root search below fails unless the locator has exactly `errors` roots.
+    if (shuffle && CountRootsByShuffle(f, locator, errors) != errors) {
+        return std::nullopt;
+    }
+#endif
     std::array<ErrorSymbol, kRsParitySymbols> found{};
     if (!LocateErrors(f, syndromes, locator, errors, found)) {
         return std::nullopt;
@@ -247,6 +379,20 @@ std::optional<int> RepairReedSolomon(std::span<std::uint8_t> codeword) {
         }
     }
     return corrected;
+}
+
+}  // namespace
+
+std::optional<int> RepairReedSolomon(std::span<std::uint8_t> codeword) {
+#ifdef QUORBEL_RS_SHUFFLE
+    return Repair(codeword, HasByteShuffle());
+#else
+    return Repair(codeword, false);
+#endif
+}
+
+std::optional<int> RepairReedSolomonWithTables(std::span<std::uint8_t> codeword) {
+    return Repair(codeword, false);
 }
 
 }  // namespace quorbel::ssdv

@@ -20,6 +20,9 @@ void ComputeReedSolomonParity(std::span<const std::uint8_t> data,
 // Error positions that fall into the virtual leading zeros are left out, so a wrong repair is
 // still possible; callers check the packet CRC afterwards.
 std::optional<int> RepairReedSolomon(std::span<std::uint8_t> codeword);
+// The same repair without the processor's vector instructions, which RepairReedSolomon uses where
+// the processor has them: the same results, more slowly.
+std::optional<int> RepairReedSolomonWithTables(std::span<std::uint8_t> codeword);
 
 // Coefficients of the generator polynomial, x^32 first (33 values).
 std::span<const std::uint8_t, kRsParitySymbols + 1> ListGeneratorCoefficients();
