@@ -1,7 +1,8 @@
 // Fuzzes the SSDV packet checks on one packet: any bytes of any valid packet length as a window,
 // or a packet sealed with its CRC and parity and then damaged in up to seven bytes, which the
-// Reed-Solomon repair of a type 0x66 packet must undo exactly; then the packet as a frame of
-// identifier 500 carries it, and its listing.
+// Reed-Solomon repair of a type 0x66 packet must undo exactly, with and without the processor's
+// vector instructions alike; then the packet as a frame of identifier 500 carries it, and its
+// listing.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "decode/ssdv_packet.hpp"
 #include "fuzz_support.hpp"
 #include "packet.hpp"
+#include "reed_solomon.hpp"
 
 namespace {
 
@@ -100,6 +102,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             QUORBEL_FUZZ_CHECK(checked->correctedSymbols <= static_cast<int>(damaged.size()));
         }
     }
+
+    // The repair with vector instructions and the one with tables alone agree on every codeword,
+    // in what they return and in the bytes they repair.
+    std::vector<std::uint8_t> byVector(packet.begin() + 1, packet.end());
+    std::vector<std::uint8_t> byTables = byVector;
+    QUORBEL_FUZZ_CHECK(ssdv::RepairReedSolomon(byVector) ==
+                       ssdv::RepairReedSolomonWithTables(byTables));
+    QUORBEL_FUZZ_CHECK(byVector == byTables);
 
     // The packet as a frame of identifier 500 carries it, when it fits.
     if (length == kSsdvPacketSize) {
