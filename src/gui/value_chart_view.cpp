@@ -151,31 +151,27 @@ void ValueChartView::BuildContextMenu() {
             [this](const QPoint& position) { m_contextMenu->popup(mapToGlobal(position)); });
 }
 
+bool ValueChartView::SaveSvg(const QString& fileName) {
+    QSvgGenerator generator;
+    generator.setFileName(fileName);
+    generator.setSize(size());
+    generator.setViewBox(rect());
+    generator.setTitle(QStringLiteral("QUORBEL chart"));
+    QCPPainter painter;
+    if (!painter.begin(&generator))
+        return false;
+    toPainter(&painter, width(), height());
+    return painter.end() && QFileInfo(fileName).size() > 0;
+}
+
 bool ValueChartView::SaveToFile(const std::string& path, ChartFileFormat format) {
-    // QCustomPlot's own savers write the file (an SVG drawing is QCustomPlot's own drawing into
-    // Qt's SVG generator); a failure halfway leaves only the temporary file, which is removed,
+    // The savers write the temporary file; a failure halfway leaves only it, which is removed,
     // and the file of that name stays as it was.
     const std::string part = path + ".part";
     const QString partName = QFile::decodeName(QByteArray::fromStdString(part));
-    bool saved = false;
-    if (format == ChartFileFormat::Png) {
-        saved = savePng(partName);
-    } else if (format == ChartFileFormat::Pdf) {
-        saved = savePdf(partName);
-    } else {
-        QSvgGenerator generator;
-        generator.setFileName(partName);
-        generator.setSize(size());
-        generator.setViewBox(rect());
-        generator.setTitle(QStringLiteral("QUORBEL chart"));
-        QCPPainter painter;
-        saved = painter.begin(&generator);
-        if (saved) {
-            toPainter(&painter, width(), height());
-            saved = painter.end();
-        }
-        saved = saved && QFileInfo(partName).size() > 0;
-    }
+    const bool saved = format == ChartFileFormat::Png   ? savePng(partName)
+                       : format == ChartFileFormat::Pdf ? savePdf(partName)
+                                                        : SaveSvg(partName);
     std::error_code error;
     if (saved) {
         std::filesystem::rename(part, path, error);

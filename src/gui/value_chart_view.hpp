@@ -52,7 +52,7 @@ class ValueChartView : public QCustomPlot {
     bool IsZoomed() const { return m_userZoomed; }
     int PointCount() const { return m_pointCount; }
     bool ShowsTimeAxis() const { return m_timeAxis; }
-    // The right-click menu: "Save chart as PNG..." and "Save chart as PDF...".
+    // The right-click menu: "Save chart as PNG...", "... SVG..." and "... PDF...".
     QMenu* ContextMenu() const { return m_contextMenu; }
     // Writes the chart as it is shown into the file, whole or not at all (through a temporary
     // file beside it). False when it could not be written.
@@ -66,6 +66,9 @@ class ValueChartView : public QCustomPlot {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    // The chart as an SVG drawing: QCustomPlot's own drawing into Qt's SVG generator, as
+    // QCustomPlot has no SVG saver of its own.
+    bool SaveSvg(const QString& fileName);
     void Rebuild(const ChartModel& chart);
     QCPBars* NewBars(const ChartSeries& series, double width, bool grouped);
     QCPGraph* NewLine(const ChartSeries& series, int penWidth);

@@ -268,6 +268,12 @@ __attribute__((target("ssse3"))) int CountRootsByShuffle(const Field& f, const P
     return roots;
 }
 
+#else
+
+constexpr bool HasByteShuffle() {
+    return false;
+}
+
 #endif
 
 struct ErrorSymbol {
@@ -384,11 +390,7 @@ std::optional<int> Repair(std::span<std::uint8_t> codeword, [[maybe_unused]] boo
 }  // namespace
 
 std::optional<int> RepairReedSolomon(std::span<std::uint8_t> codeword) {
-#ifdef QUORBEL_RS_SHUFFLE
     return Repair(codeword, HasByteShuffle());
-#else
-    return Repair(codeword, false);
-#endif
 }
 
 std::optional<int> RepairReedSolomonWithTables(std::span<std::uint8_t> codeword) {

@@ -60,10 +60,9 @@ void SaveChart_Click(AppState& app, ChartFileFormat format,
                           : format == ChartFileFormat::Svg
                               ? Choice{"_chart.svg", "Save chart as SVG", kChartSvgFilter}
                               : Choice{"_chart.pdf", "Save chart as PDF", kChartPdfFilter};
-    const char* suffix = choice.suffix;
-    std::string offered = suffix + 1;
+    std::string offered = choice.suffix + 1;
     if (!app.sourceFileName.empty())
-        offered = DeriveExportFileName(app.sourceFileName, suffix);
+        offered = DeriveExportFileName(app.sourceFileName, choice.suffix);
     else if (!app.settings.appDir.empty())
         offered = app.settings.appDir + "/" + offered;
     const std::optional<std::string> path =
