@@ -218,11 +218,9 @@ int RunCli(const std::vector<std::string>& arguments, const std::string& program
         WriteUsage(out, table, folder);
         return 0;
     }
-    if (folder.origin == AppFolderOrigin::UserData) {
-        if (auto problem = PrepareUserDataFolder(folder.folder)) {
-            err << "quorbel-cli: " << *problem << "\n";
-            return 1;
-        }
+    if (auto problem = PrepareAppFolder(folder)) {
+        err << "quorbel-cli: " << *problem << "\n";
+        return 1;
     }
     for (const Invocation& invocation : parsed.invocations) {
         if (!invocation.command->run)

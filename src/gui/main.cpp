@@ -63,12 +63,10 @@ int main(int argc, char* argv[]) {
         quorbel::AppState app(platform);
         const quorbel::AppFolderChoice folder =
             quorbel::gui::ApplySystemSettings(app.settings, options.appDir);
-        if (folder.origin == quorbel::AppFolderOrigin::UserData) {
-            // The window still starts: without its folder it shows what it reads and cannot
-            // record, which each command reports as it would for any unwritable folder.
-            if (auto problem = quorbel::PrepareUserDataFolder(folder.folder))
-                std::fprintf(stderr, "quorbel-decoder: %s\n", problem->c_str());
-        }
+        // The window still starts: without its folder it shows what it reads and cannot record,
+        // which each command reports as it would for any unwritable folder.
+        if (auto problem = quorbel::PrepareAppFolder(folder))
+            std::fprintf(stderr, "quorbel-decoder: %s\n", problem->c_str());
         quorbel::gui::MainWindow window(app, platform);
         window.Start();
         window.show();

@@ -380,8 +380,8 @@ TEST_F(CliTest, APassWithAPictureGivesTheSamePictureAsTheDecoderOnItsPackets) {
     pass.picturePackets = packets;
     const std::string picturePass =
         folder.Write("picture pass.kss", samples::MakePassCapture(pass));
-    const std::string station = folder.Path() + "/the station's \"folder\"";
-    std::filesystem::create_directory(station);
+    // A folder that does not exist yet is made for the run's files.
+    const std::string station = folder.Path() + "/new/the station's \"folder\"";
 
     // quorbel-cli finds the decoder beside itself; an export runs while it decodes, and the
     // dump after it waits for the picture, which is in the image list by then.

@@ -145,6 +145,23 @@ TEST(AppFolderTest, FirstStartCreatesTheFolderAndTheExampleConfIni) {
     EXPECT_EQ(testing::TempFolder::Read(home.File("file")), "x");
 }
 
+// A folder named with --app-dir that does not exist yet is made (without a conf.ini), so that the
+// first read's packet and picture files have a place; a file of that name is refused.
+TEST(AppFolderTest, AGivenFolderIsMadeWhenMissing) {
+    testing::TempFolder home;
+    const std::string station = home.File("station/today");
+    ASSERT_EQ(PrepareAppFolder({station, AppFolderOrigin::Given}), std::nullopt);
+    EXPECT_TRUE(std::filesystem::is_directory(station));
+    EXPECT_FALSE(std::filesystem::exists(station + "/conf.ini"));
+    ASSERT_EQ(PrepareAppFolder({station, AppFolderOrigin::Given}), std::nullopt);  // as it stands
+
+    home.Write("file", std::string("x"));
+    const auto problem = PrepareAppFolder({home.File("file"), AppFolderOrigin::Given});
+    ASSERT_TRUE(problem.has_value());
+    EXPECT_NE(problem->find("not a folder"), std::string::npos);
+    EXPECT_EQ(testing::TempFolder::Read(home.File("file")), "x");
+}
+
 TEST(AppFolderTest, ExampleConfIniDocumentsEveryKeyAndReadsAsItSays) {
     const std::string_view text = ExampleConfIni();
     for (const char* key : {"TCP_SERVER", "TCP_PORT", "IMAGE_PATH", "8001", "8100"})

@@ -124,4 +124,21 @@ std::optional<std::string> PrepareUserDataFolder(const std::string& folder) {
     return std::nullopt;
 }
 
+std::optional<std::string> PrepareAppFolder(const AppFolderChoice& choice) {
+    switch (choice.origin) {
+        case AppFolderOrigin::UserData:
+            return PrepareUserDataFolder(choice.folder);
+        case AppFolderOrigin::Given: {
+            std::error_code error;
+            fs::create_directories(choice.folder, error);
+            if (fs::is_directory(choice.folder, error))
+                return std::nullopt;
+            return "cannot use " + choice.folder + " as the application folder: not a folder";
+        }
+        case AppFolderOrigin::Portable:
+            break;
+    }
+    return std::nullopt;
+}
+
 }  // namespace quorbel

@@ -71,4 +71,9 @@ std::string_view ExampleConfIni();
 // that says what failed, or none. A conf.ini the user has is never touched.
 std::optional<std::string> PrepareUserDataFolder(const std::string& folder);
 
+// Makes the chosen folder ready before anything is written into it: the user's data folder as
+// above, a folder named with --app-dir created when it does not exist yet (it must not be a
+// file); the message that says what failed, or none.
+std::optional<std::string> PrepareAppFolder(const AppFolderChoice& choice);
+
 }  // namespace quorbel
