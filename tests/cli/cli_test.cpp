@@ -323,14 +323,6 @@ TEST_F(CliTest, ListenIsHandedToTheLiveToolBesideOrInstalled) {
     EXPECT_NE(installed.out.find("\"TelemetryCount\":0"), std::string::npos) << installed.out;
 }
 
-TEST_F(CliTest, AppDirGivesConfIniAndImageList) {
-    folder.Write("conf.ini", std::string("TCP_SERVER=localhost\r\nTCP_PORT=8100\r\n"));
-    folder.Write("ssdv_003.jpg", std::string("x"));
-    const CliRun run = RunCliIn({"--app-dir", folder.Path(), "dump-state"});
-    EXPECT_NE(run.out.find("\"Label2\":\"[LOCALHOST:8100]\""), std::string::npos);
-    EXPECT_NE(run.out.find("\"File1\":[\"ssdv_003.jpg\"]"), std::string::npos);
-}
-
 TEST_F(CliTest, TheApplicationFolderIsChosenAndNamedInTheHelp) {
     // A writable program folder is a portable copy, and --help says so.
     CliRun help = RunCliIn({"--help"}, folder.Path());

@@ -123,11 +123,6 @@ TEST(KissReplay, WritesReassembleToTheFrameStream) {
             EXPECT_EQ(crossesFrameEnd, !paced) << label;
             if (!paced)
                 cuts.insert(lengths);
-            // The same seed cuts the same way.
-            const std::vector<Write> again = PlanWrites(frames, Chunking::Random, paced, seed);
-            ASSERT_EQ(again.size(), writes.size()) << label;
-            for (std::size_t i = 0; i < writes.size(); ++i)
-                EXPECT_EQ(again[i].length, writes[i].length) << label;
         }
     }
     EXPECT_EQ(cuts.size(), 5u);  // different seeds, different cuts
