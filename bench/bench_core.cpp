@@ -62,10 +62,10 @@ void BM_OpenKiss10000Frames(benchmark::State& state) {
     quorbel::testing::FakePlatform platform;
     auto app = std::make_unique<AppState>(platform);
     app->settings.appDir = folder.string();
-    Form_Load(*app);
+    StartUp(*app);
     for (auto _ : state) {
         platform.ChooseFiles({path.string()});
-        MnuOpenKISSFile_Click(*app);
+        OpenCaptureFiles(*app);
         benchmark::DoNotOptimize(app->telemetry.Count());
     }
     state.SetItemsProcessed(state.iterations() * 10000);

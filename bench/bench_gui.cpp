@@ -45,7 +45,7 @@ void BM_OpenCaptureInWindow(benchmark::State& state) {
     window.Start();
     window.show();
     QCoreApplication::processEvents();
-    QAction* open = window.findChild<QAction*>("MnuOpenKISSFile");
+    QAction* open = window.findChild<QAction*>("openCaptureFiles");
     for (auto _ : state) {
         open->trigger();
         QCoreApplication::processEvents();  // the queued chart redraw and the window's repaint

@@ -58,7 +58,7 @@ int main() {
     platform.tick = std::chrono::milliseconds(1);
     auto app = std::make_unique<AppState>(platform);
     app->settings.appDir = folder.string();
-    Form_Load(*app);
+    StartUp(*app);
     ClickFieldSelector(*app, 81);  // the chart follows a sensor field
 
     const std::span<const std::uint8_t> bytes(stream);
@@ -66,7 +66,7 @@ int main() {
     long atHalf = 0;
     const auto start = std::chrono::steady_clock::now();
     for (std::size_t at = 0; at < bytes.size(); at += kArrival) {
-        Winsock1_DataArrival(*app, bytes.subspan(at, std::min(kArrival, bytes.size() - at)));
+        ReceiveLiveBytes(*app, bytes.subspan(at, std::min(kArrival, bytes.size() - at)));
         if (atHalf == 0 && at >= bytes.size() / 2)
             atHalf = ResidentKilobytes();
     }
@@ -81,7 +81,7 @@ int main() {
                 after);
     std::printf("records: %d beacons, %d sensor frames; chart points: %zu\n",
                 app->telemetry.Count(), app->sensor.Count(),
-                app->ui.Chart.series.at(0).values.size());
+                app->ui.chart.series.at(0).values.size());
     std::filesystem::remove_all(folder);
     return 0;
 }

@@ -71,8 +71,8 @@ int main(int argc, char** argv) {
     BenchPlatform platform(path);
     quorbel::AppState app(platform);
     app.settings.appDir = folder.string();
-    quorbel::Form_Load(app);
-    const double open = BestSeconds(3, [&] { quorbel::MnuOpenServerLog_Click(app); });
+    quorbel::StartUp(app);
+    const double open = BestSeconds(3, [&] { quorbel::OpenSatnogsExports(app); });
     const double crop = BestSeconds(3, [&] { quorbel::CropSatnogsImageData(app, path); });
     std::printf("export: %d lines, %.1f MB\n", lines, static_cast<double>(bytes) / 1e6);
     std::printf("open-satnogs (reader and station analysis): %.3f s\n", open);

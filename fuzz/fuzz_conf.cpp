@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static testing::FakePlatform platform;
     static AppState app(platform);
     app.settings = Settings{};
-    app.ui.Label2.clear();
+    app.ui.connectionText.clear();
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     for (std::string_view line : SplitLines(text))
         ApplyConfLine(app, line);
@@ -34,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (char c : settings.tcpHost)
         QUORBEL_FUZZ_CHECK(!(c >= 'a' && c <= 'z'));
     if (!settings.tcpHost.empty() || settings.tcpPort)
-        QUORBEL_FUZZ_CHECK(app.ui.Label2.starts_with("[") && app.ui.Label2.ends_with("]"));
+        QUORBEL_FUZZ_CHECK(app.ui.connectionText.starts_with("[") &&
+                           app.ui.connectionText.ends_with("]"));
     return 0;
 }

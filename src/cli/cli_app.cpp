@@ -177,7 +177,7 @@ bool IsWholeNumber(const std::string& text) {
 void ReportReadDiagnostics(CliContext& context) {
     if (!context.verbose)
         return;
-    for (const ReadDiagnostics& read : context.app.ui.Diagnostics)
+    for (const ReadDiagnostics& read : context.app.ui.diagnostics)
         context.err << FormatReadDiagnostics(read, "\n");
 }
 
@@ -234,7 +234,7 @@ int RunCli(const std::vector<std::string>& arguments, const std::string& program
     app.settings.appDir = folder.folder;
     app.settings.appDirOrigin = folder.origin;
     app.settings.decimalMark = parsed.systemLocale ? SystemDecimalMark() : '.';
-    Form_Load(app);
+    StartUp(app);
     CliContext context{app, platform, out, err};
     context.verbose = parsed.verbose;
     // The pictures a decoding run started are written before the next command that reads or

@@ -16,7 +16,7 @@ namespace {
 void OpenKiss(CliContext& context, const Args& files) {
     CheckReadable(context, files);
     context.platform.SetNextSelection(files);
-    MnuOpenKISSFile_Click(context.app);
+    OpenCaptureFiles(context.app);
     ReportReadDiagnostics(context);
 }
 
@@ -26,18 +26,18 @@ void SelectField(CliContext& context, const Args& args) {
 }
 
 void SetBars(CliContext& context, const Args& args) {
-    context.app.ui.Check1 = args[0] == "on";
-    Check1_Click(context.app);
+    context.app.ui.chartBars = args[0] == "on";
+    SetChartBars(context.app);
 }
 
 void SetTimeAxis(CliContext& context, const Args& args) {
-    context.app.ui.Check2 = args[0] == "on";
-    Check2_Click(context.app);
+    context.app.ui.chartTimeAxis = args[0] == "on";
+    SetChartTimeAxis(context.app);
 }
 
 void DecodeImages(CliContext& context, const Args& /*args*/) {
     if (!DecodeSsdvImages(context.app)) {
-        context.err << "quorbel-cli: " << context.app.ui.Text4 << "\n";
+        context.err << "quorbel-cli: " << context.app.ui.statusLine << "\n";
         context.failed = true;
     }
 }

@@ -140,47 +140,47 @@ std::string DumpStateJson(const AppState& app) {
             out += ",\n";
         out += std::string("\"") + name + "\":" + json;
     };
-    add("Form1", JsonString(ui.Form1));
-    add("Text1", JsonStrings(ui.Text1));
-    add("Option1", JsonStrings(ui.Option1));
+    add("windowTitle", JsonString(ui.windowTitle));
+    add("fieldValues", JsonStrings(ui.fieldValues));
+    add("fieldCaptions", JsonStrings(ui.fieldCaptions));
     std::string set = "[";
-    for (std::size_t i = 0; i < ui.Option1Value.size(); ++i)
-        set += std::string(i > 0 ? "," : "") + (ui.Option1Value[i] ? "true" : "false");
-    add("Option1Value", set + "]");
-    add("Label1", JsonStrings(ui.Label1));
-    add("Label2", JsonString(ui.Label2));
-    add("Label4", JsonString(ui.Label4));
-    add("Label5", JsonString(ui.Label5));
-    add("Label8", JsonString(ui.Label8));
-    add("Text2", JsonString(ui.Text2));
-    add("Text4", JsonString(ui.Text4));
-    add("Text5", JsonString(ui.Text5));
-    add("Text6", JsonString(ui.Text6));
-    add("RichTextBox1", JsonRuns(ui.RichTextBox1));
-    add("Frame1", JsonString(ui.Frame1));
-    add("HScroll1", "{\"value\":" + std::to_string(ui.HScroll1.value) +
-                        ",\"max\":" + std::to_string(ui.HScroll1.max) + "}");
-    add("SelectedField", std::to_string(app.selectedField));
-    add("TelemetryCount", std::to_string(app.telemetry.Count()));
-    add("SensorCount", std::to_string(app.sensor.Count()));
-    add("Chart", JsonChart(ui.Chart));
-    add("Check1", ui.Check1 ? "true" : "false");
-    add("Check2", ui.Check2 ? "true" : "false");
-    add("Diagnostics", JsonDiagnostics(ui.Diagnostics));
-    add("List3", JsonStrings(ui.List3));
-    add("File1", JsonStrings(ui.File1));
-    add("Picture1", "{\"path\":" + JsonString(ui.Picture1.path) +
-                        ",\"caption\":" + JsonString(ui.Picture1.caption) +
-                        ",\"jpegBytes\":" + std::to_string(ui.Picture1.jpeg.size()) + "}");
+    for (std::size_t i = 0; i < ui.fieldSelected.size(); ++i)
+        set += std::string(i > 0 ? "," : "") + (ui.fieldSelected[i] ? "true" : "false");
+    add("fieldSelected", set + "]");
+    add("fieldUnits", JsonStrings(ui.fieldUnits));
+    add("connectionText", JsonString(ui.connectionText));
+    add("receiveTimeText", JsonString(ui.receiveTimeText));
+    add("satelliteName", JsonString(ui.satelliteName));
+    add("spinText", JsonString(ui.spinText));
+    add("recordCounter", JsonString(ui.recordCounter));
+    add("statusLine", JsonString(ui.statusLine));
+    add("readerLog", JsonString(ui.readerLog));
+    add("ssdvListing", JsonString(ui.ssdvListing));
+    add("messageLog", JsonRuns(ui.messageLog));
+    add("chartTitle", JsonString(ui.chartTitle));
+    add("recordScrollBar", "{\"value\":" + std::to_string(ui.recordScrollBar.value) +
+                               ",\"max\":" + std::to_string(ui.recordScrollBar.max) + "}");
+    add("selectedField", std::to_string(app.selectedField));
+    add("telemetryCount", std::to_string(app.telemetry.Count()));
+    add("sensorCount", std::to_string(app.sensor.Count()));
+    add("chart", JsonChart(ui.chart));
+    add("chartBars", ui.chartBars ? "true" : "false");
+    add("chartTimeAxis", ui.chartTimeAxis ? "true" : "false");
+    add("diagnostics", JsonDiagnostics(ui.diagnostics));
+    add("chosenFiles", JsonStrings(ui.chosenFiles));
+    add("imageFiles", JsonStrings(ui.imageFiles));
+    add("picture", "{\"path\":" + JsonString(ui.picture.path) +
+                       ",\"caption\":" + JsonString(ui.picture.caption) +
+                       ",\"jpegBytes\":" + std::to_string(ui.picture.jpeg.size()) + "}");
     std::string packets = "{";
     for (int image = 0; image < SsdvPacketTable::kImageCount; ++image) {
         if (const int count = app.ssdvPackets.Count(image); count > 0)
             packets += (packets.size() > 1 ? ",\"" : "\"") + std::to_string(image) +
                        "\":" + std::to_string(count);
     }
-    add("SsdvPackets", packets + "}");
-    add("Lamp", JsonRgb(ui.Lamp));
-    add("Check5", ui.Check5 ? "true" : "false");
+    add("ssdvPackets", packets + "}");
+    add("connectionLamp", JsonRgb(ui.connectionLamp));
+    add("tcpClient", ui.tcpClient ? "true" : "false");
     return out + "}\n";
 }
 

@@ -67,8 +67,8 @@ class Listener {
         if (m_options.seconds >= 0)
             end.start(static_cast<int>(std::min(m_options.seconds * 1000.0, 2.0e9)));
 
-        m_app.ui.Check5 = true;
-        Check5_Click(m_app);
+        m_app.ui.tcpClient = true;
+        SetTcpClient(m_app);
         OnState();
         if (!m_finished)
             QCoreApplication::exec();
@@ -76,18 +76,18 @@ class Listener {
         // Closes the socket and the capture file, as clearing the box does.
         socket.SetStateHandler(nullptr);
         socket.SetDataHandler(nullptr);
-        m_app.ui.Check5 = false;
-        Check5_Click(m_app);
+        m_app.ui.tcpClient = false;
+        SetTcpClient(m_app);
     }
 
   private:
     void OnData(std::span<const std::uint8_t> bytes) {
-        for (const LiveReception& frame : Winsock1_DataArrival(m_app, bytes)) {
+        for (const LiveReception& frame : ReceiveLiveBytes(m_app, bytes)) {
             m_context.out << frame.rxTimeText << " UTC " << FrameKindName(frame.kind) << ' '
                           << SatelliteName(frame.spacecraftId) << '\n';
         }
         m_context.out.flush();
-        const std::string& status = m_app.ui.Text4;
+        const std::string& status = m_app.ui.statusLine;
         if (status.ends_with(" could not be written") && status != m_lastProblem) {
             m_context.err << "quorbel-cli: " << status << "\n";
             m_lastProblem = status;
@@ -96,8 +96,8 @@ class Listener {
 
     void OnState() {
         const int state = m_app.platform.SocketState();
-        const std::string text = Winsock_State(m_app);
-        m_app.ui.Label2 = text;
+        const std::string text = ShowConnectionState(m_app);
+        m_app.ui.connectionText = text;
         if (state == m_lastState)
             return;
         m_lastState = state;

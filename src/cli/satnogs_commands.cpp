@@ -15,13 +15,13 @@ namespace {
 void OpenSatnogs(CliContext& context, const Args& files) {
     CheckReadable(context, files);
     context.platform.SetNextSelection(files);
-    MnuOpenServerLog_Click(context.app);
+    OpenSatnogsExports(context.app);
     ReportReadDiagnostics(context);
 }
 
 // A command that writes a file fails when the status line does not say it has been written.
 void ReportWriteStatus(CliContext& context) {
-    const std::string& status = context.app.ui.Text4;
+    const std::string& status = context.app.ui.statusLine;
     const std::string_view written = kWrittenStatus;
     if (status.size() < written.size() ||
         status.compare(status.size() - written.size(), written.size(), written) != 0) {
@@ -51,21 +51,21 @@ void AddSatnogsCommands(CommandTable& table) {
     table.push_back({"write-tlm-csv", "", "TLM File > \"Write TLM CSV\" (\"_tlm.csv\")",
                      NoArguments,
                      [](CliContext& context, const Args&) {
-                         WriteCSVFile_Click(context.app);
+                         WriteTelemetryCsv(context.app);
                          ReportWriteStatus(context);
                      },
                      kLeavesPicturesAlone});
     table.push_back({"write-sensor-csv", "", "TLM File > \"Write SENSOR CSV\" (\"_sensor.csv\")",
                      NoArguments,
                      [](CliContext& context, const Args&) {
-                         MnWriteSensorFile_Click(context.app);
+                         WriteSensorCsv(context.app);
                          ReportWriteStatus(context);
                      },
                      kLeavesPicturesAlone});
     table.push_back({"write-tlm-file", "", "TLM File > \"Write TLM File\" (\".tlm\" report)",
                      NoArguments,
                      [](CliContext& context, const Args&) {
-                         WriteTLMFile_Click(context.app);
+                         WriteTlmReport(context.app);
                          ReportWriteStatus(context);
                      },
                      kLeavesPicturesAlone});

@@ -38,26 +38,26 @@ AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Info");
     setModal(false);
     auto* layout = new QVBoxLayout(this);
-    QLabel* title = MakeLabel(kWindowTitle, "Label1", this);
+    QLabel* title = MakeLabel(kWindowTitle, "aboutTitle", this);
     QFont titleFont = title->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
     titleFont.setBold(true);
     title->setFont(titleFont);
     layout->addWidget(title, 0, Qt::AlignHCenter);
-    layout->addWidget(MakeLabel(VersionLine(), "Label2", this), 0, Qt::AlignHCenter);
-    QLabel* picture = MakeLabel(QString(), "Image1", this);
+    layout->addWidget(MakeLabel(VersionLine(), "versionLine", this), 0, Qt::AlignHCenter);
+    QLabel* picture = MakeLabel(QString(), "aboutPicture", this);
     picture->setPixmap(DrawAboutPicture(320, 200));
     layout->addWidget(picture, 0, Qt::AlignHCenter);
 
     auto* contacts = new QGridLayout;
-    contacts->addWidget(MakeLabel("Homepage:", "Label6", this), 0, 0);
-    contacts->addWidget(MakeLabel(kHomepage, "Label8", this), 0, 1);
-    contacts->addWidget(MakeLabel("e-mail:", "Label7", this), 1, 0);
-    contacts->addWidget(MakeLabel(kEmail, "Label9", this), 1, 1);
+    contacts->addWidget(MakeLabel("Homepage:", "homepageCaption", this), 0, 0);
+    contacts->addWidget(MakeLabel(kHomepage, "homepage", this), 0, 1);
+    contacts->addWidget(MakeLabel("e-mail:", "emailCaption", this), 1, 0);
+    contacts->addWidget(MakeLabel(kEmail, "emailAddress", this), 1, 1);
     contacts->setColumnStretch(1, 1);
     layout->addLayout(contacts);
 
-    QLabel* disclaimer = MakeLabel(kDisclaimer, "Label11", this);
+    QLabel* disclaimer = MakeLabel(kDisclaimer, "disclaimer", this);
     disclaimer->setWordWrap(true);
     QFont small = disclaimer->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);

@@ -14,9 +14,9 @@ class ChartFrame : public QGroupBox {
     Q_OBJECT
   public:
     explicit ChartFrame(QWidget* parent = nullptr);
-    ValueChartView* chart = nullptr;  // MSChart1
-    QCheckBox* check1 = nullptr;      // "B": bars instead of a line
-    QCheckBox* check2 = nullptr;      // "UTC time": the points at their receive times
+    ValueChartView* chart = nullptr;     // valueChart
+    QCheckBox* chartBars = nullptr;      // "B": bars instead of a line
+    QCheckBox* chartTimeAxis = nullptr;  // "UTC time": the points at their receive times
 };
 
 }  // namespace quorbel::gui

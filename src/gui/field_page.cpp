@@ -71,7 +71,7 @@ void FieldPage::AddRow(QGridLayout* grid, int index, int row, int column) {
     const QString number = QString::number(index);
     FieldRow fieldRow;
     fieldRow.selector = new QRadioButton(this);
-    fieldRow.selector->setObjectName("Option1_" + number);
+    fieldRow.selector->setObjectName("fieldSelector_" + number);
     fieldRow.selector->setAutoExclusive(
         false);  // the selection spans both pages: the model decides
     if (m_selectorWidth == 0) {
@@ -82,11 +82,11 @@ void FieldPage::AddRow(QGridLayout* grid, int index, int row, int column) {
     fieldRow.selector->setMinimumWidth(m_selectorWidth);
     fieldRow.selector->installEventFilter(this);
     fieldRow.valueBox = new QLineEdit(this);
-    fieldRow.valueBox->setObjectName("Text1_" + number);
+    fieldRow.valueBox->setObjectName("fieldValue_" + number);
     fieldRow.valueBox->setReadOnly(true);
     fieldRow.valueBox->setFixedWidth(m_valueWidth);
     fieldRow.unitLabel = new QLabel(this);
-    fieldRow.unitLabel->setObjectName("Label1_" + number);
+    fieldRow.unitLabel->setObjectName("fieldUnit_" + number);
     fieldRow.unitLabel->setMinimumWidth(
         metrics.horizontalAdvance(QString::fromLatin1(kWidestUnit)));
     grid->addWidget(fieldRow.selector, row, column * 4);

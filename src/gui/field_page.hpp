@@ -13,9 +13,9 @@ class QVBoxLayout;
 namespace quorbel::gui {
 
 struct FieldRow {
-    QRadioButton* selector = nullptr;  // Option1(i)
-    QLineEdit* valueBox = nullptr;     // Text1(i)
-    QLabel* unitLabel = nullptr;       // Label1(i)
+    QRadioButton* selector = nullptr;  // fieldCaptions(i)
+    QLineEdit* valueBox = nullptr;     // fieldValues(i)
+    QLabel* unitLabel = nullptr;       // fieldUnits(i)
 };
 
 class FieldPage : public QWidget {

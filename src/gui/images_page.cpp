@@ -10,7 +10,7 @@
 namespace quorbel::gui {
 
 PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
-    setObjectName("Picture1");
+    setObjectName("picture");
     setAlignment(Qt::AlignCenter);
     setMinimumSize(320, 240);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
@@ -55,26 +55,26 @@ void PictureBox::Rescale() {
 ImagesPage::ImagesPage(QWidget* parent) : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);
     auto* listColumn = new QVBoxLayout;
-    file1 = new QListWidget(this);
-    file1->setObjectName("File1");
-    file1->setFixedWidth(170);
+    imageFiles = new QListWidget(this);
+    imageFiles->setObjectName("imageFiles");
+    imageFiles->setFixedWidth(170);
     listColumn->addWidget(new QLabel("ssdv*.jpg", this));
-    listColumn->addWidget(file1, 1);
+    listColumn->addWidget(imageFiles, 1);
     auto* pictureColumn = new QVBoxLayout;
-    picture1 = new PictureBox(this);
+    picture = new PictureBox(this);
     pictureCaption = new QLabel(this);
     pictureCaption->setObjectName("PictureCaption");
     pictureCaption->setAlignment(Qt::AlignCenter);
-    pictureColumn->addWidget(picture1, 1);
+    pictureColumn->addWidget(picture, 1);
     pictureColumn->addWidget(pictureCaption);
-    text6 = new QPlainTextEdit(this);
-    text6->setObjectName("Text6");
-    text6->setReadOnly(true);
-    text6->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    text6->setFixedWidth(300);
+    ssdvListing = new QPlainTextEdit(this);
+    ssdvListing->setObjectName("ssdvListing");
+    ssdvListing->setReadOnly(true);
+    ssdvListing->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    ssdvListing->setFixedWidth(300);
     layout->addLayout(listColumn);
     layout->addLayout(pictureColumn, 1);
-    layout->addWidget(text6);
+    layout->addWidget(ssdvListing);
 }
 
 }  // namespace quorbel::gui

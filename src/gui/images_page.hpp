@@ -37,10 +37,10 @@ class ImagesPage : public QWidget {
     Q_OBJECT
   public:
     explicit ImagesPage(QWidget* parent = nullptr);
-    QListWidget* file1 = nullptr;
-    PictureBox* picture1 = nullptr;
+    QListWidget* imageFiles = nullptr;
+    PictureBox* picture = nullptr;
     QLabel* pictureCaption = nullptr;  // which image the box shows, and how many packets it has
-    QPlainTextEdit* text6 = nullptr;   // SSDV packet listings
+    QPlainTextEdit* ssdvListing = nullptr;  // SSDV packet listings
 };
 
 }  // namespace quorbel::gui

@@ -61,19 +61,19 @@ struct MenuCommand {
 
 // The menu bar's commands; all of them read or write files and wait while a file is read.
 const MenuCommand kFileCommands[] = {
-    {"File", "Open KISS File", "MnuOpenKISSFile", MnuOpenKISSFile_Click},
-    {"File", "Open SatNOGS CSV", "MnuOpenServerLog", MnuOpenServerLog_Click},
-    {"Tools", "Crop SatNOGS CSV -> Image Data", "MnuSatNogs_Img", MnuSatNogs_Img_Click},
-    {"TLM File", "Write TLM CSV", "WriteCSVFile", WriteCSVFile_Click},
-    {"TLM File", "Write SENSOR CSV", "MnWriteSensorFile", MnWriteSensorFile_Click},
-    {"TLM File", "Write TLM File", "WriteTLMFile", WriteTLMFile_Click},
+    {"File", "Open KISS File", "openCaptureFiles", OpenCaptureFiles},
+    {"File", "Open SatNOGS CSV", "openSatnogsExports", OpenSatnogsExports},
+    {"Tools", "Crop SatNOGS CSV -> Image Data", "cropImageData", CropChosenExport},
+    {"TLM File", "Write TLM CSV", "writeTelemetryCsv", WriteTelemetryCsv},
+    {"TLM File", "Write SENSOR CSV", "writeSensorCsv", WriteSensorCsv},
+    {"TLM File", "Write TLM File", "writeTlmReport", WriteTlmReport},
 };
 
 }  // namespace
 
 MainWindow::MainWindow(AppState& app, QtPlatform& platform, QWidget* parent)
     : QMainWindow(parent), m_app(app), m_platform(platform) {
-    setObjectName("Form1");
+    setObjectName("windowTitle");
     BoundWidgets widgets;
     widgets.window = this;
     BuildMenus(widgets);
@@ -93,7 +93,7 @@ MainWindow::MainWindow(AppState& app, QtPlatform& platform, QWidget* parent)
     m_platform.SetModelSync([this] { Refresh(); });
     m_endProgram = [this] {
         // Inside a running read the handler is still on the stack: end without unwinding it.
-        if (m_app.ui.Reading) {
+        if (m_app.ui.reading) {
             std::quick_exit(0);
         }
         QApplication::quit();
@@ -109,11 +109,11 @@ MainWindow::~MainWindow() {
 
 void MainWindow::BuildMenus(BoundWidgets& widgets) {
     QMenu* file = menuBar()->addMenu("File");
-    file->setObjectName("MnuFile");
+    file->setObjectName("fileMenu");
     QMenu* tools = menuBar()->addMenu("Tools");
-    tools->setObjectName("MnuTools");
+    tools->setObjectName("toolsMenu");
     QMenu* tlm = menuBar()->addMenu("TLM File");
-    tlm->setObjectName("MnuSettings");
+    tlm->setObjectName("tlmFileMenu");
     for (const MenuCommand& command : kFileCommands) {
         QMenu* menu = command.menu == std::string_view("File")    ? file
                       : command.menu == std::string_view("Tools") ? tools
@@ -126,10 +126,10 @@ void MainWindow::BuildMenus(BoundWidgets& widgets) {
     }
     file->addSeparator();
     QAction* exit = file->addAction("Exit");
-    exit->setObjectName("MenuFileExit");
+    exit->setObjectName("exitCommand");
     connect(exit, &QAction::triggered, this, [this] { EndProgram(); });
     QAction* info = menuBar()->addAction("Info");
-    info->setObjectName("MnuInfo");
+    info->setObjectName("infoMenu");
     connect(info, &QAction::triggered, this, [this] { ShowAbout(); });
 }
 
@@ -139,10 +139,10 @@ QWidget* MainWindow::BuildContent(BoundWidgets& widgets) {
     auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(8, 6, 8, 6);
     m_tabs = new QTabWidget(content);
-    m_tabs->setObjectName("SSTab1");
+    m_tabs->setObjectName("pages");
     widgets.telemetry = new FieldPage(0, 69, kTelemetryRows, kWidestBeaconValue);
     widgets.sensors = new FieldPage(70, 106, kSensorRows, kWidestSensorValue);
-    widgets.label8 = widgets.sensors->AddNoteLabel("Label8");
+    widgets.spinText = widgets.sensors->AddNoteLabel("spinText");
     widgets.messageLog = new MessageLogView;
     widgets.images = new ImagesPage;
     m_tabs->addTab(widgets.telemetry, "Telemetry");
@@ -182,14 +182,14 @@ QWidget* MainWindow::BuildInfoPage(BoundWidgets& widgets) {
         text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
         return text;
     };
-    widgets.text5 = fixedTextBox("Text5");
+    widgets.readerLog = fixedTextBox("readerLog");
     auto* box = new QGroupBox("Diagnostics of the last read");
     box->setObjectName("DiagnosticsBox");
     auto* boxLayout = new QVBoxLayout(box);
     boxLayout->setContentsMargins(4, 4, 4, 4);
-    widgets.diagnostics = fixedTextBox("Diagnostics");
+    widgets.diagnostics = fixedTextBox("diagnostics");
     boxLayout->addWidget(widgets.diagnostics);
-    layout->addWidget(widgets.text5, 3);
+    layout->addWidget(widgets.readerLog, 3);
     layout->addWidget(box, 2);
     return page;
 }
@@ -211,57 +211,57 @@ void MainWindow::WireControls(const BoundWidgets& widgets) {
             Run([this, index, group] { ClickFieldSelector(m_app, index, group); });
         });
     }
-    connect(m_chartFrame->check1, &QCheckBox::clicked, this, [this](bool checked) {
+    connect(m_chartFrame->chartBars, &QCheckBox::clicked, this, [this](bool checked) {
         Run([this, checked] {
-            m_app.ui.Check1 = checked;
-            Check1_Click(m_app);
+            m_app.ui.chartBars = checked;
+            SetChartBars(m_app);
         });
     });
-    connect(m_chartFrame->check2, &QCheckBox::clicked, this, [this](bool checked) {
+    connect(m_chartFrame->chartTimeAxis, &QCheckBox::clicked, this, [this](bool checked) {
         Run([this, checked] {
-            m_app.ui.Check2 = checked;
-            Check2_Click(m_app);
+            m_app.ui.chartTimeAxis = checked;
+            SetChartTimeAxis(m_app);
         });
     });
     connect(m_chartFrame->chart, &ValueChartView::SaveRequested, this,
             [this](ChartFileFormat format) {
                 Run([this, format] {
-                    SaveChart_Click(m_app, format, [this, format](const std::string& path) {
+                    SaveChart(m_app, format, [this, format](const std::string& path) {
                         return m_chartFrame->chart->SaveToFile(path, format);
                     });
                 });
             });
-    connect(widgets.recordBar->hScroll1, &QScrollBar::valueChanged, this,
+    connect(widgets.recordBar->recordScrollBar, &QScrollBar::valueChanged, this,
             [this](int value) { Run([this, value] { SetRecordPosition(m_app, value); }); });
-    connect(widgets.status->check5, &QCheckBox::clicked, this, [this](bool checked) {
+    connect(widgets.status->tcpClient, &QCheckBox::clicked, this, [this](bool checked) {
         Run([this, checked] {
-            m_app.ui.Check5 = checked;
-            Check5_Click(m_app);
+            m_app.ui.tcpClient = checked;
+            SetTcpClient(m_app);
         });
     });
-    connect(widgets.images->file1, &QListWidget::currentRowChanged, this,
-            [this](int row) { Run([this, row] { File1_Click(m_app, row); }); });
+    connect(widgets.images->imageFiles, &QListWidget::currentRowChanged, this,
+            [this](int row) { Run([this, row] { ShowListedImage(m_app, row); }); });
     widgets.messageLog->SetCaretHandler(
-        [this](std::size_t point) { m_app.ui.RichTextBox1.SetInsertionPoint(point); });
+        [this](std::size_t point) { m_app.ui.messageLog.SetInsertionPoint(point); });
 }
 
 void MainWindow::WireLiveClient() {
-    // Timer1 ticks every second while the model has it enabled: from start-up until the box is
-    // first cleared, and again while the box is set.
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName("Timer1");
-    m_timer1->setInterval(1000);
-    connect(m_timer1, &QTimer::timeout, this, [this] {
-        if (m_app.ui.Timer1Enabled)
-            Run([this] { Timer1_Timer(m_app); });
+    // connectionTimer ticks every second while the model has it enabled: from start-up until the
+    // box is first cleared, and again while the box is set.
+    m_connectionTimer = new QTimer(this);
+    m_connectionTimer->setObjectName("connectionTimer");
+    m_connectionTimer->setInterval(1000);
+    connect(m_connectionTimer, &QTimer::timeout, this, [this] {
+        if (m_app.ui.connectionTimerRunning)
+            Run([this] { PollConnectionState(m_app); });
     });
-    m_timer1->start();
+    m_connectionTimer->start();
     m_refreshSoon = new QTimer(this);
     m_refreshSoon->setSingleShot(true);
     m_refreshSoon->setInterval(15);
     connect(m_refreshSoon, &QTimer::timeout, this, [this] { Refresh(); });
     m_platform.Socket().SetDataHandler([this](std::span<const std::uint8_t> bytes) {
-        RunGuarded([&] { Winsock1_DataArrival(m_app, bytes); });
+        RunGuarded([&] { ReceiveLiveBytes(m_app, bytes); });
         RefreshSoon();
     });
 }
@@ -269,7 +269,7 @@ void MainWindow::WireLiveClient() {
 void MainWindow::WatchImageFolder() {
     // The decoders write their pictures into the image list's folder while the program runs.
     m_imageFolderWatch = new QFileSystemWatcher(this);
-    m_imageFolderWatch->addPath(QFile::decodeName(QByteArray::fromStdString(m_app.ui.File1Folder)));
+    m_imageFolderWatch->addPath(QFile::decodeName(QByteArray::fromStdString(m_app.ui.imageFolder)));
     connect(m_imageFolderWatch, &QFileSystemWatcher::directoryChanged, this,
             [this] { Run([this] { FillImageList(m_app); }); });
 }
@@ -280,7 +280,7 @@ void MainWindow::RefreshSoon() {
 }
 
 void MainWindow::Start() {
-    Run([this] { Form_Load(m_app); });
+    Run([this] { StartUp(m_app); });
     ShowAppFolder();
     WatchImageFolder();
     m_wantedSize = ContentSize() + QSize(0, menuBar()->sizeHint().height());

@@ -31,7 +31,7 @@ class MainWindow : public QMainWindow {
     MainWindow(AppState& app, QtPlatform& platform, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Runs Form_Load, shows its result and sizes the window to its content on its screen.
+    // Runs StartUp, shows its result and sizes the window to its content on its screen.
     void Start();
     // Runs a handler of the core and shows what it changed.
     void Run(const std::function<void()>& handler);
@@ -53,7 +53,7 @@ class MainWindow : public QMainWindow {
   private:
     void BuildMenus(BoundWidgets& widgets);
     QWidget* BuildContent(BoundWidgets& widgets);
-    // The "Info" page: the application folder in use above the reader's log (Text5) and the
+    // The "Info" page: the application folder in use above the reader's log (readerLog) and the
     // diagnostics of the last read.
     QWidget* BuildInfoPage(BoundWidgets& widgets);
     void ShowAppFolder();
@@ -74,9 +74,9 @@ class MainWindow : public QMainWindow {
     QLabel* m_appFolderLabel = nullptr;  // on the "Info" page
     QPointer<AboutWindow> m_about;
     std::function<void()> m_endProgram;
-    QSize m_wantedSize;          // the content with the menu bar: the window's size at start-up
-    bool m_fitted = false;       // the start-up fitting with the window manager's frame has run
-    QTimer* m_timer1 = nullptr;  // the one-second connection state timer
+    QSize m_wantedSize;     // the content with the menu bar: the window's size at start-up
+    bool m_fitted = false;  // the start-up fitting with the window manager's frame has run
+    QTimer* m_connectionTimer = nullptr;               // the one-second connection state timer
     QTimer* m_refreshSoon = nullptr;                   // coalesces the refreshes of live frames
     QFileSystemWatcher* m_imageFolderWatch = nullptr;  // new pictures for the image list
 };

@@ -32,7 +32,7 @@ std::size_t ModelPosition(const std::string& text, int documentPosition) {
 }
 
 MessageLogView::MessageLogView(QWidget* parent) : QTextEdit(parent) {
-    setObjectName("RichTextBox1");
+    setObjectName("messageLog");
     setReadOnly(true);
     setAcceptRichText(false);
     setUndoRedoEnabled(false);

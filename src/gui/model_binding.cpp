@@ -99,7 +99,7 @@ void ModelBinding::Refresh() {
     RefreshLogs();
     RefreshImages();
     RefreshCommands();
-    m_widgets.chartFrame->chart->ShowChart(m_model.Chart);
+    m_widgets.chartFrame->chart->ShowChart(m_model.chart);
     m_first = false;
 }
 
@@ -113,11 +113,13 @@ void ModelBinding::RefreshField(int index) {
     const auto i = static_cast<std::size_t>(index);
     FieldCache& shown = m_fields[i];
     const FieldRow& row = Row(index);
-    Sync(m_first, shown.text, m_model.Text1[i], [&](const auto& v) { SetText(row.valueBox, v); });
-    Sync(m_first, shown.caption, m_model.Option1[i],
+    Sync(m_first, shown.text, m_model.fieldValues[i],
+         [&](const auto& v) { SetText(row.valueBox, v); });
+    Sync(m_first, shown.caption, m_model.fieldCaptions[i],
          [&](const auto& v) { row.selector->setText(Latin1(v)); });
-    Sync(m_first, shown.unit, m_model.Label1[i], [&](const auto& v) { SetText(row.unitLabel, v); });
-    Sync(m_first, shown.selected, static_cast<bool>(m_model.Option1Value[i]), [&](bool v) {
+    Sync(m_first, shown.unit, m_model.fieldUnits[i],
+         [&](const auto& v) { SetText(row.unitLabel, v); });
+    Sync(m_first, shown.selected, static_cast<bool>(m_model.fieldSelected[i]), [&](bool v) {
         const QSignalBlocker blocker(row.selector);
         row.selector->setChecked(v);
     });
@@ -126,7 +128,7 @@ void ModelBinding::RefreshField(int index) {
         const QSignalBlocker blocker(row.selector);
         row.selector->setChecked(shown.selected);
     }
-    Sync(m_first, shown.back, m_model.Text1BackColor[i], [&](Rgb v) {
+    Sync(m_first, shown.back, m_model.fieldBackgrounds[i], [&](Rgb v) {
         QPalette palette = row.valueBox->palette();
         palette.setColor(QPalette::Base, ToColour(v));
         row.valueBox->setPalette(palette);
@@ -134,65 +136,69 @@ void ModelBinding::RefreshField(int index) {
 }
 
 void ModelBinding::RefreshLabels() {
-    Sync(m_first, m_form1, m_model.Form1,
+    Sync(m_first, m_windowTitle, m_model.windowTitle,
          [&](const auto& v) { m_widgets.window->setWindowTitle(Latin1(v)); });
-    Sync(m_first, m_label4, m_model.Label4,
-         [&](const auto& v) { SetText(m_widgets.recordBar->label4, v); });
-    Sync(m_first, m_label5, m_model.Label5,
-         [&](const auto& v) { SetText(m_widgets.recordBar->label5, v); });
-    Sync(m_first, m_label8, m_model.Label8, [&](const auto& v) { SetText(m_widgets.label8, v); });
-    Sync(m_first, m_frame1, m_model.Frame1,
+    Sync(m_first, m_receiveTimeText, m_model.receiveTimeText,
+         [&](const auto& v) { SetText(m_widgets.recordBar->receiveTimeText, v); });
+    Sync(m_first, m_satelliteName, m_model.satelliteName,
+         [&](const auto& v) { SetText(m_widgets.recordBar->satelliteName, v); });
+    Sync(m_first, m_spinText, m_model.spinText,
+         [&](const auto& v) { SetText(m_widgets.spinText, v); });
+    Sync(m_first, m_chartTitle, m_model.chartTitle,
          [&](const auto& v) { m_widgets.chartFrame->setTitle(Latin1(v)); });
-    Sync(m_first, m_check1, m_model.Check1, [&](bool v) {
-        const QSignalBlocker blocker(m_widgets.chartFrame->check1);
-        m_widgets.chartFrame->check1->setChecked(v);
+    Sync(m_first, m_chartBars, m_model.chartBars, [&](bool v) {
+        const QSignalBlocker blocker(m_widgets.chartFrame->chartBars);
+        m_widgets.chartFrame->chartBars->setChecked(v);
     });
-    Sync(m_first, m_check2, m_model.Check2, [&](bool v) {
-        const QSignalBlocker blocker(m_widgets.chartFrame->check2);
-        m_widgets.chartFrame->check2->setChecked(v);
+    Sync(m_first, m_chartTimeAxis, m_model.chartTimeAxis, [&](bool v) {
+        const QSignalBlocker blocker(m_widgets.chartFrame->chartTimeAxis);
+        m_widgets.chartFrame->chartTimeAxis->setChecked(v);
     });
 }
 
 void ModelBinding::RefreshNavigation() {
-    const ScrollBar& bar = m_model.HScroll1;
-    if (m_first || bar.value != m_hScroll1.value || bar.max != m_hScroll1.max) {
-        m_hScroll1 = bar;
-        QScrollBar* scroll = m_widgets.recordBar->hScroll1;
+    const ScrollBar& bar = m_model.recordScrollBar;
+    if (m_first || bar.value != m_recordScrollBar.value || bar.max != m_recordScrollBar.max) {
+        m_recordScrollBar = bar;
+        QScrollBar* scroll = m_widgets.recordBar->recordScrollBar;
         const QSignalBlocker blocker(scroll);
         scroll->setRange(0, std::max(bar.max, 0));
         scroll->setValue(bar.value);
     }
-    Sync(m_first, m_text2, m_model.Text2,
-         [&](const auto& v) { SetText(m_widgets.recordBar->text2, v); });
+    Sync(m_first, m_recordCounter, m_model.recordCounter,
+         [&](const auto& v) { SetText(m_widgets.recordBar->recordCounter, v); });
 }
 
 void ModelBinding::RefreshStatus() {
     StatusStrip* status = m_widgets.status;
-    Sync(m_first, m_text4, m_model.Text4, [&](const auto& v) { SetText(status->text4, v); });
-    Sync(m_first, m_label2, m_model.Label2, [&](const auto& v) { SetText(status->label2, v); });
-    Sync(m_first, m_lamp, m_model.Lamp, [&](Rgb v) { status->lamp->SetColour(ToColour(v)); });
+    Sync(m_first, m_statusLine, m_model.statusLine,
+         [&](const auto& v) { SetText(status->statusLine, v); });
+    Sync(m_first, m_connectionText, m_model.connectionText,
+         [&](const auto& v) { SetText(status->connectionText, v); });
+    Sync(m_first, m_lamp, m_model.connectionLamp,
+         [&](Rgb v) { status->lamp->SetColour(ToColour(v)); });
     // The box shows the client's state in the model, whatever a click made of it.
-    m_check5 = m_model.Check5;
-    if (status->check5->isChecked() != m_check5) {
-        const QSignalBlocker blocker(status->check5);
-        status->check5->setChecked(m_check5);
+    m_tcpClient = m_model.tcpClient;
+    if (status->tcpClient->isChecked() != m_tcpClient) {
+        const QSignalBlocker blocker(status->tcpClient);
+        status->tcpClient->setChecked(m_tcpClient);
     }
-    const ProgressBar& progress = m_model.ProgressBar1;
+    const ProgressBar& progress = m_model.progress;
     if (m_first || progress.visible != m_progress.visible || progress.max != m_progress.max ||
         progress.value != m_progress.value) {
         m_progress = progress;
-        status->progressBar1->setRange(0, std::max(progress.max, 0));
-        status->progressBar1->setValue(std::clamp(progress.value, 0, std::max(progress.max, 0)));
-        status->progressBar1->setVisible(progress.visible);
+        status->progress->setRange(0, std::max(progress.max, 0));
+        status->progress->setValue(std::clamp(progress.value, 0, std::max(progress.max, 0)));
+        status->progress->setVisible(progress.visible);
     }
 }
 
 void ModelBinding::RefreshLogs() {
-    m_widgets.messageLog->ShowLog(m_model.RichTextBox1);
-    SyncLogText(m_first, m_widgets.text5, m_text5, m_model.Text5);
-    SyncLogText(m_first, m_widgets.images->text6, m_text6, m_model.Text6);
+    m_widgets.messageLog->ShowLog(m_model.messageLog);
+    SyncLogText(m_first, m_widgets.readerLog, m_readerLog, m_model.readerLog);
+    SyncLogText(m_first, m_widgets.images->ssdvListing, m_ssdvListing, m_model.ssdvListing);
     std::string diagnostics;
-    for (const ReadDiagnostics& read : m_model.Diagnostics) {
+    for (const ReadDiagnostics& read : m_model.diagnostics) {
         diagnostics += (diagnostics.empty() ? "" : "\r\n") + FormatReadDiagnostics(read, "\r\n");
     }
     SyncLogText(m_first, m_widgets.diagnostics, m_diagnostics, diagnostics);
@@ -200,25 +206,25 @@ void ModelBinding::RefreshLogs() {
 
 void ModelBinding::RefreshImages() {
     ImagesPage* page = m_widgets.images;
-    if (m_first || m_model.File1 != m_file1 || m_model.File1Folder != m_file1Folder) {
-        m_file1 = m_model.File1;
-        m_file1Folder = m_model.File1Folder;
-        const QSignalBlocker blocker(page->file1);
+    if (m_first || m_model.imageFiles != m_imageFiles || m_model.imageFolder != m_imageFolder) {
+        m_imageFiles = m_model.imageFiles;
+        m_imageFolder = m_model.imageFolder;
+        const QSignalBlocker blocker(page->imageFiles);
         // The list grows as decoders write pictures: the chosen entry stays chosen.
-        const QListWidgetItem* current = page->file1->currentItem();
+        const QListWidgetItem* current = page->imageFiles->currentItem();
         const QString chosen = current != nullptr ? current->text() : QString();
-        page->file1->clear();
-        for (const std::string& name : m_file1) {
-            page->file1->addItem(PathText(name));
-            if (page->file1->item(page->file1->count() - 1)->text() == chosen) {
-                page->file1->setCurrentRow(page->file1->count() - 1);
+        page->imageFiles->clear();
+        for (const std::string& name : m_imageFiles) {
+            page->imageFiles->addItem(PathText(name));
+            if (page->imageFiles->item(page->imageFiles->count() - 1)->text() == chosen) {
+                page->imageFiles->setCurrentRow(page->imageFiles->count() - 1);
             }
         }
     }
     // The box keeps its picture when it cannot be loaded, as the image browser asks.
-    Sync(m_first, m_picture1, m_model.Picture1, [&](const Picture& v) {
-        const bool shown = !v.path.empty()   ? page->picture1->ShowPicture(PathText(v.path))
-                           : !v.jpeg.empty() ? page->picture1->ShowPictureData(QByteArray(
+    Sync(m_first, m_picture, m_model.picture, [&](const Picture& v) {
+        const bool shown = !v.path.empty()   ? page->picture->ShowPicture(PathText(v.path))
+                           : !v.jpeg.empty() ? page->picture->ShowPictureData(QByteArray(
                                                    reinterpret_cast<const char*>(v.jpeg.data()),
                                                    static_cast<qsizetype>(v.jpeg.size())))
                                              : false;
@@ -229,12 +235,12 @@ void ModelBinding::RefreshImages() {
 }
 
 void ModelBinding::RefreshCommands() {
-    Sync(m_first, m_reading, m_model.Reading, [&](bool reading) {
+    Sync(m_first, m_reading, m_model.reading, [&](bool reading) {
         for (QAction* command : m_widgets.readCommands) {
             command->setEnabled(!reading);
         }
     });
-    Sync(m_first, m_busy, m_model.Busy, [&](bool busy) {
+    Sync(m_first, m_busy, m_model.busy, [&](bool busy) {
         if (busy) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
         } else if (!m_first) {

@@ -25,15 +25,15 @@ class StatusStrip;
 struct FieldRow;
 
 struct BoundWidgets {
-    QMainWindow* window = nullptr;  // Form1
+    QMainWindow* window = nullptr;  // windowTitle
     FieldPage* telemetry = nullptr;
     FieldPage* sensors = nullptr;
-    QLabel* label8 = nullptr;  // spin estimate
+    QLabel* spinText = nullptr;  // spin estimate
     RecordBar* recordBar = nullptr;
     StatusStrip* status = nullptr;
     ChartFrame* chartFrame = nullptr;
-    MessageLogView* messageLog = nullptr;  // RichTextBox1
-    QPlainTextEdit* text5 = nullptr;
+    MessageLogView* messageLog = nullptr;  // messageLog
+    QPlainTextEdit* readerLog = nullptr;
     QPlainTextEdit* diagnostics = nullptr;  // the Info page's diagnostics of the last read
     ImagesPage* images = nullptr;
     std::vector<QAction*> readCommands;  // open, crop and export: disabled while a file is read
@@ -71,16 +71,17 @@ class ModelBinding {
     BoundWidgets m_widgets;
     bool m_first = true;
     std::array<FieldCache, kFieldCount> m_fields;
-    std::string m_form1, m_label2, m_label4, m_label5, m_label8, m_text2, m_text4, m_frame1;
-    std::string m_text5, m_text6, m_diagnostics, m_file1Folder;
-    Picture m_picture1;
-    std::vector<std::string> m_file1;
-    ScrollBar m_hScroll1;
+    std::string m_windowTitle, m_connectionText, m_receiveTimeText, m_satelliteName, m_spinText,
+        m_recordCounter, m_statusLine, m_chartTitle;
+    std::string m_readerLog, m_ssdvListing, m_diagnostics, m_imageFolder;
+    Picture m_picture;
+    std::vector<std::string> m_imageFiles;
+    ScrollBar m_recordScrollBar;
     ProgressBar m_progress;
     Rgb m_lamp = kLightGrey;
-    bool m_check1 = false;
-    bool m_check2 = false;
-    bool m_check5 = false;
+    bool m_chartBars = false;
+    bool m_chartTimeAxis = false;
+    bool m_tcpClient = false;
     bool m_busy = false;
     bool m_reading = false;
 };

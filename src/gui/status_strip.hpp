@@ -33,21 +33,21 @@ class RecordBar : public QWidget {
     Q_OBJECT
   public:
     explicit RecordBar(QWidget* parent = nullptr);
-    QScrollBar* hScroll1 = nullptr;  // record number
-    QLineEdit* text2 = nullptr;      // "#n / max"
-    QLabel* label4 = nullptr;        // receive time
-    QLabel* label5 = nullptr;        // satellite name
+    QScrollBar* recordScrollBar = nullptr;  // record number
+    QLineEdit* recordCounter = nullptr;     // "#n / max"
+    QLabel* receiveTimeText = nullptr;      // receive time
+    QLabel* satelliteName = nullptr;        // satellite name
 };
 
 class StatusStrip : public QWidget {
     Q_OBJECT
   public:
     explicit StatusStrip(QWidget* parent = nullptr);
-    QLineEdit* text4 = nullptr;  // status line
-    QProgressBar* progressBar1 = nullptr;
-    QCheckBox* check5 = nullptr;  // "TCP client"
-    Lamp* lamp = nullptr;         // Shape10
-    QLabel* label2 = nullptr;     // connection text
+    QLineEdit* statusLine = nullptr;  // status line
+    QProgressBar* progress = nullptr;
+    QCheckBox* tcpClient = nullptr;    // "TCP client"
+    Lamp* lamp = nullptr;              // connectionLamp
+    QLabel* connectionText = nullptr;  // connection text
 };
 
 }  // namespace quorbel::gui

@@ -94,7 +94,7 @@ QVector<double> ReceiveTimeTicker::createTickVector(double tickStep, const QCPRa
 }
 
 ValueChartView::ValueChartView(QWidget* parent) : QCustomPlot(parent) {
-    setObjectName("MSChart1");
+    setObjectName("valueChart");
     m_ticker.reset(new ReceiveTimeTicker);
     m_timeTicker.reset(new QCPAxisTickerDateTime);
     m_timeTicker->setDateTimeFormat("yyyy-MM-dd\nhh:mm:ss");

@@ -66,17 +66,17 @@ TEST_F(CliTest, OpenKissDecodesTheWholePass) {
     const CliRun run =
         RunCliIn({"--locale", "C", "open-kiss", capture, "dump-state"}, folder.Path());
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("\"TelemetryCount\":150"), std::string::npos);
-    EXPECT_NE(run.out.find("\"SensorCount\":120"), std::string::npos);
-    EXPECT_NE(run.out.find("\"SelectedField\":1"), std::string::npos);
-    EXPECT_NE(run.out.find("\"Label5\":\"QUORBEL-1U\""), std::string::npos);
-    EXPECT_NE(run.out.find("\"Frame1\":\"Batt Voltage (mV)\""), std::string::npos);
+    EXPECT_NE(run.out.find("\"telemetryCount\":150"), std::string::npos);
+    EXPECT_NE(run.out.find("\"sensorCount\":120"), std::string::npos);
+    EXPECT_NE(run.out.find("\"selectedField\":1"), std::string::npos);
+    EXPECT_NE(run.out.find("\"satelliteName\":\"QUORBEL-1U\""), std::string::npos);
+    EXPECT_NE(run.out.find("\"chartTitle\":\"Batt Voltage (mV)\""), std::string::npos);
     EXPECT_NE(run.out.find("\"pointsPerLabel\":3"), std::string::npos);  // 150 points
     EXPECT_NE(run.out.find("\"rgb\":[0,0,255]"), std::string::npos);     // a digipeated message
     EXPECT_NE(run.out.find("| Hello from orbit! 73 de QUORBEL\\u000d\\u000a"), std::string::npos);
     EXPECT_NE(run.out.find("\"\xC2\xB5Sv/h\""), std::string::npos);  // the unit in UTF-8
-    EXPECT_NE(run.out.find("\"Text5\":\"kiss frames: "), std::string::npos);
-    EXPECT_NE(run.out.find("\"Lamp\":[192,192,192]"), std::string::npos);
+    EXPECT_NE(run.out.find("\"readerLog\":\"kiss frames: "), std::string::npos);
+    EXPECT_NE(run.out.find("\"connectionLamp\":[192,192,192]"), std::string::npos);
 }
 
 TEST_F(CliTest, CommandsRunInOrderOnOneState) {
@@ -85,8 +85,8 @@ TEST_F(CliTest, CommandsRunInOrderOnOneState) {
                   "--group", "dump-state", "bars", "on", "dump-state"},
                  folder.Path());
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("\"Text2\":\"#5 / 120\""), std::string::npos);
-    const auto second = run.out.find("{\"Form1\"", 1);
+    EXPECT_NE(run.out.find("\"recordCounter\":\"#5 / 120\""), std::string::npos);
+    const auto second = run.out.find("{\"windowTitle\"", 1);
     ASSERT_NE(second, std::string::npos);
     EXPECT_NE(run.out.substr(0, second).find("\"legend\":\"Ang Vel Z\",\"rgb\":[176,48,96]"),
               std::string::npos);
@@ -97,7 +97,7 @@ TEST_F(CliTest, CommandsRunInOrderOnOneState) {
 
     const std::string dump = folder.File("state.json");
     EXPECT_EQ(RunCliIn({"open-kiss", capture, "dump-state", dump}, folder.Path()).status, 0);
-    EXPECT_NE(testing::TempFolder::Read(dump).find("\"TelemetryCount\":150"), std::string::npos);
+    EXPECT_NE(testing::TempFolder::Read(dump).find("\"telemetryCount\":150"), std::string::npos);
 }
 
 TEST_F(CliTest, VerboseReadsShowTheirDiagnosticsAndTheStateHoldsThemAndTheTimeAxis) {
@@ -110,16 +110,16 @@ TEST_F(CliTest, VerboseReadsShowTheirDiagnosticsAndTheStateHoldsThemAndTheTimeAx
     EXPECT_NE(run.err.find("file: " + capture + "\n  beacon frames:"), std::string::npos);
     EXPECT_NE(run.err.find("  unknown identifier frames:                1\n"), std::string::npos);
     EXPECT_NE(run.err.find("  records dropped at the 5,000 cap:         0\n"), std::string::npos);
-    EXPECT_NE(run.out.find("\"Diagnostics\":[{\"file\":\"" + capture +
+    EXPECT_NE(run.out.find("\"diagnostics\":[{\"file\":\"" + capture +
                            "\",\"frames\":{\"beacon\":150,\"sensor\":120,\"text\":4,"
                            "\"digipeater\":3,\"SSDV\":6,\"unknown identifier\":1},"
                            "\"droppedAtCap\":0}]"),
               std::string::npos);
-    EXPECT_NE(run.out.find("\"Check2\":true"), std::string::npos);
+    EXPECT_NE(run.out.find("\"chartTimeAxis\":true"), std::string::npos);
     EXPECT_NE(run.out.find("\"timeAxis\":true,\"times\":[1700000000,1700000005.137,"),
               std::string::npos);
     // The log keeps exactly its own text.
-    EXPECT_NE(run.out.find("\"Text5\":\"kiss frames: 1136\\u000d\\u000a\""), std::string::npos);
+    EXPECT_NE(run.out.find("\"readerLog\":\"kiss frames: 1136\\u000d\\u000a\""), std::string::npos);
 
     // Without --verbose standard error stays quiet.
     EXPECT_EQ(RunCliIn({"open-kiss", capture}, folder.Path()).err, "");
@@ -154,7 +154,7 @@ TEST_F(CliTest, MissingFileIsReportedAndTheRestStillRuns) {
         RunCliIn({"open-kiss", folder.File("nope.kss"), capture, "dump-state"}, folder.Path());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("cannot read " + folder.File("nope.kss")), std::string::npos);
-    EXPECT_NE(run.out.find("\"TelemetryCount\":150"), std::string::npos);
+    EXPECT_NE(run.out.find("\"telemetryCount\":150"), std::string::npos);
     EXPECT_NE(run.out.find("kiss frames: -1"), std::string::npos);
 }
 
@@ -189,7 +189,7 @@ TEST_F(CliTest, SelectFieldSetsTheSelectorAsTheWindowsClickDoes) {
     const CliRun run =
         RunCliIn({"open-kiss", capture, "select-field", "81", "dump-state"}, folder.Path());
     ASSERT_EQ(run.status, 0) << run.err;
-    const auto start = run.out.find("\"Option1Value\":[");
+    const auto start = run.out.find("\"fieldSelected\":[");
     ASSERT_NE(start, std::string::npos);
     std::string set = run.out.substr(start, run.out.find(']', start) - start);
     // The end of the read sets selector 0, the click moves the mark to 81 alone.
@@ -252,15 +252,15 @@ TEST_F(CliTest, ListenRecordsEveryFrameOfTheReplayOnceInOrder) {
             files.push_back(entry.path().string());
     }
     EXPECT_EQ(std::filesystem::file_size(appDir + "/ssdv_002.bin"), 6u * 118u);
-    EXPECT_NE(run.out.find("\"SsdvPackets\":{\"2\":6}"), std::string::npos);
+    EXPECT_NE(run.out.find("\"ssdvPackets\":{\"2\":6}"), std::string::npos);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(files[0].ends_with("_QUORBEL-1U.kss")) << files[0];
     EXPECT_EQ(DataFrames(testing::TempFolder::Read(files[0])), sent);
     EXPECT_EQ(static_cast<std::size_t>(std::count(run.out.begin(), run.out.end(), '\n')),
               sent.size() + std::count(run.out.begin() + run.out.find("{"), run.out.end(), '\n'));
     EXPECT_NE(run.out.find(" UTC beacon QUORBEL-1U\n"), std::string::npos);
-    EXPECT_NE(run.out.find("\"TelemetryCount\":150"), std::string::npos);
-    EXPECT_NE(run.out.find("\"SensorCount\":120"), std::string::npos);
+    EXPECT_NE(run.out.find("\"telemetryCount\":150"), std::string::npos);
+    EXPECT_NE(run.out.find("\"sensorCount\":120"), std::string::npos);
 }
 
 TEST_F(CliTest, ListenWithoutAServerEndsWithAnErrorUnlessItReconnects) {
@@ -320,7 +320,7 @@ TEST_F(CliTest, ListenIsHandedToTheLiveToolBesideOrInstalled) {
     EXPECT_EQ(installed.status, 1);
     EXPECT_NE(installed.out.find("quorbel-cli: 127.0.0.1:1 Error\n"), std::string::npos)
         << installed.out;
-    EXPECT_NE(installed.out.find("\"TelemetryCount\":0"), std::string::npos) << installed.out;
+    EXPECT_NE(installed.out.find("\"telemetryCount\":0"), std::string::npos) << installed.out;
 }
 
 TEST_F(CliTest, TheApplicationFolderIsChosenAndNamedInTheHelp) {
@@ -347,7 +347,7 @@ TEST_F(CliTest, TheApplicationFolderIsChosenAndNamedInTheHelp) {
     old ? setenv("XDG_DATA_HOME", oldValue.c_str(), 1) : unsetenv("XDG_DATA_HOME");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(std::filesystem::is_regular_file(data + "/quorbel-decoder/conf.ini"));
-    EXPECT_NE(run.out.find("\"Label2\":\"[LOCALHOST:8100]\""), std::string::npos);
+    EXPECT_NE(run.out.find("\"connectionText\":\"[LOCALHOST:8100]\""), std::string::npos);
     EXPECT_NE(help.out.find(data + "/quorbel-decoder\n  (the user's data folder)"),
               std::string::npos)
         << help.out;
@@ -382,8 +382,8 @@ TEST_F(CliTest, APassWithAPictureGivesTheSamePictureAsTheDecoderOnItsPackets) {
                  QUORBEL_BIN_DIR);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(NoChildLeft());
-    EXPECT_NE(run.out.find("\"File1\":[\"ssdv_009.jpg\"]"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("\"SsdvPackets\":{\"9\":" + std::to_string(packets.size() / 118) + "}"),
+    EXPECT_NE(run.out.find("\"imageFiles\":[\"ssdv_009.jpg\"]"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"ssdvPackets\":{\"9\":" + std::to_string(packets.size() / 118) + "}"),
               std::string::npos);
     const std::string decoded = testing::TempFolder::Read(station + "/ssdv_009.jpg");
     ASSERT_FALSE(decoded.empty());
@@ -415,7 +415,7 @@ TEST_F(CliTest, APictureWithATenthOfItsPacketsLostHasGreyBlocks) {
         RunCliIn({"--app-dir", folder.Path(), "open-kiss", lossy, "decode-images", "dump-state"},
                  QUORBEL_BIN_DIR);
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("\"File1\":[\"ssdv_003.jpg\"]"), std::string::npos)
+    EXPECT_NE(run.out.find("\"imageFiles\":[\"ssdv_003.jpg\"]"), std::string::npos)
         << "the decoded pictures are in the image list when the command is done";
     const std::string decoded = testing::TempFolder::Read(folder.File("ssdv_003.jpg"));
     const ssdv::test::DecodedPicture picture =
@@ -463,8 +463,8 @@ TEST(CliProgramTest, TheCommittedSampleDecodes) {
     const CliRun run = RunProgram("--app-dir " + station.Path() + " --locale C open-kiss " +
                                   sample + " show-record 3 dump-state");
     ASSERT_EQ(run.status, 0);
-    EXPECT_NE(run.out.find("\"TelemetryCount\":60"), std::string::npos);
-    EXPECT_NE(run.out.find("\"Text2\":\"#3 / 60\""), std::string::npos);
+    EXPECT_NE(run.out.find("\"telemetryCount\":60"), std::string::npos);
+    EXPECT_NE(run.out.find("\"recordCounter\":\"#3 / 60\""), std::string::npos);
     EXPECT_EQ(RunProgram("no-such-command").status, 2);
 }
 

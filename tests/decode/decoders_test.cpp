@@ -62,7 +62,7 @@ TEST_F(DecodersTest, BeaconFieldsComeFromTheirPositions) {
     EXPECT_EQ(app.telemetry.Record(1).rxTime, "2023-01-15 12:34:56");
     for (int field = 67; field <= 106; ++field)
         EXPECT_EQ(Beacon(1, field), 0);
-    EXPECT_EQ(app.ui.HScroll1.max, 1);
+    EXPECT_EQ(app.ui.recordScrollBar.max, 1);
 
     // The sample builder writes every field where the decoder reads it: a round trip of values
     // that fit each reader (negative ones for the signed readers).
@@ -139,7 +139,7 @@ TEST_F(DecodersTest, TextAndDigipeatedMessagesBecomeColouredLines) {
     Dispatch(
         Frame(600, 93, {{15, {'C', 'Q'}}, {21, {'A', 'B', 'C', 'D', 'E', 'F'}}, {27, {'h', 'i'}}}));
     Dispatch(Frame(600, 93, {{27, {'x'}}}));
-    const auto runs = app.ui.RichTextBox1.Runs();
+    const auto runs = app.ui.messageLog.Runs();
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[0].text, "T | HELLO\r\nT | ABCD\r\n");
     EXPECT_EQ(runs[0].rgb, (Rgb{0, 0, 0}));
@@ -150,11 +150,11 @@ TEST_F(DecodersTest, TextAndDigipeatedMessagesBecomeColouredLines) {
     // A short frame shows the bytes an earlier, longer frame left behind.
     Dispatch(Frame(100, 76, {{13, {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'}}}));
     Dispatch(Frame(100, 15, {{13, {'a', 'b', 'c'}}}));
-    EXPECT_TRUE(app.ui.RichTextBox1.Text().ends_with("T | abc3456789\r\n"));
+    EXPECT_TRUE(app.ui.messageLog.Text().ends_with("T | abc3456789\r\n"));
 }
 
 TEST_F(DecodersTest, LinesGoInAtTheInsertionPoint) {
-    RichText& box = app.ui.RichTextBox1;
+    RichText& box = app.ui.messageLog;
     box.InsertAtInsertionPoint("one\r\n", {1, 1, 1});
     box.InsertAtInsertionPoint("two\r\n", {2, 2, 2});
     box.SetInsertionPoint(0);  // the user clicks at the start

@@ -56,22 +56,22 @@ TEST(Exports, CsvFilesAndReportMatchGoldenFiles) {
     Fixture f;
     FillStores(f.app);
     f.app.sourceFileName = f.folder.File("pass.kss");
-    f.app.ui.Label5 = "QUORBEL-1U";
-    f.app.ui.Label4 = "RX Timestamp: 2023-01-15 12:34:56";
+    f.app.ui.satelliteName = "QUORBEL-1U";
+    f.app.ui.receiveTimeText = "RX Timestamp: 2023-01-15 12:34:56";
     for (int i = 0; i < kFieldCount; ++i) {
-        f.app.ui.Text1[static_cast<std::size_t>(i)] =
+        f.app.ui.fieldValues[static_cast<std::size_t>(i)] =
             i >= 67 && i <= 69 ? "" : std::to_string(i * 10);
     }
     const struct {
         void (*command)(AppState&);
         const char* name;
-    } cases[] = {{WriteCSVFile_Click, "pass_tlm.csv"},
-                 {MnWriteSensorFile_Click, "pass_sensor.csv"},
-                 {WriteTLMFile_Click, "pass.tlm"}};
+    } cases[] = {{WriteTelemetryCsv, "pass_tlm.csv"},
+                 {WriteSensorCsv, "pass_sensor.csv"},
+                 {WriteTlmReport, "pass.tlm"}};
     for (const auto& [command, name] : cases) {
         command(f.app);
         const std::string path = f.folder.File(name);
-        EXPECT_EQ(f.app.ui.Text4, path + " has been written");
+        EXPECT_EQ(f.app.ui.statusLine, path + " has been written");
         EXPECT_EQ(TempFolder::Read(path), Golden(std::string("export/golden/") + name)) << name;
     }
     EXPECT_EQ(Names(f.folder.Path()),
@@ -85,10 +85,10 @@ TEST(Exports, ValuesTakeTheLocalesDecimalMark) {
     TelemetryRecord record;
     record.values[0] = -1.25;
     AddRecord(f.app.telemetry, record, "t");
-    EXPECT_NE(
-        BuildRecordCsv(f.app.ui.Option1, f.app.telemetry, kBeaconFields, f.app.settings.decimalMark)
-            .find("\r\nt;-1,25;0;"),
-        std::string::npos);
+    EXPECT_NE(BuildRecordCsv(f.app.ui.fieldCaptions, f.app.telemetry, kBeaconFields,
+                             f.app.settings.decimalMark)
+                  .find("\r\nt;-1,25;0;"),
+              std::string::npos);
 }
 
 TEST(Exports, NamesAreCutAtTheFirstDotOfTheFileName) {
@@ -109,17 +109,17 @@ TEST(Exports, WithoutInputFileCsvExportsStopAndTheReportUsesVexon) {
     ApplyFieldCatalogue(f.app);
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(f.folder.Path());
-    WriteCSVFile_Click(f.app);
-    EXPECT_EQ(f.app.ui.Text4, "no input file");
-    MnWriteSensorFile_Click(f.app);
-    EXPECT_EQ(f.app.ui.Text4, "no input file");
+    WriteTelemetryCsv(f.app);
+    EXPECT_EQ(f.app.ui.statusLine, "no input file");
+    WriteSensorCsv(f.app);
+    EXPECT_EQ(f.app.ui.statusLine, "no input file");
     EXPECT_TRUE(Names(f.folder.Path()).empty());
-    WriteTLMFile_Click(f.app);
-    EXPECT_EQ(f.app.ui.Text4, "vexon.tlm has been written");
+    WriteTlmReport(f.app);
+    EXPECT_EQ(f.app.ui.statusLine, "vexon.tlm has been written");
     EXPECT_EQ(f.app.sourceFileName, "vexon.tlm");
-    WriteCSVFile_Click(f.app);
-    EXPECT_EQ(f.app.ui.Text4, "vexon_tlm.csv has been written");
-    MnWriteSensorFile_Click(f.app);
+    WriteTelemetryCsv(f.app);
+    EXPECT_EQ(f.app.ui.statusLine, "vexon_tlm.csv has been written");
+    WriteSensorCsv(f.app);
     std::filesystem::current_path(previous);
     EXPECT_EQ(Names(f.folder.Path()),
               (std::vector<std::string>{"vexon.tlm", "vexon_sensor.csv", "vexon_tlm.csv"}));
@@ -144,13 +144,14 @@ TEST(Exports, UnwritableExportsSayCouldNotBeWrittenAndLeaveNothing) {
     for (const std::string& source :
          {f.folder.File("no-such-folder/pass.kss"), f.folder.File("plain-file/pass.kss"),
           f.folder.File("blocked.kss")}) {
-        for (auto command : {WriteCSVFile_Click, MnWriteSensorFile_Click, WriteTLMFile_Click}) {
+        for (auto command : {WriteTelemetryCsv, WriteSensorCsv, WriteTlmReport}) {
             f.app.sourceFileName = source;
             command(f.app);
-            EXPECT_TRUE(f.app.ui.Text4.ends_with(" could not be written")) << f.app.ui.Text4;
+            EXPECT_TRUE(f.app.ui.statusLine.ends_with(" could not be written"))
+                << f.app.ui.statusLine;
         }
     }
-    EXPECT_EQ(f.app.ui.Text4, f.folder.File("blocked.tlm") + " could not be written");
+    EXPECT_EQ(f.app.ui.statusLine, f.folder.File("blocked.tlm") + " could not be written");
     EXPECT_EQ(Names(f.folder.Path()), (std::vector<std::string>{"blocked.tlm", "blocked_sensor.csv",
                                                                 "blocked_tlm.csv", "plain-file"}));
     EXPECT_TRUE(std::filesystem::is_directory(f.folder.File("blocked_tlm.csv/inside")));
@@ -167,30 +168,30 @@ TEST(Exports, ChartIsSavedWhereTheSaveDialogSaysAndTheStatusLineTellsHowItWent) 
     };
     // Before any read the name offered is "chart.png" in the application folder; cancelling
     // saves nothing and leaves the status line.
-    s.app.ui.Text4 = "no input file";
-    SaveChart_Click(s.app, ChartFileFormat::Png, save);
+    s.app.ui.statusLine = "no input file";
+    SaveChart(s.app, ChartFileFormat::Png, save);
     ASSERT_EQ(s.platform.saveDialogs.size(), 1u);
     EXPECT_EQ(s.platform.saveDialogs[0].fileName, s.folder.Path() + "/chart.png");
     EXPECT_EQ(s.platform.saveDialogs[0].filter, "PNG Pictures (*.png)|*.png");
     EXPECT_TRUE(saved.empty());
-    EXPECT_EQ(s.app.ui.Text4, "no input file");
+    EXPECT_EQ(s.app.ui.statusLine, "no input file");
 
     // After a read the name follows the input file; the chosen path is saved.
     s.app.sourceFileName = "/data/pass.2024.kss";
     s.platform.savePaths = {"/tmp/out.pdf", "/tmp/out2.png"};
-    SaveChart_Click(s.app, ChartFileFormat::Pdf, save);
+    SaveChart(s.app, ChartFileFormat::Pdf, save);
     EXPECT_EQ(s.platform.saveDialogs[1].fileName, "/data/pass_chart.pdf");
     EXPECT_EQ(s.platform.saveDialogs[1].filter, "PDF Documents (*.pdf)|*.pdf");
     EXPECT_EQ(saved, (std::vector<std::string>{"/tmp/out.pdf"}));
-    EXPECT_EQ(s.app.ui.Text4, "/tmp/out.pdf has been written");
+    EXPECT_EQ(s.app.ui.statusLine, "/tmp/out.pdf has been written");
     s.platform.savePaths = {"/tmp/out.svg", "/tmp/out2.png"};
-    SaveChart_Click(s.app, ChartFileFormat::Svg, save);
+    SaveChart(s.app, ChartFileFormat::Svg, save);
     EXPECT_EQ(s.platform.saveDialogs[2].fileName, "/data/pass_chart.svg");
     EXPECT_EQ(s.platform.saveDialogs[2].filter, "SVG Drawings (*.svg)|*.svg");
-    EXPECT_EQ(s.app.ui.Text4, "/tmp/out.svg has been written");
+    EXPECT_EQ(s.app.ui.statusLine, "/tmp/out.svg has been written");
     saves = false;
-    SaveChart_Click(s.app, ChartFileFormat::Png, save);
-    EXPECT_EQ(s.app.ui.Text4, "/tmp/out2.png could not be written");
+    SaveChart(s.app, ChartFileFormat::Png, save);
+    EXPECT_EQ(s.app.ui.statusLine, "/tmp/out2.png could not be written");
 }
 
 // A write that fails halfway through the system's file calls (the file-size limit stops it with
@@ -210,12 +211,12 @@ TEST(Exports, AWriteFailingHalfwayKeepsTheOldFileWhole) {
         void (*command)(AppState&);
         const std::string& path;
         std::uint64_t limit;
-    } cases[] = {{WriteCSVFile_Click, csv, 16384}, {WriteTLMFile_Click, report, 1024}};
+    } cases[] = {{WriteTelemetryCsv, csv, 16384}, {WriteTlmReport, report, 1024}};
     for (const auto& [command, path, limit] : cases) {
         const std::string old = TempFolder::Read(path);
         const auto status = testing::RunWithFileSizeLimit(limit, [&, command = command] {
             command(f.app);
-            return f.app.ui.Text4;
+            return f.app.ui.statusLine;
         });
         ASSERT_TRUE(status) << path;
         EXPECT_EQ(*status, path + " could not be written");
@@ -223,26 +224,26 @@ TEST(Exports, AWriteFailingHalfwayKeepsTheOldFileWhole) {
         EXPECT_EQ(Names(f.folder.Path()), (std::vector<std::string>{"pass.tlm", "pass_tlm.csv"}));
 
         command(f.app);
-        EXPECT_EQ(f.app.ui.Text4, path + " has been written");
+        EXPECT_EQ(f.app.ui.statusLine, path + " has been written");
         EXPECT_GT(std::filesystem::file_size(path), limit);
     }
 }
 
 TEST(ImageDataCrop, MatchingLinesAreCopiedInReverseFromFirstToUnterminatedLast) {
     Fixture f;
-    f.app.ui.Text4 = "before";
-    MnuSatNogs_Img_Click(f.app);  // cancelled: nothing happens
-    EXPECT_EQ(f.app.ui.Text4, "before");
+    f.app.ui.statusLine = "before";
+    CropChosenExport(f.app);  // cancelled: nothing happens
+    EXPECT_EQ(f.app.ui.statusLine, "before");
     const std::string input = f.folder.Write("crop.csv", Golden("export/golden/crop.csv"));
     f.platform.ChooseFiles({input});
-    MnuSatNogs_Img_Click(f.app);
+    CropChosenExport(f.app);
     ASSERT_EQ(f.platform.dialogs.size(), 2u);
     EXPECT_EQ(f.platform.dialogs[1].title, "Select File");
     EXPECT_EQ(f.platform.dialogs[1].filter, "Apps (*.csv)|*.csv|All files (*.*)|*.*");
     EXPECT_FALSE(f.platform.dialogs[1].multiple);
     EXPECT_EQ(TempFolder::Read(input + "_new"), Golden("export/golden/crop.csv_new"));
-    EXPECT_EQ(f.app.ui.Text2, "3/0");  // three lines copied, the last of them line 0
-    EXPECT_EQ(f.app.ui.Text4, input + "_new has been written");
+    EXPECT_EQ(f.app.ui.recordCounter, "3/0");  // three lines copied, the last of them line 0
+    EXPECT_EQ(f.app.ui.statusLine, input + "_new has been written");
     // Only the upper-case marker of all 17 bytes counts.
     const char* const others[][2] = {
         {"", ""},
@@ -258,11 +259,11 @@ TEST(ImageDataCrop, UnreadableInputAndUnwritableOutputWriteNothing) {
     Fixture f;
     const std::string missing = f.folder.File("missing.csv");
     EXPECT_FALSE(CropSatnogsImageData(f.app, missing));
-    EXPECT_EQ(f.app.ui.Text4, missing + " could not be read");
+    EXPECT_EQ(f.app.ui.statusLine, missing + " could not be read");
     const std::string input = f.folder.Write("crop.csv", Golden("export/golden/crop.csv"));
     std::filesystem::create_directories(input + "_new/inside");
     EXPECT_FALSE(CropSatnogsImageData(f.app, input));
-    EXPECT_EQ(f.app.ui.Text4, input + "_new could not be written");
+    EXPECT_EQ(f.app.ui.statusLine, input + "_new could not be written");
     EXPECT_EQ(Names(f.folder.Path()), (std::vector<std::string>{"crop.csv", "crop.csv_new"}));
     EXPECT_TRUE(std::filesystem::is_directory(input + "_new/inside"));
 }

@@ -38,7 +38,7 @@ class LiveClientWindowTest : public testing::Test {
         m_window->Start();
         m_window->show();
         // The state timer ticks faster than once a second, so the test need not wait.
-        m_window->findChild<QTimer*>("Timer1")->setInterval(20);
+        m_window->findChild<QTimer*>("connectionTimer")->setInterval(20);
     }
 
     void UsePort(int port) {
@@ -46,8 +46,8 @@ class LiveClientWindowTest : public testing::Test {
         m_app->settings.tcpPort = port;
         m_app->settings.tcpPortText = std::to_string(port);
     }
-    QCheckBox* Box() { return m_window->findChild<QCheckBox*>("Check5"); }
-    QString StateText() { return m_window->findChild<QLabel*>("Label2")->text(); }
+    QCheckBox* Box() { return m_window->findChild<QCheckBox*>("tcpClient"); }
+    QString StateText() { return m_window->findChild<QLabel*>("connectionText")->text(); }
     QColor LampColour() { return m_window->findChild<Lamp*>()->Colour(); }
     bool WaitForState(const QString& text) {
         return QTest::qWaitFor([&] { return StateText() == text; }, 5000);
@@ -95,9 +95,9 @@ TEST_F(LiveClientWindowTest, ConnectsDecodesChartsAndShowsEveryState) {
             return graph != nullptr && graph->dataCount() == 40;
         },
         2000));
-    EXPECT_EQ(m_app->ui.Chart.series.at(0).values.back(), 39);
-    EXPECT_TRUE(m_window->findChild<QWidget*>("Text4") != nullptr);
-    EXPECT_NE(m_app->ui.Text4.find(" bytes has been added to "), std::string::npos);
+    EXPECT_EQ(m_app->ui.chart.series.at(0).values.back(), 39);
+    EXPECT_TRUE(m_window->findChild<QWidget*>("statusLine") != nullptr);
+    EXPECT_NE(m_app->ui.statusLine.find(" bytes has been added to "), std::string::npos);
 
     // The peer closes: the state says so and the lamp turns yellow.
     peer->disconnectFromHost();
@@ -108,7 +108,7 @@ TEST_F(LiveClientWindowTest, ConnectsDecodesChartsAndShowsEveryState) {
     Box()->click();
     EXPECT_EQ(StateText(), "Closed");
     EXPECT_EQ(LampColour(), QColor(192, 192, 192));
-    EXPECT_FALSE(m_app->ui.Timer1Enabled);
+    EXPECT_FALSE(m_app->ui.connectionTimerRunning);
 
     // A port where nobody listens: an error, red.
     const quint16 closedPort = m_server.serverPort();

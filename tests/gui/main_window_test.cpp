@@ -73,10 +73,10 @@ class WindowTest : public testing::Test {
         EXPECT_NE(widget, nullptr) << name.toStdString();
         return widget;
     }
-    QLineEdit* ValueBox(int i) { return Find<QLineEdit>(QString("Text1_%1").arg(i)); }
-    QRadioButton* Selector(int i) { return Find<QRadioButton>(QString("Option1_%1").arg(i)); }
+    QLineEdit* ValueBox(int i) { return Find<QLineEdit>(QString("fieldValue_%1").arg(i)); }
+    QRadioButton* Selector(int i) { return Find<QRadioButton>(QString("fieldSelector_%1").arg(i)); }
     QCustomPlot* Plot() { return m_window->Chart()->chart; }
-    void OpenSample() { Find<QAction>("MnuOpenKISSFile")->trigger(); }
+    void OpenSample() { Find<QAction>("openCaptureFiles")->trigger(); }
 
     QTemporaryDir m_folder;
     QtPlatform m_platform;
@@ -91,12 +91,12 @@ TEST_F(WindowTest, StartUpShowsTheCatalogueTheSettingsTheMenusAndTheImages) {
     EXPECT_EQ(m_window->windowTitle(), "QUORBEL Telemetry Decoder");
     EXPECT_EQ(Selector(0)->text(), "Batt Current");
     EXPECT_EQ(Selector(74)->text(), "BG51 Dose Rate");
-    EXPECT_EQ(Find<QLabel>("Label1_74")->text(), QString::fromUtf8("\xC2\xB5Sv/h"));  // 8-bit µ
-    EXPECT_EQ(Find<QLabel>("Label2")->text(), "[LOCALHOST:8100]");
+    EXPECT_EQ(Find<QLabel>("fieldUnit_74")->text(), QString::fromUtf8("\xC2\xB5Sv/h"));  // 8-bit µ
+    EXPECT_EQ(Find<QLabel>("connectionText")->text(), "[LOCALHOST:8100]");
     // The "Info" page names the application folder and why it is the one.
     EXPECT_TRUE(Find<QLabel>("LabelAppFolder")->text().contains(m_folder.path()));
     EXPECT_TRUE(Find<QLabel>("LabelAppFolder")->text().contains("portable copy"));
-    EXPECT_FALSE(Find<QProgressBar>("ProgressBar1")->isVisibleTo(m_window.get()));
+    EXPECT_FALSE(Find<QProgressBar>("progress")->isVisibleTo(m_window.get()));
     for (int field = 0; field < 107; ++field) {
         EXPECT_EQ(ValueBox(field)->isHidden(), field >= 67 && field <= 69) << field;
         // Captions are never clipped.
@@ -121,8 +121,8 @@ TEST_F(WindowTest, StartUpShowsTheCatalogueTheSettingsTheMenusAndTheImages) {
                                   "Info"}));
 
     // The SSDV pictures are listed; the chosen one shows and stays for a file deleted since.
-    auto* images = Find<QListWidget>("File1");
-    auto* picture = Find<PictureBox>("Picture1");
+    auto* images = Find<QListWidget>("imageFiles");
+    auto* picture = Find<PictureBox>("picture");
     ASSERT_EQ(images->count(), 2);
     EXPECT_EQ(images->item(0)->text(), "ssdv_000.jpg");
     images->setCurrentRow(1);
@@ -140,11 +140,11 @@ TEST_F(WindowTest, OpeningTheSampleFillsValuesLogAndChartAndTheScrollBarNavigate
     bool sawReading = false;
     bool sawBusyPointer = false;
     std::vector<int> progress;
-    auto* progressBar = Find<QProgressBar>("ProgressBar1");
+    auto* progressBar = Find<QProgressBar>("progress");
     const auto look = [&] {
-        sawReading = sawReading || m_app->ui.Reading;
-        for (const char* command : {"MnuOpenKISSFile", "MnuSatNogs_Img", "WriteCSVFile"}) {
-            EXPECT_EQ(Find<QAction>(command)->isEnabled(), !m_app->ui.Reading) << command;
+        sawReading = sawReading || m_app->ui.reading;
+        for (const char* command : {"openCaptureFiles", "cropImageData", "writeTelemetryCsv"}) {
+            EXPECT_EQ(Find<QAction>(command)->isEnabled(), !m_app->ui.reading) << command;
         }
         const QCursor* pointer = QApplication::overrideCursor();
         sawBusyPointer = sawBusyPointer || (pointer && pointer->shape() == Qt::WaitCursor);
@@ -171,26 +171,26 @@ TEST_F(WindowTest, OpeningTheSampleFillsValuesLogAndChartAndTheScrollBarNavigate
     const int beacons = m_app->telemetry.Count();
     ASSERT_GT(beacons, 0);
     // The status line names the packet file of the sample's SSDV packets, written after the read.
-    EXPECT_EQ(Find<QLineEdit>("Text4")->text(),
+    EXPECT_EQ(Find<QLineEdit>("statusLine")->text(),
               QString::fromStdString(m_app->settings.appDir + "/ssdv_002.bin has been written"));
     for (int field : {1, 26, 39, 75, 106}) {
-        EXPECT_FALSE(m_app->ui.Text1[static_cast<std::size_t>(field)].empty()) << field;
+        EXPECT_FALSE(m_app->ui.fieldValues[static_cast<std::size_t>(field)].empty()) << field;
     }
     for (int field = 0; field < 107; ++field) {
         const auto i = static_cast<std::size_t>(field);
-        EXPECT_EQ(ValueBox(field)->text(), QString::fromLatin1(m_app->ui.Text1[i])) << field;
-        EXPECT_EQ(Selector(field)->isChecked(), m_app->ui.Option1Value[i]) << field;
+        EXPECT_EQ(ValueBox(field)->text(), QString::fromLatin1(m_app->ui.fieldValues[i])) << field;
+        EXPECT_EQ(Selector(field)->isChecked(), m_app->ui.fieldSelected[i]) << field;
     }
     EXPECT_EQ(ValueBox(1)->palette().color(QPalette::Base), QColor(255, 255, 192));
     EXPECT_EQ(m_window->Chart()->title(), "Batt Voltage (mV)");
-    EXPECT_TRUE(Find<QLabel>("Label4")->text().startsWith("RX Timestamp: 2023-11-14"));
-    EXPECT_EQ(Find<QLabel>("Label5")->text(), "QUORBEL-1U");
+    EXPECT_TRUE(Find<QLabel>("receiveTimeText")->text().startsWith("RX Timestamp: 2023-11-14"));
+    EXPECT_EQ(Find<QLabel>("satelliteName")->text(), "QUORBEL-1U");
 
     // The log box holds the messages, the digipeated ones too.
-    const QString log = Find<MessageLogView>("RichTextBox1")->toPlainText();
-    EXPECT_EQ(log, QString::fromLatin1(m_app->ui.RichTextBox1.Text()).replace("\r\n", "\n"));
+    const QString log = Find<MessageLogView>("messageLog")->toPlainText();
+    EXPECT_EQ(log, QString::fromLatin1(m_app->ui.messageLog.Text()).replace("\r\n", "\n"));
     EXPECT_TRUE(log.contains(" | to: "));
-    EXPECT_TRUE(Find<QPlainTextEdit>("Text5")->toPlainText().contains("kiss frames: "));
+    EXPECT_TRUE(Find<QPlainTextEdit>("readerLog")->toPlainText().contains("kiss frames: "));
 
     // The chart: the beacons' battery voltage as one line labelled with the receive times.
     ASSERT_EQ(Plot()->plottableCount(), 1);
@@ -202,14 +202,14 @@ TEST_F(WindowTest, OpeningTheSampleFillsValuesLogAndChartAndTheScrollBarNavigate
     Plot()->replot();
     ASSERT_FALSE(Plot()->xAxis->tickVector().isEmpty());
     EXPECT_EQ(Plot()->xAxis->tickVector()[0], 1.0);
-    EXPECT_EQ(Plot()->xAxis->tickVectorLabels()[0], QString::fromLatin1(m_app->ui.Chart.labels[0]));
+    EXPECT_EQ(Plot()->xAxis->tickVectorLabels()[0], QString::fromLatin1(m_app->ui.chart.labels[0]));
     EXPECT_TRUE(Plot()->xAxis->tickVectorLabels()[0].startsWith("22:13:20"));
 
     // The navigation scroll bar shows the other records.
-    auto* scroll = Find<QScrollBar>("HScroll1");
+    auto* scroll = Find<QScrollBar>("recordScrollBar");
     EXPECT_EQ(scroll->maximum(), beacons);
     scroll->setValue(5);
-    EXPECT_EQ(Find<QLineEdit>("Text2")->text(), QString("#5 / %1").arg(beacons));
+    EXPECT_EQ(Find<QLineEdit>("recordCounter")->text(), QString("#5 / %1").arg(beacons));
     EXPECT_EQ(ValueBox(1)->text(), QString::number(m_app->telemetry.Record(5).values[1], 'g', 15));
 }
 
@@ -242,8 +242,8 @@ TEST_F(WindowTest, SelectorClicksAndTheBarBoxRedrawTheChart) {
     EXPECT_TRUE(magZ->isChecked());
     EXPECT_EQ(Plot()->plottableCount(), 1);
 
-    // Check1 switches between bars without outline and the thick line.
-    auto* barBox = Find<QCheckBox>("Check1");
+    // chartBars switches between bars without outline and the thick line.
+    auto* barBox = Find<QCheckBox>("chartBars");
     QTest::mouseClick(barBox, Qt::LeftButton);
     ASSERT_EQ(Plot()->plottableCount(), 1);
     auto* bars = qobject_cast<QCPBars*>(Plot()->plottable(0));
@@ -260,14 +260,14 @@ TEST_F(WindowTest, TheUtcTimeBoxDrawsThePointsAtTheirReceiveTimesWithDatesOnTheA
     OpenSample();
     ValueChartView* chart = m_window->Chart()->chart;
     EXPECT_FALSE(chart->ShowsTimeAxis());
-    QTest::mouseClick(Find<QCheckBox>("Check2"), Qt::LeftButton);
-    EXPECT_TRUE(m_app->ui.Check2);
+    QTest::mouseClick(Find<QCheckBox>("chartTimeAxis"), Qt::LeftButton);
+    EXPECT_TRUE(m_app->ui.chartTimeAxis);
     ASSERT_TRUE(chart->ShowsTimeAxis());
     EXPECT_FALSE(
         qSharedPointerDynamicCast<QCPAxisTickerDateTime>(Plot()->xAxis->ticker()).isNull());
 
     // The whole chart reaches from the first receive time to the last, with little room around.
-    const TimeAxis axis = BuildTimeAxis(m_app->ui.Chart);
+    const TimeAxis axis = BuildTimeAxis(m_app->ui.chart);
     ASSERT_TRUE(axis.first && axis.last);
     const QCPRange range = Plot()->xAxis->range();
     const double room = (*axis.last - *axis.first) * 0.05;
@@ -285,14 +285,14 @@ TEST_F(WindowTest, TheUtcTimeBoxDrawsThePointsAtTheirReceiveTimesWithDatesOnTheA
     EXPECT_TRUE(Plot()->xAxis->tickVectorLabels()[0].startsWith("2023-11-14\n22:1"));
 
     // A group chart and bars stay on the time axis; clearing the box brings the labels back.
-    QTest::mouseClick(Find<QCheckBox>("Check1"), Qt::LeftButton);
+    QTest::mouseClick(Find<QCheckBox>("chartBars"), Qt::LeftButton);
     auto* bars = qobject_cast<QCPBars*>(Plot()->plottable(0));
     ASSERT_NE(bars, nullptr);
     EXPECT_DOUBLE_EQ(bars->width(), axis.barWidth);
     QTest::mouseClick(Selector(81), Qt::LeftButton, Qt::ShiftModifier);
     EXPECT_EQ(Plot()->plottableCount(), 3);
     EXPECT_TRUE(chart->ShowsTimeAxis());
-    QTest::mouseClick(Find<QCheckBox>("Check2"), Qt::LeftButton);
+    QTest::mouseClick(Find<QCheckBox>("chartTimeAxis"), Qt::LeftButton);
     EXPECT_FALSE(chart->ShowsTimeAxis());
     EXPECT_EQ(Plot()->xAxis->range().lower, 0.5);
 }
@@ -334,7 +334,7 @@ TEST_F(WindowTest, TheChartsMenuSavesItAsPngSvgAndPdf) {
         EXPECT_TRUE(bytes.startsWith(save.header)) << save.name;
         EXPECT_TRUE(bytes.contains(save.root)) << save.name;
         EXPECT_FALSE(QFile::exists(answer + ".part"));
-        EXPECT_EQ(Find<QLineEdit>("Text4")->text(), answer + " has been written");
+        EXPECT_EQ(Find<QLineEdit>("statusLine")->text(), answer + " has been written");
     }
     EXPECT_EQ(
         offered,
@@ -345,25 +345,25 @@ TEST_F(WindowTest, TheChartsMenuSavesItAsPngSvgAndPdf) {
     // Cancelling writes nothing; a folder that does not exist gets "could not be written".
     answer.clear();
     menu->findChild<QAction*>("SaveChartPng")->trigger();
-    EXPECT_EQ(Find<QLineEdit>("Text4")->text(),
+    EXPECT_EQ(Find<QLineEdit>("statusLine")->text(),
               m_folder.filePath("chart.pdf") + " has been written");
     answer = m_folder.filePath("none/chart.png");
     menu->findChild<QAction*>("SaveChartPng")->trigger();
-    EXPECT_EQ(Find<QLineEdit>("Text4")->text(), answer + " could not be written");
+    EXPECT_EQ(Find<QLineEdit>("statusLine")->text(), answer + " could not be written");
     EXPECT_FALSE(QFile::exists(answer + ".part"));
 }
 
 TEST_F(WindowTest, TheInfoPageShowsTheDiagnosticsOfTheReadBesideTheLog) {
     OpenSample();
-    const QString diagnostics = Find<QPlainTextEdit>("Diagnostics")->toPlainText();
+    const QString diagnostics = Find<QPlainTextEdit>("diagnostics")->toPlainText();
     EXPECT_TRUE(diagnostics.startsWith("file: " + kSample + "\n  beacon frames:"))
         << diagnostics.toStdString();
     EXPECT_TRUE(diagnostics.contains(
         QString("  beacon frames:                            %1\n").arg(m_app->telemetry.Count())));
     EXPECT_TRUE(diagnostics.contains("  records dropped at the 5,000 cap:         0"));
     EXPECT_FALSE(diagnostics.contains("lines without"));
-    EXPECT_TRUE(Find<QPlainTextEdit>("Text5")->toPlainText().startsWith("kiss frames: "));
-    EXPECT_FALSE(Find<QPlainTextEdit>("Text5")->toPlainText().contains("beacon frames"));
+    EXPECT_TRUE(Find<QPlainTextEdit>("readerLog")->toPlainText().startsWith("kiss frames: "));
+    EXPECT_FALSE(Find<QPlainTextEdit>("readerLog")->toPlainText().contains("beacon frames"));
 }
 
 TEST_F(WindowTest, ScrollBarsAppearOnlyWhenTheWindowIsSmallerThanTheContent) {
@@ -401,7 +401,7 @@ TEST_F(WindowTest, ScrollBarsAppearOnlyWhenTheWindowIsSmallerThanTheContent) {
 }
 
 TEST_F(WindowTest, AboutWindowIsNotModalAndExitOrCloseEndsTheProgram) {
-    Find<QAction>("MnuInfo")->trigger();
+    Find<QAction>("infoMenu")->trigger();
     QWidget* info = nullptr;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget->objectName() == "Info" && widget->isVisible()) {
@@ -410,9 +410,9 @@ TEST_F(WindowTest, AboutWindowIsNotModalAndExitOrCloseEndsTheProgram) {
     }
     ASSERT_NE(info, nullptr);
     EXPECT_FALSE(info->isModal());
-    EXPECT_FALSE(info->findChild<QLabel*>("Image1")->pixmap().isNull());
+    EXPECT_FALSE(info->findChild<QLabel*>("aboutPicture")->pixmap().isNull());
 
-    Find<QAction>("MenuFileExit")->trigger();
+    Find<QAction>("exitCommand")->trigger();
     EXPECT_EQ(m_ends, 1);
     EXPECT_FALSE(info->isVisible());
     m_window->close();
@@ -436,7 +436,7 @@ TEST_F(WindowTest, AnImageGrowsInThePictureBoxAsItsPacketsArriveAndNewPicturesAr
     const std::size_t count = packets.size() / 118;
     ASSERT_GE(count, 6u);
 
-    auto* picture = Find<PictureBox>("Picture1");
+    auto* picture = Find<PictureBox>("picture");
     std::vector<QImage> shown;
     for (std::size_t i = 0; i < count; ++i) {
         const std::span packet(packets.data() + 118 * i, 118);
@@ -452,11 +452,12 @@ TEST_F(WindowTest, AnImageGrowsInThePictureBoxAsItsPacketsArriveAndNewPicturesAr
     EXPECT_EQ(Find<QLabel>("PictureCaption")->text(),
               QString("Image 21, 128 x 96: %1 packets, complete").arg(count));
     EXPECT_FALSE(QFile::exists(m_folder.filePath("ssdv_021.jpg")));
-    EXPECT_TRUE(
-        Find<QPlainTextEdit>("Text6")->toPlainText().startsWith("Image ID: 21\nPacket ID: 0\n"));
+    EXPECT_TRUE(Find<QPlainTextEdit>("ssdvListing")
+                    ->toPlainText()
+                    .startsWith("Image ID: 21\nPacket ID: 0\n"));
 
     // A picture that a decoder writes into the folder joins the list, the chosen entry stays.
-    auto* images = Find<QListWidget>("File1");
+    auto* images = Find<QListWidget>("imageFiles");
     images->setCurrentRow(1);
     ASSERT_TRUE(drawn.save(m_folder.filePath("ssdv_021.jpg"), "JPG"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return images->count() == 3; }, 5000));

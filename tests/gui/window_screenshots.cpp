@@ -57,10 +57,10 @@ int TakeScreenshots(const QString& capture, const QString& pictureCapture, const
     window.Start();
     window.show();
     QTest::qWait(300);
-    window.findChild<QAction*>("MnuOpenKISSFile")->trigger();
+    window.findChild<QAction*>("openCaptureFiles")->trigger();
     QTest::qWait(300);
 
-    auto* tabs = window.findChild<QTabWidget*>("SSTab1");
+    auto* tabs = window.findChild<QTabWidget*>("pages");
     const char* names[] = {"telemetry", "sensors", "digipeater", "images", "info"};
     for (int page = 0; page < tabs->count(); ++page) {
         tabs->setCurrentIndex(page);
@@ -71,8 +71,8 @@ int TakeScreenshots(const QString& capture, const QString& pictureCapture, const
         if (page == 3) {
             // The picture pass: its decoding run writes the picture, which joins the list.
             chosen = pictureCapture;
-            window.findChild<QAction*>("MnuOpenKISSFile")->trigger();
-            auto* list = window.findChild<QListWidget*>("File1");
+            window.findChild<QAction*>("openCaptureFiles")->trigger();
+            auto* list = window.findChild<QListWidget*>("imageFiles");
             if (!QTest::qWaitFor(
                     [&] { return !list->findItems("ssdv_", Qt::MatchStartsWith).empty(); },
                     10000)) {
@@ -86,7 +86,7 @@ int TakeScreenshots(const QString& capture, const QString& pictureCapture, const
             return 1;
         }
     }
-    window.findChild<QAction*>("MnuInfo")->trigger();
+    window.findChild<QAction*>("infoMenu")->trigger();
     QTest::qWait(300);
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget->objectName() == "Info" && widget->isVisible() &&
@@ -110,7 +110,7 @@ int TakeChartScreenshot(const QString& capture, const char* checkBox, const QStr
     window.Start();
     window.show();
     QTest::qWait(300);
-    window.findChild<QAction*>("MnuOpenKISSFile")->trigger();
+    window.findChild<QAction*>("openCaptureFiles")->trigger();
     window.findChild<QCheckBox*>(checkBox)->click();
     QTest::qWait(300);
     return window.grab().save(output) ? 0 : 1;
@@ -158,7 +158,7 @@ int TakeLiveScreenshot(const QString& capture, const QString& appFolder, const Q
     app.settings.tcpPortText = std::to_string(server.serverPort());
     window.show();
     QTest::qWait(300);
-    window.findChild<QCheckBox*>("Check5")->click();
+    window.findChild<QCheckBox*>("tcpClient")->click();
     if (!server.waitForNewConnection(5000)) {
         return 1;
     }
@@ -166,7 +166,7 @@ int TakeLiveScreenshot(const QString& capture, const QString& appFolder, const Q
     QByteArray stream = file.readAll();
     if (receiving) {
         stream.truncate(EndOfHalfThePicture(stream));
-        window.findChild<QTabWidget*>("SSTab1")->setCurrentIndex(3);
+        window.findChild<QTabWidget*>("pages")->setCurrentIndex(3);
     }
     modem->write(stream);
     modem->flush();
@@ -184,11 +184,11 @@ int main(int argc, char* argv[]) {
         return quorbel::gui::DrawAboutPicture(640, 400).save(argv[2], "JPG", 90) ? 0 : 1;
     }
     if (argc == 4 && QString(argv[1]) == "--bars") {
-        return TakeChartScreenshot(QString::fromLocal8Bit(argv[2]), "Check1",
+        return TakeChartScreenshot(QString::fromLocal8Bit(argv[2]), "chartBars",
                                    QString::fromLocal8Bit(argv[3]));
     }
     if (argc == 4 && QString(argv[1]) == "--time-axis") {
-        return TakeChartScreenshot(QString::fromLocal8Bit(argv[2]), "Check2",
+        return TakeChartScreenshot(QString::fromLocal8Bit(argv[2]), "chartTimeAxis",
                                    QString::fromLocal8Bit(argv[3]));
     }
     if (argc == 5 && QString(argv[1]) == "--live") {

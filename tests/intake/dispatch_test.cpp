@@ -62,7 +62,7 @@ TEST_F(DispatchTest, UnknownKindsAndShortFramesReachNoStore) {
     unknown[7] = 200;
     ReceiveFrame(app, unknown);
     EXPECT_EQ(app.telemetry.Count() + app.sensor.Count(), 0);
-    EXPECT_TRUE(app.ui.RichTextBox1.Text().empty());
+    EXPECT_TRUE(app.ui.messageLog.Text().empty());
 
     // Three bytes: the identifiers come from the bytes the earlier frame left.
     Bytes beacon(223, 0);

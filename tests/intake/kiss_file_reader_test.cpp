@@ -41,7 +41,7 @@ class KissFileReaderTest : public ::testing::Test {
 
     void Open(std::vector<std::string> paths) {
         platform.ChooseFiles(std::move(paths));
-        MnuOpenKISSFile_Click(app);
+        OpenCaptureFiles(app);
     }
 };
 
@@ -53,11 +53,11 @@ TEST_F(KissFileReaderTest, SplitsAtFendAndLogsTheCount) {
     file.insert(file.end(), frame.begin(), frame.end());
     file.push_back(0xC0);
     Open({folder.Write("a.kss", file)});
-    EXPECT_EQ(app.ui.Text5, "kiss frames: 4\r\n");
+    EXPECT_EQ(app.ui.readerLog, "kiss frames: 4\r\n");
     EXPECT_EQ(app.telemetry.Count(), 2);
     EXPECT_EQ(platform.dialogs.at(0).filter, "KISS Files (*.kss)|*.kss|All Files (*.*)|*.*");
     EXPECT_EQ(app.sourceFileName, folder.File("a.kss"));
-    EXPECT_EQ(app.ui.Text4, folder.File("a.kss"));
+    EXPECT_EQ(app.ui.statusLine, folder.File("a.kss"));
 
     // Without its opening FEND the first frame is lost; bytes after the last FEND are ignored.
     Bytes lossy(frame.begin(), frame.end());
@@ -102,25 +102,25 @@ TEST_F(KissFileReaderTest, SeveralFilesAddUpInAlphabeticalOrder) {
         "a.kss", Concat({samples::KissTextStamp("2023-01-15 11:00:00.000 UTC"),
                          samples::KissDataFrame(Beacon()), samples::KissDataFrame(Beacon())}));
     Open({b, a});
-    EXPECT_EQ(app.ui.List3, (std::vector<std::string>{a, b}));
+    EXPECT_EQ(app.ui.chosenFiles, (std::vector<std::string>{a, b}));
     EXPECT_EQ(app.telemetry.Count(), 3);
     EXPECT_EQ(app.telemetry.Record(3).rxTime, "2023-01-15 12:00:00.000 UTC");
     EXPECT_EQ(app.sourceFileName, b);
-    EXPECT_EQ(app.ui.Text5, "kiss frames: 6\r\nkiss frames: 4\r\n");
+    EXPECT_EQ(app.ui.readerLog, "kiss frames: 6\r\nkiss frames: 4\r\n");
 
     // A second open starts both stores afresh; cancelling leaves them empty.
     Open({b});
     EXPECT_EQ(app.telemetry.Count(), 1);
-    MnuOpenKISSFile_Click(app);
+    OpenCaptureFiles(app);
     EXPECT_EQ(app.telemetry.Count(), 0);
-    EXPECT_EQ(app.ui.Text5, "");
+    EXPECT_EQ(app.ui.readerLog, "");
 }
 
 TEST_F(KissFileReaderTest, UnreadableAndEmptyFilesCountMinusOne) {
     Open({folder.File("missing.kss"), folder.Write("empty.kss", Bytes{})});
-    EXPECT_EQ(app.ui.Text5, "kiss frames: -1\r\nkiss frames: -1\r\n");
+    EXPECT_EQ(app.ui.readerLog, "kiss frames: -1\r\nkiss frames: -1\r\n");
     EXPECT_EQ(app.telemetry.Count(), 0);
-    EXPECT_FALSE(app.ui.Reading);
+    EXPECT_FALSE(app.ui.reading);
 }
 
 TEST_F(KissFileReaderTest, AFolderIsRefusedWithAMessageBoxAndTheOtherFilesAreRead) {
@@ -131,27 +131,27 @@ TEST_F(KissFileReaderTest, AFolderIsRefusedWithAMessageBoxAndTheOtherFilesAreRea
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text, dir + " is a folder, not a file");
     EXPECT_EQ(platform.messages[0].icon, MessageIcon::Warning);
-    EXPECT_EQ(app.ui.Text5, "kiss frames: 2\r\n");  // the folder is not read as an empty file
+    EXPECT_EQ(app.ui.readerLog, "kiss frames: 2\r\n");  // the folder is not read as an empty file
     EXPECT_EQ(app.telemetry.Count(), 1);
     EXPECT_EQ(app.sourceFileName, file);
 }
 
 TEST_F(KissFileReaderTest, EndOfReadShowsTheChartOfField1AndTheLastRecord) {
-    app.ui.Check1 = true;
+    app.ui.chartBars = true;
     Open({folder.Write("p.kss", Concat({samples::KissDataFrame(Beacon(0x1C)),
                                         samples::KissDataFrame(Beacon(0x1D))}))});
     EXPECT_EQ(app.selectedField, 1);
-    EXPECT_EQ(app.ui.Frame1, "Batt Voltage (mV)");
-    ASSERT_EQ(app.ui.Chart.series.size(), 1u);
-    EXPECT_EQ(app.ui.Chart.series[0].values, (std::vector<double>{0x1C00, 0x1D00}));
-    EXPECT_EQ(app.ui.Chart.kind, ChartKind::Bar);
-    EXPECT_EQ(app.ui.Text1[1], "7424");  // the chart shows the newest record
-    EXPECT_EQ(app.ui.Text2, "#0 / 2");
-    EXPECT_EQ(app.ui.Text1BackColor[1], (Rgb{255, 255, 192}));
-    EXPECT_FALSE(app.ui.ProgressBar1.visible);
-    EXPECT_EQ(app.ui.ProgressBar1.max, 4);
-    EXPECT_FALSE(app.ui.Busy);
-    EXPECT_FALSE(app.ui.Reading);
+    EXPECT_EQ(app.ui.chartTitle, "Batt Voltage (mV)");
+    ASSERT_EQ(app.ui.chart.series.size(), 1u);
+    EXPECT_EQ(app.ui.chart.series[0].values, (std::vector<double>{0x1C00, 0x1D00}));
+    EXPECT_EQ(app.ui.chart.kind, ChartKind::Bar);
+    EXPECT_EQ(app.ui.fieldValues[1], "7424");  // the chart shows the newest record
+    EXPECT_EQ(app.ui.recordCounter, "#0 / 2");
+    EXPECT_EQ(app.ui.fieldBackgrounds[1], (Rgb{255, 255, 192}));
+    EXPECT_FALSE(app.ui.progress.visible);
+    EXPECT_EQ(app.ui.progress.max, 4);
+    EXPECT_FALSE(app.ui.busy);
+    EXPECT_FALSE(app.ui.reading);
     EXPECT_GE(platform.doEventsCalls, 4);
 }
 
@@ -212,7 +212,7 @@ TEST_F(KissFileReaderTest, CapturesAreReadInBlocksAsTheyStoodWhenOpened) {
     }
     EXPECT_TRUE(appended);
     const auto fends = std::count(capture.begin(), capture.end(), 0xC0);
-    EXPECT_EQ(app.ui.Text5, "kiss frames: " + std::to_string(fends) + "\r\n");
+    EXPECT_EQ(app.ui.readerLog, "kiss frames: " + std::to_string(fends) + "\r\n");
 }
 
 TEST_F(KissFileReaderTest, NoSecondReadStartsInsideTheFirst) {
@@ -221,7 +221,7 @@ TEST_F(KissFileReaderTest, NoSecondReadStartsInsideTheFirst) {
     platform.onDoEvents = [&] {
         if (nestedOpens++ == 0) {
             platform.ChooseFiles({path});
-            MnuOpenKISSFile_Click(app);  // refused: the stores are not emptied under the read
+            OpenCaptureFiles(app);  // refused: the stores are not emptied under the read
         }
     };
     Open({path});
@@ -231,10 +231,10 @@ TEST_F(KissFileReaderTest, NoSecondReadStartsInsideTheFirst) {
 
 TEST_F(KissFileReaderTest, TooManyFilesShowsTheMessage) {
     platform.selections.push_back({FileSelection::Outcome::TooMany, {}});
-    MnuOpenKISSFile_Click(app);
+    OpenCaptureFiles(app);
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text, "Es wurden zu viele Dateien ausgew\xE4hlt!");
-    EXPECT_TRUE(app.ui.List3.empty());
+    EXPECT_TRUE(app.ui.chosenFiles.empty());
 }
 
 }  // namespace

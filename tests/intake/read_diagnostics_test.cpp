@@ -48,22 +48,22 @@ TEST_F(ReadDiagnosticsTest, CaptureFramesAreCountedByKindPerFileAndTheLogStaysAs
     beaconsOnly.ssdvPackets = beaconsOnly.unknownFrames = 0;
     const std::string second = Capture("b.kss", beaconsOnly);
     platform.ChooseFiles({second, first});
-    MnuOpenKISSFile_Click(app);
+    OpenCaptureFiles(app);
 
-    ASSERT_EQ(app.ui.Diagnostics.size(), 2u);
-    const ReadDiagnostics& mixed = app.ui.Diagnostics[0];
+    ASSERT_EQ(app.ui.diagnostics.size(), 2u);
+    const ReadDiagnostics& mixed = app.ui.diagnostics[0];
     EXPECT_EQ(mixed.file, first);
     EXPECT_EQ(mixed.frames, (std::array<long long, 6>{7, 5, 2, 3, 4, 2}));
     EXPECT_EQ(mixed.Frames(FrameKind::DigipeatedMessage), 3);
     EXPECT_EQ(mixed.droppedAtCap, 0);
     EXPECT_FALSE(mixed.linesWithoutFrame.has_value());
-    EXPECT_EQ(app.ui.Diagnostics[1].frames, (std::array<long long, 6>{3, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(app.ui.diagnostics[1].frames, (std::array<long long, 6>{3, 0, 0, 0, 0, 0}));
     // Every frame and its stamp take two FENDs each; the log holds the reader's lines alone.
-    EXPECT_EQ(app.ui.Text5, "kiss frames: 92\r\nkiss frames: 12\r\n");
+    EXPECT_EQ(app.ui.readerLog, "kiss frames: 92\r\nkiss frames: 12\r\n");
 
     // The next open command starts a new box, even when it is cancelled.
-    MnuOpenKISSFile_Click(app);
-    EXPECT_TRUE(app.ui.Diagnostics.empty());
+    OpenCaptureFiles(app);
+    EXPECT_TRUE(app.ui.diagnostics.empty());
 }
 
 TEST_F(ReadDiagnosticsTest, RecordsBeyondAFullStoreAreCountedAsDropped) {
@@ -73,11 +73,11 @@ TEST_F(ReadDiagnosticsTest, RecordsBeyondAFullStoreAreCountedAsDropped) {
     options.textMessages = options.digipeatedMessages = options.ssdvPackets = 0;
     options.unknownFrames = 0;
     platform.ChooseFiles({Capture("full.kss", options)});
-    MnuOpenKISSFile_Click(app);
-    ASSERT_EQ(app.ui.Diagnostics.size(), 1u);
-    EXPECT_EQ(app.ui.Diagnostics[0].Frames(FrameKind::Beacon), kStoreCapacity + 3);
-    EXPECT_EQ(app.ui.Diagnostics[0].Frames(FrameKind::Sensor), 2);
-    EXPECT_EQ(app.ui.Diagnostics[0].droppedAtCap, 3);
+    OpenCaptureFiles(app);
+    ASSERT_EQ(app.ui.diagnostics.size(), 1u);
+    EXPECT_EQ(app.ui.diagnostics[0].Frames(FrameKind::Beacon), kStoreCapacity + 3);
+    EXPECT_EQ(app.ui.diagnostics[0].Frames(FrameKind::Sensor), 2);
+    EXPECT_EQ(app.ui.diagnostics[0].droppedAtCap, 3);
     EXPECT_EQ(app.telemetry.Count(), kStoreCapacity);
 }
 
@@ -108,14 +108,14 @@ TEST_F(ReadDiagnosticsTest, ExportLinesWithoutAFrameOfTheSatelliteAreCounted) {
     for (const std::string& line : lines)
         text += line + "\r\n";
     platform.ChooseFiles({folder.Write("export.csv", text)});
-    MnuOpenServerLog_Click(app);
+    OpenSatnogsExports(app);
 
-    ASSERT_EQ(app.ui.Diagnostics.size(), 1u);
-    const ReadDiagnostics& read = app.ui.Diagnostics[0];
+    ASSERT_EQ(app.ui.diagnostics.size(), 1u);
+    const ReadDiagnostics& read = app.ui.diagnostics[0];
     EXPECT_EQ(read.frames, (std::array<long long, 6>{2, 1, 0, 0, 0, 1}));
     EXPECT_EQ(read.linesWithoutFrame, 3);
     EXPECT_EQ(app.telemetry.Count(), 2);
-    EXPECT_NE(app.ui.Text5.find("records from SatNOGS: 7\r\nafter removing duplicates: "),
+    EXPECT_NE(app.ui.readerLog.find("records from SatNOGS: 7\r\nafter removing duplicates: "),
               std::string::npos);
 }
 

@@ -133,12 +133,12 @@ TEST(SatnogsCli, GeneratedExportsGoThroughEveryCommand) {
             std::string::npos);
         const std::string base = input.substr(0, input.size() - 4);
         if (c.options.shortStationRate == 0) {
-            EXPECT_EQ(JsonNumber(run.state, "TelemetryCount"), std::to_string(e.beacons));
-            EXPECT_EQ(JsonNumber(run.state, "SensorCount"), std::to_string(e.sensors));
+            EXPECT_EQ(JsonNumber(run.state, "telemetryCount"), std::to_string(e.beacons));
+            EXPECT_EQ(JsonNumber(run.state, "sensorCount"), std::to_string(e.sensors));
         }
         // Each export has its header and one line of 69 (TLM) or 39 (SENSOR) fields per record.
         for (const auto& [suffix, count, semicolons] :
-             {std::tuple{"_tlm.csv", "TelemetryCount", 68}, {"_sensor.csv", "SensorCount", 38}}) {
+             {std::tuple{"_tlm.csv", "telemetryCount", 68}, {"_sensor.csv", "sensorCount", 38}}) {
             const std::vector<std::string> csv = Lines(TempFolder::Read(base + suffix));
             EXPECT_EQ(std::to_string(csv.size() - 1), JsonNumber(run.state, count));
             for (const std::string& line : csv)

@@ -138,21 +138,21 @@ TEST(SatnogsReader, EveryLineIsReadFromTheLastToTheFirstWithoutAdjacentRepeats) 
         Fixture f;
         const std::string path = f.folder.Write(name, text);
         ReadSatnogsCsv(f.app, path);
-        EXPECT_EQ(f.app.ui.Text5, ReadLog(path, "4", "3"));
+        EXPECT_EQ(f.app.ui.readerLog, ReadLog(path, "4", "3"));
         EXPECT_EQ(ReadRecords(f.app), (Records{{"2023-01-15 12:34:57", 7403},
                                                {"2023-01-15 12:34:58", 7402},
                                                {"2023-01-15 12:34:59", 7401}}));
-        EXPECT_FALSE(f.app.ui.Busy);
-        EXPECT_FALSE(f.app.ui.Reading);
-        EXPECT_FALSE(f.app.ui.ProgressBar1.visible);
-        EXPECT_EQ(f.app.ui.ProgressBar1.max, 3);
+        EXPECT_FALSE(f.app.ui.busy);
+        EXPECT_FALSE(f.app.ui.reading);
+        EXPECT_FALSE(f.app.ui.progress.visible);
+        EXPECT_EQ(f.app.ui.progress.max, 3);
     }
     Fixture f;  // an unreadable file
     const std::string missing = f.folder.File("missing.csv");
     ReadSatnogsCsv(f.app, missing);
-    EXPECT_EQ(f.app.ui.Text5, ReadLog(missing, "-1", "-1"));
+    EXPECT_EQ(f.app.ui.readerLog, ReadLog(missing, "-1", "-1"));
     EXPECT_EQ(f.app.telemetry.Count(), 0);
-    EXPECT_FALSE(f.app.ui.Busy);
+    EXPECT_FALSE(f.app.ui.busy);
 }
 
 // Read from the bottom: the lower-case beacon first, then a 20-character line that only sets the
@@ -175,10 +175,10 @@ TEST(SatnogsReader, OpenCommandConvertsLfFilesReadsThemInOrderAndAnalysesEach) {
     const std::string first = f.folder.Write("A.csv", kA + "\r\n");
     f.platform.ChooseFiles({second, first});
     bool readingSeen = false;
-    f.platform.onDoEvents = [&] { readingSeen = readingSeen || f.app.ui.Reading; };
-    MnuOpenServerLog_Click(f.app);
+    f.platform.onDoEvents = [&] { readingSeen = readingSeen || f.app.ui.reading; };
+    OpenSatnogsExports(f.app);
     EXPECT_TRUE(readingSeen);
-    EXPECT_FALSE(f.app.ui.Reading);
+    EXPECT_FALSE(f.app.ui.reading);
     ASSERT_EQ(f.platform.dialogs.size(), 1u);
     EXPECT_EQ(f.platform.dialogs[0].filter, "Log Files (*.csv)|*.csv|All Files (*.*)|*.*");
     EXPECT_EQ(TempFolder::Read(second), kC + "\r\n" + kB + "\r\n");  // converted on disk
@@ -186,9 +186,9 @@ TEST(SatnogsReader, OpenCommandConvertsLfFilesReadsThemInOrderAndAnalysesEach) {
                                            {"2023-01-15 12:34:58", 7402},
                                            {"2023-01-15 12:34:57", 7403}}));
     EXPECT_EQ(f.app.sourceFileName, second);
-    EXPECT_EQ(f.app.ui.Text4, second);
+    EXPECT_EQ(f.app.ui.statusLine, second);
     // Each file's log lines are followed by its station report.
-    const std::string& log = f.app.ui.Text5;
+    const std::string& log = f.app.ui.readerLog;
     const std::size_t secondFile = log.find("file: " + second);
     EXPECT_LT(log.find("file: " + first), log.find("STATION STATISTICS"));
     EXPECT_LT(log.find("STATION STATISTICS"), secondFile);
@@ -197,8 +197,8 @@ TEST(SatnogsReader, OpenCommandConvertsLfFilesReadsThemInOrderAndAnalysesEach) {
     EXPECT_TRUE(std::filesystem::exists(f.folder.File("A-cleaned.csv")));
     EXPECT_TRUE(f.platform.messages.empty());
     // Cancelling the next open empties the log and the store and reads nothing.
-    MnuOpenServerLog_Click(f.app);
-    EXPECT_EQ(f.app.ui.Text5, "");
+    OpenSatnogsExports(f.app);
+    EXPECT_EQ(f.app.ui.readerLog, "");
     EXPECT_EQ(f.app.telemetry.Count(), 0);
 }
 
@@ -262,9 +262,9 @@ TEST(SatnogsReader, RealTwoFieldExportIsReadWholeAndRefusedByTheAnalysis) {
     const std::string original = TempFolder::Read(real);
     const std::string path = f.folder.Write("real.csv", original);
     f.platform.ChooseFiles({path});
-    MnuOpenServerLog_Click(f.app);
+    OpenSatnogsExports(f.app);
     // 2000 lines, 1273 once adjacent repeats are gone (counted independently of the reader).
-    EXPECT_EQ(f.app.ui.Text5, ReadLog(path, "2000", "1273"));
+    EXPECT_EQ(f.app.ui.readerLog, ReadLog(path, "2000", "1273"));
     ASSERT_EQ(f.platform.messages.size(), 1u);
     EXPECT_EQ(f.platform.messages[0].text, "Expected four columns on line 1");
     EXPECT_EQ(f.platform.messages[0].title, "Station analysis failed");

@@ -171,8 +171,8 @@ TEST(AppFolderTest, ExampleConfIniDocumentsEveryKeyAndReadsAsItSays) {
     testing::FakePlatform platform;
     AppState app(platform);
     app.settings.appDir = folder.Path();
-    Form_Load(app);
-    EXPECT_EQ(app.ui.Label2, "[LOCALHOST:8100]");
+    StartUp(app);
+    EXPECT_EQ(app.ui.connectionText, "[LOCALHOST:8100]");
 }
 
 }  // namespace

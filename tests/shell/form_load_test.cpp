@@ -20,7 +20,7 @@ class FormLoadTest : public ::testing::Test {
     void Load(const std::string& confIni) {
         folder.Write("conf.ini", confIni);
         app.settings.appDir = folder.Path();
-        Form_Load(app);
+        StartUp(app);
     }
 };
 
@@ -28,16 +28,16 @@ TEST_F(FormLoadTest, ConfIniSetsHostAndPort) {
     Load("# TCP_PORT=1\r\ntcp_server=my.host\r\nTCP_PORT= 8100 \r\nIMAGE_PATH = c:\\images\r\n");
     EXPECT_EQ(app.settings.tcpHost, "MY.HOST");
     EXPECT_EQ(app.settings.tcpPort, 8100);
-    EXPECT_EQ(app.ui.Label2, "[MY.HOST:8100]");
-    EXPECT_EQ(app.ui.Option1[0], "Batt Current");
-    EXPECT_EQ(app.ui.Form1, "QUORBEL Telemetry Decoder");
+    EXPECT_EQ(app.ui.connectionText, "[MY.HOST:8100]");
+    EXPECT_EQ(app.ui.fieldCaptions[0], "Batt Current");
+    EXPECT_EQ(app.ui.windowTitle, "QUORBEL Telemetry Decoder");
 }
 
 TEST_F(FormLoadTest, ConfLinesOneByOne) {
     ApplyConfLine(app, "TCP_PORT=8100");
-    EXPECT_EQ(app.ui.Label2, "[:8100]");
+    EXPECT_EQ(app.ui.connectionText, "[:8100]");
     ApplyConfLine(app, "TCP_SERVER=localhost");
-    EXPECT_EQ(app.ui.Label2, "[LOCALHOST:8100]");
+    EXPECT_EQ(app.ui.connectionText, "[LOCALHOST:8100]");
     ApplyConfLine(app, "TCP PORT=9000");    // a blank inside the key: not a setting
     ApplyConfLine(app, "#TCP_PORT=9001");   // a comment
     ApplyConfLine(app, "TCP_PORT=ninety");  // not a number: left out
@@ -46,7 +46,7 @@ TEST_F(FormLoadTest, ConfLinesOneByOne) {
     ApplyConfLine(app, "TCP_SERVER=a=b");  // everything after the first "="
     EXPECT_EQ(app.settings.tcpHost, "A=B");
     ApplyConfLine(app, "TCP_SERVER=second");  // the last value counts
-    EXPECT_EQ(app.ui.Label2, "[SECOND:8100]");
+    EXPECT_EQ(app.ui.connectionText, "[SECOND:8100]");
 }
 
 TEST_F(FormLoadTest, MissingConfIniAndTheImageList) {
@@ -54,11 +54,11 @@ TEST_F(FormLoadTest, MissingConfIniAndTheImageList) {
         folder.Write(name, std::string("x"));
     }
     app.settings.appDir = folder.Path();
-    Form_Load(app);
-    EXPECT_EQ(app.ui.Label2, "");
+    StartUp(app);
+    EXPECT_EQ(app.ui.connectionText, "");
     EXPECT_FALSE(app.settings.tcpPort);
-    EXPECT_EQ(app.ui.File1, (std::vector<std::string>{"ssdv_000.jpg", "ssdv_012.jpg"}));
-    EXPECT_EQ(app.ui.File1Folder, folder.Path());
+    EXPECT_EQ(app.ui.imageFiles, (std::vector<std::string>{"ssdv_000.jpg", "ssdv_012.jpg"}));
+    EXPECT_EQ(app.ui.imageFolder, folder.Path());
 }
 
 TEST(TextFileTest, AtomicWriteLeavesNothingBehindOnFailure) {

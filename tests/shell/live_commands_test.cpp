@@ -33,9 +33,9 @@ struct LiveClientSession {
         platform.now = system_clock::time_point(milliseconds(start));
         platform.tick = milliseconds(250);
         app->settings.appDir = appDir;
-        Form_Load(*app);
+        StartUp(*app);
     }
-    void Feed(std::span<const std::uint8_t> bytes) { Winsock1_DataArrival(*app, bytes); }
+    void Feed(std::span<const std::uint8_t> bytes) { ReceiveLiveBytes(*app, bytes); }
 };
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
@@ -66,7 +66,7 @@ Bytes MakeStream() {
 // and the capture file.
 struct Outcome {
     std::vector<std::pair<std::array<double, kFieldCount>, std::string>> beacons, sensors;
-    std::string text4, log, capture;
+    std::string statusLine, log, capture;
 };
 
 Outcome OutcomeOf(const AppState& app, const std::string& capturePath) {
@@ -76,8 +76,8 @@ Outcome OutcomeOf(const AppState& app, const std::string& capturePath) {
                                      app.telemetry.Record(n).rxTime);
     for (int n = 1; n <= app.sensor.Count(); ++n)
         outcome.sensors.emplace_back(app.sensor.Record(n).values, app.sensor.Record(n).rxTime);
-    outcome.text4 = app.ui.Text4;
-    outcome.log = app.ui.RichTextBox1.Text();
+    outcome.statusLine = app.ui.statusLine;
+    outcome.log = app.ui.messageLog.Text();
     outcome.capture = testing::TempFolder::Read(capturePath);
     return outcome;
 }
@@ -87,11 +87,11 @@ TEST(LiveClientTest, TheBoxTheTimerAndTheStateLamp) {
     folder.Write("conf.ini", std::string("TCP_SERVER=localhost\r\nTCP_PORT=8001\r\n"));
     LiveClientSession live(folder.Path());
     AppState& app = *live.app;
-    EXPECT_EQ(app.ui.Label2, "[LOCALHOST:8001]");  // until the first tick
-    EXPECT_TRUE(app.ui.Timer1Enabled);
+    EXPECT_EQ(app.ui.connectionText, "[LOCALHOST:8001]");  // until the first tick
+    EXPECT_TRUE(app.ui.connectionTimerRunning);
     EXPECT_EQ(LiveModeOf(app.ui), LiveMode::Idle);
-    Timer1_Timer(app);
-    EXPECT_EQ(app.ui.Label2, "Closed");
+    PollConnectionState(app);
+    EXPECT_EQ(app.ui.connectionText, "Closed");
 
     const struct {
         int state;
@@ -107,24 +107,24 @@ TEST(LiveClientTest, TheBoxTheTimerAndTheStateLamp) {
                   {10, "", {255, 0, 0}}};  // an unknown state keeps the lamp
     for (const auto& s : states) {
         live.platform.socketState = s.state;
-        EXPECT_EQ(Winsock_State(app), s.text) << s.state;
-        EXPECT_EQ(app.ui.Lamp, s.lamp) << s.state;
+        EXPECT_EQ(ShowConnectionState(app), s.text) << s.state;
+        EXPECT_EQ(app.ui.connectionLamp, s.lamp) << s.state;
     }
 
-    app.ui.Text5 = "old log";
-    app.ui.Check5 = true;
-    Check5_Click(app);
+    app.ui.readerLog = "old log";
+    app.ui.tcpClient = true;
+    SetTcpClient(app);
     EXPECT_EQ(live.platform.connections, (std::vector<std::string>{"LOCALHOST:8001"}));
-    EXPECT_EQ(app.ui.Text5, "");
+    EXPECT_EQ(app.ui.readerLog, "");
     EXPECT_EQ(LiveModeOf(app.ui), LiveMode::On);
-    Timer1_Timer(app);
-    EXPECT_EQ(app.ui.Label2, "Connecting");
+    PollConnectionState(app);
+    EXPECT_EQ(app.ui.connectionText, "Connecting");
 
-    app.ui.Check5 = false;
-    Check5_Click(app);
-    EXPECT_EQ(app.ui.Label2, "Closed");
-    EXPECT_EQ(app.ui.Lamp, (Rgb{192, 192, 192}));
-    EXPECT_FALSE(app.ui.Timer1Enabled);
+    app.ui.tcpClient = false;
+    SetTcpClient(app);
+    EXPECT_EQ(app.ui.connectionText, "Closed");
+    EXPECT_EQ(app.ui.connectionLamp, (Rgb{192, 192, 192}));
+    EXPECT_FALSE(app.ui.connectionTimerRunning);
     EXPECT_EQ(LiveModeOf(app.ui), LiveMode::Off);
 }
 
@@ -146,7 +146,8 @@ TEST(LiveClientTest, AStreamCutAnywhereGivesTheSameRecordsAndCaptureFile) {
     // Five frames of more than 100 bytes recorded, each behind a 30-byte stamp frame; the
     // unknown kind is recorded too.
     const Bytes last = samples::KissDataFrame(samples::MakeBeacon(22, {}));
-    EXPECT_EQ(expected.text4, std::to_string(last.size()) + " bytes has been added to " + path);
+    EXPECT_EQ(expected.statusLine,
+              std::to_string(last.size()) + " bytes has been added to " + path);
     EXPECT_GT(expected.capture.size(), 5 * (30 + 223));
     EXPECT_EQ(std::count(expected.capture.begin(), expected.capture.end(), '\x09'), 5);
     EXPECT_EQ(expected.capture.substr(expected.capture.size() - last.size()),
@@ -159,8 +160,8 @@ TEST(LiveClientTest, AStreamCutAnywhereGivesTheSameRecordsAndCaptureFile) {
     for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
         std::filesystem::remove(path);
         ClearStores(*live.app);
-        live.app->ui.RichTextBox1.Clear();
-        live.app->ui.Text4.clear();
+        live.app->ui.messageLog.Clear();
+        live.app->ui.statusLine.clear();
         ConnectLiveClient(*live.app);
         live.platform.now = system_clock::time_point(milliseconds(kStart));
         const std::span<const std::uint8_t> bytes(stream);
@@ -178,7 +179,7 @@ TEST(LiveClientTest, AStreamCutAnywhereGivesTheSameRecordsAndCaptureFile) {
         const Outcome outcome = OutcomeOf(*live.app, path);
         ASSERT_EQ(outcome.beacons, expected.beacons) << "cut at " << cut;
         ASSERT_EQ(outcome.sensors, expected.sensors) << "cut at " << cut;
-        ASSERT_EQ(outcome.text4, expected.text4) << "cut at " << cut;
+        ASSERT_EQ(outcome.statusLine, expected.statusLine) << "cut at " << cut;
         ASSERT_EQ(outcome.log, expected.log) << "cut at " << cut;
         ASSERT_EQ(outcome.capture, expected.capture) << "cut at " << cut;
     }
@@ -199,7 +200,7 @@ TEST(LiveClientTest, TheCaptureReadsBackAsTheSameRecords) {
     AppState read(platform);
     read.settings.appDir = folder.Path();
     platform.ChooseFiles({folder.File("2023-01-15_QUORBEL-1U.kss")});
-    MnuOpenKISSFile_Click(read);
+    OpenCaptureFiles(read);
     ASSERT_EQ(read.telemetry.Count(), sent.telemetry.Count());
     ASSERT_EQ(read.sensor.Count(), sent.sensor.Count());
     for (int n = 1; n <= sent.telemetry.Count(); ++n) {
@@ -211,8 +212,8 @@ TEST(LiveClientTest, TheCaptureReadsBackAsTheSameRecords) {
         EXPECT_EQ(read.sensor.Record(n).rxTime, sent.sensor.Record(n).rxTime + " UTC");
     }
     // The message lines too, with the stamp's " UTC" in their time.
-    EXPECT_EQ(read.ui.RichTextBox1.Text().size(),
-              sent.ui.RichTextBox1.Text().size() +
+    EXPECT_EQ(read.ui.messageLog.Text().size(),
+              sent.ui.messageLog.Text().size() +
                   4 * static_cast<std::size_t>(options.textMessages + options.digipeatedMessages));
 }
 
@@ -239,11 +240,11 @@ TEST(LiveClientTest, AnUnwritableCaptureIsReportedAndDecodingGoesOn) {
     std::filesystem::create_directory(path);  // a folder where the file should be
     const Bytes frame = samples::KissDataFrame(samples::MakeBeacon(22, {}));
     live.Feed(frame);
-    EXPECT_EQ(live.app->ui.Text4, path + " could not be written");
+    EXPECT_EQ(live.app->ui.statusLine, path + " could not be written");
     EXPECT_EQ(live.app->telemetry.Count(), 1);
     std::filesystem::remove(path);
     live.Feed(frame);  // the next frame tries again
-    EXPECT_EQ(live.app->ui.Text4,
+    EXPECT_EQ(live.app->ui.statusLine,
               std::to_string(frame.size()) + " bytes has been added to " + path);
     EXPECT_EQ(std::filesystem::file_size(path), 30 + frame.size());
 
@@ -251,7 +252,7 @@ TEST(LiveClientTest, AnUnwritableCaptureIsReportedAndDecodingGoesOn) {
     Bytes flood(1 << 20, 0x42);
     live.Feed(flood);
     live.Feed(frame);
-    EXPECT_NE(live.app->ui.Text5.find("live frames discarded (no end within 65536 bytes): 1"),
+    EXPECT_NE(live.app->ui.readerLog.find("live frames discarded (no end within 65536 bytes): 1"),
               std::string::npos);
     EXPECT_EQ(live.app->telemetry.Count(), 3);
 }

@@ -44,7 +44,7 @@ struct SsdvSession {
     explicit SsdvSession(const std::string& subfolder = "") {
         app->settings.appDir = folder.Path() + subfolder;
         fs::create_directories(app->settings.appDir);
-        Form_Load(*app);
+        StartUp(*app);
     }
     void Receive(const Bytes& packet) { ReceiveFrame(*app, samples::MakeSsdvFrame(22, packet)); }
     std::string Path(const std::string& name) const { return app->settings.appDir + "/" + name; }
@@ -69,7 +69,7 @@ TEST(SsdvPacketTest, ListsTheHeaderFieldsAndBothPaths) {
     SsdvSession s;
     s.Receive(MakePacket(7, 3));
     const std::string bin = s.Path("ssdv_007.bin"), jpg = s.Path("ssdv_007.jpg");
-    EXPECT_EQ(s.app->ui.Text6,
+    EXPECT_EQ(s.app->ui.ssdvListing,
               "Image ID: 7\r\nPacket ID: 3\r\nWidth:320\r\nHeight:240\r\n"
               "Flags: 3\r\nMCU Offset: 9\r\nMCU Index: 300\r\n" +
                   bin + "\r\n" + jpg + "\r\n\r\n");
@@ -78,7 +78,8 @@ TEST(SsdvPacketTest, ListsTheHeaderFieldsAndBothPaths) {
 
     // The next listing follows the first; packet ID 300 is listed and appended, not kept.
     s.Receive(MakePacket(7, 300));
-    EXPECT_NE(s.app->ui.Text6.find("\r\n\r\nImage ID: 7\r\nPacket ID: 300\r\n"), std::string::npos);
+    EXPECT_NE(s.app->ui.ssdvListing.find("\r\n\r\nImage ID: 7\r\nPacket ID: 300\r\n"),
+              std::string::npos);
     EXPECT_EQ(s.Read("ssdv_007.bin"), Text(MakePacket(7, 3)) + Text(MakePacket(7, 300)));
     EXPECT_EQ(s.app->ssdvPackets.Count(7), 1);
 }
@@ -112,7 +113,7 @@ TEST(SsdvDecodingRunTest, WritesTableOrderOnceAndStartsTheDecoderWithItsArgument
     EXPECT_EQ(s.platform.started[0].arguments,
               (std::vector<std::string>{"-d", "-l", "118", s.Path("ssdv_000.bin"),
                                         s.Path("ssdv_000.jpg")}));
-    EXPECT_EQ(s.app->ui.Text4, s.Path("ssdv_000.bin") + " has been written");
+    EXPECT_EQ(s.app->ui.statusLine, s.Path("ssdv_000.bin") + " has been written");
     // No other image had packets or files: none is left behind.
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(s.app->settings.appDir))
@@ -134,7 +135,7 @@ TEST(SsdvDecodingRunTest, AFileThatHoldsTheTablesPacketsAlreadyIsLeftAsItStands)
     ASSERT_NE(appendedTo, 0u);
     EXPECT_TRUE(DecodeSsdvImages(*s.app));
     EXPECT_EQ(inode(), appendedTo);
-    EXPECT_EQ(s.app->ui.Text4, s.Path("ssdv_004.bin") + " has been written");
+    EXPECT_EQ(s.app->ui.statusLine, s.Path("ssdv_004.bin") + " has been written");
     EXPECT_EQ(s.platform.started.size(), 1u);
     // A repeated packet makes the file differ from the table: then it is rewritten.
     s.Receive(MakePacket(4, 1, 1));
@@ -148,13 +149,13 @@ TEST(SsdvDecodingRunTest, FilesOfEarlierRunsAreDecodedAgainAndEmptyOnesDeleted) 
     SsdvSession s;
     s.folder.Write("ssdv_004.bin", Text(MakePacket(4, 0)));
     s.folder.Write("ssdv_006.bin", std::string());
-    const std::string status = s.app->ui.Text4;
+    const std::string status = s.app->ui.statusLine;
     EXPECT_TRUE(DecodeSsdvImages(*s.app));
     EXPECT_EQ(s.Read("ssdv_004.bin"), Text(MakePacket(4, 0)));
     EXPECT_FALSE(fs::exists(s.Path("ssdv_006.bin")));
     ASSERT_EQ(s.platform.started.size(), 1u);
     EXPECT_EQ(s.platform.started[0].arguments[3], s.Path("ssdv_004.bin"));
-    EXPECT_EQ(s.app->ui.Text4, status);  // no image had packets in the table
+    EXPECT_EQ(s.app->ui.statusLine, status);  // no image had packets in the table
 }
 
 TEST(SsdvDecodingRunTest, AFailingImageIsNamedAndTheOthersAreStillWrittenAndDecoded) {
@@ -169,21 +170,22 @@ TEST(SsdvDecodingRunTest, AFailingImageIsNamedAndTheOthersAreStillWrittenAndDeco
     EXPECT_EQ(s.Read("ssdv_008.bin"), Text(MakePacket(8, 0)));
     ASSERT_EQ(s.platform.started.size(), 2u);
     EXPECT_EQ(s.platform.started[1].arguments[4], s.Path("ssdv_008.jpg"));
-    EXPECT_EQ(s.app->ui.Text4, s.Path("ssdv_008.bin") + " has been written; " +
-                                   s.Path("ssdv_003.bin") + " could not be written");
+    EXPECT_EQ(s.app->ui.statusLine, s.Path("ssdv_008.bin") + " has been written; " +
+                                        s.Path("ssdv_003.bin") + " could not be written");
 
     // Without a decoder the files are still written, and the status line says so once.
     s.platform.programs.clear();
     s.platform.started.clear();
     EXPECT_FALSE(DecodeSsdvImages(*s.app));
     EXPECT_TRUE(s.platform.started.empty());
-    EXPECT_EQ(s.app->ui.Text4, s.Path("ssdv_008.bin") + " has been written; " +
-                                   "ssdv decoder not found; " + s.Path("ssdv_003.bin") +
-                                   " could not be written");
+    EXPECT_EQ(s.app->ui.statusLine, s.Path("ssdv_008.bin") + " has been written; " +
+                                        "ssdv decoder not found; " + s.Path("ssdv_003.bin") +
+                                        " could not be written");
     s.platform.programs["ssdv"] = "/opt/ssdv/bin/ssdv";
     s.platform.startFails = true;
     EXPECT_FALSE(DecodeSsdvImages(*s.app));
-    EXPECT_NE(s.app->ui.Text4.find("/opt/ssdv/bin/ssdv could not be started"), std::string::npos);
+    EXPECT_NE(s.app->ui.statusLine.find("/opt/ssdv/bin/ssdv could not be started"),
+              std::string::npos);
 }
 
 // The packet file is rewritten beside itself: a write that fails halfway through the system's
@@ -198,7 +200,7 @@ TEST(SsdvDecodingRunTest, APacketFileWriteFailingHalfwayKeepsTheOldFileWhole) {
     const auto outcome = testing::RunWithFileSizeLimit(4096, [&s] {
         const bool decoded = DecodeSsdvImages(*s.app);
         return std::to_string(decoded) + std::to_string(s.platform.started.size()) + " " +
-               s.app->ui.Text4;
+               s.app->ui.statusLine;
     });
     ASSERT_TRUE(outcome);
     EXPECT_EQ(*outcome, "00 " + s.Path("ssdv_007.bin") + " could not be written");
@@ -224,7 +226,7 @@ TEST(SsdvDecodingRunTest, EveryCaptureFileEndsWithADecodingRun) {
     samples::PassOptions pass;
     const std::string capture = s.folder.Write("pass.kss", samples::MakePassCapture(pass));
     s.platform.ChooseFiles({capture});
-    MnuOpenKISSFile_Click(*s.app);
+    OpenCaptureFiles(*s.app);
     EXPECT_EQ(s.app->ssdvPackets.Count(2), 6);
     ASSERT_EQ(s.platform.started.size(), 1u);
     EXPECT_EQ(s.platform.started[0].arguments[3], s.Path("ssdv_002.bin"));
@@ -238,7 +240,7 @@ TEST(SsdvDecodingRunTest, TheSamplePassKeepsThePicturePassesPacketFile) {
     SsdvSession s;
     const std::string samples = std::string(QUORBEL_SOURCE_DIR) + "/samples/";
     s.platform.ChooseFiles({samples + "picture-pass.kss"});
-    MnuOpenKISSFile_Click(*s.app);
+    OpenCaptureFiles(*s.app);
     const std::string picture = s.Read("ssdv_007.bin");
     ASSERT_EQ(picture.size(), 146 * 118u);
 
@@ -246,16 +248,16 @@ TEST(SsdvDecodingRunTest, TheSamplePassKeepsThePicturePassesPacketFile) {
         if (restarted) {
             s.app = std::make_unique<AppState>(s.platform);
             s.app->settings.appDir = s.folder.Path();
-            Form_Load(*s.app);
+            StartUp(*s.app);
         }
         s.platform.ChooseFiles({samples + "pass.kss"});
-        MnuOpenKISSFile_Click(*s.app);
+        OpenCaptureFiles(*s.app);
         EXPECT_EQ(s.Read("ssdv_007.bin"), picture) << restarted;
         EXPECT_EQ(s.app->ssdvPackets.Count(2), 6);
         EXPECT_EQ(s.app->ssdvPackets.Count(7), restarted ? 0 : 146);
         EXPECT_EQ(fs::file_size(s.Path("ssdv_002.bin")), 6 * 118u);
     }
-    EXPECT_EQ(s.app->ui.Text4, s.Path("ssdv_002.bin") + " has been written");
+    EXPECT_EQ(s.app->ui.statusLine, s.Path("ssdv_002.bin") + " has been written");
 }
 
 // The packets of a real picture, made by the codec from a picture drawn for the test.
@@ -272,23 +274,23 @@ TEST(ReceivedPictureTest, ThePictureBoxGrowsWithEveryPacketBeforeAnyDecodingRun)
     std::vector<std::vector<std::uint8_t>> shown;
     for (std::size_t i = 0; i < count; ++i) {
         s.Receive(Bytes(packets.begin() + 118 * i, packets.begin() + 118 * (i + 1)));
-        ASSERT_FALSE(s.app->ui.Picture1.jpeg.empty()) << i;
-        shown.push_back(s.app->ui.Picture1.jpeg);
+        ASSERT_FALSE(s.app->ui.picture.jpeg.empty()) << i;
+        shown.push_back(s.app->ui.picture.jpeg);
     }
     EXPECT_TRUE(s.platform.started.empty());
     EXPECT_NE(shown.front(), shown.back());
     const ssdv::test::DecodedPicture first = ssdv::test::ExpectCleanJpeg(shown.front(), "first");
     const ssdv::test::DecodedPicture last = ssdv::test::ExpectCleanJpeg(shown.back(), "last");
     EXPECT_NE(first.pixels, last.pixels);
-    EXPECT_EQ(s.app->ui.Picture1.caption,
+    EXPECT_EQ(s.app->ui.picture.caption,
               "Image 42, 96 x 64: " + std::to_string(count) + " packets, complete");
-    EXPECT_TRUE(s.app->ui.Picture1.path.empty());
+    EXPECT_TRUE(s.app->ui.picture.path.empty());
 
     // Packets that do not decode leave the picture to the decoder's file, when there is one.
     s.folder.Write("ssdv_005.jpg", std::string("\xFF\xD8\xFF\xD9"));
     s.Receive(MakePacket(5, 0));
-    EXPECT_EQ(s.app->ui.Picture1.path, s.Path("ssdv_005.jpg"));
-    EXPECT_TRUE(s.app->ui.Picture1.jpeg.empty());
+    EXPECT_EQ(s.app->ui.picture.path, s.Path("ssdv_005.jpg"));
+    EXPECT_TRUE(s.app->ui.picture.jpeg.empty());
 }
 
 TEST(ReceivedPictureTest, WhileAFileIsReadThePictureFollowsTwiceASecondAndAtTheEnd) {
@@ -299,15 +301,15 @@ TEST(ReceivedPictureTest, WhileAFileIsReadThePictureFollowsTwiceASecondAndAtTheE
     int decodedPictures = 0;
     std::vector<std::uint8_t> last;
     s.platform.onDoEvents = [&] {
-        if (s.app->ui.Picture1.jpeg != last) {
-            last = s.app->ui.Picture1.jpeg;
+        if (s.app->ui.picture.jpeg != last) {
+            last = s.app->ui.picture.jpeg;
             ++decodedPictures;
         }
     };
     s.platform.ChooseFiles({capture});
-    MnuOpenKISSFile_Click(*s.app);  // the clock stands still: the first packet's picture only
+    OpenCaptureFiles(*s.app);  // the clock stands still: the first packet's picture only
     EXPECT_EQ(decodedPictures, 1);
-    EXPECT_NE(s.app->ui.Picture1.caption.find(", complete"), std::string::npos);
+    EXPECT_NE(s.app->ui.picture.caption.find(", complete"), std::string::npos);
 }
 
 }  // namespace

@@ -75,14 +75,14 @@ TEST(StationAnalysis, ReportsAndCleanedCopiesMatchGoldenFiles) {
         const auto folder = std::filesystem::path(f.folder.File(inputName)).parent_path();
         std::filesystem::create_directories(folder);
         const std::string input = f.folder.Write(inputName, Golden(golden + ".csv"));
-        f.app.ui.Text5 = "before";
+        f.app.ui.readerLog = "before";
         AnalyseStations(f.app, input);
         EXPECT_TRUE(f.platform.messages.empty());
         const std::string report = Golden(golden + "-stations.txt");
         const std::string outputs = f.folder.File(outputName);
         EXPECT_EQ(TempFolder::Read(outputs + "-stations.txt"), report);
         EXPECT_EQ(TempFolder::Read(outputs + "-cleaned.csv"), Golden(golden + "-cleaned.csv"));
-        EXPECT_EQ(f.app.ui.Text5, "before\r\n" + report);
+        EXPECT_EQ(f.app.ui.readerLog, "before\r\n" + report);
         // The input, the cleaned copy and the report: no temporary file left.
         EXPECT_EQ(Names(folder.string()).size(), 3u);
     }
@@ -181,13 +181,13 @@ TEST(StationAnalysis, FailuresShowTheirMessageAndLeaveNothingBehind) {
             f.folder.Write("export.csv", c.text);
             names.push_back("export.csv");
         }
-        f.app.ui.Text5 = "log";
+        f.app.ui.readerLog = "log";
         AnalyseStations(f.app, f.folder.File("export.csv"));
         ASSERT_EQ(f.platform.messages.size(), 1u);
         EXPECT_EQ(f.platform.messages[0].title, "Station analysis failed");
         EXPECT_EQ(f.platform.messages[0].text, c.message);
         EXPECT_EQ(f.platform.messages[0].icon, MessageIcon::Warning);
-        EXPECT_EQ(f.app.ui.Text5, "log");
+        EXPECT_EQ(f.app.ui.readerLog, "log");
         EXPECT_EQ(Names(f.folder.Path()), names);
     }
 }

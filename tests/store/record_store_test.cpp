@@ -31,21 +31,21 @@ TEST_F(RecordStoreTest, StoresStopAt5000Records) {
     app.frame.rxTimeText = "the dropped one";
     ReceiveFrame(app, beacon);
     EXPECT_EQ(app.telemetry.Count(), 5000);
-    EXPECT_EQ(app.ui.HScroll1.max, 5000);
+    EXPECT_EQ(app.ui.recordScrollBar.max, 5000);
     EXPECT_NE(app.telemetry.Record(5000).rxTime, "the dropped one");
 }
 
 TEST_F(RecordStoreTest, NavigationMaximumFollowsTheStoreThatGrew) {
     for (int i = 0; i < 3; ++i)
         ReceiveFrame(app, FrameOfKind(300));
-    app.ui.HScroll1.value = 3;
+    app.ui.recordScrollBar.value = 3;
     ReceiveFrame(app, FrameOfKind(400));
     EXPECT_EQ(app.telemetry.Count(), 3);
     EXPECT_EQ(app.sensor.Count(), 1);
-    EXPECT_EQ(app.ui.HScroll1.max, 1);
-    EXPECT_EQ(app.ui.HScroll1.value, 1);  // a scroll bar never stands past its maximum
+    EXPECT_EQ(app.ui.recordScrollBar.max, 1);
+    EXPECT_EQ(app.ui.recordScrollBar.value, 1);  // a scroll bar never stands past its maximum
     ReceiveFrame(app, FrameOfKind(300));
-    EXPECT_EQ(app.ui.HScroll1.max, 4);
+    EXPECT_EQ(app.ui.recordScrollBar.max, 4);
 
     // Clearing restarts the numbering; the entries keep their contents until overwritten.
     app.frame.rxTimeText = "old";
@@ -100,15 +100,15 @@ TEST_F(RecordStoreTest, StoresKeepTheirOwnFieldsAndEntriesKeepWhatTheyHeld) {
 }
 
 TEST_F(RecordStoreTest, CatalogueWritesCaptionsAndUnits) {
-    app.ui.ProgressBar1.visible = true;
+    app.ui.progress.visible = true;
     ApplyFieldCatalogue(app);
-    EXPECT_EQ(app.ui.Option1[80], "Rot Veect Acc");
-    EXPECT_EQ(app.ui.Label1[80], "");
-    EXPECT_EQ(app.ui.Label1[74], "\xB5Sv/h");
-    EXPECT_EQ(app.ui.Option1[68], "Option1");
-    EXPECT_EQ(app.ui.Option1[24], "Ant Depl_avg Curr");
-    EXPECT_EQ(app.ui.Label1[17], "%");
-    EXPECT_FALSE(app.ui.ProgressBar1.visible);
+    EXPECT_EQ(app.ui.fieldCaptions[80], "Rot Veect Acc");
+    EXPECT_EQ(app.ui.fieldUnits[80], "");
+    EXPECT_EQ(app.ui.fieldUnits[74], "\xB5Sv/h");
+    EXPECT_EQ(app.ui.fieldCaptions[68], kDesignCaption);
+    EXPECT_EQ(app.ui.fieldCaptions[24], "Ant Depl_avg Curr");
+    EXPECT_EQ(app.ui.fieldUnits[17], "%");
+    EXPECT_FALSE(app.ui.progress.visible);
 }
 
 }  // namespace

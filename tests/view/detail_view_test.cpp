@@ -41,20 +41,20 @@ TEST_F(DetailViewTest, ValueBoxesFollowTheirDisplayRules) {
     Add(app.sensor, "2023-01-15 12:00:05", sensor);
     app.frame.spacecraftId = 22;
     ShowRecord(app, 1);
-    EXPECT_EQ(app.ui.Text1[0], "-200");
-    EXPECT_EQ(app.ui.Text1[22], "A");
-    EXPECT_EQ(app.ui.Text1[26], "DEPLOYED");
-    EXPECT_EQ(app.ui.Text1[39], "12345678");
-    EXPECT_EQ(app.ui.Text1[40], "FFFFFFFF");
-    EXPECT_EQ(app.ui.Text1[29], "86400");
-    EXPECT_EQ(app.ui.Text1[68], "0");
-    EXPECT_EQ(app.ui.Text1[70], "2023-11-14 22:13:20");
-    EXPECT_EQ(app.ui.Text1[74], "0.150000005960464");
-    EXPECT_EQ(app.ui.Text1[75], "21.000");
-    EXPECT_EQ(app.ui.Text1[76], "0.000");
-    EXPECT_EQ(app.ui.Label8, "estimated spin: 124.1 rpm");
-    EXPECT_EQ(app.ui.Label4, "RX Timestamp: 2023-01-15 12:00:05");
-    EXPECT_EQ(app.ui.Label5, "QUORBEL-1U");
+    EXPECT_EQ(app.ui.fieldValues[0], "-200");
+    EXPECT_EQ(app.ui.fieldValues[22], "A");
+    EXPECT_EQ(app.ui.fieldValues[26], "DEPLOYED");
+    EXPECT_EQ(app.ui.fieldValues[39], "12345678");
+    EXPECT_EQ(app.ui.fieldValues[40], "FFFFFFFF");
+    EXPECT_EQ(app.ui.fieldValues[29], "86400");
+    EXPECT_EQ(app.ui.fieldValues[68], "0");
+    EXPECT_EQ(app.ui.fieldValues[70], "2023-11-14 22:13:20");
+    EXPECT_EQ(app.ui.fieldValues[74], "0.150000005960464");
+    EXPECT_EQ(app.ui.fieldValues[75], "21.000");
+    EXPECT_EQ(app.ui.fieldValues[76], "0.000");
+    EXPECT_EQ(app.ui.spinText, "estimated spin: 124.1 rpm");
+    EXPECT_EQ(app.ui.receiveTimeText, "RX Timestamp: 2023-01-15 12:00:05");
+    EXPECT_EQ(app.ui.satelliteName, "QUORBEL-1U");
 
     const struct {
         double state;
@@ -65,13 +65,13 @@ TEST_F(DetailViewTest, ValueBoxesFollowTheirDisplayRules) {
         changed.values[26] = s.state;
         app.telemetry.SetRecord(1, changed);
         ShowRecord(app, 1);
-        EXPECT_EQ(app.ui.Text1[26], s.text);
+        EXPECT_EQ(app.ui.fieldValues[26], s.text);
     }
 
     app.settings.decimalMark = ',';
     ShowRecord(app, 1);
-    EXPECT_EQ(app.ui.Text1[75], "21,000");
-    EXPECT_EQ(app.ui.Label8, "estimated spin: 124,1 rpm");
+    EXPECT_EQ(app.ui.fieldValues[75], "21,000");
+    EXPECT_EQ(app.ui.spinText, "estimated spin: 124,1 rpm");
 }
 
 TEST_F(DetailViewTest, SatelliteNames) {
@@ -91,23 +91,23 @@ TEST_F(DetailViewTest, BeaconsAloneShowTheirReceiveTimes) {
         Add(app.telemetry, "2023-01-15 12:00:0" + std::to_string(i), beacon);
     }
     SetRecordPosition(app, 3);
-    EXPECT_EQ(app.ui.Text2, "#3 / 3");
-    EXPECT_EQ(app.ui.Text1[1], "7403");
-    EXPECT_EQ(app.ui.Text1[75], "0.000");
-    EXPECT_EQ(app.ui.Label8, "estimated spin: 0.0 rpm");
-    EXPECT_EQ(app.ui.Label4, "RX Timestamp: 2023-01-15 12:00:03");
+    EXPECT_EQ(app.ui.recordCounter, "#3 / 3");
+    EXPECT_EQ(app.ui.fieldValues[1], "7403");
+    EXPECT_EQ(app.ui.fieldValues[75], "0.000");
+    EXPECT_EQ(app.ui.spinText, "estimated spin: 0.0 rpm");
+    EXPECT_EQ(app.ui.receiveTimeText, "RX Timestamp: 2023-01-15 12:00:03");
     SetRecordPosition(app, 99);  // the bar stops at its maximum
-    EXPECT_EQ(app.ui.HScroll1.value, 3);
+    EXPECT_EQ(app.ui.recordScrollBar.value, 3);
 }
 
 TEST_F(DetailViewTest, EmptyNavigationShowsNothing) {
-    app.ui.Text1[1] = "unchanged";
-    HScroll1_Change(app);
-    EXPECT_EQ(app.ui.Text2, "#0 / 0");
-    EXPECT_EQ(app.ui.Text1[1], "unchanged");
+    app.ui.fieldValues[1] = "unchanged";
+    ShowSelectedRecord(app);
+    EXPECT_EQ(app.ui.recordCounter, "#0 / 0");
+    EXPECT_EQ(app.ui.fieldValues[1], "unchanged");
     ShowRecord(app, 0);
-    EXPECT_EQ(app.ui.Text1[1], "unchanged");
-    EXPECT_EQ(app.ui.Label5, "");
+    EXPECT_EQ(app.ui.fieldValues[1], "unchanged");
+    EXPECT_EQ(app.ui.satelliteName, "");
 }
 
 }  // namespace

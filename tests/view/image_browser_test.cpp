@@ -18,15 +18,15 @@ class PictureCheckPlatform : public testing::FakePlatform {
 TEST(ImageBrowserTest, ShowsLoadableEntriesOnly) {
     PictureCheckPlatform platform;
     AppState app(platform);
-    app.ui.File1Folder = "/app";
-    app.ui.File1 = {"ssdv_000.jpg", "ssdv_012.jpg"};
-    File1_Click(app, 1);
-    EXPECT_EQ(app.ui.Picture1.path, "/app/ssdv_012.jpg");
-    File1_Click(app, 0);  // not a picture (yet): the box keeps what it shows
-    EXPECT_EQ(app.ui.Picture1.path, "/app/ssdv_012.jpg");
-    File1_Click(app, 2);
-    File1_Click(app, -1);
-    EXPECT_EQ(app.ui.Picture1.path, "/app/ssdv_012.jpg");
+    app.ui.imageFolder = "/app";
+    app.ui.imageFiles = {"ssdv_000.jpg", "ssdv_012.jpg"};
+    ShowListedImage(app, 1);
+    EXPECT_EQ(app.ui.picture.path, "/app/ssdv_012.jpg");
+    ShowListedImage(app, 0);  // not a picture (yet): the box keeps what it shows
+    EXPECT_EQ(app.ui.picture.path, "/app/ssdv_012.jpg");
+    ShowListedImage(app, 2);
+    ShowListedImage(app, -1);
+    EXPECT_EQ(app.ui.picture.path, "/app/ssdv_012.jpg");
 }
 
 }  // namespace

@@ -80,16 +80,16 @@ TEST_F(TimeAxisChartTest, PointsStandAtTheirReceiveTimesFromFirstToLast) {
     Add(app.telemetry, "2023-01-15 12:35:16.000 UTC", 1, 7404);
     Add(app.sensor, "2023-01-15 12:35:00", 81, 1);
 
-    Option1_Click(app, 1);
+    SelectField(app, 1);
     // The labels stay the default; the box switches the axis without redrawing the field.
-    EXPECT_FALSE(app.ui.Chart.timeAxis);
-    const std::uint64_t revision = app.ui.Chart.revision;
-    app.ui.Check2 = true;
-    Check2_Click(app);
-    EXPECT_TRUE(app.ui.Chart.timeAxis);
-    EXPECT_GT(app.ui.Chart.revision, revision);
+    EXPECT_FALSE(app.ui.chart.timeAxis);
+    const std::uint64_t revision = app.ui.chart.revision;
+    app.ui.chartTimeAxis = true;
+    SetChartTimeAxis(app);
+    EXPECT_TRUE(app.ui.chart.timeAxis);
+    EXPECT_GT(app.ui.chart.revision, revision);
 
-    const TimeAxis axis = BuildTimeAxis(app.ui.Chart);
+    const TimeAxis axis = BuildTimeAxis(app.ui.chart);
     ASSERT_TRUE(axis.first && axis.last);
     EXPECT_DOUBLE_EQ(*axis.first, kNoonStamp + 0.789);
     EXPECT_DOUBLE_EQ(*axis.last, kNoonStamp + 20);
@@ -103,12 +103,12 @@ TEST_F(TimeAxisChartTest, PointsStandAtTheirReceiveTimesFromFirstToLast) {
 
     // The box stays on over a new selection and a new record of a live frame.
     Add(app.telemetry, "2023-01-15 12:35:26", 1, 7405);
-    Option1_Click(app, 1);
-    EXPECT_TRUE(app.ui.Chart.timeAxis);
-    EXPECT_DOUBLE_EQ(*BuildTimeAxis(app.ui.Chart).last, kNoonStamp + 30);
-    app.ui.Check2 = false;
-    Check2_Click(app);
-    EXPECT_FALSE(app.ui.Chart.timeAxis);
+    SelectField(app, 1);
+    EXPECT_TRUE(app.ui.chart.timeAxis);
+    EXPECT_DOUBLE_EQ(*BuildTimeAxis(app.ui.chart).last, kNoonStamp + 30);
+    app.ui.chartTimeAxis = false;
+    SetChartTimeAxis(app);
+    EXPECT_FALSE(app.ui.chart.timeAxis);
 }
 
 TEST_F(TimeAxisChartTest, PassesStandApartByTheirGapsInTimeOrder) {
@@ -119,10 +119,10 @@ TEST_F(TimeAxisChartTest, PassesStandApartByTheirGapsInTimeOrder) {
         Add(app.telemetry, "2023-01-15 14:09:" + std::to_string(56 + i) + ".000 UTC", 3, 20 + i);
     for (int i = 0; i < 5; ++i)
         Add(app.telemetry, "2023-01-15 12:3" + std::to_string(4 + i) + ":56", 3, i);
-    Option1_Click(app, 3, true);
-    ASSERT_EQ(app.ui.Chart.series.size(), 3u);
+    SelectField(app, 3, true);
+    ASSERT_EQ(app.ui.chart.series.size(), 3u);
 
-    const TimeAxis axis = BuildTimeAxis(app.ui.Chart);
+    const TimeAxis axis = BuildTimeAxis(app.ui.chart);
     EXPECT_DOUBLE_EQ(*axis.first, kNoonStamp);
     EXPECT_DOUBLE_EQ(*axis.last, secondPass + 3);
     ASSERT_EQ(axis.gaps.size(), 1u);

@@ -44,16 +44,16 @@ TEST_F(ValueChartTest, AxisSpacingIsAboutFiftyLabels) {
 TEST_F(ValueChartTest, SelectionTitlesHighlightsAndCharts) {
     AddRecords(app.telemetry, 3, 0, 7400);
     AddRecords(app.sensor, 2, 81, 1);
-    app.ui.Option1Value[5] = true;
+    app.ui.fieldSelected[5] = true;
     ClickFieldSelector(app, 2);
     EXPECT_EQ(app.selectedField, 2);
-    EXPECT_EQ(app.ui.Frame1, "Alt Voltage (mV)");
-    EXPECT_TRUE(app.ui.Option1Value[2]);
-    EXPECT_FALSE(app.ui.Option1Value[5]);
-    EXPECT_EQ(app.ui.Text1BackColor[2], (Rgb{255, 255, 192}));
-    EXPECT_EQ(app.ui.Text1BackColor[5], (Rgb{255, 255, 255}));
-    EXPECT_EQ(app.ui.HScroll1.max, 3);
-    const ChartModel& chart = app.ui.Chart;
+    EXPECT_EQ(app.ui.chartTitle, "Alt Voltage (mV)");
+    EXPECT_TRUE(app.ui.fieldSelected[2]);
+    EXPECT_FALSE(app.ui.fieldSelected[5]);
+    EXPECT_EQ(app.ui.fieldBackgrounds[2], (Rgb{255, 255, 192}));
+    EXPECT_EQ(app.ui.fieldBackgrounds[5], (Rgb{255, 255, 255}));
+    EXPECT_EQ(app.ui.recordScrollBar.max, 3);
+    const ChartModel& chart = app.ui.chart;
     ASSERT_EQ(chart.series.size(), 1u);
     EXPECT_EQ(chart.series[0].legend, "Alt Voltage");
     EXPECT_EQ(chart.series[0].values, (std::vector<double>{7600, 7601, 7602}));
@@ -62,22 +62,22 @@ TEST_F(ValueChartTest, SelectionTitlesHighlightsAndCharts) {
     EXPECT_EQ(chart.kind, ChartKind::Line);
     EXPECT_EQ(chart.penWidth, 30);
 
-    Option1_Click(app, 22);
-    EXPECT_EQ(app.ui.Frame1, "Ant Depl Result");
+    SelectField(app, 22);
+    EXPECT_EQ(app.ui.chartTitle, "Ant Depl Result");
 
     // A sensor field moves the navigation to the sensor store.
-    Option1_Click(app, 81);
-    EXPECT_EQ(app.ui.HScroll1.max, 2);
-    EXPECT_EQ(app.ui.Frame1, "Mag Field X (\xB5T)");
-    EXPECT_EQ(app.ui.Text2, "#0 / 2");
+    SelectField(app, 81);
+    EXPECT_EQ(app.ui.recordScrollBar.max, 2);
+    EXPECT_EQ(app.ui.chartTitle, "Mag Field X (\xB5T)");
+    EXPECT_EQ(app.ui.recordCounter, "#0 / 2");
 }
 
 TEST_F(ValueChartTest, ShiftDrawsTheGroupOfThree) {
     AddRecords(app.sensor, 2, 81, 1);
     AddRecords(app.telemetry, 1, 0, 0);
     for (int field : {81, 83}) {
-        Option1_Click(app, field, true);
-        const ChartModel& chart = app.ui.Chart;
+        SelectField(app, field, true);
+        const ChartModel& chart = app.ui.chart;
         ASSERT_EQ(chart.series.size(), 3u);
         EXPECT_EQ(chart.series[0].legend, "Mag Field X");
         EXPECT_EQ(chart.series[1].legend, "Mag Field Y");
@@ -88,11 +88,11 @@ TEST_F(ValueChartTest, ShiftDrawsTheGroupOfThree) {
         EXPECT_EQ(chart.series[2].values, (std::vector<double>{201, 202}));
     }
     // A field outside the groups draws nothing with Shift held.
-    const auto revision = app.ui.Chart.revision;
-    Option1_Click(app, 1, true);
-    EXPECT_EQ(app.ui.Chart.revision, revision);
-    EXPECT_EQ(app.ui.Chart.series.size(), 3u);
-    EXPECT_EQ(app.ui.Frame1, "Batt Voltage (mV)");
+    const auto revision = app.ui.chart.revision;
+    SelectField(app, 1, true);
+    EXPECT_EQ(app.ui.chart.revision, revision);
+    EXPECT_EQ(app.ui.chart.series.size(), 3u);
+    EXPECT_EQ(app.ui.chartTitle, "Batt Voltage (mV)");
 }
 
 TEST_F(ValueChartTest, EveryGroupChartsItsThreeFieldsInOrderFromItsStore) {
@@ -130,8 +130,8 @@ TEST_F(ValueChartTest, EveryGroupChartsItsThreeFieldsInOrderFromItsStore) {
     for (const auto& group : groups) {
         for (int selected : group.fields) {
             grouped.insert(selected);
-            Option1_Click(app, selected, true);
-            const ChartModel& chart = app.ui.Chart;
+            SelectField(app, selected, true);
+            const ChartModel& chart = app.ui.chart;
             ASSERT_EQ(chart.series.size(), 3u) << selected;
             for (std::size_t s = 0; s < 3; ++s) {
                 EXPECT_EQ(chart.series[s].legend, group.captions[s]) << selected;
@@ -146,59 +146,59 @@ TEST_F(ValueChartTest, EveryGroupChartsItsThreeFieldsInOrderFromItsStore) {
         if (grouped.count(field) != 0)
             continue;
         ClickFieldSelector(app, 3, true);
-        const auto revision = app.ui.Chart.revision;
-        Option1_Click(app, field, true);
-        EXPECT_EQ(app.ui.Chart.revision, revision) << field;
+        const auto revision = app.ui.chart.revision;
+        SelectField(app, field, true);
+        EXPECT_EQ(app.ui.chart.revision, revision) << field;
     }
 }
 
 TEST_F(ValueChartTest, BarsOrLineAndTheGroupKeepsTheKind) {
     AddRecords(app.telemetry, 2, 3, 10);
-    app.ui.Check1 = true;
-    Option1_Click(app, 1);
-    Check1_Click(app);
-    EXPECT_EQ(app.ui.Chart.kind, ChartKind::Bar);
-    EXPECT_EQ(app.ui.Chart.penWidth, 1);
-    Option1_Click(app, 4, true);
-    EXPECT_EQ(app.ui.Chart.series.size(), 3u);
-    EXPECT_EQ(app.ui.Chart.kind, ChartKind::Bar);
-    app.ui.Check1 = false;
-    Check1_Click(app);  // redraws the selected field alone, as a line
-    EXPECT_EQ(app.ui.Chart.series.size(), 1u);
-    EXPECT_EQ(app.ui.Chart.series[0].legend, "Batt Temp");
-    EXPECT_EQ(app.ui.Chart.kind, ChartKind::Line);
+    app.ui.chartBars = true;
+    SelectField(app, 1);
+    SetChartBars(app);
+    EXPECT_EQ(app.ui.chart.kind, ChartKind::Bar);
+    EXPECT_EQ(app.ui.chart.penWidth, 1);
+    SelectField(app, 4, true);
+    EXPECT_EQ(app.ui.chart.series.size(), 3u);
+    EXPECT_EQ(app.ui.chart.kind, ChartKind::Bar);
+    app.ui.chartBars = false;
+    SetChartBars(app);  // redraws the selected field alone, as a line
+    EXPECT_EQ(app.ui.chart.series.size(), 1u);
+    EXPECT_EQ(app.ui.chart.series[0].legend, "Batt Temp");
+    EXPECT_EQ(app.ui.chart.kind, ChartKind::Line);
 }
 
 TEST_F(ValueChartTest, EmptyStoreEmptiesTheChart) {
     AddRecords(app.sensor, 3, 81, 1);
-    Option1_Click(app, 81);
-    ASSERT_EQ(app.ui.Chart.series[0].values.size(), 3u);
+    SelectField(app, 81);
+    ASSERT_EQ(app.ui.chart.series[0].values.size(), 3u);
     // Beacons chart from their own store even with no sensor frames, and an empty store
     // gives an empty chart instead of an earlier file's data.
     ClearStores(app);
     AddRecords(app.telemetry, 2, 0, 5);
-    Option1_Click(app, 0);
-    EXPECT_EQ(app.ui.Chart.series[0].values, (std::vector<double>{5, 6}));
-    Option1_Click(app, 81);
-    ASSERT_EQ(app.ui.Chart.series.size(), 1u);
-    EXPECT_TRUE(app.ui.Chart.series[0].values.empty());
-    EXPECT_TRUE(app.ui.Chart.labels.empty());
+    SelectField(app, 0);
+    EXPECT_EQ(app.ui.chart.series[0].values, (std::vector<double>{5, 6}));
+    SelectField(app, 81);
+    ASSERT_EQ(app.ui.chart.series.size(), 1u);
+    EXPECT_TRUE(app.ui.chart.series[0].values.empty());
+    EXPECT_TRUE(app.ui.chart.labels.empty());
 }
 
 TEST_F(ValueChartTest, FieldZeroLeavesTheNavigationAndLabelsNeedTwelveCharacters) {
     AddRecords(app.telemetry, 3, 0, 1);
-    app.ui.HScroll1.max = 42;
-    Option1_Click(app, 0);
-    EXPECT_EQ(app.ui.HScroll1.max, 42);
+    app.ui.recordScrollBar.max = 42;
+    SelectField(app, 0);
+    EXPECT_EQ(app.ui.recordScrollBar.max, 42);
     for (const auto& [n, rxTime] : {std::pair{1, "short"}, std::pair{2, "2023-01-15 12:34:56"}}) {
         TelemetryRecord record = app.telemetry.Record(n);
         record.rxTime = rxTime;
         app.telemetry.SetRecord(n, record);
     }
-    Option1_Click(app, 0);
-    EXPECT_EQ(app.ui.Chart.labels[0], "");
-    EXPECT_EQ(app.ui.Chart.labels[1], "12:34:56");
-    EXPECT_EQ(PointsPerLabel(static_cast<int>(app.ui.Chart.labels.size())), 0);
+    SelectField(app, 0);
+    EXPECT_EQ(app.ui.chart.labels[0], "");
+    EXPECT_EQ(app.ui.chart.labels[1], "12:34:56");
+    EXPECT_EQ(PointsPerLabel(static_cast<int>(app.ui.chart.labels.size())), 0);
 }
 
 }  // namespace

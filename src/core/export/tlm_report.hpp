@@ -15,11 +15,11 @@ inline constexpr const char* kDefaultTlmSource = "vexon.tlm";
 
 // The detail view's texts as the window shows them.
 struct TlmReportRows {
-    const std::string& satelliteName;                      // Label5
-    const std::string& receiveTime;                        // Label4
-    const std::array<std::string, kFieldCount>& captions;  // Option1
-    const std::array<std::string, kFieldCount>& values;    // Text1
-    const std::array<std::string, kFieldCount>& units;     // Label1
+    const std::string& satelliteName;                      // satelliteName
+    const std::string& receiveTime;                        // receiveTimeText
+    const std::array<std::string, kFieldCount>& captions;  // fieldCaptions
+    const std::array<std::string, kFieldCount>& values;    // fieldValues
+    const std::array<std::string, kFieldCount>& units;     // fieldUnits
 };
 
 // The 114 lines of the report: title, rule, satellite name, receive time and one line per row

@@ -42,9 +42,9 @@ enum class LiveMode {
     On,    // box set
 };
 inline LiveMode LiveModeOf(const WindowModel& ui) {
-    if (ui.Check5)
+    if (ui.tcpClient)
         return LiveMode::On;
-    return ui.Timer1Enabled ? LiveMode::Idle : LiveMode::Off;
+    return ui.connectionTimerRunning ? LiveMode::Idle : LiveMode::Off;
 }
 
 // The picture box's received picture: the image whose packet arrived last, waiting to be shown

@@ -59,7 +59,7 @@ class Platform {
                                const std::vector<std::string>& arguments) = 0;
 
     // The TCP client socket of the "TCP client" box. Connecting only starts: the socket goes
-    // through its states on its own, and its data reaches Winsock1_DataArrival.
+    // through its states on its own, and its data reaches ReceiveLiveBytes.
     virtual void ConnectSocket(const std::string& host, int port) = 0;
     virtual void CloseSocket() = 0;
     // The socket's state: 0 closed, 4 resolving host, 6 connecting, 7 connected, 8 the peer is

@@ -75,50 +75,54 @@ struct Picture {
 };
 
 inline constexpr const char* kWindowTitle = "QUORBEL Telemetry Decoder";
+// The caption of a field selector the catalogue gives nothing (fields 67 to 69): it shows in the
+// TLM report and the state as it stands.
+inline constexpr const char* kDesignCaption = "Option1";
 
 struct WindowModel {
-    std::string Form1 = kWindowTitle;  // window title
+    std::string windowTitle = kWindowTitle;
 
-    std::array<std::string, kFieldCount> Text1{};    // value boxes
-    std::array<std::string, kFieldCount> Option1{};  // field selector captions
-    std::array<bool, kFieldCount> Option1Value{};    // which selector is set
-    std::array<std::string, kFieldCount> Label1{};   // unit labels
-    std::array<Rgb, kFieldCount> Text1BackColor{};   // value box backgrounds
+    // The 107 fields of the "Telemetry" and "Sensors" pages, indexed by field number.
+    std::array<std::string, kFieldCount> fieldValues{};    // the value boxes
+    std::array<std::string, kFieldCount> fieldCaptions{};  // the selectors' captions
+    std::array<bool, kFieldCount> fieldSelected{};         // which selector is set
+    std::array<std::string, kFieldCount> fieldUnits{};     // the unit labels
+    std::array<Rgb, kFieldCount> fieldBackgrounds{};       // the value boxes' backgrounds
 
-    std::string Label2;  // connection text
-    std::string Label4;  // "RX Timestamp: ..."
-    std::string Label5;  // satellite name
-    std::string Label8;  // "estimated spin: ... rpm"
-    std::string Text2;   // navigation counter "#n / max"
-    std::string Text4;   // status line
-    std::string Text5;   // multi-line log (fixed-width font)
-    std::string Text6;   // SSDV packet listings
+    std::string connectionText;   // the TCP client's state, or its host and port
+    std::string receiveTimeText;  // "RX Timestamp: ..." of the record shown
+    std::string satelliteName;    // the satellite of the record shown
+    std::string spinText;         // "estimated spin: ... rpm"
+    std::string recordCounter;    // "#n / max" beside the record scroll bar
+    std::string statusLine;       // the one-line status box
+    std::string readerLog;        // the reader's log on the "Info" page (fixed-width font)
+    std::string ssdvListing;      // the SSDV packet headers on the "Images" page
     // The diagnostics box on the Info page: one entry per file of the last open command.
-    std::vector<ReadDiagnostics> Diagnostics;
-    RichText RichTextBox1;
+    std::vector<ReadDiagnostics> diagnostics;
+    RichText messageLog;  // the coloured message log of "SYS / Digipeater"
 
-    ScrollBar HScroll1;
-    std::string Frame1;   // chart title
-    bool Check1 = false;  // "B": bars instead of a line
-    bool Check2 = false;  // "UTC time": the chart's points at their receive times
-    ProgressBar ProgressBar1;
-    std::vector<std::string> List3;  // files chosen in one open command
-    ChartModel Chart;
+    ScrollBar recordScrollBar;             // chooses the record shown
+    std::string chartTitle;                // the frame title above the chart
+    bool chartBars = false;                // "B": bars instead of a line
+    bool chartTimeAxis = false;            // "UTC time": points at their receive times
+    ProgressBar progress;                  // the progress of a file read
+    std::vector<std::string> chosenFiles;  // the files of one open command, in reading order
+    ChartModel chart;
 
-    std::string File1Folder;         // image list folder
-    std::vector<std::string> File1;  // image file names ("ssdv*.jpg")
-    Picture Picture1;
+    std::string imageFolder;              // the folder the image list shows
+    std::vector<std::string> imageFiles;  // its picture files ("ssdv*.jpg")
+    Picture picture;                      // the picture box of the "Images" page
 
-    Rgb Lamp = kLightGrey;      // connection lamp (Shape10)
-    bool Check5 = false;        // "TCP client"
-    bool Timer1Enabled = true;  // the one-second connection state timer runs from start-up
+    Rgb connectionLamp = kLightGrey;     // the lamp beside "TCP client"
+    bool tcpClient = false;              // the "TCP client" box
+    bool connectionTimerRunning = true;  // the one-second connection state timer, on from start-up
 
-    bool Busy = false;     // busy mouse pointer while a file is read
-    bool Reading = false;  // a file read is in progress: open, crop and export commands wait
+    bool busy = false;     // busy mouse pointer while a file is read
+    bool reading = false;  // a file read is in progress: open, crop and export commands wait
 
     WindowModel() {
-        Option1.fill("Option1");
-        Text1BackColor.fill(kWhite);
+        fieldCaptions.fill(kDesignCaption);
+        fieldBackgrounds.fill(kWhite);
     }
 };
 

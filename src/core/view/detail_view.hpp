@@ -21,10 +21,10 @@ std::string NavigationText(int value, int max);
 
 // What record n shows. A box or label without a text keeps the one it has.
 struct RecordView {
-    std::array<std::optional<std::string>, kFieldCount> values;  // Text1
-    std::optional<std::string> receiveTime;                      // Label4
-    std::optional<std::string> spin;                             // Label8
-    std::string satelliteName;                                   // Label5
+    std::array<std::optional<std::string>, kFieldCount> values;  // fieldValues
+    std::optional<std::string> receiveTime;                      // receiveTimeText
+    std::optional<std::string> spin;                             // spinText
+    std::string satelliteName;                                   // satelliteName
 };
 
 // The texts of record n (1 to 5000): the beacon page's boxes from the telemetry store, the sensor

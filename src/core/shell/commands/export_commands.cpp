@@ -14,42 +14,43 @@ namespace {
 
 void WriteStoreCsv(AppState& app, const RecordStore& store, FieldRange fields, const char* suffix) {
     if (app.sourceFileName.empty()) {
-        app.ui.Text4 = kNoInputFileStatus;
+        app.ui.statusLine = kNoInputFileStatus;
         return;
     }
     const std::string path = DeriveExportFileName(app.sourceFileName, suffix);
     AtomicFileWriter file(path);
-    WriteRecordCsv(app.ui.Option1, store, fields, app.settings.decimalMark,
+    WriteRecordCsv(app.ui.fieldCaptions, store, fields, app.settings.decimalMark,
                    [&file](std::string_view line) { file.Write(line); });
-    app.ui.Text4 = WriteStatusText(path, file.Commit());
+    app.ui.statusLine = WriteStatusText(path, file.Commit());
 }
 
 }  // namespace
 
 bool WriteExportFile(AppState& app, const std::string& path, std::string_view contents) {
     const bool written = WriteFileAtomically(path, contents);
-    app.ui.Text4 = WriteStatusText(path, written);
+    app.ui.statusLine = WriteStatusText(path, written);
     return written;
 }
 
-void WriteCSVFile_Click(AppState& app) {
+void WriteTelemetryCsv(AppState& app) {
     WriteStoreCsv(app, app.telemetry, kBeaconFields, kTelemetryCsvSuffix);
 }
 
-void MnWriteSensorFile_Click(AppState& app) {
+void WriteSensorCsv(AppState& app) {
     WriteStoreCsv(app, app.sensor, kSensorFields, kSensorCsvSuffix);
 }
 
-void WriteTLMFile_Click(AppState& app) {
+void WriteTlmReport(AppState& app) {
     if (app.sourceFileName.empty())
         app.sourceFileName = kDefaultTlmSource;
     const WindowModel& ui = app.ui;
     WriteExportFile(app, DeriveExportFileName(app.sourceFileName, kTlmReportSuffix),
-                    BuildTlmReport({ui.Label5, ui.Label4, ui.Option1, ui.Text1, ui.Label1}));
+                    BuildTlmReport({ui.satelliteName, ui.receiveTimeText, ui.fieldCaptions,
+                                    ui.fieldValues, ui.fieldUnits}));
 }
 
-void SaveChart_Click(AppState& app, ChartFileFormat format,
-                     const std::function<bool(const std::string&)>& save) {
+void SaveChart(AppState& app, ChartFileFormat format,
+               const std::function<bool(const std::string&)>& save) {
     struct Choice {
         const char* suffix;
         const char* title;
@@ -69,30 +70,30 @@ void SaveChart_Click(AppState& app, ChartFileFormat format,
         app.platform.SelectSaveFile({choice.title, choice.filter, offered});
     if (!path || path->empty())
         return;
-    app.ui.Text4 = WriteStatusText(*path, save(*path));
+    app.ui.statusLine = WriteStatusText(*path, save(*path));
 }
 
 bool CropSatnogsImageData(AppState& app, const std::string& path) {
     const std::optional<std::string> text = ReadWholeFile(path);
     if (!text) {
-        app.ui.Text4 = path + " could not be read";
+        app.ui.statusLine = path + " could not be read";
         return false;
     }
     const CropResult result = CropImageDataLines(*text);
     if (result.copiedLines > 0) {
-        app.ui.Text2 =
+        app.ui.recordCounter =
             std::to_string(result.copiedLines) + "/" + std::to_string(result.lastCopiedLine);
     }
     return WriteExportFile(app, path + kCropSuffix, result.text);
 }
 
-void MnuSatNogs_Img_Click(AppState& app) {
+void CropChosenExport(AppState& app) {
     const FileSelection selection = app.platform.SelectFiles({"Select File", kCropFilter, false});
     if (selection.outcome != FileSelection::Outcome::Chosen || selection.paths.empty())
         return;
     const std::string& path = selection.paths.front();
     if (RefuseNonFileInput(app, path)) {
-        app.ui.Text4 = path + " could not be read";
+        app.ui.statusLine = path + " could not be read";
         return;
     }
     CropSatnogsImageData(app, path);

@@ -27,7 +27,7 @@ std::optional<int> ParsePort(std::string_view text) {
 }
 
 void ShowConnectionLabel(AppState& app) {
-    app.ui.Label2 = "[" + app.settings.tcpHost + ":" + app.settings.tcpPortText + "]";
+    app.ui.connectionText = "[" + app.settings.tcpHost + ":" + app.settings.tcpPortText + "]";
 }
 
 }  // namespace
@@ -36,11 +36,11 @@ void ApplyFieldCatalogue(AppState& app) {
     for (const FieldDef& field : kFields) {
         const auto i = static_cast<std::size_t>(field.index);
         if (!field.caption.empty())
-            app.ui.Option1[i] = std::string(field.caption);
+            app.ui.fieldCaptions[i] = std::string(field.caption);
         if (!field.unit.empty())
-            app.ui.Label1[i] = std::string(field.unit);
+            app.ui.fieldUnits[i] = std::string(field.unit);
     }
-    app.ui.ProgressBar1.visible = false;
+    app.ui.progress.visible = false;
 }
 
 void ApplyConfLine(AppState& app, std::string_view rawLine) {
@@ -80,12 +80,12 @@ void ReadConfIni(AppState& app) {
 }
 
 void FillImageList(AppState& app) {
-    app.ui.File1 = ListImageFiles(app.ui.File1Folder);
+    app.ui.imageFiles = ListImageFiles(app.ui.imageFolder);
 }
 
-void Form_Load(AppState& app) {
+void StartUp(AppState& app) {
     ApplyFieldCatalogue(app);
-    app.ui.File1Folder = app.settings.appDir;
+    app.ui.imageFolder = app.settings.appDir;
     FillImageList(app);
     ReadConfIni(app);
 }

@@ -15,6 +15,6 @@ void ApplyConfLine(AppState& app, std::string_view line);
 void ReadConfIni(AppState& app);
 // Fills the image list with the "ssdv*.jpg" files of its folder.
 void FillImageList(AppState& app);
-void Form_Load(AppState& app);
+void StartUp(AppState& app);
 
 }  // namespace quorbel

@@ -29,7 +29,7 @@ std::optional<int> AppendRecord(AppState& app, RecordStore& store) {
     const std::optional<int> n = store.Take();
     if (!n)
         return std::nullopt;  // a full store refuses the frame silently
-    app.ui.HScroll1.SetMax(*n);
+    app.ui.recordScrollBar.SetMax(*n);
     store.FillNewestRxTime(app.frame.rxTimeText);
     return n;
 }
@@ -47,7 +47,7 @@ bool ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded) {
             return ApplyRecord(app, app.sensor, decoded.record);
         case FrameKind::TextMessage:
         case FrameKind::DigipeatedMessage:
-            app.ui.RichTextBox1.InsertAtInsertionPoint(decoded.line.text, decoded.line.colour);
+            app.ui.messageLog.InsertAtInsertionPoint(decoded.line.text, decoded.line.colour);
             break;
         case FrameKind::SsdvPacket:
             HandleSsdvPacket(app, decoded.packet);

@@ -16,7 +16,7 @@ enum class FrameKind;
 class RecordStore;
 
 // Takes the next record of the store and stamps it with the frame's receive time; sets
-// HScroll1.Max to the new count. None when the store is full.
+// recordScrollBar.Max to the new count. None when the store is full.
 std::optional<int> AppendRecord(AppState& app, RecordStore& store);
 void ClearStores(AppState& app);
 

@@ -6,14 +6,14 @@
 
 namespace quorbel {
 
-void File1_Click(AppState& app, int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= app.ui.File1.size()) {
+void ShowListedImage(AppState& app, int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= app.ui.imageFiles.size()) {
         return;
     }
-    const std::string& name = app.ui.File1[static_cast<std::size_t>(index)];
-    const std::string path = JoinPath(app.ui.File1Folder, name);
+    const std::string& name = app.ui.imageFiles[static_cast<std::size_t>(index)];
+    const std::string path = JoinPath(app.ui.imageFolder, name);
     if (app.platform.CanLoadPicture(path)) {
-        app.ui.Picture1 = {path, {}, name};
+        app.ui.picture = {path, {}, name};
     }
 }
 

@@ -11,7 +11,7 @@
 
 namespace quorbel {
 
-void MnuOpenKISSFile_Click(AppState& app) {
+void OpenCaptureFiles(AppState& app) {
     RunOpenCommand(app, kKissFilter, [&app](const std::string& path) {
         app.platform.DoEvents();
         ReadKissFile(app, path);
@@ -35,7 +35,7 @@ class CaptureDecoder {
 
   private:
     void Decode(std::span<const std::uint8_t> escaped) {
-        m_app.ui.ProgressBar1.value = ++m_pieces;
+        m_app.ui.progress.value = ++m_pieces;
         m_app.platform.DoEvents();
         ReadCapturePiece(escaped, m_piece);
         switch (m_piece.kind) {
@@ -78,9 +78,9 @@ void ReadKissFile(AppState& app, const std::string& path) {
     // appends to the same file during the read.
     BlockReader capture(path);
     const long long fends = CountFends(capture);
-    app.ui.Text5 += "kiss frames: " + std::to_string(fends) + "\r\n";
-    app.ui.Busy = true;
-    app.ui.ProgressBar1 = {true, static_cast<int>(std::max(fends, 0LL)), 0};
+    app.ui.readerLog += "kiss frames: " + std::to_string(fends) + "\r\n";
+    app.ui.busy = true;
+    app.ui.progress = {true, static_cast<int>(std::max(fends, 0LL)), 0};
 
     ReadDiagnostics diagnostics;
     if (fends >= 0) {
@@ -92,7 +92,7 @@ void ReadKissFile(AppState& app, const std::string& path) {
         diagnostics = decoder.Diagnostics();
     }
     diagnostics.file = path;
-    app.ui.Diagnostics.push_back(std::move(diagnostics));
+    app.ui.diagnostics.push_back(std::move(diagnostics));
     DecodeSsdvImages(app);
     PerformEndOfReadSteps(app);
 }

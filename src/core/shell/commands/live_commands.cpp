@@ -38,8 +38,9 @@ constexpr std::array<StateLook, 10> kStates{{
 // Names the overlong frames discarded so far in the log.
 void LogDiscards(AppState& app) {
     const std::uint64_t discarded = app.live.deframer.Discarded();
-    app.ui.Text5 += "live frames discarded (no end within " + std::to_string(kMaxLiveFrameBytes) +
-                    " bytes): " + std::to_string(discarded) + "\r\n";
+    app.ui.readerLog += "live frames discarded (no end within " +
+                        std::to_string(kMaxLiveFrameBytes) +
+                        " bytes): " + std::to_string(discarded) + "\r\n";
 }
 
 // Decodes, charts and records one frame of the stream.
@@ -53,28 +54,28 @@ void ReceiveLiveFrame(AppState& app, std::span<const std::uint8_t> piece,
     app.frame.rxTimeText = stamp;
     const FrameKind kind = ReceiveFrame(app, frame.Frame());
     received.push_back({stamp, kind, app.frame.spacecraftId});
-    Option1_Click(app, app.selectedField);
+    SelectField(app, app.selectedField);
 
     const std::string path =
-        JoinPath(app.settings.appDir, CaptureFileName(stamp.substr(0, 10), app.ui.Label5));
+        JoinPath(app.settings.appDir, CaptureFileName(stamp.substr(0, 10), app.ui.satelliteName));
     const std::string record = BuildCaptureRecord(stamp, piece);
     app.frame.rxTimeText = stamp + " UTC";  // as the stamp frame in the capture file gives it
     if (app.live.capture.Append(path, record)) {
         // The frame as received, FEND to FEND.
-        app.ui.Text4 = std::to_string(piece.size() + 2) + " bytes has been added to " + path;
+        app.ui.statusLine = std::to_string(piece.size() + 2) + " bytes has been added to " + path;
     } else {
-        app.ui.Text4 = path + " could not be written";
+        app.ui.statusLine = path + " could not be written";
     }
 }
 
 }  // namespace
 
-std::string Winsock_State(AppState& app) {
+std::string ShowConnectionState(AppState& app) {
     const int state = app.platform.SocketState();
     if (state < 0 || state >= static_cast<int>(kStates.size()))
         return {};
     const StateLook& look = kStates[static_cast<std::size_t>(state)];
-    app.ui.Lamp = look.lamp;
+    app.ui.connectionLamp = look.lamp;
     return look.text;
 }
 
@@ -83,25 +84,24 @@ void ConnectLiveClient(AppState& app) {
     app.platform.ConnectSocket(app.settings.tcpHost, app.settings.tcpPort.value_or(0));
 }
 
-void Check5_Click(AppState& app) {
-    if (app.ui.Check5) {
+void SetTcpClient(AppState& app) {
+    if (app.ui.tcpClient) {
         ConnectLiveClient(app);
-        app.ui.Timer1Enabled = true;
-        app.ui.Text5.clear();
+        app.ui.connectionTimerRunning = true;
+        app.ui.readerLog.clear();
     } else {
         app.platform.CloseSocket();
         app.live.capture.Close();
-        app.ui.Label2 = Winsock_State(app);
-        app.ui.Timer1Enabled = false;
+        app.ui.connectionText = ShowConnectionState(app);
+        app.ui.connectionTimerRunning = false;
     }
 }
 
-void Timer1_Timer(AppState& app) {
-    app.ui.Label2 = Winsock_State(app);
+void PollConnectionState(AppState& app) {
+    app.ui.connectionText = ShowConnectionState(app);
 }
 
-std::vector<LiveReception> Winsock1_DataArrival(AppState& app,
-                                                std::span<const std::uint8_t> bytes) {
+std::vector<LiveReception> ReceiveLiveBytes(AppState& app, std::span<const std::uint8_t> bytes) {
     std::vector<LiveReception> received;
     const std::uint64_t discardedBefore = app.live.deframer.Discarded();
     app.live.deframer.Feed(bytes, [&](std::span<const std::uint8_t> piece) {

@@ -14,13 +14,13 @@ namespace quorbel {
 struct AppState;
 
 // The text of a socket state (0 to 9; empty for any other) and the lamp colour it sets.
-std::string Winsock_State(AppState& app);
+std::string ShowConnectionState(AppState& app);
 
-// The box "TCP client" (its new value in Check5): set, it connects to the configured host and
+// The box "TCP client" (its new value in tcpClient): set, it connects to the configured host and
 // port, runs the timer and empties the log; cleared, it closes the socket and the capture file,
 // shows the state ("Closed") and stops the timer.
-void Check5_Click(AppState& app);
-void Timer1_Timer(AppState& app);
+void SetTcpClient(AppState& app);
+void PollConnectionState(AppState& app);
 
 // Starts the socket on the configured host and port; the stream begins anew at its first FEND.
 void ConnectLiveClient(AppState& app);
@@ -28,7 +28,7 @@ void ConnectLiveClient(AppState& app);
 // One arrival of data from the KISS server, cut anywhere in the stream. Every complete frame of
 // more than 100 bytes after its command byte is decoded with the time of one clock reading,
 // charted for the selected field and recorded behind a stamp frame of the same time into the
-// capture file of that UTC day and the satellite name shown; Text4 reports it. A frame that
+// capture file of that UTC day and the satellite name shown; statusLine reports it. A frame that
 // grows past 64 KiB without an end is discarded and counted in the log.
 // Returns what each decoded frame was, in order.
 struct LiveReception {
@@ -36,6 +36,6 @@ struct LiveReception {
     FrameKind kind = FrameKind::None;
     int spacecraftId = 0;
 };
-std::vector<LiveReception> Winsock1_DataArrival(AppState& app, std::span<const std::uint8_t> bytes);
+std::vector<LiveReception> ReceiveLiveBytes(AppState& app, std::span<const std::uint8_t> bytes);
 
 }  // namespace quorbel

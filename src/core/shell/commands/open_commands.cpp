@@ -15,12 +15,12 @@ namespace quorbel {
 
 void PrepareOpenCommand(AppState& app) {
     ApplyFieldCatalogue(app);
-    for (std::string& box : app.ui.Text1)
+    for (std::string& box : app.ui.fieldValues)
         box.clear();
     ClearStores(app);
-    app.ui.Text5.clear();
-    app.ui.Diagnostics.clear();
-    app.ui.RichTextBox1.Clear();
+    app.ui.readerLog.clear();
+    app.ui.diagnostics.clear();
+    app.ui.messageLog.Clear();
 }
 
 bool SelectSourceFiles(AppState& app, const std::string& filter) {
@@ -37,7 +37,7 @@ bool SelectSourceFiles(AppState& app, const std::string& filter) {
     std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
         return ToLowerAscii(a) < ToLowerAscii(b);
     });
-    app.ui.List3 = std::move(paths);
+    app.ui.chosenFiles = std::move(paths);
     return true;
 }
 
@@ -51,32 +51,33 @@ bool RefuseNonFileInput(AppState& app, const std::string& path) {
 
 void RunOpenCommand(AppState& app, const std::string& filter,
                     const std::function<void(const std::string&)>& readFile) {
-    if (app.ui.Reading)
+    if (app.ui.reading)
         return;  // a read is running: a second one would empty its stores
     PrepareOpenCommand(app);
     if (!SelectSourceFiles(app, filter))
         return;
     ReadingGuard reading(app.ui);
-    const std::vector<std::string> paths = app.ui.List3;  // a copy: events run during the reads
+    const std::vector<std::string> paths =
+        app.ui.chosenFiles;  // a copy: events run during the reads
     for (const std::string& path : paths) {
         if (RefuseNonFileInput(app, path))
             continue;
         app.sourceFileName = path;
-        app.ui.Text4 = path;
+        app.ui.statusLine = path;
         readFile(path);
     }
 }
 
 void PerformEndOfReadSteps(AppState& app) {
     ShowPendingPicture(app);
-    app.ui.Busy = false;
-    if (!app.ui.Option1Value[0]) {
-        app.ui.Option1Value[0] = true;
-        Option1_Click(app, 0);
+    app.ui.busy = false;
+    if (!app.ui.fieldSelected[0]) {
+        app.ui.fieldSelected[0] = true;
+        SelectField(app, 0);
     }
-    Option1_Click(app, 1);
-    HScroll1_Change(app);
-    app.ui.ProgressBar1.visible = false;
+    SelectField(app, 1);
+    ShowSelectedRecord(app);
+    app.ui.progress.visible = false;
 }
 
 }  // namespace quorbel

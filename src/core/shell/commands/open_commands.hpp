@@ -18,8 +18,8 @@ struct AppState;
 // export commands meanwhile) and restores the previous mark on every way out.
 class ReadingGuard {
   public:
-    explicit ReadingGuard(WindowModel& ui) : m_ui(ui), m_was(ui.Reading) { m_ui.Reading = true; }
-    ~ReadingGuard() { m_ui.Reading = m_was; }
+    explicit ReadingGuard(WindowModel& ui) : m_ui(ui), m_was(ui.reading) { m_ui.reading = true; }
+    ~ReadingGuard() { m_ui.reading = m_was; }
     ReadingGuard(const ReadingGuard&) = delete;
     ReadingGuard& operator=(const ReadingGuard&) = delete;
 
@@ -33,8 +33,9 @@ inline constexpr const char* kTooManyFilesMessage = "Es wurden zu viele Dateien 
 // Re-applies the catalogue, empties the value boxes, both stores, the log and the message log.
 void PrepareOpenCommand(AppState& app);
 
-// Shows the multi-file dialog; on a choice fills List3 sorted alphabetically (not case sensitive)
-// and returns true. Cancel returns false; too many files shows the message and returns false.
+// Shows the multi-file dialog; on a choice fills chosenFiles sorted alphabetically (not case
+// sensitive) and returns true. Cancel returns false; too many files shows the message and returns
+// false.
 bool SelectSourceFiles(AppState& app, const std::string& filter);
 
 // Refuses a folder, a device or anything else that is not a regular file as an input file: shows
@@ -48,11 +49,11 @@ bool RefuseNonFileInput(AppState& app, const std::string& path);
 void RunOpenCommand(AppState& app, const std::string& filter,
                     const std::function<void(const std::string&)>& readFile);
 
-// Normal pointer, Option1(0) set, the chart of field 1, the record of the scroll bar, progress
-// bar hidden.
+// Normal pointer, the first field selector set, the chart of field 1, the record of the scroll bar,
+// progress bar hidden.
 void PerformEndOfReadSteps(AppState& app);
 
-void MnuOpenKISSFile_Click(AppState& app);
+void OpenCaptureFiles(AppState& app);
 // Reads one capture file: the "kiss frames: " log line, every frame dispatched, the end-of-read
 // steps.
 void ReadKissFile(AppState& app, const std::string& path);
@@ -60,11 +61,11 @@ void ReadKissFile(AppState& app, const std::string& path);
 // frame; the progress bar counts the pieces and the event loop runs after each.
 void DecodeCapture(AppState& app, std::span<const std::uint8_t> bytes);
 
-void MnuOpenServerLog_Click(AppState& app);
+void OpenSatnogsExports(AppState& app);
 // Decodes the frames of one export, from its last line to its first, and logs the line counts in
-// Text5.
+// readerLog.
 void ReadSatnogsCsv(AppState& app, const std::string& path);
-// Analyses one export: its report appended to Text5, or the "Station analysis failed" warning.
+// Analyses one export: its report appended to readerLog, or the "Station analysis failed" warning.
 void AnalyseStations(AppState& app, const std::string& inputPath);
 
 }  // namespace quorbel

@@ -24,46 +24,46 @@ void ShowRecord(AppState& app, int n) {
                                       app.settings.decimalMark);
     for (std::size_t i = 0; i < view.values.size(); ++i) {
         if (view.values[i])
-            app.ui.Text1[i] = std::move(*view.values[i]);
+            app.ui.fieldValues[i] = std::move(*view.values[i]);
     }
     if (view.spin)
-        app.ui.Label8 = std::move(*view.spin);
+        app.ui.spinText = std::move(*view.spin);
     if (view.receiveTime)
-        app.ui.Label4 = std::move(*view.receiveTime);
-    app.ui.Label5 = std::move(view.satelliteName);
+        app.ui.receiveTimeText = std::move(*view.receiveTime);
+    app.ui.satelliteName = std::move(view.satelliteName);
 }
 
-void HScroll1_Change(AppState& app) {
-    const ScrollBar& bar = app.ui.HScroll1;
-    app.ui.Text2 = NavigationText(bar.value, bar.max);
+void ShowSelectedRecord(AppState& app) {
+    const ScrollBar& bar = app.ui.recordScrollBar;
+    app.ui.recordCounter = NavigationText(bar.value, bar.max);
     if (bar.max >= 1)
         ShowRecord(app, bar.value);
 }
 
 void SetRecordPosition(AppState& app, int value) {
-    ScrollBar& bar = app.ui.HScroll1;
+    ScrollBar& bar = app.ui.recordScrollBar;
     bar.value = std::clamp(value, 0, std::max(bar.max, 0));
-    HScroll1_Change(app);
+    ShowSelectedRecord(app);
 }
 
-void Option1_Click(AppState& app, int index, bool groupRequest) {
+void SelectField(AppState& app, int index, bool groupRequest) {
     if (index < 0 || index >= kFieldCount)
         return;
     WindowModel& ui = app.ui;
     const auto selected = static_cast<std::size_t>(index);
     app.selectedField = index;
-    ui.Frame1 = ui.Label1[selected].empty()
-                    ? ui.Option1[selected]
-                    : ui.Option1[selected] + " (" + ui.Label1[selected] + ")";
+    ui.chartTitle = ui.fieldUnits[selected].empty()
+                        ? ui.fieldCaptions[selected]
+                        : ui.fieldCaptions[selected] + " (" + ui.fieldUnits[selected] + ")";
     for (std::size_t i = 0; i < kFieldCount; ++i) {
-        ui.Text1BackColor[i] = i == selected ? kLightYellow : kWhite;
+        ui.fieldBackgrounds[i] = i == selected ? kLightYellow : kWhite;
         if (i != selected)
-            ui.Option1Value[i] = false;
+            ui.fieldSelected[i] = false;
     }
     if (index >= 1)
-        ui.HScroll1.SetMax(StoreOf(app, index).Count());
-    ui.Text2 = NavigationText(ui.HScroll1.value, ui.HScroll1.max);
-    HScroll1_Change(app);
+        ui.recordScrollBar.SetMax(StoreOf(app, index).Count());
+    ui.recordCounter = NavigationText(ui.recordScrollBar.value, ui.recordScrollBar.max);
+    ShowSelectedRecord(app);
 
     if (!groupRequest) {
         ChartField(app, index);
@@ -75,17 +75,17 @@ void Option1_Click(AppState& app, int index, bool groupRequest) {
 void ClickFieldSelector(AppState& app, int index, bool groupRequest) {
     if (index < 0 || index >= kFieldCount)
         return;
-    app.ui.Option1Value[static_cast<std::size_t>(index)] = true;
-    Option1_Click(app, index, groupRequest);
+    app.ui.fieldSelected[static_cast<std::size_t>(index)] = true;
+    SelectField(app, index, groupRequest);
 }
 
-void Check1_Click(AppState& app) {
+void SetChartBars(AppState& app) {
     ChartField(app, app.selectedField);
 }
 
-void Check2_Click(AppState& app) {
-    app.ui.Chart.timeAxis = app.ui.Check2;
-    ++app.ui.Chart.revision;
+void SetChartTimeAxis(AppState& app) {
+    app.ui.chart.timeAxis = app.ui.chartTimeAxis;
+    ++app.ui.chart.revision;
 }
 
 void ChartField(AppState& app, int field) {
@@ -93,16 +93,16 @@ void ChartField(AppState& app, int field) {
         return;
     // An empty store gives an empty chart rather than leaving an earlier file's data on show.
     const RecordStore& store = StoreOf(app, field);
-    DrawFieldChart(app.ui.Chart, store, field, app.ui.Option1[static_cast<std::size_t>(field)],
-                   app.ui.Check1);
+    DrawFieldChart(app.ui.chart, store, field,
+                   app.ui.fieldCaptions[static_cast<std::size_t>(field)], app.ui.chartBars);
     ShowRecord(app, store.Count());
 }
 
 void ChartFieldTrio(AppState& app, const RecordStore& store, const std::array<int, 3>& fields) {
     std::array<std::string, 3> legends;
     for (std::size_t s = 0; s < fields.size(); ++s)
-        legends[s] = app.ui.Option1[static_cast<std::size_t>(fields[s])];
-    DrawGroupChart(app.ui.Chart, store, fields, legends);
+        legends[s] = app.ui.fieldCaptions[static_cast<std::size_t>(fields[s])];
+    DrawGroupChart(app.ui.chart, store, fields, legends);
     ShowRecord(app, store.Count());
 }
 

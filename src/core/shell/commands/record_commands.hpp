@@ -10,20 +10,20 @@ class RecordStore;
 
 // Shows record n from both stores in the value boxes and labels; record 0 shows nothing.
 void ShowRecord(AppState& app, int n);
-void HScroll1_Change(AppState& app);
+void ShowSelectedRecord(AppState& app);
 // Moves the navigation scroll bar (clamped to its range) and runs its change handler.
 void SetRecordPosition(AppState& app, int value);
 
 // A field selector's click handler: the title, the highlighted box, the navigation range, and
 // the chart of the field, or with groupRequest (Shift or the right mouse button held) the chart
 // of the field's group of three.
-void Option1_Click(AppState& app, int index, bool groupRequest = false);
-// A user's click on a selector: sets it, then runs Option1_Click.
+void SelectField(AppState& app, int index, bool groupRequest = false);
+// A user's click on a selector: sets it, then runs SelectField.
 void ClickFieldSelector(AppState& app, int index, bool groupRequest = false);
-void Check1_Click(AppState& app);
-// The "UTC time" box (its new value in Check2): the chart shows its points at their receive times,
-// or side by side with the receive times as labels, whatever field or group it shows.
-void Check2_Click(AppState& app);
+void SetChartBars(AppState& app);
+// The "UTC time" box (its new value in chartTimeAxis): the chart shows its points at their receive
+// times, or side by side with the receive times as labels, whatever field or group it shows.
+void SetChartTimeAxis(AppState& app);
 void ChartField(AppState& app, int field);
 void ChartFieldTrio(AppState& app, const RecordStore& store, const std::array<int, 3>& fields);
 

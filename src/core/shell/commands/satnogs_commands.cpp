@@ -25,7 +25,7 @@ void DispatchLines(AppState& app, const std::string& path, const SatnogsIndex& i
     long long withoutFrame = 0;
     ReadKeptLinesBackwards(path, index, [&](std::size_t number, std::string_view line) {
         if (number % kLinesPerEventLoop == 0) {
-            app.ui.ProgressBar1.value = static_cast<int>(number);
+            app.ui.progress.value = static_cast<int>(number);
             app.platform.DoEvents();
         }
         const SatnogsLineKind kind = ReadSatnogsLine(line, frame);
@@ -46,7 +46,7 @@ void ShowStationAnalysis(AppState& app, const StationAnalysisRun& run) {
                                   MessageIcon::Warning});
         return;
     }
-    app.ui.Text5 += "\r\n" + run.report;
+    app.ui.readerLog += "\r\n" + run.report;
 }
 
 // One export of the selection: its line ends converted, then its frames decoded while the first
@@ -70,28 +70,29 @@ void OpenSatnogsExport(AppState& app, const std::string& path) {
 
 void ReadSatnogsCsv(AppState& app, const std::string& path) {
     ReadingGuard reading(app.ui);
-    app.ui.Busy = true;
-    app.ui.Text5 += "file: " + path + "\r\n";
+    app.ui.busy = true;
+    app.ui.readerLog += "file: " + path + "\r\n";
     app.platform.DoEvents();
     ReadDiagnostics diagnostics;
     diagnostics.file = path;
     diagnostics.linesWithoutFrame = 0;
     const std::optional<SatnogsIndex> index = IndexSatnogsExport(path);
     if (!index) {
-        app.ui.Text5 += "records from SatNOGS: -1\r\nafter removing duplicates: -1\r\n\r\n";
-        app.ui.Diagnostics.push_back(std::move(diagnostics));
+        app.ui.readerLog += "records from SatNOGS: -1\r\nafter removing duplicates: -1\r\n\r\n";
+        app.ui.diagnostics.push_back(std::move(diagnostics));
         PerformEndOfReadSteps(app);
         return;
     }
-    app.ui.Text5 += "records from SatNOGS: " + std::to_string(index->lineCount) + "\r\n";
+    app.ui.readerLog += "records from SatNOGS: " + std::to_string(index->lineCount) + "\r\n";
     if (index->lineCount > 1)
-        app.ui.Text2 = std::to_string(index->lineCount - 1);  // the last compared
-    app.ui.Text5 += "after removing duplicates: " + std::to_string(index->keptCount) + "\r\n\r\n";
-    app.ui.ProgressBar1.max = static_cast<int>(index->keptCount);
-    app.ui.ProgressBar1.value = 0;
-    app.ui.ProgressBar1.visible = true;
+        app.ui.recordCounter = std::to_string(index->lineCount - 1);  // the last compared
+    app.ui.readerLog +=
+        "after removing duplicates: " + std::to_string(index->keptCount) + "\r\n\r\n";
+    app.ui.progress.max = static_cast<int>(index->keptCount);
+    app.ui.progress.value = 0;
+    app.ui.progress.visible = true;
     DispatchLines(app, path, *index, diagnostics);
-    app.ui.Diagnostics.push_back(std::move(diagnostics));
+    app.ui.diagnostics.push_back(std::move(diagnostics));
     PerformEndOfReadSteps(app);
 }
 
@@ -99,7 +100,7 @@ void AnalyseStations(AppState& app, const std::string& inputPath) {
     ShowStationAnalysis(app, RunStationAnalysis(inputPath));
 }
 
-void MnuOpenServerLog_Click(AppState& app) {
+void OpenSatnogsExports(AppState& app) {
     RunOpenCommand(app, kSatnogsFilter,
                    [&app](const std::string& path) { OpenSatnogsExport(app, path); });
 }

@@ -34,7 +34,7 @@ std::string SsdvFileName(int imageId, const char* extension) {
 void ShowImageFile(AppState& app, int imageId) {
     const std::string path = SsdvImageFilePath(app.settings.appDir, imageId);
     if (app.platform.CanLoadPicture(path))
-        app.ui.Picture1 = {path, {}, SsdvFileName(imageId, ".jpg")};
+        app.ui.picture = {path, {}, SsdvFileName(imageId, ".jpg")};
 }
 
 void ShowReceivedPicture(AppState& app, int imageId) {
@@ -43,9 +43,9 @@ void ShowReceivedPicture(AppState& app, int imageId) {
         ShowImageFile(app, imageId);  // none of its packets decodes: the decoder's file, if any
         return;
     }
-    app.ui.Picture1.caption = DescribeReceivedPicture(picture);
-    app.ui.Picture1.jpeg = std::move(picture.jpeg);
-    app.ui.Picture1.path.clear();
+    app.ui.picture.caption = DescribeReceivedPicture(picture);
+    app.ui.picture.jpeg = std::move(picture.jpeg);
+    app.ui.picture.path.clear();
 }
 
 // What became of an image's packet file before its decoder is started.
@@ -104,14 +104,14 @@ void HandleSsdvPacket(AppState& app, const SsdvPacket& packet) {
     // Every packet, repetitions and packet IDs beyond the table included, in arrival order.
     AppendToFile(packetPath, std::string_view(reinterpret_cast<const char*>(packet.bytes.data()),
                                               packet.bytes.size()));
-    app.ui.Text6 += ListSsdvPacket(packet, packetPath, imagePath);
+    app.ui.ssdvListing += ListSsdvPacket(packet, packetPath, imagePath);
 
     if (!kept) {
         ShowImageFile(app, packet.imageId);
         return;
     }
     app.receivedPicture.pendingImage = packet.imageId;
-    if (app.ui.Reading) {
+    if (app.ui.reading) {
         const auto now = app.platform.Now();
         const auto& last = app.receivedPicture.lastShown;
         if (last && now - *last < kPictureInterval)
@@ -167,7 +167,7 @@ bool DecodeSsdvImages(AppState& app) {
     for (const std::string& problem : problems)
         status += (status.empty() ? "" : "; ") + problem;
     if (!status.empty())
-        app.ui.Text4 = status;
+        app.ui.statusLine = status;
     return problems.empty();
 }
 

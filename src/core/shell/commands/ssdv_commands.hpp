@@ -15,8 +15,8 @@ std::string SsdvPacketFilePath(const std::string& appDir, int imageId);
 std::string SsdvImageFilePath(const std::string& appDir, int imageId);
 
 // One received packet: kept in the packet table (packet IDs below 256), appended to the image's
-// packet file, listed in Text6, and its image shown in Picture1. A step that fails is skipped
-// without a message; the others still run.
+// packet file, listed in ssdvListing, and its image shown in the picture box. A step that fails is
+// skipped without a message; the others still run.
 void HandleSsdvPacket(AppState& app, const SsdvPacket& packet);
 
 // While a file is read the picture box follows at most twice a second; this shows the picture
@@ -26,7 +26,7 @@ void ShowPendingPicture(AppState& app);
 // The decoding run: the packet file of every image with packets in the table is replaced by
 // exactly those packets in packet ID order, an empty packet file is deleted, and the decoder
 // "ssdv" is started, not waited for, on every non-empty packet file. A failing image is skipped
-// and named in Text4; the others are still written and decoded. False when an image failed.
+// and named in statusLine; the others are still written and decoded. False when an image failed.
 bool DecodeSsdvImages(AppState& app);
 
 }  // namespace quorbel
