@@ -2,10 +2,9 @@
 #include "images_page.hpp"
 
 #include <QFontDatabase>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QVBoxLayout>
 
 namespace quorbel::gui {
 
@@ -53,28 +52,29 @@ void PictureBox::Rescale() {
 }
 
 ImagesPage::ImagesPage(QWidget* parent) : QWidget(parent) {
-    auto* layout = new QHBoxLayout(this);
-    auto* listColumn = new QVBoxLayout;
+    // One row of captions over one row of boxes: the list, the picture box and the listing
+    // stand side by side with the same top and the same height.
+    auto* layout = new QGridLayout(this);
     imageFiles = new QListWidget(this);
     imageFiles->setObjectName("imageFiles");
     imageFiles->setFixedWidth(170);
-    listColumn->addWidget(new QLabel("ssdv*.jpg", this));
-    listColumn->addWidget(imageFiles, 1);
-    auto* pictureColumn = new QVBoxLayout;
     picture = new PictureBox(this);
     pictureCaption = new QLabel(this);
     pictureCaption->setObjectName("PictureCaption");
     pictureCaption->setAlignment(Qt::AlignCenter);
-    pictureColumn->addWidget(picture, 1);
-    pictureColumn->addWidget(pictureCaption);
     ssdvListing = new QPlainTextEdit(this);
     ssdvListing->setObjectName("ssdvListing");
     ssdvListing->setReadOnly(true);
     ssdvListing->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     ssdvListing->setFixedWidth(300);
-    layout->addLayout(listColumn);
-    layout->addLayout(pictureColumn, 1);
-    layout->addWidget(ssdvListing);
+    layout->addWidget(new QLabel("ssdv*.jpg", this), 0, 0);
+    layout->addWidget(pictureCaption, 0, 1);
+    layout->addWidget(new QLabel("SSDV packets", this), 0, 2);
+    layout->addWidget(imageFiles, 1, 0);
+    layout->addWidget(picture, 1, 1);
+    layout->addWidget(ssdvListing, 1, 2);
+    layout->setColumnStretch(1, 1);
+    layout->setRowStretch(1, 1);
 }
 
 }  // namespace quorbel::gui

@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTest>
 #include <cmath>
 #include <limits>
 
+#include "images_page.hpp"
 #include "message_log_view.hpp"
 #include "qt_platform.hpp"
 #include "value_chart_view.hpp"
@@ -230,6 +234,21 @@ TEST_F(ValueChartViewTest, OnTheTimeAxisALineBreaksBetweenPassesAndBarsDoNot) {
     ASSERT_NE(bars, nullptr);
     EXPECT_EQ(bars->dataCount(), 6);
     EXPECT_DOUBLE_EQ(bars->width(), 8);  // most of the 10 s between the points of a pass
+}
+
+TEST(ImagesPage, ThePictureBoxStandsAsTallAsTheListAndTheListing) {
+    ImagesPage page;
+    page.resize(1200, 500);
+    page.pictureCaption->setText("ssdv_007.jpg");
+    page.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+    const QRect list = page.imageFiles->geometry();
+    for (const QWidget* box :
+         {static_cast<QWidget*>(page.picture), static_cast<QWidget*>(page.ssdvListing)}) {
+        EXPECT_EQ(box->geometry().top(), list.top()) << box->objectName().toStdString();
+        EXPECT_EQ(box->geometry().bottom(), list.bottom()) << box->objectName().toStdString();
+    }
+    EXPECT_GT(page.picture->width(), 500);
 }
 
 TEST_F(ValueChartViewTest, ZoomSurvivesRedrawsUntilANewSelection) {
