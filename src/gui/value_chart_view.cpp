@@ -122,12 +122,8 @@ ValueChartView::ValueChartView(QWidget* parent) : QCustomPlot(parent) {
     legendRow->addElement(0, 1, new QCPLayoutElement(this));
     plotLayout()->setRowStretchFactor(1, 0.001);
 
-    // A drag pans the chart; the right button opens the context menu and moves nothing.
-    connect(this, &QCustomPlot::mousePress, this, [this](QMouseEvent* event) {
-        if (event->button() == Qt::LeftButton) {
-            m_userZoomed = true;
-        }
-    });
+    // The wheel zooms; a drag pans (see NoteDrag); the right button opens the context menu and
+    // moves nothing.
     connect(this, &QCustomPlot::mouseWheel, this, [this] { m_userZoomed = true; });
     connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             [this] { UpdateLabelRoom(); });
@@ -203,6 +199,14 @@ void ValueChartView::ShowChart(const ChartModel& chart) {
     if (m_drawn && chart.revision == m_revision) {
         return;
     }
+    // Other records (a new file, another field) show whole; more of the same (a live frame)
+    // keep the user's zoom.
+    const ChartSource& source = chart.source;
+    if (source.store != m_source.store || source.generation != m_source.generation ||
+        source.fields != m_source.fields) {
+        m_resetZoom = true;
+    }
+    m_source = source;
     m_drawn = true;
     m_revision = chart.revision;
     Rebuild(chart);
@@ -350,6 +354,35 @@ void ValueChartView::ShowWholeChart() {
     // The values' own span, not down to zero: bars of 7,400 mV that vary by 50 mV show the 50.
     const double margin = m_valueSpan.size() > 0 ? m_valueSpan.size() * 0.05 : 1.0;
     yAxis->setRange(m_valueSpan.lower - margin, m_valueSpan.upper + margin);
+}
+
+void ValueChartView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        m_leftButtonDown = true;
+        m_pressKeyRange = xAxis->range();
+        m_pressValueRange = yAxis->range();
+    }
+    QCustomPlot::mousePressEvent(event);
+}
+
+void ValueChartView::mouseMoveEvent(QMouseEvent* event) {
+    QCustomPlot::mouseMoveEvent(event);
+    NoteDrag();
+}
+
+void ValueChartView::mouseReleaseEvent(QMouseEvent* event) {
+    QCustomPlot::mouseReleaseEvent(event);
+    NoteDrag();
+    if (event->button() == Qt::LeftButton) {
+        m_leftButtonDown = false;
+    }
+}
+
+void ValueChartView::NoteDrag() {
+    if (m_leftButtonDown &&
+        (xAxis->range() != m_pressKeyRange || yAxis->range() != m_pressValueRange)) {
+        m_userZoomed = true;
+    }
 }
 
 void ValueChartView::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -62,10 +62,15 @@ class ValueChartView : public QCustomPlot {
     void SaveRequested(quorbel::ChartFileFormat format);
 
   protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    // A drag counts as the user's zoom once it has moved the axes; a click moves nothing.
+    void NoteDrag();
     // The chart as an SVG drawing: QCustomPlot's own drawing into Qt's SVG generator, as
     // QCustomPlot has no SVG saver of its own.
     bool SaveSvg(const QString& fileName);
@@ -87,6 +92,10 @@ class ValueChartView : public QCustomPlot {
     bool m_drawn = false;
     bool m_resetZoom = true;
     bool m_userZoomed = false;
+    bool m_leftButtonDown = false;
+    QCPRange m_pressKeyRange;  // the axes' ranges when the left button went down
+    QCPRange m_pressValueRange;
+    ChartSource m_source;  // the records the chart shows
     int m_pointCount = 0;
     QCPRange m_valueSpan;  // smallest and largest finite value of all series
     bool m_timeAxis = false;

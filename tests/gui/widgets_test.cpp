@@ -236,6 +236,37 @@ TEST_F(ValueChartViewTest, OnTheTimeAxisALineBreaksBetweenPassesAndBarsDoNot) {
     EXPECT_DOUBLE_EQ(bars->width(), 8);  // most of the 10 s between the points of a pass
 }
 
+TEST_F(ValueChartViewTest, AClickLeavesTheChartFollowingNewFramesADragKeepsItsAxes) {
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.ShowChart(ManyPoints(ChartKind::Line, 200));
+    view.replot();  // lays out the plot area the mouse acts on
+    const QPoint middle = view.axisRect()->rect().center();
+    QTest::mouseClick(&view, Qt::LeftButton, Qt::NoModifier, middle);
+    EXPECT_FALSE(view.IsZoomed());
+    view.ShowChart(ManyPoints(ChartKind::Line, 201, 2));  // a live frame
+    EXPECT_DOUBLE_EQ(view.xAxis->range().lower, 0.5);
+    EXPECT_DOUBLE_EQ(view.xAxis->range().upper, 201.5);
+
+    // A drag pans the chart, and the axes stay there as more frames come in.
+    QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, middle);
+    QTest::mouseMove(&view, middle + QPoint(-200, 0));
+    QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, middle + QPoint(-200, 0));
+    EXPECT_TRUE(view.IsZoomed());
+    const QCPRange dragged = view.xAxis->range();
+    EXPECT_GT(dragged.lower, 0.5);
+    view.ShowChart(ManyPoints(ChartKind::Line, 202, 3));
+    EXPECT_EQ(view.xAxis->range(), dragged);
+
+    // Another file read: the store was cleared, its records are others; the whole chart shows.
+    ChartModel otherFile = ManyPoints(ChartKind::Line, 50, 4);
+    otherFile.source.generation = 1;
+    view.ShowChart(otherFile);
+    EXPECT_FALSE(view.IsZoomed());
+    EXPECT_DOUBLE_EQ(view.xAxis->range().lower, 0.5);
+    EXPECT_DOUBLE_EQ(view.xAxis->range().upper, 50.5);
+}
+
 TEST(ImagesPage, ThePictureBoxStandsAsTallAsTheListAndTheListing) {
     ImagesPage page;
     page.resize(1200, 500);
