@@ -125,6 +125,8 @@ ValueChartView::ValueChartView(QWidget* parent) : QCustomPlot(parent) {
     // The wheel zooms; a drag pans (see NoteDrag); the right button opens the context menu and
     // moves nothing.
     connect(this, &QCustomPlot::mouseWheel, this, [this] { m_userZoomed = true; });
+    // The axis rectangle's width is known only once the layout is done, just before drawing.
+    connect(this, &QCustomPlot::afterLayout, this, [this] { FitTimeBarsToPixels(); });
     connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             [this] { UpdateLabelRoom(); });
     BuildContextMenu();
@@ -271,6 +273,10 @@ QCPBars* ValueChartView::NewBars(const ChartSeries& series, double width, bool g
     bars->setBrush(SeriesColour(series));
     bars->setWidth(width);
     bars->setAntialiased(false);
+    if (m_timeAxis) {
+        // Widths in seconds would round to one pixel more or less from bar to bar.
+        bars->setWidthType(QCPBars::wtAbsolute);
+    }
     if (grouped) {
         bars->setBarsGroup(m_barsGroup);
     }
@@ -316,8 +322,8 @@ void ValueChartView::RebuildOnTimeAxis(const ChartModel& chart) {
         QVector<double> keys(placed.keys.begin(), placed.keys.end());
         QVector<double> values(placed.values.begin(), placed.values.end());
         if (chart.kind == ChartKind::Bar) {
-            NewBars(chart.series[s], axis.barWidth / std::max(1, seriesCount), seriesCount > 1)
-                ->setData(keys, values, true);
+            // One pixel until the drawing fits the bars to the zoom (FitTimeBarsToPixels).
+            NewBars(chart.series[s], 1, seriesCount > 1)->setData(keys, values, true);
             continue;
         }
         // A point without a value in the middle of each gap between passes breaks the line
@@ -382,6 +388,27 @@ void ValueChartView::NoteDrag() {
     if (m_leftButtonDown &&
         (xAxis->range() != m_pressKeyRange || yAxis->range() != m_pressValueRange)) {
         m_userZoomed = true;
+    }
+}
+
+void ValueChartView::FitTimeBarsToPixels() {
+    if (!m_timeAxis || xAxis->range().size() <= 0) {
+        return;
+    }
+    std::vector<QCPBars*> bars;
+    for (int i = 0; i < plottableCount(); ++i) {
+        if (auto* series = qobject_cast<QCPBars*>(plottable(i))) {
+            bars.push_back(series);
+        }
+    }
+    if (bars.empty()) {
+        return;
+    }
+    const double pixelsPerSecond = xAxis->axisRect()->width() / xAxis->range().size();
+    const double share = m_barWidth / static_cast<double>(bars.size());
+    const double pixels = std::max(1.0, std::floor(share * pixelsPerSecond));
+    for (QCPBars* series : bars) {
+        series->setWidth(pixels);
     }
 }
 

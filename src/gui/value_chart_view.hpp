@@ -71,6 +71,9 @@ class ValueChartView : public QCustomPlot {
   private:
     // A drag counts as the user's zoom once it has moved the axes; a click moves nothing.
     void NoteDrag();
+    // Bars on the time axis are all one whole number of pixels wide: most of the usual spacing
+    // of the points at the present zoom, at least one pixel.
+    void FitTimeBarsToPixels();
     // The chart as an SVG drawing: QCustomPlot's own drawing into Qt's SVG generator, as
     // QCustomPlot has no SVG saver of its own.
     bool SaveSvg(const QString& fileName);
@@ -99,8 +102,8 @@ class ValueChartView : public QCustomPlot {
     int m_pointCount = 0;
     QCPRange m_valueSpan;  // smallest and largest finite value of all series
     bool m_timeAxis = false;
-    QCPRange m_timeSpan;  // the first and last receive time on the time axis
-    double m_barWidth = 1;
+    QCPRange m_timeSpan;    // the first and last receive time on the time axis
+    double m_barWidth = 1;  // seconds: the bars' width on the time axis, all series together
 };
 
 }  // namespace quorbel::gui

@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 #include "chart_frame.hpp"
@@ -288,7 +289,11 @@ TEST_F(WindowTest, TheUtcTimeBoxDrawsThePointsAtTheirReceiveTimesWithDatesOnTheA
     QTest::mouseClick(Find<QCheckBox>("chartBars"), Qt::LeftButton);
     auto* bars = qobject_cast<QCPBars*>(Plot()->plottable(0));
     ASSERT_NE(bars, nullptr);
-    EXPECT_DOUBLE_EQ(bars->width(), axis.barWidth);
+    Plot()->replot();
+    // Most of the usual spacing of the frames in whole pixels, at least one.
+    const double pixelsPerSecond = Plot()->axisRect()->width() / Plot()->xAxis->range().size();
+    EXPECT_EQ(bars->widthType(), QCPBars::wtAbsolute);
+    EXPECT_NEAR(bars->width(), std::max(1.0, axis.barWidth * pixelsPerSecond), 1.0);
     QTest::mouseClick(Selector(81), Qt::LeftButton, Qt::ShiftModifier);
     EXPECT_EQ(Plot()->plottableCount(), 3);
     EXPECT_TRUE(chart->ShowsTimeAxis());

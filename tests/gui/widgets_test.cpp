@@ -233,7 +233,60 @@ TEST_F(ValueChartViewTest, OnTheTimeAxisALineBreaksBetweenPassesAndBarsDoNot) {
     auto* bars = qobject_cast<QCPBars*>(view.plottable(0));
     ASSERT_NE(bars, nullptr);
     EXPECT_EQ(bars->dataCount(), 6);
-    EXPECT_DOUBLE_EQ(bars->width(), 8);  // most of the 10 s between the points of a pass
+}
+
+// The widths in pixels of the runs of the series' colour along one row of the plot area, leaving
+// out runs cut by the area's edges (the value axis' line covers the left one).
+std::vector<int> BarPixelWidths(ValueChartView& view) {
+    const QImage image = view.toPixmap(view.width(), view.height()).toImage();
+    const QRect area = view.axisRect()->rect();
+    // Above the ticks on the time axis; every bar reaches down to its base below the area.
+    const int y = area.bottom() - 10;
+    std::vector<int> widths;
+    int start = -1;
+    const int left = area.left() + 2;
+    for (int x = left; x <= area.right(); ++x) {
+        const bool coloured = QColor(image.pixel(x, y)) == QColor(0, 102, 204);
+        if (coloured && start < 0) {
+            start = x;
+        } else if (!coloured && start >= 0) {
+            if (start > left) {
+                widths.push_back(x - start);
+            }
+            start = -1;
+        }
+    }
+    return widths;
+}
+
+TEST_F(ValueChartViewTest, BarsOnTheTimeAxisAreAllOneWidthAtEveryZoom) {
+    // One pass of 40 frames about 10 s apart, each a little early or late.
+    const double start = 1700000000;
+    ChartModel chart;
+    chart.kind = ChartKind::Bar;
+    chart.timeAxis = true;
+    chart.series.push_back({"Batt Voltage", std::nullopt, {}});
+    for (int i = 0; i < 40; ++i) {
+        chart.series[0].values.push_back(7400 + i % 7);
+        chart.times.push_back(start + 10 * i + (i * 7 % 5) * 0.3);
+        chart.labels.emplace_back();
+    }
+    chart.revision = 1;
+    view.ShowChart(chart);
+    // The whole pass, then zoomed in on a part of it by the wheel.
+    for (const QCPRange& shown : {QCPRange(), QCPRange(start + 93, start + 211)}) {
+        if (shown.size() > 0) {
+            view.xAxis->setRange(shown);
+        }
+        const std::vector<int> widths = BarPixelWidths(view);
+        ASSERT_GE(widths.size(), 10u);
+        const double pixelsPerSecond = view.axisRect()->width() / view.xAxis->range().size();
+        for (int width : widths) {
+            EXPECT_EQ(width, widths[0]);
+        }
+        // Most of the usual spacing of the frames, 10.6 s.
+        EXPECT_NEAR(widths[0], 0.8 * 10.6 * pixelsPerSecond, 1.0);
+    }
 }
 
 TEST_F(ValueChartViewTest, AClickLeavesTheChartFollowingNewFramesADragKeepsItsAxes) {
