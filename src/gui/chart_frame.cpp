@@ -32,6 +32,7 @@ ChartFrame::ChartFrame(QWidget* parent) : QGroupBox(parent) {
     layout->addLayout(top);
     chart = new ValueChartView(this);
     chart->setMinimumSize(900, 330);
+    chart->SetTitleSource([this] { return title(); });  // a saved chart carries the caption
     layout->addWidget(chart, 1);
 }
 

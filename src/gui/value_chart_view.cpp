@@ -28,6 +28,8 @@ constexpr double kWideBarShare = 0.8;
 constexpr int kWideBarPixels = 4;
 // Pixels of the chart's width taken by the value axis and the margins.
 constexpr int kValueAxisRoom = 80;
+// Points of the title above a saved chart.
+constexpr int kSavedTitlePoints = 12;
 // Pixels of the axis per date-and-time label on the time axis.
 constexpr int kTimeLabelPixels = 140;
 // Share of the time span left free on either side of the whole chart on the time axis.
@@ -162,7 +164,31 @@ bool ValueChartView::SaveSvg(const QString& fileName) {
     return painter.end() && QFileInfo(fileName).size() > 0;
 }
 
+ValueChartView::SavedTitle::SavedTitle(ValueChartView& view) : m_view(view) {
+    const QString title = view.m_titleSource ? view.m_titleSource() : QString();
+    if (title.isEmpty()) {
+        return;
+    }
+    QFont font = view.font();
+    font.setPointSize(kSavedTitlePoints);
+    font.setBold(true);
+    m_title = new QCPTextElement(&view, title, font);
+    view.plotLayout()->insertRow(0);
+    view.plotLayout()->addElement(0, 0, m_title);
+    view.plotLayout()->setRowStretchFactor(0, 0.001);
+}
+
+ValueChartView::SavedTitle::~SavedTitle() {
+    if (m_title == nullptr) {
+        return;
+    }
+    m_view.plotLayout()->remove(m_title);
+    m_view.plotLayout()->simplify();  // the empty title row goes too
+    m_view.replot(QCustomPlot::rpQueuedReplot);
+}
+
 bool ValueChartView::SaveToFile(const std::string& path, ChartFileFormat format) {
+    const SavedTitle title(*this);
     // The savers write the temporary file; a failure halfway leaves only it, which is removed,
     // and the file of that name stays as it was.
     const std::string part = path + ".part";

@@ -6,6 +6,7 @@
 #include <qcustomplot.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,8 +56,11 @@ class ValueChartView : public QCustomPlot {
     // The right-click menu: "Save chart as PNG...", "... SVG..." and "... PDF...".
     QMenu* ContextMenu() const { return m_contextMenu; }
     // Writes the chart as it is shown into the file, whole or not at all (through a temporary
-    // file beside it). False when it could not be written.
+    // file beside it), titled with the field's title and unit. False when it could not be
+    // written.
     bool SaveToFile(const std::string& path, ChartFileFormat format);
+    // Where a saved chart's title comes from: the caption of the frame around the chart.
+    void SetTitleSource(std::function<QString()> source) { m_titleSource = std::move(source); }
 
   signals:
     void SaveRequested(quorbel::ChartFileFormat format);
@@ -69,6 +73,20 @@ class ValueChartView : public QCustomPlot {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    // The title drawn above the chart while it is being saved; the window shows the title in
+    // the frame's caption instead.
+    class SavedTitle {
+      public:
+        explicit SavedTitle(ValueChartView& view);
+        ~SavedTitle();
+        SavedTitle(const SavedTitle&) = delete;
+        SavedTitle& operator=(const SavedTitle&) = delete;
+
+      private:
+        ValueChartView& m_view;
+        QCPTextElement* m_title = nullptr;
+    };
+
     // A drag counts as the user's zoom once it has moved the axes; a click moves nothing.
     void NoteDrag();
     // Bars on the time axis are all one whole number of pixels wide: most of the usual spacing
@@ -99,6 +117,7 @@ class ValueChartView : public QCustomPlot {
     QCPRange m_pressKeyRange;  // the axes' ranges when the left button went down
     QCPRange m_pressValueRange;
     ChartSource m_source;  // the records the chart shows
+    std::function<QString()> m_titleSource;
     int m_pointCount = 0;
     QCPRange m_valueSpan;  // smallest and largest finite value of all series
     bool m_timeAxis = false;

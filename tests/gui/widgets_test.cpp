@@ -1,15 +1,19 @@
-// The window's widgets on their own: dialog filters, start-up placement, the message log box, and
-// the chart's label spacing, value axis, zoom, bar groups, the legibility of 5,000 bars and the
-// breaks between passes on the time axis.
+// The window's widgets on their own: dialog filters, start-up placement, the message log box, the
+// chart's label spacing, value axis, zoom, bar groups, the legibility of 5,000 bars, the breaks
+// between passes and the bar width on the time axis, the saved chart's title, and the images
+// page's boxes.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QImage>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 #include <limits>
 
+#include "chart_frame.hpp"
 #include "images_page.hpp"
 #include "message_log_view.hpp"
 #include "qt_platform.hpp"
@@ -318,6 +322,30 @@ TEST_F(ValueChartViewTest, AClickLeavesTheChartFollowingNewFramesADragKeepsItsAx
     EXPECT_FALSE(view.IsZoomed());
     EXPECT_DOUBLE_EQ(view.xAxis->range().lower, 0.5);
     EXPECT_DOUBLE_EQ(view.xAxis->range().upper, 50.5);
+}
+
+TEST(ChartFrame, ASavedChartCarriesTheFieldsTitleAndUnit) {
+    ChartFrame frame;
+    frame.resize(1000, 450);
+    frame.setTitle("Battery Voltage (V)");
+    frame.chart->ShowChart(ManyPoints(ChartKind::Bar, 100));
+    const int rows = frame.chart->plotLayout()->rowCount();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const auto path = [&](const char* name) { return folder.filePath(name).toStdString(); };
+
+    ASSERT_TRUE(frame.chart->SaveToFile(path("chart.svg"), ChartFileFormat::Svg));
+    QFile svg(folder.filePath("chart.svg"));
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(svg.readAll().contains("Battery Voltage (V)"));
+    ASSERT_TRUE(frame.chart->SaveToFile(path("chart.pdf"), ChartFileFormat::Pdf));
+    QFile pdf(folder.filePath("chart.pdf"));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5) == "%PDF-");
+    ASSERT_TRUE(frame.chart->SaveToFile(path("chart.png"), ChartFileFormat::Png));
+    EXPECT_EQ(QImage(folder.filePath("chart.png")).size(), frame.chart->size());
+    // The window's chart stays without the title row: the frame's caption titles it there.
+    EXPECT_EQ(frame.chart->plotLayout()->rowCount(), rows);
 }
 
 TEST(ImagesPage, ThePictureBoxStandsAsTallAsTheListAndTheListing) {
