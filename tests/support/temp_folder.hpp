@@ -1,4 +1,5 @@
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+// A fresh folder under the system's temporary folder (or another), removed with everything in it
+// at the end.
 #pragma once
 
 #include <filesystem>
@@ -11,10 +12,11 @@ namespace quorbel::testing {
 
 class TempFolder {
   public:
-    TempFolder() {
+    TempFolder() : TempFolder(std::filesystem::temp_directory_path()) {}
+    // A folder under `parent`, for tests that need a file system of their own kind (a tmpfs).
+    explicit TempFolder(const std::filesystem::path& parent) {
         std::random_device random;
-        m_path = std::filesystem::temp_directory_path() /
-                 ("quorbel-test-" + std::to_string(random()) + std::to_string(random()));
+        m_path = parent / ("quorbel-test-" + std::to_string(random()) + std::to_string(random()));
         std::filesystem::create_directories(m_path);
     }
     ~TempFolder() {

@@ -3,6 +3,8 @@
 
 #include "shell/window_model.hpp"
 
+#include "common/bounded_log.hpp"
+
 namespace quorbel {
 
 void RichText::SetInsertionPoint(std::size_t point) {
@@ -20,7 +22,27 @@ void RichText::InsertAtInsertionPoint(const std::string& text, Rgb colour) {
     m_text.insert(p, text);
     m_colours.insert(m_colours.begin() + static_cast<std::ptrdiff_t>(p), text.size(), colour);
     m_insertionPoint = p + text.size();
+    DropOldestLines();
     ++m_revision;
+}
+
+void RichText::DropOldestLines() {
+    const unsigned long long dropped = DroppedLinesOf(m_text);
+    const std::size_t noticeLength = dropped > 0 ? DroppedLinesNotice(dropped).size() : 0;
+    const LogCut cut = CutOldestLines(m_text, noticeLength);
+    if (cut.length == 0)
+        return;
+    const std::string notice = DroppedLinesNotice(dropped + cut.lines);
+    const std::size_t removed = cut.from + cut.length;
+    m_text.replace(0, removed, notice);
+    m_colours.erase(m_colours.begin(), m_colours.begin() + static_cast<std::ptrdiff_t>(removed));
+    m_colours.insert(m_colours.begin(), notice.size(), kDroppedLinesColour);
+    // The caret and the selection keep their place in the text that stays; one in the dropped
+    // lines moves to the first line kept.
+    const std::size_t start = m_insertionPoint < removed ? removed : m_insertionPoint;
+    const std::size_t selectionEnd = std::max(m_insertionPoint + m_selectionLength, removed);
+    m_insertionPoint = start - removed + notice.size();
+    m_selectionLength = selectionEnd - start;
 }
 
 void RichText::Clear() {

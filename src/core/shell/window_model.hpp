@@ -22,7 +22,8 @@ struct TextRun {
 };
 
 // The coloured message log: 8-bit text with one colour per character, an insertion point and a
-// selection. Text goes in at the insertion point, not at the end.
+// selection. Text goes in at the insertion point, not at the end. Past a megabyte its oldest
+// lines are dropped, and a first line in grey counts them.
 class RichText {
   public:
     const std::string& Text() const { return m_text; }
@@ -37,10 +38,13 @@ class RichText {
     void InsertAtInsertionPoint(const std::string& text, Rgb colour);
     void Clear();
     std::vector<TextRun> Runs() const;
+    static constexpr Rgb kDroppedLinesColour{128, 128, 128};
     // Counts edits so front ends redraw only what changed.
     std::uint64_t Revision() const { return m_revision; }
 
   private:
+    void DropOldestLines();
+
     std::string m_text;
     std::vector<Rgb> m_colours;
     std::size_t m_insertionPoint = 0;

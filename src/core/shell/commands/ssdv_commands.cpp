@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/append_file.hpp"
+#include "common/bounded_log.hpp"
 #include "common/files.hpp"
 #include "decode/ssdv_packet.hpp"
 #include "shell/app_state.hpp"
@@ -104,7 +105,7 @@ void HandleSsdvPacket(AppState& app, const SsdvPacket& packet) {
     // Every packet, repetitions and packet IDs beyond the table included, in arrival order.
     AppendToFile(packetPath, std::string_view(reinterpret_cast<const char*>(packet.bytes.data()),
                                               packet.bytes.size()));
-    app.ui.ssdvListing += ListSsdvPacket(packet, packetPath, imagePath);
+    AppendToBoundedLog(app.ui.ssdvListing, ListSsdvPacket(packet, packetPath, imagePath));
 
     if (!kept) {
         ShowImageFile(app, packet.imageId);
