@@ -41,15 +41,11 @@ Json Texts(const Range& texts) {
     return out;
 }
 
-// A value that does not read (NaN, infinite) is null.
+// A chart value or time; null when it does not read (NaN, infinite). A whole number goes in as
+// an integer, which the library writes digit for digit (3300, not 3300.0; seconds since 1970
+// in full); a fraction is written as the shortest decimal that reads back the same, which for
+// receive times (milliseconds at most, years 1 to 9999) has no exponent either.
 Json Number(double value) {
-    return std::isfinite(value) ? Json(value) : Json(nullptr);
-}
-
-// Seconds since 1970 in full, never with an exponent. A whole second goes in as an integer,
-// which the library writes digit for digit; receive times carry milliseconds at most and lie
-// within years 1 to 9999, where the library writes a fraction as plain decimals too.
-Json Seconds(double value) {
     if (!std::isfinite(value))
         return nullptr;
     constexpr double kLargestWhole = 9.0e18;  // within std::int64_t
@@ -81,7 +77,7 @@ Json Chart(const ChartModel& chart) {
     }
     Json times = Json::array();
     for (double time : chart.times)
-        times.push_back(Seconds(time));
+        times.push_back(Number(time));
     return {{"kind", chart.kind == ChartKind::Bar ? "bar" : "line"},
             {"series", std::move(series)},
             {"labels", Texts(chart.labels)},

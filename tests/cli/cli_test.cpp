@@ -176,6 +176,9 @@ TEST(DumpStateTest, TextsComeOutAsUtf8AndNumbersReadBackWhole) {
                                                       {"values", {1.5, nullptr, nullptr, 3300}}}}));
     EXPECT_EQ(state["chart"]["times"],
               json::array({-62135596800LL, 0, 0.001, 1700000005.137, 253402300799.999, nullptr}));
+    // Whole numbers are written as integers, as they always were (3300, not 3300.0).
+    EXPECT_TRUE(state["chart"]["series"][0]["values"][3].is_number_integer());
+    EXPECT_TRUE(state["chart"]["times"][0].is_number_integer());
     // Times are written digit for digit, never with an exponent.
     const std::size_t times = text.find("\"times\":[");
     ASSERT_NE(times, std::string::npos);
