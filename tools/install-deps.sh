@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
 
-packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libjpeg-dev
+packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libjpeg-dev nlohmann-json3-dev
           qt6-base-dev qt6-svg-dev libqcustomplot-dev libgl-dev clang-format)
 for option in "$@"; do
     case "$option" in

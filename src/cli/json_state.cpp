@@ -1,186 +1,166 @@
 // Writes the window model as JSON for scripts and end-to-end tests.
 #include "json_state.hpp"
 
-#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstdint>
+#include <nlohmann/json.hpp>
 
 #include "shell/app_state.hpp"
 
 namespace quorbel::cli {
 namespace {
 
-std::string JsonNumber(double value) {
-    if (!std::isfinite(value))
-        return "null";
-    char buffer[32];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    return std::string(buffer, end);
+// Keys stay in the order the window model lists them.
+using Json = nlohmann::ordered_json;
+
+// The window's texts are 8-bit (Latin-1); the JSON is UTF-8, which the library checks.
+std::string Utf8FromLatin1(const std::string& latin1) {
+    std::string utf8;
+    utf8.reserve(latin1.size());
+    for (char c : latin1) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return utf8;
 }
 
-// Seconds since 1970 in full, never with an exponent.
-std::string JsonSeconds(double value) {
-    if (!std::isfinite(value))
-        return "null";
-    char buffer[48];
-    const auto end =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed).ptr;
-    return std::string(buffer, end);
-}
-
-std::string JsonRgb(Rgb rgb) {
-    char text[16];
-    std::snprintf(text, sizeof text, "[%d,%d,%d]", rgb.r, rgb.g, rgb.b);
-    return text;
+Json Text(const std::string& latin1) {
+    return Utf8FromLatin1(latin1);
 }
 
 template <typename Range>
-std::string JsonStrings(const Range& texts) {
-    std::string out = "[";
-    bool first = true;
-    for (const std::string& text : texts) {
-        if (!first)
-            out += ",";
-        out += JsonString(text);
-        first = false;
-    }
-    return out + "]";
+Json Texts(const Range& texts) {
+    Json out = Json::array();
+    for (const std::string& text : texts)
+        out.push_back(Text(text));
+    return out;
 }
 
-std::string JsonRuns(const RichText& box) {
-    std::string out = "[";
-    bool first = true;
-    for (const TextRun& run : box.Runs()) {
-        if (!first)
-            out += ",";
-        out += "{\"text\":" + JsonString(run.text) + ",\"rgb\":" + JsonRgb(run.rgb) + "}";
-        first = false;
-    }
-    return out + "]";
+// A chart value or time; null when it does not read (NaN, infinite). A whole number goes in as
+// an integer, which the library writes digit for digit (3300, not 3300.0; seconds since 1970
+// in full); a fraction is written as the shortest decimal that reads back the same, which for
+// receive times (milliseconds at most, years 1 to 9999) has no exponent either.
+Json Number(double value) {
+    if (!std::isfinite(value))
+        return nullptr;
+    constexpr double kLargestWhole = 9.0e18;  // within std::int64_t
+    if (value == std::trunc(value) && std::abs(value) < kLargestWhole)
+        return static_cast<std::int64_t>(value);
+    return value;
 }
 
-std::string JsonChart(const ChartModel& chart) {
-    std::string out = "{\"kind\":";
-    out += chart.kind == ChartKind::Bar ? "\"bar\"" : "\"line\"";
-    out += ",\"series\":[";
-    for (std::size_t s = 0; s < chart.series.size(); ++s) {
-        const ChartSeries& series = chart.series[s];
-        if (s > 0)
-            out += ",";
-        out += "{\"legend\":" + JsonString(series.legend) + ",\"rgb\":";
-        out += series.rgb ? JsonRgb(*series.rgb) : "null";
-        out += ",\"values\":[";
-        for (std::size_t i = 0; i < series.values.size(); ++i) {
-            if (i > 0)
-                out += ",";
-            out += JsonNumber(series.values[i]);
-        }
-        out += "]}";
+Json Colour(Rgb rgb) {
+    return Json::array({rgb.r, rgb.g, rgb.b});
+}
+
+Json Runs(const RichText& box) {
+    Json out = Json::array();
+    for (const TextRun& run : box.Runs())
+        out.push_back({{"text", Text(run.text)}, {"rgb", Colour(run.rgb)}});
+    return out;
+}
+
+Json Chart(const ChartModel& chart) {
+    Json series = Json::array();
+    for (const ChartSeries& one : chart.series) {
+        Json values = Json::array();
+        for (double value : one.values)
+            values.push_back(Number(value));
+        series.push_back({{"legend", Text(one.legend)},
+                          {"rgb", one.rgb ? Colour(*one.rgb) : Json(nullptr)},
+                          {"values", std::move(values)}});
     }
-    out += "],\"labels\":" + JsonStrings(chart.labels);
-    out += ",\"pointsPerLabel\":" + std::to_string(chart.pointsPerLabel);
-    out += std::string(",\"timeAxis\":") + (chart.timeAxis ? "true" : "false");
-    out += ",\"times\":[";
-    for (std::size_t i = 0; i < chart.times.size(); ++i) {
-        if (i > 0)
-            out += ',';
-        out += JsonSeconds(chart.times[i]);
-    }
-    return out + "]}";
+    Json times = Json::array();
+    for (double time : chart.times)
+        times.push_back(Number(time));
+    return {{"kind", chart.kind == ChartKind::Bar ? "bar" : "line"},
+            {"series", std::move(series)},
+            {"labels", Texts(chart.labels)},
+            {"pointsPerLabel", chart.pointsPerLabel},
+            {"timeAxis", chart.timeAxis},
+            {"times", std::move(times)}};
 }
 
 // One object per file of the last open command; "linesWithoutFrame" for SatNOGS exports only.
-std::string JsonDiagnostics(const std::vector<ReadDiagnostics>& reads) {
-    std::string out = "[";
+Json Diagnostics(const std::vector<ReadDiagnostics>& reads) {
+    Json out = Json::array();
     for (const ReadDiagnostics& read : reads) {
-        if (out.size() > 1)
-            out += ",";
-        out += "{\"file\":" + JsonString(read.file) + ",\"frames\":{";
-        for (std::size_t k = 0; k < kDiagnosticKinds.size(); ++k) {
-            out += std::string(k > 0 ? "," : "") + "\"" +
-                   DiagnosticKindCaption(kDiagnosticKinds[k]) +
-                   "\":" + std::to_string(read.Frames(kDiagnosticKinds[k]));
-        }
-        out += "},\"droppedAtCap\":" + std::to_string(read.droppedAtCap);
+        Json frames = Json::object();
+        for (FrameKind kind : kDiagnosticKinds)
+            frames[DiagnosticKindCaption(kind)] = read.Frames(kind);
+        Json file = {{"file", Text(read.file)},
+                     {"frames", std::move(frames)},
+                     {"droppedAtCap", read.droppedAtCap}};
         if (read.linesWithoutFrame)
-            out += ",\"linesWithoutFrame\":" + std::to_string(*read.linesWithoutFrame);
-        out += "}";
+            file["linesWithoutFrame"] = *read.linesWithoutFrame;
+        out.push_back(std::move(file));
     }
-    return out + "]";
+    return out;
+}
+
+// Packets in memory per image ID, only the images that have some.
+Json SsdvPackets(const SsdvPacketTable& packets) {
+    Json out = Json::object();
+    for (int image = 0; image < SsdvPacketTable::kImageCount; ++image) {
+        if (const int count = packets.Count(image); count > 0)
+            out[std::to_string(image)] = count;
+    }
+    return out;
+}
+
+Json StateObject(const AppState& app) {
+    const WindowModel& ui = app.ui;
+    return {
+        {"windowTitle", Text(ui.windowTitle)},
+        {"fieldValues", Texts(ui.fieldValues)},
+        {"fieldCaptions", Texts(ui.fieldCaptions)},
+        {"fieldSelected", ui.fieldSelected},
+        {"fieldUnits", Texts(ui.fieldUnits)},
+        {"connectionText", Text(ui.connectionText)},
+        {"receiveTimeText", Text(ui.receiveTimeText)},
+        {"satelliteName", Text(ui.satelliteName)},
+        {"spinText", Text(ui.spinText)},
+        {"recordCounter", Text(ui.recordCounter)},
+        {"statusLine", Text(ui.statusLine)},
+        {"readerLog", Text(ui.readerLog)},
+        {"ssdvListing", Text(ui.ssdvListing)},
+        {"messageLog", Runs(ui.messageLog)},
+        {"chartTitle", Text(ui.chartTitle)},
+        {"recordScrollBar", {{"value", ui.recordScrollBar.value}, {"max", ui.recordScrollBar.max}}},
+        {"selectedField", app.selectedField},
+        {"telemetryCount", app.telemetry.Count()},
+        {"sensorCount", app.sensor.Count()},
+        {"chart", Chart(ui.chart)},
+        {"chartBars", ui.chartBars},
+        {"chartTimeAxis", ui.chartTimeAxis},
+        {"diagnostics", Diagnostics(ui.diagnostics)},
+        {"chosenFiles", Texts(ui.chosenFiles)},
+        {"imageFiles", Texts(ui.imageFiles)},
+        {"picture",
+         {{"path", Text(ui.picture.path)},
+          {"caption", Text(ui.picture.caption)},
+          {"jpegBytes", ui.picture.jpeg.size()}}},
+        {"ssdvPackets", SsdvPackets(app.ssdvPackets)},
+        {"connectionLamp", Colour(ui.connectionLamp)},
+        {"tcpClient", ui.tcpClient}};
 }
 
 }  // namespace
 
-std::string JsonString(const std::string& latin1) {
-    std::string out = "\"";
-    for (char c : latin1) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            out += escape;
-        } else if (byte < 0x80) {
-            out += c;
-        } else {  // Latin-1 to UTF-8
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return out + "\"";
-}
-
 std::string DumpStateJson(const AppState& app) {
-    const WindowModel& ui = app.ui;
+    // One key a line, so that two states compare line by line with diff.
+    const Json state = StateObject(app);
     std::string out = "{";
-    auto add = [&out](const char* name, const std::string& json) {
+    for (const auto& [key, value] : state.items()) {
         if (out.size() > 1)
             out += ",\n";
-        out += std::string("\"") + name + "\":" + json;
-    };
-    add("windowTitle", JsonString(ui.windowTitle));
-    add("fieldValues", JsonStrings(ui.fieldValues));
-    add("fieldCaptions", JsonStrings(ui.fieldCaptions));
-    std::string set = "[";
-    for (std::size_t i = 0; i < ui.fieldSelected.size(); ++i)
-        set += std::string(i > 0 ? "," : "") + (ui.fieldSelected[i] ? "true" : "false");
-    add("fieldSelected", set + "]");
-    add("fieldUnits", JsonStrings(ui.fieldUnits));
-    add("connectionText", JsonString(ui.connectionText));
-    add("receiveTimeText", JsonString(ui.receiveTimeText));
-    add("satelliteName", JsonString(ui.satelliteName));
-    add("spinText", JsonString(ui.spinText));
-    add("recordCounter", JsonString(ui.recordCounter));
-    add("statusLine", JsonString(ui.statusLine));
-    add("readerLog", JsonString(ui.readerLog));
-    add("ssdvListing", JsonString(ui.ssdvListing));
-    add("messageLog", JsonRuns(ui.messageLog));
-    add("chartTitle", JsonString(ui.chartTitle));
-    add("recordScrollBar", "{\"value\":" + std::to_string(ui.recordScrollBar.value) +
-                               ",\"max\":" + std::to_string(ui.recordScrollBar.max) + "}");
-    add("selectedField", std::to_string(app.selectedField));
-    add("telemetryCount", std::to_string(app.telemetry.Count()));
-    add("sensorCount", std::to_string(app.sensor.Count()));
-    add("chart", JsonChart(ui.chart));
-    add("chartBars", ui.chartBars ? "true" : "false");
-    add("chartTimeAxis", ui.chartTimeAxis ? "true" : "false");
-    add("diagnostics", JsonDiagnostics(ui.diagnostics));
-    add("chosenFiles", JsonStrings(ui.chosenFiles));
-    add("imageFiles", JsonStrings(ui.imageFiles));
-    add("picture", "{\"path\":" + JsonString(ui.picture.path) +
-                       ",\"caption\":" + JsonString(ui.picture.caption) +
-                       ",\"jpegBytes\":" + std::to_string(ui.picture.jpeg.size()) + "}");
-    std::string packets = "{";
-    for (int image = 0; image < SsdvPacketTable::kImageCount; ++image) {
-        if (const int count = app.ssdvPackets.Count(image); count > 0)
-            packets += (packets.size() > 1 ? ",\"" : "\"") + std::to_string(image) +
-                       "\":" + std::to_string(count);
+        out += Json(key).dump() + ":" + value.dump();
     }
-    add("ssdvPackets", packets + "}");
-    add("connectionLamp", JsonRgb(ui.connectionLamp));
-    add("tcpClient", ui.tcpClient ? "true" : "false");
     return out + "}\n";
 }
 

@@ -1,4 +1,4 @@
-// The window model as one JSON object (UTF-8), keys named after the controls.
+// The window model as one JSON object (UTF-8), keys named for what they hold (docs/state-json.md).
 #pragma once
 
 #include <string>
@@ -9,8 +9,7 @@ struct AppState;
 
 namespace quorbel::cli {
 
-// Converts 8-bit (Latin-1) text into a JSON string literal in UTF-8.
-std::string JsonString(const std::string& latin1);
+// The state as JSON text: one top-level key a line, ended by a newline.
 std::string DumpStateJson(const AppState& app);
 
 }  // namespace quorbel::cli

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -13,12 +14,20 @@
 #include <sys/wait.h>
 
 #include "cli_platform.hpp"
+#include "json_state.hpp"
 #include "sample_frames.hpp"
+#include "shell/app_state.hpp"
 #include "ssdv_test_support.hpp"
+#include "support/state_json.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
 namespace {
+
+using nlohmann::json;
+using testing::DumpedState;
+using testing::DumpedStates;
+using testing::StateText;
 
 struct CliRun {
     int status;
@@ -66,17 +75,26 @@ TEST_F(CliTest, OpenKissDecodesTheWholePass) {
     const CliRun run =
         RunCliIn({"--locale", "C", "open-kiss", capture, "dump-state"}, folder.Path());
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("\"telemetryCount\":150"), std::string::npos);
-    EXPECT_NE(run.out.find("\"sensorCount\":120"), std::string::npos);
-    EXPECT_NE(run.out.find("\"selectedField\":1"), std::string::npos);
-    EXPECT_NE(run.out.find("\"satelliteName\":\"QUORBEL-1U\""), std::string::npos);
-    EXPECT_NE(run.out.find("\"chartTitle\":\"Batt Voltage (mV)\""), std::string::npos);
-    EXPECT_NE(run.out.find("\"pointsPerLabel\":3"), std::string::npos);  // 150 points
-    EXPECT_NE(run.out.find("\"rgb\":[0,0,255]"), std::string::npos);     // a digipeated message
-    EXPECT_NE(run.out.find("| Hello from orbit! 73 de QUORBEL\\u000d\\u000a"), std::string::npos);
-    EXPECT_NE(run.out.find("\"\xC2\xB5Sv/h\""), std::string::npos);  // the unit in UTF-8
-    EXPECT_NE(run.out.find("\"readerLog\":\"kiss frames: "), std::string::npos);
-    EXPECT_NE(run.out.find("\"connectionLamp\":[192,192,192]"), std::string::npos);
+    json state = DumpedState(run.out);
+    EXPECT_EQ(state["telemetryCount"], 150);
+    EXPECT_EQ(state["sensorCount"], 120);
+    EXPECT_EQ(state["selectedField"], 1);
+    EXPECT_EQ(state["satelliteName"], "QUORBEL-1U");
+    EXPECT_EQ(state["chartTitle"], "Batt Voltage (mV)");
+    EXPECT_EQ(state["chart"]["pointsPerLabel"], 3);  // 150 points
+    // A text message in black, a digipeated one in blue.
+    bool text = false, digipeated = false;
+    for (json& entry : state["messageLog"]) {
+        const std::string words = StateText(entry, "text");
+        text = text || (words.find("| Hello from orbit! 73 de QUORBEL\r\n") != std::string::npos &&
+                        entry["rgb"] == json::array({0, 0, 0}));
+        digipeated = digipeated || entry["rgb"] == json::array({0, 0, 255});
+    }
+    EXPECT_TRUE(text && digipeated) << state["messageLog"];
+    const json& units = state["fieldUnits"];
+    EXPECT_NE(std::find(units.begin(), units.end(), "\xC2\xB5Sv/h"), units.end());  // UTF-8
+    EXPECT_TRUE(StateText(state, "readerLog").starts_with("kiss frames: "));
+    EXPECT_EQ(state["connectionLamp"], json::array({192, 192, 192}));
 }
 
 TEST_F(CliTest, CommandsRunInOrderOnOneState) {
@@ -85,19 +103,27 @@ TEST_F(CliTest, CommandsRunInOrderOnOneState) {
                   "--group", "dump-state", "bars", "on", "dump-state"},
                  folder.Path());
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("\"recordCounter\":\"#5 / 120\""), std::string::npos);
-    const auto second = run.out.find("{\"windowTitle\"", 1);
-    ASSERT_NE(second, std::string::npos);
-    EXPECT_NE(run.out.substr(0, second).find("\"legend\":\"Ang Vel Z\",\"rgb\":[176,48,96]"),
-              std::string::npos);
+    std::vector<json> states = DumpedStates(run.out);
+    ASSERT_EQ(states.size(), 2u);
+    EXPECT_EQ(states[0]["recordCounter"], "#5 / 120");
+    json& group = states[0]["chart"]["series"];
+    EXPECT_NE(std::find_if(group.begin(), group.end(),
+                           [](json& series) {
+                               return series["legend"] == "Ang Vel Z" &&
+                                      series["rgb"] == json::array({176, 48, 96});
+                           }),
+              group.end())
+        << group;
     // "bars on" redraws the selected field alone, as bars.
-    EXPECT_NE(run.out.substr(second).find(
-                  "\"kind\":\"bar\",\"series\":[{\"legend\":\"Ang Vel X\",\"rgb\":null"),
-              std::string::npos);
+    json& bars = states[1]["chart"];
+    EXPECT_EQ(bars["kind"], "bar");
+    ASSERT_EQ(bars["series"].size(), 1u);
+    EXPECT_EQ(bars["series"][0]["legend"], "Ang Vel X");
+    EXPECT_TRUE(bars["series"][0]["rgb"].is_null());
 
     const std::string dump = folder.File("state.json");
     EXPECT_EQ(RunCliIn({"open-kiss", capture, "dump-state", dump}, folder.Path()).status, 0);
-    EXPECT_NE(testing::TempFolder::Read(dump).find("\"telemetryCount\":150"), std::string::npos);
+    EXPECT_EQ(DumpedState(testing::TempFolder::Read(dump))["telemetryCount"], 150);
 }
 
 TEST_F(CliTest, VerboseReadsShowTheirDiagnosticsAndTheStateHoldsThemAndTheTimeAxis) {
@@ -110,19 +136,56 @@ TEST_F(CliTest, VerboseReadsShowTheirDiagnosticsAndTheStateHoldsThemAndTheTimeAx
     EXPECT_NE(run.err.find("file: " + capture + "\n  beacon frames:"), std::string::npos);
     EXPECT_NE(run.err.find("  unknown identifier frames:                1\n"), std::string::npos);
     EXPECT_NE(run.err.find("  records dropped at the 5,000 cap:         0\n"), std::string::npos);
-    EXPECT_NE(run.out.find("\"diagnostics\":[{\"file\":\"" + capture +
-                           "\",\"frames\":{\"beacon\":150,\"sensor\":120,\"text\":4,"
-                           "\"digipeater\":3,\"SSDV\":6,\"unknown identifier\":1},"
-                           "\"droppedAtCap\":0}]"),
-              std::string::npos);
-    EXPECT_NE(run.out.find("\"chartTimeAxis\":true"), std::string::npos);
-    EXPECT_NE(run.out.find("\"timeAxis\":true,\"times\":[1700000000,1700000005.137,"),
-              std::string::npos);
+    json state = DumpedState(run.out);
+    const json frames = {{"beacon", 150},   {"sensor", 120}, {"text", 4},
+                         {"digipeater", 3}, {"SSDV", 6},     {"unknown identifier", 1}};
+    EXPECT_EQ(state["diagnostics"],
+              json::array({{{"file", capture}, {"frames", frames}, {"droppedAtCap", 0}}}));
+    EXPECT_EQ(state["chartTimeAxis"], true);
+    EXPECT_EQ(state["chart"]["timeAxis"], true);
+    const json& times = state["chart"]["times"];
+    ASSERT_GE(times.size(), 2u);
+    EXPECT_EQ(times[0], 1700000000);
+    EXPECT_EQ(times[1], 1700000005.137);
     // The log keeps exactly its own text.
-    EXPECT_NE(run.out.find("\"readerLog\":\"kiss frames: 1136\\u000d\\u000a\""), std::string::npos);
+    EXPECT_EQ(state["readerLog"], "kiss frames: 1136\r\n");
 
     // Without --verbose standard error stays quiet.
     EXPECT_EQ(RunCliIn({"open-kiss", capture}, folder.Path()).err, "");
+}
+
+TEST(DumpStateTest, TextsComeOutAsUtf8AndNumbersReadBackWhole) {
+    std::ostringstream messages;
+    cli::CliPlatform platform(messages, ".");
+    AppState app(platform);
+    // 8-bit texts with quotes, a backslash, control characters, DEL and Latin-1 letters.
+    app.ui.statusLine = "\"a\\b\"\t\x01\x7F \xB5Sv/h \xE9t\xE9 \xFF";
+    app.ui.messageLog.InsertAtInsertionPoint("caf\xE9\r\n", Rgb{0, 0, 255});
+    ChartSeries series{"Temp \xB0", std::nullopt, {1.5, NAN, -INFINITY, 3300}};
+    app.ui.chart.series = {series};
+    // From the first second of year 1 to the last millisecond of year 9999.
+    app.ui.chart.times = {-62135596800.0, 0, 0.001, 1700000005.137, 253402300799.999, NAN};
+
+    const std::string text = cli::DumpStateJson(app);
+    json state = DumpedState(text);
+    EXPECT_EQ(state["statusLine"], "\"a\\b\"\t\x01\x7F \xC2\xB5Sv/h \xC3\xA9t\xC3\xA9 \xC3\xBF");
+    EXPECT_EQ(state["messageLog"],
+              json::array({{{"text", "caf\xC3\xA9\r\n"}, {"rgb", {0, 0, 255}}}}));
+    EXPECT_EQ(state["chart"]["series"], json::array({{{"legend", "Temp \xC2\xB0"},
+                                                      {"rgb", nullptr},
+                                                      {"values", {1.5, nullptr, nullptr, 3300}}}}));
+    EXPECT_EQ(state["chart"]["times"],
+              json::array({-62135596800LL, 0, 0.001, 1700000005.137, 253402300799.999, nullptr}));
+    // Whole numbers are written as integers, as they always were (3300, not 3300.0).
+    EXPECT_TRUE(state["chart"]["series"][0]["values"][3].is_number_integer());
+    EXPECT_TRUE(state["chart"]["times"][0].is_number_integer());
+    // Times are written digit for digit, never with an exponent.
+    const std::size_t times = text.find("\"times\":[");
+    ASSERT_NE(times, std::string::npos);
+    const std::size_t first = times + 9;
+    const std::string written = text.substr(first, text.find(']', first) - first);
+    EXPECT_EQ(written.find_first_of("eE"), std::string::npos) << written;
+    EXPECT_TRUE(text.ends_with("}\n"));
 }
 
 TEST_F(CliTest, WrongCommandLinesExitWithTwo) {
@@ -154,8 +217,9 @@ TEST_F(CliTest, MissingFileIsReportedAndTheRestStillRuns) {
         RunCliIn({"open-kiss", folder.File("nope.kss"), capture, "dump-state"}, folder.Path());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("cannot read " + folder.File("nope.kss")), std::string::npos);
-    EXPECT_NE(run.out.find("\"telemetryCount\":150"), std::string::npos);
-    EXPECT_NE(run.out.find("kiss frames: -1"), std::string::npos);
+    json state = DumpedState(run.out);
+    EXPECT_EQ(state["telemetryCount"], 150);
+    EXPECT_NE(StateText(state, "readerLog").find("kiss frames: -1"), std::string::npos);
 }
 
 TEST_F(CliTest, FoldersAndDevicesAreRefusedAndNothingIsWritten) {
@@ -174,8 +238,9 @@ TEST_F(CliTest, FoldersAndDevicesAreRefusedAndNothingIsWritten) {
         const CliRun run = RunCliIn(c.args, folder.Path());
         EXPECT_EQ(run.status, 1) << c.args[0];
         EXPECT_NE(run.err.find(c.args[1] + c.message), std::string::npos) << run.err;
-        EXPECT_EQ(run.out.find("kiss frames"), std::string::npos) << run.out;
-        EXPECT_EQ(run.out.find("records from SatNOGS"), std::string::npos) << run.out;
+        const std::string log = run.out.empty() ? "" : StateText(DumpedState(run.out), "readerLog");
+        EXPECT_EQ(log.find("kiss frames"), std::string::npos) << log;
+        EXPECT_EQ(log.find("records from SatNOGS"), std::string::npos) << log;
     }
     // Only the folder itself and the capture: no cleaned copy, report or crop beside it.
     std::vector<std::string> names;
@@ -189,17 +254,13 @@ TEST_F(CliTest, SelectFieldSetsTheSelectorAsTheWindowsClickDoes) {
     const CliRun run =
         RunCliIn({"open-kiss", capture, "select-field", "81", "dump-state"}, folder.Path());
     ASSERT_EQ(run.status, 0) << run.err;
-    const auto start = run.out.find("\"fieldSelected\":[");
-    ASSERT_NE(start, std::string::npos);
-    std::string set = run.out.substr(start, run.out.find(']', start) - start);
+    const json selected = DumpedState(run.out)["fieldSelected"];
+    ASSERT_EQ(selected.size(), 107u);
     // The end of the read sets selector 0, the click moves the mark to 81 alone.
     std::vector<int> marked;
-    std::size_t index = 0;
-    for (std::size_t p = set.find('[') + 1; p < set.size(); p = set.find(',', p) + 1, ++index) {
-        if (set.compare(p, 4, "true") == 0)
+    for (std::size_t index = 0; index < selected.size(); ++index) {
+        if (selected[index] == true)
             marked.push_back(static_cast<int>(index));
-        if (set.find(',', p) == std::string::npos)
-            break;
     }
     EXPECT_EQ(marked, (std::vector<int>{81}));
 }
@@ -252,15 +313,16 @@ TEST_F(CliTest, ListenRecordsEveryFrameOfTheReplayOnceInOrder) {
             files.push_back(entry.path().string());
     }
     EXPECT_EQ(std::filesystem::file_size(appDir + "/ssdv_002.bin"), 6u * 118u);
-    EXPECT_NE(run.out.find("\"ssdvPackets\":{\"2\":6}"), std::string::npos);
+    json state = DumpedState(run.out);
+    EXPECT_EQ(state["ssdvPackets"], json({{"2", 6}}));
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(files[0].ends_with("_QUORBEL-1U.kss")) << files[0];
     EXPECT_EQ(DataFrames(testing::TempFolder::Read(files[0])), sent);
     EXPECT_EQ(static_cast<std::size_t>(std::count(run.out.begin(), run.out.end(), '\n')),
               sent.size() + std::count(run.out.begin() + run.out.find("{"), run.out.end(), '\n'));
     EXPECT_NE(run.out.find(" UTC beacon QUORBEL-1U\n"), std::string::npos);
-    EXPECT_NE(run.out.find("\"telemetryCount\":150"), std::string::npos);
-    EXPECT_NE(run.out.find("\"sensorCount\":120"), std::string::npos);
+    EXPECT_EQ(state["telemetryCount"], 150);
+    EXPECT_EQ(state["sensorCount"], 120);
 }
 
 TEST_F(CliTest, ListenWithoutAServerEndsWithAnErrorUnlessItReconnects) {
@@ -320,7 +382,7 @@ TEST_F(CliTest, ListenIsHandedToTheLiveToolBesideOrInstalled) {
     EXPECT_EQ(installed.status, 1);
     EXPECT_NE(installed.out.find("quorbel-cli: 127.0.0.1:1 Error\n"), std::string::npos)
         << installed.out;
-    EXPECT_NE(installed.out.find("\"telemetryCount\":0"), std::string::npos) << installed.out;
+    EXPECT_EQ(DumpedState(installed.out)["telemetryCount"], 0);
 }
 
 TEST_F(CliTest, TheApplicationFolderIsChosenAndNamedInTheHelp) {
@@ -347,7 +409,7 @@ TEST_F(CliTest, TheApplicationFolderIsChosenAndNamedInTheHelp) {
     old ? setenv("XDG_DATA_HOME", oldValue.c_str(), 1) : unsetenv("XDG_DATA_HOME");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(std::filesystem::is_regular_file(data + "/quorbel-decoder/conf.ini"));
-    EXPECT_NE(run.out.find("\"connectionText\":\"[LOCALHOST:8100]\""), std::string::npos);
+    EXPECT_EQ(DumpedState(run.out)["connectionText"], "[LOCALHOST:8100]");
     EXPECT_NE(help.out.find(data + "/quorbel-decoder\n  (the user's data folder)"),
               std::string::npos)
         << help.out;
@@ -382,9 +444,9 @@ TEST_F(CliTest, APassWithAPictureGivesTheSamePictureAsTheDecoderOnItsPackets) {
                  QUORBEL_BIN_DIR);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(NoChildLeft());
-    EXPECT_NE(run.out.find("\"imageFiles\":[\"ssdv_009.jpg\"]"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("\"ssdvPackets\":{\"9\":" + std::to_string(packets.size() / 118) + "}"),
-              std::string::npos);
+    json state = DumpedState(run.out);
+    EXPECT_EQ(state["imageFiles"], json::array({"ssdv_009.jpg"}));
+    EXPECT_EQ(state["ssdvPackets"], json({{"9", packets.size() / 118}}));
     const std::string decoded = testing::TempFolder::Read(station + "/ssdv_009.jpg");
     ASSERT_FALSE(decoded.empty());
 
@@ -415,7 +477,7 @@ TEST_F(CliTest, APictureWithATenthOfItsPacketsLostHasGreyBlocks) {
         RunCliIn({"--app-dir", folder.Path(), "open-kiss", lossy, "decode-images", "dump-state"},
                  QUORBEL_BIN_DIR);
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("\"imageFiles\":[\"ssdv_003.jpg\"]"), std::string::npos)
+    EXPECT_EQ(DumpedState(run.out)["imageFiles"], json::array({"ssdv_003.jpg"}))
         << "the decoded pictures are in the image list when the command is done";
     const std::string decoded = testing::TempFolder::Read(folder.File("ssdv_003.jpg"));
     const ssdv::test::DecodedPicture picture =
@@ -463,8 +525,9 @@ TEST(CliProgramTest, TheCommittedSampleDecodes) {
     const CliRun run = RunProgram("--app-dir " + station.Path() + " --locale C open-kiss " +
                                   sample + " show-record 3 dump-state");
     ASSERT_EQ(run.status, 0);
-    EXPECT_NE(run.out.find("\"telemetryCount\":60"), std::string::npos);
-    EXPECT_NE(run.out.find("\"recordCounter\":\"#3 / 60\""), std::string::npos);
+    json state = DumpedState(run.out);
+    EXPECT_EQ(state["telemetryCount"], 60);
+    EXPECT_EQ(state["recordCounter"], "#3 / 60");
     EXPECT_EQ(RunProgram("no-such-command").status, 2);
 }
 

@@ -12,6 +12,7 @@
 
 #include "satnogs_gen.hpp"
 #include "satnogs_test_support.hpp"
+#include "support/state_json.hpp"
 
 namespace quorbel {
 namespace {
@@ -20,7 +21,7 @@ using testing::TempFolder;
 
 struct CliRun {
     int status = -1;
-    std::string state;  // the JSON of dump-state
+    nlohmann::json state;  // what dump-state wrote
     std::string err;
 };
 
@@ -30,8 +31,8 @@ CliRun RunCli(const TempFolder& folder, const std::string& commands) {
                                 folder.Path() + "' --locale C " + commands + " dump-state '" +
                                 statePath + "' 2>'" + errPath + "'";
     const int raw = std::system(command.c_str());
-    CliRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, TempFolder::Read(statePath),
-               TempFolder::Read(errPath)};
+    CliRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1,
+               testing::DumpedState(TempFolder::Read(statePath)), TempFolder::Read(errPath)};
     std::filesystem::remove(statePath);
     std::filesystem::remove(errPath);
     return run;
@@ -83,12 +84,6 @@ Expected Expect(const std::string& text) {
     return e;
 }
 
-// A number of the compact JSON of dump-state.
-std::string JsonNumber(const std::string& json, const std::string& key) {
-    const std::size_t at = json.find("\"" + key + "\":") + key.size() + 3;
-    return json.substr(at, json.find_first_of(",}", at) - at);
-}
-
 TEST(SatnogsCli, GeneratedExportsGoThroughEveryCommand) {
     const struct {
         const char* name;
@@ -127,20 +122,20 @@ TEST(SatnogsCli, GeneratedExportsGoThroughEveryCommand) {
                                         input + "'");
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.err, "");
-        EXPECT_NE(
-            run.state.find("records from SatNOGS: " + std::to_string(e.lines) +
-                           "\\u000d\\u000aafter removing duplicates: " + std::to_string(e.kept)),
-            std::string::npos);
+        EXPECT_NE(testing::StateText(run.state, "readerLog")
+                      .find("records from SatNOGS: " + std::to_string(e.lines) +
+                            "\r\nafter removing duplicates: " + std::to_string(e.kept)),
+                  std::string::npos);
         const std::string base = input.substr(0, input.size() - 4);
         if (c.options.shortStationRate == 0) {
-            EXPECT_EQ(JsonNumber(run.state, "telemetryCount"), std::to_string(e.beacons));
-            EXPECT_EQ(JsonNumber(run.state, "sensorCount"), std::to_string(e.sensors));
+            EXPECT_EQ(run.state["telemetryCount"], e.beacons);
+            EXPECT_EQ(run.state["sensorCount"], e.sensors);
         }
         // Each export has its header and one line of 69 (TLM) or 39 (SENSOR) fields per record.
         for (const auto& [suffix, count, semicolons] :
              {std::tuple{"_tlm.csv", "telemetryCount", 68}, {"_sensor.csv", "sensorCount", 38}}) {
             const std::vector<std::string> csv = Lines(TempFolder::Read(base + suffix));
-            EXPECT_EQ(std::to_string(csv.size() - 1), JsonNumber(run.state, count));
+            EXPECT_EQ(run.state[count], csv.size() - 1);
             for (const std::string& line : csv)
                 ASSERT_EQ(std::count(line.begin(), line.end(), ';'), semicolons);
         }
@@ -170,7 +165,8 @@ TEST(SatnogsCli, ExportsWithoutInputFileFailAndTheRealExportIsRefusedByTheAnalys
     CliRun run = RunCli(folder, "open-satnogs '" + input + "' crop-images '" + input + "'");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "message: Expected four columns on line 1\n");
-    EXPECT_NE(run.state.find("after removing duplicates: 1273"), std::string::npos);
+    EXPECT_NE(testing::StateText(run.state, "readerLog").find("after removing duplicates: 1273"),
+              std::string::npos);
     EXPECT_EQ(TempFolder::Read(input + "_new"), "");  // another satellite: no image-data frames
 }
 
