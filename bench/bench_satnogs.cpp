@@ -31,8 +31,8 @@ class BenchPlatform : public quorbel::Platform {
     void DoEvents() override {}
     bool CanLoadPicture(const std::string&) override { return false; }
     std::string FindProgram(const std::string&) override { return {}; }
-    bool StartDetached(const std::string&, const std::vector<std::string>&) override {
-        return false;
+    std::optional<int> StartProgram(const std::string&, const std::vector<std::string>&) override {
+        return std::nullopt;
     }
     void ConnectSocket(const std::string&, int) override {}
     void CloseSocket() override {}

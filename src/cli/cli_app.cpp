@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
@@ -15,7 +16,9 @@
 #include "common/files.hpp"
 #include "shell/app_folder.hpp"
 #include "shell/app_state.hpp"
+#include "shell/command_outcome.hpp"
 #include "shell/commands/form_load.hpp"
+#include "shell/commands/ssdv_commands.hpp"
 
 namespace quorbel::cli {
 namespace {
@@ -72,8 +75,10 @@ void WriteUsage(std::ostream& out, const CommandTable& table, const AppFolderCho
         << folder.folder << "\n  (" << DescribeAppFolderOrigin(folder.origin) << ")\n";
     out << "\n"
            "A message box of the window is written to standard error as \"message: \" and its\n"
-           "text. Exit status: 0 on success, 1 when a command could not do its work (for\n"
-           "example a file that cannot be read), 2 for a wrong command line.\n";
+           "text. Exit status: 0 on success, 1 when a command could not do its work (a file\n"
+           "that cannot be read, a file it was asked to write that was not written whole, a\n"
+           "picture decoder that failed: standard error names the file and the reason), 2 for\n"
+           "a wrong command line.\n";
 }
 
 // Splits the command line into options and commands; the error text for a wrong one.
@@ -181,15 +186,19 @@ void ReportReadDiagnostics(CliContext& context) {
         context.err << FormatReadDiagnostics(read, "\n");
 }
 
-void CheckReadable(CliContext& context, const Args& files) {
-    for (const std::string& file : files) {
-        if (NonFileInputProblem(file)) {
-            context.failed = true;  // the command refuses it with its own message
-        } else if (!std::ifstream(file, std::ios::binary)) {
-            context.err << "quorbel-cli: cannot read " << file << "\n";
-            context.failed = true;
-        }
+void ReportOutcome(CliContext& context, const CommandOutcome& outcome) {
+    std::vector<std::string> told;
+    for (const CommandProblem& problem : outcome.problems) {
+        if (problem.kind == CommandProblem::Kind::DecoderNotFound)
+            continue;  // no failure of a read: its packet files wait for a decoder
+        std::string text = ExplainProblem(problem);
+        if (std::find(told.begin(), told.end(), text) != told.end())
+            continue;
+        context.err << "quorbel-cli: " << text << "\n";
+        told.push_back(std::move(text));
     }
+    if (outcome.Failed())
+        context.failed = true;
 }
 
 CommandTable BuildCommandTable(const LiveTool* live) {
@@ -240,9 +249,11 @@ int RunCli(const std::vector<std::string>& arguments, const std::string& program
     // The pictures a decoding run started are written before the next command that reads or
     // writes pictures (or the end), and then they are in the image list as the window's would
     // be; an export or a view command runs beside the decoders.
+    // A decoder that failed names its picture and makes the exit status 1.
     const auto finishPictures = [&] {
         if (platform.HasStartedPrograms()) {
-            platform.WaitForStartedPrograms();
+            for (const ProgramEnd& end : platform.WaitForStartedPrograms())
+                ReportOutcome(context, FinishSsdvDecoder(app, end));
             FillImageList(app);
         }
     };

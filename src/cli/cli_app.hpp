@@ -12,7 +12,8 @@
 
 namespace quorbel {
 struct AppState;
-}
+struct CommandOutcome;
+}  // namespace quorbel
 
 namespace quorbel::cli {
 
@@ -50,8 +51,9 @@ using CommandTable = std::vector<CliCommand>;
 // Argument checks shared by the commands.
 std::optional<std::string> ExpectCount(const Args& args, std::size_t min, std::size_t max);
 bool IsWholeNumber(const std::string& text);
-// Reports each file that cannot be read (the command still goes on, as the menu command would).
-void CheckReadable(CliContext& context, const Args& files);
+// Every problem of a command's outcome that fails it on standard error, once each, with the file
+// and the system's reason; a failed outcome makes the exit status 1.
+void ReportOutcome(CliContext& context, const CommandOutcome& outcome);
 // With --verbose: the diagnostics of the files the last open command read, on standard error.
 void ReportReadDiagnostics(CliContext& context);
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>
+#include <utility>
 
 #include "common/files.hpp"
 
@@ -60,8 +61,17 @@ std::string CliPlatform::FindProgram(const std::string& name) {
     return {};
 }
 
-bool CliPlatform::StartDetached(const std::string& program,
-                                const std::vector<std::string>& arguments) {
+namespace {
+
+// How a child reaped with this wait status ended.
+ProgramEnd EndOf(pid_t child, int status) {
+    return {static_cast<int>(child), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+}  // namespace
+
+std::optional<int> CliPlatform::StartProgram(const std::string& program,
+                                             const std::vector<std::string>& arguments) {
     ReapFinishedPrograms();
     std::vector<std::string> words{program};
     words.insert(words.end(), arguments.begin(), arguments.end());
@@ -80,26 +90,36 @@ bool CliPlatform::StartDetached(const std::string& program,
         posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (failure != 0)
-        return false;
+        return std::nullopt;
     m_started.push_back(child);
-    return true;
+    return static_cast<int>(child);
 }
 
 void CliPlatform::ReapFinishedPrograms() {
-    std::erase_if(m_started, [](pid_t child) {
+    std::erase_if(m_started, [this](pid_t child) {
         int status = 0;
         const pid_t result = ::waitpid(child, &status, WNOHANG);
-        return result == child || (result < 0 && errno != EINTR);
+        if (result == child)
+            m_ended.push_back(EndOf(child, status));
+        else if (result < 0 && errno != EINTR)
+            m_ended.push_back({static_cast<int>(child), -1});  // lost: no status to read
+        else
+            return false;
+        return true;
     });
 }
 
-void CliPlatform::WaitForStartedPrograms() {
+std::vector<ProgramEnd> CliPlatform::WaitForStartedPrograms() {
     for (const pid_t child : m_started) {
         int status = 0;
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        pid_t result = 0;
+        while ((result = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {
         }
+        m_ended.push_back(result == child ? EndOf(child, status)
+                                          : ProgramEnd{static_cast<int>(child), -1});
     }
     m_started.clear();
+    return std::exchange(m_ended, {});
 }
 
 }  // namespace quorbel::cli

@@ -35,13 +35,14 @@ class CliPlatform : public Platform {
     void DoEvents() override {}
     bool CanLoadPicture(const std::string& path) override;
     std::string FindProgram(const std::string& name) override;
-    // Starts the program as a child with its output silenced; finished children are reaped at
-    // every start.
-    bool StartDetached(const std::string& program,
-                       const std::vector<std::string>& arguments) override;
-    // Waits until every program started so far has ended.
-    void WaitForStartedPrograms();
-    bool HasStartedPrograms() const { return !m_started.empty(); }
+    // Starts the program as a child with its output silenced; its id is its process id. Finished
+    // children are reaped at every start and their ends kept for WaitForStartedPrograms.
+    std::optional<int> StartProgram(const std::string& program,
+                                    const std::vector<std::string>& arguments) override;
+    // Waits until every program started so far has ended; how each ended, in the order they
+    // were reaped.
+    std::vector<ProgramEnd> WaitForStartedPrograms();
+    bool HasStartedPrograms() const { return !m_started.empty() || !m_ended.empty(); }
     void ConnectSocket(const std::string& /*host*/, int /*port*/) override {}
     void CloseSocket() override {}
     int SocketState() override { return 0; }  // closed
@@ -54,7 +55,8 @@ class CliPlatform : public Platform {
 
     std::ostream& m_messages;
     std::string m_programFolder;
-    std::vector<pid_t> m_started;  // children not yet reaped
+    std::vector<pid_t> m_started;     // children not yet reaped
+    std::vector<ProgramEnd> m_ended;  // children reaped since the last wait
     std::vector<std::string> m_nextSelection;
 };
 

@@ -14,10 +14,10 @@ namespace quorbel::cli {
 namespace {
 
 void OpenKiss(CliContext& context, const Args& files) {
-    CheckReadable(context, files);
     context.platform.SetNextSelection(files);
-    OpenCaptureFiles(context.app);
+    const CommandOutcome outcome = OpenCaptureFiles(context.app);
     ReportReadDiagnostics(context);
+    ReportOutcome(context, outcome);
 }
 
 void SelectField(CliContext& context, const Args& args) {
@@ -35,9 +35,12 @@ void SetTimeAxis(CliContext& context, const Args& args) {
     SetChartTimeAxis(context.app);
 }
 
+// Decoding is the command's whole work: without a decoder it fails.
 void DecodeImages(CliContext& context, const Args& /*args*/) {
-    if (!DecodeSsdvImages(context.app)) {
-        context.err << "quorbel-cli: " << context.app.ui.statusLine << "\n";
+    const CommandOutcome outcome = DecodeSsdvImages(context.app);
+    ReportOutcome(context, outcome);
+    if (outcome.Has(CommandProblem::Kind::DecoderNotFound)) {
+        context.err << "quorbel-cli: ssdv decoder not found\n";
         context.failed = true;
     }
 }

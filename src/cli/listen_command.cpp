@@ -78,19 +78,35 @@ class Listener {
         socket.SetDataHandler(nullptr);
         m_app.ui.tcpClient = false;
         SetTcpClient(m_app);
+        ReportUnrecordedFrames();
     }
 
   private:
+    // How many decoded frames were not recorded in the capture file, and why the last was not;
+    // a listen that lost any ends with exit status 1.
+    void ReportUnrecordedFrames() const {
+        if (m_unrecorded == 0)
+            return;
+        m_context.err << "quorbel-cli: " << m_unrecorded << " of " << m_decoded
+                      << " decoded frames were not recorded (" << m_lastProblem << ")\n";
+        m_context.failed = true;
+    }
+
     void OnData(std::span<const std::uint8_t> bytes) {
-        for (const LiveReception& frame : ReceiveLiveBytes(m_app, bytes)) {
+        const LiveArrival arrival = ReceiveLiveBytes(m_app, bytes);
+        for (const LiveReception& frame : arrival.frames) {
             m_context.out << frame.rxTimeText << " UTC " << FrameKindName(frame.kind) << ' '
                           << SatelliteName(frame.spacecraftId) << '\n';
         }
         m_context.out.flush();
-        const std::string& status = m_app.ui.statusLine;
-        if (status.ends_with(" could not be written") && status != m_lastProblem) {
-            m_context.err << "quorbel-cli: " << status << "\n";
-            m_lastProblem = status;
+        m_decoded += arrival.frames.size();
+        for (const CommandProblem& problem : arrival.outcome.problems) {
+            ++m_unrecorded;
+            // Each new problem once, as it happens; the count comes at the end.
+            const std::string text = ExplainProblem(problem);
+            if (text != m_lastProblem)
+                m_context.err << "quorbel-cli: " << text << "\n";
+            m_lastProblem = text;
         }
     }
 
@@ -127,6 +143,8 @@ class Listener {
     int m_lastState = -1;
     int m_retryMs = kFirstRetryMs;
     bool m_finished = false;
+    std::size_t m_decoded = 0;
+    std::size_t m_unrecorded = 0;
     std::string m_lastProblem;
 };
 

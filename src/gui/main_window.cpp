@@ -56,7 +56,7 @@ struct MenuCommand {
     const char* menu;
     const char* caption;
     const char* name;
-    void (*handler)(AppState&);
+    CommandOutcome (*handler)(AppState&);  // it shows its outcome in the status line itself
 };
 
 // The menu bar's commands; all of them read or write files and wait while a file is read.
@@ -91,6 +91,9 @@ MainWindow::MainWindow(AppState& app, QtPlatform& platform, QWidget* parent)
     m_binding = std::make_unique<ModelBinding>(m_app.ui, std::move(widgets));
     WireLiveClient();
     m_platform.SetModelSync([this] { Refresh(); });
+    // A picture decoder that failed is named in the status line.
+    m_platform.SetProgramEndHandler(
+        [this](const ProgramEnd& end) { Run([this, end] { FinishSsdvDecoder(m_app, end); }); });
     m_endProgram = [this] {
         // Inside a running read the handler is still on the stack: end without unwinding it.
         if (m_app.ui.reading) {
@@ -102,6 +105,7 @@ MainWindow::MainWindow(AppState& app, QtPlatform& platform, QWidget* parent)
 
 MainWindow::~MainWindow() {
     m_platform.SetModelSync(nullptr);
+    m_platform.SetProgramEndHandler(nullptr);
     m_platform.Socket().SetDataHandler(nullptr);
     m_platform.Socket().SetStateHandler(nullptr);
     delete m_about;  // a window without owner: it goes with the main window

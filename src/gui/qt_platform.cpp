@@ -1,5 +1,5 @@
 // The Qt platform services: the open dialog with its filter, message boxes, the throttled event
-// loop turn of long reads, modifier keys, detached programs and picture checks.
+// loop turn of long reads, modifier keys, helper programs and picture checks.
 #include "qt_platform.hpp"
 
 #include <QApplication>
@@ -128,19 +128,43 @@ std::string QtPlatform::FindProgram(const std::string& name) {
     return QFile::encodeName(found).toStdString();
 }
 
-bool QtPlatform::StartDetached(const std::string& program,
-                               const std::vector<std::string>& arguments) {
-    // Qt starts it as a grandchild and reaps the child, so no finished program lingers.
-    QProcess process;
-    process.setProgram(QFile::decodeName(QByteArray::fromStdString(program)));
+std::optional<int> QtPlatform::StartProgram(const std::string& program,
+                                            const std::vector<std::string>& arguments) {
+    auto* process = new QProcess;
+    process->setProgram(QFile::decodeName(QByteArray::fromStdString(program)));
     QStringList words;
     for (const std::string& argument : arguments)
         words << QFile::decodeName(QByteArray::fromStdString(argument));
-    process.setArguments(words);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    return process.startDetached();
+    process->setArguments(words);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start();
+    if (!process->waitForStarted()) {
+        delete process;
+        return std::nullopt;
+    }
+    const int id = ++m_lastProgramId;
+    m_running[id] = process;
+    QObject::connect(process, &QProcess::finished, process,
+                     [this, id, process](int exitCode, QProcess::ExitStatus status) {
+                         m_running.erase(id);
+                         process->deleteLater();
+                         if (m_programEnded)
+                             m_programEnded({id, status == QProcess::NormalExit ? exitCode : -1});
+                     });
+    return id;
+}
+
+QtPlatform::~QtPlatform() {
+    // A decoder ends within a moment; one still running after five seconds is stopped.
+    constexpr int kWaitMs = 5000;
+    for (const auto& [id, process] : m_running) {
+        process->disconnect();
+        if (!process->waitForFinished(kWaitMs))
+            process->kill();
+        delete process;
+    }
 }
 
 }  // namespace quorbel::gui

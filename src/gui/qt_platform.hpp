@@ -5,9 +5,11 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <map>
 
 #include "kiss_socket.hpp"
 #include "shell/platform.hpp"
@@ -30,7 +32,13 @@ class QtPlatform : public Platform {
     using SaveChooser = std::function<QString(const QString& title, const QString& filter,
                                               const QString& fileName)>;
 
+    using ProgramEndHandler = std::function<void(const ProgramEnd& end)>;
+
     QtPlatform();
+    // Waits a little for the programs still running, so that their pictures are whole.
+    ~QtPlatform() override;
+    QtPlatform(const QtPlatform&) = delete;
+    QtPlatform& operator=(const QtPlatform&) = delete;
 
     FileSelection SelectFiles(const OpenFileDialog& dialog) override;
     std::optional<std::string> SelectSaveFile(const SaveFileDialog& dialog) override;
@@ -38,8 +46,10 @@ class QtPlatform : public Platform {
     void DoEvents() override;
     bool CanLoadPicture(const std::string& path) override;
     std::string FindProgram(const std::string& name) override;
-    bool StartDetached(const std::string& program,
-                       const std::vector<std::string>& arguments) override;
+    // Starts the program as a child of the window; its end goes to the program-end handler once
+    // the event loop sees it.
+    std::optional<int> StartProgram(const std::string& program,
+                                    const std::vector<std::string>& arguments) override;
     void ConnectSocket(const std::string& host, int port) override { m_socket.Connect(host, port); }
     void CloseSocket() override { m_socket.Close(); }
     int SocketState() override { return m_socket.State(); }
@@ -54,6 +64,8 @@ class QtPlatform : public Platform {
     void SetSaveChooser(SaveChooser chooser) { m_saveChooser = std::move(chooser); }
     // Brings the widgets up to date with the window model before pending events run.
     void SetModelSync(std::function<void()> sync) { m_sync = std::move(sync); }
+    // Receives how every started program ended.
+    void SetProgramEndHandler(ProgramEndHandler handler) { m_programEnded = std::move(handler); }
     // The longest stretch a long read runs between two event-loop turns.
     void SetEventInterval(int milliseconds) { m_intervalMs = milliseconds; }
 
@@ -65,6 +77,9 @@ class QtPlatform : public Platform {
     QElapsedTimer m_sinceEvents;
     int m_intervalMs = 15;
     live::KissSocket m_socket;
+    ProgramEndHandler m_programEnded;
+    int m_lastProgramId = 0;
+    std::map<int, QProcess*> m_running;  // started programs that have not ended yet
 };
 
 }  // namespace quorbel::gui

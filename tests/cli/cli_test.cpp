@@ -18,6 +18,7 @@
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "ssdv_test_support.hpp"
+#include "support/mounted_folder.hpp"
 #include "support/state_json.hpp"
 #include "support/temp_folder.hpp"
 
@@ -216,7 +217,10 @@ TEST_F(CliTest, MissingFileIsReportedAndTheRestStillRuns) {
     const CliRun run =
         RunCliIn({"open-kiss", folder.File("nope.kss"), capture, "dump-state"}, folder.Path());
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("cannot read " + folder.File("nope.kss")), std::string::npos);
+    EXPECT_NE(run.err.find("quorbel-cli: " + folder.File("nope.kss") +
+                           " could not be read: No such file or directory\n"),
+              std::string::npos)
+        << run.err;
     json state = DumpedState(run.out);
     EXPECT_EQ(state["telemetryCount"], 150);
     EXPECT_NE(StateText(state, "readerLog").find("kiss frames: -1"), std::string::npos);
@@ -281,20 +285,27 @@ std::vector<std::string> DataFrames(const std::string& capture) {
     return frames;
 }
 
-TEST_F(CliTest, ListenRecordsEveryFrameOfTheReplayOnceInOrder) {
-    // The replay server cuts its stream at random places and closes after the last frame.
+// A replay server on 127.0.0.1 that sends the capture once, cut at random places, and closes after
+// the last frame; its port is read from its first lines (empty when it did not start).
+FILE* StartReplay(const std::string& capture, std::string& port) {
     const std::string replay =
         std::string(QUORBEL_BIN_DIR) + "/quorbel-kiss-replay '" + capture +
         "' --port 0 --once --chunk random --seed 3 --rate 0 --max-seconds 30";
     FILE* server = popen(replay.c_str(), "r");
-    ASSERT_NE(server, nullptr);
     std::array<char, 256> line{};
-    std::string port;
-    while (port.empty() && fgets(line.data(), line.size(), server) != nullptr) {
+    while (server != nullptr && port.empty() &&
+           fgets(line.data(), line.size(), server) != nullptr) {
         const std::string text = line.data();
         if (text.starts_with("listening on 127.0.0.1:"))
             port = text.substr(23, text.find_last_not_of("\r\n") - 22);
     }
+    return server;
+}
+
+TEST_F(CliTest, ListenRecordsEveryFrameOfTheReplayOnceInOrder) {
+    std::string port;
+    FILE* server = StartReplay(capture, port);
+    ASSERT_NE(server, nullptr);
     ASSERT_FALSE(port.empty());
     const std::string appDir = folder.Path() + "/station";
     std::filesystem::create_directory(appDir);
@@ -323,6 +334,30 @@ TEST_F(CliTest, ListenRecordsEveryFrameOfTheReplayOnceInOrder) {
     EXPECT_NE(run.out.find(" UTC beacon QUORBEL-1U\n"), std::string::npos);
     EXPECT_EQ(state["telemetryCount"], 150);
     EXPECT_EQ(state["sensorCount"], 120);
+}
+
+// A listen whose capture file cannot be written decodes every frame and exits 1, saying how many
+// frames were not recorded and why.
+TEST_F(CliTest, ListenIntoAFolderItCannotWriteFails) {
+    const testing::MountedFolder station =
+        testing::MountedFolder::ReadOnly(folder.Path() + "/station");
+    ASSERT_TRUE(station.Ready()) << station.Problem();
+    std::string port;
+    FILE* server = StartReplay(capture, port);
+    ASSERT_NE(server, nullptr);
+    ASSERT_FALSE(port.empty());
+    const CliRun run = RunProgram(
+        "--app-dir '" + station.Path() + "' listen --seconds 20 --host 127.0.0.1 --port " + port,
+        true);
+    EXPECT_EQ(pclose(server), 0);
+    EXPECT_EQ(run.status, 1);
+    const std::size_t frames = DataFrames(testing::TempFolder::Read(capture)).size();
+    const std::string count = std::to_string(frames);
+    EXPECT_NE(run.out.find("quorbel-cli: " + count + " of " + count +
+                           " decoded frames were not recorded (" + station.Path() + "/"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("_QUORBEL-1U.kss could not be written: "), std::string::npos) << run.out;
 }
 
 TEST_F(CliTest, ListenWithoutAServerEndsWithAnErrorUnlessItReconnects) {
@@ -493,6 +528,96 @@ TEST_F(CliTest, APictureWithATenthOfItsPacketsLostHasGreyBlocks) {
     EXPECT_TRUE(NoChildLeft());
 }
 
+// A file every command was asked to write that is not written whole makes the exit status 1, and
+// standard error names the file and the system's reason.
+TEST_F(CliTest, FilesThatCannotBeWrittenFailTheCommandWithTheFileAndTheReason) {
+    // An application folder the tool cannot write: the capture's picture packets have no file.
+    const testing::MountedFolder station =
+        testing::MountedFolder::ReadOnly(folder.Path() + "/station");
+    ASSERT_TRUE(station.Ready()) << station.Problem();
+    CliRun run =
+        RunCliIn({"--app-dir", station.Path(), "open-kiss", capture, "dump-state"}, folder.Path());
+    EXPECT_EQ(run.status, 1);
+    const std::string reason = ::geteuid() == 0 ? "Read-only file system" : "Permission denied";
+    EXPECT_NE(run.err.find("quorbel-cli: " + station.Path() +
+                           "/ssdv_002.bin could not be written: " + reason + "\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(DumpedState(run.out)["telemetryCount"], 150);
+
+    // A folder where the export should be.
+    std::filesystem::create_directory(folder.File("pass_tlm.csv"));
+    run = RunCliIn({"open-kiss", capture, "write-tlm-csv", "write-sensor-csv"}, folder.Path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(folder.File("pass_tlm.csv") + " could not be written: Is a directory"),
+              std::string::npos)
+        << run.err;
+    EXPECT_GT(std::filesystem::file_size(folder.File("pass_sensor.csv")), 0u);
+
+    // The exports and the crop on a full disk: a small file system with room for the input only.
+    const std::string pass = testing::TempFolder::Read(capture);
+    const testing::MountedFolder disk =
+        testing::MountedFolder::Small(folder.Path() + "/disk", pass.size());
+    if (!disk.Ready())
+        GTEST_SKIP() << "no full disk to write to: " << disk.Problem();
+    const std::string full = disk.Path() + "/pass.kss";
+    ASSERT_TRUE(samples::WriteBytes(
+        full, std::span(reinterpret_cast<const std::uint8_t*>(pass.data()), pass.size())));
+    for (const char* command : {"write-tlm-csv", "write-tlm-file"}) {
+        run = RunCliIn({"open-kiss", full, command}, folder.Path());
+        EXPECT_EQ(run.status, 1) << command;
+        EXPECT_NE(run.err.find(": No space left on device\n"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(disk.Path() + "/pass"), std::string::npos) << run.err;
+    }
+    // Nothing half written is left behind.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(disk.Path()))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"pass.kss"});
+}
+
+// The picture decoder's exit status is read: one that fails names its picture and makes the exit
+// status 1, whether a read or decode-images started it.
+TEST_F(CliTest, APictureDecoderThatFailsFailsTheCommand) {
+    samples::PassOptions pass;
+    pass.picturePackets = PicturePackets(9);
+    const std::string picturePass =
+        folder.Write("picture pass.kss", samples::MakePassCapture(pass));
+
+    // A stand-in decoder beside the program that cannot write its picture.
+    const testing::TempFolder programs;
+    const std::string decoder = programs.Write(
+        "ssdv", std::string("#!/bin/sh\necho \"Error writing '$5'\" >&2\nexit 255\n"));
+    std::filesystem::permissions(decoder, std::filesystem::perms::owner_all);
+    const std::string station = folder.Path() + "/station";
+    const std::string failure = "quorbel-cli: " + station +
+                                "/ssdv_009.jpg could not be written: the picture decoder ended "
+                                "with exit status 255\n";
+    CliRun run = RunCliIn({"--app-dir", station, "open-kiss", picturePass}, programs.Path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(failure), std::string::npos) << run.err;
+    run = RunCliIn({"--app-dir", station, "decode-images", "dump-state"}, programs.Path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(failure), std::string::npos) << run.err;
+    EXPECT_EQ(StateText(DumpedState(run.out), "statusLine"),
+              station + "/ssdv_009.jpg could not be written");
+    EXPECT_TRUE(NoChildLeft());
+
+    // Status 1 is the decoder's "no valid packet, no image written": the satellite's packets
+    // held no picture, which is their fault, not the run's.
+    programs.Write("ssdv", std::string("#!/bin/sh\nexit 1\n"));
+    run = RunCliIn({"--app-dir", station, "decode-images"}, programs.Path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+
+    // Without any decoder a read still succeeds (its packet files wait for one), decode-images not.
+    run = RunCliIn({"--app-dir", station, "open-kiss", picturePass}, folder.Path());
+    if (run.err.find("ssdv decoder not found") != std::string::npos) {
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(RunCliIn({"--app-dir", station, "decode-images"}, folder.Path()).status, 1);
+    }
+}
+
 TEST(CliPlatformTest, FinishedHelperProgramsAreReapedAndTheRestWaitedFor) {
     // Beside the program first, then the PATH; a file that cannot be run is no program.
     const testing::TempFolder programs;
@@ -506,16 +631,30 @@ TEST(CliPlatformTest, FinishedHelperProgramsAreReapedAndTheRestWaitedFor) {
     EXPECT_EQ(platform.FindProgram("no-such-program-anywhere"), "");
     if (platform.FindProgram("ssdv") == programs.File("ssdv"))
         ADD_FAILURE() << "a file without execute permission was taken as the program";
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(platform.StartDetached("/bin/sh", {"-c", "exit 3"}));
+    std::vector<int> ids;
+    for (int i = 0; i < 3; ++i) {
+        const std::optional<int> id = platform.StartProgram("/bin/sh", {"-c", "exit 3"});
+        ASSERT_TRUE(id);
+        ids.push_back(*id);
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     // The finished three are reaped at the next start; none of them lingers as a zombie.
-    ASSERT_TRUE(platform.StartDetached("/bin/sh", {"-c", "sleep 0.2"}));
+    const std::optional<int> sleeping = platform.StartProgram("/bin/sh", {"-c", "sleep 0.2"});
+    ASSERT_TRUE(sleeping);
+    ids.push_back(*sleeping);
     int status = 0;
     EXPECT_EQ(::waitpid(-1, &status, WNOHANG), 0) << "only the sleeping child is left";
-    platform.WaitForStartedPrograms();
+    // Every end is kept with its exit status, the reaped ones too.
+    std::vector<std::pair<int, int>> ends;
+    for (const ProgramEnd& end : platform.WaitForStartedPrograms())
+        ends.emplace_back(end.id, end.exitStatus);
+    std::vector<std::pair<int, int>> expected{{ids[0], 3}, {ids[1], 3}, {ids[2], 3}, {ids[3], 0}};
+    std::sort(ends.begin(), ends.end());  // the children end in any order
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(ends, expected);
+    EXPECT_TRUE(platform.WaitForStartedPrograms().empty());
     EXPECT_TRUE(NoChildLeft());
-    EXPECT_FALSE(platform.StartDetached("/no/such/program", {}));
+    EXPECT_FALSE(platform.StartProgram("/no/such/program", {}));
     EXPECT_TRUE(NoChildLeft());
 }
 

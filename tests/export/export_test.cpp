@@ -63,7 +63,7 @@ TEST(Exports, CsvFilesAndReportMatchGoldenFiles) {
             i >= 67 && i <= 69 ? "" : std::to_string(i * 10);
     }
     const struct {
-        void (*command)(AppState&);
+        CommandOutcome (*command)(AppState&);
         const char* name;
     } cases[] = {{WriteTelemetryCsv, "pass_tlm.csv"},
                  {WriteSensorCsv, "pass_sensor.csv"},
@@ -208,7 +208,7 @@ TEST(Exports, AWriteFailingHalfwayKeepsTheOldFileWhole) {
     const std::string csv = f.folder.Write("pass_tlm.csv", std::string(3000, 'c'));
     const std::string report = f.folder.Write("pass.tlm", std::string(700, 'r'));
     const struct {
-        void (*command)(AppState&);
+        CommandOutcome (*command)(AppState&);
         const std::string& path;
         std::uint64_t limit;
     } cases[] = {{WriteTelemetryCsv, csv, 16384}, {WriteTlmReport, report, 1024}};
@@ -258,11 +258,11 @@ TEST(ImageDataCrop, MatchingLinesAreCopiedInReverseFromFirstToUnterminatedLast) 
 TEST(ImageDataCrop, UnreadableInputAndUnwritableOutputWriteNothing) {
     Fixture f;
     const std::string missing = f.folder.File("missing.csv");
-    EXPECT_FALSE(CropSatnogsImageData(f.app, missing));
+    EXPECT_TRUE(CropSatnogsImageData(f.app, missing).Failed());
     EXPECT_EQ(f.app.ui.statusLine, missing + " could not be read");
     const std::string input = f.folder.Write("crop.csv", Golden("export/golden/crop.csv"));
     std::filesystem::create_directories(input + "_new/inside");
-    EXPECT_FALSE(CropSatnogsImageData(f.app, input));
+    EXPECT_TRUE(CropSatnogsImageData(f.app, input).Failed());
     EXPECT_EQ(f.app.ui.statusLine, input + "_new could not be written");
     EXPECT_EQ(Names(f.folder.Path()), (std::vector<std::string>{"crop.csv", "crop.csv_new"}));
     EXPECT_TRUE(std::filesystem::is_directory(input + "_new/inside"));

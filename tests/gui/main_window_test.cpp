@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QBuffer>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -468,6 +469,26 @@ TEST_F(WindowTest, AnImageGrowsInThePictureBoxAsItsPacketsArriveAndNewPicturesAr
     EXPECT_TRUE(QTest::qWaitFor([&] { return images->count() == 3; }, 5000));
     EXPECT_EQ(images->item(2)->text(), "ssdv_021.jpg");
     EXPECT_EQ(images->currentRow(), 1);
+}
+
+// The window hears when a program it started ends: a picture decoder that failed (here a stand-in
+// that exits with the decoder's "cannot write" status) is named in the status line; one that
+// succeeded changes nothing.
+TEST_F(WindowTest, APictureDecoderThatFailsIsNamedInTheStatusLine) {
+    auto* status = Find<QLineEdit>("statusLine");
+    const std::string picture = m_app->settings.appDir + "/ssdv_007.jpg";
+    const auto start = [&](const char* script) {
+        const std::optional<int> id = m_platform.StartProgram("/bin/sh", {"-c", script});
+        EXPECT_TRUE(id);
+        m_app->runningDecoders[id.value_or(0)] = picture;
+    };
+    start("exit 0");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_app->runningDecoders.empty(); }, 10000));
+    EXPECT_EQ(status->text(), "");
+    start("exit 255");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_app->runningDecoders.empty(); }, 10000));
+    EXPECT_EQ(status->text(), QString::fromStdString(picture + " could not be written"));
+    EXPECT_FALSE(m_platform.StartProgram("/no/such/program", {}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -12,6 +13,7 @@
 
 #include "satnogs_gen.hpp"
 #include "satnogs_test_support.hpp"
+#include "support/mounted_folder.hpp"
 #include "support/state_json.hpp"
 
 namespace quorbel {
@@ -168,6 +170,36 @@ TEST(SatnogsCli, ExportsWithoutInputFileFailAndTheRealExportIsRefusedByTheAnalys
     EXPECT_NE(testing::StateText(run.state, "readerLog").find("after removing duplicates: 1273"),
               std::string::npos);
     EXPECT_EQ(TempFolder::Read(input + "_new"), "");  // another satellite: no image-data frames
+}
+
+// On a full disk the station analysis cannot write its cleaned copy: the frames are still read, the
+// warning box says so, standard error names the file and the reason, and the exit status is 1.
+TEST(SatnogsCli, AnExportOnAFullDiskFailsWithTheFileAndTheReason) {
+    TempFolder folder;
+    const std::string text = tools::GenerateSatnogsExport({.lines = 400, .seed = 7});
+    // Room for the export alone.
+    const testing::MountedFolder disk =
+        testing::MountedFolder::Small(folder.Path() + "/disk", text.size());
+    if (!disk.Ready())
+        GTEST_SKIP() << "no full disk to write to: " << disk.Problem();
+    const std::string input = disk.Path() + "/pass.csv";
+    {
+        std::ofstream out(input, std::ios::binary);
+        out << text;
+        ASSERT_TRUE(out.flush()) << "the export does not fit";
+    }
+    const CliRun run = RunCli(folder, "open-satnogs '" + input + "'");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("message: Operation failed (error 1002)"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("quorbel-cli: " + disk.Path() +
+                           "/pass-cleaned.csv could not be written: No space left on device\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.state.find("records from SatNOGS: "), std::string::npos);
+    EXPECT_EQ(run.state.find("records from SatNOGS: -1"), std::string::npos);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 }  // namespace

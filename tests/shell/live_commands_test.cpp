@@ -35,7 +35,7 @@ struct LiveClientSession {
         app->settings.appDir = appDir;
         StartUp(*app);
     }
-    void Feed(std::span<const std::uint8_t> bytes) { ReceiveLiveBytes(*app, bytes); }
+    LiveArrival Feed(std::span<const std::uint8_t> bytes) { return ReceiveLiveBytes(*app, bytes); }
 };
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
@@ -239,11 +239,17 @@ TEST(LiveClientTest, AnUnwritableCaptureIsReportedAndDecodingGoesOn) {
     const std::string path = folder.File("2023-01-15_QUORBEL-1U.kss");
     std::filesystem::create_directory(path);  // a folder where the file should be
     const Bytes frame = samples::KissDataFrame(samples::MakeBeacon(22, {}));
-    live.Feed(frame);
+    // Two frames in one arrival: both decoded, neither recorded, each named with the reason.
+    const LiveArrival lost = live.Feed(Concat({frame, frame}));
     EXPECT_EQ(live.app->ui.statusLine, path + " could not be written");
-    EXPECT_EQ(live.app->telemetry.Count(), 1);
+    EXPECT_EQ(live.app->telemetry.Count(), 2);
+    EXPECT_EQ(lost.frames.size(), 2u);
+    ASSERT_EQ(lost.outcome.problems.size(), 2u);
+    EXPECT_EQ(ExplainProblem(lost.outcome.problems[1]),
+              path + " could not be written: Is a directory");
+    EXPECT_TRUE(lost.outcome.Failed());
     std::filesystem::remove(path);
-    live.Feed(frame);  // the next frame tries again
+    EXPECT_FALSE(live.Feed(frame).outcome.Failed());  // the next frame tries again
     EXPECT_EQ(live.app->ui.statusLine,
               std::to_string(frame.size()) + " bytes has been added to " + path);
     EXPECT_EQ(std::filesystem::file_size(path), 30 + frame.size());
@@ -254,7 +260,7 @@ TEST(LiveClientTest, AnUnwritableCaptureIsReportedAndDecodingGoesOn) {
     live.Feed(frame);
     EXPECT_NE(live.app->ui.readerLog.find("live frames discarded (no end within 65536 bytes): 1"),
               std::string::npos);
-    EXPECT_EQ(live.app->telemetry.Count(), 3);
+    EXPECT_EQ(live.app->telemetry.Count(), 4);
 }
 
 }  // namespace

@@ -105,7 +105,7 @@ TEST(SsdvDecodingRunTest, WritesTableOrderOnceAndStartsTheDecoderWithItsArgument
     s.Receive(MakePacket(0, 300));
     EXPECT_EQ(fs::file_size(s.Path("ssdv_000.bin")), (10 + 5) * 118u);
 
-    EXPECT_TRUE(DecodeSsdvImages(*s.app));
+    EXPECT_FALSE(DecodeSsdvImages(*s.app).Failed());
     EXPECT_EQ(s.Read("ssdv_000.bin"),
               Text(MakePacket(0, 2, 2)) + Text(MakePacket(0, 5, 5)) + Text(MakePacket(0, 9, 9)));
     ASSERT_EQ(s.platform.started.size(), 1u);
@@ -133,13 +133,13 @@ TEST(SsdvDecodingRunTest, AFileThatHoldsTheTablesPacketsAlreadyIsLeftAsItStands)
     };
     const auto appendedTo = inode();
     ASSERT_NE(appendedTo, 0u);
-    EXPECT_TRUE(DecodeSsdvImages(*s.app));
+    EXPECT_FALSE(DecodeSsdvImages(*s.app).Failed());
     EXPECT_EQ(inode(), appendedTo);
     EXPECT_EQ(s.app->ui.statusLine, s.Path("ssdv_004.bin") + " has been written");
     EXPECT_EQ(s.platform.started.size(), 1u);
     // A repeated packet makes the file differ from the table: then it is rewritten.
     s.Receive(MakePacket(4, 1, 1));
-    EXPECT_TRUE(DecodeSsdvImages(*s.app));
+    EXPECT_FALSE(DecodeSsdvImages(*s.app).Failed());
     EXPECT_NE(inode(), appendedTo);
     EXPECT_EQ(s.Read("ssdv_004.bin"),
               Text(MakePacket(4, 0, 0)) + Text(MakePacket(4, 1, 1)) + Text(MakePacket(4, 2, 2)));
@@ -150,7 +150,7 @@ TEST(SsdvDecodingRunTest, FilesOfEarlierRunsAreDecodedAgainAndEmptyOnesDeleted) 
     s.folder.Write("ssdv_004.bin", Text(MakePacket(4, 0)));
     s.folder.Write("ssdv_006.bin", std::string());
     const std::string status = s.app->ui.statusLine;
-    EXPECT_TRUE(DecodeSsdvImages(*s.app));
+    EXPECT_FALSE(DecodeSsdvImages(*s.app).Failed());
     EXPECT_EQ(s.Read("ssdv_004.bin"), Text(MakePacket(4, 0)));
     EXPECT_FALSE(fs::exists(s.Path("ssdv_006.bin")));
     ASSERT_EQ(s.platform.started.size(), 1u);
@@ -165,7 +165,7 @@ TEST(SsdvDecodingRunTest, AFailingImageIsNamedAndTheOthersAreStillWrittenAndDeco
     // Image 3's packet file cannot be replaced: a folder stands in its place.
     fs::remove(s.Path("ssdv_003.bin"));
     fs::create_directory(s.Path("ssdv_003.bin"));
-    EXPECT_FALSE(DecodeSsdvImages(*s.app));
+    EXPECT_TRUE(DecodeSsdvImages(*s.app).Failed());
     EXPECT_EQ(s.Read("ssdv_001.bin"), Text(MakePacket(1, 0)));
     EXPECT_EQ(s.Read("ssdv_008.bin"), Text(MakePacket(8, 0)));
     ASSERT_EQ(s.platform.started.size(), 2u);
@@ -176,16 +176,49 @@ TEST(SsdvDecodingRunTest, AFailingImageIsNamedAndTheOthersAreStillWrittenAndDeco
     // Without a decoder the files are still written, and the status line says so once.
     s.platform.programs.clear();
     s.platform.started.clear();
-    EXPECT_FALSE(DecodeSsdvImages(*s.app));
+    EXPECT_TRUE(DecodeSsdvImages(*s.app).Failed());
     EXPECT_TRUE(s.platform.started.empty());
     EXPECT_EQ(s.app->ui.statusLine, s.Path("ssdv_008.bin") + " has been written; " +
                                         "ssdv decoder not found; " + s.Path("ssdv_003.bin") +
                                         " could not be written");
     s.platform.programs["ssdv"] = "/opt/ssdv/bin/ssdv";
     s.platform.startFails = true;
-    EXPECT_FALSE(DecodeSsdvImages(*s.app));
+    EXPECT_TRUE(DecodeSsdvImages(*s.app).Failed());
     EXPECT_NE(s.app->ui.statusLine.find("/opt/ssdv/bin/ssdv could not be started"),
               std::string::npos);
+}
+
+// The decoders run on their own; the platform reports their ends. One that failed names its
+// picture in the status line and the outcome, once; one that succeeded changes nothing.
+TEST(SsdvDecodingRunTest, ADecoderThatFailsNamesItsPicture) {
+    SsdvSession s;
+    for (int image : {4, 5})
+        s.Receive(MakePacket(image, 0));
+    const CommandOutcome run = DecodeSsdvImages(*s.app);
+    EXPECT_EQ(run.written,
+              (std::vector<std::string>{s.Path("ssdv_004.bin"), s.Path("ssdv_005.bin")}));
+    ASSERT_EQ(s.platform.started.size(), 2u);  // ids 1 and 2
+    const std::string status = s.app->ui.statusLine;
+    EXPECT_TRUE(FinishSsdvDecoder(*s.app, {1, 0}).problems.empty());
+    EXPECT_TRUE(FinishSsdvDecoder(*s.app, {7, 2}).problems.empty());  // no decoder of a run
+    EXPECT_EQ(s.app->ui.statusLine, status);
+
+    const CommandOutcome failed = FinishSsdvDecoder(*s.app, {2, 255});
+    EXPECT_TRUE(failed.Failed());
+    ASSERT_EQ(failed.problems.size(), 1u);
+    EXPECT_EQ(ExplainProblem(failed.problems[0]),
+              s.Path("ssdv_005.jpg") +
+                  " could not be written: the picture decoder ended with exit status 255");
+    EXPECT_EQ(s.app->ui.statusLine, s.Path("ssdv_005.jpg") + " could not be written");
+    EXPECT_FALSE(FinishSsdvDecoder(*s.app, {2, 255}).Failed());  // reported once
+
+    // Packets without a valid one (status 1) are no failure; a decoder ended by a signal is.
+    DecodeSsdvImages(*s.app);
+    EXPECT_FALSE(FinishSsdvDecoder(*s.app, {3, 1}).Failed());
+    EXPECT_EQ(ExplainProblem(FinishSsdvDecoder(*s.app, {4, -1}).problems.at(0)),
+              s.Path("ssdv_005.jpg") +
+                  " could not be written: the picture decoder did not end "
+                  "normally");
 }
 
 // The packet file is rewritten beside itself: a write that fails halfway through the system's
@@ -198,23 +231,24 @@ TEST(SsdvDecodingRunTest, APacketFileWriteFailingHalfwayKeepsTheOldFileWhole) {
     const std::string old = s.Read("ssdv_007.bin");
     ASSERT_EQ(old.size(), 100 * 118u);
     const auto outcome = testing::RunWithFileSizeLimit(4096, [&s] {
-        const bool decoded = DecodeSsdvImages(*s.app);
-        return std::to_string(decoded) + std::to_string(s.platform.started.size()) + " " +
-               s.app->ui.statusLine;
+        const CommandOutcome run = DecodeSsdvImages(*s.app);
+        return std::to_string(!run.Failed()) + std::to_string(s.platform.started.size()) + " " +
+               s.app->ui.statusLine + "|" + ExplainProblem(run.problems.at(0));
     });
     ASSERT_TRUE(outcome);
-    EXPECT_EQ(*outcome, "00 " + s.Path("ssdv_007.bin") + " could not be written");
+    EXPECT_EQ(*outcome, "00 " + s.Path("ssdv_007.bin") + " could not be written|" +
+                            s.Path("ssdv_007.bin") + " could not be written: File too large");
     EXPECT_EQ(s.Read("ssdv_007.bin"), old);
     EXPECT_EQ(FileNames(s.folder.Path()), std::vector<std::string>{"ssdv_007.bin"});
 
-    EXPECT_TRUE(DecodeSsdvImages(*s.app));  // in packet ID order now
+    EXPECT_FALSE(DecodeSsdvImages(*s.app).Failed());  // in packet ID order now
     EXPECT_EQ(s.Read("ssdv_007.bin").substr(0, 118), Text(MakePacket(7, 0)));
 }
 
 TEST(SsdvDecodingRunTest, PathsWithSpacesAndQuotesReachTheDecoderAsTheyStand) {
     SsdvSession s("/Station's \"QUORBEL\" pass");
     s.Receive(MakePacket(12, 0));
-    EXPECT_TRUE(DecodeSsdvImages(*s.app));
+    EXPECT_FALSE(DecodeSsdvImages(*s.app).Failed());
     ASSERT_EQ(s.platform.started.size(), 1u);
     EXPECT_EQ(s.platform.started[0].arguments[3],
               s.folder.Path() + "/Station's \"QUORBEL\" pass/ssdv_012.bin");

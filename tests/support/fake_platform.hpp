@@ -1,6 +1,7 @@
 // A platform double for tests: scripted file choices and save paths, recorded message boxes, a hook
 // that runs when the event loop would, helper programs that are found and recorded instead of
-// started, a socket whose state the test sets and a settable clock.
+// started (their ids count from 1; the test reports their ends), a socket whose state the test
+// sets and a settable clock.
 #pragma once
 
 #include <chrono>
@@ -68,12 +69,12 @@ class FakePlatform : public Platform {
         const auto found = programs.find(name);
         return found == programs.end() ? std::string() : found->second;
     }
-    bool StartDetached(const std::string& program,
-                       const std::vector<std::string>& arguments) override {
+    std::optional<int> StartProgram(const std::string& program,
+                                    const std::vector<std::string>& arguments) override {
         if (startFails)
-            return false;
+            return std::nullopt;
         started.push_back({program, arguments});
-        return true;
+        return static_cast<int>(started.size());
     }
     void ConnectSocket(const std::string& host, int port) override {
         connections.push_back(host + ":" + std::to_string(port));

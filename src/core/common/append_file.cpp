@@ -1,6 +1,7 @@
 // Appending records to a file that stays open between them.
 #include "common/append_file.hpp"
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -15,8 +16,10 @@ bool AppendFile::Append(const std::string& path, std::string_view bytes) {
         std::error_code error;
         created = m_flush == Flush::ToDisk && !std::filesystem::exists(path, error);
         m_file = std::fopen(path.c_str(), "ab");
-        if (m_file == nullptr)
+        if (m_file == nullptr) {
+            m_error = errno;
             return false;
+        }
         m_path = path;
     }
     bool written = std::fwrite(bytes.data(), 1, bytes.size(), m_file) == bytes.size();
@@ -27,8 +30,10 @@ bool AppendFile::Append(const std::string& path, std::string_view bytes) {
     } else {
         written = written && std::fflush(m_file) == 0;
     }
-    if (!written)
+    if (!written) {
+        m_error = errno;
         Close();
+    }
     return written;
 }
 

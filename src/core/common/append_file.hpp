@@ -27,11 +27,14 @@ class AppendFile {
     void Close();
     // The path of the open file; empty when none is open.
     const std::string& Path() const { return m_path; }
+    // The system's error number of the last Append that failed (0 when the system gave none).
+    int Error() const { return m_error; }
 
   private:
     Flush m_flush;
     std::FILE* m_file = nullptr;
     std::string m_path;
+    int m_error = 0;
 };
 
 // Appends the bytes to the file at the path (creating it) and closes it again, flushed to the

@@ -1,6 +1,7 @@
 // Whole-file reads and writes that never leave a partial file behind.
 #include "common/files.hpp"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -125,6 +126,7 @@ AtomicFileWriter::AtomicFileWriter(std::string path)
     : m_path(std::move(path)), m_temporary(TemporaryPathBeside(m_path)) {
     m_file = TemporaryFiles::Get().Create(m_temporary);
     if (m_file == nullptr) {
+        m_error = errno;
         m_temporary.clear();  // nothing to remove
         return;
     }
@@ -139,8 +141,10 @@ AtomicFileWriter::~AtomicFileWriter() {
 void AtomicFileWriter::Write(std::string_view bytes) {
     if (m_file == nullptr || m_failed || bytes.empty())
         return;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size())
+    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) {
         m_failed = true;
+        m_error = errno;
+    }
 }
 
 bool AtomicFileWriter::Commit() {
@@ -149,7 +153,11 @@ bool AtomicFileWriter::Commit() {
     // The whole new file is on the disk before it takes the target's name: a power cut never
     // leaves an empty or partial file where a whole one stood.
     const bool onDisk = !m_failed && FlushFileToDisk(m_file);
+    if (!m_failed && !onDisk)
+        m_error = errno;
     const bool closed = std::fclose(m_file) == 0;
+    if (onDisk && !closed)
+        m_error = errno;
     m_file = nullptr;
     if (!onDisk || !closed) {
         Discard();
@@ -163,12 +171,17 @@ bool AtomicFileWriter::Commit() {
     error.clear();
     TemporaryFiles::Get().Rename(m_temporary, m_path, error);
     if (error) {
+        m_error = error.value();
         Discard();
         return false;
     }
     m_temporary.clear();  // it is the target now
     // The rename itself reaches the disk with the folder's entries.
-    return FlushFolderToDisk(FolderOfPath(m_path));
+    if (!FlushFolderToDisk(FolderOfPath(m_path))) {
+        m_error = errno;
+        return false;
+    }
+    return true;
 }
 
 void AtomicFileWriter::Discard() {
@@ -183,9 +196,20 @@ void AtomicFileWriter::Discard() {
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view contents) {
+    int ignored = 0;
+    return WriteFileAtomically(path, contents, ignored);
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view contents, int& error) {
     AtomicFileWriter writer(path);
     writer.Write(contents);
-    return writer.Commit();
+    const bool written = writer.Commit();
+    error = written ? 0 : writer.Error();
+    return written;
+}
+
+std::string SystemErrorText(int error) {
+    return error == 0 ? std::string() : std::generic_category().message(error);
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {

@@ -47,6 +47,9 @@ class AtomicFileWriter {
     // then), or when the folder could not be flushed (the new file stands, its name may not
     // survive a power cut).
     bool Commit();
+    // The system's error number of the step that failed (ENOSPC, EACCES...); 0 while none has
+    // failed or when the system gave none.
+    int Error() const { return m_error; }
 
   private:
     void Discard();
@@ -56,11 +59,16 @@ class AtomicFileWriter {
     std::unique_ptr<char[]> m_buffer;
     std::FILE* m_file = nullptr;
     bool m_failed = false;
+    int m_error = 0;
 };
 
 // Writes the bytes to a temporary file in the same folder, flushes it to the disk, then replaces
 // the target with it. False when any step fails; see AtomicFileWriter::Commit.
 bool WriteFileAtomically(const std::string& path, std::string_view contents);
+// The same; when it fails, `error` holds the system's error number of the step that failed.
+bool WriteFileAtomically(const std::string& path, std::string_view contents, int& error);
+// The system's text for an error number ("No space left on device"); empty for 0.
+std::string SystemErrorText(int error);
 // Joins a folder and a file name with "/".
 std::string JoinPath(const std::string& folder, const std::string& name);
 

@@ -1,4 +1,4 @@
-// Naming the export files and their status texts.
+// Naming the export files.
 #include "export/export_file.hpp"
 
 namespace quorbel {
@@ -9,10 +9,6 @@ std::string DeriveExportFileName(const std::string& sourceFileName, std::string_
     const std::size_t dot = sourceFileName.find('.', nameStart);
     std::string base = dot == std::string::npos ? sourceFileName : sourceFileName.substr(0, dot);
     return base.append(suffix);
-}
-
-std::string WriteStatusText(const std::string& path, bool written) {
-    return path + (written ? kWrittenStatus : kNotWrittenStatus);
 }
 
 }  // namespace quorbel

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -68,6 +69,7 @@ struct AppState {
     LiveClient live;
     SsdvPacketTable ssdvPackets;  // every SSDV packet received while the program runs
     ReceivedPictureState receivedPicture;
+    std::map<int, std::string> runningDecoders;  // program id -> the picture its decoder writes
 };
 
 }  // namespace quorbel

@@ -31,6 +31,13 @@ struct OpenFileDialog {
     bool multiple = true;
 };
 
+// How a program started with StartProgram ended. The front end hands it to the command that
+// started the program (FinishSsdvDecoder).
+struct ProgramEnd {
+    int id = 0;          // as StartProgram gave it
+    int exitStatus = 0;  // the program's exit status; -1 when it did not end normally (a signal)
+};
+
 struct SaveFileDialog {
     std::string title;
     std::string filter;    // as for the open dialog
@@ -53,10 +60,11 @@ class Platform {
     // PATH; empty when there is none.
     virtual std::string FindProgram(const std::string& name) = 0;
     // Starts the program with these arguments, each passed as it stands (no shell, so spaces and
-    // quotes in paths are safe), and goes on at once: the program runs by itself and nothing
-    // waits for it. False when it could not be started.
-    virtual bool StartDetached(const std::string& program,
-                               const std::vector<std::string>& arguments) = 0;
+    // quotes in paths are safe), and goes on at once: the program runs by itself. The front end
+    // reports its end later as a ProgramEnd with the id returned here. None when it could not be
+    // started.
+    virtual std::optional<int> StartProgram(const std::string& program,
+                                            const std::vector<std::string>& arguments) = 0;
 
     // The TCP client socket of the "TCP client" box. Connecting only starts: the socket goes
     // through its states on its own, and its data reaches ReceiveLiveBytes.

@@ -11,7 +11,7 @@ namespace {
 
 StationAnalysisError FormatError(std::int32_t number, const char* message,
                                  std::int32_t lineNumber) {
-    return {number, kStationAnalysisSource, message + std::to_string(lineNumber)};
+    return {number, kStationAnalysisSource, message + std::to_string(lineNumber), {}};
 }
 
 }  // namespace

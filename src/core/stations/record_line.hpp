@@ -17,6 +17,7 @@ struct StationAnalysisError {
     std::int32_t number = 0;
     std::string source;
     std::string description;
+    std::string systemReason;  // a file not written: the system's reason, when it gave one
 };
 
 inline constexpr const char* kStationAnalysisSource = "StationAnalysis";

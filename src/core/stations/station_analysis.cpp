@@ -70,8 +70,8 @@ StationStats& StatsOf(StationTally& tally, std::string_view name, std::int32_t l
     return it->second;
 }
 
-StationAnalysisError OtherFailure(std::int32_t number, const char* what) {
-    return {number, "AnalyseStations", what};
+StationAnalysisError OtherFailure(std::int32_t number, const char* what, int systemError = 0) {
+    return {number, "AnalyseStations", what, SystemErrorText(systemError)};
 }
 
 // The reading loop of one pass: every non-blank line is split and handed on with its fields; line
@@ -224,7 +224,8 @@ std::optional<StationAnalysisError> CountAndCopy(const std::string& inputPath,
     DecideGroups(tally);
     input.Rewind();
     if (!cleaned.emplace(paths.cleanedCopy).IsOpen())
-        return OtherFailure(kCleanedCopyWriteError, "cleaned copy cannot be written");
+        return OtherFailure(kCleanedCopyWriteError, "cleaned copy cannot be written",
+                            cleaned->Error());
     return CopyRetainedLines(input, tally, *cleaned);
 }
 
@@ -239,11 +240,13 @@ std::optional<StationAnalysisError> WriteOutputs(AtomicFileWriter& cleaned, Stat
                                                  const StationOutputPaths& paths,
                                                  OutputMarks& marks, std::string& report) {
     if (!cleaned.Commit())
-        return OtherFailure(kCleanedCopyWriteError, "cleaned copy cannot be written");
+        return OtherFailure(kCleanedCopyWriteError, "cleaned copy cannot be written",
+                            cleaned.Error());
     marks.cleanedCopyWritten = true;
     std::string text = BuildReport(tally);
-    if (!WriteFileAtomically(paths.report, text))
-        return OtherFailure(kReportWriteError, "report cannot be written");
+    int failure = 0;
+    if (!WriteFileAtomically(paths.report, text, failure))
+        return OtherFailure(kReportWriteError, "report cannot be written", failure);
     marks.reportWritten = true;
     report = std::move(text);
     return std::nullopt;

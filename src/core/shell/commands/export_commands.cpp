@@ -12,45 +12,59 @@
 namespace quorbel {
 namespace {
 
-void WriteStoreCsv(AppState& app, const RecordStore& store, FieldRange fields, const char* suffix) {
-    if (app.sourceFileName.empty()) {
-        app.ui.statusLine = kNoInputFileStatus;
-        return;
-    }
+CommandOutcome NoInputFileOutcome() {
+    CommandOutcome outcome;
+    outcome.AddProblem({CommandProblem::Kind::NoInputFile, {}, {}, 0});
+    return outcome;
+}
+
+CommandOutcome WriteStoreCsv(AppState& app, const RecordStore& store, FieldRange fields,
+                             const char* suffix) {
+    if (app.sourceFileName.empty())
+        return ShowOutcome(app, NoInputFileOutcome());
     const std::string path = DeriveExportFileName(app.sourceFileName, suffix);
     AtomicFileWriter file(path);
     WriteRecordCsv(app.ui.fieldCaptions, store, fields, app.settings.decimalMark,
                    [&file](std::string_view line) { file.Write(line); });
-    app.ui.statusLine = WriteStatusText(path, file.Commit());
+    CommandOutcome outcome;
+    if (file.Commit())
+        outcome.AddWritten(path);
+    else
+        outcome.AddNotWritten(path, file.Error());
+    return ShowOutcome(app, std::move(outcome));
 }
 
 }  // namespace
 
-bool WriteExportFile(AppState& app, const std::string& path, std::string_view contents) {
-    const bool written = WriteFileAtomically(path, contents);
-    app.ui.statusLine = WriteStatusText(path, written);
-    return written;
+CommandOutcome WriteExportFile(AppState& app, const std::string& path, std::string_view contents) {
+    CommandOutcome outcome;
+    int error = 0;
+    if (WriteFileAtomically(path, contents, error))
+        outcome.AddWritten(path);
+    else
+        outcome.AddNotWritten(path, error);
+    return ShowOutcome(app, std::move(outcome));
 }
 
-void WriteTelemetryCsv(AppState& app) {
-    WriteStoreCsv(app, app.telemetry, kBeaconFields, kTelemetryCsvSuffix);
+CommandOutcome WriteTelemetryCsv(AppState& app) {
+    return WriteStoreCsv(app, app.telemetry, kBeaconFields, kTelemetryCsvSuffix);
 }
 
-void WriteSensorCsv(AppState& app) {
-    WriteStoreCsv(app, app.sensor, kSensorFields, kSensorCsvSuffix);
+CommandOutcome WriteSensorCsv(AppState& app) {
+    return WriteStoreCsv(app, app.sensor, kSensorFields, kSensorCsvSuffix);
 }
 
-void WriteTlmReport(AppState& app) {
+CommandOutcome WriteTlmReport(AppState& app) {
     if (app.sourceFileName.empty())
         app.sourceFileName = kDefaultTlmSource;
     const WindowModel& ui = app.ui;
-    WriteExportFile(app, DeriveExportFileName(app.sourceFileName, kTlmReportSuffix),
-                    BuildTlmReport({ui.satelliteName, ui.receiveTimeText, ui.fieldCaptions,
-                                    ui.fieldValues, ui.fieldUnits}));
+    return WriteExportFile(app, DeriveExportFileName(app.sourceFileName, kTlmReportSuffix),
+                           BuildTlmReport({ui.satelliteName, ui.receiveTimeText, ui.fieldCaptions,
+                                           ui.fieldValues, ui.fieldUnits}));
 }
 
-void SaveChart(AppState& app, ChartFileFormat format,
-               const std::function<bool(const std::string&)>& save) {
+CommandOutcome SaveChart(AppState& app, ChartFileFormat format,
+                         const std::function<bool(const std::string&)>& save) {
     struct Choice {
         const char* suffix;
         const char* title;
@@ -69,15 +83,21 @@ void SaveChart(AppState& app, ChartFileFormat format,
     const std::optional<std::string> path =
         app.platform.SelectSaveFile({choice.title, choice.filter, offered});
     if (!path || path->empty())
-        return;
-    app.ui.statusLine = WriteStatusText(*path, save(*path));
+        return {};
+    CommandOutcome outcome;
+    if (save(*path))
+        outcome.AddWritten(*path);
+    else
+        outcome.AddNotWritten(*path, 0);  // the toolkit gives no reason
+    return ShowOutcome(app, std::move(outcome));
 }
 
-bool CropSatnogsImageData(AppState& app, const std::string& path) {
+CommandOutcome CropSatnogsImageData(AppState& app, const std::string& path) {
     const std::optional<std::string> text = ReadWholeFile(path);
     if (!text) {
-        app.ui.statusLine = path + " could not be read";
-        return false;
+        CommandOutcome outcome;
+        outcome.AddNotRead(path, ReadFailureReason(path));
+        return ShowOutcome(app, std::move(outcome));
     }
     const CropResult result = CropImageDataLines(*text);
     if (result.copiedLines > 0) {
@@ -87,16 +107,17 @@ bool CropSatnogsImageData(AppState& app, const std::string& path) {
     return WriteExportFile(app, path + kCropSuffix, result.text);
 }
 
-void CropChosenExport(AppState& app) {
+CommandOutcome CropChosenExport(AppState& app) {
     const FileSelection selection = app.platform.SelectFiles({"Select File", kCropFilter, false});
     if (selection.outcome != FileSelection::Outcome::Chosen || selection.paths.empty())
-        return;
+        return {};
     const std::string& path = selection.paths.front();
     if (RefuseNonFileInput(app, path)) {
-        app.ui.statusLine = path + " could not be read";
-        return;
+        CommandOutcome outcome;
+        outcome.AddNotRead(path);  // the message box has said why
+        return ShowOutcome(app, std::move(outcome));
     }
-    CropSatnogsImageData(app, path);
+    return CropSatnogsImageData(app, path);
 }
 
 }  // namespace quorbel

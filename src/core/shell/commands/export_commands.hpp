@@ -6,21 +6,24 @@
 #include <string>
 #include <string_view>
 
+#include "shell/command_outcome.hpp"
+
 namespace quorbel {
 
 struct AppState;
 
 // Writes the file whole or not at all and shows its name followed by " has been written" or
-// " could not be written" in statusLine. True when written.
-bool WriteExportFile(AppState& app, const std::string& path, std::string_view contents);
+// " could not be written" in statusLine; the outcome names the file and, when it failed, the
+// system's reason.
+CommandOutcome WriteExportFile(AppState& app, const std::string& path, std::string_view contents);
 
 // "Write TLM CSV": the telemetry store, fields 0 to 66, to "_tlm.csv".
-void WriteTelemetryCsv(AppState& app);
+CommandOutcome WriteTelemetryCsv(AppState& app);
 // "Write SENSOR CSV": the sensor store, fields 70 to 106, to "_sensor.csv".
-void WriteSensorCsv(AppState& app);
+CommandOutcome WriteSensorCsv(AppState& app);
 // "Write TLM File": the shown record's report named after the input file read last; with none,
 // the name becomes "vexon.tlm" and stays for later exports.
-void WriteTlmReport(AppState& app);
+CommandOutcome WriteTlmReport(AppState& app);
 
 // The chart saved as a picture file: PNG, or SVG or PDF as a drawing that scales.
 enum class ChartFileFormat { Png, Svg, Pdf };
@@ -32,15 +35,15 @@ inline constexpr const char* kChartPdfFilter = "PDF Documents (*.pdf)|*.pdf";
 // read last ("_chart.png", "_chart.svg" or "_chart.pdf"; "chart.png" in the application folder
 // before any read); `save` writes the chart to the path chosen, whole or not at all. statusLine
 // tells whether it has been written; cancelling changes nothing.
-void SaveChart(AppState& app, ChartFileFormat format,
-               const std::function<bool(const std::string&)>& save);
+CommandOutcome SaveChart(AppState& app, ChartFileFormat format,
+                         const std::function<bool(const std::string&)>& save);
 
 // Crops the export at the path into path + "_new". recordCounter shows lines copied "/" line
 // number; statusLine names the output with " has been written" or " could not be written", or the
-// input with " could not be read". True when the output was written.
-bool CropSatnogsImageData(AppState& app, const std::string& path);
+// input with " could not be read".
+CommandOutcome CropSatnogsImageData(AppState& app, const std::string& path);
 // The menu command: one file chosen in the dialog "Select File"; cancelling does nothing, a
 // folder or device is refused with a message.
-void CropChosenExport(AppState& app);
+CommandOutcome CropChosenExport(AppState& app);
 
 }  // namespace quorbel

@@ -1,5 +1,6 @@
 // File > "Open KISS File": capture files read frame by frame.
 #include <algorithm>
+#include <numeric>
 
 #include "common/block_reader.hpp"
 #include "intake/kiss_file_reader.hpp"
@@ -11,10 +12,10 @@
 
 namespace quorbel {
 
-void OpenCaptureFiles(AppState& app) {
-    RunOpenCommand(app, kKissFilter, [&app](const std::string& path) {
+CommandOutcome OpenCaptureFiles(AppState& app) {
+    return RunOpenCommand(app, kKissFilter, [&app](const std::string& path) {
         app.platform.DoEvents();
-        ReadKissFile(app, path);
+        return ReadKissFile(app, path);
     });
 }
 
@@ -71,7 +72,7 @@ long long CountFends(BlockReader& capture) {
 
 }  // namespace
 
-void ReadKissFile(AppState& app, const std::string& path) {
+CommandOutcome ReadKissFile(AppState& app, const std::string& path) {
     ReadingGuard reading(app.ui);
     // The capture is read twice through one small buffer: once to count its FENDs for the log
     // and the progress bar, then to decode exactly the bytes counted, even when the live client
@@ -92,9 +93,15 @@ void ReadKissFile(AppState& app, const std::string& path) {
         diagnostics = decoder.Diagnostics();
     }
     diagnostics.file = path;
+    CommandOutcome outcome;
+    if (!capture.IsOpen() || capture.Failed())
+        outcome.AddNotRead(path, ReadFailureReason(path));
+    outcome.framesRead = std::accumulate(diagnostics.frames.begin(), diagnostics.frames.end(), 0LL);
+    outcome.recordsRefused = diagnostics.droppedAtCap;
     app.ui.diagnostics.push_back(std::move(diagnostics));
-    DecodeSsdvImages(app);
+    outcome.Merge(DecodeSsdvImages(app));
     PerformEndOfReadSteps(app);
+    return outcome;
 }
 
 void DecodeCapture(AppState& app, std::span<const std::uint8_t> bytes) {

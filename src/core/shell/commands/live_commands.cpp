@@ -44,8 +44,7 @@ void LogDiscards(AppState& app) {
 }
 
 // Decodes, charts and records one frame of the stream.
-void ReceiveLiveFrame(AppState& app, std::span<const std::uint8_t> piece,
-                      std::vector<LiveReception>& received) {
+void ReceiveLiveFrame(AppState& app, std::span<const std::uint8_t> piece, LiveArrival& arrival) {
     const LiveFrame frame = ReadLiveFrame(piece);
     if (!frame.IsRecorded())
         return;
@@ -53,19 +52,19 @@ void ReceiveLiveFrame(AppState& app, std::span<const std::uint8_t> piece,
     const std::string stamp = FormatUtcStamp(app.platform.Now());
     app.frame.rxTimeText = stamp;
     const FrameKind kind = ReceiveFrame(app, frame.Frame());
-    received.push_back({stamp, kind, app.frame.spacecraftId});
+    arrival.frames.push_back({stamp, kind, app.frame.spacecraftId});
     SelectField(app, app.selectedField);
 
     const std::string path =
         JoinPath(app.settings.appDir, CaptureFileName(stamp.substr(0, 10), app.ui.satelliteName));
     const std::string record = BuildCaptureRecord(stamp, piece);
     app.frame.rxTimeText = stamp + " UTC";  // as the stamp frame in the capture file gives it
-    if (app.live.capture.Append(path, record)) {
-        // The frame as received, FEND to FEND.
-        app.ui.statusLine = std::to_string(piece.size() + 2) + " bytes has been added to " + path;
-    } else {
-        app.ui.statusLine = path + " could not be written";
-    }
+    CommandOutcome outcome;
+    if (app.live.capture.Append(path, record))
+        outcome.appended = AppendedRecord{path, piece.size() + 2};  // the frame, FEND to FEND
+    else
+        outcome.AddNotWritten(path, app.live.capture.Error());
+    arrival.outcome.Merge(ShowOutcome(app, std::move(outcome)));
 }
 
 }  // namespace
@@ -101,15 +100,15 @@ void PollConnectionState(AppState& app) {
     app.ui.connectionText = ShowConnectionState(app);
 }
 
-std::vector<LiveReception> ReceiveLiveBytes(AppState& app, std::span<const std::uint8_t> bytes) {
-    std::vector<LiveReception> received;
+LiveArrival ReceiveLiveBytes(AppState& app, std::span<const std::uint8_t> bytes) {
+    LiveArrival arrival;
     const std::uint64_t discardedBefore = app.live.deframer.Discarded();
-    app.live.deframer.Feed(bytes, [&](std::span<const std::uint8_t> piece) {
-        ReceiveLiveFrame(app, piece, received);
-    });
+    app.live.deframer.Feed(
+        bytes, [&](std::span<const std::uint8_t> piece) { ReceiveLiveFrame(app, piece, arrival); });
     if (app.live.deframer.Discarded() != discardedBefore)
         LogDiscards(app);
-    return received;
+    arrival.outcome.framesRead = static_cast<long long>(arrival.frames.size());
+    return arrival;
 }
 
 }  // namespace quorbel

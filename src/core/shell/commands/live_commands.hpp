@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "intake/dispatch.hpp"
+#include "shell/command_outcome.hpp"
 
 namespace quorbel {
 
@@ -30,12 +31,17 @@ void ConnectLiveClient(AppState& app);
 // charted for the selected field and recorded behind a stamp frame of the same time into the
 // capture file of that UTC day and the satellite name shown; statusLine reports it. A frame that
 // grows past 64 KiB without an end is discarded and counted in the log.
-// Returns what each decoded frame was, in order.
+// Returns what each decoded frame was, in order, and the outcome: the last record appended and
+// one problem for every frame that could not be recorded, with the system's reason.
 struct LiveReception {
     std::string rxTimeText;
     FrameKind kind = FrameKind::None;
     int spacecraftId = 0;
 };
-std::vector<LiveReception> ReceiveLiveBytes(AppState& app, std::span<const std::uint8_t> bytes);
+struct LiveArrival {
+    std::vector<LiveReception> frames;
+    CommandOutcome outcome;
+};
+LiveArrival ReceiveLiveBytes(AppState& app, std::span<const std::uint8_t> bytes);
 
 }  // namespace quorbel

@@ -49,23 +49,27 @@ bool RefuseNonFileInput(AppState& app, const std::string& path) {
     return true;
 }
 
-void RunOpenCommand(AppState& app, const std::string& filter,
-                    const std::function<void(const std::string&)>& readFile) {
+CommandOutcome RunOpenCommand(AppState& app, const std::string& filter,
+                              const std::function<CommandOutcome(const std::string&)>& readFile) {
+    CommandOutcome outcome;
     if (app.ui.reading)
-        return;  // a read is running: a second one would empty its stores
+        return outcome;  // a read is running: a second one would empty its stores
     PrepareOpenCommand(app);
     if (!SelectSourceFiles(app, filter))
-        return;
+        return outcome;
     ReadingGuard reading(app.ui);
     const std::vector<std::string> paths =
         app.ui.chosenFiles;  // a copy: events run during the reads
     for (const std::string& path : paths) {
-        if (RefuseNonFileInput(app, path))
+        if (RefuseNonFileInput(app, path)) {
+            outcome.AddNotRead(path);  // the message box has said why
             continue;
+        }
         app.sourceFileName = path;
         app.ui.statusLine = path;
-        readFile(path);
+        outcome.Merge(readFile(path));
     }
+    return outcome;
 }
 
 void PerformEndOfReadSteps(AppState& app) {

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "shell/command_outcome.hpp"
 #include "shell/window_model.hpp"
 
 namespace quorbel {
@@ -45,27 +46,30 @@ bool RefuseNonFileInput(AppState& app, const std::string& path);
 
 // The frame of both open commands: refused while a read runs; prepares the window, lets the user
 // choose, then for each chosen file in list order (a folder or device refused with a message)
-// sets SourceFileName and the status line and calls readFile.
-void RunOpenCommand(AppState& app, const std::string& filter,
-                    const std::function<void(const std::string&)>& readFile);
+// sets SourceFileName and the status line and calls readFile. The outcome gathers those of the
+// reads and names every refused input.
+CommandOutcome RunOpenCommand(AppState& app, const std::string& filter,
+                              const std::function<CommandOutcome(const std::string&)>& readFile);
 
 // Normal pointer, the first field selector set, the chart of field 1, the record of the scroll bar,
 // progress bar hidden.
 void PerformEndOfReadSteps(AppState& app);
 
-void OpenCaptureFiles(AppState& app);
-// Reads one capture file: the "kiss frames: " log line, every frame dispatched, the end-of-read
-// steps.
-void ReadKissFile(AppState& app, const std::string& path);
+CommandOutcome OpenCaptureFiles(AppState& app);
+// Reads one capture file: the "kiss frames: " log line, every frame dispatched, the decoding run
+// over the packet files, the end-of-read steps. The outcome counts the frames and the records a
+// full store refused, and names the file when it cannot be read and the decoding run's files.
+CommandOutcome ReadKissFile(AppState& app, const std::string& path);
 // Splits capture bytes at FEND, takes the stamp frames' receive times and dispatches every data
 // frame; the progress bar counts the pieces and the event loop runs after each.
 void DecodeCapture(AppState& app, std::span<const std::uint8_t> bytes);
 
-void OpenSatnogsExports(AppState& app);
+// The outcome also names the cleaned copy and the report of each station analysis, written or not.
+CommandOutcome OpenSatnogsExports(AppState& app);
 // Decodes the frames of one export, from its last line to its first, and logs the line counts in
 // readerLog.
-void ReadSatnogsCsv(AppState& app, const std::string& path);
+CommandOutcome ReadSatnogsCsv(AppState& app, const std::string& path);
 // Analyses one export: its report appended to readerLog, or the "Station analysis failed" warning.
-void AnalyseStations(AppState& app, const std::string& inputPath);
+CommandOutcome AnalyseStations(AppState& app, const std::string& inputPath);
 
 }  // namespace quorbel

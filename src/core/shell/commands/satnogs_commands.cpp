@@ -1,6 +1,7 @@
 // File > "Open SatNOGS CSV": exports read line by line from the last, each with its station
 // analysis beside the read.
 #include <future>
+#include <numeric>
 #include <optional>
 
 #include "intake/read_diagnostics.hpp"
@@ -38,15 +39,30 @@ void DispatchLines(AppState& app, const std::string& path, const SatnogsIndex& i
     diagnostics.linesWithoutFrame = withoutFrame;
 }
 
-// The report of an analysis appended to the log, or its failure in the warning box.
-void ShowStationAnalysis(AppState& app, const StationAnalysisRun& run) {
+// The report of an analysis appended to the log, or its failure in the warning box. The outcome
+// names the cleaned copy and the report as written, or the one that could not be written.
+CommandOutcome ShowStationAnalysis(AppState& app, const std::string& inputPath,
+                                   const StationAnalysisRun& run) {
+    const StationOutputPaths paths = DeriveStationOutputPaths(inputPath);
+    CommandOutcome outcome;
     if (run.failure) {
         app.platform.ShowMessage({kStationAnalysisFailedTitle,
                                   StationAnalysisFailureMessage(*run.failure),
                                   MessageIcon::Warning});
-        return;
+        const std::int32_t number = run.failure->number;
+        if (number == kCleanedCopyWriteError || number == kReportWriteError) {
+            outcome.AddProblem({CommandProblem::Kind::NotWritten,
+                                number == kCleanedCopyWriteError ? paths.cleanedCopy : paths.report,
+                                run.failure->systemReason});
+        } else if (number == kInputUnreadableError) {
+            outcome.AddNotRead(inputPath, ReadFailureReason(inputPath));
+        }
+        return outcome;
     }
     app.ui.readerLog += "\r\n" + run.report;
+    outcome.AddWritten(paths.cleanedCopy);
+    outcome.AddWritten(paths.report);
+    return outcome;
 }
 
 // One export of the selection: its line ends converted, then its frames decoded while the first
@@ -55,20 +71,22 @@ void ShowStationAnalysis(AppState& app, const StationAnalysisRun& run) {
 // nothing else. The analysis is finished (its files put in place, its report or failure shown)
 // once the frames are decoded, so everything the user sees comes in the order of a run of the
 // analysis after the read.
-void OpenSatnogsExport(AppState& app, const std::string& path) {
+CommandOutcome OpenSatnogsExport(AppState& app, const std::string& path) {
     // A failed conversion leaves the file as it was; LF line ends are read all the same.
     ConvertExportToCrLf(path);
     StationAnalysis analysis(path);
     std::future<void> prepared =
         std::async(std::launch::async | std::launch::deferred, [&analysis] { analysis.Prepare(); });
-    ReadSatnogsCsv(app, path);
+    CommandOutcome outcome = ReadSatnogsCsv(app, path);
     prepared.get();
-    ShowStationAnalysis(app, analysis.Finish());
+    outcome.Merge(ShowStationAnalysis(app, path, analysis.Finish()));
+    return outcome;
 }
 
 }  // namespace
 
-void ReadSatnogsCsv(AppState& app, const std::string& path) {
+CommandOutcome ReadSatnogsCsv(AppState& app, const std::string& path) {
+    CommandOutcome outcome;
     ReadingGuard reading(app.ui);
     app.ui.busy = true;
     app.ui.readerLog += "file: " + path + "\r\n";
@@ -81,7 +99,8 @@ void ReadSatnogsCsv(AppState& app, const std::string& path) {
         app.ui.readerLog += "records from SatNOGS: -1\r\nafter removing duplicates: -1\r\n\r\n";
         app.ui.diagnostics.push_back(std::move(diagnostics));
         PerformEndOfReadSteps(app);
-        return;
+        outcome.AddNotRead(path, ReadFailureReason(path));
+        return outcome;
     }
     app.ui.readerLog += "records from SatNOGS: " + std::to_string(index->lineCount) + "\r\n";
     if (index->lineCount > 1)
@@ -92,17 +111,20 @@ void ReadSatnogsCsv(AppState& app, const std::string& path) {
     app.ui.progress.value = 0;
     app.ui.progress.visible = true;
     DispatchLines(app, path, *index, diagnostics);
+    outcome.framesRead = std::accumulate(diagnostics.frames.begin(), diagnostics.frames.end(), 0LL);
+    outcome.recordsRefused = diagnostics.droppedAtCap;
     app.ui.diagnostics.push_back(std::move(diagnostics));
     PerformEndOfReadSteps(app);
+    return outcome;
 }
 
-void AnalyseStations(AppState& app, const std::string& inputPath) {
-    ShowStationAnalysis(app, RunStationAnalysis(inputPath));
+CommandOutcome AnalyseStations(AppState& app, const std::string& inputPath) {
+    return ShowStationAnalysis(app, inputPath, RunStationAnalysis(inputPath));
 }
 
-void OpenSatnogsExports(AppState& app) {
-    RunOpenCommand(app, kSatnogsFilter,
-                   [&app](const std::string& path) { OpenSatnogsExport(app, path); });
+CommandOutcome OpenSatnogsExports(AppState& app) {
+    return RunOpenCommand(app, kSatnogsFilter,
+                          [&app](const std::string& path) { return OpenSatnogsExport(app, path); });
 }
 
 }  // namespace quorbel

@@ -2,9 +2,9 @@
 // run over the packet files.
 #include "shell/commands/ssdv_commands.hpp"
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -23,6 +23,9 @@ namespace {
 constexpr std::chrono::milliseconds kPictureInterval{500};
 
 constexpr const char* kDecoderName = "ssdv";
+// The decoder's exit status when it found no valid packet: it writes no picture and the previous
+// one stays. The satellite's packets held no picture; the run did not fail.
+constexpr int kDecoderFoundNoPacket = 1;
 
 std::string SsdvFileName(int imageId, const char* extension) {
     std::string number = std::to_string(imageId);
@@ -51,9 +54,9 @@ void ShowReceivedPicture(AppState& app, int imageId) {
 
 // What became of an image's packet file before its decoder is started.
 struct PacketFile {
-    bool written = false;    // replaced by the table's packets
-    bool decodable = false;  // holds packets for the decoder
-    std::string problem;     // what failed, for the status line
+    bool written = false;                   // replaced by the table's packets
+    bool decodable = false;                 // holds packets for the decoder
+    std::optional<CommandProblem> problem;  // what failed
 };
 
 // True when the file holds exactly these bytes: a clean pass appends its packets once each in
@@ -73,8 +76,12 @@ PacketFile PreparePacketFile(const AppState& app, int imageId, const std::string
     if (!packets.empty()) {
         if (HoldsExactly(path, packets))
             return {true, true, {}};
-        if (!WriteFileAtomically(path, packets))
-            return {false, false, path + " could not be written"};
+        int failure = 0;
+        if (!WriteFileAtomically(path, packets, failure)) {
+            return {
+                false, false,
+                CommandProblem{CommandProblem::Kind::NotWritten, path, SystemErrorText(failure)}};
+        }
         return {true, true, {}};
     }
     std::error_code error;
@@ -83,8 +90,10 @@ PacketFile PreparePacketFile(const AppState& app, int imageId, const std::string
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     if (error || size > 0)
         return {false, !error, {}};
-    if (!std::filesystem::remove(path, error))
-        return {false, false, path + " could not be deleted"};
+    if (!std::filesystem::remove(path, error)) {
+        return {false, false,
+                CommandProblem{CommandProblem::Kind::NotDeleted, path, error.message()}};
+    }
     return {};
 }
 
@@ -130,46 +139,47 @@ void ShowPendingPicture(AppState& app) {
     ShowReceivedPicture(app, *imageId);
 }
 
-bool DecodeSsdvImages(AppState& app) {
-    std::string decoder;
-    bool decoderSought = false;
-    std::string lastWritten;
-    std::vector<std::string> problems;
-    const auto report = [&problems](const std::string& problem) {
-        if (std::find(problems.begin(), problems.end(), problem) == problems.end())
-            problems.push_back(problem);
-    };
-
+CommandOutcome DecodeSsdvImages(AppState& app) {
+    CommandOutcome outcome;
+    std::optional<std::string> decoder;  // sought at the first image with packets
     for (int imageId = 0; imageId < SsdvPacketTable::kImageCount; ++imageId) {
         const std::string packetPath = SsdvPacketFilePath(app.settings.appDir, imageId);
         const PacketFile file = PreparePacketFile(app, imageId, packetPath);
         if (file.written)
-            lastWritten = packetPath;
-        if (!file.problem.empty())
-            report(file.problem);
+            outcome.AddWritten(packetPath);
+        if (file.problem)
+            outcome.AddProblem(*file.problem);
         if (!file.decodable)
             continue;
-        if (!decoderSought) {
+        if (!decoder)
             decoder = app.platform.FindProgram(kDecoderName);
-            decoderSought = true;
-        }
-        if (decoder.empty()) {
-            report(std::string(kDecoderName) + " decoder not found");
+        if (decoder->empty()) {
+            outcome.AddProblem({CommandProblem::Kind::DecoderNotFound, kDecoderName, {}});
             continue;
         }
-        const std::vector<std::string> arguments = {
-            "-d", "-l", std::to_string(kSsdvPacketSize), packetPath,
-            SsdvImageFilePath(app.settings.appDir, imageId)};
-        if (!app.platform.StartDetached(decoder, arguments))
-            report(decoder + " could not be started");
+        const std::string picturePath = SsdvImageFilePath(app.settings.appDir, imageId);
+        const std::vector<std::string> arguments = {"-d", "-l", std::to_string(kSsdvPacketSize),
+                                                    packetPath, picturePath};
+        const std::optional<int> started = app.platform.StartProgram(*decoder, arguments);
+        if (started)
+            app.runningDecoders[*started] = picturePath;
+        else
+            outcome.AddProblem({CommandProblem::Kind::DecoderNotStarted, *decoder, {}});
     }
+    return ShowOutcome(app, std::move(outcome));
+}
 
-    std::string status = lastWritten.empty() ? std::string() : lastWritten + " has been written";
-    for (const std::string& problem : problems)
-        status += (status.empty() ? "" : "; ") + problem;
-    if (!status.empty())
-        app.ui.statusLine = status;
-    return problems.empty();
+CommandOutcome FinishSsdvDecoder(AppState& app, const ProgramEnd& end) {
+    const auto running = app.runningDecoders.find(end.id);
+    if (running == app.runningDecoders.end())
+        return {};
+    CommandOutcome outcome;
+    if (end.exitStatus != 0 && end.exitStatus != kDecoderFoundNoPacket) {
+        outcome.AddProblem(
+            {CommandProblem::Kind::DecoderFailed, running->second, {}, end.exitStatus});
+    }
+    app.runningDecoders.erase(running);
+    return ShowOutcome(app, std::move(outcome));
 }
 
 }  // namespace quorbel

@@ -5,9 +5,12 @@
 
 #include <string>
 
+#include "shell/command_outcome.hpp"
+
 namespace quorbel {
 
 struct AppState;
+struct ProgramEnd;
 struct SsdvPacket;
 
 // "<folder>/ssdv_NNN.bin" and "<folder>/ssdv_NNN.jpg", NNN the image ID in three digits.
@@ -26,7 +29,14 @@ void ShowPendingPicture(AppState& app);
 // The decoding run: the packet file of every image with packets in the table is replaced by
 // exactly those packets in packet ID order, an empty packet file is deleted, and the decoder
 // "ssdv" is started, not waited for, on every non-empty packet file. A failing image is skipped
-// and named in statusLine; the others are still written and decoded. False when an image failed.
-bool DecodeSsdvImages(AppState& app);
+// and named in statusLine; the others are still written and decoded. The outcome names the packet
+// files written and every problem; the decoders' ends come later through FinishSsdvDecoder.
+CommandOutcome DecodeSsdvImages(AppState& app);
+
+// A program has ended. When it is a decoder of a decoding run that failed, its picture is named
+// in statusLine ("<folder>/ssdv_NNN.jpg could not be written") and in the outcome with the exit
+// status; a decoder that succeeded or found no valid packet (status 1: no picture, the previous
+// one stays), or a program no run started, changes nothing.
+CommandOutcome FinishSsdvDecoder(AppState& app, const ProgramEnd& end);
 
 }  // namespace quorbel
