@@ -15,6 +15,7 @@
 
 #include "cli.hpp"
 #include "ssdv_test_support.hpp"
+#include "support/recorded_disk_sync.hpp"
 
 namespace quorbel::ssdv {
 namespace {
@@ -393,8 +394,24 @@ TEST(CliRunTest, AWriteFailingHalfwayKeepsTheOldOutputWhole) {
         EXPECT_EQ(FileNames(dir),
                   (std::vector<std::string>{"packets.bin", "picture.jpg", "target"}));
     }
-    EXPECT_EQ(RunProgram({"-d", "-l", "118", (dir / "packets.bin").string(), "/dev/null"}).status,
-              0);
+    // The whole output is on the disk under its temporary name before it takes the target's,
+    // then the folder with the rename; a device is not flushed.
+    {
+        testing::RecordedDiskSync sync;
+        const auto target = dir / "target";
+        EXPECT_EQ(
+            RunProgram({"-d", "-l", "118", (dir / "packets.bin").string(), target.string()}).status,
+            0);
+        ASSERT_EQ(sync.flushes.size(), 2u);
+        EXPECT_TRUE(sync.flushes[0].path.starts_with(target.string() + ".part"))
+            << sync.flushes[0].path;
+        EXPECT_TRUE(sync.flushes[0].contents == decoded.out);
+        EXPECT_EQ(sync.flushes[1].path, dir.string());
+        sync.flushes.clear();
+        EXPECT_EQ(
+            RunProgram({"-d", "-l", "118", (dir / "packets.bin").string(), "/dev/null"}).status, 0);
+        EXPECT_TRUE(sync.flushes.empty());
+    }
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
     std::filesystem::remove_all(dir);
 }
