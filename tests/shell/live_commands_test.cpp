@@ -263,6 +263,7 @@ TEST(LiveClientTest, AnUnwritableCaptureIsReportedAndDecodingGoesOn) {
     // A megabyte without FEND is discarded, counted in the log, and framing goes on after it.
     // Frames that arrive whole add nothing to the log.
     const std::string log = live.app->ui.readerLog;
+    EXPECT_EQ(log.find("discarded"), std::string::npos) << log;
     Bytes flood(1 << 20, 0x42);
     live.Feed(flood);
     EXPECT_EQ(live.app->ui.readerLog, log + "live frames discarded (no end within 65536 bytes): 1\r\n");
