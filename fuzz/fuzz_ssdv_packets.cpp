@@ -1,11 +1,13 @@
 // Fuzzes the SSDV packet checks on one packet: any bytes of any valid packet length as a window,
 // or a packet sealed with its CRC and parity and then damaged in up to seven bytes, which the
 // Reed-Solomon repair of a type 0x66 packet must undo exactly, with and without the processor's
-// vector instructions alike; then the packet as a frame of identifier 500 carries it, and its
+// vector instructions alike, also on the codeword shortened by one more symbol (an error at its
+// length, just before it); then the packet as a frame of identifier 500 carries it, and its
 // listing.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -43,10 +45,32 @@ bool SameBytes(const ssdv::ValidatedPacket& a, const ssdv::ValidatedPacket& b) {
                       b.bytes.begin());
 }
 
+// The repair of the codeword from `skip` on, in a buffer with a guard byte at each end: it must
+// write nothing outside the codeword, with or without the processor's vector instructions, and
+// both must agree in what they return and in the bytes they repair.
+std::optional<int> RepairBetweenGuards(const std::vector<std::uint8_t>& packet, std::size_t skip,
+                                       std::vector<std::uint8_t>& repaired) {
+    constexpr std::uint8_t kGuard = 0xA5;
+    std::vector<std::uint8_t> byVector{kGuard};
+    byVector.insert(byVector.end(), packet.begin() + static_cast<std::ptrdiff_t>(skip),
+                    packet.end());
+    byVector.push_back(kGuard);
+    std::vector<std::uint8_t> byTables = byVector;
+    const auto inside = [](std::vector<std::uint8_t>& buffer) {
+        return std::span(buffer).subspan(1, buffer.size() - 2);
+    };
+    const auto result = ssdv::RepairReedSolomon(inside(byVector));
+    QUORBEL_FUZZ_CHECK(result == ssdv::RepairReedSolomonWithTables(inside(byTables)));
+    QUORBEL_FUZZ_CHECK(byVector == byTables);
+    QUORBEL_FUZZ_CHECK(byVector.front() == kGuard && byVector.back() == kGuard);
+    repaired.assign(byVector.begin() + 1, byVector.end() - 1);
+    return result;
+}
+
 }  // namespace
 
-// The input: a control byte (type, length choice, sealing, damage count), a length byte, then
-// the packet's bytes, then pairs of damage (position, value to XOR).
+// The input: a control byte (type, length choice, sealing, shortening, damage count), a length
+// byte, then the packet's bytes, then pairs of damage (position, value to XOR).
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2)
         return 0;
@@ -68,6 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         SanitiseHeader(packet, type);
         ssdv::SealPacket(type, packet);
     }
+    const std::vector<std::uint8_t> sealedPacket = packet;
     const auto intact = ssdv::ValidatePacket(packet);
     std::vector<std::size_t> damaged;
     for (std::size_t i = 0; i < damage && rest.size() >= 2; ++i, rest = rest.subspan(2)) {
@@ -103,13 +128,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    // The repair with vector instructions and the one with tables alone agree on every codeword,
-    // in what they return and in the bytes they repair.
-    std::vector<std::uint8_t> byVector(packet.begin() + 1, packet.end());
-    std::vector<std::uint8_t> byTables = byVector;
-    QUORBEL_FUZZ_CHECK(ssdv::RepairReedSolomon(byVector) ==
-                       ssdv::RepairReedSolomonWithTables(byTables));
-    QUORBEL_FUZZ_CHECK(byVector == byTables);
+    // The codeword after the sync byte; with bit 4 of the control byte, the codeword without its
+    // first symbol too. A sealed packet's type byte (0x66) then stands for an error right before
+    // the shortened codeword, at its length: the repair leaves it out and undoes the damage
+    // within, which together with it stays within the 16 symbols the parity repairs.
+    const bool shortened = (control & 16) != 0;
+    std::vector<std::uint8_t> repaired;
+    const auto result = RepairBetweenGuards(packet, shortened ? 2 : 1, repaired);
+    if (sealed && type == PacketType::Fec && shortened) {
+        const auto within =
+            std::count_if(damaged.begin(), damaged.end(), [](std::size_t at) { return at >= 2; });
+        QUORBEL_FUZZ_CHECK(result == static_cast<int>(within));
+        QUORBEL_FUZZ_CHECK(std::equal(repaired.begin(), repaired.end(), sealedPacket.begin() + 2));
+    }
 
     // The packet as a frame of identifier 500 carries it, when it fits.
     if (length == kSsdvPacketSize) {

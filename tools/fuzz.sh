@@ -22,7 +22,7 @@ shift $(($# > 0 ? 1 : 0))
 bash tools/install-deps.sh --with-fuzz
 
 all_targets=(fuzz_capture fuzz_live fuzz_frames fuzz_satnogs fuzz_stations fuzz_conf
-             fuzz_ssdv_packets fuzz_ssdv_decode fuzz_ssdv_encode)
+             fuzz_ssdv_packets fuzz_ssdv_table fuzz_ssdv_decode fuzz_ssdv_encode)
 targets=("$@")
 if ((${#targets[@]} == 0)); then
     targets=("${all_targets[@]}")
@@ -34,6 +34,7 @@ max_len() {
         fuzz_frames) echo 600 ;;
         fuzz_conf) echo 1024 ;;
         fuzz_ssdv_packets) echo 300 ;;
+        fuzz_ssdv_table) echo 200 ;;
         fuzz_ssdv_decode) echo 1200 ;;
         fuzz_ssdv_encode) echo 8192 ;;
         *) echo 4096 ;;
@@ -46,6 +47,7 @@ dictionary() {
         fuzz_conf) echo conf ;;
         fuzz_ssdv_packets | fuzz_ssdv_decode) echo ssdv ;;
         fuzz_ssdv_encode) echo jpeg ;;
+        fuzz_ssdv_table) echo ssdv_table ;;
     esac
 }
 

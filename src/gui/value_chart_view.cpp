@@ -9,9 +9,9 @@
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <limits>
 
+#include "durable/replacing_file.hpp"
 #include "view/time_axis.hpp"
 
 namespace quorbel::gui {
@@ -189,22 +189,17 @@ ValueChartView::SavedTitle::~SavedTitle() {
 
 bool ValueChartView::SaveToFile(const std::string& path, ChartFileFormat format) {
     const SavedTitle title(*this);
-    // The savers write the temporary file; a failure halfway leaves only it, which is removed,
-    // and the file of that name stays as it was.
-    const std::string part = path + ".part";
-    const QString partName = QFile::decodeName(QByteArray::fromStdString(part));
+    // The savers write the temporary file by its name; a failure halfway leaves only it, which
+    // is removed, and the file of that name stays as it was.
+    ReplacingFile file(path);
+    if (!file.IsCreated())
+        return false;
+    file.CloseForWritingByName();
+    const QString partName = QFile::decodeName(QByteArray::fromStdString(file.TemporaryPath()));
     const bool saved = format == ChartFileFormat::Png   ? savePng(partName)
                        : format == ChartFileFormat::Pdf ? savePdf(partName)
                                                         : SaveSvg(partName);
-    std::error_code error;
-    if (saved) {
-        std::filesystem::rename(part, path, error);
-    }
-    if (!saved || error) {
-        std::filesystem::remove(part, error);
-        return false;
-    }
-    return true;
+    return saved && file.Commit();
 }
 
 void ValueChartView::UseTimeAxis(bool on) {

@@ -5,13 +5,20 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <thread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "cli_platform.hpp"
 #include "json_state.hpp"
@@ -377,6 +384,76 @@ TEST_F(CliTest, ListenWithoutAServerEndsWithAnErrorUnlessItReconnects) {
               std::string::npos)
         << retried.out;
     EXPECT_NE(retried.out.find("connecting again in 2 s"), std::string::npos) << retried.out;
+}
+
+// A KISS server on the loopback address that takes every connection and closes it again after a
+// moment, as a server that keeps dropping its clients; it stops with the object.
+class DroppingServer {
+  public:
+    DroppingServer() {
+        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(m_socket, 4) != 0 ||
+            ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] {
+            while (!m_stop) {
+                pollfd waiting{m_socket, POLLIN, 0};
+                if (::poll(&waiting, 1, 50) <= 0)
+                    continue;
+                const int client = ::accept(m_socket, nullptr, nullptr);
+                if (client < 0)
+                    continue;
+                ++m_accepted;
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                ::close(client);
+            }
+        });
+    }
+    ~DroppingServer() {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        ::close(m_socket);
+    }
+    int Port() const { return m_port; }
+    int Accepted() const { return m_accepted; }
+
+  private:
+    int m_socket = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_accepted{0};
+    std::thread m_thread;
+};
+
+// Each connection that was made starts the pauses anew: a server that drops its clients again
+// and again is tried again after 1 s each time, not after 2, 4, ... 30 s.
+TEST_F(CliTest, ListenReconnectsAfterOneSecondToEveryConnectionThatWasMade) {
+    DroppingServer server;
+    ASSERT_NE(server.Port(), 0);
+    const CliRun run =
+        RunProgram("--app-dir '" + folder.Path() +
+                       "' listen --seconds 3.6 --reconnect --host 127.0.0.1 --port " +
+                       std::to_string(server.Port()),
+                   true);
+    EXPECT_EQ(run.status, 0);
+    const std::string again = "quorbel-cli: connecting again in ";
+    std::vector<std::string> pauses;
+    for (std::size_t at = run.out.find(again); at != std::string::npos;
+         at = run.out.find(again, at + 1))
+        pauses.push_back(
+            run.out.substr(at + again.size(), run.out.find('\n', at) - at - again.size()));
+    for (const std::string& pause : pauses)
+        EXPECT_EQ(pause, "1 s") << run.out;
+    EXPECT_GE(server.Accepted(), 3) << run.out;
+    EXPECT_GE(pauses.size(), 3u) << run.out;
+    EXPECT_NE(run.out.find("Connected\n"), std::string::npos) << run.out;
 }
 
 TEST_F(CliTest, ListenIsHandedToTheLiveToolBesideOrInstalled) {

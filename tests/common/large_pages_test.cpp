@@ -37,10 +37,39 @@ TEST(LargePages, LargeArraysLieInAlignedBlocksAndKeepTheirValues) {
     small.insert(small.end(), moved.begin(), moved.begin() + 3);
     EXPECT_EQ(small.size(), 103u);
     EXPECT_EQ(small[102], 3.0);
+}
 
-    // A size no memory holds is refused as any allocator refuses it.
-    EXPECT_THROW(LargePageAllocator<double>().allocate(static_cast<std::size_t>(-1) / 4),
-                 std::bad_alloc);
+// Arrays from 1 MiB up take a large-page block, smaller ones ordinary memory, and each is given
+// back the way it was taken: a block of exactly 1 MiB freed as ordinary memory would crash.
+TEST(LargePages, TheOneMebibyteBoundaryIsTheSameForTakingAndGivingBack) {
+    constexpr std::size_t kMebibyte = std::size_t{1} << 20;
+    constexpr std::uintptr_t kBlock = std::size_t{2} << 20;
+    LargePageAllocator<double> allocator;
+    for (const std::size_t bytes : {kMebibyte - 8, kMebibyte, kMebibyte + 8}) {
+        const std::size_t n = bytes / sizeof(double);
+        double* const array = allocator.allocate(n);
+        // Ordinary memory of this size never starts on a 2 MB boundary (the system's allocator
+        // puts its own bookkeeping in front); a large-page block always does.
+        const bool inBlock = reinterpret_cast<std::uintptr_t>(array) % kBlock == 0;
+        EXPECT_EQ(inBlock, bytes >= kMebibyte) << bytes;
+        array[0] = 1;
+        array[n - 1] = 2;
+        allocator.deallocate(array, n);
+    }
+}
+
+// A size no memory holds is refused with bad_alloc, by the allocator and by the block itself
+// (whose size, rounded up to whole 2 MB, must not wrap around to a small block).
+TEST(LargePages, SizesNoMemoryHoldsAreRefused) {
+    constexpr std::size_t kMax = static_cast<std::size_t>(-1);
+    EXPECT_THROW(LargePageAllocator<double>().allocate(kMax / 4), std::bad_alloc);
+    // Sizes that pass the allocator's own check and reach the block's.
+    EXPECT_THROW(LargePageAllocator<double>().allocate(kMax / sizeof(double)), std::bad_alloc);
+    EXPECT_THROW(LargePageAllocator<char>().allocate(kMax - 1000), std::bad_alloc);
+    EXPECT_THROW(AllocateLargePageBlock(kMax), std::bad_alloc);
+    EXPECT_THROW(AllocateLargePageBlock(kMax - (std::size_t{2} << 20) + 1), std::bad_alloc);
+    // Not wrapped, but more than the address space: the system refuses it.
+    EXPECT_THROW(AllocateLargePageBlock(std::size_t{1} << 62), std::bad_alloc);
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
 #include "common/number_format.hpp"
 #include "intake/kiss_file_reader.hpp"
@@ -47,11 +49,29 @@ TEST(LiveStreamTest, AnUnendingFrameIsDiscardedAndCounted) {
     EXPECT_EQ(deframer.Discarded(), 1u);
     // The next FEND ends the discarded frame; what follows is framed as usual.
     EXPECT_EQ(FeedAll(deframer, {{0xC0, 0x01, 0xC0}}), (std::vector<Bytes>{{0x01}}));
-    // Exactly the limit is kept.
-    Bytes longest(kMaxLiveFrameBytes, 0x01);
-    longest.push_back(0xC0);
-    EXPECT_EQ(FeedAll(deframer, {longest}).at(0).size(), kMaxLiveFrameBytes);
-    EXPECT_EQ(deframer.Discarded(), 1u);
+    // 64 KiB between two FENDs is kept, one byte more is not, in one arrival or in many.
+    EXPECT_EQ(kMaxLiveFrameBytes, 65536u);
+    for (const std::size_t length : {65535u, 65536u, 65537u}) {
+        for (const std::size_t arrivals : {1u, 3u}) {
+            KissDeframer cut(kMaxLiveFrameBytes);
+            Bytes stream(length + 2, 0x01);
+            stream.front() = 0xC0;
+            stream.back() = 0xC0;
+            std::vector<Bytes> pieces;
+            const std::size_t step = stream.size() / arrivals + 1;
+            for (std::size_t at = 0; at < stream.size(); at += step)
+                pieces.emplace_back(stream.begin() + static_cast<std::ptrdiff_t>(at),
+                                    stream.begin() + static_cast<std::ptrdiff_t>(
+                                                         std::min(at + step, stream.size())));
+            const auto kept = FeedAll(cut, pieces);
+            const bool fits = length <= 65536;
+            ASSERT_EQ(kept.size(), fits ? 1u : 0u) << length << " in " << arrivals;
+            if (fits) {
+                EXPECT_EQ(kept[0].size(), length);
+            }
+            EXPECT_EQ(cut.Discarded(), fits ? 0u : 1u) << length << " in " << arrivals;
+        }
+    }
 }
 
 TEST(LiveStreamTest, OnlyFramesOfMoreThan100BytesAfterTheCommandByteAreKept) {

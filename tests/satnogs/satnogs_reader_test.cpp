@@ -10,6 +10,7 @@
 #include "intake/satnogs_text.hpp"
 #include "sample_frames.hpp"
 #include "satnogs_test_support.hpp"
+#include "support/unprivileged_user.hpp"
 
 namespace quorbel {
 namespace {
@@ -87,14 +88,23 @@ TEST(SatnogsText, LfOnlyExportsAreRewrittenWithCrLfAndOthersLeftAlone) {
     EXPECT_EQ(Names(folder.Path()).size(), 6u);  // no temporary file left
 }
 
+// The folder belongs to the user (the unprivileged one when the tests run as root), who may read
+// it but not write in it: the converted copy cannot be made beside the export.
 TEST(SatnogsText, FailedConversionLeavesTheExportWhole) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
     TempFolder folder;
+    if (const std::string problem = testing::UnprivilegedRunProblem(folder.Path());
+        !problem.empty())
+        GTEST_SKIP() << problem;
     const std::string path = folder.Write("lf.csv", std::string("A\nB\n"));
+    ASSERT_TRUE(testing::GiveToUnprivilegedUser(folder.Path()));
+    ASSERT_TRUE(testing::GiveToUnprivilegedUser(path));
     std::filesystem::permissions(
         folder.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    EXPECT_EQ(ConvertExportToCrLf(path), LineEndConversion::Failed);
+    const auto conversion = testing::RunUnprivileged([&path] {
+        return std::string(ConvertExportToCrLf(path) == LineEndConversion::Failed ? "failed"
+                                                                                  : "not failed");
+    });
+    EXPECT_EQ(conversion, "failed");
     std::filesystem::permissions(folder.Path(), std::filesystem::perms::owner_all);
     EXPECT_EQ(TempFolder::Read(path), "A\nB\n");
     EXPECT_EQ(Names(folder.Path()), std::vector<std::string>{"lf.csv"});

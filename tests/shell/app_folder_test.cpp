@@ -13,6 +13,7 @@
 #include "shell/commands/form_load.hpp"
 #include "support/fake_platform.hpp"
 #include "support/temp_folder.hpp"
+#include "support/unprivileged_user.hpp"
 
 namespace quorbel {
 namespace {
@@ -85,15 +86,24 @@ TEST(AppFolderTest, FactsAreReadFromTheDisk) {
     EXPECT_EQ(ChooseAppFolder(facts).origin, AppFolderOrigin::Given);
 }
 
+// The program folder belongs to the user (the unprivileged one when the tests run as root), who
+// took away its own write permission.
 TEST(AppFolderTest, ReadOnlyProgramFolderIsNotWritable) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permission bits do not stop root's writes";
     testing::TempFolder program;
+    if (const std::string problem = testing::UnprivilegedRunProblem(program.Path());
+        !problem.empty())
+        GTEST_SKIP() << problem;
+    ASSERT_TRUE(testing::GiveToUnprivilegedUser(program.Path()));
+    const auto choose = [&program] {
+        const AppFolderFacts facts = GatherAppFolderFacts(program.Path(), {}, "/data", "/nowhere");
+        return std::string(facts.programFolderWritable ? "writable " : "read-only ") +
+               ChooseAppFolder(facts).folder;
+    };
+    EXPECT_EQ(testing::RunUnprivileged(choose), "writable " + program.Path());
     fs::permissions(program.Path(), fs::perms::owner_write, fs::perm_options::remove);
-    const AppFolderFacts facts = GatherAppFolderFacts(program.Path(), {}, "/data", "/nowhere");
+    EXPECT_EQ(testing::RunUnprivileged(choose), "read-only /data");
     fs::permissions(program.Path(), fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_FALSE(facts.programFolderWritable);
-    EXPECT_EQ(ChooseAppFolder(facts).folder, "/data");
+    EXPECT_TRUE(fs::is_empty(program.Path()));
 }
 
 TEST(AppFolderTest, UserDataFolderFollowsTheXdgRules) {

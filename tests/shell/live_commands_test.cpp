@@ -10,11 +10,13 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <set>
 
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
 #include "support/fake_platform.hpp"
+#include "support/recorded_disk_sync.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -93,22 +95,32 @@ TEST(LiveClientTest, TheBoxTheTimerAndTheStateLamp) {
     PollConnectionState(app);
     EXPECT_EQ(app.ui.connectionText, "Closed");
 
+    // The lamp says how the connection stands: grey while closed, green while connected, red
+    // after an error, yellow on the way between; each state has a text of its own.
+    constexpr Rgb kGrey{192, 192, 192}, kGreen{0, 255, 0}, kRed{255, 0, 0}, kYellow{255, 255, 0};
+    std::set<std::string> texts;
+    for (int state = 0; state <= 9; ++state) {
+        live.platform.socketState = state;
+        const std::string text = ShowConnectionState(app);
+        EXPECT_FALSE(text.empty()) << state;
+        texts.insert(text);
+        const Rgb expected = state == 0 ? kGrey : state == 7 ? kGreen : state == 9 ? kRed : kYellow;
+        EXPECT_EQ(app.ui.connectionLamp, expected) << state;
+    }
+    EXPECT_EQ(texts.size(), 10u);
     const struct {
         int state;
         const char* text;
-        Rgb lamp;
-    } states[] = {{0, "Closed", {192, 192, 192}},
-                  {1, "Open", {255, 255, 0}},
-                  {4, "Resolving host", {255, 255, 0}},
-                  {6, "Connecting", {255, 255, 0}},
-                  {7, "Connected", {0, 255, 0}},
-                  {8, "Peer is closing the connection", {255, 255, 0}},
-                  {9, "Error", {255, 0, 0}},
-                  {10, "", {255, 0, 0}}};  // an unknown state keeps the lamp
-    for (const auto& s : states) {
-        live.platform.socketState = s.state;
-        EXPECT_EQ(ShowConnectionState(app), s.text) << s.state;
-        EXPECT_EQ(app.ui.connectionLamp, s.lamp) << s.state;
+    } named[] = {{0, "Closed"}, {6, "Connecting"}, {7, "Connected"}, {9, "Error"}};
+    for (const auto& n : named) {
+        live.platform.socketState = n.state;
+        EXPECT_EQ(ShowConnectionState(app), n.text);
+    }
+    // A state the socket should never report gives no text and leaves the lamp as it was.
+    for (int unknown : {10, -1}) {
+        live.platform.socketState = unknown;
+        EXPECT_EQ(ShowConnectionState(app), "") << unknown;
+        EXPECT_EQ(app.ui.connectionLamp, kRed) << unknown;
     }
 
     app.ui.readerLog = "old log";
@@ -255,12 +267,72 @@ TEST(LiveClientTest, AnUnwritableCaptureIsReportedAndDecodingGoesOn) {
     EXPECT_EQ(std::filesystem::file_size(path), 30 + frame.size());
 
     // A megabyte without FEND is discarded, counted in the log, and framing goes on after it.
+    // Frames that arrive whole add nothing to the log.
+    const std::string log = live.app->ui.readerLog;
+    EXPECT_EQ(log.find("discarded"), std::string::npos) << log;
     Bytes flood(1 << 20, 0x42);
     live.Feed(flood);
+    EXPECT_EQ(live.app->ui.readerLog,
+              log + "live frames discarded (no end within 65536 bytes): 1\r\n");
     live.Feed(frame);
-    EXPECT_NE(live.app->ui.readerLog.find("live frames discarded (no end within 65536 bytes): 1"),
-              std::string::npos);
+    live.Feed(frame);
+    EXPECT_EQ(live.app->ui.readerLog,
+              log + "live frames discarded (no end within 65536 bytes): 1\r\n");
     EXPECT_EQ(live.app->telemetry.Count(), 4);
+}
+
+// Every frame recorded is on the disk before the next bytes are handled: a power cut loses no
+// frame that was recorded.
+TEST(LiveClientTest, EveryRecordedFrameReachesTheDiskAtOnce) {
+    testing::TempFolder folder;
+    const std::string path = folder.File("2023-01-15_QUORBEL-1U.kss");
+    testing::RecordedDiskSync sync;
+    LiveClientSession live(folder.Path());
+    const Bytes frame = samples::KissDataFrame(samples::MakeBeacon(22, {}));
+    live.Feed(Concat({frame, frame}));  // two frames in one arrival
+    live.Feed(frame);
+    std::vector<std::size_t> flushedSizes;
+    for (const auto& flush : sync.flushes) {
+        if (flush.path == path && flush.kind == "data")
+            flushedSizes.push_back(flush.contents.size());
+    }
+    const std::size_t record = 30 + frame.size();
+    EXPECT_EQ(flushedSizes, (std::vector<std::size_t>{record, 2 * record, 3 * record}));
+}
+
+// A connection that drops in the middle of a frame leaves half a frame behind: a new connection,
+// by the box or by a retry, starts afresh at the next server's first FEND, so the half frame is
+// neither decoded nor recorded nor joined to the next frame.
+TEST(LiveClientTest, ANewConnectionForgetsTheHalfFrameOfTheLastOne) {
+    testing::TempFolder folder;
+    const std::string path = folder.File("2023-01-15_QUORBEL-1U.kss");
+    const Bytes frame = samples::KissDataFrame(samples::MakeBeacon(22, {}));
+    const Bytes half(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(frame.size() / 2));
+    ASSERT_GT(half.size(), 110u);  // long enough to be recorded if it were taken for a frame
+    for (const bool byTheBox : {true, false}) {
+        std::filesystem::remove(path);
+        LiveClientSession live(folder.Path());
+        AppState& app = *live.app;
+        app.ui.tcpClient = true;
+        SetTcpClient(app);
+        live.Feed(half);
+        if (byTheBox) {
+            app.ui.tcpClient = false;
+            SetTcpClient(app);
+            app.ui.tcpClient = true;
+            SetTcpClient(app);
+        } else {
+            ConnectLiveClient(app);
+        }
+        // The next server starts in the middle of its stream: the bytes before its first FEND
+        // are no frame either.
+        live.Feed(Concat({{0x01, 0x02}, frame}));
+        app.live.capture.Close();
+        EXPECT_EQ(app.telemetry.Count(), 1) << byTheBox;
+        EXPECT_EQ(testing::TempFolder::Read(path).size(), 30 + frame.size()) << byTheBox;
+        EXPECT_EQ(app.ui.statusLine,
+                  std::to_string(frame.size()) + " bytes has been added to " + path);
+    }
 }
 
 }  // namespace

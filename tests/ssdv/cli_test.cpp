@@ -15,6 +15,8 @@
 
 #include "cli.hpp"
 #include "ssdv_test_support.hpp"
+#include "support/recorded_disk_sync.hpp"
+#include "support/unprivileged_user.hpp"
 
 namespace quorbel::ssdv {
 namespace {
@@ -192,26 +194,33 @@ TEST(CliRunTest, RefusesFoldersAndDevices) {
     std::filesystem::remove_all(dir);
 }
 
-// A file that its user may not read; root reads every file, so there the test is skipped.
+// A file that its user may not read. Root reads every file: when the tests run as root, the
+// program runs as the unprivileged user who owns the file.
 TEST(CliRunTest, RefusesAnUnreadableFile) {
     const auto dir = MakeTempPath("unreadable");
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
+    if (const std::string problem = testing::UnprivilegedRunProblem(dir.string());
+        !problem.empty()) {
+        std::filesystem::remove_all(dir);
+        GTEST_SKIP() << problem;
+    }
     const auto input = dir / "locked.bin";
     const auto out = dir / "out";
     WriteFile(input, "locked");
+    ASSERT_TRUE(testing::GiveToUnprivilegedUser(dir.string()));
+    ASSERT_TRUE(testing::GiveToUnprivilegedUser(input.string()));
     std::filesystem::permissions(input, std::filesystem::perms::none);
-    if (std::ifstream(input).is_open()) {
-        std::filesystem::remove_all(dir);
-        GTEST_SKIP() << "this user reads files without read permission";
-    }
     for (const char* mode : {"-d", "-e"}) {
-        const ProgramRun run = RunProgram({mode, input.string(), out.string()});
-        EXPECT_EQ(run.status, 1) << mode;
-        EXPECT_NE(
-            run.err.find("Error opening '" + input.string() + "' for input: it cannot be read"),
-            std::string::npos)
-            << mode << ": " << run.err;
+        const auto run = testing::RunUnprivileged([&] {
+            const ProgramRun program = RunProgram({mode, input.string(), out.string()});
+            return std::to_string(program.status) + " " + program.err;
+        });
+        ASSERT_TRUE(run.has_value()) << mode;
+        EXPECT_TRUE(run->starts_with("1 ")) << mode << ": " << *run;
+        EXPECT_NE(run->find("Error opening '" + input.string() + "' for input: it cannot be read"),
+                  std::string::npos)
+            << mode << ": " << *run;
         EXPECT_FALSE(std::filesystem::exists(out)) << mode;
     }
     std::filesystem::remove_all(dir);
@@ -393,8 +402,24 @@ TEST(CliRunTest, AWriteFailingHalfwayKeepsTheOldOutputWhole) {
         EXPECT_EQ(FileNames(dir),
                   (std::vector<std::string>{"packets.bin", "picture.jpg", "target"}));
     }
-    EXPECT_EQ(RunProgram({"-d", "-l", "118", (dir / "packets.bin").string(), "/dev/null"}).status,
-              0);
+    // The whole output is on the disk under its temporary name before it takes the target's,
+    // then the folder with the rename; a device is not flushed.
+    {
+        testing::RecordedDiskSync sync;
+        const auto target = dir / "target";
+        EXPECT_EQ(
+            RunProgram({"-d", "-l", "118", (dir / "packets.bin").string(), target.string()}).status,
+            0);
+        ASSERT_EQ(sync.flushes.size(), 2u);
+        EXPECT_TRUE(sync.flushes[0].path.starts_with(target.string() + ".part"))
+            << sync.flushes[0].path;
+        EXPECT_TRUE(sync.flushes[0].contents == decoded.out);
+        EXPECT_EQ(sync.flushes[1].path, dir.string());
+        sync.flushes.clear();
+        EXPECT_EQ(
+            RunProgram({"-d", "-l", "118", (dir / "packets.bin").string(), "/dev/null"}).status, 0);
+        EXPECT_TRUE(sync.flushes.empty());
+    }
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
     std::filesystem::remove_all(dir);
 }

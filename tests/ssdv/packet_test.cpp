@@ -194,6 +194,35 @@ TEST(ReedSolomonTest, WorkedExampleAndRepairLimit) {
     }
 }
 
+// A shortened codeword stands for a full one with leading zeros. An error located among those
+// zeros (here right before the first symbol, at the codeword's own length) is left out: the
+// repair writes nothing outside the codeword, whether it has vector instructions or not.
+TEST(ReedSolomonTest, AnErrorBeforeTheShortenedCodewordIsLeftOut) {
+    for (const std::size_t dataLength : {std::size_t{1}, std::size_t{85}, std::size_t{222}}) {
+        // A codeword one symbol longer, its first symbol not zero; the repair is given the rest.
+        std::vector<std::uint8_t> word(dataLength + 1 + kRsParitySymbols);
+        for (std::size_t i = 0; i <= dataLength; ++i)
+            word[i] = static_cast<std::uint8_t>(0x66 + 3 * i);
+        ComputeReedSolomonParity(std::span(word).first(dataLength + 1),
+                                 std::span<std::uint8_t, kRsParitySymbols>(
+                                     word.data() + dataLength + 1, kRsParitySymbols));
+        for (const bool withTables : {false, true}) {
+            for (const bool alsoDamaged : {false, true}) {
+                std::vector<std::uint8_t> buffer = word;  // buffer[0] lies before the codeword
+                const std::span<std::uint8_t> codeword = std::span(buffer).subspan(1);
+                if (alsoDamaged)
+                    codeword[codeword.size() / 2] ^= 0x5A;
+                const auto repaired = withTables ? RepairReedSolomonWithTables(codeword)
+                                                 : RepairReedSolomon(codeword);
+                EXPECT_EQ(repaired, alsoDamaged ? 1 : 0) << dataLength << " " << withTables;
+                EXPECT_EQ(buffer[0], word[0]) << "the symbol before the codeword";
+                EXPECT_TRUE(buffer == word)
+                    << dataLength << " " << withTables << " " << alsoDamaged;
+            }
+        }
+    }
+}
+
 // The repair with the processor's vector instructions gives what the table code gives, on
 // codewords of every length with 0 to 22 damaged symbols and on random bytes (a damaged stream's
 // windows), both in what it returns and in the bytes it repairs.

@@ -10,6 +10,7 @@
 
 #include "satnogs_test_support.hpp"
 #include "stations/record_line.hpp"
+#include "support/unprivileged_user.hpp"
 
 namespace quorbel {
 namespace {
@@ -214,17 +215,27 @@ TEST(StationAnalysis, OutputsAppearOnlyWhenTheAnalysisIsFinished) {
     EXPECT_EQ(TempFolder::Read(f.folder.File("export-cleaned.csv")), FullLine("A"));
 }
 
+// The folder belongs to the user (the unprivileged one when the tests run as root), who may read
+// it but not write in it.
 TEST(StationAnalysis, ReadOnlyFolderFailsWithoutLeavingFiles) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
     Fixture f;
+    if (const std::string problem = testing::UnprivilegedRunProblem(f.folder.Path());
+        !problem.empty())
+        GTEST_SKIP() << problem;
     const std::string input = f.folder.Write("export.csv", FullLine("A"));
+    ASSERT_TRUE(testing::GiveToUnprivilegedUser(f.folder.Path()));
+    ASSERT_TRUE(testing::GiveToUnprivilegedUser(input));
     std::filesystem::permissions(
         f.folder.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    AnalyseStations(f.app, input);
+    const auto messages = testing::RunUnprivileged([&f, &input] {
+        AnalyseStations(f.app, input);
+        std::string texts;
+        for (const MessageBoxRequest& message : f.platform.messages)
+            texts += message.text + "\n";
+        return texts;
+    });
     std::filesystem::permissions(f.folder.Path(), std::filesystem::perms::owner_all);
-    ASSERT_EQ(f.platform.messages.size(), 1u);
-    EXPECT_EQ(f.platform.messages[0].text, OperationFailed(kCleanedCopyWriteError));
+    EXPECT_EQ(messages, OperationFailed(kCleanedCopyWriteError) + "\n");
     EXPECT_EQ(Names(f.folder.Path()), std::vector<std::string>{"export.csv"});
 }
 

@@ -139,6 +139,18 @@ TEST_F(TimeAxisChartTest, PassesStandApartByTheirGapsInTimeOrder) {
     EXPECT_DOUBLE_EQ(axis.barWidth, 48);
 }
 
+// A pause of five minutes at most stays within a pass; a longer one starts the next pass (a
+// low orbit brings the satellite back after some 90 minutes, a pass lasts about ten).
+TEST(TimeAxis, APassEndsAtAPauseOfMoreThanFiveMinutes) {
+    ChartModel chart;
+    const std::vector<double> times = {0, 300, 601, 1000, 1400, 1700, 1700.5};
+    chart.series.push_back({"Batt Voltage", std::nullopt, std::vector<double>(times.size(), 1)});
+    chart.times = times;
+    const TimeAxis axis = BuildTimeAxis(chart);
+    // 300 s: the same pass; 301 s, 399 s and 400 s: new passes; 300 s and 0.5 s: the same.
+    EXPECT_EQ(axis.gaps, (std::vector<double>{450.5, 800.5, 1200}));
+}
+
 TEST(TimeAxis, AChartWithoutTimesHasNoRange) {
     ChartModel chart;
     chart.series.push_back({"Batt Voltage", std::nullopt, {1, 2}});

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "common/disk_flush.hpp"
+#include "durable/disk_sync.hpp"
 
 namespace quorbel {
 

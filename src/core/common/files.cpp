@@ -3,17 +3,10 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
-#include <random>
-#include <set>
 #include <sstream>
 #include <system_error>
-
-#include "common/disk_flush.hpp"
 
 namespace quorbel {
 namespace fs = std::filesystem;
@@ -69,130 +62,37 @@ namespace {
 // megabytes in under a thousand, and the buffer's memory is touched only as far as it is filled.
 constexpr std::size_t kWriteBufferSize = std::size_t{64} << 10;
 
-std::string TemporaryPathBeside(const std::string& path) {
-    std::random_device random;
-    return path + ".part" + std::to_string((std::uint64_t{random()} << 32) | random());
-}
-
-// The temporary files of the writers that are not committed yet. A program that ends at once
-// with std::quick_exit (the window closed in the middle of a read, while the station analysis
-// writes on another thread) removes them on its way out, so no partial file outlives it. Each
-// file is created, renamed and removed under the lock, which the exit handler takes for good.
-class TemporaryFiles {
-  public:
-    static TemporaryFiles& Get() {
-        static TemporaryFiles files;
-        return files;
-    }
-
-    std::FILE* Create(const std::string& path) {
-        const std::lock_guard lock(m_mutex);
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        if (file != nullptr)
-            m_paths.insert(path);
-        return file;
-    }
-    void Rename(const std::string& path, const std::string& target, std::error_code& error) {
-        const std::lock_guard lock(m_mutex);
-        fs::rename(path, target, error);
-        if (!error)
-            m_paths.erase(path);
-    }
-    void Remove(const std::string& path) {
-        const std::lock_guard lock(m_mutex);
-        std::error_code ignored;
-        fs::remove(path, ignored);
-        m_paths.erase(path);
-    }
-
-  private:
-    TemporaryFiles() {
-        std::at_quick_exit([] { Get().RemoveAllAtExit(); });
-    }
-
-    void RemoveAllAtExit() {
-        m_mutex.lock();  // held until the process is gone: no writer creates or renames any more
-        for (const std::string& path : m_paths)
-            std::remove(path.c_str());
-    }
-
-    std::mutex m_mutex;
-    std::set<std::string> m_paths;
-};
-
 }  // namespace
 
-AtomicFileWriter::AtomicFileWriter(std::string path)
-    : m_path(std::move(path)), m_temporary(TemporaryPathBeside(m_path)) {
-    m_file = TemporaryFiles::Get().Create(m_temporary);
-    if (m_file == nullptr) {
-        m_error = errno;
-        m_temporary.clear();  // nothing to remove
+AtomicFileWriter::AtomicFileWriter(std::string path) : m_file(std::move(path)) {
+    if (!m_file.IsCreated()) {
+        m_error = m_file.Error();
         return;
     }
     m_buffer.reset(new char[kWriteBufferSize]);
-    std::setvbuf(m_file, m_buffer.get(), _IOFBF, kWriteBufferSize);
+    std::setvbuf(m_file.File(), m_buffer.get(), _IOFBF, kWriteBufferSize);
 }
 
-AtomicFileWriter::~AtomicFileWriter() {
-    Discard();
-}
+AtomicFileWriter::~AtomicFileWriter() = default;
 
 void AtomicFileWriter::Write(std::string_view bytes) {
-    if (m_file == nullptr || m_failed || bytes.empty())
+    if (m_file.File() == nullptr || m_failed || bytes.empty())
         return;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file.File()) != bytes.size()) {
         m_failed = true;
         m_error = errno;
     }
 }
 
 bool AtomicFileWriter::Commit() {
-    if (m_file == nullptr)
-        return false;
-    // The whole new file is on the disk before it takes the target's name: a power cut never
-    // leaves an empty or partial file where a whole one stood.
-    const bool onDisk = !m_failed && FlushFileToDisk(m_file);
-    if (!m_failed && !onDisk)
-        m_error = errno;
-    const bool closed = std::fclose(m_file) == 0;
-    if (onDisk && !closed)
-        m_error = errno;
-    m_file = nullptr;
-    if (!onDisk || !closed) {
-        Discard();
+    if (m_failed) {
+        m_file.Discard();
         return false;
     }
-    // A replaced file keeps its permissions.
-    std::error_code error;
-    const fs::file_status existing = fs::status(m_path, error);
-    if (!error && fs::exists(existing))
-        fs::permissions(m_temporary, existing.permissions(), error);
-    error.clear();
-    TemporaryFiles::Get().Rename(m_temporary, m_path, error);
-    if (error) {
-        m_error = error.value();
-        Discard();
-        return false;
-    }
-    m_temporary.clear();  // it is the target now
-    // The rename itself reaches the disk with the folder's entries.
-    if (!FlushFolderToDisk(FolderOfPath(m_path))) {
-        m_error = errno;
-        return false;
-    }
-    return true;
-}
-
-void AtomicFileWriter::Discard() {
-    if (m_file != nullptr) {
-        std::fclose(m_file);
-        m_file = nullptr;
-    }
-    if (!m_temporary.empty()) {
-        TemporaryFiles::Get().Remove(m_temporary);
-        m_temporary.clear();
-    }
+    const bool committed = m_file.Commit();
+    if (!committed)
+        m_error = m_file.Error();
+    return committed;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view contents) {

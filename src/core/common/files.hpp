@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "durable/replacing_file.hpp"
+
 namespace quorbel {
 
 // For an existing path that is a folder, a device or anything else but a regular file, the
@@ -39,7 +41,7 @@ class AtomicFileWriter {
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
     // False when the temporary file could not be created; Write then does nothing.
-    bool IsOpen() const { return m_file != nullptr; }
+    bool IsOpen() const { return m_file.IsCreated(); }
     void Write(std::string_view bytes);
     // Flushes the temporary file to the disk, closes it and renames it over the target (which
     // keeps its permissions), then flushes the folder so that the rename is on the disk too.
@@ -52,12 +54,8 @@ class AtomicFileWriter {
     int Error() const { return m_error; }
 
   private:
-    void Discard();
-
-    std::string m_path;
-    std::string m_temporary;
-    std::unique_ptr<char[]> m_buffer;
-    std::FILE* m_file = nullptr;
+    std::unique_ptr<char[]> m_buffer;  // the file's buffer: it outlives the file
+    ReplacingFile m_file;
     bool m_failed = false;
     int m_error = 0;
 };

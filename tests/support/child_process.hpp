@@ -1,0 +1,46 @@
+// Runs a piece of a test in a child process, a copy of the test process, so that what the piece
+// changes about the process (a limit, its user) ends with it. The piece hands back a text for the
+// test to check; it must not use gtest's checks.
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace quorbel::testing {
+
+// The text the body returns, or none when `prepare` failed in the child or the child did not end
+// normally.
+inline std::optional<std::string> RunInChildProcess(const std::function<bool()>& prepare,
+                                                    const std::function<std::string()>& body) {
+    int channel[2];
+    if (::pipe(channel) != 0)
+        return std::nullopt;
+    const pid_t child = ::fork();
+    if (child < 0)
+        return std::nullopt;
+    if (child == 0) {
+        ::close(channel[0]);
+        if (!prepare())
+            ::_exit(2);
+        const std::string text = body();
+        const bool sent =
+            ::write(channel[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        ::_exit(sent ? 0 : 3);
+    }
+    ::close(channel[1]);
+    std::string text;
+    char piece[4096];
+    for (ssize_t got; (got = ::read(channel[0], piece, sizeof piece)) > 0;)
+        text.append(piece, static_cast<std::size_t>(got));
+    ::close(channel[0]);
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return text;
+}
+
+}  // namespace quorbel::testing
