@@ -102,6 +102,7 @@ std::string JsonDiagnostics(const std::vector<ReadDiagnostics>& reads) {
                    "\":" + std::to_string(read.Frames(kDiagnosticKinds[k]));
         }
         out += "},\"droppedAtCap\":" + std::to_string(read.droppedAtCap);
+        out += ",\"overlongFrames\":" + std::to_string(read.overlongFrames);
         if (read.linesWithoutFrame)
             out += ",\"linesWithoutFrame\":" + std::to_string(*read.linesWithoutFrame);
         out += "}";

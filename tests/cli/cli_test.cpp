@@ -113,7 +113,7 @@ TEST_F(CliTest, VerboseReadsShowTheirDiagnosticsAndTheStateHoldsThemAndTheTimeAx
     EXPECT_NE(run.out.find("\"diagnostics\":[{\"file\":\"" + capture +
                            "\",\"frames\":{\"beacon\":150,\"sensor\":120,\"text\":4,"
                            "\"digipeater\":3,\"SSDV\":6,\"unknown identifier\":1},"
-                           "\"droppedAtCap\":0}]"),
+                           "\"droppedAtCap\":0,\"overlongFrames\":0}]"),
               std::string::npos);
     EXPECT_NE(run.out.find("\"chartTimeAxis\":true"), std::string::npos);
     EXPECT_NE(run.out.find("\"timeAxis\":true,\"times\":[1700000000,1700000005.137,"),
