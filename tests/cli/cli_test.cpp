@@ -274,12 +274,19 @@ TEST_F(CliTest, ListenWithoutAServerEndsWithAnErrorUnlessItReconnects) {
                        "' listen --seconds 2.5 --reconnect --host 127.0.0.1 --port 1",
                    true);
     EXPECT_EQ(retried.status, 0);
-    EXPECT_NE(retried.out.find("quorbel-cli: 127.0.0.1:1 Error\n"
+    EXPECT_NE(retried.out.find("quorbel-cli: 127.0.0.1:1 Error: Connection refused\n"
                                "quorbel-cli: connecting again in 1 s\n"
                                "quorbel-cli: 127.0.0.1:1 Connecting\n"),
               std::string::npos)
         << retried.out;
     EXPECT_NE(retried.out.find("connecting again in 2 s"), std::string::npos) << retried.out;
+
+    // A conf.ini port that is not one: named, not tried, and not tried again.
+    folder.Write("conf.ini", std::string("TCP_SERVER=127.0.0.1\r\nTCP_PORT=70000\r\n"));
+    const CliRun badPort =
+        RunProgram("--app-dir '" + folder.Path() + "' listen --seconds 5 --reconnect", true);
+    EXPECT_EQ(badPort.status, 1);
+    EXPECT_EQ(badPort.out, "quorbel-cli: conf.ini: TCP_PORT=70000 is not a port (1 to 65535)\n");
 }
 
 TEST_F(CliTest, ListenIsHandedToTheLiveToolBesideOrInstalled) {
