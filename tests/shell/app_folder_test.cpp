@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <map>
+#include <system_error>
 
 #include <unistd.h>
 
@@ -141,7 +143,8 @@ TEST(AppFolderTest, FirstStartCreatesTheFolderAndTheExampleConfIni) {
     home.Write("file", std::string("x"));
     const auto problem = PrepareUserDataFolder(home.File("file/quorbel-decoder"));
     ASSERT_TRUE(problem.has_value());
-    EXPECT_NE(problem->find("cannot create the data folder"), std::string::npos);
+    EXPECT_EQ(*problem, "cannot create the data folder " + home.File("file/quorbel-decoder") +
+                            ": " + std::generic_category().message(ENOTDIR));
     EXPECT_EQ(testing::TempFolder::Read(home.File("file")), "x");
 }
 
@@ -155,10 +158,14 @@ TEST(AppFolderTest, AGivenFolderIsMadeWhenMissing) {
     EXPECT_FALSE(std::filesystem::exists(station + "/conf.ini"));
     ASSERT_EQ(PrepareAppFolder({station, AppFolderOrigin::Given}), std::nullopt);  // as it stands
 
+    // A file of that name, or a file where a folder on the way should be: the path and why.
     home.Write("file", std::string("x"));
     const auto problem = PrepareAppFolder({home.File("file"), AppFolderOrigin::Given});
-    ASSERT_TRUE(problem.has_value());
-    EXPECT_NE(problem->find("not a folder"), std::string::npos);
+    EXPECT_EQ(problem, "cannot use " + home.File("file") +
+                           " as the application folder: it is a file, not a folder");
+    const auto below = PrepareAppFolder({home.File("file/station"), AppFolderOrigin::Given});
+    EXPECT_EQ(below, "cannot use " + home.File("file/station") +
+                         " as the application folder: " + std::generic_category().message(ENOTDIR));
     EXPECT_EQ(testing::TempFolder::Read(home.File("file")), "x");
 }
 

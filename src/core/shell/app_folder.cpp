@@ -22,6 +22,19 @@ bool IsSameFolder(const std::string& a, const std::string& b) {
     return !error && same;
 }
 
+// Makes the folder and its parents; the reason it is not a folder afterwards, or none: the
+// system's reason when it could not be made, or that a file of that name is in the way.
+std::optional<std::string> MakeFolder(const std::string& folder) {
+    std::error_code created;
+    fs::create_directories(folder, created);
+    std::error_code error;
+    if (fs::is_directory(folder, error))
+        return std::nullopt;
+    if (fs::exists(fs::symlink_status(folder, error)))
+        return "it is a file, not a folder";
+    return created ? created.message() : "it could not be made";
+}
+
 std::string WithoutTrailingSlashes(std::string path) {
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
@@ -105,11 +118,10 @@ std::string_view DescribeAppFolderOrigin(AppFolderOrigin origin) {
 }
 
 std::optional<std::string> PrepareUserDataFolder(const std::string& folder) {
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (error || !fs::is_directory(folder, error))
-        return "cannot create the data folder " + folder;
+    if (const std::optional<std::string> reason = MakeFolder(folder))
+        return "cannot create the data folder " + folder + ": " + *reason;
     const std::string conf = JoinPath(folder, "conf.ini");
+    std::error_code error;
     if (fs::exists(fs::symlink_status(conf, error)))
         return std::nullopt;
     // Like every text file the program writes, with CR LF line ends.
@@ -128,13 +140,10 @@ std::optional<std::string> PrepareAppFolder(const AppFolderChoice& choice) {
     switch (choice.origin) {
         case AppFolderOrigin::UserData:
             return PrepareUserDataFolder(choice.folder);
-        case AppFolderOrigin::Given: {
-            std::error_code error;
-            fs::create_directories(choice.folder, error);
-            if (fs::is_directory(choice.folder, error))
-                return std::nullopt;
-            return "cannot use " + choice.folder + " as the application folder: not a folder";
-        }
+        case AppFolderOrigin::Given:
+            if (const std::optional<std::string> reason = MakeFolder(choice.folder))
+                return "cannot use " + choice.folder + " as the application folder: " + *reason;
+            return std::nullopt;
         case AppFolderOrigin::Portable:
             break;
     }
