@@ -1,6 +1,7 @@
 // Choosing the application folder and preparing the user's data folder on first start.
 #include "shell/app_folder.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -134,6 +135,36 @@ std::optional<std::string> PrepareUserDataFolder(const std::string& folder) {
     if (!WriteFileAtomically(conf, text))
         return "cannot write " + conf;
     return std::nullopt;
+}
+
+bool IsTemporaryFileName(std::string_view name) {
+    // A uint64 has at most 20 decimal digits.
+    constexpr std::string_view kMark = ".part";
+    constexpr std::size_t kMostDigits = 20;
+    const std::size_t mark = name.rfind(kMark);
+    if (mark == std::string_view::npos || mark == 0)
+        return false;
+    const std::string_view digits = name.substr(mark + kMark.size());
+    return !digits.empty() && digits.size() <= kMostDigits &&
+           std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int RemoveStaleTemporaryFiles(const std::string& folder, fs::file_time_type now) {
+    std::error_code error;
+    fs::directory_iterator entries(folder, error);
+    int removed = 0;
+    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+        const fs::directory_entry& entry = *entries;
+        std::error_code ignored;
+        if (!IsTemporaryFileName(entry.path().filename().string()) ||
+            !fs::is_regular_file(entry.symlink_status(ignored))) {
+            continue;
+        }
+        const fs::file_time_type written = entry.last_write_time(ignored);
+        if (!ignored && now - written > kStaleTemporaryAge && fs::remove(entry.path(), ignored))
+            ++removed;
+    }
+    return removed;
 }
 
 std::optional<std::string> PrepareAppFolder(const AppFolderChoice& choice) {

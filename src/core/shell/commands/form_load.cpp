@@ -10,6 +10,7 @@
 
 #include "common/files.hpp"
 #include "common/text.hpp"
+#include "shell/app_folder.hpp"
 #include "shell/app_state.hpp"
 #include "view/image_browser.hpp"
 
@@ -125,6 +126,8 @@ void FillImageList(AppState& app) {
 void StartUp(AppState& app) {
     ApplyFieldCatalogue(app);
     app.ui.imageFolder = app.settings.appDir;
+    // Exports killed in the middle leave their temporary files beside their targets.
+    RemoveStaleTemporaryFiles(app.settings.appDir, std::filesystem::file_time_type::clock::now());
     FillImageList(app);
     ReadConfIni(app);
     // A conf.ini that cannot be used is said at once, not only when the client is started.

@@ -23,7 +23,8 @@ void ReadConfIni(AppState& app);
 std::optional<std::string> LiveSettingsProblem(const Settings& settings);
 // Fills the image list with the "ssdv*.jpg" files of its folder.
 void FillImageList(AppState& app);
-// Start-up: the catalogue, the image list and conf.ini, whose problems the status line shows.
+// Start-up: the catalogue, the stale temporary files of the application folder removed, the
+// image list and conf.ini, whose problems the status line shows.
 void StartUp(AppState& app);
 
 }  // namespace quorbel
