@@ -95,7 +95,8 @@ Json Diagnostics(const std::vector<ReadDiagnostics>& reads) {
             frames[DiagnosticKindCaption(kind)] = read.Frames(kind);
         Json file = {{"file", Text(read.file)},
                      {"frames", std::move(frames)},
-                     {"droppedAtCap", read.droppedAtCap}};
+                     {"droppedAtCap", read.droppedAtCap},
+                     {"overlongFrames", read.overlongFrames}};
         if (read.linesWithoutFrame)
             file["linesWithoutFrame"] = *read.linesWithoutFrame;
         out.push_back(std::move(file));

@@ -32,6 +32,7 @@ class LiveCliPlatform : public CliPlatform {
     void ConnectSocket(const std::string& host, int port) override { Socket().Connect(host, port); }
     void CloseSocket() override { Socket().Close(); }
     int SocketState() override { return m_socket ? m_socket->State() : live::kStateClosed; }
+    std::string SocketProblem() override { return m_socket ? m_socket->Problem() : std::string(); }
 
     live::KissSocket& Socket() {
         if (!m_socket)
@@ -55,6 +56,12 @@ class Listener {
         if (!m_options.port.empty()) {
             m_app.settings.tcpPort = std::stoi(m_options.port);
             m_app.settings.tcpPortText = m_options.port;
+        }
+        // Settings that cannot work end the listen at once, whether or not it would reconnect.
+        if (const std::optional<std::string> problem = LiveSettingsProblem(m_app.settings)) {
+            m_context.err << "quorbel-cli: " << *problem << "\n";
+            m_context.failed = true;
+            return;
         }
         live::KissSocket& socket = dynamic_cast<LiveCliPlatform&>(m_context.platform).Socket();
         socket.SetDataHandler([this](std::span<const std::uint8_t> bytes) { OnData(bytes); });
@@ -119,10 +126,12 @@ class Listener {
         m_lastState = state;
         m_context.err << "quorbel-cli: " << m_app.settings.tcpHost << ":"
                       << m_app.settings.tcpPortText << " " << text << "\n";
-        if (state == 7)
+        if (state == live::kStateConnected)
             m_retryMs = kFirstRetryMs;  // a connection that was made starts the pauses anew
-        if (state != 8 && state != 9)
+        if (state != live::kStatePeerClosing && state != live::kStateError &&
+            state != live::kStateConnectionReset) {
             return;
+        }
         if (m_options.reconnect) {
             const int pause = m_retryMs;
             m_retryMs = std::min(m_retryMs * 2, kLongestRetryMs);
@@ -130,8 +139,9 @@ class Listener {
             QTimer::singleShot(pause, [this] { ConnectLiveClient(m_app); });
             return;
         }
-        // Without --reconnect the listen ends with the connection, as the window would show it.
-        if (state == 9)
+        // Without --reconnect the listen ends with the connection, as the window would show it;
+        // an error or a reset is a failure, the server ending the feed is not.
+        if (state == live::kStateError || state == live::kStateConnectionReset)
             m_context.failed = true;
         m_finished = true;
         QCoreApplication::exit(0);

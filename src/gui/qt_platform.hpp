@@ -53,6 +53,7 @@ class QtPlatform : public Platform {
     void ConnectSocket(const std::string& host, int port) override { m_socket.Connect(host, port); }
     void CloseSocket() override { m_socket.Close(); }
     int SocketState() override { return m_socket.State(); }
+    std::string SocketProblem() override { return m_socket.Problem(); }
     std::chrono::system_clock::time_point Now() override {
         return std::chrono::system_clock::now();
     }

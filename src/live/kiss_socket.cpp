@@ -6,6 +6,14 @@
 #include <QString>
 #include <QTcpSocket>
 
+#ifdef __linux__
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 namespace quorbel::live {
 namespace {
 
@@ -45,15 +53,20 @@ KissSocket::KissSocket() : m_socket(std::make_unique<QTcpSocket>()) {
 KissSocket::~KissSocket() {
     // The owner is going away: dropping the connection calls no handler.
     QObject::disconnect(m_socket.get(), nullptr, nullptr, nullptr);
+    StopWatching();
     m_socket->abort();
 }
 
 void KissSocket::Connect(const std::string& host, int port) {
     DropConnection();
     m_ending = Ending::None;
+    m_host = host;
+    m_problem.clear();
     // Without a host or a valid port there is nothing to try (and no name to look up).
     if (host.empty() || port < 1 || port > 65535) {
         m_ending = Ending::Error;
+        m_problem = host.empty() ? "no host to connect to"
+                                 : std::to_string(port) + " is not a port (1 to 65535)";
         PublishState();
         return;
     }
@@ -77,10 +90,16 @@ int KissSocket::State() const {
             return kStateError;
         case Ending::PeerClosed:
             return kStatePeerClosing;
+        case Ending::Reset:
+            return kStateConnectionReset;
         case Ending::None:
             break;
     }
     return StateNumber(m_socket->state());
+}
+
+std::string KissSocket::Problem() const {
+    return m_ending == Ending::Error ? m_problem : std::string();
 }
 
 void KissSocket::SetDataHandler(DataHandler handler) {
@@ -92,12 +111,47 @@ void KissSocket::SetStateHandler(StateHandler handler) {
 }
 
 void KissSocket::DropConnection() {
+    StopWatching();
     m_quiet = true;
     m_socket->abort();
     m_quiet = false;
 }
 
+void KissSocket::WatchConnection() {
+#ifdef __linux__
+    StopWatching();
+    const auto descriptor = static_cast<int>(m_socket->socketDescriptor());
+    if (descriptor >= 0)
+        m_watch = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+#endif
+}
+
+void KissSocket::StopWatching() {
+#ifdef __linux__
+    if (m_watch >= 0)
+        ::close(m_watch);
+#endif
+    m_watch = -1;
+}
+
+KissSocket::Ending KissSocket::PeerEnding() const {
+    // The socket reports a reset (RST) as the peer closing the connection (FIN). The connection
+    // itself still tells them apart: after a reset it is closed, after the peer's FIN it waits
+    // for this end to close too.
+#ifdef __linux__
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    if (m_watch >= 0 && ::getsockopt(m_watch, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 &&
+        info.tcpi_state == TCP_CLOSE) {
+        return Ending::Reset;
+    }
+#endif
+    return Ending::PeerClosed;
+}
+
 void KissSocket::OnSocketState(int state) {
+    if (state == QAbstractSocket::ConnectedState)
+        WatchConnection();
     if (m_quiet)
         return;
     // A connection that ends without Close or Connect ends by an error or by the peer, and the
@@ -118,8 +172,17 @@ void KissSocket::OnSocketError(int error) {
     // The peer closing the connection stays shown as "Peer is closing the connection" until the
     // user closes or reconnects: the lamp then tells the user that the server ended the feed,
     // which neither "Closed" (as if the user had closed it, and gone before the one-second state
-    // display could show anything else) nor "Error" (nothing failed) would.
-    m_ending = error == QAbstractSocket::RemoteHostClosedError ? Ending::PeerClosed : Ending::Error;
+    // display could show anything else) nor "Error" (nothing failed) would. A reset says that
+    // the connection broke off rather than ended.
+    if (error == QAbstractSocket::RemoteHostClosedError) {
+        m_ending = PeerEnding();
+    } else {
+        m_ending = Ending::Error;
+        m_problem = error == QAbstractSocket::HostNotFoundError
+                        ? "host not found: " + m_host
+                        : m_socket->errorString().toStdString();
+    }
+    StopWatching();
     if (!m_quiet)
         PublishState();
 }

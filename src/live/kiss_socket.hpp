@@ -23,6 +23,7 @@ inline constexpr int kStateConnecting = 6;         // "Connecting"
 inline constexpr int kStateConnected = 7;          // "Connected": blocks may arrive
 inline constexpr int kStatePeerClosing = 8;        // "Peer is closing the connection"
 inline constexpr int kStateError = 9;              // "Error": refused, host not found, lost, ...
+inline constexpr int kStateConnectionReset = 10;   // "Connection reset by the peer"
 
 // One TCP connection to a KISS server. Lives on the thread of its owner's event loop; the
 // handlers run there. Not copyable. The owner must not destroy it from inside a handler.
@@ -42,9 +43,12 @@ class KissSocket {
     void Connect(const std::string& host, int port);
     // Drops the connection at once, unsent and unread bytes with it; the state is kStateClosed.
     void Close();
-    // The current state, kStateClosed to kStateError. An error, and the peer closing the
-    // connection, stay shown until the next Connect or Close.
+    // The current state, kStateClosed to kStateConnectionReset. An error, the peer closing the
+    // connection and a reset stay shown until the next Connect or Close.
     int State() const;
+    // While the state is kStateError, what went wrong in words: "host not found: H", the
+    // system's reason ("Connection refused") or what was not tried; empty in other states.
+    std::string Problem() const;
 
     // Called with all bytes waiting each time data arrives, in the order the server sent them.
     void SetDataHandler(DataHandler handler);
@@ -53,9 +57,12 @@ class KissSocket {
 
   private:
     // How the last connection ended, when it did not end by Close or Connect.
-    enum class Ending { None, PeerClosed, Error };
+    enum class Ending { None, PeerClosed, Reset, Error };
 
     void DropConnection();
+    void WatchConnection();
+    void StopWatching();
+    Ending PeerEnding() const;
     void OnSocketState(int state);
     void OnSocketError(int error);
     void OnReadyRead();
@@ -63,6 +70,11 @@ class KissSocket {
 
     std::unique_ptr<QTcpSocket> m_socket;
     Ending m_ending = Ending::None;
+    std::string m_host;
+    std::string m_problem;
+    // A second descriptor of the connected socket: it keeps the connection's end readable after
+    // the socket has closed its own, so a reset can be told from the peer closing.
+    int m_watch = -1;
     bool m_quiet = false;  // set while Close and Connect change the connection themselves
     int m_publishedState = kStateClosed;
     DataHandler m_dataHandler;

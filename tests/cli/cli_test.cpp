@@ -147,8 +147,10 @@ TEST_F(CliTest, VerboseReadsShowTheirDiagnosticsAndTheStateHoldsThemAndTheTimeAx
     json state = DumpedState(run.out);
     const json frames = {{"beacon", 150},   {"sensor", 120}, {"text", 4},
                          {"digipeater", 3}, {"SSDV", 6},     {"unknown identifier", 1}};
-    EXPECT_EQ(state["diagnostics"],
-              json::array({{{"file", capture}, {"frames", frames}, {"droppedAtCap", 0}}}));
+    EXPECT_EQ(
+        state["diagnostics"],
+        json::array(
+            {{{"file", capture}, {"frames", frames}, {"droppedAtCap", 0}, {"overlongFrames", 0}}}));
     EXPECT_EQ(state["chartTimeAxis"], true);
     EXPECT_EQ(state["chart"]["timeAxis"], true);
     const json& times = state["chart"]["times"];
@@ -378,12 +380,19 @@ TEST_F(CliTest, ListenWithoutAServerEndsWithAnErrorUnlessItReconnects) {
                        "' listen --seconds 2.5 --reconnect --host 127.0.0.1 --port 1",
                    true);
     EXPECT_EQ(retried.status, 0);
-    EXPECT_NE(retried.out.find("quorbel-cli: 127.0.0.1:1 Error\n"
+    EXPECT_NE(retried.out.find("quorbel-cli: 127.0.0.1:1 Error: Connection refused\n"
                                "quorbel-cli: connecting again in 1 s\n"
                                "quorbel-cli: 127.0.0.1:1 Connecting\n"),
               std::string::npos)
         << retried.out;
     EXPECT_NE(retried.out.find("connecting again in 2 s"), std::string::npos) << retried.out;
+
+    // A conf.ini port that is not one: named, not tried, and not tried again.
+    folder.Write("conf.ini", std::string("TCP_SERVER=127.0.0.1\r\nTCP_PORT=70000\r\n"));
+    const CliRun badPort =
+        RunProgram("--app-dir '" + folder.Path() + "' listen --seconds 5 --reconnect", true);
+    EXPECT_EQ(badPort.status, 1);
+    EXPECT_EQ(badPort.out, "quorbel-cli: conf.ini: TCP_PORT=70000 is not a port (1 to 65535)\n");
 }
 
 // A KISS server on the loopback address that takes every connection and closes it again after a
@@ -492,7 +501,8 @@ TEST_F(CliTest, ListenIsHandedToTheLiveToolBesideOrInstalled) {
     const CliRun installed =
         RunProgram("listen --seconds 5 dump-state", true, prefix + "/bin/quorbel-cli");
     EXPECT_EQ(installed.status, 1);
-    EXPECT_NE(installed.out.find("quorbel-cli: 127.0.0.1:1 Error\n"), std::string::npos)
+    EXPECT_NE(installed.out.find("quorbel-cli: 127.0.0.1:1 Error: Connection refused\n"),
+              std::string::npos)
         << installed.out;
     EXPECT_EQ(DumpedState(installed.out)["telemetryCount"], 0);
 }

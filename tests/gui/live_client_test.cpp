@@ -115,7 +115,7 @@ TEST_F(LiveClientWindowTest, ConnectsDecodesChartsAndShowsEveryState) {
     m_server.close();
     UsePort(closedPort);
     Box()->click();
-    ASSERT_TRUE(WaitForState("Error"));
+    ASSERT_TRUE(WaitForState("Error: Connection refused"));
     EXPECT_EQ(LampColour(), QColor(255, 0, 0));
     Box()->click();
     EXPECT_EQ(StateText(), "Closed");

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "intake/dispatch.hpp"
+#include "intake/read_diagnostics.hpp"
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
@@ -67,6 +68,29 @@ TEST_F(KissFileReaderTest, SplitsAtFendAndLogsTheCount) {
     lossy.insert(lossy.end(), {0x00, 0x01});
     Open({folder.Write("b.kss", lossy)});
     EXPECT_EQ(app.telemetry.Count(), 1);
+}
+
+// A piece with no FEND within the limit is skipped unread and counted, the frames around it are
+// decoded; a piece of exactly the limit is still read, and one cut off by the end of the file is
+// counted too. Unbounded, such a capture of a gigabyte would be held in memory several times.
+TEST_F(KissFileReaderTest, OverlongFramesAreSkippedAndCounted) {
+    const Bytes beacon = samples::KissDataFrame(Beacon());
+    Bytes overlong{0xC0, 0x00};
+    overlong.resize(kMaxCaptureFrameBytes + 2, 0x41);  // one byte past the limit
+    overlong.push_back(0xC0);
+    Bytes longest{0xC0};
+    longest.resize(kMaxCaptureFrameBytes + 1, 0x41);  // an unknown identifier, at the limit
+    longest.push_back(0xC0);
+    Bytes cutOff{0xC0, 0x00};
+    cutOff.resize(std::size_t{3} << 20, 0x41);
+    Open({folder.Write("long.kss", Concat({beacon, overlong, beacon, longest, beacon, cutOff}))});
+    EXPECT_EQ(app.telemetry.Count(), 3);
+    ASSERT_EQ(app.ui.diagnostics.size(), 1u);
+    EXPECT_EQ(app.ui.diagnostics[0].overlongFrames, 2);
+    EXPECT_EQ(app.ui.diagnostics[0].Frames(FrameKind::None), 1);
+    EXPECT_NE(FormatReadDiagnostics(app.ui.diagnostics[0], "\n")
+                  .find("  frames over 65,536 bytes, skipped:        2\n"),
+              std::string::npos);
 }
 
 TEST_F(KissFileReaderTest, StampFramesSetTheReceiveTime) {

@@ -124,6 +124,7 @@ TEST(ReadDiagnosticsText, OneLinePerCountInOneColumn) {
     read.file = "/data/export.csv";
     read.frames = {120, 60, 4, 3, 6, 1};
     read.droppedAtCap = 2;
+    read.overlongFrames = 5;
     read.linesWithoutFrame = 17;
     EXPECT_EQ(FormatReadDiagnostics(read, "\n"),
               "file: /data/export.csv\n"
@@ -134,6 +135,7 @@ TEST(ReadDiagnosticsText, OneLinePerCountInOneColumn) {
               "  SSDV frames:                              6\n"
               "  unknown identifier frames:                1\n"
               "  records dropped at the 5,000 cap:         2\n"
+              "  frames over 65,536 bytes, skipped:        5\n"
               "  lines without a frame of the satellite:   17\n");
     read.linesWithoutFrame.reset();
     EXPECT_EQ(FormatReadDiagnostics(read, "\r\n").find("lines without"), std::string::npos);

@@ -8,8 +8,12 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <vector>
+
+#include <sys/socket.h>
 
 namespace quorbel::live {
 namespace {
@@ -150,6 +154,7 @@ TEST(KissSocket, ErrorStaysShownUntilTheNextConnectOrClose) {
     QTest::qWait(200);
     EXPECT_EQ(socket.State(), kStateError);
     EXPECT_EQ(recorder.states, (std::vector<int>{kStateConnecting, kStateError}));
+    EXPECT_EQ(socket.Problem(), "Connection refused");
 
     // Reconnecting after the error works.
     recorder.states.clear();
@@ -157,6 +162,7 @@ TEST(KissSocket, ErrorStaysShownUntilTheNextConnectOrClose) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == kStateConnected; }, kWaitMs));
     EXPECT_EQ(recorder.states, (std::vector<int>{kStateConnecting, kStateConnected}));
     EXPECT_NE(server.Accept(), nullptr);
+    EXPECT_EQ(socket.Problem(), "");
 
     // Close after an error shows closed.
     socket.Connect("127.0.0.1", DeadPort());
@@ -169,19 +175,77 @@ TEST(KissSocket, ErrorStaysShownUntilTheNextConnectOrClose) {
     const struct {
         const char* host;
         int port;
-    } unusable[] = {{"127.0.0.1", 0},
-                    {"127.0.0.1", -1},
-                    {"127.0.0.1", 65536},
-                    {"127.0.0.1", 70000},
-                    {"", server.Port()}};
-    for (const auto& [host, port] : unusable) {
+        const char* problem;
+    } unusable[] = {{"127.0.0.1", 0, "0 is not a port (1 to 65535)"},
+                    {"127.0.0.1", -1, "-1 is not a port (1 to 65535)"},
+                    {"127.0.0.1", 65536, "65536 is not a port (1 to 65535)"},
+                    {"127.0.0.1", 70000, "70000 is not a port (1 to 65535)"},
+                    {"", server.Port(), "no host to connect to"}};
+    for (const auto& [host, port, problem] : unusable) {
         recorder.states.clear();
         socket.Connect(host, port);
         EXPECT_EQ(socket.State(), kStateError) << host << ":" << port;
         EXPECT_EQ(recorder.states, (std::vector<int>{kStateError})) << host << ":" << port;
+        EXPECT_EQ(socket.Problem(), problem);
         socket.Close();
+        EXPECT_EQ(socket.Problem(), "");
     }
     EXPECT_EQ(server.Accept(200), nullptr);
+}
+
+// A name under .invalid never resolves: whether the resolver says so or cannot be reached, the
+// error names the host.
+TEST(KissSocket, AnUnknownHostIsNamed) {
+    KissSocket socket;
+    Recorder recorder(socket);
+    socket.Connect("nohost.invalid", 8001);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == kStateError; }, 60000));
+    EXPECT_EQ(socket.Problem(), "host not found: nohost.invalid");
+}
+
+// The descriptors the process holds.
+int OpenDescriptors() {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                          std::filesystem::directory_iterator()));
+}
+
+// A connection the peer resets reads as a reset, not as the peer closing it; either way the
+// socket holds no descriptor of the connection afterwards.
+TEST(KissSocket, AResetIsToldFromThePeerClosing) {
+#ifndef __linux__
+    GTEST_SKIP() << "the connection's state is read the Linux way";
+#endif
+    Server server;
+    KissSocket socket;
+    Recorder recorder(socket);
+    const int before = OpenDescriptors();
+    for (const bool reset : {true, false, true}) {
+        socket.Connect("127.0.0.1", server.Port());
+        QTcpSocket* peer = server.Accept();
+        ASSERT_NE(peer, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return socket.State() == kStateConnected; }, kWaitMs));
+        peer->write(Pattern(1000));
+        ASSERT_TRUE(peer->waitForBytesWritten(kWaitMs));
+        if (reset) {
+            // Closing with a zero linger time sends RST instead of FIN.
+            const linger abortive{1, 0};
+            ASSERT_EQ(setsockopt(static_cast<int>(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER,
+                                 &abortive, sizeof abortive),
+                      0);
+            peer->abort();
+        } else {
+            peer->disconnectFromHost();
+        }
+        const int ending = reset ? kStateConnectionReset : kStatePeerClosing;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == ending; }, kWaitMs)) << reset;
+        QTest::qWait(100);
+        EXPECT_EQ(socket.State(), ending);
+        EXPECT_EQ(socket.Problem(), "");
+        delete peer;
+    }
+    socket.Close();
+    EXPECT_EQ(socket.State(), kStateClosed);
+    EXPECT_EQ(OpenDescriptors(), before);
 }
 
 TEST(KissSocket, CloseAndConnectDropTheConnectionAtOnce) {

@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <map>
+#include <system_error>
 
 #include <unistd.h>
 
+#include "common/files.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/form_load.hpp"
 #include "support/fake_platform.hpp"
@@ -151,7 +155,8 @@ TEST(AppFolderTest, FirstStartCreatesTheFolderAndTheExampleConfIni) {
     home.Write("file", std::string("x"));
     const auto problem = PrepareUserDataFolder(home.File("file/quorbel-decoder"));
     ASSERT_TRUE(problem.has_value());
-    EXPECT_NE(problem->find("cannot create the data folder"), std::string::npos);
+    EXPECT_EQ(*problem, "cannot create the data folder " + home.File("file/quorbel-decoder") +
+                            ": " + std::generic_category().message(ENOTDIR));
     EXPECT_EQ(testing::TempFolder::Read(home.File("file")), "x");
 }
 
@@ -165,11 +170,66 @@ TEST(AppFolderTest, AGivenFolderIsMadeWhenMissing) {
     EXPECT_FALSE(std::filesystem::exists(station + "/conf.ini"));
     ASSERT_EQ(PrepareAppFolder({station, AppFolderOrigin::Given}), std::nullopt);  // as it stands
 
+    // A file of that name, or a file where a folder on the way should be: the path and why.
     home.Write("file", std::string("x"));
     const auto problem = PrepareAppFolder({home.File("file"), AppFolderOrigin::Given});
-    ASSERT_TRUE(problem.has_value());
-    EXPECT_NE(problem->find("not a folder"), std::string::npos);
+    EXPECT_EQ(problem, "cannot use " + home.File("file") +
+                           " as the application folder: it is a file, not a folder");
+    const auto below = PrepareAppFolder({home.File("file/station"), AppFolderOrigin::Given});
+    EXPECT_EQ(below, "cannot use " + home.File("file/station") +
+                         " as the application folder: " + std::generic_category().message(ENOTDIR));
     EXPECT_EQ(testing::TempFolder::Read(home.File("file")), "x");
+}
+
+// At start-up the temporary files that killed exports left in the application folder are
+// removed once they are a day old; younger ones, other names and other folders stay.
+TEST(AppFolderTest, StaleTemporaryFilesAreRemovedAtStartUp) {
+    testing::TempFolder folder;
+    const fs::file_time_type now = fs::file_time_type::clock::now();
+    const struct {
+        std::string name;
+        std::chrono::hours age;
+        bool removed;
+    } files[] = {
+        {"pass_tlm.csv.part12345678901234567890", std::chrono::hours(25), true},
+        {"pass.tlm.part7", std::chrono::hours(24 * 30), true},
+        {"pass_sensor.csv.part42", std::chrono::hours(23), false},  // a write may be running
+        {"notes.part", std::chrono::hours(48), false},              // no number
+        {"notes.partial", std::chrono::hours(48), false},
+        {"x.part12a", std::chrono::hours(48), false},
+        {".part12", std::chrono::hours(48), false},                      // no target's name
+        {"x.part123456789012345678901", std::chrono::hours(48), false},  // too long a number
+        {"sub/old.csv.part9", std::chrono::hours(48), false},            // another folder
+    };
+    fs::create_directory(folder.File("sub"));
+    for (const auto& file : files) {
+        folder.Write(file.name, std::string("partial"));
+        fs::last_write_time(folder.File(file.name), now - file.age);
+    }
+    fs::create_directory(folder.File("folder.part5"));  // a folder of that name
+    fs::last_write_time(folder.File("folder.part5"), now - std::chrono::hours(48));
+
+    // A writer's own temporary file has such a name, so the two cannot drift apart.
+    {
+        AtomicFileWriter writer(folder.File("export.csv"));
+        ASSERT_TRUE(writer.IsOpen());
+        int temporaries = 0;
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder.Path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with("export.csv"))
+                temporaries += IsTemporaryFileName(name) ? 1 : 100;
+        }
+        EXPECT_EQ(temporaries, 1);
+    }
+
+    testing::FakePlatform platform;
+    AppState app(platform);
+    app.settings.appDir = folder.Path();
+    StartUp(app);
+    for (const auto& file : files)
+        EXPECT_EQ(fs::exists(folder.File(file.name)), !file.removed) << file.name;
+    EXPECT_TRUE(fs::is_directory(folder.File("folder.part5")));
+    EXPECT_EQ(RemoveStaleTemporaryFiles(folder.File("missing"), now), 0);
 }
 
 TEST(AppFolderTest, ExampleConfIniDocumentsEveryKeyAndReadsAsItSays) {

@@ -12,6 +12,8 @@
 #include <random>
 #include <set>
 
+#include <unistd.h>
+
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
@@ -96,32 +98,44 @@ TEST(LiveClientTest, TheBoxTheTimerAndTheStateLamp) {
     EXPECT_EQ(app.ui.connectionText, "Closed");
 
     // The lamp says how the connection stands: grey while closed, green while connected, red
-    // after an error, yellow on the way between; each state has a text of its own.
+    // after an error or a reset, yellow on the way between; each state has a text of its own.
     constexpr Rgb kGrey{192, 192, 192}, kGreen{0, 255, 0}, kRed{255, 0, 0}, kYellow{255, 255, 0};
     std::set<std::string> texts;
-    for (int state = 0; state <= 9; ++state) {
+    for (int state = 0; state <= 10; ++state) {
         live.platform.socketState = state;
         const std::string text = ShowConnectionState(app);
         EXPECT_FALSE(text.empty()) << state;
         texts.insert(text);
-        const Rgb expected = state == 0 ? kGrey : state == 7 ? kGreen : state == 9 ? kRed : kYellow;
+        const Rgb expected = state == 0                  ? kGrey
+                             : state == 7                ? kGreen
+                             : state == 9 || state == 10 ? kRed
+                                                         : kYellow;
         EXPECT_EQ(app.ui.connectionLamp, expected) << state;
     }
-    EXPECT_EQ(texts.size(), 10u);
+    EXPECT_EQ(texts.size(), 11u);
     const struct {
         int state;
         const char* text;
-    } named[] = {{0, "Closed"}, {6, "Connecting"}, {7, "Connected"}, {9, "Error"}};
+    } named[] = {{0, "Closed"},
+                 {6, "Connecting"},
+                 {7, "Connected"},
+                 {9, "Error"},
+                 {10, "Connection reset by the peer"}};
     for (const auto& n : named) {
         live.platform.socketState = n.state;
         EXPECT_EQ(ShowConnectionState(app), n.text);
     }
     // A state the socket should never report gives no text and leaves the lamp as it was.
-    for (int unknown : {10, -1}) {
+    for (int unknown : {11, -1}) {
         live.platform.socketState = unknown;
         EXPECT_EQ(ShowConnectionState(app), "") << unknown;
         EXPECT_EQ(app.ui.connectionLamp, kRed) << unknown;
     }
+    // The platform's reason for an error stands beside the state.
+    live.platform.socketState = 9;
+    live.platform.socketProblem = "host not found: NOHOST.INVALID";
+    EXPECT_EQ(ShowConnectionState(app), "Error: host not found: NOHOST.INVALID");
+    live.platform.socketProblem.clear();
 
     app.ui.readerLog = "old log";
     app.ui.tcpClient = true;
@@ -138,6 +152,61 @@ TEST(LiveClientTest, TheBoxTheTimerAndTheStateLamp) {
     EXPECT_EQ(app.ui.connectionLamp, (Rgb{192, 192, 192}));
     EXPECT_FALSE(app.ui.connectionTimerRunning);
     EXPECT_EQ(LiveModeOf(app.ui), LiveMode::Off);
+}
+
+// Settings that cannot work are named on the status line at start-up and again when the box is
+// set, and nothing is tried; a later good line, or a host and port that stand, put them right.
+TEST(LiveClientTest, ConfIniThatCannotWorkIsNamedAndNotTried) {
+    const struct {
+        std::string confIni;
+        std::string problem;  // empty: connects
+    } cases[] = {
+        {"TCP_SERVER=127.0.0.1\r\nTCP_PORT=70000\r\n",
+         "conf.ini: TCP_PORT=70000 is not a port (1 to 65535)"},
+        {"TCP_SERVER=h\r\nTCP_PORT=0\r\n", "conf.ini: TCP_PORT=0 is not a port (1 to 65535)"},
+        {"TCP_SERVER=h\r\nTCP_PORT= Text \r\n",
+         "conf.ini: TCP_PORT=Text is not a port (1 to 65535)"},  // the value as written
+        {"TCP_SERVER=h\r\nTCP_PORT=\r\n", "conf.ini: TCP_PORT= is not a port (1 to 65535)"},
+        {"TCP_PORT=x\r\nTCP_PORT=8001\r\nTCP_SERVER=h\r\n", ""},
+    };
+    for (const auto& c : cases) {
+        testing::TempFolder folder;
+        folder.Write("conf.ini", c.confIni);
+        LiveClientSession live(folder.Path());
+        AppState& app = *live.app;
+        EXPECT_EQ(app.ui.statusLine, c.problem) << c.confIni;
+        app.ui.statusLine.clear();
+        app.ui.tcpClient = true;
+        SetTcpClient(app);
+        EXPECT_EQ(app.ui.statusLine, c.problem) << c.confIni;
+        EXPECT_EQ(live.platform.connections.size(), c.problem.empty() ? 1u : 0u) << c.confIni;
+    }
+
+    // A conf.ini that is there and cannot be read: its path and the reason.
+    testing::TempFolder folder;
+    std::filesystem::create_directory(folder.File("conf.ini"));
+    LiveClientSession live(folder.Path());
+    const std::string problem =
+        "cannot read conf.ini: " + folder.File("conf.ini") + " is a folder, not a file";
+    EXPECT_EQ(live.app->ui.statusLine, problem);
+    live.app->ui.tcpClient = true;
+    SetTcpClient(*live.app);
+    EXPECT_EQ(live.app->ui.statusLine, problem);
+    EXPECT_TRUE(live.platform.connections.empty());
+    // Unreadable for its permissions (root reads it all the same).
+    if (geteuid() != 0) {
+        testing::TempFolder locked;
+        locked.Write("conf.ini", std::string("TCP_PORT=8001\r\n"));
+        std::filesystem::permissions(locked.File("conf.ini"), std::filesystem::perms::none);
+        LiveClientSession denied(locked.Path());
+        EXPECT_EQ(denied.app->ui.statusLine,
+                  "cannot read " + locked.File("conf.ini") + ": Permission denied");
+    }
+    // With a host and port from elsewhere (listen's --host and --port) it is no obstacle.
+    live.app->settings.tcpHost = "127.0.0.1";
+    live.app->settings.tcpPort = 8001;
+    ConnectLiveClient(*live.app);
+    EXPECT_EQ(live.platform.connections, (std::vector<std::string>{"127.0.0.1:8001"}));
 }
 
 TEST(LiveClientTest, AStreamCutAnywhereGivesTheSameRecordsAndCaptureFile) {

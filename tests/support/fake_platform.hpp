@@ -26,6 +26,7 @@ class FakePlatform : public Platform {
     long long doEventsCalls = 0;
     std::vector<std::string> connections;  // "host:port" of every connection started
     int socketState = 0;
+    std::string socketProblem;  // the reason given for an error
     std::chrono::system_clock::time_point now{};
     std::chrono::milliseconds tick{0};
     std::function<void()> onDoEvents;  // runs inside DoEvents, e.g. a live frame
@@ -82,6 +83,7 @@ class FakePlatform : public Platform {
     }
     void CloseSocket() override { socketState = 0; }
     int SocketState() override { return socketState; }
+    std::string SocketProblem() override { return socketProblem; }
     // Each reading of the clock gives `now`, then moves it on by `tick`.
     std::chrono::system_clock::time_point Now() override {
         const auto reading = now;

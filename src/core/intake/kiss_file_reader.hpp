@@ -13,6 +13,11 @@ namespace quorbel {
 
 inline constexpr const char* kKissFilter = "KISS Files (*.kss)|*.kss|All Files (*.*)|*.*";
 
+// The longest piece of a capture between two FENDs that is read, in escaped bytes, as for the live
+// stream. Every decoder reads at most the first 255 bytes of a frame, so a longer piece holds
+// nothing more to decode; it is skipped without being held in memory and counted.
+inline constexpr std::size_t kMaxCaptureFrameBytes = 64 * 1024;
+
 // The FEND bytes of a capture, as its "kiss frames: " log line counts them; -1 for no bytes.
 long long CountCaptureFrames(std::span<const std::uint8_t> bytes);
 

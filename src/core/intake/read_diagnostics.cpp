@@ -3,8 +3,12 @@
 
 #include <algorithm>
 
+#include "intake/kiss_file_reader.hpp"
+
 namespace quorbel {
 namespace {
+
+static_assert(kMaxCaptureFrameBytes == 65536, "the caption of the overlong frames names the limit");
 
 std::size_t KindSlot(FrameKind kind) {
     const auto found = std::find(kDiagnosticKinds.begin(), kDiagnosticKinds.end(), kind);
@@ -52,6 +56,7 @@ std::string FormatReadDiagnostics(const ReadDiagnostics& diagnostics, std::strin
                     lineEnd);
     }
     AppendCount(text, "records dropped at the 5,000 cap:", diagnostics.droppedAtCap, lineEnd);
+    AppendCount(text, "frames over 65,536 bytes, skipped:", diagnostics.overlongFrames, lineEnd);
     if (diagnostics.linesWithoutFrame) {
         AppendCount(text, "lines without a frame of the satellite:", *diagnostics.linesWithoutFrame,
                     lineEnd);

@@ -1,6 +1,7 @@
 // Choosing the application folder and preparing the user's data folder on first start.
 #include "shell/app_folder.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -20,6 +21,19 @@ bool IsSameFolder(const std::string& a, const std::string& b) {
     std::error_code error;
     const bool same = fs::equivalent(a, b, error);
     return !error && same;
+}
+
+// Makes the folder and its parents; the reason it is not a folder afterwards, or none: the
+// system's reason when it could not be made, or that a file of that name is in the way.
+std::optional<std::string> MakeFolder(const std::string& folder) {
+    std::error_code created;
+    fs::create_directories(folder, created);
+    std::error_code error;
+    if (fs::is_directory(folder, error))
+        return std::nullopt;
+    if (fs::exists(fs::symlink_status(folder, error)))
+        return "it is a file, not a folder";
+    return created ? created.message() : "it could not be made";
 }
 
 std::string WithoutTrailingSlashes(std::string path) {
@@ -105,11 +119,10 @@ std::string_view DescribeAppFolderOrigin(AppFolderOrigin origin) {
 }
 
 std::optional<std::string> PrepareUserDataFolder(const std::string& folder) {
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (error || !fs::is_directory(folder, error))
-        return "cannot create the data folder " + folder;
+    if (const std::optional<std::string> reason = MakeFolder(folder))
+        return "cannot create the data folder " + folder + ": " + *reason;
     const std::string conf = JoinPath(folder, "conf.ini");
+    std::error_code error;
     if (fs::exists(fs::symlink_status(conf, error)))
         return std::nullopt;
     // Like every text file the program writes, with CR LF line ends.
@@ -124,17 +137,44 @@ std::optional<std::string> PrepareUserDataFolder(const std::string& folder) {
     return std::nullopt;
 }
 
+bool IsTemporaryFileName(std::string_view name) {
+    // A uint64 has at most 20 decimal digits.
+    constexpr std::string_view kMark = ".part";
+    constexpr std::size_t kMostDigits = 20;
+    const std::size_t mark = name.rfind(kMark);
+    if (mark == std::string_view::npos || mark == 0)
+        return false;
+    const std::string_view digits = name.substr(mark + kMark.size());
+    return !digits.empty() && digits.size() <= kMostDigits &&
+           std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int RemoveStaleTemporaryFiles(const std::string& folder, fs::file_time_type now) {
+    std::error_code error;
+    fs::directory_iterator entries(folder, error);
+    int removed = 0;
+    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+        const fs::directory_entry& entry = *entries;
+        std::error_code ignored;
+        if (!IsTemporaryFileName(entry.path().filename().string()) ||
+            !fs::is_regular_file(entry.symlink_status(ignored))) {
+            continue;
+        }
+        const fs::file_time_type written = entry.last_write_time(ignored);
+        if (!ignored && now - written > kStaleTemporaryAge && fs::remove(entry.path(), ignored))
+            ++removed;
+    }
+    return removed;
+}
+
 std::optional<std::string> PrepareAppFolder(const AppFolderChoice& choice) {
     switch (choice.origin) {
         case AppFolderOrigin::UserData:
             return PrepareUserDataFolder(choice.folder);
-        case AppFolderOrigin::Given: {
-            std::error_code error;
-            fs::create_directories(choice.folder, error);
-            if (fs::is_directory(choice.folder, error))
-                return std::nullopt;
-            return "cannot use " + choice.folder + " as the application folder: not a folder";
-        }
+        case AppFolderOrigin::Given:
+            if (const std::optional<std::string> reason = MakeFolder(choice.folder))
+                return "cannot use " + choice.folder + " as the application folder: " + *reason;
+            return std::nullopt;
         case AppFolderOrigin::Portable:
             break;
     }

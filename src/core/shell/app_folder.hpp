@@ -3,6 +3,8 @@
 // user's data folder; --app-dir names another.
 #pragma once
 
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -75,5 +77,19 @@ std::optional<std::string> PrepareUserDataFolder(const std::string& folder);
 // above, a folder named with --app-dir created when it does not exist yet (it must not be a
 // file); the message that says what failed, or none.
 std::optional<std::string> PrepareAppFolder(const AppFolderChoice& choice);
+
+// True for the name of a file being written safely: the target's name, ".part" and a decimal
+// number, as AtomicFileWriter names its temporary files.
+bool IsTemporaryFileName(std::string_view name);
+
+// How long a temporary file may lie unchanged before it counts as left behind by a program that
+// was killed in the middle of an export; no write lasts that long.
+inline constexpr std::chrono::hours kStaleTemporaryAge{24};
+
+// Removes the temporary files of writes that never ended from the folder itself (not from
+// folders inside it): regular files with a temporary file's name last written more than
+// kStaleTemporaryAge before `now`. Younger ones, which a running write may still use, and files
+// of any other name stay. The number of files removed; a folder that cannot be read removes none.
+int RemoveStaleTemporaryFiles(const std::string& folder, std::filesystem::file_time_type now);
 
 }  // namespace quorbel

@@ -24,6 +24,10 @@ struct Settings {
     std::string tcpHost;         // TCP_SERVER, upper case
     std::optional<int> tcpPort;  // TCP_PORT
     std::string tcpPortText;     // the port as written, for the connection label
+    // What keeps conf.ini's settings from use, said to the user instead of connecting: a
+    // TCP_PORT line whose value is not a port, a conf.ini that is there and cannot be read.
+    std::string tcpPortProblem;
+    std::string confProblem;
 
     // Why appDir is that folder: --app-dir, a portable copy or the user's data folder.
     AppFolderOrigin appDirOrigin = AppFolderOrigin::Portable;

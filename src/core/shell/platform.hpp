@@ -71,8 +71,12 @@ class Platform {
     virtual void ConnectSocket(const std::string& host, int port) = 0;
     virtual void CloseSocket() = 0;
     // The socket's state: 0 closed, 4 resolving host, 6 connecting, 7 connected, 8 the peer is
-    // closing, 9 error (1, 2, 3 and 5 are known states a socket may report too).
+    // closing, 9 error, 10 the peer reset the connection (1, 2, 3 and 5 are known states a socket
+    // may report too).
     virtual int SocketState() = 0;
+    // In the error state, what went wrong as the platform says it ("host not found: H",
+    // "Connection refused"); empty when it says nothing.
+    virtual std::string SocketProblem() { return {}; }
     // The current time (UTC by its nature); one reading per received frame.
     virtual std::chrono::system_clock::time_point Now() = 0;
 };

@@ -31,8 +31,12 @@ class CaptureDecoder {
     void Feed(std::span<const std::uint8_t> bytes) {
         m_deframer.Feed(bytes, [this](std::span<const std::uint8_t> escaped) { Decode(escaped); });
     }
-    // The frames decoded so far, by kind, and the records refused by a full store.
-    const ReadDiagnostics& Diagnostics() const { return m_diagnostics; }
+    // The frames decoded so far, by kind, the records refused by a full store and the frames
+    // skipped for their length.
+    const ReadDiagnostics& Diagnostics() {
+        m_diagnostics.overlongFrames = static_cast<long long>(m_deframer.Discarded());
+        return m_diagnostics;
+    }
 
   private:
     void Decode(std::span<const std::uint8_t> escaped) {
@@ -56,7 +60,7 @@ class CaptureDecoder {
     AppState& m_app;
     std::string m_stamp;
     int m_pieces = 0;
-    KissDeframer m_deframer;
+    KissDeframer m_deframer{kMaxCaptureFrameBytes};
     CapturePiece m_piece;
     ReadDiagnostics m_diagnostics;
 };

@@ -7,6 +7,7 @@
 #include "common/number_format.hpp"
 #include "intake/live_stream.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/form_load.hpp"
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/record_commands.hpp"
 
@@ -22,7 +23,7 @@ struct StateLook {
     Rgb lamp;
 };
 
-constexpr std::array<StateLook, 10> kStates{{
+constexpr std::array<StateLook, 11> kStates{{
     {"Closed", kLightGrey},
     {"Open", kYellow},
     {"Listening", kYellow},
@@ -33,6 +34,7 @@ constexpr std::array<StateLook, 10> kStates{{
     {"Connected", kGreen},
     {"Peer is closing the connection", kYellow},
     {"Error", kRed},
+    {"Connection reset by the peer", kRed},
 }};
 
 // Names the overlong frames discarded so far in the log.
@@ -75,11 +77,18 @@ std::string ShowConnectionState(AppState& app) {
         return {};
     const StateLook& look = kStates[static_cast<std::size_t>(state)];
     app.ui.connectionLamp = look.lamp;
-    return look.text;
+    // The state, and beside it the reason the platform gives for an error.
+    const std::string problem = app.platform.SocketProblem();
+    return problem.empty() ? look.text : look.text + std::string(": ") + problem;
 }
 
 void ConnectLiveClient(AppState& app) {
     app.live.deframer.Reset();
+    // Settings that cannot work are named rather than tried.
+    if (const std::optional<std::string> problem = LiveSettingsProblem(app.settings)) {
+        app.ui.statusLine = *problem;
+        return;
+    }
     app.platform.ConnectSocket(app.settings.tcpHost, app.settings.tcpPort.value_or(0));
 }
 

@@ -14,7 +14,8 @@ namespace quorbel {
 
 struct AppState;
 
-// The text of a socket state (0 to 9; empty for any other) and the lamp colour it sets.
+// The text of a socket state (0 to 10; empty for any other), with the platform's reason for an
+// error beside it, and the lamp colour it sets.
 std::string ShowConnectionState(AppState& app);
 
 // The box "TCP client" (its new value in tcpClient): set, it connects to the configured host and
@@ -24,6 +25,7 @@ void SetTcpClient(AppState& app);
 void PollConnectionState(AppState& app);
 
 // Starts the socket on the configured host and port; the stream begins anew at its first FEND.
+// Settings that cannot work (see LiveSettingsProblem) are not tried: the status line names them.
 void ConnectLiveClient(AppState& app);
 
 // One arrival of data from the KISS server, cut anywhere in the stream. Every complete frame of
