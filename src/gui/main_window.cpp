@@ -73,7 +73,7 @@ const MenuCommand kFileCommands[] = {
 
 MainWindow::MainWindow(AppState& app, QtPlatform& platform, QWidget* parent)
     : QMainWindow(parent), m_app(app), m_platform(platform) {
-    setObjectName("windowTitle");
+    setObjectName("mainWindow");
     BoundWidgets widgets;
     widgets.window = this;
     BuildMenus(widgets);
