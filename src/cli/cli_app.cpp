@@ -192,6 +192,13 @@ void CheckReadable(CliContext& context, const Args& files) {
     }
 }
 
+void OpenFiles(CliContext& context, const Args& files,
+               void (*open)(AppState&, const std::vector<std::string>&)) {
+    CheckReadable(context, files);
+    open(context.app, files);
+    ReportReadDiagnostics(context);
+}
+
 CommandTable BuildCommandTable(const LiveTool* live) {
     CommandTable table;
     AddCoreCommands(table);

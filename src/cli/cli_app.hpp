@@ -54,6 +54,10 @@ bool IsWholeNumber(const std::string& text);
 void CheckReadable(CliContext& context, const Args& files);
 // With --verbose: the diagnostics of the files the last open command read, on standard error.
 void ReportReadDiagnostics(CliContext& context);
+// open-kiss and open-satnogs: the files go to the open command as the dialog would give them
+// (the command reads them in its own order), each that cannot be read reported.
+void OpenFiles(CliContext& context, const Args& files,
+               void (*open)(AppState&, const std::vector<std::string>&));
 
 void AddCoreCommands(CommandTable& table);
 // open-satnogs, crop-images and the three export commands.

@@ -4,20 +4,12 @@
 #include <ostream>
 
 #include "cli_app.hpp"
-#include "cli_platform.hpp"
 #include "export/export_file.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
 
 namespace quorbel::cli {
 namespace {
-
-void OpenSatnogs(CliContext& context, const Args& files) {
-    CheckReadable(context, files);
-    context.platform.SetNextSelection(files);
-    OpenSatnogsExports(context.app);
-    ReportReadDiagnostics(context);
-}
 
 // A command that writes a file fails when the status line does not say it has been written.
 void ReportWriteStatus(CliContext& context) {
@@ -39,7 +31,10 @@ std::optional<std::string> NoArguments(const Args& args) {
 void AddSatnogsCommands(CommandTable& table) {
     table.push_back({"open-satnogs", "FILE...",
                      "File > \"Open SatNOGS CSV\" with these files (station analysis included)",
-                     [](const Args& args) { return ExpectCount(args, 1, SIZE_MAX); }, OpenSatnogs});
+                     [](const Args& args) { return ExpectCount(args, 1, SIZE_MAX); },
+                     [](CliContext& context, const Args& files) {
+                         OpenFiles(context, files, OpenSatnogsExports);
+                     }});
     table.push_back({"crop-images", "FILE",
                      "Tools > \"Crop SatNOGS CSV -> Image Data\" on FILE (writes FILE_new)",
                      [](const Args& args) { return ExpectCount(args, 1, 1); },

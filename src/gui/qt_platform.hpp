@@ -8,11 +8,26 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "kiss_socket.hpp"
 #include "shell/platform.hpp"
 
 namespace quorbel::gui {
+
+// The result of the open-file dialog.
+struct FileSelection {
+    enum class Outcome { Chosen, Cancelled, TooMany };
+    Outcome outcome = Outcome::Cancelled;
+    std::vector<std::string> paths;
+};
+
+struct OpenFileDialog {
+    std::string title;   // empty: the platform's default
+    std::string filter;  // "Caption (*.ext)|*.ext|All Files (*.*)|*.*"
+    bool multiple = true;
+};
 
 // Converts "Caption (*.ext)|*.ext|All Files (*.*)|*.*" into "Caption (*.ext);;All Files (*)".
 QString ConvertDialogFilter(const std::string& filter);
@@ -32,7 +47,8 @@ class QtPlatform : public Platform {
 
     QtPlatform();
 
-    FileSelection SelectFiles(const OpenFileDialog& dialog) override;
+    // The open dialog of the window's menu commands.
+    FileSelection SelectFiles(const OpenFileDialog& dialog);
     std::optional<std::string> SelectSaveFile(const SaveFileDialog& dialog) override;
     void ShowMessage(const MessageBoxRequest& box) override;
     void DoEvents() override;

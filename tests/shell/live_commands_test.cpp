@@ -199,8 +199,7 @@ TEST(LiveClientTest, TheCaptureReadsBackAsTheSameRecords) {
     testing::FakePlatform platform;
     AppState read(platform);
     read.settings.appDir = folder.Path();
-    platform.ChooseFiles({folder.File("2023-01-15_QUORBEL-1U.kss")});
-    OpenCaptureFiles(read);
+    OpenCaptureFiles(read, {folder.File("2023-01-15_QUORBEL-1U.kss")});
     ASSERT_EQ(read.telemetry.Count(), sent.telemetry.Count());
     ASSERT_EQ(read.sensor.Count(), sent.sensor.Count());
     for (int n = 1; n <= sent.telemetry.Count(); ++n) {

@@ -74,6 +74,10 @@ void SaveChart(AppState& app, ChartFileFormat format,
 }
 
 bool CropSatnogsImageData(AppState& app, const std::string& path) {
+    if (RefuseNonFileInput(app, path)) {
+        app.ui.statusLine = path + " could not be read";
+        return false;
+    }
     const std::optional<std::string> text = ReadWholeFile(path);
     if (!text) {
         app.ui.statusLine = path + " could not be read";
@@ -85,18 +89,6 @@ bool CropSatnogsImageData(AppState& app, const std::string& path) {
             std::to_string(result.copiedLines) + "/" + std::to_string(result.lastCopiedLine);
     }
     return WriteExportFile(app, path + kCropSuffix, result.text);
-}
-
-void CropChosenExport(AppState& app) {
-    const FileSelection selection = app.platform.SelectFiles({"Select File", kCropFilter, false});
-    if (selection.outcome != FileSelection::Outcome::Chosen || selection.paths.empty())
-        return;
-    const std::string& path = selection.paths.front();
-    if (RefuseNonFileInput(app, path)) {
-        app.ui.statusLine = path + " could not be read";
-        return;
-    }
-    CropSatnogsImageData(app, path);
 }
 
 }  // namespace quorbel

@@ -11,8 +11,8 @@
 
 namespace quorbel {
 
-void OpenCaptureFiles(AppState& app) {
-    RunOpenCommand(app, kKissFilter, [&app](const std::string& path) {
+void OpenCaptureFiles(AppState& app, const std::vector<std::string>& paths) {
+    RunOpenCommand(app, paths, [&app](const std::string& path) {
         app.platform.DoEvents();
         ReadKissFile(app, path);
     });

@@ -23,22 +23,11 @@ void PrepareOpenCommand(AppState& app) {
     app.ui.messageLog.Clear();
 }
 
-bool SelectSourceFiles(AppState& app, const std::string& filter) {
-    const FileSelection selection = app.platform.SelectFiles({"", filter, true});
-    if (selection.outcome == FileSelection::Outcome::TooMany) {
-        app.platform.ShowMessage({"", kTooManyFilesMessage, MessageIcon::Information});
-        return false;
-    }
-    if (selection.outcome != FileSelection::Outcome::Chosen || selection.paths.empty()) {
-        return false;
-    }
-    // The list is sorted alphabetically, not case sensitive, and read in that order.
-    std::vector<std::string> paths = selection.paths;
+std::vector<std::string> SortForReading(std::vector<std::string> paths) {
     std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
         return ToLowerAscii(a) < ToLowerAscii(b);
     });
-    app.ui.chosenFiles = std::move(paths);
-    return true;
+    return paths;
 }
 
 bool RefuseNonFileInput(AppState& app, const std::string& path) {
@@ -49,17 +38,18 @@ bool RefuseNonFileInput(AppState& app, const std::string& path) {
     return true;
 }
 
-void RunOpenCommand(AppState& app, const std::string& filter,
+void RunOpenCommand(AppState& app, const std::vector<std::string>& paths,
                     const std::function<void(const std::string&)>& readFile) {
     if (app.ui.reading)
         return;  // a read is running: a second one would empty its stores
     PrepareOpenCommand(app);
-    if (!SelectSourceFiles(app, filter))
-        return;
+    if (paths.empty())
+        return;  // the dialog was cancelled: the window stays prepared
+    app.ui.chosenFiles = SortForReading(paths);
     ReadingGuard reading(app.ui);
-    const std::vector<std::string> paths =
+    const std::vector<std::string> chosen =
         app.ui.chosenFiles;  // a copy: events run during the reads
-    for (const std::string& path : paths) {
+    for (const std::string& path : chosen) {
         if (RefuseNonFileInput(app, path))
             continue;
         app.sourceFileName = path;

@@ -100,9 +100,8 @@ void AnalyseStations(AppState& app, const std::string& inputPath) {
     ShowStationAnalysis(app, RunStationAnalysis(inputPath));
 }
 
-void OpenSatnogsExports(AppState& app) {
-    RunOpenCommand(app, kSatnogsFilter,
-                   [&app](const std::string& path) { OpenSatnogsExport(app, path); });
+void OpenSatnogsExports(AppState& app, const std::vector<std::string>& paths) {
+    RunOpenCommand(app, paths, [&app](const std::string& path) { OpenSatnogsExport(app, path); });
 }
 
 }  // namespace quorbel
