@@ -8,6 +8,7 @@
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/open_commands.hpp"
 #include "shell/commands/ssdv_commands.hpp"
+#include "shell/commands/view_refresh.hpp"
 
 namespace quorbel {
 
@@ -72,6 +73,7 @@ long long CountFends(BlockReader& capture) {
 }  // namespace
 
 void ReadKissFile(AppState& app, const std::string& path) {
+    ViewEvent event(app);
     ReadingGuard reading(app.ui);
     // The capture is read twice through one small buffer: once to count its FENDs for the log
     // and the progress bar, then to decode exactly the bytes counted, even when the live client

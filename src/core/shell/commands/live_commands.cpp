@@ -9,6 +9,7 @@
 #include "shell/app_state.hpp"
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/record_commands.hpp"
+#include "shell/commands/view_refresh.hpp"
 
 namespace quorbel {
 namespace {
@@ -102,6 +103,9 @@ void PollConnectionState(AppState& app) {
 }
 
 std::vector<LiveReception> ReceiveLiveBytes(AppState& app, std::span<const std::uint8_t> bytes) {
+    // The record view and the chart follow the last frame of the arrival, built once: the chart
+    // takes the new records' points.
+    ViewEvent event(app);
     std::vector<LiveReception> received;
     const std::uint64_t discardedBefore = app.live.deframer.Discarded();
     app.live.deframer.Feed(bytes, [&](std::span<const std::uint8_t> piece) {

@@ -10,6 +10,7 @@
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/record_commands.hpp"
 #include "shell/commands/ssdv_commands.hpp"
+#include "shell/commands/view_refresh.hpp"
 
 namespace quorbel {
 
@@ -42,6 +43,8 @@ void RunOpenCommand(AppState& app, const std::vector<std::string>& paths,
                     const std::function<void(const std::string&)>& readFile) {
     if (app.ui.reading)
         return;  // a read is running: a second one would empty its stores
+    // The record view and the chart are built once, after the last file.
+    ViewEvent event(app);
     PrepareOpenCommand(app);
     if (paths.empty())
         return;  // the dialog was cancelled: the window stays prepared
@@ -59,6 +62,7 @@ void RunOpenCommand(AppState& app, const std::vector<std::string>& paths,
 }
 
 void PerformEndOfReadSteps(AppState& app) {
+    ViewEvent event(app);
     ShowPendingPicture(app);
     app.ui.busy = false;
     if (!app.ui.fieldSelected[0]) {

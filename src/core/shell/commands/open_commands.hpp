@@ -43,7 +43,7 @@ bool RefuseNonFileInput(AppState& app, const std::string& path);
 // The frame of both open commands: refused while a read runs; prepares the window, then (no
 // files: the dialog was cancelled, nothing more) sets chosenFiles to the files in reading order
 // and for each of them (a folder or device refused with a message) sets SourceFileName and the
-// status line and calls readFile.
+// status line and calls readFile. The record view and the chart are built once, at the end.
 void RunOpenCommand(AppState& app, const std::vector<std::string>& paths,
                     const std::function<void(const std::string&)>& readFile);
 

@@ -9,6 +9,7 @@
 #include "shell/app_state.hpp"
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/open_commands.hpp"
+#include "shell/commands/view_refresh.hpp"
 #include "stations/station_analysis.hpp"
 
 namespace quorbel {
@@ -69,6 +70,7 @@ void OpenSatnogsExport(AppState& app, const std::string& path) {
 }  // namespace
 
 void ReadSatnogsCsv(AppState& app, const std::string& path) {
+    ViewEvent event(app);
     ReadingGuard reading(app.ui);
     app.ui.busy = true;
     app.ui.readerLog += "file: " + path + "\r\n";
