@@ -64,8 +64,7 @@ void BM_OpenKiss10000Frames(benchmark::State& state) {
     app->settings.appDir = folder.string();
     StartUp(*app);
     for (auto _ : state) {
-        platform.ChooseFiles({path.string()});
-        OpenCaptureFiles(*app);
+        OpenCaptureFiles(*app, {path.string()});
         benchmark::DoNotOptimize(app->telemetry.Count());
     }
     state.SetItemsProcessed(state.iterations() * 10000);

@@ -15,13 +15,9 @@
 
 namespace {
 
-// Chooses the export in every dialog; everything else does nothing.
+// Prints message boxes; everything else does nothing.
 class BenchPlatform : public quorbel::Platform {
   public:
-    explicit BenchPlatform(std::string path) : m_path(std::move(path)) {}
-    quorbel::FileSelection SelectFiles(const quorbel::OpenFileDialog&) override {
-        return {quorbel::FileSelection::Outcome::Chosen, {m_path}};
-    }
     std::optional<std::string> SelectSaveFile(const quorbel::SaveFileDialog&) override {
         return std::nullopt;
     }
@@ -38,9 +34,6 @@ class BenchPlatform : public quorbel::Platform {
     void CloseSocket() override {}
     int SocketState() override { return 0; }
     std::chrono::system_clock::time_point Now() override { return {}; }
-
-  private:
-    std::string m_path;
 };
 
 template <typename Step>
@@ -68,11 +61,11 @@ int main(int argc, char** argv) {
     std::ofstream(path, std::ios::binary) << quorbel::tools::GenerateSatnogsExport(options);
     const auto bytes = std::filesystem::file_size(path);
 
-    BenchPlatform platform(path);
+    BenchPlatform platform;
     quorbel::AppState app(platform);
     app.settings.appDir = folder.string();
     quorbel::StartUp(app);
-    const double open = BestSeconds(3, [&] { quorbel::OpenSatnogsExports(app); });
+    const double open = BestSeconds(3, [&] { quorbel::OpenSatnogsExports(app, {path}); });
     const double crop = BestSeconds(3, [&] { quorbel::CropSatnogsImageData(app, path); });
     std::printf("export: %d lines, %.1f MB\n", lines, static_cast<double>(bytes) / 1e6);
     std::printf("open-satnogs (reader and station analysis): %.3f s\n", open);

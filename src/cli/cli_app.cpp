@@ -201,6 +201,13 @@ void ReportOutcome(CliContext& context, const CommandOutcome& outcome) {
         context.failed = true;
 }
 
+void OpenFiles(CliContext& context, const Args& files,
+               CommandOutcome (*open)(AppState&, const std::vector<std::string>&)) {
+    const CommandOutcome outcome = open(context.app, files);
+    ReportReadDiagnostics(context);
+    ReportOutcome(context, outcome);
+}
+
 CommandTable BuildCommandTable(const LiveTool* live) {
     CommandTable table;
     AddCoreCommands(table);

@@ -56,6 +56,10 @@ bool IsWholeNumber(const std::string& text);
 void ReportOutcome(CliContext& context, const CommandOutcome& outcome);
 // With --verbose: the diagnostics of the files the last open command read, on standard error.
 void ReportReadDiagnostics(CliContext& context);
+// open-kiss and open-satnogs: the files go to the open command as the dialog would give them
+// (the command reads them in its own order); what it could not read or write is reported.
+void OpenFiles(CliContext& context, const Args& files,
+               CommandOutcome (*open)(AppState&, const std::vector<std::string>&));
 
 void AddCoreCommands(CommandTable& table);
 // open-satnogs, crop-images and the three export commands.

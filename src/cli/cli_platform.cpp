@@ -19,16 +19,6 @@ extern char** environ;
 
 namespace quorbel::cli {
 
-FileSelection CliPlatform::SelectFiles(const OpenFileDialog& /*dialog*/) {
-    FileSelection selection;
-    if (!m_nextSelection.empty()) {
-        selection.outcome = FileSelection::Outcome::Chosen;
-        selection.paths = std::move(m_nextSelection);
-    }
-    m_nextSelection.clear();
-    return selection;
-}
-
 void CliPlatform::ShowMessage(const MessageBoxRequest& box) {
     m_messages << "message: " << box.text << '\n';
 }

@@ -23,10 +23,6 @@ class CliPlatform : public Platform {
     CliPlatform(const CliPlatform&) = delete;
     CliPlatform& operator=(const CliPlatform&) = delete;
 
-    // The files the next file dialog returns, as if the user had chosen them.
-    void SetNextSelection(std::vector<std::string> paths) { m_nextSelection = std::move(paths); }
-
-    FileSelection SelectFiles(const OpenFileDialog& dialog) override;
     // The tool has no chart to save: the save dialog is always cancelled.
     std::optional<std::string> SelectSaveFile(const SaveFileDialog&) override {
         return std::nullopt;
@@ -57,7 +53,6 @@ class CliPlatform : public Platform {
     std::string m_programFolder;
     std::vector<pid_t> m_started;     // children not yet reaped
     std::vector<ProgramEnd> m_ended;  // children reaped since the last wait
-    std::vector<std::string> m_nextSelection;
 };
 
 }  // namespace quorbel::cli

@@ -4,7 +4,6 @@
 #include <ostream>
 
 #include "cli_app.hpp"
-#include "cli_platform.hpp"
 #include "common/files.hpp"
 #include "json_state.hpp"
 #include "shell/app_state.hpp"
@@ -12,13 +11,6 @@
 
 namespace quorbel::cli {
 namespace {
-
-void OpenKiss(CliContext& context, const Args& files) {
-    context.platform.SetNextSelection(files);
-    const CommandOutcome outcome = OpenCaptureFiles(context.app);
-    ReportReadDiagnostics(context);
-    ReportOutcome(context, outcome);
-}
 
 void SelectField(CliContext& context, const Args& args) {
     // As the window's click: the selector is set, then its handler runs.
@@ -79,7 +71,10 @@ std::optional<std::string> ExpectOnOff(const Args& args) {
 
 void AddCoreCommands(CommandTable& table) {
     table.push_back({"open-kiss", "FILE...", "File > \"Open KISS File\" with these files",
-                     [](const Args& args) { return ExpectCount(args, 1, SIZE_MAX); }, OpenKiss});
+                     [](const Args& args) { return ExpectCount(args, 1, SIZE_MAX); },
+                     [](CliContext& context, const Args& files) {
+                         OpenFiles(context, files, OpenCaptureFiles);
+                     }});
     table.push_back({"show-record", "N", "move the navigation scroll bar to record N",
                      [](const Args& args) -> std::optional<std::string> {
                          if (auto error = ExpectCount(args, 1, 1))

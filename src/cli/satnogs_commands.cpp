@@ -1,19 +1,11 @@
 // The commands over SatNOGS exports and the exports: open exports, crop image data, and write
 // the TLM CSV, SENSOR CSV and TLM report files, each as its menu command does.
 #include "cli_app.hpp"
-#include "cli_platform.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
 
 namespace quorbel::cli {
 namespace {
-
-void OpenSatnogs(CliContext& context, const Args& files) {
-    context.platform.SetNextSelection(files);
-    const CommandOutcome outcome = OpenSatnogsExports(context.app);
-    ReportReadDiagnostics(context);
-    ReportOutcome(context, outcome);
-}
 
 std::optional<std::string> NoArguments(const Args& args) {
     return ExpectCount(args, 0, 0);
@@ -24,7 +16,10 @@ std::optional<std::string> NoArguments(const Args& args) {
 void AddSatnogsCommands(CommandTable& table) {
     table.push_back({"open-satnogs", "FILE...",
                      "File > \"Open SatNOGS CSV\" with these files (station analysis included)",
-                     [](const Args& args) { return ExpectCount(args, 1, SIZE_MAX); }, OpenSatnogs});
+                     [](const Args& args) { return ExpectCount(args, 1, SIZE_MAX); },
+                     [](CliContext& context, const Args& files) {
+                         OpenFiles(context, files, OpenSatnogsExports);
+                     }});
     table.push_back({"crop-images", "FILE",
                      "Tools > \"Crop SatNOGS CSV -> Image Data\" on FILE (writes FILE_new)",
                      [](const Args& args) { return ExpectCount(args, 1, 1); },

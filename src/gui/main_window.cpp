@@ -25,8 +25,11 @@
 
 #include "about_window.hpp"
 #include "chart_frame.hpp"
+#include "export/image_data_crop.hpp"
 #include "field_page.hpp"
 #include "images_page.hpp"
+#include "intake/kiss_file_reader.hpp"
+#include "intake/satnogs_reader.hpp"
 #include "message_log_view.hpp"
 #include "model_binding.hpp"
 #include "qt_platform.hpp"
@@ -52,21 +55,54 @@ constexpr int kSensorRows = 13;
 constexpr const char* kWidestBeaconValue = "-2147483648";
 constexpr const char* kWidestSensorValue = "-0.0991942510008812";
 
+constexpr const char* kTooManyFilesMessage = "Es wurden zu viele Dateien ausgew\xE4hlt!";
+
+// An open command's files from the multi-file dialog. Cancelling hands over no files: the command
+// still prepares the window, as it always has. A choice too long for the dialog is the same, and
+// says so in a message box.
+void OpenChosenFiles(AppState& app, QtPlatform& platform, const char* filter,
+                     CommandOutcome (*open)(AppState&, const std::vector<std::string>&)) {
+    if (app.ui.reading)
+        return;  // the command would refuse the files anyway
+    const FileSelection selection = platform.SelectFiles({"", filter, true});
+    const bool chosen = selection.outcome == FileSelection::Outcome::Chosen;
+    open(app, chosen ? selection.paths : std::vector<std::string>());
+    if (selection.outcome == FileSelection::Outcome::TooMany)
+        platform.ShowMessage({"", kTooManyFilesMessage, MessageIcon::Information});
+}
+
+// The crop command's one file from the dialog "Select File"; cancelling does nothing.
+void CropChosenExport(AppState& app, QtPlatform& platform) {
+    const FileSelection selection = platform.SelectFiles({"Select File", kCropFilter, false});
+    if (selection.outcome == FileSelection::Outcome::Chosen && !selection.paths.empty())
+        CropSatnogsImageData(app, selection.paths.front());
+}
+
 struct MenuCommand {
     const char* menu;
     const char* caption;
     const char* name;
-    CommandOutcome (*handler)(AppState&);  // it shows its outcome in the status line itself
+    // Each command shows its outcome in the status line itself.
+    void (*handler)(AppState&, QtPlatform&);
 };
 
 // The menu bar's commands; all of them read or write files and wait while a file is read.
 const MenuCommand kFileCommands[] = {
-    {"File", "Open KISS File", "openCaptureFiles", OpenCaptureFiles},
-    {"File", "Open SatNOGS CSV", "openSatnogsExports", OpenSatnogsExports},
+    {"File", "Open KISS File", "openCaptureFiles",
+     [](AppState& app, QtPlatform& platform) {
+         OpenChosenFiles(app, platform, kKissFilter, OpenCaptureFiles);
+     }},
+    {"File", "Open SatNOGS CSV", "openSatnogsExports",
+     [](AppState& app, QtPlatform& platform) {
+         OpenChosenFiles(app, platform, kSatnogsFilter, OpenSatnogsExports);
+     }},
     {"Tools", "Crop SatNOGS CSV -> Image Data", "cropImageData", CropChosenExport},
-    {"TLM File", "Write TLM CSV", "writeTelemetryCsv", WriteTelemetryCsv},
-    {"TLM File", "Write SENSOR CSV", "writeSensorCsv", WriteSensorCsv},
-    {"TLM File", "Write TLM File", "writeTlmReport", WriteTlmReport},
+    {"TLM File", "Write TLM CSV", "writeTelemetryCsv",
+     [](AppState& app, QtPlatform&) { WriteTelemetryCsv(app); }},
+    {"TLM File", "Write SENSOR CSV", "writeSensorCsv",
+     [](AppState& app, QtPlatform&) { WriteSensorCsv(app); }},
+    {"TLM File", "Write TLM File", "writeTlmReport",
+     [](AppState& app, QtPlatform&) { WriteTlmReport(app); }},
 };
 
 }  // namespace
@@ -124,8 +160,9 @@ void MainWindow::BuildMenus(BoundWidgets& widgets) {
                                                                   : tlm;
         QAction* action = menu->addAction(command.caption);
         action->setObjectName(command.name);
-        connect(action, &QAction::triggered, this,
-                [this, handler = command.handler] { Run([this, handler] { handler(m_app); }); });
+        connect(action, &QAction::triggered, this, [this, handler = command.handler] {
+            Run([this, handler] { handler(m_app, m_platform); });
+        });
         widgets.readCommands.push_back(action);
     }
     file->addSeparator();

@@ -10,11 +10,26 @@
 #include <QStringList>
 #include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "kiss_socket.hpp"
 #include "shell/platform.hpp"
 
 namespace quorbel::gui {
+
+// The result of the open-file dialog.
+struct FileSelection {
+    enum class Outcome { Chosen, Cancelled, TooMany };
+    Outcome outcome = Outcome::Cancelled;
+    std::vector<std::string> paths;
+};
+
+struct OpenFileDialog {
+    std::string title;   // empty: the platform's default
+    std::string filter;  // "Caption (*.ext)|*.ext|All Files (*.*)|*.*"
+    bool multiple = true;
+};
 
 // Converts "Caption (*.ext)|*.ext|All Files (*.*)|*.*" into "Caption (*.ext);;All Files (*)".
 QString ConvertDialogFilter(const std::string& filter);
@@ -40,7 +55,8 @@ class QtPlatform : public Platform {
     QtPlatform(const QtPlatform&) = delete;
     QtPlatform& operator=(const QtPlatform&) = delete;
 
-    FileSelection SelectFiles(const OpenFileDialog& dialog) override;
+    // The open dialog of the window's menu commands.
+    FileSelection SelectFiles(const OpenFileDialog& dialog);
     std::optional<std::string> SelectSaveFile(const SaveFileDialog& dialog) override;
     void ShowMessage(const MessageBoxRequest& box) override;
     void DoEvents() override;

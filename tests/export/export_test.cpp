@@ -231,16 +231,8 @@ TEST(Exports, AWriteFailingHalfwayKeepsTheOldFileWhole) {
 
 TEST(ImageDataCrop, MatchingLinesAreCopiedInReverseFromFirstToUnterminatedLast) {
     Fixture f;
-    f.app.ui.statusLine = "before";
-    CropChosenExport(f.app);  // cancelled: nothing happens
-    EXPECT_EQ(f.app.ui.statusLine, "before");
     const std::string input = f.folder.Write("crop.csv", Golden("export/golden/crop.csv"));
-    f.platform.ChooseFiles({input});
-    CropChosenExport(f.app);
-    ASSERT_EQ(f.platform.dialogs.size(), 2u);
-    EXPECT_EQ(f.platform.dialogs[1].title, "Select File");
-    EXPECT_EQ(f.platform.dialogs[1].filter, "Apps (*.csv)|*.csv|All files (*.*)|*.*");
-    EXPECT_FALSE(f.platform.dialogs[1].multiple);
+    EXPECT_FALSE(CropSatnogsImageData(f.app, input).Failed());
     EXPECT_EQ(TempFolder::Read(input + "_new"), Golden("export/golden/crop.csv_new"));
     EXPECT_EQ(f.app.ui.recordCounter, "3/0");  // three lines copied, the last of them line 0
     EXPECT_EQ(f.app.ui.statusLine, input + "_new has been written");
@@ -260,6 +252,10 @@ TEST(ImageDataCrop, UnreadableInputAndUnwritableOutputWriteNothing) {
     const std::string missing = f.folder.File("missing.csv");
     EXPECT_TRUE(CropSatnogsImageData(f.app, missing).Failed());
     EXPECT_EQ(f.app.ui.statusLine, missing + " could not be read");
+    // A folder is refused with a message and never read.
+    EXPECT_TRUE(CropSatnogsImageData(f.app, f.folder.Path()).Failed());
+    EXPECT_EQ(f.app.ui.statusLine, f.folder.Path() + " could not be read");
+    EXPECT_EQ(f.platform.messages.size(), 1u);
     const std::string input = f.folder.Write("crop.csv", Golden("export/golden/crop.csv"));
     std::filesystem::create_directories(input + "_new/inside");
     EXPECT_TRUE(CropSatnogsImageData(f.app, input).Failed());

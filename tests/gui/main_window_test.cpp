@@ -215,6 +215,42 @@ TEST_F(WindowTest, OpeningTheSampleFillsValuesLogAndChartAndTheScrollBarNavigate
     EXPECT_EQ(ValueBox(1)->text(), QString::number(m_app->telemetry.Record(5).values[1], 'g', 15));
 }
 
+TEST_F(WindowTest, TheMenusOpenAndCropWhatTheirDialogsChoose) {
+    OpenSample();
+    ASSERT_GT(m_app->telemetry.Count(), 0);
+    // Cancelling the open dialog still empties the stores, the boxes and the log.
+    QStringList titles;
+    QStringList chosen;
+    m_platform.SetFileChooser([&](const QString& title, const QString& filter) {
+        titles << title;
+        m_filters << filter;
+        return chosen;
+    });
+    Find<QAction>("openSatnogsExports")->trigger();
+    EXPECT_EQ(m_app->telemetry.Count(), 0);
+    EXPECT_EQ(ValueBox(1)->text(), "");
+    EXPECT_EQ(Find<QPlainTextEdit>("readerLog")->toPlainText(), "");
+
+    // The crop command takes the one file chosen in "Select File"; cancelling does nothing.
+    const QString input = m_folder.filePath("export.csv");
+    QFile file(input);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("2023-01-15 12:34:56|86A24040404060AC8AB09E9C406103F003|1|S\r\n");
+    file.close();
+    Find<QAction>("cropImageData")->trigger();
+    EXPECT_FALSE(QFile::exists(input + "_new"));
+    chosen = QStringList{input, m_folder.filePath("other.csv")};
+    Find<QAction>("cropImageData")->trigger();
+    EXPECT_TRUE(QFile::exists(input + "_new"));
+    EXPECT_FALSE(QFile::exists(m_folder.filePath("other.csv_new")));
+    EXPECT_EQ(Find<QLineEdit>("statusLine")->text(), input + "_new has been written");
+    EXPECT_EQ(titles, (QStringList{"", "Select File", "Select File"}));
+    EXPECT_EQ(m_filters.mid(1),
+              (QStringList{"Log Files (*.csv);;All Files (*)", "Apps (*.csv);;All files (*)",
+                           "Apps (*.csv);;All files (*)"}));
+    EXPECT_EQ(m_messages, QStringList{});
+}
+
 TEST_F(WindowTest, SelectorClicksAndTheBarBoxRedrawTheChart) {
     OpenSample();
     // Shift held at the click draws the group of three in the group's colours.

@@ -47,8 +47,7 @@ TEST_F(ReadDiagnosticsTest, CaptureFramesAreCountedByKindPerFileAndTheLogStaysAs
     beaconsOnly.sensorFrames = beaconsOnly.textMessages = beaconsOnly.digipeatedMessages = 0;
     beaconsOnly.ssdvPackets = beaconsOnly.unknownFrames = 0;
     const std::string second = Capture("b.kss", beaconsOnly);
-    platform.ChooseFiles({second, first});
-    OpenCaptureFiles(app);
+    OpenCaptureFiles(app, {second, first});
 
     ASSERT_EQ(app.ui.diagnostics.size(), 2u);
     const ReadDiagnostics& mixed = app.ui.diagnostics[0];
@@ -62,7 +61,7 @@ TEST_F(ReadDiagnosticsTest, CaptureFramesAreCountedByKindPerFileAndTheLogStaysAs
     EXPECT_EQ(app.ui.readerLog, "kiss frames: 92\r\nkiss frames: 12\r\n");
 
     // The next open command starts a new box, even when it is cancelled.
-    OpenCaptureFiles(app);
+    OpenCaptureFiles(app, {});
     EXPECT_TRUE(app.ui.diagnostics.empty());
 }
 
@@ -72,8 +71,7 @@ TEST_F(ReadDiagnosticsTest, RecordsBeyondAFullStoreAreCountedAsDropped) {
     options.sensorFrames = 2;
     options.textMessages = options.digipeatedMessages = options.ssdvPackets = 0;
     options.unknownFrames = 0;
-    platform.ChooseFiles({Capture("full.kss", options)});
-    OpenCaptureFiles(app);
+    OpenCaptureFiles(app, {Capture("full.kss", options)});
     ASSERT_EQ(app.ui.diagnostics.size(), 1u);
     EXPECT_EQ(app.ui.diagnostics[0].Frames(FrameKind::Beacon), kStoreCapacity + 3);
     EXPECT_EQ(app.ui.diagnostics[0].Frames(FrameKind::Sensor), 2);
@@ -107,8 +105,7 @@ TEST_F(ReadDiagnosticsTest, ExportLinesWithoutAFrameOfTheSatelliteAreCounted) {
     std::string text;
     for (const std::string& line : lines)
         text += line + "\r\n";
-    platform.ChooseFiles({folder.Write("export.csv", text)});
-    OpenSatnogsExports(app);
+    OpenSatnogsExports(app, {folder.Write("export.csv", text)});
 
     ASSERT_EQ(app.ui.diagnostics.size(), 1u);
     const ReadDiagnostics& read = app.ui.diagnostics[0];

@@ -183,14 +183,11 @@ TEST(SatnogsReader, OpenCommandConvertsLfFilesReadsThemInOrderAndAnalysesEach) {
     Fixture f;
     const std::string second = f.folder.Write("b.csv", kC + "\n" + kB + "\n");
     const std::string first = f.folder.Write("A.csv", kA + "\r\n");
-    f.platform.ChooseFiles({second, first});
     bool readingSeen = false;
     f.platform.onDoEvents = [&] { readingSeen = readingSeen || f.app.ui.reading; };
-    OpenSatnogsExports(f.app);
+    OpenSatnogsExports(f.app, {second, first});
     EXPECT_TRUE(readingSeen);
     EXPECT_FALSE(f.app.ui.reading);
-    ASSERT_EQ(f.platform.dialogs.size(), 1u);
-    EXPECT_EQ(f.platform.dialogs[0].filter, "Log Files (*.csv)|*.csv|All Files (*.*)|*.*");
     EXPECT_EQ(TempFolder::Read(second), kC + "\r\n" + kB + "\r\n");  // converted on disk
     EXPECT_EQ(ReadRecords(f.app), (Records{{"2023-01-15 12:34:59", 7401},
                                            {"2023-01-15 12:34:58", 7402},
@@ -207,7 +204,7 @@ TEST(SatnogsReader, OpenCommandConvertsLfFilesReadsThemInOrderAndAnalysesEach) {
     EXPECT_TRUE(std::filesystem::exists(f.folder.File("A-cleaned.csv")));
     EXPECT_TRUE(f.platform.messages.empty());
     // Cancelling the next open empties the log and the store and reads nothing.
-    OpenSatnogsExports(f.app);
+    OpenSatnogsExports(f.app, {});
     EXPECT_EQ(f.app.ui.readerLog, "");
     EXPECT_EQ(f.app.telemetry.Count(), 0);
 }
@@ -271,8 +268,7 @@ TEST(SatnogsReader, RealTwoFieldExportIsReadWholeAndRefusedByTheAnalysis) {
     Fixture f;
     const std::string original = TempFolder::Read(real);
     const std::string path = f.folder.Write("real.csv", original);
-    f.platform.ChooseFiles({path});
-    OpenSatnogsExports(f.app);
+    OpenSatnogsExports(f.app, {path});
     // 2000 lines, 1273 once adjacent repeats are gone (counted independently of the reader).
     EXPECT_EQ(f.app.ui.readerLog, ReadLog(path, "2000", "1273"));
     ASSERT_EQ(f.platform.messages.size(), 1u);

@@ -262,8 +262,7 @@ TEST(SsdvDecodingRunTest, EveryCaptureFileEndsWithADecodingRun) {
     SsdvSession s;
     samples::PassOptions pass;
     const std::string capture = s.folder.Write("pass.kss", samples::MakePassCapture(pass));
-    s.platform.ChooseFiles({capture});
-    OpenCaptureFiles(*s.app);
+    OpenCaptureFiles(*s.app, {capture});
     EXPECT_EQ(s.app->ssdvPackets.Count(2), 6);
     ASSERT_EQ(s.platform.started.size(), 1u);
     EXPECT_EQ(s.platform.started[0].arguments[3], s.Path("ssdv_002.bin"));
@@ -276,8 +275,7 @@ TEST(SsdvDecodingRunTest, EveryCaptureFileEndsWithADecodingRun) {
 TEST(SsdvDecodingRunTest, TheSamplePassKeepsThePicturePassesPacketFile) {
     SsdvSession s;
     const std::string samples = std::string(QUORBEL_SOURCE_DIR) + "/samples/";
-    s.platform.ChooseFiles({samples + "picture-pass.kss"});
-    OpenCaptureFiles(*s.app);
+    OpenCaptureFiles(*s.app, {samples + "picture-pass.kss"});
     const std::string picture = s.Read("ssdv_007.bin");
     ASSERT_EQ(picture.size(), 146 * 118u);
 
@@ -287,8 +285,7 @@ TEST(SsdvDecodingRunTest, TheSamplePassKeepsThePicturePassesPacketFile) {
             s.app->settings.appDir = s.folder.Path();
             StartUp(*s.app);
         }
-        s.platform.ChooseFiles({samples + "pass.kss"});
-        OpenCaptureFiles(*s.app);
+        OpenCaptureFiles(*s.app, {samples + "pass.kss"});
         EXPECT_EQ(s.Read("ssdv_007.bin"), picture) << restarted;
         EXPECT_EQ(s.app->ssdvPackets.Count(2), 6);
         EXPECT_EQ(s.app->ssdvPackets.Count(7), restarted ? 0 : 146);
@@ -354,8 +351,7 @@ TEST(ReceivedPictureTest, WhileAFileIsReadThePictureFollowsTwiceASecondAndAtTheE
         }
     };
     s.platform.onDoEvents = look;
-    s.platform.ChooseFiles({capture});
-    OpenCaptureFiles(*s.app);
+    OpenCaptureFiles(*s.app, {capture});
     look();
     std::vector<int> expected;
     for (int n = 1; n <= total; n += 2)

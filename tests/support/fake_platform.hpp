@@ -1,4 +1,4 @@
-// A platform double for tests: scripted file choices and save paths, recorded message boxes, a hook
+// A platform double for tests: scripted save paths, recorded message boxes, a hook
 // that runs when the event loop would, helper programs that are found and recorded instead of
 // started (their ids count from 1; the test reports their ends), a socket whose state the test
 // sets and a settable clock.
@@ -18,8 +18,6 @@ namespace quorbel::testing {
 
 class FakePlatform : public Platform {
   public:
-    std::deque<FileSelection> selections;              // answers of the next file dialogs
-    std::vector<OpenFileDialog> dialogs;               // the dialogs shown
     std::deque<std::optional<std::string>> savePaths;  // answers of the next save dialogs
     std::vector<SaveFileDialog> saveDialogs;           // the save dialogs shown
     std::vector<MessageBoxRequest> messages;           // the message boxes shown
@@ -39,18 +37,6 @@ class FakePlatform : public Platform {
     std::vector<StartedProgram> started;  // every program started, in order
     bool startFails = false;              // every start fails
 
-    void ChooseFiles(std::vector<std::string> paths) {
-        selections.push_back({FileSelection::Outcome::Chosen, std::move(paths)});
-    }
-
-    FileSelection SelectFiles(const OpenFileDialog& dialog) override {
-        dialogs.push_back(dialog);
-        if (selections.empty())
-            return {};
-        FileSelection next = selections.front();
-        selections.pop_front();
-        return next;
-    }
     std::optional<std::string> SelectSaveFile(const SaveFileDialog& dialog) override {
         saveDialogs.push_back(dialog);
         if (savePaths.empty())

@@ -12,6 +12,7 @@
 #include "intake/live_stream.hpp"
 #include "shell/app_folder.hpp"
 #include "shell/platform.hpp"
+#include "shell/view_requests.hpp"
 #include "shell/window_model.hpp"
 #include "store/record_store.hpp"
 #include "store/ssdv_packet_table.hpp"
@@ -70,6 +71,7 @@ struct AppState {
     RecordStore sensor{kSensorFields};     // sensor frames, fields 70 to 106
     std::string sourceFileName;            // the input file read last; exports are named after it
     int selectedField = 0;                 // the field charted last
+    ViewState view;                        // what the running event asks the window to show
     LiveClient live;
     SsdvPacketTable ssdvPackets;  // every SSDV packet received while the program runs
     ReceivedPictureState receivedPicture;

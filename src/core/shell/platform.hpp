@@ -1,4 +1,4 @@
-// The few things the logic needs from the platform: file dialogs (open and save), message boxes,
+// The few things the logic needs from the platform: the save-file dialog, message boxes,
 // letting the event loop run, checking a picture, starting a helper program, the TCP client socket
 // and the clock. Front ends implement it; tests use a double.
 #pragma once
@@ -18,19 +18,6 @@ struct MessageBoxRequest {
     MessageIcon icon = MessageIcon::Information;
 };
 
-// The result of the open-file dialog.
-struct FileSelection {
-    enum class Outcome { Chosen, Cancelled, TooMany };
-    Outcome outcome = Outcome::Cancelled;
-    std::vector<std::string> paths;
-};
-
-struct OpenFileDialog {
-    std::string title;   // empty: the platform's default
-    std::string filter;  // "Caption (*.ext)|*.ext|All Files (*.*)|*.*"
-    bool multiple = true;
-};
-
 // How a program started with StartProgram ended. The front end hands it to the command that
 // started the program (FinishSsdvDecoder).
 struct ProgramEnd {
@@ -40,14 +27,13 @@ struct ProgramEnd {
 
 struct SaveFileDialog {
     std::string title;
-    std::string filter;    // as for the open dialog
+    std::string filter;    // "Caption (*.ext)|*.ext|All Files (*.*)|*.*"
     std::string fileName;  // the name offered, with its folder
 };
 
 class Platform {
   public:
     virtual ~Platform() = default;
-    virtual FileSelection SelectFiles(const OpenFileDialog& dialog) = 0;
     // The save-file dialog: the path chosen, or none when the user cancels.
     virtual std::optional<std::string> SelectSaveFile(const SaveFileDialog& dialog) = 0;
     virtual void ShowMessage(const MessageBoxRequest& box) = 0;

@@ -20,8 +20,8 @@ std::string PointLabel(std::string_view rxTime) {
 // Redraws the series of the fields over the store's records. When the chart already shows these
 // fields of the same records (a live frame added one), only the new records' points are added:
 // the result is the same as drawing all points afresh.
-void DrawSeries(ChartModel& chart, const RecordStore& store, std::span<const int> fields,
-                const std::vector<ChartSeries>& heads) {
+ChartDrawing DrawSeries(ChartModel& chart, const RecordStore& store, std::span<const int> fields,
+                        const std::vector<ChartSeries>& heads) {
     std::array<int, 3> key{-1, -1, -1};
     std::copy(fields.begin(), fields.end(), key.begin());
     const ChartSource& drawn = chart.source;
@@ -56,6 +56,7 @@ void DrawSeries(ChartModel& chart, const RecordStore& store, std::span<const int
     chart.pointsPerLabel = PointsPerLabel(store.Count());
     chart.source = {&store, store.Generation(), key, store.Count()};
     ++chart.revision;
+    return extend ? ChartDrawing::Extended : ChartDrawing::Rebuilt;
 }
 
 }  // namespace
@@ -81,20 +82,25 @@ std::optional<std::array<int, 3>> FieldGroupOf(int index) {
     return std::nullopt;
 }
 
-void DrawFieldChart(ChartModel& chart, const RecordStore& store, int field,
-                    const std::string& legend, bool bars) {
+void SetChartKind(ChartModel& chart, bool bars) {
     chart.kind = bars ? ChartKind::Bar : ChartKind::Line;
     chart.penWidth = bars ? 1 : 30;
-    const int fields[] = {field};
-    DrawSeries(chart, store, fields, {{legend, std::nullopt, {}}});
 }
 
-void DrawGroupChart(ChartModel& chart, const RecordStore& store, const std::array<int, 3>& fields,
-                    const std::array<std::string, 3>& legends) {
+ChartDrawing DrawFieldChart(ChartModel& chart, const RecordStore& store, int field,
+                            const std::string& legend, bool bars) {
+    SetChartKind(chart, bars);
+    const int fields[] = {field};
+    return DrawSeries(chart, store, fields, {{legend, std::nullopt, {}}});
+}
+
+ChartDrawing DrawGroupChart(ChartModel& chart, const RecordStore& store,
+                            const std::array<int, 3>& fields,
+                            const std::array<std::string, 3>& legends) {
     std::vector<ChartSeries> heads;
     for (std::size_t s = 0; s < fields.size(); ++s)
         heads.push_back({legends[s], kGroupColours[s], {}});
-    DrawSeries(chart, store, fields, heads);
+    return DrawSeries(chart, store, fields, heads);
 }
 
 }  // namespace quorbel

@@ -52,13 +52,20 @@ int PointsPerLabel(int pointCount);
 // The group a field belongs to, if any.
 std::optional<std::array<int, 3>> FieldGroupOf(int index);
 
+// How a draw came about: every point drawn afresh, or only the points of the records added since
+// the chart last showed these fields of the store (a live frame).
+enum class ChartDrawing { Rebuilt, Extended };
+
+// The kind a single-field chart takes: bars (thin pen) or a thick line.
+void SetChartKind(ChartModel& chart, bool bars);
 // Redraws the chart with one field's values over the store's records: bars (thin pen) or a
 // thick line.
-void DrawFieldChart(ChartModel& chart, const RecordStore& store, int field,
-                    const std::string& legend, bool bars);
+ChartDrawing DrawFieldChart(ChartModel& chart, const RecordStore& store, int field,
+                            const std::string& legend, bool bars);
 // Redraws the chart with the three fields of a group in the group colours; the kind and pen
 // stay as the last single-field chart left them.
-void DrawGroupChart(ChartModel& chart, const RecordStore& store, const std::array<int, 3>& fields,
-                    const std::array<std::string, 3>& legends);
+ChartDrawing DrawGroupChart(ChartModel& chart, const RecordStore& store,
+                            const std::array<int, 3>& fields,
+                            const std::array<std::string, 3>& legends);
 
 }  // namespace quorbel

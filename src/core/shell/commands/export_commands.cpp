@@ -93,6 +93,11 @@ CommandOutcome SaveChart(AppState& app, ChartFileFormat format,
 }
 
 CommandOutcome CropSatnogsImageData(AppState& app, const std::string& path) {
+    if (RefuseNonFileInput(app, path)) {
+        CommandOutcome outcome;
+        outcome.AddNotRead(path);  // the message box has said why
+        return ShowOutcome(app, std::move(outcome));
+    }
     const std::optional<std::string> text = ReadWholeFile(path);
     if (!text) {
         CommandOutcome outcome;
@@ -105,19 +110,6 @@ CommandOutcome CropSatnogsImageData(AppState& app, const std::string& path) {
             std::to_string(result.copiedLines) + "/" + std::to_string(result.lastCopiedLine);
     }
     return WriteExportFile(app, path + kCropSuffix, result.text);
-}
-
-CommandOutcome CropChosenExport(AppState& app) {
-    const FileSelection selection = app.platform.SelectFiles({"Select File", kCropFilter, false});
-    if (selection.outcome != FileSelection::Outcome::Chosen || selection.paths.empty())
-        return {};
-    const std::string& path = selection.paths.front();
-    if (RefuseNonFileInput(app, path)) {
-        CommandOutcome outcome;
-        outcome.AddNotRead(path);  // the message box has said why
-        return ShowOutcome(app, std::move(outcome));
-    }
-    return CropSatnogsImageData(app, path);
 }
 
 }  // namespace quorbel

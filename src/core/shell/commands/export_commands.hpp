@@ -38,12 +38,10 @@ inline constexpr const char* kChartPdfFilter = "PDF Documents (*.pdf)|*.pdf";
 CommandOutcome SaveChart(AppState& app, ChartFileFormat format,
                          const std::function<bool(const std::string&)>& save);
 
-// Crops the export at the path into path + "_new". recordCounter shows lines copied "/" line
+// Tools > "Crop SatNOGS CSV -> Image Data" with the file chosen in its dialog "Select File":
+// crops the export at the path into path + "_new". recordCounter shows lines copied "/" line
 // number; statusLine names the output with " has been written" or " could not be written", or the
-// input with " could not be read".
+// input with " could not be read". A folder or device is refused with a message.
 CommandOutcome CropSatnogsImageData(AppState& app, const std::string& path);
-// The menu command: one file chosen in the dialog "Select File"; cancelling does nothing, a
-// folder or device is refused with a message.
-CommandOutcome CropChosenExport(AppState& app);
 
 }  // namespace quorbel

@@ -9,11 +9,12 @@
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/open_commands.hpp"
 #include "shell/commands/ssdv_commands.hpp"
+#include "shell/commands/view_refresh.hpp"
 
 namespace quorbel {
 
-CommandOutcome OpenCaptureFiles(AppState& app) {
-    return RunOpenCommand(app, kKissFilter, [&app](const std::string& path) {
+CommandOutcome OpenCaptureFiles(AppState& app, const std::vector<std::string>& paths) {
+    return RunOpenCommand(app, paths, [&app](const std::string& path) {
         app.platform.DoEvents();
         return ReadKissFile(app, path);
     });
@@ -77,6 +78,7 @@ long long CountFends(BlockReader& capture) {
 }  // namespace
 
 CommandOutcome ReadKissFile(AppState& app, const std::string& path) {
+    ViewEvent event(app);
     ReadingGuard reading(app.ui);
     // The capture is read twice through one small buffer: once to count its FENDs for the log
     // and the progress bar, then to decode exactly the bytes counted, even when the live client

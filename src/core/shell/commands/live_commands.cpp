@@ -10,6 +10,7 @@
 #include "shell/commands/form_load.hpp"
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/record_commands.hpp"
+#include "shell/commands/view_refresh.hpp"
 
 namespace quorbel {
 namespace {
@@ -110,6 +111,9 @@ void PollConnectionState(AppState& app) {
 }
 
 LiveArrival ReceiveLiveBytes(AppState& app, std::span<const std::uint8_t> bytes) {
+    // The record view and the chart follow the last frame of the arrival, built once: the chart
+    // takes the new records' points.
+    ViewEvent event(app);
     LiveArrival arrival;
     const std::uint64_t discardedBefore = app.live.deframer.Discarded();
     app.live.deframer.Feed(

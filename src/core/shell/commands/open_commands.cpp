@@ -10,6 +10,7 @@
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/record_commands.hpp"
 #include "shell/commands/ssdv_commands.hpp"
+#include "shell/commands/view_refresh.hpp"
 
 namespace quorbel {
 
@@ -23,22 +24,11 @@ void PrepareOpenCommand(AppState& app) {
     app.ui.messageLog.Clear();
 }
 
-bool SelectSourceFiles(AppState& app, const std::string& filter) {
-    const FileSelection selection = app.platform.SelectFiles({"", filter, true});
-    if (selection.outcome == FileSelection::Outcome::TooMany) {
-        app.platform.ShowMessage({"", kTooManyFilesMessage, MessageIcon::Information});
-        return false;
-    }
-    if (selection.outcome != FileSelection::Outcome::Chosen || selection.paths.empty()) {
-        return false;
-    }
-    // The list is sorted alphabetically, not case sensitive, and read in that order.
-    std::vector<std::string> paths = selection.paths;
+std::vector<std::string> SortForReading(std::vector<std::string> paths) {
     std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
         return ToLowerAscii(a) < ToLowerAscii(b);
     });
-    app.ui.chosenFiles = std::move(paths);
-    return true;
+    return paths;
 }
 
 bool RefuseNonFileInput(AppState& app, const std::string& path) {
@@ -49,18 +39,21 @@ bool RefuseNonFileInput(AppState& app, const std::string& path) {
     return true;
 }
 
-CommandOutcome RunOpenCommand(AppState& app, const std::string& filter,
+CommandOutcome RunOpenCommand(AppState& app, const std::vector<std::string>& paths,
                               const std::function<CommandOutcome(const std::string&)>& readFile) {
     CommandOutcome outcome;
     if (app.ui.reading)
         return outcome;  // a read is running: a second one would empty its stores
+    // The record view and the chart are built once, after the last file.
+    ViewEvent event(app);
     PrepareOpenCommand(app);
-    if (!SelectSourceFiles(app, filter))
-        return outcome;
+    if (paths.empty())
+        return outcome;  // the dialog was cancelled: the window stays prepared
+    app.ui.chosenFiles = SortForReading(paths);
     ReadingGuard reading(app.ui);
-    const std::vector<std::string> paths =
+    const std::vector<std::string> chosen =
         app.ui.chosenFiles;  // a copy: events run during the reads
-    for (const std::string& path : paths) {
+    for (const std::string& path : chosen) {
         if (RefuseNonFileInput(app, path)) {
             outcome.AddNotRead(path);  // the message box has said why
             continue;
@@ -73,6 +66,7 @@ CommandOutcome RunOpenCommand(AppState& app, const std::string& filter,
 }
 
 void PerformEndOfReadSteps(AppState& app) {
+    ViewEvent event(app);
     ShowPendingPicture(app);
     app.ui.busy = false;
     if (!app.ui.fieldSelected[0]) {

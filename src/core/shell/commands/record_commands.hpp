@@ -1,12 +1,11 @@
-// The handlers of the record navigation, the field selectors and the chart's "B" box.
+// The handlers of the record navigation, the field selectors and the chart's "B" box. Each is an
+// event of its own, or part of the event that runs it: what it changes is shown by the refresh
+// step once the event ends.
 #pragma once
-
-#include <array>
 
 namespace quorbel {
 
 struct AppState;
-class RecordStore;
 
 // Shows record n from both stores in the value boxes and labels; record 0 shows nothing.
 void ShowRecord(AppState& app, int n);
@@ -24,7 +23,7 @@ void SetChartBars(AppState& app);
 // The "UTC time" box (its new value in chartTimeAxis): the chart shows its points at their receive
 // times, or side by side with the receive times as labels, whatever field or group it shows.
 void SetChartTimeAxis(AppState& app);
+// The chart of one field from its store, and the store's newest record in the boxes.
 void ChartField(AppState& app, int field);
-void ChartFieldTrio(AppState& app, const RecordStore& store, const std::array<int, 3>& fields);
 
 }  // namespace quorbel

@@ -10,6 +10,7 @@
 #include "shell/app_state.hpp"
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/open_commands.hpp"
+#include "shell/commands/view_refresh.hpp"
 #include "stations/station_analysis.hpp"
 
 namespace quorbel {
@@ -86,6 +87,7 @@ CommandOutcome OpenSatnogsExport(AppState& app, const std::string& path) {
 }  // namespace
 
 CommandOutcome ReadSatnogsCsv(AppState& app, const std::string& path) {
+    ViewEvent event(app);
     CommandOutcome outcome;
     ReadingGuard reading(app.ui);
     app.ui.busy = true;
@@ -122,8 +124,8 @@ CommandOutcome AnalyseStations(AppState& app, const std::string& inputPath) {
     return ShowStationAnalysis(app, inputPath, RunStationAnalysis(inputPath));
 }
 
-CommandOutcome OpenSatnogsExports(AppState& app) {
-    return RunOpenCommand(app, kSatnogsFilter,
+CommandOutcome OpenSatnogsExports(AppState& app, const std::vector<std::string>& paths) {
+    return RunOpenCommand(app, paths,
                           [&app](const std::string& path) { return OpenSatnogsExport(app, path); });
 }
 
