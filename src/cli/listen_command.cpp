@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <ostream>
 
 #include "cli_app.hpp"
@@ -67,12 +69,17 @@ class Listener {
         socket.SetDataHandler([this](std::span<const std::uint8_t> bytes) { OnData(bytes); });
         socket.SetStateHandler([this](int) { OnState(); });
 
-        const live::StopOnSignals stop([] { QCoreApplication::exit(0); });
+        const live::StopOnSignals stopSignals([this] { Stop(); });
+        m_signals = &stopSignals;
         QTimer end;
         end.setSingleShot(true);
-        QObject::connect(&end, &QTimer::timeout, [] { QCoreApplication::exit(0); });
-        if (m_options.seconds >= 0)
-            end.start(static_cast<int>(std::min(m_options.seconds * 1000.0, 2.0e9)));
+        end.setTimerType(Qt::PreciseTimer);  // a coarse timer may end a long listen seconds late
+        QObject::connect(&end, &QTimer::timeout, [this] { Stop(); });
+        if (m_options.seconds >= 0) {
+            const int endMs = static_cast<int>(std::min(m_options.seconds * 1000.0, 2.0e9));
+            m_end = std::chrono::steady_clock::now() + std::chrono::milliseconds(endMs);
+            end.start(endMs);
+        }
 
         m_app.ui.tcpClient = true;
         SetTcpClient(m_app);
@@ -85,10 +92,19 @@ class Listener {
         socket.SetDataHandler(nullptr);
         m_app.ui.tcpClient = false;
         SetTcpClient(m_app);
+        m_signals = nullptr;
         ReportUnrecordedFrames();
     }
 
   private:
+    // The end by --seconds or a signal: no frame is decoded after it, even from bytes the socket
+    // still holds for a later turn of the event loop.
+    void Stop() {
+        dynamic_cast<LiveCliPlatform&>(m_context.platform).Socket().SetDataHandler(nullptr);
+        m_finished = true;
+        QCoreApplication::exit(0);
+    }
+
     // How many decoded frames were not recorded in the capture file, and why the last was not;
     // a listen that lost any ends with exit status 1.
     void ReportUnrecordedFrames() const {
@@ -99,7 +115,18 @@ class Listener {
         m_context.failed = true;
     }
 
+    // True when the end is due though its timer or signal has not been seen yet: the socket's
+    // pieces come faster than the event loop turns.
+    bool StopDue() const {
+        return (m_signals != nullptr && m_signals->Requested()) ||
+               (m_end && std::chrono::steady_clock::now() >= *m_end);
+    }
+
     void OnData(std::span<const std::uint8_t> bytes) {
+        if (StopDue()) {
+            Stop();
+            return;
+        }
         const LiveArrival arrival = ReceiveLiveBytes(m_app, bytes);
         for (const LiveReception& frame : arrival.frames) {
             m_context.out << frame.rxTimeText << " UTC " << FrameKindName(frame.kind) << ' '
@@ -153,6 +180,8 @@ class Listener {
     int m_lastState = -1;
     int m_retryMs = kFirstRetryMs;
     bool m_finished = false;
+    const live::StopOnSignals* m_signals = nullptr;
+    std::optional<std::chrono::steady_clock::time_point> m_end;
     std::size_t m_decoded = 0;
     std::size_t m_unrecorded = 0;
     std::string m_lastProblem;

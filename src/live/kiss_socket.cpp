@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QString>
 #include <QTcpSocket>
+#include <chrono>
 
 #ifdef __linux__
 #include <fcntl.h>
@@ -16,6 +17,17 @@
 
 namespace quorbel::live {
 namespace {
+
+// The slice of the received bytes handled in one turn of the event loop: pieces of 4 KiB handed to
+// the owner one after the other, until 64 KiB or 50 ms. The rest waits for the next turn, so that
+// timers, clicks and stop requests between turns are seen soon whatever the server sends (the
+// owner records every frame on the disk, which may take a millisecond a frame).
+constexpr qint64 kPieceBytes = 4 * 1024;
+constexpr qint64 kSliceBytes = 64 * 1024;
+constexpr std::chrono::milliseconds kSliceTime{50};
+// The most bytes the socket takes from the connection ahead of the owner: while that many wait,
+// it reads no more, and the server is held back by the connection's own flow control.
+constexpr qint64 kBacklogBytes = 4 * kSliceBytes;
 
 int StateNumber(QAbstractSocket::SocketState state) {
     switch (state) {
@@ -43,6 +55,7 @@ int StateNumber(QAbstractSocket::SocketState state) {
 
 KissSocket::KissSocket() : m_socket(std::make_unique<QTcpSocket>()) {
     QTcpSocket* socket = m_socket.get();
+    socket->setReadBufferSize(kBacklogBytes);
     QObject::connect(socket, &QAbstractSocket::stateChanged, socket,
                      [this](QAbstractSocket::SocketState state) { OnSocketState(state); });
     QObject::connect(socket, &QAbstractSocket::errorOccurred, socket,
@@ -188,16 +201,52 @@ void KissSocket::OnSocketError(int error) {
 }
 
 void KissSocket::OnReadyRead() {
-    const QByteArray block = m_socket->readAll();
-    if (block.isEmpty() || !m_dataHandler)
+    // A slice already queued handles these bytes too.
+    if (!m_sliceQueued)
+        HandleSlice();
+}
+
+void KissSocket::HandleSlice() {
+    m_sliceQueued = false;
+    const auto start = std::chrono::steady_clock::now();
+    for (qint64 handed = 0;
+         handed < kSliceBytes && std::chrono::steady_clock::now() - start < kSliceTime;) {
+        const QByteArray piece = m_socket->read(kPieceBytes);
+        if (piece.isEmpty())
+            break;  // all handed over, or the handler closed the connection
+        handed += piece.size();
+        if (!m_dataHandler)
+            continue;
+        // A copy, so that the handler may replace itself.
+        const DataHandler handler = m_dataHandler;
+        handler(
+            std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(piece.constData()),
+                                          static_cast<std::size_t>(piece.size())));
+    }
+    // Bytes left over are handled on a later turn, after the events that came meanwhile. Close
+    // and Connect drop them with the connection.
+    if (m_socket->bytesAvailable() > 0)
+        QueueSlice();
+    else if (m_statePending)
+        PublishState();
+}
+
+void KissSocket::QueueSlice() {
+    if (m_sliceQueued)
         return;
-    // A copy, so that the handler may replace itself.
-    const DataHandler handler = m_dataHandler;
-    handler(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(block.constData()),
-                                          static_cast<std::size_t>(block.size())));
+    m_sliceQueued = true;
+    QMetaObject::invokeMethod(
+        m_socket.get(), [this] { HandleSlice(); }, Qt::QueuedConnection);
 }
 
 void KissSocket::PublishState() {
+    // The owner sees a connection end only after the last bytes the server sent, which stay
+    // readable once the connection has gone.
+    m_statePending = m_socket->bytesAvailable() > 0 && m_dataHandler;
+    if (m_statePending) {
+        QueueSlice();
+        return;
+    }
     const int state = State();
     if (state == m_publishedState)
         return;

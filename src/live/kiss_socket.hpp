@@ -1,5 +1,5 @@
 // The socket of the live TCP client: one connection to a KISS server, its state as the numbers
-// the window shows, and every block of received bytes handed to the owner as it arrives.
+// the window shows, and the received bytes handed to the owner in slices of bounded size.
 #pragma once
 
 #include <cstdint>
@@ -50,9 +50,13 @@ class KissSocket {
     // system's reason ("Connection refused") or what was not tried; empty in other states.
     std::string Problem() const;
 
-    // Called with all bytes waiting each time data arrives, in the order the server sent them.
+    // Called with the bytes of the connection in the order the server sent them, in pieces of at
+    // most 4 KiB, and at most 64 KiB or 50 ms of them per turn of the event loop: a larger
+    // arrival is handed over in slices on successive turns, and the socket reads no more from the
+    // connection while 256 KiB wait. Bytes that arrive while no handler is set are dropped.
     void SetDataHandler(DataHandler handler);
-    // Called with the new state whenever State() changes.
+    // Called with the new state whenever State() changes; while bytes of the connection wait to
+    // be handed over, only after them.
     void SetStateHandler(StateHandler handler);
 
   private:
@@ -66,6 +70,8 @@ class KissSocket {
     void OnSocketState(int state);
     void OnSocketError(int error);
     void OnReadyRead();
+    void HandleSlice();
+    void QueueSlice();
     void PublishState();
 
     std::unique_ptr<QTcpSocket> m_socket;
@@ -75,7 +81,9 @@ class KissSocket {
     // A second descriptor of the connected socket: it keeps the connection's end readable after
     // the socket has closed its own, so a reset can be told from the peer closing.
     int m_watch = -1;
-    bool m_quiet = false;  // set while Close and Connect change the connection themselves
+    bool m_quiet = false;         // set while Close and Connect change the connection themselves
+    bool m_sliceQueued = false;   // a later turn of the event loop hands over waiting bytes
+    bool m_statePending = false;  // a new state is published once the waiting bytes are handed over
     int m_publishedState = kStateClosed;
     DataHandler m_dataHandler;
     StateHandler m_stateHandler;

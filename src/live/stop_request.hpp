@@ -1,11 +1,12 @@
-// Ending a headless program's event loop on SIGINT or SIGTERM: the signal only sets a flag, and
-// a timer of the event loop looks at it and runs the program's own way of stopping.
+// Ending a headless program's event loop on SIGINT or SIGTERM: the signal only writes a byte to a
+// pipe, and the event loop wakes on it at its next turn and runs the program's own way of stopping.
 #pragma once
 
+#include <csignal>
 #include <functional>
 #include <memory>
 
-class QTimer;
+class QSocketNotifier;
 
 namespace quorbel::live {
 
@@ -18,10 +19,15 @@ class StopOnSignals {
     StopOnSignals(const StopOnSignals&) = delete;
     StopOnSignals& operator=(const StopOnSignals&) = delete;
 
+    // True once a signal came, before onStop has run: long work may look and end early.
+    bool Requested() const;
+
   private:
-    std::unique_ptr<QTimer> m_poll;
-    void (*m_previousInt)(int);
-    void (*m_previousTerm)(int);
+    int m_readFd = -1;
+    int m_writeFd = -1;
+    std::unique_ptr<QSocketNotifier> m_wake;
+    void (*m_previousInt)(int) = SIG_DFL;
+    void (*m_previousTerm)(int) = SIG_DFL;
 };
 
 }  // namespace quorbel::live

@@ -14,11 +14,14 @@
 #include <thread>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include "cli_platform.hpp"
 #include "json_state.hpp"
@@ -343,6 +346,137 @@ TEST_F(CliTest, ListenRecordsEveryFrameOfTheReplayOnceInOrder) {
     EXPECT_NE(run.out.find(" UTC beacon QUORBEL-1U\n"), std::string::npos);
     EXPECT_EQ(state["telemetryCount"], 150);
     EXPECT_EQ(state["sensorCount"], 120);
+}
+
+// A listen started with its standard output in a file, so that the test may signal it and time
+// its end.
+class ListenProcess {
+  public:
+    ListenProcess(const std::string& appDir, const std::string& port, const std::string& seconds,
+                  const std::string& outPath)
+        : m_outPath(outPath) {
+        const std::string program = std::string(QUORBEL_BIN_DIR) + "/quorbel-cli";
+        std::vector<std::string> args = {program, "--app-dir", appDir,      "listen", "--seconds",
+                                         seconds, "--host",    "127.0.0.1", "--port", port};
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&m_pid, program.c_str(), &files, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&files);
+    }
+    ~ListenProcess() {
+        if (m_pid > 0 && !m_ended) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    bool Started() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
+    // The lines printed so far: one per decoded frame.
+    std::size_t Lines() const {
+        const std::string out = testing::TempFolder::Read(m_outPath);
+        return static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));
+    }
+    // Waits for the end; its exit status.
+    int Wait() {
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_ended = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+  private:
+    std::string m_outPath;
+    pid_t m_pid = -1;
+    bool m_ended = false;
+};
+
+// The capture file of a listen read back: whole (it ends where a frame ends, and every stamp
+// frame has its data frame) and holding, in order, the first frames the server sent.
+void ExpectWholePrefixRecorded(const std::string& appDir, const std::vector<std::string>& sent,
+                               std::size_t decoded) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(appDir)) {
+        if (entry.path().extension() == ".kss")
+            files.push_back(entry.path().string());
+    }
+    ASSERT_EQ(files.size(), 1u);
+    const std::string capture = testing::TempFolder::Read(files[0]);
+    ASSERT_FALSE(capture.empty());
+    EXPECT_EQ(capture.back(), '\xC0');
+    const std::vector<std::string> recorded = DataFrames(capture);
+    const std::string stamp("\xC0\x09", 2);
+    std::size_t stamps = 0;
+    for (std::size_t at = capture.find(stamp); at != std::string::npos;
+         at = capture.find(stamp, at + 1))
+        ++stamps;
+    EXPECT_EQ(stamps, recorded.size());
+    EXPECT_EQ(recorded.size(), decoded);
+    ASSERT_LE(recorded.size(), sent.size());
+    EXPECT_TRUE(std::equal(recorded.begin(), recorded.end(), sent.begin()));
+}
+
+// A flood of frames far faster than they can be recorded: the end, by --seconds or by SIGTERM in
+// the middle of it, comes within a fraction of a second (the live client handles the stream in
+// slices and looks for the end between its pieces), and every frame decoded up to then, and no
+// other, is recorded whole.
+TEST_F(CliTest, ListenEndsSoonInTheMiddleOfAFloodWithEveryDecodedFrameRecorded) {
+    samples::PassOptions options;
+    options.beacons = 20000;
+    options.sensorFrames = 20000;
+    options.textMessages = 500;
+    options.digipeatedMessages = 500;
+    options.ssdvPackets = 0;
+    const std::string flood = folder.Write("flood.kss", samples::MakePassCapture(options));
+    const std::vector<std::string> sent = DataFrames(testing::TempFolder::Read(flood));
+    using Clock = std::chrono::steady_clock;
+    // Generous for a loaded machine; the benchmark bench/live_soak.sh reports the figure.
+    constexpr double kLongestEnd = 1.5;
+
+    {
+        std::string port;
+        FILE* server = StartReplay(flood, port);
+        ASSERT_FALSE(port.empty());
+        const std::string appDir = folder.Path() + "/by-seconds";
+        std::filesystem::create_directory(appDir);
+        const auto start = Clock::now();
+        ListenProcess listen(appDir, port, "1.5", folder.File("by-seconds.out"));
+        ASSERT_TRUE(listen.Started());
+        EXPECT_EQ(listen.Wait(), 0);
+        const double late = std::chrono::duration<double>(Clock::now() - start).count() - 1.5;
+        pclose(server);
+        EXPECT_LT(late, kLongestEnd);
+        ASSERT_GT(listen.Lines(), 0u);
+        EXPECT_LT(listen.Lines(), sent.size()) << "the flood ended before --seconds";
+        ExpectWholePrefixRecorded(appDir, sent, listen.Lines());
+    }
+    {
+        std::string port;
+        FILE* server = StartReplay(flood, port);
+        ASSERT_FALSE(port.empty());
+        const std::string appDir = folder.Path() + "/by-signal";
+        std::filesystem::create_directory(appDir);
+        ListenProcess listen(appDir, port, "60", folder.File("by-signal.out"));
+        ASSERT_TRUE(listen.Started());
+        for (int i = 0; i < 3000 && listen.Lines() < 500; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_GE(listen.Lines(), 500u);
+        const auto request = Clock::now();
+        ::kill(listen.Pid(), SIGTERM);
+        EXPECT_EQ(listen.Wait(), 0);
+        const double took = std::chrono::duration<double>(Clock::now() - request).count();
+        pclose(server);
+        EXPECT_LT(took, kLongestEnd);
+        EXPECT_LT(listen.Lines(), sent.size()) << "the flood ended before the signal";
+        ExpectWholePrefixRecorded(appDir, sent, listen.Lines());
+    }
 }
 
 // A listen whose capture file cannot be written decodes every frame and exits 1, saying how many

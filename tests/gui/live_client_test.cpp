@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QTcpServer>
@@ -13,6 +15,12 @@
 #include <QTimer>
 #include <memory>
 #include <random>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "chart_frame.hpp"
 #include "main_window.hpp"
@@ -24,6 +32,50 @@
 
 namespace quorbel::gui {
 namespace {
+
+// A KISS server on 127.0.0.1 in a thread of its own that sends its whole stream to the first
+// client at once, as fast as the connection takes it, and closes when the client has gone.
+class FloodServer {
+  public:
+    explicit FloodServer(samples::Bytes stream) : m_stream(std::move(stream)) {
+        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(m_socket, 1) != 0 ||
+            ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] {
+            const int client = ::accept(m_socket, nullptr, nullptr);
+            if (client < 0)
+                return;
+            for (std::size_t at = 0; at < m_stream.size();) {
+                const ssize_t sent =
+                    ::send(client, m_stream.data() + at, m_stream.size() - at, MSG_NOSIGNAL);
+                if (sent <= 0)
+                    break;  // the client has gone
+                at += static_cast<std::size_t>(sent);
+            }
+            ::close(client);
+        });
+    }
+    ~FloodServer() {
+        ::shutdown(m_socket, SHUT_RDWR);  // ends an accept that still waits
+        if (m_thread.joinable())
+            m_thread.join();
+        ::close(m_socket);
+    }
+    int Port() const { return m_port; }
+
+  private:
+    samples::Bytes m_stream;
+    int m_socket = -1;
+    int m_port = 0;
+    std::thread m_thread;
+};
 
 class LiveClientWindowTest : public testing::Test {
   protected:
@@ -119,6 +171,55 @@ TEST_F(LiveClientWindowTest, ConnectsDecodesChartsAndShowsEveryState) {
     EXPECT_EQ(LampColour(), QColor(255, 0, 0));
     Box()->click();
     EXPECT_EQ(StateText(), "Closed");
+}
+
+// Clearing the box in the middle of a flood takes effect at the next turn of the event loop, within
+// a fraction of a second, and no frame is decoded or recorded after it: the capture file holds
+// whole exactly the beacons that were decoded.
+TEST_F(LiveClientWindowTest, ClearingTheBoxStopsAFloodAtOnce) {
+    samples::Bytes stream;
+    for (int i = 0; i < 30000; ++i) {
+        samples::FieldValues values{};
+        values[0] = i % 1000;
+        const samples::Bytes frame = samples::KissDataFrame(samples::MakeBeacon(22, values));
+        stream.insert(stream.end(), frame.begin(), frame.end());
+    }
+    const FloodServer flood(stream);
+    ASSERT_NE(flood.Port(), 0);
+    UsePort(flood.Port());
+    Box()->click();
+
+    // The click as the user's would come, a second into the flood: an event among the others of
+    // the event loop, seen as soon as the slice of the stream in hand is done.
+    constexpr int kClickAtMs = 1000;
+    QElapsedTimer sinceConnect;
+    qint64 lateMs = -1;
+    int decodedAtClear = 0;
+    sinceConnect.start();
+    QTimer::singleShot(kClickAtMs, Qt::PreciseTimer, m_window.get(), [&] {
+        lateMs = sinceConnect.elapsed() - kClickAtMs;
+        Box()->click();
+        decodedAtClear = m_app->telemetry.Count();
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lateMs >= 0; }, 10000));
+    QTest::qWait(300);
+    EXPECT_LT(lateMs, 500);
+    EXPECT_EQ(StateText(), "Closed");
+    EXPECT_EQ(m_app->telemetry.Count(), decodedAtClear);
+    EXPECT_GT(decodedAtClear, 0);
+    EXPECT_LT(decodedAtClear, 30000);
+
+    const QDir folder(m_folder.path());
+    const QStringList captures = folder.entryList({"*.kss"}, QDir::Files);
+    ASSERT_EQ(captures.size(), 1);
+    QFile capture(folder.filePath(captures[0]));
+    ASSERT_TRUE(capture.open(QIODevice::ReadOnly));
+    const QByteArray recorded = capture.readAll();
+    ASSERT_FALSE(recorded.isEmpty());
+    EXPECT_EQ(recorded.back(), '\xC0');
+    EXPECT_EQ(recorded.count(QByteArray("\xC0\x09", 2)), static_cast<qsizetype>(decodedAtClear));
+    // Each beacon is FEND, command byte 0, the frame, FEND.
+    EXPECT_EQ(recorded.count(QByteArray("\xC0\x00", 2)), static_cast<qsizetype>(decodedAtClear));
 }
 
 }  // namespace

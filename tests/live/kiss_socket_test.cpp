@@ -5,12 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <iterator>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <sys/socket.h>
@@ -107,6 +112,50 @@ TEST(KissSocket, DeliversEveryByteInOrder) {
     EXPECT_GT(recorder.blocks, static_cast<int>(chunks.size()));
     EXPECT_FALSE(recorder.emptyBlock);
     EXPECT_EQ(socket.State(), kStateConnected);
+}
+
+// A server that sends far faster than its bytes are handled (a millisecond for every 4 KiB, as a
+// disk that records every frame): the owner gets small pieces, the event loop turns between
+// slices so that a timer keeps ticking, and Close in the middle stops the flood at once with
+// nothing lost before it.
+TEST(KissSocket, AFloodIsHandedOverInSlicesWithTheEventLoopTurningBetween) {
+    Server server;
+    KissSocket socket;
+    Recorder recorder(socket);
+    qsizetype largestPiece = 0;
+    socket.SetDataHandler([&](std::span<const std::uint8_t> bytes) {
+        largestPiece = std::max(largestPiece, static_cast<qsizetype>(bytes.size()));
+        recorder.data.append(reinterpret_cast<const char*>(bytes.data()),
+                             static_cast<qsizetype>(bytes.size()));
+        std::this_thread::sleep_for(std::chrono::microseconds(bytes.size() / 4));
+    });
+    socket.Connect("127.0.0.1", server.Port());
+    QTcpSocket* peer = server.Accept();
+    ASSERT_NE(peer, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.State() == kStateConnected; }, kWaitMs));
+
+    QElapsedTimer sinceTick;
+    qint64 longestGapMs = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout,
+                     [&] { longestGapMs = std::max(longestGapMs, sinceTick.restart()); });
+    const QByteArray flood = Pattern(16 << 20);
+    peer->write(flood);
+    sinceTick.start();
+    tick.start(10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.data.size() >= (4 << 20); }, kWaitMs));
+    tick.stop();
+    socket.Close();
+    const qsizetype atClose = recorder.data.size();
+    QTest::qWait(200);
+
+    EXPECT_LE(largestPiece, 4096);
+    EXPECT_LT(longestGapMs, 200);  // a slice takes at most about 50 ms
+    EXPECT_EQ(recorder.data.size(), atClose);
+    EXPECT_LT(atClose, flood.size());
+    EXPECT_TRUE(recorder.data == flood.left(atClose));
+    EXPECT_EQ(socket.State(), kStateClosed);
 }
 
 TEST(KissSocket, PeerClosingStaysShownUntilClose) {
