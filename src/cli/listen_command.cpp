@@ -83,13 +83,14 @@ class Listener {
 
   private:
     // How many decoded frames were not recorded in the capture file, and why the last was not;
-    // a listen that lost any ends with exit status 1.
+    // a listen that lost any, or could not write a packet file, ends with exit status 1.
     void ReportUnrecordedFrames() const {
-        if (m_unrecorded == 0)
-            return;
-        m_context.err << "quorbel-cli: " << m_unrecorded << " of " << m_decoded
-                      << " decoded frames were not recorded (" << m_lastProblem << ")\n";
-        m_context.failed = true;
+        if (m_unrecorded > 0) {
+            m_context.err << "quorbel-cli: " << m_unrecorded << " of " << m_decoded
+                          << " decoded frames were not recorded (" << m_lastProblem << ")\n";
+        }
+        if (m_failed)
+            m_context.failed = true;
     }
 
     void OnData(std::span<const std::uint8_t> bytes) {
@@ -100,13 +101,16 @@ class Listener {
         }
         m_context.out.flush();
         m_decoded += arrival.frames.size();
+        m_unrecorded += static_cast<std::size_t>(arrival.outcome.framesNotRecorded);
+        for (const std::string& path : arrival.outcome.restartedCaptures)
+            m_context.err << "quorbel-cli: " << DescribeRestartedCapture(path) << "\n";
         for (const CommandProblem& problem : arrival.outcome.problems) {
-            ++m_unrecorded;
             // Each new problem once, as it happens; the count comes at the end.
             const std::string text = ExplainProblem(problem);
             if (text != m_lastProblem)
                 m_context.err << "quorbel-cli: " << text << "\n";
             m_lastProblem = text;
+            m_failed = true;
         }
     }
 
@@ -145,6 +149,7 @@ class Listener {
     bool m_finished = false;
     std::size_t m_decoded = 0;
     std::size_t m_unrecorded = 0;
+    bool m_failed = false;  // a frame or packet was not written
     std::string m_lastProblem;
 };
 
