@@ -195,8 +195,9 @@ TEST(SatnogsCli, AnExportOnAFullDiskFailsWithTheFileAndTheReason) {
                            "/pass-cleaned.csv could not be written: No space left on device\n"),
               std::string::npos)
         << run.err;
-    EXPECT_NE(run.state.find("records from SatNOGS: "), std::string::npos);
-    EXPECT_EQ(run.state.find("records from SatNOGS: -1"), std::string::npos);
+    const std::string log = testing::StateText(run.state, "readerLog");
+    EXPECT_NE(log.find("records from SatNOGS: "), std::string::npos) << log;
+    EXPECT_EQ(log.find("records from SatNOGS: -1"), std::string::npos) << log;
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk.Path()),
                             std::filesystem::directory_iterator()),
               1);
