@@ -395,9 +395,9 @@ TEST(LiveClientTest, ACaptureMovedOrDeletedWhileRecordingIsStartedAnew) {
     const LiveArrival afterDelete = live.Feed(Concat({frame, frame}));
     EXPECT_EQ(afterDelete.outcome.restartedCaptures, std::vector<std::string>{path});
     EXPECT_FALSE(afterDelete.outcome.Failed());
-    EXPECT_EQ(live.app->ui.statusLine,
-              std::to_string(frame.size()) + " bytes has been added to " + path + "; " + path +
-                  " was moved or deleted; a new capture file was started");
+    EXPECT_EQ(live.app->ui.statusLine, std::to_string(frame.size()) + " bytes has been added to " +
+                                           path + "; " + path +
+                                           " was moved or deleted; a new capture file was started");
     EXPECT_EQ(std::filesystem::file_size(path), 2 * record);
 
     std::filesystem::rename(path, rotated);

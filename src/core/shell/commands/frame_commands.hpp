@@ -33,7 +33,7 @@ bool ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded,
 // diagnostics, which count the frame's kind and a record refused by a full store; the live client
 // passes its outcome, which names a packet file that could not be appended to.
 FrameKind ReceiveFrame(AppState& app, std::span<const std::uint8_t> frame,
-                       const std::string* hexText = nullptr,
-                       ReadDiagnostics* diagnostics = nullptr, CommandOutcome* outcome = nullptr);
+                       const std::string* hexText = nullptr, ReadDiagnostics* diagnostics = nullptr,
+                       CommandOutcome* outcome = nullptr);
 
 }  // namespace quorbel

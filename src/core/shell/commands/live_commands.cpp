@@ -47,9 +47,8 @@ void LogDiscards(AppState& app) {
 // The capture file of the frame: the day's file of the satellite name shown or, while no beacon
 // or sensor frame has set one, of the satellite that sent this frame.
 std::string CaptureFilePath(const AppState& app, const std::string& stamp) {
-    const std::string satellite = app.ui.satelliteName.empty()
-                                      ? SatelliteName(app.frame.spacecraftId)
-                                      : app.ui.satelliteName;
+    const std::string satellite =
+        app.ui.satelliteName.empty() ? SatelliteName(app.frame.spacecraftId) : app.ui.satelliteName;
     return JoinPath(app.settings.appDir, CaptureFileName(stamp.substr(0, 10), satellite));
 }
 
