@@ -106,13 +106,14 @@ class Listener {
     }
 
     // How many decoded frames were not recorded in the capture file, and why the last was not;
-    // a listen that lost any ends with exit status 1.
+    // a listen that lost any, or could not write a packet file, ends with exit status 1.
     void ReportUnrecordedFrames() const {
-        if (m_unrecorded == 0)
-            return;
-        m_context.err << "quorbel-cli: " << m_unrecorded << " of " << m_decoded
-                      << " decoded frames were not recorded (" << m_lastProblem << ")\n";
-        m_context.failed = true;
+        if (m_unrecorded > 0) {
+            m_context.err << "quorbel-cli: " << m_unrecorded << " of " << m_decoded
+                          << " decoded frames were not recorded (" << m_lastProblem << ")\n";
+        }
+        if (m_failed)
+            m_context.failed = true;
     }
 
     // True when the end is due though its timer or signal has not been seen yet: the socket's
@@ -134,13 +135,16 @@ class Listener {
         }
         m_context.out.flush();
         m_decoded += arrival.frames.size();
+        m_unrecorded += static_cast<std::size_t>(arrival.outcome.framesNotRecorded);
+        for (const std::string& path : arrival.outcome.restartedCaptures)
+            m_context.err << "quorbel-cli: " << DescribeRestartedCapture(path) << "\n";
         for (const CommandProblem& problem : arrival.outcome.problems) {
-            ++m_unrecorded;
             // Each new problem once, as it happens; the count comes at the end.
             const std::string text = ExplainProblem(problem);
             if (text != m_lastProblem)
                 m_context.err << "quorbel-cli: " << text << "\n";
             m_lastProblem = text;
+            m_failed = true;
         }
     }
 
@@ -184,6 +188,7 @@ class Listener {
     std::optional<std::chrono::steady_clock::time_point> m_end;
     std::size_t m_decoded = 0;
     std::size_t m_unrecorded = 0;
+    bool m_failed = false;  // a frame or packet was not written
     std::string m_lastProblem;
 };
 

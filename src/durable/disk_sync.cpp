@@ -50,8 +50,11 @@ bool FlushFileToDisk(std::FILE* file) {
 bool FlushFileDataToDisk(std::FILE* file) {
     if (file == nullptr || std::fflush(file) != 0)
         return false;
+    return FlushFileDataToDisk(::fileno(file));
+}
+
+bool FlushFileDataToDisk(int descriptor) {
     DiskSync* const sync = g_sync.load();
-    const int descriptor = ::fileno(file);
     return Retried([sync, descriptor] { return sync->SyncData(descriptor); }) == 0;
 }
 

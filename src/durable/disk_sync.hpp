@@ -28,6 +28,8 @@ bool FlushFileToDisk(std::FILE* file);
 // The file's buffered bytes reach the disk, without its times and other bookkeeping (for a file
 // that grows by appends); false on a failure.
 bool FlushFileDataToDisk(std::FILE* file);
+// The same for a file open by its descriptor (no stdio buffer to flush first).
+bool FlushFileDataToDisk(int descriptor);
 // The closed file at the path (one that another library wrote by its name) reaches the disk;
 // false when it cannot be opened or flushed.
 bool FlushClosedFileToDisk(const std::string& path);

@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <set>
@@ -18,6 +19,7 @@
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
 #include "support/fake_platform.hpp"
+#include "support/mounted_folder.hpp"
 #include "support/recorded_disk_sync.hpp"
 #include "support/temp_folder.hpp"
 
@@ -349,23 +351,146 @@ TEST(LiveClientTest, AnUnwritableCaptureIsReportedAndDecodingGoesOn) {
     EXPECT_EQ(live.app->telemetry.Count(), 5);  // both frames after the flood are decoded
 }
 
-// Every frame recorded is on the disk before the next bytes are handled: a power cut loses no
-// frame that was recorded.
-TEST(LiveClientTest, EveryRecordedFrameReachesTheDiskAtOnce) {
+// The frames of one arrival reach the disk together in one flush, before the next bytes are
+// handled: a burst costs one flush, and a power cut loses no frame that was reported recorded.
+// An arrival that crosses into another file flushes each file once; a flush the disk fails takes
+// its frames back, reports them as not recorded, and the next arrival records again.
+TEST(LiveClientTest, TheFramesOfAnArrivalReachTheDiskInOneFlush) {
     testing::TempFolder folder;
-    const std::string path = folder.File("2023-01-15_QUORBEL-1U.kss");
+    // 23:59:59.250 on 2023-01-15: the fourth frame, 750 ms later, is of the next day.
+    LiveClientSession live(folder.Path(), 1673827199250);
+    const std::string today = folder.File("2023-01-15_QUORBEL-1U.kss");
+    const std::string tomorrow = folder.File("2023-01-16_QUORBEL-1U.kss");
     testing::RecordedDiskSync sync;
-    LiveClientSession live(folder.Path());
     const Bytes frame = samples::KissDataFrame(samples::MakeBeacon(22, {}));
-    live.Feed(Concat({frame, frame}));  // two frames in one arrival
-    live.Feed(frame);
-    std::vector<std::size_t> flushedSizes;
-    for (const auto& flush : sync.flushes) {
-        if (flush.path == path && flush.kind == "data")
-            flushedSizes.push_back(flush.contents.size());
-    }
     const std::size_t record = 30 + frame.size();
-    EXPECT_EQ(flushedSizes, (std::vector<std::size_t>{record, 2 * record, 3 * record}));
+    live.Feed(Concat({frame, frame, frame, frame}));
+    live.Feed(Concat({frame, frame}));
+    std::vector<std::pair<std::string, std::size_t>> flushed;
+    for (const auto& flush : sync.flushes) {
+        if (flush.kind == "data")
+            flushed.emplace_back(flush.path, flush.contents.size());
+    }
+    EXPECT_EQ(flushed, (std::vector<std::pair<std::string, std::size_t>>{
+                           {today, 3 * record}, {tomorrow, 1 * record}, {tomorrow, 3 * record}}));
+
+    sync.failures = 1;
+    const LiveArrival failed = live.Feed(Concat({frame, frame}));
+    EXPECT_EQ(failed.outcome.framesNotRecorded, 2);
+    EXPECT_TRUE(failed.outcome.Failed());
+    EXPECT_EQ(live.app->ui.statusLine, tomorrow + " could not be written");
+    EXPECT_EQ(std::filesystem::file_size(tomorrow), 3 * record);
+    const LiveArrival next = live.Feed(frame);
+    EXPECT_EQ(next.outcome.framesNotRecorded, 0);
+    EXPECT_EQ(std::filesystem::file_size(tomorrow), 4 * record);
+    EXPECT_EQ(live.app->telemetry.Count(), 9);  // every frame decoded all the same
+}
+
+// A full disk: a frame that does not fit is not recorded at all (no half frame that a later read
+// would take for a record), nor is an SSDV packet, and both are reported; decoding goes on, and
+// once space is back the next frames are recorded. The capture reads back as exactly the frames
+// recorded.
+TEST(LiveClientTest, AFullDiskLeavesNoHalfFrameAndRecordingResumesWhenSpaceIsBack) {
+    testing::TempFolder folder;
+    const auto disk = testing::MountedFolder::Small(folder.File("disk"), 64 * 1024);
+    if (!disk.Ready())
+        GTEST_SKIP() << disk.Problem();
+    // The disk filled to its last page: some frames fit, the next one fits only in part.
+    const std::string filler = disk.Path() + "/filler";
+    {
+        std::ofstream out(filler, std::ios::binary);
+        const std::string page(4096, 'f');
+        while (out.write(page.data(), page.size()) && out.flush()) {
+        }
+    }
+    std::filesystem::resize_file(filler, std::filesystem::file_size(filler) - 4096);
+
+    LiveClientSession live(disk.Path());
+    const std::string path = disk.Path() + "/2023-01-15_QUORBEL-1U.kss";
+    const std::string packets = disk.Path() + "/ssdv_007.bin";
+    const Bytes frame = samples::KissDataFrame(samples::MakeBeacon(22, {}));
+    const std::size_t record = 30 + frame.size();
+    const std::size_t fitting = 4096 / record;
+    ASSERT_NE(4096 % record, 0u);  // the next frame is cut by the end of the disk
+    Bytes burst;
+    for (std::size_t n = 0; n < fitting + 3; ++n)
+        burst.insert(burst.end(), frame.begin(), frame.end());
+    Bytes packet(118, 0xA5);
+    packet[0] = 0x55, packet[1] = 0x66, packet[6] = 7;
+    const Bytes ssdvFrame = samples::KissDataFrame(samples::MakeSsdvFrame(22, packet));
+    burst.insert(burst.end(), ssdvFrame.begin(), ssdvFrame.end());
+
+    const LiveArrival full = live.Feed(burst);
+    EXPECT_EQ(full.frames.size(), fitting + 4);
+    EXPECT_EQ(full.outcome.framesNotRecorded, 4);
+    EXPECT_EQ(live.app->ui.statusLine, std::to_string(frame.size()) + " bytes has been added to " +
+                                           path + "; " + path + " could not be written; " +
+                                           packets + " could not be written");
+    EXPECT_EQ(ExplainProblem(full.outcome.problems.at(0)),
+              path + " could not be written: No space left on device");
+    EXPECT_EQ(std::filesystem::file_size(path), fitting * record);
+    EXPECT_EQ(live.app->telemetry.Count(), static_cast<int>(fitting + 3));
+
+    std::filesystem::remove(filler);
+    const LiveArrival resumed = live.Feed(Concat({frame, ssdvFrame}));
+    EXPECT_FALSE(resumed.outcome.Failed());
+    EXPECT_EQ(std::filesystem::file_size(path), (fitting + 1) * record + 30 + ssdvFrame.size());
+    EXPECT_EQ(testing::TempFolder::Read(packets), std::string(packet.begin(), packet.end()));
+    live.app->live.capture.Close();
+
+    testing::FakePlatform platform;
+    AppState read(platform);
+    read.settings.appDir = folder.Path();
+    EXPECT_FALSE(ReadKissFile(read, path).Failed());
+    EXPECT_EQ(read.telemetry.Count(), static_cast<int>(fitting + 1));
+    EXPECT_EQ(read.ui.diagnostics.at(0).Frames(FrameKind::SsdvPacket), 1);
+    EXPECT_EQ(read.ui.diagnostics.at(0).Frames(FrameKind::None), 0);
+    for (int n = 1; n <= read.telemetry.Count(); ++n)
+        EXPECT_EQ(read.telemetry.Record(n).values, live.app->telemetry.Record(1).values) << n;
+}
+
+// Operators rotate captures by hand or by cron: a capture deleted or moved while recording is
+// noticed at the next frame, which starts a new file at the path and says so.
+TEST(LiveClientTest, ACaptureMovedOrDeletedWhileRecordingIsStartedAnew) {
+    testing::TempFolder folder;
+    LiveClientSession live(folder.Path());
+    const std::string path = folder.File("2023-01-15_QUORBEL-1U.kss");
+    const std::string rotated = folder.File("2023-01-15_QUORBEL-1U.kss.1");
+    const Bytes frame = samples::KissDataFrame(samples::MakeBeacon(22, {}));
+    const std::size_t record = 30 + frame.size();
+    live.Feed(frame);
+    std::filesystem::remove(path);
+    const LiveArrival afterDelete = live.Feed(Concat({frame, frame}));
+    EXPECT_EQ(afterDelete.outcome.restartedCaptures, std::vector<std::string>{path});
+    EXPECT_FALSE(afterDelete.outcome.Failed());
+    EXPECT_EQ(live.app->ui.statusLine, std::to_string(frame.size()) + " bytes has been added to " +
+                                           path + "; " + path +
+                                           " was moved or deleted; a new capture file was started");
+    EXPECT_EQ(std::filesystem::file_size(path), 2 * record);
+
+    std::filesystem::rename(path, rotated);
+    live.Feed(frame);
+    live.Feed(frame);
+    live.Feed(frame);
+    EXPECT_EQ(live.app->ui.statusLine,
+              std::to_string(frame.size()) + " bytes has been added to " + path);
+    EXPECT_EQ(std::filesystem::file_size(rotated), 2 * record);
+    EXPECT_EQ(std::filesystem::file_size(path), 3 * record);
+}
+
+// Before the session's first beacon or sensor frame names the satellite, a frame is recorded in
+// the capture file of the satellite that sent it, not in one without a name.
+TEST(LiveClientTest, FramesBeforeTheFirstBeaconGoToTheCaptureOfTheirSatellite) {
+    testing::TempFolder folder;
+    LiveClientSession live(folder.Path());
+    ASSERT_EQ(live.app->ui.satelliteName, "");
+    const Bytes message = samples::KissDataFrame(samples::MakeTextMessage(37, "HELLO"));
+    live.Feed(message);
+    const std::string path = folder.File("2023-01-15_QUORBEL-1V.kss");
+    EXPECT_EQ(live.app->ui.statusLine,
+              std::to_string(message.size()) + " bytes has been added to " + path);
+    EXPECT_EQ(std::filesystem::file_size(path), 30 + message.size());
+    EXPECT_FALSE(std::filesystem::exists(folder.File("2023-01-15_.kss")));
 }
 
 // A connection that drops in the middle of a frame leaves half a frame behind: a new connection,

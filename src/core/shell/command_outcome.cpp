@@ -28,6 +28,9 @@ void CommandOutcome::Merge(const CommandOutcome& other) {
     problems.insert(problems.end(), other.problems.begin(), other.problems.end());
     framesRead += other.framesRead;
     recordsRefused += other.recordsRefused;
+    framesNotRecorded += other.framesNotRecorded;
+    restartedCaptures.insert(restartedCaptures.end(), other.restartedCaptures.begin(),
+                             other.restartedCaptures.end());
     if (other.appended)
         appended = other.appended;
 }
@@ -48,6 +51,10 @@ std::vector<CommandProblem> CommandOutcome::ProblemsOf(CommandProblem::Kind kind
     std::copy_if(problems.begin(), problems.end(), std::back_inserter(found),
                  [kind](const CommandProblem& problem) { return problem.kind == kind; });
     return found;
+}
+
+std::string DescribeRestartedCapture(const std::string& path) {
+    return path + " was moved or deleted; a new capture file was started";
 }
 
 std::string DescribeProblem(const CommandProblem& problem) {
@@ -89,13 +96,16 @@ std::string BuildStatusText(const CommandOutcome& outcome) {
         status = outcome.written.back() + " has been written";
     }
     std::vector<std::string> named;
-    for (const CommandProblem& problem : outcome.problems) {
-        std::string text = DescribeProblem(problem);
+    const auto add = [&](std::string text) {
         if (std::find(named.begin(), named.end(), text) != named.end())
-            continue;
+            return;
         status += (status.empty() ? "" : "; ") + text;
         named.push_back(std::move(text));
-    }
+    };
+    for (const std::string& path : outcome.restartedCaptures)
+        add(DescribeRestartedCapture(path));
+    for (const CommandProblem& problem : outcome.problems)
+        add(DescribeProblem(problem));
     return status;
 }
 

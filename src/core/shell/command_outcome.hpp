@@ -40,7 +40,10 @@ struct CommandOutcome {
     std::vector<CommandProblem> problems;  // in the order they happened
     long long framesRead = 0;              // frames decoded from the inputs
     long long recordsRefused = 0;          // records a full store refused
+    long long framesNotRecorded = 0;       // live frames decoded but not in their capture file
     std::optional<AppendedRecord> appended;
+    // Capture files that were moved or deleted while recording: a new file was started at each.
+    std::vector<std::string> restartedCaptures;
 
     void AddWritten(const std::string& path) { written.push_back(path); }
     void AddNotWritten(const std::string& path, int systemError);
@@ -58,6 +61,9 @@ struct CommandOutcome {
     std::vector<CommandProblem> ProblemsOf(CommandProblem::Kind kind) const;
 };
 
+// The notice of a capture file that was moved or deleted while recording.
+std::string DescribeRestartedCapture(const std::string& path);
+
 // The problem as the status line names it: "<path> could not be written", "ssdv decoder not
 // found", "no input file"...
 std::string DescribeProblem(const CommandProblem& problem);
@@ -66,8 +72,9 @@ std::string DescribeProblem(const CommandProblem& problem);
 std::string ExplainProblem(const CommandProblem& problem);
 
 // The status line after the command: the last file written followed by " has been written" (or
-// the record appended: "<n> bytes has been added to <path>"), then every different problem, all
-// joined by "; ". Empty when the command wrote nothing and had no problem.
+// the record appended: "<n> bytes has been added to <path>"), then every capture started anew
+// ("<path> was moved or deleted; a new capture file was started") and every different problem,
+// all joined by "; ". Empty when the command wrote nothing and had no problem.
 std::string BuildStatusText(const CommandOutcome& outcome);
 
 // Shows the outcome's status text in statusLine (a command that wrote nothing and had no problem

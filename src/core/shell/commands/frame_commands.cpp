@@ -39,7 +39,7 @@ void ClearStores(AppState& app) {
     app.sensor.Clear();
 }
 
-bool ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded) {
+bool ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded, CommandOutcome* outcome) {
     switch (decoded.kind) {
         case FrameKind::Beacon:
             return ApplyRecord(app, app.telemetry, decoded.record);
@@ -50,7 +50,7 @@ bool ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded) {
             app.ui.messageLog.InsertAtInsertionPoint(decoded.line.text, decoded.line.colour);
             break;
         case FrameKind::SsdvPacket:
-            HandleSsdvPacket(app, decoded.packet);
+            HandleSsdvPacket(app, decoded.packet, outcome);
             break;
         case FrameKind::None:
             break;
@@ -59,9 +59,10 @@ bool ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded) {
 }
 
 FrameKind ReceiveFrame(AppState& app, std::span<const std::uint8_t> frame,
-                       const std::string* hexText, ReadDiagnostics* diagnostics) {
+                       const std::string* hexText, ReadDiagnostics* diagnostics,
+                       CommandOutcome* outcome) {
     const DecodedFrame decoded = DispatchFrame(app.frame, frame, hexText);
-    const bool stored = ApplyDecodedFrame(app, decoded);
+    const bool stored = ApplyDecodedFrame(app, decoded, outcome);
     if (diagnostics != nullptr) {
         diagnostics->CountFrame(decoded.kind);
         if (!stored)

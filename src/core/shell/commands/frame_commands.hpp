@@ -10,6 +10,7 @@
 namespace quorbel {
 
 struct AppState;
+struct CommandOutcome;
 struct DecodedFrame;
 struct ReadDiagnostics;
 enum class FrameKind;
@@ -22,14 +23,17 @@ void ClearStores(AppState& app);
 
 // A decoded beacon or sensor frame becomes a new record of its store (a full store refuses it
 // silently); a message line goes into the message log at its insertion point; an SSDV packet goes
-// to its image. False when a full store refused the record.
-bool ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded);
+// to its image (its packet file's failure named in `outcome`, when given). False when a full
+// store refused the record.
+bool ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded,
+                       CommandOutcome* outcome = nullptr);
 
 // One frame of any source: dispatched and applied; its kind. The source sets the frame's receive
 // time before; hexText is the SatNOGS source's own text of the frame. A file read passes its
-// diagnostics, which count the frame's kind and a record refused by a full store.
+// diagnostics, which count the frame's kind and a record refused by a full store; the live client
+// passes its outcome, which names a packet file that could not be appended to.
 FrameKind ReceiveFrame(AppState& app, std::span<const std::uint8_t> frame,
-                       const std::string* hexText = nullptr,
-                       ReadDiagnostics* diagnostics = nullptr);
+                       const std::string* hexText = nullptr, ReadDiagnostics* diagnostics = nullptr,
+                       CommandOutcome* outcome = nullptr);
 
 }  // namespace quorbel

@@ -11,6 +11,7 @@
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/record_commands.hpp"
 #include "shell/commands/view_refresh.hpp"
+#include "view/detail_view.hpp"
 
 namespace quorbel {
 namespace {
@@ -46,6 +47,46 @@ void LogDiscards(AppState& app) {
                         " bytes): " + std::to_string(discarded) + "\r\n";
 }
 
+// The capture file of the frame: the day's file of the satellite name shown or, while no beacon
+// or sensor frame has set one, of the satellite that sent this frame.
+std::string CaptureFilePath(const AppState& app, const std::string& stamp) {
+    const std::string satellite =
+        app.ui.satelliteName.empty() ? SatelliteName(app.frame.spacecraftId) : app.ui.satelliteName;
+    return JoinPath(app.settings.appDir, CaptureFileName(stamp.substr(0, 10), satellite));
+}
+
+// The frames appended to the open capture file since its last flush reach the disk. When the disk
+// fails them, the file is cut back to the frames before them and they count as not recorded.
+void FlushCapture(AppState& app, CommandOutcome& outcome) {
+    AppendFile& capture = app.live.capture;
+    const std::size_t waiting = capture.UnflushedRecords();
+    const std::string path = capture.Path();
+    if (capture.FlushToDisk())
+        return;
+    outcome.AddNotWritten(path, capture.Error());
+    outcome.framesNotRecorded += static_cast<long long>(waiting);
+    if (outcome.appended && outcome.appended->path == path)
+        outcome.appended.reset();
+}
+
+// Records the frame behind a stamp frame into its capture file, whole or not at all.
+void RecordLiveFrame(AppState& app, const std::string& stamp, std::span<const std::uint8_t> piece,
+                     CommandOutcome& outcome) {
+    const std::string path = CaptureFilePath(app, stamp);
+    AppendFile& capture = app.live.capture;
+    // The frames of the last file are on the disk before another file is written.
+    if (path != capture.Path())
+        FlushCapture(app, outcome);
+    if (capture.Append(path, BuildCaptureRecord(stamp, piece))) {
+        outcome.appended = AppendedRecord{path, piece.size() + 2};  // the frame, FEND to FEND
+    } else {
+        outcome.AddNotWritten(path, capture.Error());
+        ++outcome.framesNotRecorded;
+    }
+    if (capture.StartedAnew())
+        outcome.restartedCaptures.push_back(path);
+}
+
 // Decodes, charts and records one frame of the stream.
 void ReceiveLiveFrame(AppState& app, std::span<const std::uint8_t> piece, LiveArrival& arrival) {
     const LiveFrame frame = ReadLiveFrame(piece);
@@ -54,20 +95,12 @@ void ReceiveLiveFrame(AppState& app, std::span<const std::uint8_t> piece, LiveAr
     // One reading of the clock gives the receive time and the stamp in the capture file.
     const std::string stamp = FormatUtcStamp(app.platform.Now());
     app.frame.rxTimeText = stamp;
-    const FrameKind kind = ReceiveFrame(app, frame.Frame());
+    const FrameKind kind = ReceiveFrame(app, frame.Frame(), nullptr, nullptr, &arrival.outcome);
     arrival.frames.push_back({stamp, kind, app.frame.spacecraftId});
     SelectField(app, app.selectedField);
 
-    const std::string path =
-        JoinPath(app.settings.appDir, CaptureFileName(stamp.substr(0, 10), app.ui.satelliteName));
-    const std::string record = BuildCaptureRecord(stamp, piece);
+    RecordLiveFrame(app, stamp, piece, arrival.outcome);
     app.frame.rxTimeText = stamp + " UTC";  // as the stamp frame in the capture file gives it
-    CommandOutcome outcome;
-    if (app.live.capture.Append(path, record))
-        outcome.appended = AppendedRecord{path, piece.size() + 2};  // the frame, FEND to FEND
-    else
-        outcome.AddNotWritten(path, app.live.capture.Error());
-    arrival.outcome.Merge(ShowOutcome(app, std::move(outcome)));
 }
 
 }  // namespace
@@ -120,7 +153,10 @@ LiveArrival ReceiveLiveBytes(AppState& app, std::span<const std::uint8_t> bytes)
         bytes, [&](std::span<const std::uint8_t> piece) { ReceiveLiveFrame(app, piece, arrival); });
     if (app.live.deframer.Discarded() != discardedBefore)
         LogDiscards(app);
+    // One flush for all the frames of the arrival, before the next one is handled.
+    FlushCapture(app, arrival.outcome);
     arrival.outcome.framesRead = static_cast<long long>(arrival.frames.size());
+    arrival.outcome = ShowOutcome(app, std::move(arrival.outcome));
     return arrival;
 }
 

@@ -30,11 +30,16 @@ void ConnectLiveClient(AppState& app);
 
 // One arrival of data from the KISS server, cut anywhere in the stream. Every complete frame of
 // more than 100 bytes after its command byte is decoded with the time of one clock reading,
-// charted for the selected field and recorded behind a stamp frame of the same time into the
-// capture file of that UTC day and the satellite name shown; statusLine reports it. A frame that
-// grows past 64 KiB without an end is discarded and counted in the log.
-// Returns what each decoded frame was, in order, and the outcome: the last record appended and
-// one problem for every frame that could not be recorded, with the system's reason.
+// charted for the selected field and recorded, whole or not at all, behind a stamp frame of the
+// same time into the capture file of that UTC day and the satellite name shown (before any beacon
+// or sensor frame has named one: the satellite that sent the frame). The frames of the arrival
+// reach the disk together, in one flush, before it returns. A capture file that was moved or
+// deleted is started anew at its path. statusLine reports the arrival. A frame that grows past
+// 64 KiB without an end is discarded and counted in the log.
+// Returns what each decoded frame was, in order, and the outcome: the last record appended, the
+// capture files started anew, one problem for every frame that could not be recorded (or for a
+// group of frames the disk failed to flush, all counted in framesNotRecorded) and for every SSDV
+// packet its packet file did not take, with the system's reason.
 struct LiveReception {
     std::string rxTimeText;
     FrameKind kind = FrameKind::None;

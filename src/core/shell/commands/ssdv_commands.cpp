@@ -107,13 +107,18 @@ std::string SsdvImageFilePath(const std::string& appDir, int imageId) {
     return JoinPath(appDir, SsdvFileName(imageId, ".jpg"));
 }
 
-void HandleSsdvPacket(AppState& app, const SsdvPacket& packet) {
+void HandleSsdvPacket(AppState& app, const SsdvPacket& packet, CommandOutcome* outcome) {
     const bool kept = app.ssdvPackets.Store(packet.imageId, packet.packetId, packet.bytes);
     const std::string packetPath = SsdvPacketFilePath(app.settings.appDir, packet.imageId);
     const std::string imagePath = SsdvImageFilePath(app.settings.appDir, packet.imageId);
     // Every packet, repetitions and packet IDs beyond the table included, in arrival order.
-    AppendToFile(packetPath, std::string_view(reinterpret_cast<const char*>(packet.bytes.data()),
-                                              packet.bytes.size()));
+    int failure = 0;
+    if (!AppendToFile(packetPath,
+                      std::string_view(reinterpret_cast<const char*>(packet.bytes.data()),
+                                       packet.bytes.size()),
+                      failure) &&
+        outcome != nullptr)
+        outcome->AddNotWritten(packetPath, failure);
     AppendToBoundedLog(app.ui.ssdvListing, ListSsdvPacket(packet, packetPath, imagePath));
 
     if (!kept) {

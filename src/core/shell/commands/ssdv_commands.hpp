@@ -17,10 +17,12 @@ struct SsdvPacket;
 std::string SsdvPacketFilePath(const std::string& appDir, int imageId);
 std::string SsdvImageFilePath(const std::string& appDir, int imageId);
 
-// One received packet: kept in the packet table (packet IDs below 256), appended to the image's
-// packet file, listed in ssdvListing, and its image shown in the picture box. A step that fails is
-// skipped without a message; the others still run.
-void HandleSsdvPacket(AppState& app, const SsdvPacket& packet);
+// One received packet: kept in the packet table (packet IDs below 256), appended whole or not at
+// all to the image's packet file, listed in ssdvListing, and its image shown in the picture box. A
+// step that fails is skipped; the others still run. A packet file that could not be appended to
+// is named in `outcome` when one is given (the live client's; a file read rewrites the packet
+// files whole afterwards and reports that).
+void HandleSsdvPacket(AppState& app, const SsdvPacket& packet, CommandOutcome* outcome = nullptr);
 
 // While a file is read the picture box follows at most twice a second; this shows the picture
 // still waiting, if any (the end of a read).
