@@ -28,6 +28,7 @@
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "ssdv_test_support.hpp"
+#include "support/loopback_listener.hpp"
 #include "support/mounted_folder.hpp"
 #include "support/state_json.hpp"
 #include "support/temp_folder.hpp"
@@ -534,16 +535,9 @@ TEST_F(CliTest, ListenWithoutAServerEndsWithAnErrorUnlessItReconnects) {
 class DroppingServer {
   public:
     DroppingServer() {
-        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(m_socket, 4) != 0 ||
-            ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        m_socket = testing::ListenOnLoopback(4, m_port);
+        if (m_port == 0)
             return;
-        m_port = ntohs(address.sin_port);
         m_thread = std::thread([this] {
             while (!m_stop) {
                 pollfd waiting{m_socket, POLLIN, 0};

@@ -28,6 +28,7 @@
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "status_strip.hpp"
+#include "support/loopback_listener.hpp"
 #include "value_chart_view.hpp"
 
 namespace quorbel::gui {
@@ -38,16 +39,9 @@ namespace {
 class FloodServer {
   public:
     explicit FloodServer(samples::Bytes stream) : m_stream(std::move(stream)) {
-        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(m_socket, 1) != 0 ||
-            ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        m_socket = testing::ListenOnLoopback(1, m_port);
+        if (m_port == 0)
             return;
-        m_port = ntohs(address.sin_port);
         m_thread = std::thread([this] {
             const int client = ::accept(m_socket, nullptr, nullptr);
             if (client < 0)
@@ -77,7 +71,7 @@ class FloodServer {
     std::thread m_thread;
 };
 
-class LiveClientWindowTest : public testing::Test {
+class LiveClientWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(m_folder.isValid());
