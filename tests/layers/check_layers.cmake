@@ -2,7 +2,8 @@
 # handlers in shell/commands call every subsystem; the subsystems below them include only what
 # lies further down: the small helpers in common/ and the field table first of all; the view
 # decodes received pictures with the SSDV codec (ssdv/); common/ writes files through the durable
-# writes (durable/), which lie outside the core. No file of the core includes the toolkit.
+# writes (durable/), which lie outside the core. The archive decodes stored frames again with the
+# decoders and names their satellites as the record view does. No file of the core includes the toolkit.
 #
 # Run: cmake -DCORE_DIR=<src/core> -P check_layers.cmake
 
@@ -21,8 +22,9 @@ set(_allowed_intake "common;decode")
 set(_allowed_view "common;store;decode/field_table.hpp;ssdv")
 set(_allowed_export "common;store;decode/field_table.hpp")
 set(_allowed_stations "common")
-set(_allowed_shell "common;decode;intake;store;view")
-set(_allowed_commands "common;decode;store;intake;view;export;stations;shell")
+set(_allowed_archive "common;decode;intake;view/detail_view.hpp")
+set(_allowed_shell "common;decode;intake;store;view;archive")
+set(_allowed_commands "common;decode;store;intake;view;export;stations;archive;shell")
 
 # The layer of a path below src/core: its first folder, or "commands" for shell/commands.
 function(layer_of path out)

@@ -1,0 +1,70 @@
+// Hands received frames to the archive on a thread of its own, in batches, so that reading a file
+// or a live frame never waits for the database.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "archive/archive.hpp"
+
+namespace quorbel {
+
+class ArchiveWriter {
+  public:
+    // Receptions waiting beyond this are dropped and counted (a stalled storage must not take
+    // all memory); a read's frames are taken in batches of up to kBatchSize.
+    static constexpr std::size_t kMaxWaiting = 1'000'000;
+    static constexpr std::size_t kBatchSize = 5'000;
+
+    explicit ArchiveWriter(std::unique_ptr<Archive> archive);
+    // Writes what waits, then stops the thread.
+    ~ArchiveWriter();
+    ArchiveWriter(const ArchiveWriter&) = delete;
+    ArchiveWriter& operator=(const ArchiveWriter&) = delete;
+
+    // Queues one reception; never blocks on the storage.
+    void Add(Reception reception);
+    // Waits until every reception added before has been written or has failed.
+    void Flush();
+
+    // The first failure of the storage since the last call, once: the caller reports it in the
+    // status line and the log. Writing goes on with later batches.
+    std::optional<std::string> TakeNewProblem();
+    // True once any write has failed (the command-line tool exits 1).
+    bool Failed() const;
+
+    struct Counts {
+        std::int64_t written = 0;   // receptions in committed batches
+        std::int64_t newFrames = 0;
+        std::int64_t lost = 0;      // receptions in failed batches or dropped for want of room
+        std::int64_t waiting = 0;
+    };
+    Counts GetCounts() const;
+
+    // The archive itself, for reading; only while no write runs on it (after Flush()).
+    Archive& Storage() { return *m_archive; }
+    std::string Describe() const;
+
+  private:
+    void Run();
+
+    std::unique_ptr<Archive> m_archive;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    std::deque<Reception> m_queue;
+    bool m_writing = false;
+    bool m_stop = false;
+    bool m_failed = false;
+    std::optional<std::string> m_newProblem;
+    Counts m_counts;
+    std::thread m_thread;  // last: starts after every member above is made
+};
+
+}  // namespace quorbel
