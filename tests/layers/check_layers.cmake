@@ -3,7 +3,8 @@
 # lies further down: the small helpers in common/ and the field table first of all; the view
 # decodes received pictures with the SSDV codec (ssdv/); common/ writes files through the durable
 # writes (durable/), which lie outside the core. The archive decodes stored frames again with the
-# decoders and names their satellites as the record view does. No file of the core includes the toolkit.
+# decoders and names their satellites as the record view does. No file of the core includes the
+# toolkit.
 #
 # Run: cmake -DCORE_DIR=<src/core> -P check_layers.cmake
 
