@@ -4,9 +4,11 @@
 
 #include <chrono>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "archive/archive_writer.hpp"
 #include "common/append_file.hpp"
 #include "decode/frame_buffer.hpp"
 #include "intake/live_stream.hpp"
@@ -29,6 +31,9 @@ struct Settings {
     // TCP_PORT line whose value is not a port, a conf.ini that is there and cannot be read.
     std::string tcpPortProblem;
     std::string confProblem;
+    // ARCHIVE: empty for archive.sqlite in the application folder, "off", or the archive's path.
+    std::string archive;
+    std::string station;  // STATION: the station named in the receptions of live frames and files
 
     // Why appDir is that folder: --app-dir, a portable copy or the user's data folder.
     AppFolderOrigin appDirOrigin = AppFolderOrigin::Portable;
@@ -76,6 +81,12 @@ struct AppState {
     SsdvPacketTable ssdvPackets;  // every SSDV packet received while the program runs
     ReceivedPictureState receivedPicture;
     std::map<int, std::string> runningDecoders;  // program id -> the picture its decoder writes
+    // The mission archive every received frame goes to; none when ARCHIVE=off or it could not be
+    // opened. The front end opens it (the storage lies outside the core).
+    std::unique_ptr<ArchiveWriter> archive;
+    // What the frames being received are: their source and file, for their receptions.
+    ReceptionSource receptionSource = ReceptionSource::Live;
+    std::string receptionFile;
 };
 
 }  // namespace quorbel
