@@ -3,10 +3,13 @@
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libjpeg-dev nlohmann-json3-dev
-          qt6-base-dev qt6-svg-dev libqcustomplot-dev libgl-dev clang-format)
+          qt6-base-dev qt6-svg-dev libqcustomplot-dev libgl-dev clang-format libsqlite3-dev
+          libpq-dev)
 for option in "$@"; do
     case "$option" in
         --with-bench) packages+=(libbenchmark-dev) ;;
+        # The tests of the archive on a PostgreSQL server start a server of their own.
+        --with-server) packages+=(postgresql-15) ;;
         # clang and its runtime libraries (libFuzzer, the sanitizers) build the fuzz targets.
         --with-fuzz) packages+=(clang libclang-rt-14-dev) ;;
         # Building and checking the Debian package (tools/check-package.sh).

@@ -5,7 +5,7 @@
 # corpus, and last builds, installs and removes the Debian package (tools/check-package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/install-deps.sh --with-bench --with-fuzz
+bash tools/install-deps.sh --with-bench --with-fuzz --with-server
 bash tools/check-format.sh
 for preset in ci asan; do
     cmake --preset "$preset" >/dev/null

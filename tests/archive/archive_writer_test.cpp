@@ -53,8 +53,10 @@ class ControlledArchive : public Archive {
             throw ArchiveError("test.sqlite: no room left to write");
         m_control->stored += static_cast<std::int64_t>(batch.size());
         // Every second reception counts as a new frame.
-        return {static_cast<std::int64_t>(batch.size() / 2),
-                static_cast<std::int64_t>(batch.size())};
+        WriteCount count;
+        count.newFrames = static_cast<std::int64_t>(batch.size() / 2);
+        count.newReceptions = static_cast<std::int64_t>(batch.size());
+        return count;
     }
     void ReadFrames(const TimeRange&, const std::function<bool(const StoredFrame&)>&) override {}
     FieldSeries QueryField(int, const TimeRange&, int) override { return {}; }

@@ -108,12 +108,18 @@ struct ArchiveStats {
     std::vector<StationCount> stations;  // most frames first
     std::int64_t fileBytes = 0;          // 0 when the storage has no file
     int schemaVersion = 0;
+    std::int64_t waiting = 0;  // receptions waiting on the disk for a server that is away
+    std::string unreachable;   // why the server could not be asked: only `waiting` is known
 };
 
 // What one written batch added.
 struct WriteCount {
     std::int64_t newFrames = 0;
     std::int64_t newReceptions = 0;  // receptions of frames already stored included
+    // Receptions that wait on the disk for a server that is away, and why it is away: written
+    // later, neither stored nor lost now.
+    std::int64_t queued = 0;
+    std::string notice;
 };
 
 // A failure of the storage: opening, writing or reading. The message names the archive and says
@@ -155,6 +161,9 @@ class Archive {
     virtual std::optional<TimeRange> Extent() = 0;
 
     virtual ArchiveStats Stats() = 0;
+
+    // Receptions waiting on the disk to be written (a server's archive while it is away).
+    virtual std::int64_t Waiting() const { return 0; }
 
     // Decodes every stored frame again from its bytes (DecodeForArchive) and replaces what was
     // kept beside them; `progress` gets frames done and frames in all.

@@ -97,7 +97,17 @@ void ArchiveWriter::Run() {
         lock.lock();
         const auto size = static_cast<std::int64_t>(batch.size());
         m_counts.waiting -= size;
-        if (written) {
+        if (written && written->queued > 0) {
+            // A server that is away: the batch waits on the disk, neither stored nor lost; said
+            // once until the server takes a batch again.
+            m_counts.queued += written->queued;
+            m_counts.lost += size - written->queued;
+            if (written->queued < size)
+                m_failed = true;
+            if (!quiet && !m_newProblem)
+                m_newProblem = written->notice;
+            quiet = true;
+        } else if (written) {
             m_counts.written += size;
             m_counts.newFrames += written->newFrames;
             quiet = false;

@@ -1,0 +1,217 @@
+#include "pg_connection.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <regex>
+
+#include "archive/queueing_archive.hpp"
+
+namespace quorbel::postgres {
+namespace {
+
+constexpr char kHex[] = "0123456789abcdef";
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// libpq's messages end in a line break and may run over several lines: one line for the user.
+std::string OneLine(const char* message) {
+    std::string text;
+    for (const char* c = message != nullptr ? message : ""; *c != '\0'; ++c) {
+        const bool space = *c == ' ' || *c == '\n' || *c == '\t' || *c == '\r';
+        if (space && (text.empty() || text.back() == ' '))
+            continue;
+        text += space ? ' ' : *c;
+    }
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+std::string UrlWithoutPassword(const std::string& url) {
+    static const std::regex password(R"(^(postgres(?:ql)?://[^:@/]*):[^@/]*@)");
+    return std::regex_replace(url, password, "$1@");
+}
+
+std::int64_t Result::Int64(int row, int column) const {
+    const std::string_view text = Text(row, column);
+    std::int64_t value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+double Result::Double(int row, int column) const {
+    const std::string_view text = Text(row, column);
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+std::vector<std::uint8_t> Result::Bytes(int row, int column) const {
+    const std::string_view text = Text(row, column);
+    std::vector<std::uint8_t> bytes;
+    if (text.size() < 2 || text[0] != '\\' || text[1] != 'x')
+        return bytes;
+    bytes.reserve((text.size() - 2) / 2);
+    for (std::size_t i = 2; i + 1 < text.size(); i += 2)
+        bytes.push_back(static_cast<std::uint8_t>(HexValue(text[i]) * 16 + HexValue(text[i + 1])));
+    return bytes;
+}
+
+std::int64_t Result::Affected() const {
+    const char* text = PQcmdTuples(m_result.get());
+    std::int64_t count = 0;
+    if (text != nullptr)
+        std::from_chars(text, text + std::char_traits<char>::length(text), count);
+    return count;
+}
+
+Connection::Connection(const std::string& url)
+    : m_location(UrlWithoutPassword(url)), m_connection(PQconnectdb(url.c_str()), &PQfinish) {
+    if (!m_connection)
+        throw ArchiveUnreachable("the archive server " + m_location + " cannot be reached");
+    if (PQstatus(m_connection.get()) != CONNECTION_OK)
+        throw ArchiveUnreachable("the archive server " + m_location + " cannot be reached: " +
+                                 OneLine(PQerrorMessage(m_connection.get())));
+    // Notices (a table that exists already) are not the user's business.
+    PQsetNoticeProcessor(
+        m_connection.get(), [](void*, const char*) {}, nullptr);
+}
+
+void Connection::Fail(const std::string& what, const char* message) const {
+    if (Lost())
+        throw ArchiveUnreachable("the archive server " + m_location +
+                                 " cannot be reached: " + OneLine(message));
+    throw ArchiveError("the archive server " + m_location + " refused " + what + ": " +
+                       OneLine(message));
+}
+
+Result Connection::Execute(const std::string& sql, const Parameters& parameters) {
+    PGresult* raw = nullptr;
+    if (parameters.empty()) {
+        raw = PQexec(m_connection.get(), sql.c_str());
+    } else {
+        std::vector<const char*> values;
+        values.reserve(parameters.size());
+        for (const auto& parameter : parameters)
+            values.push_back(parameter ? parameter->c_str() : nullptr);
+        raw = PQexecParams(m_connection.get(), sql.c_str(), static_cast<int>(values.size()),
+                           nullptr, values.data(), nullptr, nullptr, 0);
+    }
+    Result result(raw);
+    const ExecStatusType status = PQresultStatus(raw);
+    if (raw == nullptr || (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK))
+        Fail("a statement",
+             raw != nullptr ? PQresultErrorMessage(raw) : PQerrorMessage(m_connection.get()));
+    return result;
+}
+
+void Connection::Copy(const std::string& target, const std::string& rows) {
+    const Result start(PQexec(m_connection.get(), ("COPY " + target + " FROM STDIN").c_str()));
+    if (PQresultStatus(start.Raw()) != PGRES_COPY_IN)
+        Fail("bulk rows", start.Raw() != nullptr ? PQresultErrorMessage(start.Raw())
+                                                 : PQerrorMessage(m_connection.get()));
+    constexpr std::size_t kPiece = 1 << 20;
+    for (std::size_t at = 0; at < rows.size(); at += kPiece) {
+        const std::size_t size = std::min(kPiece, rows.size() - at);
+        if (PQputCopyData(m_connection.get(), rows.data() + at, static_cast<int>(size)) != 1)
+            Fail("bulk rows", PQerrorMessage(m_connection.get()));
+    }
+    if (PQputCopyEnd(m_connection.get(), nullptr) != 1)
+        Fail("bulk rows", PQerrorMessage(m_connection.get()));
+    const Result end(PQgetResult(m_connection.get()));
+    for (PGresult* more; (more = PQgetResult(m_connection.get())) != nullptr;)
+        PQclear(more);
+    if (PQresultStatus(end.Raw()) != PGRES_COMMAND_OK)
+        Fail("bulk rows", end.Raw() != nullptr ? PQresultErrorMessage(end.Raw())
+                                               : PQerrorMessage(m_connection.get()));
+}
+
+// True when the text is well-formed UTF-8.
+bool IsUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x6  ? 2
+                                   : (lead >> 4) == 0xE  ? 3
+                                   : (lead >> 3) == 0x1E ? 4
+                                                         : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 0x2)
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::string ServerText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    const bool utf8 = IsUtf8(text);
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == 0)
+            continue;  // the server's texts cannot hold a NUL
+        if (utf8 || byte < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
+void AppendCopyText(std::string& rows, std::string_view raw) {
+    const std::string text = ServerText(raw);
+    for (char c : text) {
+        switch (c) {
+            case '\\':
+                rows += "\\\\";
+                break;
+            case '\t':
+                rows += "\\t";
+                break;
+            case '\n':
+                rows += "\\n";
+                break;
+            case '\r':
+                rows += "\\r";
+                break;
+            default:
+                rows += c;
+        }
+    }
+}
+
+void AppendCopyBytes(std::string& rows, const std::vector<std::uint8_t>& bytes) {
+    rows += "\\\\x";
+    for (std::uint8_t byte : bytes) {
+        rows += kHex[byte >> 4];
+        rows += kHex[byte & 0x0F];
+    }
+}
+
+std::string ByteaParameter(const std::vector<std::uint8_t>& bytes) {
+    std::string text = "\\x";
+    text.reserve(2 + bytes.size() * 2);
+    for (std::uint8_t byte : bytes) {
+        text += kHex[byte >> 4];
+        text += kHex[byte & 0x0F];
+    }
+    return text;
+}
+
+}  // namespace quorbel::postgres

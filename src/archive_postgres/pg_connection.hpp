@@ -1,0 +1,79 @@
+// A small wrapper of ours over libpq: one connection to the archive's server, statements with
+// text parameters, results that free themselves, and COPY for bulk rows. A connection that cannot
+// be made or is lost throws ArchiveUnreachable (the receptions then wait on the disk); every other
+// failure throws ArchiveError with the server's own message.
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorbel::postgres {
+
+// The URL with its password left out, as the Info page and --help show it.
+std::string UrlWithoutPassword(const std::string& url);
+
+class Result {
+  public:
+    explicit Result(PGresult* result) : m_result(result, &PQclear) {}
+    int Rows() const { return PQntuples(m_result.get()); }
+    bool IsNull(int row, int column) const { return PQgetisnull(m_result.get(), row, column) != 0; }
+    std::string_view Text(int row, int column) const {
+        return {PQgetvalue(m_result.get(), row, column),
+                static_cast<std::size_t>(PQgetlength(m_result.get(), row, column))};
+    }
+    std::int64_t Int64(int row, int column) const;
+    double Double(int row, int column) const;
+    // A bytea column of a text-format result.
+    std::vector<std::uint8_t> Bytes(int row, int column) const;
+    // The count of rows an INSERT, UPDATE or DELETE touched.
+    std::int64_t Affected() const;
+    PGresult* Raw() const { return m_result.get(); }
+
+  private:
+    std::unique_ptr<PGresult, decltype(&PQclear)> m_result;
+};
+
+using Parameters = std::vector<std::optional<std::string>>;
+
+class Connection {
+  public:
+    // Connects; the password may also come from PGPASSWORD or ~/.pgpass, as libpq reads them.
+    explicit Connection(const std::string& url);
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    const std::string& Location() const { return m_location; }
+    // Runs one statement (no parameters: several may stand in it).
+    Result Execute(const std::string& sql, const Parameters& parameters = {});
+    // COPY table(columns) FROM STDIN in text format: `rows` holds whole lines, each ending in \n,
+    // with tabs between values and values escaped by CopyText.
+    void Copy(const std::string& target, const std::string& rows);
+    // True when the connection is lost (the server stopped or the network went away).
+    bool Lost() const { return PQstatus(m_connection.get()) != CONNECTION_OK; }
+
+  private:
+    [[noreturn]] void Fail(const std::string& what, const char* message) const;
+
+    std::string m_location;
+    std::unique_ptr<PGconn, decltype(&PQfinish)> m_connection;
+};
+
+// Text as the server's UTF-8 database takes it: 8-bit text from a file or a frame that is not
+// UTF-8 is read as Latin-1, and NUL bytes are left out, so that no reception is ever refused
+// for the bytes of its texts.
+std::string ServerText(std::string_view text);
+// A value for COPY's text format (as ServerText makes it): backslash, tab, newline and carriage
+// return escaped.
+void AppendCopyText(std::string& rows, std::string_view text);
+// Bytes as COPY's text form of bytea: \\x and hexadecimal digits.
+void AppendCopyBytes(std::string& rows, const std::vector<std::uint8_t>& bytes);
+// Bytes as a bytea literal parameter: \x and hexadecimal digits.
+std::string ByteaParameter(const std::vector<std::uint8_t>& bytes);
+
+}  // namespace quorbel::postgres
