@@ -35,6 +35,14 @@ std::string OneLine(const char* message) {
     return text;
 }
 
+// Connects with the URL's own settings; a server that does not answer is given up after 10 s
+// unless the URL says otherwise (libpq alone would wait as long as the system does).
+PGconn* ConnectTo(const std::string& url) {
+    const char* keywords[] = {"connect_timeout", "application_name", "dbname", nullptr};
+    const char* values[] = {"10", "quorbel", url.c_str(), nullptr};
+    return PQconnectdbParams(keywords, values, 1);
+}
+
 }  // namespace
 
 std::string UrlWithoutPassword(const std::string& url) {
@@ -76,7 +84,7 @@ std::int64_t Result::Affected() const {
 }
 
 Connection::Connection(const std::string& url)
-    : m_location(UrlWithoutPassword(url)), m_connection(PQconnectdb(url.c_str()), &PQfinish) {
+    : m_location(UrlWithoutPassword(url)), m_connection(ConnectTo(url), &PQfinish) {
     if (!m_connection)
         throw ArchiveUnreachable("the archive server " + m_location + " cannot be reached");
     if (PQstatus(m_connection.get()) != CONNECTION_OK)
