@@ -2,6 +2,8 @@
 //   bench_archive import EXPORT.csv ARCHIVE.sqlite   Write in batches of 5,000 receptions, the
 //                                                   time of the writes alone, and the file's size
 //                                                   against the frames' raw bytes
+//   bench_archive beacons COUNT ARCHIVE.sqlite        COUNT beacons of changing values, one a
+//                                                   second, for a query over that many records
 //   bench_archive query ARCHIVE.sqlite [FIELD [BUCKETS]]   QueryField over the whole extent, from
 //                                                   opening the file on (run it in a fresh process
 //                                                   with the file in the page cache)
@@ -19,6 +21,7 @@
 
 #include "archive/archive_writer.hpp"
 #include "common/text.hpp"
+#include "sample_frames.hpp"
 #include "sqlite_archive.hpp"
 
 namespace {
@@ -132,6 +135,29 @@ int Import(const std::string& exportPath, const std::string& archivePath) {
     return 0;
 }
 
+int WriteBeacons(long count, const std::string& archivePath) {
+    auto archive = quorbel::OpenSqliteArchive(archivePath);
+    std::vector<quorbel::Reception> batch;
+    const auto start = Clock::now();
+    for (long i = 0; i < count; ++i) {
+        quorbel::samples::FieldValues values{};
+        for (std::size_t f = 0; f < 67; ++f)
+            values[f] = static_cast<double>((i * 7 + static_cast<long>(f) * 13) % 200);
+        quorbel::Reception reception;
+        reception.bytes =
+            quorbel::samples::MakeBeacon(22, values, static_cast<std::uint16_t>(i & 0xFFFF));
+        reception.rxTimeMs = 1'700'000'000'000 + i * 1000;
+        reception.rxTimeText = quorbel::samples::UtcStampText(reception.rxTimeMs).substr(0, 19);
+        batch.push_back(std::move(reception));
+        if (batch.size() == quorbel::ArchiveWriter::kBatchSize || i + 1 == count) {
+            archive->Write(batch);
+            batch.clear();
+        }
+    }
+    std::printf("%ld beacons written (and made) in %.3f s\n", count, SecondsSince(start));
+    return 0;
+}
+
 int Query(const std::string& archivePath, int field, int buckets) {
     const auto start = Clock::now();
     auto archive = quorbel::OpenSqliteArchive(archivePath);
@@ -159,11 +185,14 @@ int main(int argc, char** argv) {
         const std::string command = argc > 1 ? argv[1] : "";
         if (command == "import" && argc == 4)
             return Import(argv[2], argv[3]);
+        if (command == "beacons" && argc == 4)
+            return WriteBeacons(std::atol(argv[2]), argv[3]);
         if (command == "query" && argc >= 3)
             return Query(argv[2], argc > 3 ? std::atoi(argv[3]) : 5,
                          argc > 4 ? std::atoi(argv[4]) : 2000);
         std::fprintf(stderr,
                      "usage: bench_archive import EXPORT.csv ARCHIVE.sqlite\n"
+                     "       bench_archive beacons COUNT ARCHIVE.sqlite\n"
                      "       bench_archive query ARCHIVE.sqlite [FIELD [BUCKETS]]\n");
         return 2;
     } catch (const std::exception& error) {

@@ -190,7 +190,10 @@ std::span<const std::uint8_t> Statement::Blob(int column) const {
 }
 
 Transaction::Transaction(Database& db, Kind kind) : m_db(db) {
-    db.Execute(kind == Kind::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+    // Inside another transaction (a read made from a visit of ReadFrames), the outer one holds.
+    m_open = sqlite3_get_autocommit(db.Handle()) != 0;
+    if (m_open)
+        db.Execute(kind == Kind::Write ? "BEGIN IMMEDIATE" : "BEGIN");
 }
 
 Transaction::~Transaction() {
@@ -201,6 +204,8 @@ Transaction::~Transaction() {
 }
 
 void Transaction::Commit() {
+    if (!m_open)
+        return;
     m_db.Execute("COMMIT");
     m_open = false;
 }

@@ -99,7 +99,7 @@ class Transaction {
 
   private:
     Database& m_db;
-    bool m_open = true;
+    bool m_open = false;  // begun here and not yet ended
 };
 
 }  // namespace quorbel::sqlite

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -23,6 +24,18 @@ std::uint64_t GetLittleEndian(const std::uint8_t* data, int width) {
     for (int i = 0; i < width; ++i)
         value |= std::uint64_t{data[i]} << (8 * i);
     return value;
+}
+
+// The same for a width known when compiling: on a little-endian host one load of that width.
+template <int kWidth>
+std::uint64_t GetLittleEndian(const std::uint8_t* data) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t value = 0;
+        std::memcpy(&value, data, kWidth);
+        return value;
+    } else {
+        return GetLittleEndian(data, kWidth);
+    }
 }
 
 int OffsetWidth(std::uint64_t span) {
@@ -90,7 +103,7 @@ std::vector<Value> DecodeIntegers(std::span<const std::uint8_t> data, std::size_
     const auto take = [&]<int kWidth>() {
         for (std::size_t i = 0; i < count; ++i, offsets += kWidth)
             values[i] = static_cast<Value>(
-                static_cast<std::int64_t>(base + GetLittleEndian(offsets, kWidth)));
+                static_cast<std::int64_t>(base + GetLittleEndian<kWidth>(offsets)));
     };
     if (width == 1)
         take.template operator()<1>();
