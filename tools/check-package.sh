@@ -63,6 +63,7 @@ fi
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -q libqt6widgets6 <<<"$depends" || fail "Depends lacks the Qt libraries"
 grep -q libsqlite3-0 <<<"$depends" || fail "Depends lacks the SQLite library (the archive)"
+grep -q libpq5 <<<"$depends" || fail "Depends lacks the PostgreSQL client library (a network's archive)"
 
 echo "== desktop entry and manual pages"
 desktop-file-validate packaging/quorbel-decoder.desktop
