@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <regex>
 
+#include "archive/archive_location.hpp"
 #include "archive/queueing_archive.hpp"
 
 namespace quorbel::postgres {
@@ -46,8 +46,7 @@ PGconn* ConnectTo(const std::string& url) {
 }  // namespace
 
 std::string UrlWithoutPassword(const std::string& url) {
-    static const std::regex password(R"(^(postgres(?:ql)?://[^:@/]*):[^@/]*@)");
-    return std::regex_replace(url, password, "$1@");
+    return LocationWithoutPassword(url);
 }
 
 std::int64_t Result::Int64(int row, int column) const {

@@ -523,10 +523,6 @@ class PostgresArchive : public Archive {
 
 }  // namespace
 
-bool IsPostgresUrl(const std::string& location) {
-    return location.starts_with("postgresql://") || location.starts_with("postgres://");
-}
-
 std::unique_ptr<Archive> OpenPostgresArchive(const std::string& url) {
     return std::make_unique<PostgresArchive>(url);
 }

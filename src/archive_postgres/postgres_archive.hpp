@@ -12,9 +12,6 @@
 
 namespace quorbel {
 
-// True for a postgresql:// or postgres:// URL.
-bool IsPostgresUrl(const std::string& location);
-
 // Connects to the server at the URL and makes the schema when the database has none; throws
 // ArchiveUnreachable while the server cannot be reached or refuses the login, ArchiveError for a
 // database of a newer version.

@@ -247,16 +247,31 @@ void Stats(CliContext& context, const Args&) {
         const auto time = [](const std::optional<std::int64_t>& ms) {
             return ms ? Json(FormatUtcMs(*ms)) : Json(nullptr);
         };
-        const Json json = {{"location", stats.location},
-                           {"schemaVersion", stats.schemaVersion},
-                           {"fileBytes", stats.fileBytes},
-                           {"frames", std::move(frames)},
-                           {"receptions", std::move(receptions)},
-                           {"firstRxTime", time(stats.firstRxTimeMs)},
-                           {"lastRxTime", time(stats.lastRxTimeMs)},
-                           {"stations", std::move(stations)}};
+        Json json = {{"location", stats.location},
+                     {"schemaVersion", stats.schemaVersion},
+                     {"fileBytes", stats.fileBytes},
+                     {"frames", std::move(frames)},
+                     {"receptions", std::move(receptions)},
+                     {"firstRxTime", time(stats.firstRxTimeMs)},
+                     {"lastRxTime", time(stats.lastRxTimeMs)},
+                     {"stations", std::move(stations)},
+                     {"waiting", stats.waiting}};
+        if (!stats.unreachable.empty())
+            json["unreachable"] = stats.unreachable;
         // Station names come from the files as 8-bit text: what is not UTF-8 is replaced.
         context.out << json.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    });
+}
+
+// Makes the archive's tables where there are none (a server's database before the first station
+// writes to it) and says what stands there.
+void Init(CliContext& context, const Args&) {
+    ReadArchive(context, [&](Archive& archive) {
+        const ArchiveStats stats = archive.Stats();
+        if (!stats.unreachable.empty())
+            throw ArchiveError(stats.unreachable);
+        context.out << "archive ready: " << stats.location << " (schema version "
+                    << stats.schemaVersion << ")\n";
     });
 }
 
@@ -302,6 +317,9 @@ void AddArchiveCommands(CommandTable& table) {
                      Query, kLeavesPicturesAlone});
     table.push_back({"archive-stats", "", "the archive's frames, times and stations as JSON",
                      [](const Args& args) { return ExpectCount(args, 0, 0); }, Stats,
+                     kLeavesPicturesAlone});
+    table.push_back({"archive-init", "", "make the archive's tables where there are none yet",
+                     [](const Args& args) { return ExpectCount(args, 0, 0); }, Init,
                      kLeavesPicturesAlone});
     table.push_back({"archive-rebuild", "", "decode every archived frame again from its bytes",
                      [](const Args& args) { return ExpectCount(args, 0, 0); }, Rebuild,

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <ostream>
 
+#include "archive_open.hpp"
 #include "cli_platform.hpp"
 #include "common/files.hpp"
 #include "shell/app_folder.hpp"
@@ -20,7 +21,6 @@
 #include "shell/commands/archive_commands.hpp"
 #include "shell/commands/form_load.hpp"
 #include "shell/commands/ssdv_commands.hpp"
-#include "sqlite_archive.hpp"
 
 namespace quorbel::cli {
 namespace {
@@ -194,7 +194,9 @@ void OpenArchiveFor(CliContext& context, const ParsedLine& parsed) {
     AppState& app = context.app;
     if (parsed.archive)
         app.settings.archive = *parsed.archive;
-    OpenArchive(app, [](const std::string& path) { return OpenSqliteArchive(path); });
+    OpenArchive(app, [&app](const std::string& location) {
+        return OpenArchiveAt(location, app.settings.appDir);
+    });
     if (!app.archive && ArchiveLocation(app.settings)) {
         context.err << "quorbel-cli: " << app.ui.statusLine << "\n";
         if (ArchivingCommandIn(parsed))
@@ -248,7 +250,8 @@ void ReportOutcome(CliContext& context, const CommandOutcome& outcome) {
     for (const CommandProblem& problem : outcome.problems) {
         if (problem.kind == CommandProblem::Kind::DecoderNotFound)
             continue;  // no failure of a read: its packet files wait for a decoder
-        if (problem.kind == CommandProblem::Kind::ArchiveFailed) {
+        if (problem.kind == CommandProblem::Kind::ArchiveFailed ||
+            problem.kind == CommandProblem::Kind::ArchiveWaiting) {
             // The archive's failure is said once in a run, however many writes it failed.
             if (context.archiveProblemTold)
                 continue;

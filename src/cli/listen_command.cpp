@@ -139,6 +139,13 @@ class Listener {
         for (const std::string& path : arrival.outcome.restartedCaptures)
             m_context.err << "quorbel-cli: " << DescribeRestartedCapture(path) << "\n";
         for (const CommandProblem& problem : arrival.outcome.problems) {
+            if (problem.kind == CommandProblem::Kind::ArchiveWaiting) {
+                // The archive's server is away: said once, and no failure.
+                if (!m_context.archiveProblemTold)
+                    m_context.err << "quorbel-cli: " << ExplainProblem(problem) << "\n";
+                m_context.archiveProblemTold = true;
+                continue;
+            }
             m_failed = true;
             if (problem.kind == CommandProblem::Kind::ArchiveFailed) {
                 // Said once in the run; the frames are still decoded and recorded.

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <exception>
 
+#include "archive_open.hpp"
 #include "main_window.hpp"
 #include "qt_platform.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/archive_commands.hpp"
-#include "sqlite_archive.hpp"
 #include "system_settings.hpp"
 
 namespace {
@@ -70,7 +70,9 @@ int main(int argc, char* argv[]) {
         if (auto problem = quorbel::PrepareAppFolder(folder))
             std::fprintf(stderr, "quorbel-decoder: %s\n", problem->c_str());
         quorbel::gui::MainWindow window(app, platform);
-        window.Start([](const std::string& path) { return quorbel::OpenSqliteArchive(path); });
+        window.Start([&app](const std::string& location) {
+            return quorbel::OpenArchiveAt(location, app.settings.appDir);
+        });
         window.show();
         if (options.quitAfterStart)
             QTimer::singleShot(0, &application, &QCoreApplication::quit);

@@ -37,7 +37,8 @@ void CommandOutcome::Merge(const CommandOutcome& other) {
 
 bool CommandOutcome::Failed() const {
     return std::any_of(problems.begin(), problems.end(), [](const CommandProblem& problem) {
-        return problem.kind != CommandProblem::Kind::DecoderNotFound;
+        return problem.kind != CommandProblem::Kind::DecoderNotFound &&
+               problem.kind != CommandProblem::Kind::ArchiveWaiting;
     });
 }
 
@@ -74,6 +75,8 @@ std::string DescribeProblem(const CommandProblem& problem) {
             return problem.path + " could not be started";
         case CommandProblem::Kind::ArchiveFailed:
             return "frames not archived: " + problem.reason;
+        case CommandProblem::Kind::ArchiveWaiting:
+            return "frames not archived yet: " + problem.reason;
     }
     return {};
 }
@@ -86,7 +89,8 @@ std::string ExplainProblem(const CommandProblem& problem) {
                                               std::to_string(problem.exitStatus);
     }
     const std::string text = DescribeProblem(problem);
-    if (problem.kind == CommandProblem::Kind::ArchiveFailed)
+    if (problem.kind == CommandProblem::Kind::ArchiveFailed ||
+        problem.kind == CommandProblem::Kind::ArchiveWaiting)
         return text;  // the reason is in the text
     return reason.empty() ? text : text + ": " + reason;
 }

@@ -23,6 +23,9 @@ struct CommandProblem {
         DecoderNotStarted,  // the decoder at `path` could not be started
         DecoderFailed,      // the decoder of the picture at `path` ended with `exitStatus`
         ArchiveFailed,      // the mission archive failed: `reason` names it and says why
+        // The archive's server is away: frames wait on the disk (`reason` says why and how many)
+        // and are written when it is back. No failure: nothing is lost.
+        ArchiveWaiting,
     };
     Kind kind = Kind::NotWritten;
     std::string path;

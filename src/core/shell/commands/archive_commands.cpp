@@ -2,6 +2,8 @@
 // frames read back into the window.
 #include "shell/commands/archive_commands.hpp"
 
+#include "archive/archive_location.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -27,8 +29,9 @@ constexpr std::int64_t kPassGapMs = static_cast<std::int64_t>(kPassGapSeconds * 
 constexpr int kFramesPerEventLoop = 100;
 
 // The archive's failure named in the status line, the log and the outcome.
-void AddArchiveProblem(AppState& app, CommandOutcome& outcome, const std::string& what) {
-    CommandProblem problem{CommandProblem::Kind::ArchiveFailed, {}, what, 0};
+void AddArchiveProblem(AppState& app, CommandOutcome& outcome, const std::string& what,
+                       CommandProblem::Kind kind = CommandProblem::Kind::ArchiveFailed) {
+    CommandProblem problem{kind, {}, what, 0};
     app.ui.statusLine = DescribeProblem(problem);
     app.ui.readerLog += "archive: " + what + "\r\n";
     outcome.AddProblem(std::move(problem));
@@ -90,6 +93,8 @@ std::optional<std::string> ArchiveLocation(const Settings& settings) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (lower == "off")
         return std::nullopt;
+    if (IsServerArchiveUrl(setting))
+        return setting;
     if (std::filesystem::path(setting).is_relative())
         return JoinPath(settings.appDir, setting);
     return setting;
@@ -97,7 +102,7 @@ std::optional<std::string> ArchiveLocation(const Settings& settings) {
 
 std::string DescribeArchiveSetting(const Settings& settings) {
     const std::optional<std::string> location = ArchiveLocation(settings);
-    return "Archive: " + location.value_or("off");
+    return "Archive: " + (location ? LocationWithoutPassword(*location) : std::string("off"));
 }
 
 void OpenArchive(AppState& app, const ArchiveOpener& opener) {
@@ -114,7 +119,8 @@ void OpenArchive(AppState& app, const ArchiveOpener& opener) {
             std::string("the archive cannot be opened, frames are not archived: ") + failure.what();
         app.ui.statusLine = text;
         app.ui.readerLog += text + "\r\n";
-        app.ui.archiveText = "Archive: none (" + *location + " cannot be opened)";
+        app.ui.archiveText =
+            "Archive: none (" + LocationWithoutPassword(*location) + " cannot be opened)";
     }
 }
 
@@ -135,8 +141,12 @@ void ArchiveFrame(AppState& app, std::span<const std::uint8_t> bytes) {
 void CheckArchive(AppState& app, CommandOutcome& outcome) {
     if (!app.archive)
         return;
+    // A server that is away loses nothing: its frames wait on the disk. Only frames the archive
+    // could not take at all make a failure.
     if (const std::optional<std::string> problem = app.archive->TakeNewProblem())
-        AddArchiveProblem(app, outcome, *problem);
+        AddArchiveProblem(app, outcome, *problem,
+                          app.archive->Failed() ? CommandProblem::Kind::ArchiveFailed
+                                                : CommandProblem::Kind::ArchiveWaiting);
 }
 
 ReceptionSourceGuard::ReceptionSourceGuard(AppState& app, ReceptionSource source, std::string file)
@@ -163,7 +173,8 @@ CommandOutcome OpenFromArchive(AppState& app, const TimeRange& range) {
         return outcome;
     }
     ReadingGuard reading(app.ui);
-    const std::string location = ArchiveLocation(app.settings).value_or(app.archive->Describe());
+    const std::string location =
+        LocationWithoutPassword(ArchiveLocation(app.settings).value_or(app.archive->Describe()));
     app.sourceFileName = location;  // exports are named after the archive
     app.ui.statusLine = location;
     app.ui.busy = true;

@@ -167,7 +167,11 @@ ArchiveImport ImportIntoArchive(ArchiveWriter& writer, const std::vector<std::st
     if (receptionsBefore && receptionsAfter)
         result.newReceptions = *receptionsAfter - *receptionsBefore;
     if (const std::optional<std::string> problem = writer.TakeNewProblem())
-        result.outcome.AddProblem({CommandProblem::Kind::ArchiveFailed, {}, *problem, 0});
+        result.outcome.AddProblem({writer.Failed() ? CommandProblem::Kind::ArchiveFailed
+                                                   : CommandProblem::Kind::ArchiveWaiting,
+                                   {},
+                                   *problem,
+                                   0});
     return result;
 }
 
