@@ -18,6 +18,7 @@ namespace quorbel::gui {
 
 class ChartFrame;
 class FieldPage;
+class HistoryPage;
 class ImagesPage;
 class MessageLogView;
 class RecordBar;
@@ -36,6 +37,7 @@ struct BoundWidgets {
     QPlainTextEdit* readerLog = nullptr;
     QPlainTextEdit* diagnostics = nullptr;  // the Info page's diagnostics of the last read
     ImagesPage* images = nullptr;
+    HistoryPage* history = nullptr;
     std::vector<QAction*> readCommands;  // open, crop and export: disabled while a file is read
 };
 
