@@ -84,9 +84,9 @@ struct FieldBucket {
 struct FieldSeries {
     int field = 0;
     TimeRange range;
-    std::int64_t bucketWidthMs = 0;   // 0 when `points` holds every record
-    std::vector<FieldPoint> points;   // in time order
-    std::vector<FieldBucket> buckets; // in time order; buckets without records are left out
+    std::int64_t bucketWidthMs = 0;    // 0 when `points` holds every record
+    std::vector<FieldPoint> points;    // in time order
+    std::vector<FieldBucket> buckets;  // in time order; buckets without records are left out
 };
 
 struct StationCount {
@@ -150,7 +150,8 @@ class Archive {
     // The stations that received frames in the range, most frames first.
     virtual std::vector<StationCount> Stations(const TimeRange& range) = 0;
 
-    // The first and the last receive time held; none when the archive is empty.
+    // The first and the last receive time held, as the range that holds them all: fromMs the
+    // first, toMs one past the last; none when the archive is empty.
     virtual std::optional<TimeRange> Extent() = 0;
 
     virtual ArchiveStats Stats() = 0;

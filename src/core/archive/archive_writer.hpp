@@ -34,15 +34,16 @@ class ArchiveWriter {
     void Flush();
 
     // The first failure of the storage since the last call, once: the caller reports it in the
-    // status line and the log. Writing goes on with later batches.
+    // status line and the log. Writing goes on with later batches. A storage that keeps failing
+    // is reported once; after a batch is written again, a new failure is reported again.
     std::optional<std::string> TakeNewProblem();
     // True once any write has failed (the command-line tool exits 1).
     bool Failed() const;
 
     struct Counts {
-        std::int64_t written = 0;   // receptions in committed batches
+        std::int64_t written = 0;  // receptions in committed batches
         std::int64_t newFrames = 0;
-        std::int64_t lost = 0;      // receptions in failed batches or dropped for want of room
+        std::int64_t lost = 0;  // receptions in failed batches or dropped for want of room
         std::int64_t waiting = 0;
     };
     Counts GetCounts() const;
@@ -62,6 +63,7 @@ class ArchiveWriter {
     bool m_writing = false;
     bool m_stop = false;
     bool m_failed = false;
+    bool m_dropping = false;  // the last reception added was dropped: the drop is reported
     std::optional<std::string> m_newProblem;
     Counts m_counts;
     std::thread m_thread;  // last: starts after every member above is made

@@ -1,0 +1,158 @@
+// The writer thread against a double of the storage that can be made to block or to fail:
+// batches, Flush, counts, drops, problems reported once, and the last batches written on the way
+// out.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "archive/archive_writer.hpp"
+
+namespace quorbel {
+namespace {
+
+// What the double does and saw, shared with the test (the writer owns the double itself).
+struct StorageControl {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool blocked = false;
+    bool failing = false;
+    bool inWrite = false;
+    std::vector<std::size_t> batchSizes;
+    std::int64_t stored = 0;
+
+    void SetBlocked(bool value) {
+        std::lock_guard lock(mutex);
+        blocked = value;
+        changed.notify_all();
+    }
+    void SetFailing(bool value) {
+        std::lock_guard lock(mutex);
+        failing = value;
+    }
+    void WaitInWrite() {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return inWrite; });
+    }
+};
+
+class ControlledArchive : public Archive {
+  public:
+    explicit ControlledArchive(std::shared_ptr<StorageControl> control)
+        : m_control(std::move(control)) {}
+    std::string Describe() const override { return "test.sqlite"; }
+    WriteCount Write(std::span<const Reception> batch) override {
+        std::unique_lock lock(m_control->mutex);
+        m_control->inWrite = true;
+        m_control->changed.notify_all();
+        m_control->changed.wait(lock, [this] { return !m_control->blocked; });
+        m_control->inWrite = false;
+        m_control->batchSizes.push_back(batch.size());
+        if (m_control->failing)
+            throw ArchiveError("test.sqlite: no room left to write");
+        m_control->stored += static_cast<std::int64_t>(batch.size());
+        // Every second reception counts as a new frame.
+        return {static_cast<std::int64_t>(batch.size() / 2),
+                static_cast<std::int64_t>(batch.size())};
+    }
+    void ReadFrames(const TimeRange&, const std::function<bool(const StoredFrame&)>&) override {}
+    FieldSeries QueryField(int, const TimeRange&, int) override { return {}; }
+    std::vector<StationCount> Stations(const TimeRange&) override { return {}; }
+    std::optional<TimeRange> Extent() override { return std::nullopt; }
+    ArchiveStats Stats() override { return {}; }
+    void Rebuild(const std::function<void(std::int64_t, std::int64_t)>&) override {}
+
+  private:
+    std::shared_ptr<StorageControl> m_control;
+};
+
+struct WriterUnderTest {
+    std::shared_ptr<StorageControl> control = std::make_shared<StorageControl>();
+    std::unique_ptr<ArchiveWriter> writer =
+        std::make_unique<ArchiveWriter>(std::make_unique<ControlledArchive>(control));
+};
+
+TEST(ArchiveWriterTest, BatchesFlushAndCounts) {
+    WriterUnderTest test;
+    test.control->SetBlocked(true);
+    test.writer->Add({});
+    test.control->WaitInWrite();  // the first reception is being written; the rest queue up
+    for (int i = 0; i < 12'000; ++i)
+        test.writer->Add({});
+    EXPECT_EQ(test.writer->GetCounts().waiting, 12'001);
+    test.control->SetBlocked(false);
+    test.writer->Flush();
+
+    const ArchiveWriter::Counts counts = test.writer->GetCounts();
+    EXPECT_EQ(counts.written, 12'001);
+    EXPECT_EQ(counts.waiting, 0);
+    EXPECT_EQ(counts.lost, 0);
+    EXPECT_EQ(counts.newFrames, 0 + 5000 / 2 + 5000 / 2 + 2000 / 2);
+    EXPECT_EQ(test.control->batchSizes, (std::vector<std::size_t>{1, 5000, 5000, 2000}));
+    EXPECT_FALSE(test.writer->Failed());
+    EXPECT_FALSE(test.writer->TakeNewProblem());
+    test.writer->Flush();  // nothing waits: returns at once
+    EXPECT_EQ(test.writer->Describe(), "test.sqlite");
+}
+
+TEST(ArchiveWriterTest, FailuresAreReportedOnceUntilAWriteSucceedsAndWritingGoesOn) {
+    WriterUnderTest test;
+    test.control->SetFailing(true);
+    for (int i = 0; i < 3; ++i)
+        test.writer->Add({});
+    test.writer->Flush();
+    test.writer->Add({});
+    test.writer->Flush();
+    EXPECT_TRUE(test.writer->Failed());
+    EXPECT_EQ(test.writer->GetCounts().lost, 4);
+    const auto problem = test.writer->TakeNewProblem();
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("no room"), std::string::npos);
+    test.writer->Add({});
+    test.writer->Flush();
+    EXPECT_FALSE(test.writer->TakeNewProblem()) << "the same failure again is not news";
+
+    test.control->SetFailing(false);
+    test.writer->Add({});
+    test.writer->Flush();
+    EXPECT_EQ(test.writer->GetCounts().written, 1);
+    EXPECT_FALSE(test.writer->TakeNewProblem());
+    test.control->SetFailing(true);
+    test.writer->Add({});
+    test.writer->Flush();
+    EXPECT_TRUE(test.writer->TakeNewProblem()) << "a failure after a success is news";
+    EXPECT_TRUE(test.writer->Failed());
+    EXPECT_EQ(test.writer->GetCounts().lost, 6);
+}
+
+TEST(ArchiveWriterTest, DropsPastTheLimitAndWritesWhatWaitsOnTheWayOut) {
+    WriterUnderTest test;
+    test.control->SetBlocked(true);
+    test.writer->Add({});
+    test.control->WaitInWrite();
+    const std::int64_t room = ArchiveWriter::kMaxWaiting;
+    for (std::int64_t i = 0; i < room + 5; ++i)
+        test.writer->Add({});
+    ArchiveWriter::Counts counts = test.writer->GetCounts();
+    EXPECT_EQ(counts.lost, 5);
+    EXPECT_EQ(counts.waiting, room + 1);
+    EXPECT_TRUE(test.writer->Failed());
+    const auto problem = test.writer->TakeNewProblem();
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("dropped"), std::string::npos);
+    EXPECT_FALSE(test.writer->TakeNewProblem());
+
+    // The storage comes free only while the writer is being destroyed: everything that waits is
+    // still written before the thread ends.
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        test.control->SetBlocked(false);
+    });
+    test.writer.reset();
+    release.join();
+    EXPECT_EQ(test.control->stored, room + 1);
+}
+
+}  // namespace
+}  // namespace quorbel
