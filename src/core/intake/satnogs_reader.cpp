@@ -39,6 +39,19 @@ std::uint8_t ReadHexPair(char first, char second) {
     return ParseHexValue(std::string_view(pair, 2));
 }
 
+// Field 3 of a line: the text after its third "|" up to a fourth one, spaces trimmed.
+std::string_view StationOfLine(std::string_view line) {
+    std::size_t at = 0;
+    for (int separator = 0; separator < 3; ++separator) {
+        at = line.find('|', at);
+        if (at == std::string_view::npos)
+            return {};
+        ++at;
+    }
+    std::string_view station = line.substr(at, line.find('|', at) - at);
+    return TrimChars(station, " ");
+}
+
 }  // namespace
 
 std::optional<SatnogsIndex> IndexSatnogsExport(const std::string& path) {
@@ -91,6 +104,7 @@ SatnogsLineKind ReadSatnogsLine(std::string_view line, SatnogsFrame& frame) {
     if (line.empty())
         return SatnogsLineKind::Nothing;
     frame.rxTimeText.assign(line.substr(0, kTimeLength));
+    frame.station.assign(StationOfLine(line));
     if (line.size() <= kPayloadStart)
         return SatnogsLineKind::TimeOnly;  // no frame bytes
     const std::string_view payload = line.substr(kPayloadStart);

@@ -48,13 +48,15 @@ struct SatnogsFrame {
     std::string rxTimeText;
     std::vector<std::uint8_t> bytes;
     std::string hexText;  // the pairs as they stand in the line, case kept
+    std::string station;  // the line's field 3 (after the third "|"), spaces trimmed; may be empty
 };
 
 // What a line gives: nothing (an empty line), a receive time alone (no characters after the
 // 20th), or a receive time and a frame.
 enum class SatnogsLineKind { Nothing, TimeOnly, Frame };
 
-// Reads one line into `frame`: its time and, when the line has one, the frame's bytes and text.
+// Reads one line into `frame`: its time, its station and, when the line has one, the frame's
+// bytes and text.
 SatnogsLineKind ReadSatnogsLine(std::string_view line, SatnogsFrame& frame);
 
 }  // namespace quorbel

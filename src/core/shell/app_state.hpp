@@ -87,6 +87,8 @@ struct AppState {
     // What the frames being received are: their source and file, for their receptions.
     ReceptionSource receptionSource = ReceptionSource::Live;
     std::string receptionFile;
+    std::string receptionStation;  // the station of the export line being read
+    bool readingArchive = false;   // frames come back out of the archive: not archived again
 };
 
 }  // namespace quorbel

@@ -72,6 +72,8 @@ std::string DescribeProblem(const CommandProblem& problem) {
             return problem.path + " decoder not found";
         case CommandProblem::Kind::DecoderNotStarted:
             return problem.path + " could not be started";
+        case CommandProblem::Kind::ArchiveFailed:
+            return "frames not archived: " + problem.reason;
     }
     return {};
 }
@@ -84,6 +86,8 @@ std::string ExplainProblem(const CommandProblem& problem) {
                                               std::to_string(problem.exitStatus);
     }
     const std::string text = DescribeProblem(problem);
+    if (problem.kind == CommandProblem::Kind::ArchiveFailed)
+        return text;  // the reason is in the text
     return reason.empty() ? text : text + ": " + reason;
 }
 

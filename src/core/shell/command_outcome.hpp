@@ -22,6 +22,7 @@ struct CommandProblem {
         DecoderNotFound,    // no picture decoder beside the program or on the PATH
         DecoderNotStarted,  // the decoder at `path` could not be started
         DecoderFailed,      // the decoder of the picture at `path` ended with `exitStatus`
+        ArchiveFailed,      // the mission archive failed: `reason` names it and says why
     };
     Kind kind = Kind::NotWritten;
     std::string path;

@@ -112,6 +112,7 @@ struct WindowModel {
     std::string recordCounter;    // "#n / max" beside the record scroll bar
     std::string statusLine;       // the one-line status box
     std::string readerLog;        // the reader's log on the "Info" page (fixed-width font)
+    std::string archiveText;      // the archive in use: "Archive: /path/archive.sqlite", "off"
     std::string ssdvListing;      // the SSDV packet headers on the "Images" page
     // The diagnostics box on the Info page: one entry per file of the last open command.
     std::vector<ReadDiagnostics> diagnostics;

@@ -1,6 +1,8 @@
 // Every handler behind the window's menus and controls, for the front ends in one include.
 #pragma once
 
+#include "shell/commands/archive_commands.hpp"
+#include "shell/commands/archive_import.hpp"
 #include "shell/commands/export_commands.hpp"
 #include "shell/commands/form_load.hpp"
 #include "shell/commands/frame_commands.hpp"

@@ -92,6 +92,10 @@ void ApplyConfLine(AppState& app, std::string_view rawLine) {
         app.settings.tcpPort = port;
         app.settings.tcpPortText = value;
         ShowConnectionLabel(app);
+    } else if (key == "ARCHIVE") {
+        app.settings.archive = writtenValue;  // a path keeps its case
+    } else if (key == "STATION") {
+        app.settings.station = writtenValue;
     }
     // IMAGE_PATH is accepted and not used: the image files live in the application folder.
 }

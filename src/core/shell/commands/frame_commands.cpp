@@ -6,6 +6,7 @@
 #include "intake/dispatch.hpp"
 #include "intake/read_diagnostics.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/archive_commands.hpp"
 #include "shell/commands/ssdv_commands.hpp"
 
 namespace quorbel {
@@ -61,6 +62,7 @@ bool ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded, CommandOutcom
 FrameKind ReceiveFrame(AppState& app, std::span<const std::uint8_t> frame,
                        const std::string* hexText, ReadDiagnostics* diagnostics,
                        CommandOutcome* outcome) {
+    ArchiveFrame(app, frame);
     const DecodedFrame decoded = DispatchFrame(app.frame, frame, hexText);
     const bool stored = ApplyDecodedFrame(app, decoded, outcome);
     if (diagnostics != nullptr) {

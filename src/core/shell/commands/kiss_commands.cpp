@@ -6,6 +6,8 @@
 #include "intake/kiss_file_reader.hpp"
 #include "intake/read_diagnostics.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/archive_commands.hpp"
+#include "shell/commands/archive_import.hpp"
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/open_commands.hpp"
 #include "shell/commands/ssdv_commands.hpp"
@@ -93,6 +95,8 @@ CommandOutcome ReadKissFile(AppState& app, const std::string& path) {
     if (fends >= 0) {
         const std::uint64_t counted = capture.Position();
         capture.Rewind(counted);
+        const ReceptionSourceGuard source(app, ReceptionSource::CaptureFile,
+                                          ArchivedFileName(path));
         CaptureDecoder decoder(app);
         for (auto block = capture.Next(); !block.empty(); block = capture.Next())
             decoder.Feed(block);
@@ -106,6 +110,7 @@ CommandOutcome ReadKissFile(AppState& app, const std::string& path) {
     outcome.recordsRefused = diagnostics.droppedAtCap;
     app.ui.diagnostics.push_back(std::move(diagnostics));
     outcome.Merge(DecodeSsdvImages(app));
+    CheckArchive(app, outcome);
     PerformEndOfReadSteps(app);
     return outcome;
 }

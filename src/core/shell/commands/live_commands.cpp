@@ -7,6 +7,7 @@
 #include "common/number_format.hpp"
 #include "intake/live_stream.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/archive_commands.hpp"
 #include "shell/commands/form_load.hpp"
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/record_commands.hpp"
@@ -95,6 +96,8 @@ void ReceiveLiveFrame(AppState& app, std::span<const std::uint8_t> piece, LiveAr
     // One reading of the clock gives the receive time and the stamp in the capture file.
     const std::string stamp = FormatUtcStamp(app.platform.Now());
     app.frame.rxTimeText = stamp;
+    // A live frame may arrive in the middle of a file read: its reception is a live one.
+    const ReceptionSourceGuard source(app, ReceptionSource::Live, {});
     const FrameKind kind = ReceiveFrame(app, frame.Frame(), nullptr, nullptr, &arrival.outcome);
     arrival.frames.push_back({stamp, kind, app.frame.spacecraftId});
     SelectField(app, app.selectedField);
@@ -155,6 +158,7 @@ LiveArrival ReceiveLiveBytes(AppState& app, std::span<const std::uint8_t> bytes)
         LogDiscards(app);
     // One flush for all the frames of the arrival, before the next one is handled.
     FlushCapture(app, arrival.outcome);
+    CheckArchive(app, arrival.outcome);
     arrival.outcome.framesRead = static_cast<long long>(arrival.frames.size());
     arrival.outcome = ShowOutcome(app, std::move(arrival.outcome));
     return arrival;

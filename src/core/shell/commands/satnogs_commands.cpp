@@ -8,6 +8,8 @@
 #include "intake/satnogs_reader.hpp"
 #include "intake/satnogs_text.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/archive_commands.hpp"
+#include "shell/commands/archive_import.hpp"
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/open_commands.hpp"
 #include "shell/commands/view_refresh.hpp"
@@ -25,6 +27,7 @@ void DispatchLines(AppState& app, const std::string& path, const SatnogsIndex& i
                    ReadDiagnostics& diagnostics) {
     SatnogsFrame frame;
     long long withoutFrame = 0;
+    const ReceptionSourceGuard source(app, ReceptionSource::Export, ArchivedFileName(path));
     ReadKeptLinesBackwards(path, index, [&](std::size_t number, std::string_view line) {
         if (number % kLinesPerEventLoop == 0) {
             app.ui.progress.value = static_cast<int>(number);
@@ -33,6 +36,7 @@ void DispatchLines(AppState& app, const std::string& path, const SatnogsIndex& i
         const SatnogsLineKind kind = ReadSatnogsLine(line, frame);
         if (kind != SatnogsLineKind::Nothing)
             app.frame.rxTimeText = frame.rxTimeText;
+        app.receptionStation = frame.station;
         if (kind != SatnogsLineKind::Frame ||
             ReceiveFrame(app, frame.bytes, &frame.hexText, &diagnostics) == FrameKind::None)
             ++withoutFrame;
@@ -116,6 +120,7 @@ CommandOutcome ReadSatnogsCsv(AppState& app, const std::string& path) {
     outcome.framesRead = std::accumulate(diagnostics.frames.begin(), diagnostics.frames.end(), 0LL);
     outcome.recordsRefused = diagnostics.droppedAtCap;
     app.ui.diagnostics.push_back(std::move(diagnostics));
+    CheckArchive(app, outcome);
     PerformEndOfReadSteps(app);
     return outcome;
 }
