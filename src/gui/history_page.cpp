@@ -169,7 +169,7 @@ void HistoryPage::ShowStations(const std::vector<StationCount>& counts) {
         auto* item = new QTreeWidgetItem;
         item->setText(0, count.station.empty() ? QString("(no station)")
                                                : QString::fromStdString(count.station));
-        item->setText(1, QLocale::c().toString(static_cast<qlonglong>(count.frames)));
+        item->setText(1, QLocale(QLocale::English).toString(static_cast<qlonglong>(count.frames)));
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         items.append(item);
     }

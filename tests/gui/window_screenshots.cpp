@@ -189,7 +189,9 @@ int TakeHistoryScreenshot(const QString& appFolder, const QString& output) {
     quorbel::gui::ApplySystemSettings(app.settings);
     app.settings.appDir = QFile::encodeName(appFolder).toStdString();
     quorbel::gui::MainWindow window(app, platform);
-    window.Start([](const std::string& path) { return quorbel::OpenSqliteArchive(path); });
+    app.archive = std::make_unique<quorbel::ArchiveWriter>(
+        quorbel::OpenSqliteArchive(QFile::encodeName(appFolder).toStdString() + "/archive.sqlite"));
+    window.Start();
     window.show();
     QTest::qWait(300);
     window.findChild<QTabWidget*>("pages")->setCurrentWidget(window.History());

@@ -35,10 +35,15 @@ std::string UtcText(std::int64_t ms) {
 
 // "3,456,789"
 std::string GroupedCount(std::int64_t count) {
-    std::string digits = std::to_string(count);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(static_cast<std::size_t>(at), ",");
-    return digits;
+    const std::string digits = std::to_string(count);
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        const std::size_t left = digits.size() - i;
+        if (i > 0 && left % 3 == 0 && digits[i - 1] != '-')
+            grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped;
 }
 
 // A bucket's width the way a user reads it: "5 min 12 s", "3 h 20 min", "2 d 4 h".
