@@ -17,8 +17,10 @@
 #include "shell/app_folder.hpp"
 #include "shell/app_state.hpp"
 #include "shell/command_outcome.hpp"
+#include "shell/commands/archive_commands.hpp"
 #include "shell/commands/form_load.hpp"
 #include "shell/commands/ssdv_commands.hpp"
+#include "sqlite_archive.hpp"
 
 namespace quorbel::cli {
 namespace {
@@ -29,7 +31,8 @@ struct Invocation {
 };
 
 struct ParsedLine {
-    std::optional<std::string> appDir;  // --app-dir
+    std::optional<std::string> appDir;   // --app-dir
+    std::optional<std::string> archive;  // --archive: over ARCHIVE of conf.ini
     bool systemLocale = true;
     bool help = false;
     bool verbose = false;
@@ -44,8 +47,11 @@ const CliCommand* FindCommand(const CommandTable& table, const std::string& name
     return nullptr;
 }
 
-void WriteUsage(std::ostream& out, const CommandTable& table, const AppFolderChoice& folder) {
-    out << "usage: quorbel-cli [--app-dir DIR] [--locale C|system] [--verbose] COMMAND [ARGS]...\n"
+void WriteUsage(std::ostream& out, const CommandTable& table, const AppFolderChoice& folder,
+                const std::string& archiveText) {
+    out << "usage: quorbel-cli [--app-dir DIR] [--archive off|PATH] [--locale C|system] "
+           "[--verbose]\n"
+           "                  COMMAND [ARGS]...\n"
            "\n"
            "Decodes QUORBEL frames without a window. The commands run in order on one shared\n"
            "state, as a user would use the window's menus.\n"
@@ -55,6 +61,9 @@ void WriteUsage(std::ostream& out, const CommandTable& table, const AppFolderCho
            "                      (default: this program's folder for a portable copy,\n"
            "                      one that holds a conf.ini or may be written to; the\n"
            "                      user's data folder for an installed program)\n"
+           "  --archive off|PATH  the mission archive every frame read or received is written\n"
+           "                      to, over ARCHIVE of conf.ini (default: archive.sqlite in\n"
+           "                      the application folder); off: none\n"
            "  --locale C|system   C: every decimal mark is \".\"; system (default): the\n"
            "                      decimal mark of the user's locale, as in the window\n"
            "  --verbose           after each open-kiss and open-satnogs: the frames of each\n"
@@ -72,7 +81,8 @@ void WriteUsage(std::ostream& out, const CommandTable& table, const AppFolderCho
     }
     out << "\n"
            "application folder: "
-        << folder.folder << "\n  (" << DescribeAppFolderOrigin(folder.origin) << ")\n";
+        << folder.folder << "\n  (" << DescribeAppFolderOrigin(folder.origin) << ")\n"
+        << archiveText << "\n";
     out << "\n"
            "A message box of the window is written to standard error as \"message: \" and its\n"
            "text. Exit status: 0 on success, 1 when a command could not do its work (a file\n"
@@ -93,6 +103,8 @@ std::optional<std::string> ParseLine(const std::vector<std::string>& arguments,
             parsed.verbose = true;
         } else if (option == "--app-dir" && i + 1 < arguments.size()) {
             parsed.appDir = arguments[++i];
+        } else if (option == "--archive" && i + 1 < arguments.size() && !arguments[i + 1].empty()) {
+            parsed.archive = arguments[++i];
         } else if (option == "--locale" && i + 1 < arguments.size() &&
                    (arguments[i + 1] == "C" || arguments[i + 1] == "system")) {
             parsed.systemLocale = arguments[++i] == "system";
@@ -159,6 +171,51 @@ int HandOverToLiveTool(const std::vector<std::string>& arguments, const std::str
     return 1;
 }
 
+// The archive the settings of the application folder's conf.ini and --archive name, for --help.
+std::string ArchiveInUse(const AppFolderChoice& folder, const ParsedLine& parsed, std::ostream& err,
+                         const std::string& programFolder) {
+    CliPlatform platform(err, programFolder);
+    AppState app(platform);
+    app.settings.appDir = folder.folder;
+    ReadConfIni(app);
+    if (parsed.archive)
+        app.settings.archive = *parsed.archive;
+    return DescribeArchiveSetting(app.settings);
+}
+
+bool ArchivingCommandIn(const ParsedLine& parsed) {
+    return std::any_of(parsed.invocations.begin(), parsed.invocations.end(),
+                       [](const Invocation& invocation) { return invocation.command->archives; });
+}
+
+// Opens the archive of conf.ini or --archive. One that cannot be opened is said once; the
+// commands go on without it, and a command that archives then fails the tool.
+void OpenArchiveFor(CliContext& context, const ParsedLine& parsed) {
+    AppState& app = context.app;
+    if (parsed.archive)
+        app.settings.archive = *parsed.archive;
+    OpenArchive(app, [](const std::string& path) { return OpenSqliteArchive(path); });
+    if (!app.archive && ArchiveLocation(app.settings)) {
+        context.err << "quorbel-cli: " << app.ui.statusLine << "\n";
+        if (ArchivingCommandIn(parsed))
+            context.failed = true;
+    }
+}
+
+// Waits until the writer has written every frame handed to it; a failure not yet reported is
+// reported now, and fails the tool when a command archived frames.
+void FinishArchive(CliContext& context, const ParsedLine& parsed) {
+    AppState& app = context.app;
+    if (!app.archive)
+        return;
+    app.archive->Flush();
+    CommandOutcome outcome;
+    CheckArchive(app, outcome);
+    ReportOutcome(context, outcome);
+    if (app.archive->Failed() && ArchivingCommandIn(parsed))
+        context.failed = true;
+}
+
 }  // namespace
 
 std::optional<std::string> ExpectCount(const Args& args, std::size_t min, std::size_t max) {
@@ -191,6 +248,12 @@ void ReportOutcome(CliContext& context, const CommandOutcome& outcome) {
     for (const CommandProblem& problem : outcome.problems) {
         if (problem.kind == CommandProblem::Kind::DecoderNotFound)
             continue;  // no failure of a read: its packet files wait for a decoder
+        if (problem.kind == CommandProblem::Kind::ArchiveFailed) {
+            // The archive's failure is said once in a run, however many writes it failed.
+            if (context.archiveProblemTold)
+                continue;
+            context.archiveProblemTold = true;
+        }
         std::string text = ExplainProblem(problem);
         if (std::find(told.begin(), told.end(), text) != told.end())
             continue;
@@ -213,6 +276,7 @@ CommandTable BuildCommandTable(const LiveTool* live) {
     AddCoreCommands(table);
     AddSatnogsCommands(table);
     AddListenCommand(table, live ? live->listen : CommandRun());
+    AddArchiveCommands(table);
     return table;
 }
 
@@ -227,11 +291,11 @@ int RunCli(const std::vector<std::string>& arguments, const std::string& program
                              InstalledProgramFolder()));
     if (error) {
         err << "quorbel-cli: " << *error << "\n\n";
-        WriteUsage(err, table, folder);
+        WriteUsage(err, table, folder, ArchiveInUse(folder, parsed, err, programFolder));
         return 2;
     }
     if (parsed.help) {
-        WriteUsage(out, table, folder);
+        WriteUsage(out, table, folder, ArchiveInUse(folder, parsed, err, programFolder));
         return 0;
     }
     if (auto problem = PrepareAppFolder(folder)) {
@@ -253,6 +317,7 @@ int RunCli(const std::vector<std::string>& arguments, const std::string& program
     StartUp(app);
     CliContext context{app, platform, out, err};
     context.verbose = parsed.verbose;
+    OpenArchiveFor(context, parsed);
     // The pictures a decoding run started are written before the next command that reads or
     // writes pictures (or the end), and then they are in the image list as the window's would
     // be; an export or a view command runs beside the decoders.
@@ -270,6 +335,7 @@ int RunCli(const std::vector<std::string>& arguments, const std::string& program
         invocation.command->run(context, invocation.args);
     }
     finishPictures();
+    FinishArchive(context, parsed);
     return context.failed ? 1 : 0;
 }
 

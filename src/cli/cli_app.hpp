@@ -24,8 +24,9 @@ struct CliContext {
     CliPlatform& platform;
     std::ostream& out;
     std::ostream& err;
-    bool failed = false;   // a command could not do its work: exit status 1
-    bool verbose = false;  // --verbose: the diagnostics of every read on standard error
+    bool failed = false;              // a command could not do its work: exit status 1
+    bool verbose = false;             // --verbose: the diagnostics of every read on standard error
+    bool archiveProblemTold = false;  // the archive's failure has been said
 };
 
 using Args = std::vector<std::string>;
@@ -42,9 +43,12 @@ struct CliCommand {
     // The command neither reads nor writes packet files, pictures or the image list, so the
     // picture decoders started before it may go on while it runs.
     bool leavesPicturesAlone = false;
+    // The command hands frames to the archive: the tool exits 1 when they could not be archived.
+    bool archives = false;
 };
 
 inline constexpr bool kLeavesPicturesAlone = true;
+inline constexpr bool kArchives = true;
 
 using CommandTable = std::vector<CliCommand>;
 
@@ -67,6 +71,8 @@ void AddSatnogsCommands(CommandTable& table);
 // listen: the live client on the configured (or given) KISS server; `run` is empty in the plain
 // tool, which hands a command line with listen over to the live tool.
 void AddListenCommand(CommandTable& table, CommandRun run);
+// archive-import, archive-open, archive-query, archive-stats and archive-rebuild.
+void AddArchiveCommands(CommandTable& table);
 
 // The plain tool (quorbel-cli) has no network code, so its commands start without loading the
 // toolkit's libraries. The live tool (quorbel-cli-live) is the same tool with the TCP client: its

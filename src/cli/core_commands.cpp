@@ -74,7 +74,8 @@ void AddCoreCommands(CommandTable& table) {
                      [](const Args& args) { return ExpectCount(args, 1, SIZE_MAX); },
                      [](CliContext& context, const Args& files) {
                          OpenFiles(context, files, OpenCaptureFiles);
-                     }});
+                     },
+                     false, kArchives});
     table.push_back({"show-record", "N", "move the navigation scroll bar to record N",
                      [](const Args& args) -> std::optional<std::string> {
                          if (auto error = ExpectCount(args, 1, 1))

@@ -129,6 +129,7 @@ Json StateObject(const AppState& app) {
         {"recordCounter", Text(ui.recordCounter)},
         {"statusLine", Text(ui.statusLine)},
         {"readerLog", Text(ui.readerLog)},
+        {"archiveText", Text(ui.archiveText)},
         {"ssdvListing", Text(ui.ssdvListing)},
         {"messageLog", Runs(ui.messageLog)},
         {"chartTitle", Text(ui.chartTitle)},

@@ -139,6 +139,14 @@ class Listener {
         for (const std::string& path : arrival.outcome.restartedCaptures)
             m_context.err << "quorbel-cli: " << DescribeRestartedCapture(path) << "\n";
         for (const CommandProblem& problem : arrival.outcome.problems) {
+            m_failed = true;
+            if (problem.kind == CommandProblem::Kind::ArchiveFailed) {
+                // Said once in the run; the frames are still decoded and recorded.
+                if (!m_context.archiveProblemTold)
+                    m_context.err << "quorbel-cli: " << ExplainProblem(problem) << "\n";
+                m_context.archiveProblemTold = true;
+                continue;
+            }
             // Each new problem once, as it happens; the count comes at the end.
             const std::string text = ExplainProblem(problem);
             if (text != m_lastProblem)

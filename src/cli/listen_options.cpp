@@ -47,7 +47,7 @@ void AddListenCommand(CommandTable& table, CommandRun run) {
                          ListenOptions options;
                          return ParseListenArgs(args, options);
                      },
-                     std::move(run)});
+                     std::move(run), false, kArchives});
 }
 
 }  // namespace quorbel::cli

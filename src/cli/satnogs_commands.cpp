@@ -19,7 +19,8 @@ void AddSatnogsCommands(CommandTable& table) {
                      [](const Args& args) { return ExpectCount(args, 1, SIZE_MAX); },
                      [](CliContext& context, const Args& files) {
                          OpenFiles(context, files, OpenSatnogsExports);
-                     }});
+                     },
+                     false, kArchives});
     table.push_back({"crop-images", "FILE",
                      "Tools > \"Crop SatNOGS CSV -> Image Data\" on FILE (writes FILE_new)",
                      [](const Args& args) { return ExpectCount(args, 1, 1); },

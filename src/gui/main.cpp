@@ -8,6 +8,8 @@
 #include "main_window.hpp"
 #include "qt_platform.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/archive_commands.hpp"
+#include "sqlite_archive.hpp"
 #include "system_settings.hpp"
 
 namespace {
@@ -68,7 +70,7 @@ int main(int argc, char* argv[]) {
         if (auto problem = quorbel::PrepareAppFolder(folder))
             std::fprintf(stderr, "quorbel-decoder: %s\n", problem->c_str());
         quorbel::gui::MainWindow window(app, platform);
-        window.Start();
+        window.Start([](const std::string& path) { return quorbel::OpenSqliteArchive(path); });
         window.show();
         if (options.quitAfterStart)
             QTimer::singleShot(0, &application, &QCoreApplication::quit);

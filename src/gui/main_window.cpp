@@ -222,6 +222,10 @@ QWidget* MainWindow::BuildInfoPage(BoundWidgets& widgets) {
     m_appFolderLabel->setObjectName("LabelAppFolder");
     m_appFolderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     pageLayout->addWidget(m_appFolderLabel);
+    widgets.archiveText = new QLabel(page);
+    widgets.archiveText->setObjectName("LabelArchive");
+    widgets.archiveText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    pageLayout->addWidget(widgets.archiveText);
     auto* layout = new QHBoxLayout;
     layout->setContentsMargins(0, 0, 0, 0);
     pageLayout->addLayout(layout, 1);
@@ -401,8 +405,12 @@ void MainWindow::RefreshSoon() {
         m_refreshSoon->start();
 }
 
-void MainWindow::Start() {
-    Run([this] { StartUp(m_app); });
+void MainWindow::Start(const ArchiveOpener& openArchive) {
+    Run([&] {
+        StartUp(m_app);
+        if (openArchive)
+            OpenArchive(m_app, openArchive);
+    });
     ShowAppFolder();
     WatchImageFolder();
     m_wantedSize = ContentSize() + QSize(0, menuBar()->sizeHint().height());

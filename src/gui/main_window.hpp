@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+#include "shell/commands/archive_commands.hpp"
+
 namespace quorbel {
 struct AppState;
 }
@@ -34,7 +36,8 @@ class MainWindow : public QMainWindow {
     ~MainWindow() override;
 
     // Runs StartUp, shows its result and sizes the window to its content on its screen.
-    void Start();
+    // With an opener, the archive of conf.ini is opened after it is read.
+    void Start(const ArchiveOpener& openArchive = {});
     // Runs a handler of the core and shows what it changed.
     void Run(const std::function<void()>& handler);
     void Refresh();

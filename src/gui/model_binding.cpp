@@ -198,6 +198,10 @@ void ModelBinding::RefreshStatus() {
 void ModelBinding::RefreshLogs() {
     m_widgets.messageLog->ShowLog(m_model.messageLog);
     SyncLogText(m_first, m_widgets.readerLog, m_readerLog, m_model.readerLog);
+    if (m_widgets.archiveText != nullptr) {
+        Sync(m_first, m_archiveText, m_model.archiveText,
+             [&](const auto& v) { SetText(m_widgets.archiveText, v); });
+    }
     SyncLogText(m_first, m_widgets.images->ssdvListing, m_ssdvListing, m_model.ssdvListing);
     std::string diagnostics;
     for (const ReadDiagnostics& read : m_model.diagnostics) {

@@ -36,6 +36,7 @@ struct BoundWidgets {
     MessageLogView* messageLog = nullptr;  // messageLog
     QPlainTextEdit* readerLog = nullptr;
     QPlainTextEdit* diagnostics = nullptr;  // the Info page's diagnostics of the last read
+    QLabel* archiveText = nullptr;          // the Info page's line naming the archive in use
     ImagesPage* images = nullptr;
     HistoryPage* history = nullptr;
     std::vector<QAction*> readCommands;  // open, crop and export: disabled while a file is read
@@ -74,7 +75,7 @@ class ModelBinding {
     bool m_first = true;
     std::array<FieldCache, kFieldCount> m_fields;
     std::string m_windowTitle, m_connectionText, m_receiveTimeText, m_satelliteName, m_spinText,
-        m_recordCounter, m_statusLine, m_chartTitle;
+        m_recordCounter, m_statusLine, m_chartTitle, m_archiveText;
     std::string m_readerLog, m_ssdvListing, m_diagnostics, m_imageFolder;
     Picture m_picture;
     std::vector<std::string> m_imageFiles;

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -259,12 +260,15 @@ TEST_F(CliTest, FoldersAndDevicesAreRefusedAndNothingIsWritten) {
         EXPECT_EQ(log.find("kiss frames"), std::string::npos) << log;
         EXPECT_EQ(log.find("records from SatNOGS"), std::string::npos) << log;
     }
-    // Only the folder itself and the capture: no cleaned copy, report or crop beside it.
+    // Only the folder itself, the capture and the mission archive opened at the start (which
+    // holds no frame): no cleaned copy, report or crop beside it.
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"captures", "pass.kss"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"archive.sqlite", "captures", "pass.kss"}));
+    EXPECT_EQ(DumpedState(RunCliIn({"archive-stats"}, folder.Path()).out)["frames"],
+              json::object());
 }
 
 TEST_F(CliTest, SelectFieldSetsTheSelectorAsTheWindowsClickDoes) {
@@ -325,9 +329,10 @@ TEST_F(CliTest, ListenRecordsEveryFrameOfTheReplayOnceInOrder) {
     ASSERT_FALSE(port.empty());
     const std::string appDir = folder.Path() + "/station";
     std::filesystem::create_directory(appDir);
+    std::ofstream(appDir + "/conf.ini") << "STATION = DL0Live\n";
     const CliRun run =
         RunProgram("--app-dir '" + appDir + "' listen --seconds 20 --host 127.0.0.1 --port " +
-                   port + " dump-state");
+                   port + " dump-state archive-stats");
     EXPECT_EQ(pclose(server), 0);
     ASSERT_EQ(run.status, 0);
 
@@ -340,7 +345,7 @@ TEST_F(CliTest, ListenRecordsEveryFrameOfTheReplayOnceInOrder) {
             files.push_back(entry.path().string());
     }
     EXPECT_EQ(std::filesystem::file_size(appDir + "/ssdv_002.bin"), 6u * 118u);
-    json state = DumpedState(run.out);
+    json state = DumpedStates(run.out).front();
     EXPECT_EQ(state["ssdvPackets"], json({{"2", 6}}));
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(files[0].ends_with("_QUORBEL-1U.kss")) << files[0];
@@ -350,6 +355,16 @@ TEST_F(CliTest, ListenRecordsEveryFrameOfTheReplayOnceInOrder) {
     EXPECT_NE(run.out.find(" UTC beacon QUORBEL-1U\n"), std::string::npos);
     EXPECT_EQ(state["telemetryCount"], 150);
     EXPECT_EQ(state["sensorCount"], 120);
+
+    // Every frame is in the archive of the application folder, received by the station of
+    // conf.ini.
+    const json stats = DumpedStates(run.out).back();
+    EXPECT_EQ(stats["location"], appDir + "/archive.sqlite");
+    EXPECT_EQ(stats["frames"]["beacon"], 150);
+    EXPECT_EQ(stats["frames"]["sensor"], 120);
+    // The pass repeats a digipeated message within ten minutes: one frame received twice.
+    EXPECT_EQ(stats["stations"],
+              json::array({{{"station", "DL0Live"}, {"frames", sent.size() - 1}}}));
 }
 
 // A listen started with its standard output in a file, so that the test may signal it and time

@@ -33,6 +33,7 @@
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
+#include "support/memory_archive.hpp"
 #include "value_chart_view.hpp"
 #include "view/time_axis.hpp"
 
@@ -407,6 +408,41 @@ TEST_F(WindowTest, TheInfoPageShowsTheDiagnosticsOfTheReadBesideTheLog) {
     EXPECT_FALSE(diagnostics.contains("lines without"));
     EXPECT_TRUE(Find<QPlainTextEdit>("readerLog")->toPlainText().startsWith("kiss frames: "));
     EXPECT_FALSE(Find<QPlainTextEdit>("readerLog")->toPlainText().contains("beacon frames"));
+}
+
+// The archive is opened once conf.ini is read; the Info page names it, or says it could not be
+// opened while the window goes on.
+TEST(WindowArchiveTest, TheInfoPageNamesTheArchiveInUse) {
+    QTemporaryDir folder;
+    QFile conf(folder.filePath("conf.ini"));
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write("ARCHIVE = Mission.sqlite\n");
+    conf.close();
+    const std::string dir = QFile::encodeName(folder.path()).toStdString();
+    for (const bool opens : {true, false}) {
+        QtPlatform platform;
+        AppState app(platform);
+        app.settings.appDir = dir;
+        std::string opened;
+        MainWindow window(app, platform);
+        window.Start([&](const std::string& path) -> std::unique_ptr<Archive> {
+            opened = path;
+            if (!opens)
+                throw ArchiveError(path + " is read-only");
+            return std::make_unique<testing::MemoryArchive>(
+                std::make_shared<testing::MemoryArchiveContents>());
+        });
+        EXPECT_EQ(opened, dir + "/Mission.sqlite");
+        const QString label = window.findChild<QLabel*>("LabelArchive")->text();
+        if (opens) {
+            EXPECT_EQ(label.toStdString(), "Archive: " + dir + "/Mission.sqlite");
+            EXPECT_NE(app.archive, nullptr);
+        } else {
+            EXPECT_TRUE(label.contains("cannot be opened")) << label.toStdString();
+            EXPECT_TRUE(
+                window.findChild<QLineEdit*>("statusLine")->text().contains("is read-only"));
+        }
+    }
 }
 
 TEST_F(WindowTest, ScrollBarsAppearOnlyWhenTheWindowIsSmallerThanTheContent) {

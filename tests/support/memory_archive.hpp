@@ -80,7 +80,7 @@ class MemoryArchive : public Archive {
         const auto [first, last] = std::minmax_element(
             m_contents->frames.begin(), m_contents->frames.end(),
             [](const auto& a, const auto& b) { return a.firstRxTimeMs < b.firstRxTimeMs; });
-        return TimeRange{first->firstRxTimeMs, last->firstRxTimeMs};
+        return TimeRange{first->firstRxTimeMs, last->firstRxTimeMs + 1};
     }
 
     ArchiveStats Stats() override {

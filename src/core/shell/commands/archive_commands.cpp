@@ -211,12 +211,12 @@ std::optional<TimeRange> RangeOfChoice(ArchiveRangeChoice choice, Archive& archi
     const std::optional<TimeRange> extent = archive.Extent();
     if (!extent)
         return std::nullopt;
-    const TimeRange everything{extent->fromMs, extent->toMs + 1};
+    const TimeRange everything = *extent;
     if (choice == ArchiveRangeChoice::Everything)
         return everything;
     // The last pass: a window before the last frame, widened until it holds a gap or everything.
     for (std::int64_t width = kDayMs / 4;; width *= 4) {
-        const std::int64_t from = std::max(extent->fromMs, extent->toMs - width);
+        const std::int64_t from = std::max(extent->fromMs, extent->toMs - 1 - width);
         std::optional<std::int64_t> previous;
         std::optional<std::int64_t> passStart;
         archive.ReadFrames({from, everything.toMs}, [&](const StoredFrame& frame) {

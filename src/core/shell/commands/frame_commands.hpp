@@ -28,10 +28,11 @@ void ClearStores(AppState& app);
 bool ApplyDecodedFrame(AppState& app, const DecodedFrame& decoded,
                        CommandOutcome* outcome = nullptr);
 
-// One frame of any source: handed to the archive (ArchiveFrame), dispatched and applied; its kind. The source sets the frame's receive
-// time before; hexText is the SatNOGS source's own text of the frame. A file read passes its
-// diagnostics, which count the frame's kind and a record refused by a full store; the live client
-// passes its outcome, which names a packet file that could not be appended to.
+// One frame of any source: handed to the archive (ArchiveFrame), dispatched and applied; its kind.
+// The source sets the frame's receive time before; hexText is the SatNOGS source's own text of the
+// frame. A file read passes its diagnostics, which count the frame's kind and a record refused by a
+// full store; the live client passes its outcome, which names a packet file that could not be
+// appended to.
 FrameKind ReceiveFrame(AppState& app, std::span<const std::uint8_t> frame,
                        const std::string* hexText = nullptr, ReadDiagnostics* diagnostics = nullptr,
                        CommandOutcome* outcome = nullptr);
