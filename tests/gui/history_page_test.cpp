@@ -42,9 +42,8 @@ class HistoryPageTest : public ::testing::Test {
         m_app->settings.appDir = appDir;
         m_window = std::make_unique<MainWindow>(*m_app, m_platform);
         m_window->resize(1300, 900);
-        m_app->archive =
-            std::make_unique<ArchiveWriter>(OpenSqliteArchive(appDir + "/archive.sqlite"));
-        m_window->Start();
+        // The window opens archive.sqlite of the application folder, as conf.ini leaves it.
+        m_window->Start([](const std::string& path) { return OpenSqliteArchive(path); });
         m_window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
     }

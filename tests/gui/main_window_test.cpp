@@ -43,7 +43,7 @@ namespace {
 const QString kSample = QUORBEL_SOURCE_DIR "/samples/pass.kss";
 
 // A window started on a folder with conf.ini and two SSDV pictures beside another picture.
-class WindowTest : public testing::Test {
+class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(m_folder.isValid());

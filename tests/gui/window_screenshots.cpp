@@ -189,9 +189,7 @@ int TakeHistoryScreenshot(const QString& appFolder, const QString& output) {
     quorbel::gui::ApplySystemSettings(app.settings);
     app.settings.appDir = QFile::encodeName(appFolder).toStdString();
     quorbel::gui::MainWindow window(app, platform);
-    app.archive = std::make_unique<quorbel::ArchiveWriter>(
-        quorbel::OpenSqliteArchive(QFile::encodeName(appFolder).toStdString() + "/archive.sqlite"));
-    window.Start();
+    window.Start([](const std::string& path) { return quorbel::OpenSqliteArchive(path); });
     window.show();
     QTest::qWait(300);
     window.findChild<QTabWidget*>("pages")->setCurrentWidget(window.History());
