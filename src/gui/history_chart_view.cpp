@@ -12,9 +12,9 @@ namespace quorbel::gui {
 
 namespace {
 
-const QColor kLineColour(0, 90, 170);
-const QColor kBandColour(120, 170, 225, 150);
-const QColor kBandEdgeColour(90, 140, 200);
+const QColor kLineColour(0, 80, 160);
+const QColor kBandColour(150, 190, 235);
+const QColor kBandEdgeColour(125, 170, 225);
 // One wheel step zooms in to this share of the range shown (out by its inverse).
 constexpr double kWheelZoomStep = 0.8;
 constexpr double kWheelDegreesPerStep = 120;
@@ -30,11 +30,10 @@ double Seconds(std::int64_t ms) {
 
 HistoryChartView::HistoryChartView(QWidget* parent) : QCustomPlot(parent) {
     setObjectName("historyChart");
-    QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
-    ticker->setDateTimeFormat("yyyy-MM-dd\nhh:mm");
-    ticker->setDateTimeSpec(Qt::UTC);
-    ticker->setTickCount(8);
-    xAxis->setTicker(ticker);
+    m_ticker.reset(new QCPAxisTickerDateTime);
+    m_ticker->setDateTimeSpec(Qt::UTC);
+    m_ticker->setTickCount(8);
+    xAxis->setTicker(m_ticker);
     xAxis->setLabel("UTC");
     xAxis->grid()->setPen(QPen(QColor(225, 225, 225), 0, Qt::DotLine));
     yAxis->grid()->setPen(QPen(QColor(225, 225, 225), 0, Qt::DotLine));
@@ -87,6 +86,7 @@ void HistoryChartView::ShowHistory(const HistoryModel& history) {
     else
         DrawPoints(series);
     xAxis->setRange(Seconds(history.range.fromMs), Seconds(history.range.toMs));
+    ShowDatesOrTimes(history.range.toMs - history.range.fromMs);
     FitValueAxis();
     replot();
 }
@@ -147,6 +147,15 @@ void HistoryChartView::DrawPoints(const FieldSeries& series) {
     m_bandHigh->setVisible(false);
     m_line->setData(keys, values, true);
     m_line->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, kLineColour, 5));
+}
+
+void HistoryChartView::ShowDatesOrTimes(std::int64_t spanMs) {
+    // Dates alone over weeks, times of day over hours, seconds over minutes.
+    constexpr std::int64_t kHourMs = 3'600'000;
+    const char* format = spanMs > 4 * 24 * kHourMs ? "yyyy-MM-dd"
+                         : spanMs > kHourMs / 6    ? "yyyy-MM-dd\nhh:mm"
+                                                   : "yyyy-MM-dd\nhh:mm:ss";
+    m_ticker->setDateTimeFormat(format);
 }
 
 void HistoryChartView::FitValueAxis() {

@@ -40,10 +40,12 @@ class HistoryChartView : public QCustomPlot {
     void DrawBuckets(const FieldSeries& series);
     void DrawPoints(const FieldSeries& series);
     void FitValueAxis();
+    void ShowDatesOrTimes(std::int64_t spanMs);
 
-    QCPGraph* m_bandLow = nullptr;   // the band's lower edge: the buckets' minima
-    QCPGraph* m_bandHigh = nullptr;  // the upper edge, filled down to the lower one
-    QCPGraph* m_line = nullptr;      // the means, or the records themselves
+    QSharedPointer<QCPAxisTickerDateTime> m_ticker;  // UTC
+    QCPGraph* m_bandLow = nullptr;                   // the band's lower edge: the buckets' minima
+    QCPGraph* m_bandHigh = nullptr;                  // the upper edge, filled down to the lower one
+    QCPGraph* m_line = nullptr;                      // the means, or the records themselves
     std::uint64_t m_revision = 0;
     bool m_drawn = false;
     bool m_dragging = false;

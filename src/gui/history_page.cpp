@@ -150,6 +150,9 @@ void HistoryPage::ShowHistory(const HistoryModel& history) {
     {
         const QSignalBlocker blockField(field);
         field->setCurrentIndex(field->findData(history.field));
+        const QSignalBlocker blockRange(rangeChoice);
+        rangeChoice->setCurrentIndex(history.rangeChoice >= 0 ? history.rangeChoice
+                                                              : kHistoryFromToChoice);
     }
     if (history.range.toMs > history.range.fromMs) {
         from->setDateTime(QDateTime::fromMSecsSinceEpoch(history.range.fromMs, Qt::UTC));

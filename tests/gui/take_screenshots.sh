@@ -49,7 +49,8 @@ if [[ -n "$samplegen" && -n "$cli" ]]; then
     "$samplegen" --passes 5840 --pass-minutes 90 --beacons 30 --sensors 10 --texts 0 --digis 0 \
         --ssdv 0 --unknown 0 --start 1735689600 "$folder/year.kss" >/dev/null
     mkdir "$folder/history"
-    "$cli" --archive "$folder/history/archive.sqlite" archive-import "$folder/year.kss" >/dev/null
+    printf 'STATION = DL0QRB\r\n' > "$folder/history/conf.ini"
+    "$cli" --app-dir "$folder/history" archive-import "$folder/year.kss" >/dev/null
     DISPLAY=$display "$tool" --history "$folder/history" docs/screenshots/window-history.png
 fi
 # The "TCP client" connected to a KISS server on 127.0.0.1 that sends the sample pass.

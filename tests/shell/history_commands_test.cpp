@@ -143,6 +143,11 @@ TEST_F(HistoryTest, StationsRangeChoicesFieldsWithoutValuesAndNoArchive) {
     ChooseHistoryRange(m_app, ArchiveRangeChoice::Last24Hours, now);
     EXPECT_EQ(history.range.toMs, now);
     EXPECT_EQ(history.range.fromMs, now - 24 * 3'600'000LL);
+    // The range box shows the choice until a zoom or a pan moves the range; a field keeps it.
+    SelectHistoryField(m_app, 0);
+    EXPECT_EQ(history.rangeChoice, static_cast<int>(ArchiveRangeChoice::Last24Hours));
+    PanHistory(m_app, -1000);
+    EXPECT_EQ(history.rangeChoice, -1);
 
     // Fields 67 to 69 have no values: nothing is asked of the archive.
     SelectHistoryField(m_app, 68);

@@ -81,8 +81,11 @@ struct Picture {
 
 // The "History" page: one field of the mission archive over a UTC range, as the chart draws it.
 struct HistoryModel {
-    int field = 1;          // the field chosen (0 to 106; 67 to 69 have no values)
-    TimeRange range;        // the UTC range the chart shows
+    int field = 1;    // the field chosen (0 to 106; 67 to 69 have no values)
+    TimeRange range;  // the UTC range the chart shows
+    // The range box's choice that gave the range (LastPass to Everything, in the order of
+    // ArchiveRangeChoice); -1 once a zoom, a pan or from / to has set it.
+    int rangeChoice = -1;
     int chartPixels = 800;  // the chart's width: the archive gives at most one bucket per pixel
     FieldSeries series;     // points, or per bucket min, max and mean
     std::vector<StationCount> stations;  // the stations that received the range, most frames first

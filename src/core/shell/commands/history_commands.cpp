@@ -112,6 +112,7 @@ TimeRange ClampedRange(TimeRange range) {
 void ShowHistory(AppState& app, int field, TimeRange range) {
     HistoryModel& history = app.ui.history;
     history.field = std::clamp(field, 0, kFieldCount - 1);
+    history.rangeChoice = -1;
     history.stations.clear();
     ++history.revision;
     if (!app.archive) {
@@ -162,6 +163,7 @@ void ChooseHistoryRange(AppState& app, ArchiveRangeChoice choice, std::int64_t n
     // The ranges "the last ..." stay open towards the future; the chart ends them now.
     range->toMs = std::min(range->toMs, std::max(nowMs, range->fromMs + kHistoryMinSpanMs));
     ShowHistory(app, history.field, *range);
+    history.rangeChoice = static_cast<int>(choice);
 }
 
 void ShowHistoryRange(AppState& app, TimeRange range) {
@@ -169,7 +171,9 @@ void ShowHistoryRange(AppState& app, TimeRange range) {
 }
 
 void SelectHistoryField(AppState& app, int field) {
+    const int choice = app.ui.history.rangeChoice;
     ShowHistory(app, field, app.ui.history.range);
+    app.ui.history.rangeChoice = choice;  // the same range
 }
 
 void ZoomHistory(AppState& app, std::int64_t aroundMs, double factor) {
@@ -207,8 +211,11 @@ void SetHistoryChartPixels(AppState& app, int pixels) {
     if (pixels == history.chartPixels)
         return;
     history.chartPixels = pixels;
-    if (history.range.toMs > history.range.fromMs)
+    if (history.range.toMs > history.range.fromMs) {
+        const int choice = history.rangeChoice;
         ShowHistory(app, history.field, history.range);
+        history.rangeChoice = choice;
+    }
 }
 
 CommandOutcome OpenArchiveChoice(AppState& app, ArchiveRangeChoice choice, std::int64_t nowMs) {
