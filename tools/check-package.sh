@@ -62,6 +62,7 @@ if [[ -x "$build/bin/quorbel-cli-live" ]]; then
 fi
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -q libqt6widgets6 <<<"$depends" || fail "Depends lacks the Qt libraries"
+grep -q libsqlite3-0 <<<"$depends" || fail "Depends lacks the SQLite library (the archive)"
 
 echo "== desktop entry and manual pages"
 desktop-file-validate packaging/quorbel-decoder.desktop

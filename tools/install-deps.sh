@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libjpeg-dev nlohmann-json3-dev
-          qt6-base-dev qt6-svg-dev libqcustomplot-dev libgl-dev clang-format)
+          libsqlite3-dev qt6-base-dev qt6-svg-dev libqcustomplot-dev libgl-dev clang-format)
 for option in "$@"; do
     case "$option" in
         --with-bench) packages+=(libbenchmark-dev) ;;

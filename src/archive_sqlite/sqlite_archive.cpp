@@ -18,15 +18,20 @@ namespace sqlite {
 SqliteArchive::SqliteArchive(const std::string& path)
     : m_db(path, ArchiveOpenFlags()),
       m_schema(PrepareArchiveFile(m_db)),
-      m_findFrame(m_db,
-                  "SELECT id, first_ms, kind, record, bytes FROM frame "
-                  "WHERE digest = ?1 AND first_ms BETWEEN ?2 AND ?3"),
-      m_insertFrame(m_db,
-                    "INSERT INTO frame(digest, first_ms, kind, record, receptions, bytes) "
-                    "VALUES (?1, ?2, ?3, ?4, 1, ?5)"),
-      m_joinFrame(m_db,
-                  "UPDATE frame SET receptions = receptions + 1, first_ms = min(first_ms, ?2) "
+      m_framesInRange(m_db,
+                      "SELECT digest, id, first_ms FROM frame WHERE first_ms BETWEEN ?1 AND ?2"),
+      m_frameById(m_db,
+                  "SELECT kind, record, station, source, source_file, rx_text, bytes FROM frame "
                   "WHERE id = ?1"),
+      m_insertFrame(m_db,
+                    "INSERT INTO frame(digest, first_ms, kind, record, receptions, station, "
+                    "source, source_file, rx_text, bytes) VALUES (?1, ?2, ?3, ?4, 1, ?5, ?6, ?7, "
+                    "?8, ?9)"),
+      m_countReception(m_db, "UPDATE frame SET receptions = receptions + 1 WHERE id = ?1"),
+      m_takeFirstReception(m_db,
+                           "UPDATE frame SET receptions = receptions + 1, first_ms = ?2, "
+                           "station = ?3, source = ?4, source_file = ?5, rx_text = ?6 "
+                           "WHERE id = ?1"),
       m_insertReception(m_db,
                         "INSERT OR IGNORE INTO reception(frame_id, rx_ms, station, source, "
                         "source_file, rx_text) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"),
@@ -51,6 +56,7 @@ void SqliteArchive::ForgetOpenBlocks() {
     m_beacons.Forget();
     m_sensors.Forget();
     m_sourceFiles.clear();
+    m_nearby.clear();
 }
 
 void SqliteArchive::SaveOpenBlocks() {
@@ -67,6 +73,7 @@ WriteCount SqliteArchive::Write(std::span<const Reception> batch) {
     ForgetOpenBlocks();
     try {
         Transaction transaction(m_db, Transaction::Kind::Write);
+        ReadNearbyFrames(batch);
         for (const Reception& reception : batch)
             StoreReception(reception, count);
         SaveOpenBlocks();
@@ -81,16 +88,11 @@ WriteCount SqliteArchive::Write(std::span<const Reception> batch) {
 
 void SqliteArchive::StoreReception(const Reception& reception, WriteCount& count) {
     const std::int64_t digest = FrameDigest(reception.bytes);
+    const StoredReception stored{reception.rxTimeMs, reception.station, reception.source,
+                                 SourceFileId(reception.sourceFile), reception.rxTimeText};
     if (const auto known = FindFrame(reception, digest)) {
-        if (!AddReception(known->id, reception))
-            return;  // this very reception is stored already
-        ++count.newReceptions;
-        ResetOnExit reset(m_joinFrame);
-        m_joinFrame.Bind(1, known->id).Bind(2, reception.rxTimeMs);
-        m_joinFrame.Step();
-        if (reception.rxTimeMs < known->firstMs && known->record)
-            if (auto* block = BlockOf(known->kind))
-                block->LowerTime(*known->record, reception.rxTimeMs);
+        if (JoinFrame(*known, stored, digest))
+            ++count.newReceptions;
         return;
     }
 
@@ -101,7 +103,11 @@ void SqliteArchive::StoreReception(const Reception& reception, WriteCount& count
         m_insertFrame.Bind(1, digest)
             .Bind(2, reception.rxTimeMs)
             .Bind(3, static_cast<std::int64_t>(decode.kind))
-            .Bind(5, std::span<const std::uint8_t>(reception.bytes));
+            .Bind(5, std::string_view(reception.station))
+            .Bind(6, static_cast<std::int64_t>(reception.source))
+            .Bind(7, stored.sourceFileId)
+            .Bind(8, std::string_view(reception.rxTimeText))
+            .Bind(9, std::span<const std::uint8_t>(reception.bytes));
         if (block)
             m_insertFrame.Bind(4, block->NextRecord());
         else
@@ -109,45 +115,112 @@ void SqliteArchive::StoreReception(const Reception& reception, WriteCount& count
         m_insertFrame.Step();
     }
     const std::int64_t frameId = m_db.LastInsertId();
-    AddReception(frameId, reception);
+    m_nearby.emplace(digest, NearbyFrame{frameId, reception.rxTimeMs});
     StoreDecoded(frameId, reception.rxTimeMs, decode);
     ++count.newFrames;
     ++count.newReceptions;
 }
 
+// Adds a reception to a stored frame; false when it is stored already. An earlier reception
+// becomes the frame's first, and the one that was first joins the other receptions.
+bool SqliteArchive::JoinFrame(const KnownFrame& frame, const StoredReception& reception,
+                              std::int64_t digest) {
+    if (reception.SameAs(frame.First()))
+        return false;
+    if (reception.rxTimeMs >= frame.firstMs) {
+        if (!AddOtherReception(frame.id, reception))
+            return false;
+        ResetOnExit reset(m_countReception);
+        m_countReception.Bind(1, frame.id);
+        m_countReception.Step();
+        return true;
+    }
+    AddOtherReception(frame.id, frame.First());
+    {
+        ResetOnExit reset(m_takeFirstReception);
+        m_takeFirstReception.Bind(1, frame.id)
+            .Bind(2, reception.rxTimeMs)
+            .Bind(3, reception.station)
+            .Bind(4, static_cast<std::int64_t>(reception.source))
+            .Bind(5, reception.sourceFileId)
+            .Bind(6, reception.rxTimeText);
+        m_takeFirstReception.Step();
+    }
+    const auto [first, last] = m_nearby.equal_range(digest);
+    for (auto it = first; it != last; ++it) {
+        if (it->second.id == frame.id)
+            it->second.firstMs = reception.rxTimeMs;
+    }
+    if (auto* block = BlockOf(frame.kind); block && frame.record)
+        block->LowerTime(*frame.record, reception.rxTimeMs);
+    return true;
+}
+
+// Reads the digests of the frames a reception of the batch may join: the windows around the
+// batch's receive times, merged where they overlap, each one range of the index frame_time
+// (first_ms, digest), which holds all that is read.
+void SqliteArchive::ReadNearbyFrames(std::span<const Reception> batch) {
+    m_nearby.clear();
+    std::vector<std::int64_t> times;
+    times.reserve(batch.size());
+    for (const Reception& reception : batch)
+        times.push_back(reception.rxTimeMs);
+    std::sort(times.begin(), times.end());
+    for (std::size_t i = 0; i < times.size();) {
+        const std::int64_t from = times[i] - kSameFrameWindowMs;
+        std::int64_t to = times[i] + kSameFrameWindowMs;
+        for (++i; i < times.size() && times[i] - kSameFrameWindowMs <= to; ++i)
+            to = times[i] + kSameFrameWindowMs;
+        ResetOnExit reset(m_framesInRange);
+        m_framesInRange.Bind(1, from).Bind(2, to);
+        while (m_framesInRange.Step())
+            m_nearby.emplace(m_framesInRange.Int64(0),
+                             NearbyFrame{m_framesInRange.Int64(1), m_framesInRange.Int64(2)});
+    }
+}
+
 // The frame of the same bytes whose first reception lies nearest, within the window.
 std::optional<KnownFrame> SqliteArchive::FindFrame(const Reception& reception,
                                                    std::int64_t digest) {
-    ResetOnExit reset(m_findFrame);
-    m_findFrame.Bind(1, digest)
-        .Bind(2, reception.rxTimeMs - kSameFrameWindowMs)
-        .Bind(3, reception.rxTimeMs + kSameFrameWindowMs);
     std::optional<KnownFrame> nearest;
-    while (m_findFrame.Step()) {
-        const auto bytes = m_findFrame.Blob(4);
+    const auto [first, last] = m_nearby.equal_range(digest);
+    for (auto it = first; it != last; ++it) {
+        const NearbyFrame& candidate = it->second;
+        const std::int64_t distance = std::llabs(candidate.firstMs - reception.rxTimeMs);
+        if (distance > kSameFrameWindowMs ||
+            (nearest && distance >= std::llabs(nearest->firstMs - reception.rxTimeMs)))
+            continue;
+        ResetOnExit reset(m_frameById);
+        m_frameById.Bind(1, candidate.id);
+        if (!m_frameById.Step())
+            continue;
+        const auto bytes = m_frameById.Blob(6);
         if (!std::equal(bytes.begin(), bytes.end(), reception.bytes.begin(), reception.bytes.end()))
             continue;  // another frame of the same digest
-        KnownFrame frame{m_findFrame.Int64(0), m_findFrame.Int64(1),
-                         static_cast<FrameKind>(m_findFrame.Int64(2)), std::nullopt};
-        if (!m_findFrame.IsNull(3))
-            frame.record = m_findFrame.Int64(3);
-        if (!nearest || std::llabs(frame.firstMs - reception.rxTimeMs) <
-                            std::llabs(nearest->firstMs - reception.rxTimeMs))
-            nearest = frame;
+        KnownFrame frame;
+        frame.id = candidate.id;
+        frame.kind = static_cast<FrameKind>(m_frameById.Int64(0));
+        if (!m_frameById.IsNull(1))
+            frame.record = m_frameById.Int64(1);
+        frame.firstMs = candidate.firstMs;
+        frame.station = m_frameById.Text(2);
+        frame.source = static_cast<ReceptionSource>(m_frameById.Int64(3));
+        frame.sourceFileId = m_frameById.Int64(4);
+        frame.rxTimeText = m_frameById.Text(5);
+        nearest = std::move(frame);
     }
     return nearest;
 }
 
-// False when the same reception (station, time, source, source file) is stored already.
-bool SqliteArchive::AddReception(std::int64_t frameId, const Reception& reception) {
-    const std::int64_t fileId = SourceFileId(reception.sourceFile);
+// Stores a reception other than a frame's first; false when it is stored already.
+bool SqliteArchive::AddOtherReception(std::int64_t frameId, const StoredReception& reception) {
     ResetOnExit reset(m_insertReception);
     m_insertReception.Bind(1, frameId)
         .Bind(2, reception.rxTimeMs)
-        .Bind(3, std::string_view(reception.station))
+        .Bind(3, reception.station)
         .Bind(4, static_cast<std::int64_t>(reception.source))
-        .Bind(5, fileId)
-        .Bind(6, std::string_view(reception.rxTimeText));
+        .Bind(5, reception.sourceFileId)
+        .Bind(6, reception.rxTimeText);
     m_insertReception.Step();
     return m_db.Changes() > 0;
 }
@@ -210,10 +283,8 @@ void SqliteArchive::Rebuild(const std::function<void(std::int64_t, std::int64_t)
             total = count.Step() ? count.Int64(0) : 0;
         }
         Statement frames(m_db,
-                         "SELECT f.id, f.first_ms, f.kind, f.record, f.bytes, "
-                         "(SELECT rx_text FROM reception WHERE frame_id = f.id "
-                         "ORDER BY rx_ms, station LIMIT 1) "
-                         "FROM frame f WHERE f.id > ?1 ORDER BY f.id LIMIT ?2");
+                         "SELECT id, first_ms, kind, record, bytes, rx_text FROM frame "
+                         "WHERE id > ?1 ORDER BY id LIMIT ?2");
         Statement update(m_db, "UPDATE frame SET kind = ?2, record = ?3 WHERE id = ?1");
         struct Change {
             std::int64_t id;

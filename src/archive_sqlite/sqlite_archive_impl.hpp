@@ -4,6 +4,8 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "archive/archive.hpp"
 #include "sqlite_database.hpp"
@@ -11,13 +13,44 @@
 
 namespace quorbel::sqlite {
 
-// A stored frame that a new reception of the same bytes may join.
+// A reception as the archive compares and stores it: the source file by its number (0: none).
+// It refers to the texts of a Reception or of a KnownFrame and lives no longer than they do.
+struct StoredReception {
+    std::int64_t rxTimeMs = 0;
+    std::string_view station;
+    ReceptionSource source = ReceptionSource::Live;
+    std::int64_t sourceFileId = 0;
+    std::string_view rxTimeText;
+
+    // The same reception again: same time, station, source and source file.
+    bool SameAs(const StoredReception& other) const {
+        return rxTimeMs == other.rxTimeMs && station == other.station && source == other.source &&
+               sourceFileId == other.sourceFileId;
+    }
+};
+
+// A stored frame that a new reception of the same bytes may join, with its first reception.
 struct KnownFrame {
     std::int64_t id = 0;
-    std::int64_t firstMs = 0;
     FrameKind kind = FrameKind::None;
     std::optional<std::int64_t> record;
+    std::int64_t firstMs = 0;
+    std::string station;
+    ReceptionSource source = ReceptionSource::Live;
+    std::int64_t sourceFileId = 0;
+    std::string rxTimeText;
+
+    StoredReception First() const { return {firstMs, station, source, sourceFileId, rxTimeText}; }
 };
+
+// The stored frames whose first reception lies within the window of a reception of the running
+// batch, by digest: read from the database inside the batch's transaction (so what another
+// process stored is there), kept up to date as the batch stores frames.
+struct NearbyFrame {
+    std::int64_t id = 0;
+    std::int64_t firstMs = 0;
+};
+using NearbyFrames = std::unordered_multimap<std::int64_t, NearbyFrame>;
 
 class SqliteArchive : public Archive {
   public:
@@ -35,8 +68,10 @@ class SqliteArchive : public Archive {
 
   private:
     void StoreReception(const Reception& reception, WriteCount& count);
+    void ReadNearbyFrames(std::span<const Reception> batch);
     std::optional<KnownFrame> FindFrame(const Reception& reception, std::int64_t digest);
-    bool AddReception(std::int64_t frameId, const Reception& reception);
+    bool JoinFrame(const KnownFrame& frame, const StoredReception& reception, std::int64_t digest);
+    bool AddOtherReception(std::int64_t frameId, const StoredReception& reception);
     std::int64_t SourceFileId(const std::string& path);
     void StoreDecoded(std::int64_t frameId, std::int64_t timeMs, const ArchiveDecode& decode);
     OpenValueBlock* BlockOf(FrameKind kind);
@@ -45,9 +80,11 @@ class SqliteArchive : public Archive {
 
     Database m_db;
     int m_schema;  // checked and, for a new file, made before the statements below are prepared
-    Statement m_findFrame;
+    Statement m_framesInRange;
+    Statement m_frameById;
     Statement m_insertFrame;
-    Statement m_joinFrame;
+    Statement m_countReception;
+    Statement m_takeFirstReception;
     Statement m_insertReception;
     Statement m_findSourceFile;
     Statement m_insertSourceFile;
@@ -56,6 +93,7 @@ class SqliteArchive : public Archive {
     OpenValueBlock m_beacons;
     OpenValueBlock m_sensors;
     std::map<std::string, std::int64_t> m_sourceFiles;  // of the running transaction
+    NearbyFrames m_nearby;                              // of the running transaction
 };
 
 }  // namespace quorbel::sqlite

@@ -25,11 +25,8 @@ void SqliteArchive::ReadFrames(const TimeRange& range,
                                const std::function<bool(const StoredFrame&)>& visit) {
     Transaction snapshot(m_db, Transaction::Kind::Read);
     Statement frames(m_db,
-                     "SELECT id, kind, bytes, first_ms, receptions FROM frame "
+                     "SELECT id, kind, bytes, first_ms, receptions, rx_text, station FROM frame "
                      "WHERE first_ms >= ?1 AND first_ms < ?2 ORDER BY first_ms, id");
-    Statement first(m_db,
-                    "SELECT rx_text, station FROM reception WHERE frame_id = ?1 "
-                    "ORDER BY rx_ms, station LIMIT 1");
     frames.Bind(1, range.fromMs).Bind(2, range.toMs);
     StoredFrame frame;
     while (frames.Step()) {
@@ -39,14 +36,8 @@ void SqliteArchive::ReadFrames(const TimeRange& range,
         frame.bytes.assign(bytes.begin(), bytes.end());
         frame.firstRxTimeMs = frames.Int64(3);
         frame.receptions = static_cast<int>(frames.Int64(4));
-        first.Bind(1, frame.id);
-        frame.firstRxTimeText.clear();
-        frame.station.clear();
-        if (first.Step()) {
-            frame.firstRxTimeText = first.Text(0);
-            frame.station = first.Text(1);
-        }
-        first.Reset();
+        frame.firstRxTimeText = frames.Text(5);
+        frame.station = frames.Text(6);
         if (!visit(frame))
             break;
     }
@@ -86,11 +77,14 @@ FieldSeries SqliteArchive::QueryField(int field, const TimeRange& range, int buc
     return series.Finish();
 }
 
+// First receptions are kept with their frames, the others in table reception.
 std::vector<StationCount> SqliteArchive::Stations(const TimeRange& range) {
     Statement stations(m_db,
-                       "SELECT station, count(DISTINCT frame_id) AS frames FROM reception "
-                       "WHERE rx_ms >= ?1 AND rx_ms < ?2 GROUP BY station "
-                       "ORDER BY frames DESC, station");
+                       "SELECT station, count(DISTINCT frame_id) AS frames FROM ("
+                       "SELECT station, id AS frame_id FROM frame "
+                       "WHERE first_ms >= ?1 AND first_ms < ?2 UNION ALL "
+                       "SELECT station, frame_id FROM reception WHERE rx_ms >= ?1 AND rx_ms < ?2) "
+                       "GROUP BY station ORDER BY frames DESC, station");
     stations.Bind(1, range.fromMs).Bind(2, range.toMs);
     std::vector<StationCount> result;
     while (stations.Step())
@@ -98,8 +92,12 @@ std::vector<StationCount> SqliteArchive::Stations(const TimeRange& range) {
     return result;
 }
 
+// A frame's other receptions all come after its first.
 std::optional<TimeRange> SqliteArchive::Extent() {
-    Statement extent(m_db, "SELECT min(rx_ms), max(rx_ms) FROM reception");
+    Statement extent(m_db,
+                     "SELECT (SELECT min(first_ms) FROM frame), "
+                     "max((SELECT max(first_ms) FROM frame), "
+                     "coalesce((SELECT max(rx_ms) FROM reception), -9223372036854775808))");
     if (!extent.Step() || extent.IsNull(0))
         return std::nullopt;
     return TimeRange{extent.Int64(0), extent.Int64(1) + 1};

@@ -129,8 +129,7 @@ Statement& Statement::Bind(int index, double value) {
 }
 
 Statement& Statement::Bind(int index, std::string_view text) {
-    sqlite3_bind_text64(m_statement, index, text.data(), text.size(), SQLITE_TRANSIENT,
-                        SQLITE_UTF8);
+    sqlite3_bind_text64(m_statement, index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
     return *this;
 }
 
@@ -138,7 +137,7 @@ Statement& Statement::Bind(int index, std::span<const std::uint8_t> blob) {
     // An empty blob is bound as one (not as NULL): a frame of no bytes is still a frame.
     static const std::uint8_t kNone = 0;
     sqlite3_bind_blob64(m_statement, index, blob.empty() ? &kNone : blob.data(), blob.size(),
-                        SQLITE_TRANSIENT);
+                        SQLITE_STATIC);
     return *this;
 }
 
@@ -160,6 +159,7 @@ bool Statement::Step() {
 
 void Statement::Reset() {
     sqlite3_reset(m_statement);
+    sqlite3_clear_bindings(m_statement);
 }
 
 std::int64_t Statement::Int64(int column) const {
@@ -190,7 +190,10 @@ std::span<const std::uint8_t> Statement::Blob(int column) const {
 }
 
 Transaction::Transaction(Database& db, Kind kind) : m_db(db) {
-    db.Execute(kind == Kind::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+    // Inside another transaction (a read made from a visit of ReadFrames), the outer one holds.
+    m_open = sqlite3_get_autocommit(db.Handle()) != 0;
+    if (m_open)
+        db.Execute(kind == Kind::Write ? "BEGIN IMMEDIATE" : "BEGIN");
 }
 
 Transaction::~Transaction() {
@@ -201,6 +204,8 @@ Transaction::~Transaction() {
 }
 
 void Transaction::Commit() {
+    if (!m_open)
+        return;
     m_db.Execute("COMMIT");
     m_open = false;
 }

@@ -47,7 +47,8 @@ class Statement {
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    // Parameters count from 1, as in SQL.
+    // Parameters count from 1, as in SQL. Text and blobs are not copied: they must stay until
+    // the statement is reset.
     Statement& Bind(int index, std::int64_t value);
     Statement& Bind(int index, double value);
     Statement& Bind(int index, std::string_view text);
@@ -56,7 +57,7 @@ class Statement {
 
     // True while a row is there to read; false when the statement is done.
     bool Step();
-    // Ready to run again; the bound values stay until bound anew.
+    // Ready to run again, with no values bound.
     void Reset();
 
     std::int64_t Int64(int column) const;
@@ -98,7 +99,7 @@ class Transaction {
 
   private:
     Database& m_db;
-    bool m_open = true;
+    bool m_open = false;  // begun here and not yet ended
 };
 
 }  // namespace quorbel::sqlite

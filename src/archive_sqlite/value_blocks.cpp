@@ -34,20 +34,23 @@ OpenValueBlock::OpenValueBlock(Database& db, FrameKind kind, FieldRange fields)
                     "UPDATE value_block SET times = ?3, first_ms = min(first_ms, ?4) "
                     "WHERE kind = ?1 AND block = ?2") {}
 
+// The columns keep their room from batch to batch: an import appends to them all the time.
 void OpenValueBlock::Forget() {
     m_loaded = false;
     m_changed = false;
     m_times.clear();
     m_decodedCounts.clear();
-    m_fieldValues.clear();
+    for (auto& values : m_fieldValues)
+        values.clear();
 }
 
 void OpenValueBlock::Load() {
     if (m_loaded)
         return;
     Forget();
-    const auto fieldCount = static_cast<std::size_t>(m_fields.last - m_fields.first + 1);
-    m_fieldValues.assign(fieldCount, {});
+    m_fieldValues.resize(static_cast<std::size_t>(m_fields.last - m_fields.first + 1));
+    for (auto& values : m_fieldValues)
+        values.reserve(kBlockRecords);
     m_block = 0;
     m_loaded = true;
     ResetOnExit resetLast(m_selectLast);
@@ -70,9 +73,11 @@ void OpenValueBlock::Load() {
         .Bind(3, m_block);
     while (m_selectFields.Step()) {
         const auto field = static_cast<int>(m_selectFields.Int64(0));
-        if (m_fields.Contains(field))
-            m_fieldValues[static_cast<std::size_t>(field - m_fields.first)] =
-                DecodeValueColumn(m_selectFields.Blob(1), count);
+        if (m_fields.Contains(field)) {
+            const auto values = DecodeValueColumn(m_selectFields.Blob(1), count);
+            m_fieldValues[static_cast<std::size_t>(field - m_fields.first)].assign(values.begin(),
+                                                                                   values.end());
+        }
     }
 }
 
@@ -123,10 +128,11 @@ void OpenValueBlock::LowerTime(std::int64_t record, std::int64_t timeMs) {
     if (place >= times.size())
         return;
     times[place] = std::min(times[place], timeMs);
+    const auto encoded = EncodeTimeColumn(times);
     ResetOnExit reset(m_updateTimes);
     m_updateTimes.Bind(1, static_cast<std::int64_t>(m_kind))
         .Bind(2, block)
-        .Bind(3, EncodeTimeColumn(times))
+        .Bind(3, encoded)
         .Bind(4, timeMs);
     m_updateTimes.Step();
 }
@@ -140,21 +146,24 @@ void OpenValueBlock::Save() {
 void OpenValueBlock::WriteBlock() {
     const auto [first, last] = std::minmax_element(m_times.begin(), m_times.end());
     {
+        const auto times = EncodeTimeColumn(m_times);
+        const auto decodedCounts = EncodeTimeColumn(m_decodedCounts);
         ResetOnExit reset(m_saveBlock);
         m_saveBlock.Bind(1, static_cast<std::int64_t>(m_kind))
             .Bind(2, m_block)
             .Bind(3, *first)
             .Bind(4, *last)
             .Bind(5, static_cast<std::int64_t>(m_times.size()))
-            .Bind(6, EncodeTimeColumn(m_times))
-            .Bind(7, EncodeTimeColumn(m_decodedCounts));
+            .Bind(6, times)
+            .Bind(7, decodedCounts);
         m_saveBlock.Step();
     }
     for (std::size_t i = 0; i < m_fieldValues.size(); ++i) {
+        const auto values = EncodeValueColumn(m_fieldValues[i]);
         ResetOnExit reset(m_saveField);
         m_saveField.Bind(1, static_cast<std::int64_t>(m_fields.first + static_cast<int>(i)))
             .Bind(2, m_block)
-            .Bind(3, EncodeValueColumn(m_fieldValues[i]));
+            .Bind(3, values);
         m_saveField.Step();
     }
 }

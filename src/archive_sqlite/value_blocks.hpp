@@ -13,7 +13,7 @@
 
 namespace quorbel::sqlite {
 
-inline constexpr int kBlockRecords = 4096;
+inline constexpr int kBlockRecords = 1024;
 
 // The beacon or sensor fields of a frame kind; none for the other kinds.
 std::optional<FieldRange> BlockFieldsOf(FrameKind kind);

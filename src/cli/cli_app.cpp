@@ -87,8 +87,8 @@ void WriteUsage(std::ostream& out, const CommandTable& table, const AppFolderCho
            "A message box of the window is written to standard error as \"message: \" and its\n"
            "text. Exit status: 0 on success, 1 when a command could not do its work (a file\n"
            "that cannot be read, a file it was asked to write that was not written whole, a\n"
-           "picture decoder that failed: standard error names the file and the reason), 2 for\n"
-           "a wrong command line.\n";
+           "picture decoder that failed, frames that could not be archived: standard error\n"
+           "names the file and the reason), 2 for a wrong command line.\n";
 }
 
 // Splits the command line into options and commands; the error text for a wrong one.

@@ -107,6 +107,27 @@ TEST(FieldSeriesTest, PointsKeepStoringOrderAtEqualTimesAndEdgesHold) {
     EXPECT_EQ(BucketWidthMs({0, 5}, 2000), 1);
     EXPECT_EQ(BucketWidthMs({0, 2001}, 2000), 2);
     EXPECT_EQ(BucketWidthMs({0, 10}, 0), 10);
+    // A range of all times: no overflow in the width, the buckets or their starts.
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    FieldSeriesBuilder all(3, {kMin, kMax}, 2);
+    all.Add(kMin, 1);
+    all.Add(0, 2);
+    all.Add(kMax - 1, 3);
+    const FieldSeries wide = all.Finish();
+    ASSERT_GE(wide.buckets.size(), 2u);
+    std::int64_t counted = 0;
+    for (std::size_t i = 0; i < wide.buckets.size(); ++i) {
+        counted += wide.buckets[i].count;
+        if (i > 0) {
+            EXPECT_GT(wide.buckets[i].startMs, wide.buckets[i - 1].startMs);
+        }
+    }
+    EXPECT_EQ(counted, 3);
+    EXPECT_EQ(wide.buckets.front().startMs, kMin);
+    EXPECT_EQ(wide.buckets.front().min, 1);
+    EXPECT_EQ(wide.buckets.back().max, 3);
+
     FieldSeriesBuilder empty(3, {10, 10}, 5);
     empty.Add(10, 1);
     EXPECT_TRUE(empty.Finish().points.empty());

@@ -5,15 +5,18 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 
 namespace quorbel {
 namespace {
 
-void PutLittleEndian(std::vector<std::uint8_t>& out, std::uint64_t value, int width) {
+// Writes `width` bytes of the value at `out`; returns the place after them.
+std::uint8_t* PutLittleEndian(std::uint8_t* out, std::uint64_t value, int width) {
     for (int i = 0; i < width; ++i)
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+        *out++ = static_cast<std::uint8_t>(value >> (8 * i));
+    return out;
 }
 
 std::uint64_t GetLittleEndian(const std::uint8_t* data, int width) {
@@ -21,6 +24,18 @@ std::uint64_t GetLittleEndian(const std::uint8_t* data, int width) {
     for (int i = 0; i < width; ++i)
         value |= std::uint64_t{data[i]} << (8 * i);
     return value;
+}
+
+// The same for a width known when compiling: on a little-endian host one load of that width.
+template <int kWidth>
+std::uint64_t GetLittleEndian(const std::uint8_t* data) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t value = 0;
+        std::memcpy(&value, data, kWidth);
+        return value;
+    } else {
+        return GetLittleEndian(data, kWidth);
+    }
 }
 
 int OffsetWidth(std::uint64_t span) {
@@ -47,14 +62,24 @@ std::vector<std::uint8_t> EncodeIntegers(std::span<const Value> values, auto toI
     }
     const int width =
         OffsetWidth(static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low));
-    std::vector<std::uint8_t> out;
-    out.reserve(10 + values.size() * static_cast<std::size_t>(width));
-    out.push_back(static_cast<std::uint8_t>(ColumnForm::Integers));
-    out.push_back(static_cast<std::uint8_t>(width));
-    PutLittleEndian(out, static_cast<std::uint64_t>(low), 8);
-    for (const Value v : values)
-        PutLittleEndian(
-            out, static_cast<std::uint64_t>(toInteger(v)) - static_cast<std::uint64_t>(low), width);
+    std::vector<std::uint8_t> out(10 + values.size() * static_cast<std::size_t>(width));
+    out[0] = static_cast<std::uint8_t>(ColumnForm::Integers);
+    out[1] = static_cast<std::uint8_t>(width);
+    std::uint8_t* at = PutLittleEndian(out.data() + 2, static_cast<std::uint64_t>(low), 8);
+    const auto base = static_cast<std::uint64_t>(low);
+    // One loop per width, so that each one's stores are plain.
+    const auto put = [&]<int kWidth>() {
+        for (const Value v : values)
+            at = PutLittleEndian(at, static_cast<std::uint64_t>(toInteger(v)) - base, kWidth);
+    };
+    if (width == 1)
+        put.template operator()<1>();
+    else if (width == 2)
+        put.template operator()<2>();
+    else if (width == 4)
+        put.template operator()<4>();
+    else
+        put.template operator()<8>();
     return out;
 }
 
@@ -75,11 +100,19 @@ std::vector<Value> DecodeIntegers(std::span<const std::uint8_t> data, std::size_
     const std::uint64_t base = GetLittleEndian(data.data() + 2, 8);
     std::vector<Value> values(count);
     const std::uint8_t* offsets = data.data() + 10;
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto integer = static_cast<std::int64_t>(base + GetLittleEndian(offsets, width));
-        values[i] = static_cast<Value>(integer);
-        offsets += width;
-    }
+    const auto take = [&]<int kWidth>() {
+        for (std::size_t i = 0; i < count; ++i, offsets += kWidth)
+            values[i] = static_cast<Value>(
+                static_cast<std::int64_t>(base + GetLittleEndian<kWidth>(offsets)));
+    };
+    if (width == 1)
+        take.template operator()<1>();
+    else if (width == 2)
+        take.template operator()<2>();
+    else if (width == 4)
+        take.template operator()<4>();
+    else
+        take.template operator()<8>();
     return values;
 }
 
@@ -99,14 +132,13 @@ std::vector<std::uint8_t> EncodeValueColumn(std::span<const double> values) {
     if (std::all_of(values.begin(), values.end(), IsExactInteger))
         return EncodeIntegers(values, [](double v) { return static_cast<std::int64_t>(v); });
     const bool asFloat = std::all_of(values.begin(), values.end(), IsExactFloat);
-    std::vector<std::uint8_t> out;
-    out.reserve(1 + values.size() * (asFloat ? 4 : 8));
-    out.push_back(static_cast<std::uint8_t>(asFloat ? ColumnForm::Float32 : ColumnForm::Float64));
+    const int width = asFloat ? 4 : 8;
+    std::vector<std::uint8_t> out(1 + values.size() * static_cast<std::size_t>(width));
+    out[0] = static_cast<std::uint8_t>(asFloat ? ColumnForm::Float32 : ColumnForm::Float64);
+    std::uint8_t* at = out.data() + 1;
     for (const double v : values) {
-        if (asFloat)
-            PutLittleEndian(out, std::bit_cast<std::uint32_t>(static_cast<float>(v)), 4);
-        else
-            PutLittleEndian(out, std::bit_cast<std::uint64_t>(v), 8);
+        at = asFloat ? PutLittleEndian(at, std::bit_cast<std::uint32_t>(static_cast<float>(v)), 4)
+                     : PutLittleEndian(at, std::bit_cast<std::uint64_t>(v), 8);
     }
     return out;
 }

@@ -31,6 +31,8 @@ class FieldSeriesBuilder {
     FieldSeries Finish();
 
   private:
+    std::size_t BucketOf(std::int64_t timeMs) const;
+
     struct Accumulator {
         double min = 0;
         double max = 0;
@@ -41,6 +43,7 @@ class FieldSeriesBuilder {
     FieldSeries m_series;
     std::size_t m_maxPoints;
     std::int64_t m_width;
+    double m_inverseWidth;
     std::int64_t m_count = 0;
     std::vector<Accumulator> m_accumulators;
 };

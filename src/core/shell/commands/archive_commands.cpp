@@ -26,10 +26,12 @@ constexpr std::int64_t kDayMs = 24 * 60 * 60 * 1000LL;
 constexpr std::int64_t kPassGapMs = static_cast<std::int64_t>(kPassGapSeconds * 1000);
 constexpr int kFramesPerEventLoop = 100;
 
-// The archive's failure named in the log and the outcome.
+// The archive's failure named in the status line, the log and the outcome.
 void AddArchiveProblem(AppState& app, CommandOutcome& outcome, const std::string& what) {
+    CommandProblem problem{CommandProblem::Kind::ArchiveFailed, {}, what, 0};
+    app.ui.statusLine = DescribeProblem(problem);
     app.ui.readerLog += "archive: " + what + "\r\n";
-    outcome.AddProblem({CommandProblem::Kind::ArchiveFailed, {}, what, 0});
+    outcome.AddProblem(std::move(problem));
 }
 
 // The frames of each kind in the range.
