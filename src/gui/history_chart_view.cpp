@@ -53,6 +53,9 @@ HistoryChartView::HistoryChartView(QWidget* parent) : QCustomPlot(parent) {
     setInteractions(QCP::iRangeDrag);
     axisRect()->setRangeDrag(Qt::Horizontal);
     setNoAntialiasingOnDrag(true);
+    // A thousand buckets of a daily cycle zigzag: lines drawn as plain polylines, not stroked
+    // outlines, keep a redraw to milliseconds.
+    setPlottingHint(QCP::phFastPolylines, true);
     connect(this, &QCustomPlot::afterLayout, this, [this] {
         const int pixels = axisRect()->width();
         if (pixels > 0 && pixels != m_plotPixels) {

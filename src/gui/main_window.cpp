@@ -46,6 +46,8 @@ namespace quorbel::gui {
 
 namespace {
 
+// The History page's stations are counted this long after the last zoom or pan step.
+constexpr int kHistoryStationsDelayMs = 300;
 // Time for the window manager to put its frame around the new window.
 constexpr int kFrameSettleMs = 200;
 // Scroll bars of the panel move by this many pixels per step.
@@ -303,6 +305,12 @@ void MainWindow::WireControls(const BoundWidgets& widgets) {
 void MainWindow::WireHistory() {
     HistoryPage* page = m_history;
     const HistoryModel& history = m_app.ui.history;
+    m_historyStations = new QTimer(this);
+    m_historyStations->setObjectName("historyStationsTimer");
+    m_historyStations->setSingleShot(true);
+    m_historyStations->setInterval(kHistoryStationsDelayMs);
+    connect(m_historyStations, &QTimer::timeout, this,
+            [this] { Run([this] { LoadHistoryStations(m_app); }); });
     connect(page, &HistoryPage::FieldChosen, this,
             [this](int field) { Run([this, field] { SelectHistoryField(m_app, field); }); });
     connect(page, &HistoryPage::RangeChoiceChosen, this, [this](int choice) {
@@ -451,6 +459,12 @@ void MainWindow::RunGuarded(const std::function<void()>& handler) {
 
 void MainWindow::Refresh() {
     m_binding->Refresh();
+    // Every new range of the History page starts the wait for its stations again.
+    const HistoryModel& history = m_app.ui.history;
+    if (history.stationsPending && history.revision != m_historyRevision) {
+        m_historyRevision = history.revision;
+        m_historyStations->start();
+    }
 }
 
 QSize MainWindow::ContentSize() const {

@@ -90,8 +90,10 @@ class MainWindow : public QMainWindow {
     std::function<void()> m_endProgram;
     QSize m_wantedSize;     // the content with the menu bar: the window's size at start-up
     bool m_fitted = false;  // the start-up fitting with the window manager's frame has run
-    QTimer* m_connectionTimer = nullptr;               // the one-second connection state timer
-    QTimer* m_refreshSoon = nullptr;                   // coalesces the refreshes of live frames
+    QTimer* m_connectionTimer = nullptr;  // the one-second connection state timer
+    QTimer* m_refreshSoon = nullptr;      // coalesces the refreshes of live frames
+    QTimer* m_historyStations = nullptr;  // loads the History page's stations once zooming pauses
+    std::uint64_t m_historyRevision = 0;  // the History page's load the timer was started for
     QFileSystemWatcher* m_imageFolderWatch = nullptr;  // new pictures for the image list
 };
 

@@ -91,8 +91,9 @@ TEST_F(HistoryPageTest, WheelZoomAndDragLoadAndDrawFinerBuckets) {
     EXPECT_LE(static_cast<int>(history.series.buckets.size()), history.chartPixels);
     EXPECT_GE(Chart()->BandPointCount(), 2 * static_cast<int>(history.series.buckets.size()));
     EXPECT_DOUBLE_EQ(Chart()->xAxis->range().lower, BeaconPasses::kStartMs / 1000.0);
+    // The stations follow once the page has been still for a moment.
     const auto* stations = m_window->findChild<QTreeWidget*>("historyStations");
-    ASSERT_EQ(stations->topLevelItemCount(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stations->topLevelItemCount() == 2; }, 3000));
     EXPECT_EQ(stations->topLevelItem(0)->text(1), "1,500");
     EXPECT_FALSE(m_window->findChild<QLabel*>("historyStatus")->text().isEmpty());
 

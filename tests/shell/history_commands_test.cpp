@@ -106,6 +106,11 @@ TEST_F(HistoryTest, BucketsFollowTheChartWidthAndZoomAndPanLoadFinerOnes) {
         const int beacon = static_cast<int>((point.timeMs - BeaconTime(6, 0)) / kBeaconEveryMs);
         EXPECT_EQ(point.value, Voltage(6, beacon));
     }
+    // The stations wait for their own command, and follow the range.
+    EXPECT_TRUE(history.stations.empty());
+    EXPECT_TRUE(history.stationsPending);
+    LoadHistoryStations(m_app);
+    EXPECT_FALSE(history.stationsPending);
     ASSERT_EQ(history.stations.size(), 1u);
     EXPECT_EQ(history.stations[0].station, "DL0ABC");
 
@@ -118,6 +123,7 @@ TEST_F(HistoryTest, BucketsFollowTheChartWidthAndZoomAndPanLoadFinerOnes) {
         history.series.points.front().value,
         Voltage(7, static_cast<int>((history.series.points.front().timeMs - BeaconTime(7, 0)) /
                                     kBeaconEveryMs)));
+    LoadHistoryStations(m_app);
     ASSERT_EQ(history.stations.size(), 1u);
     EXPECT_EQ(history.stations[0].station, "OE1XYZ");
 
@@ -133,6 +139,7 @@ TEST_F(HistoryTest, StationsRangeChoicesFieldsWithoutValuesAndNoArchive) {
     // Everything: both stations, six passes each.
     ChooseHistoryRange(m_app, ArchiveRangeChoice::Everything, BeaconTime(kPasses, 0));
     EXPECT_EQ(history.range.fromMs, kStartMs);
+    LoadHistoryStations(m_app);
     ASSERT_EQ(history.stations.size(), 2u);
     EXPECT_EQ(history.stations[0].frames + history.stations[1].frames, AllRecords());
     // The last pass, and the last 24 hours ending now.

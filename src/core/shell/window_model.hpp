@@ -89,6 +89,7 @@ struct HistoryModel {
     int chartPixels = 800;  // the chart's width: the archive gives at most one bucket per pixel
     FieldSeries series;     // points, or per bucket min, max and mean
     std::vector<StationCount> stations;  // the stations that received the range, most frames first
+    bool stationsPending = false;        // the stations are of an earlier range: load them anew
     std::string statusText;              // what is shown, or why nothing is
     std::uint64_t revision = 0;          // counts loads, so the chart redraws only what is new
 };

@@ -114,6 +114,7 @@ void ShowHistory(AppState& app, int field, TimeRange range) {
     history.field = std::clamp(field, 0, kFieldCount - 1);
     history.rangeChoice = -1;
     history.stations.clear();
+    history.stationsPending = false;
     ++history.revision;
     if (!app.archive) {
         history.series = FieldSeries{history.field, history.range, 0, {}, {}};
@@ -131,7 +132,7 @@ void ShowHistory(AppState& app, int field, TimeRange range) {
         Archive& archive = app.archive->Storage();
         history.series =
             archive.QueryField(history.field, history.range, std::max(history.chartPixels, 1));
-        history.stations = archive.Stations(history.range);
+        history.stationsPending = true;
         history.statusText = SeriesStatus(history.series);
     } catch (const ArchiveError& error) {
         history.series = FieldSeries{history.field, history.range, 0, {}, {}};
@@ -164,6 +165,21 @@ void ChooseHistoryRange(AppState& app, ArchiveRangeChoice choice, std::int64_t n
     range->toMs = std::min(range->toMs, std::max(nowMs, range->fromMs + kHistoryMinSpanMs));
     ShowHistory(app, history.field, *range);
     history.rangeChoice = static_cast<int>(choice);
+}
+
+void LoadHistoryStations(AppState& app) {
+    HistoryModel& history = app.ui.history;
+    if (!history.stationsPending || !app.archive)
+        return;
+    history.stationsPending = false;
+    ++history.revision;
+    try {
+        app.archive->Flush();
+        history.stations = app.archive->Storage().Stations(history.range);
+    } catch (const ArchiveError& error) {
+        history.stations.clear();
+        history.statusText = std::string("The archive could not be read: ") + error.what();
+    }
 }
 
 void ShowHistoryRange(AppState& app, TimeRange range) {

@@ -20,10 +20,13 @@ inline constexpr std::int64_t kHistoryMinSpanMs = 10'000;
 inline constexpr std::int64_t kHistoryMaxSpanMs = 50LL * 366 * 24 * 3600 * 1000;
 
 // Loads the chosen field over the range into the History page (ui.history): one bucket per pixel
-// of the chart's width at most, and the stations that received the range. Without an archive, or
-// for a field without values (67 to 69), the page shows no series and its status says why; a
-// failure of the archive is said there too. The range is clamped to the spans above.
+// of the chart's width at most; the stations of the range wait for LoadHistoryStations. Without an
+// archive, or for a field without values (67 to 69), the page shows no series and its status says
+// why; a failure of the archive is said there too. The range is clamped to the spans above.
 void ShowHistory(AppState& app, int field, TimeRange range);
+// The stations that received the range shown, when they are of an earlier range. Counting them
+// takes far longer than the buckets, so the window loads them once zooming and panning pause.
+void LoadHistoryStations(AppState& app);
 // The range a choice of the page's range box stands for at `nowMs` (a range "the last ..." ends
 // at `nowMs`), shown; an empty archive is said in the status.
 void ChooseHistoryRange(AppState& app, ArchiveRangeChoice choice, std::int64_t nowMs);
