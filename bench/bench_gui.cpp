@@ -1,6 +1,7 @@
 // The window's speed: "Open KISS File" of a capture of 5,000 beacons and 5,000 sensor frames until
-// the last record and the chart are on screen, and redraws of a 5,000-point chart as bars and as
-// a line. Runs on the offscreen platform unless another is set.
+// the last record and the chart are on screen, redraws of a 5,000-point chart as bars and as a
+// line, and a zoom step of the History chart over a million beacons in an archive. Runs on the
+// offscreen platform unless another is set.
 #include <benchmark/benchmark.h>
 
 #include <QAction>
@@ -12,10 +13,15 @@
 #include <fstream>
 
 #include "chart_frame.hpp"
+#include "history_chart_view.hpp"
+#include "history_page.hpp"
 #include "main_window.hpp"
 #include "qt_platform.hpp"
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
+#include "shell/commands/history_commands.hpp"
+#include "sqlite_archive.hpp"
+#include "support/beacon_passes.hpp"
 #include "value_chart_view.hpp"
 
 namespace {
@@ -91,6 +97,38 @@ void BM_RedrawLine5000(benchmark::State& state) {
     RedrawChart(state, ChartKind::Line);
 }
 BENCHMARK(BM_RedrawLine5000)->Unit(benchmark::kMillisecond);
+
+// A zoom step of the History chart over a million beacons (20,000 passes of 50, about three and a
+// half years): the archive's buckets of the new range, the page's model and the chart's replot.
+// The steps alternate in and out, so every one covers 800,000 to a million records.
+void BM_HistoryZoomStepMillion(benchmark::State& state) {
+    QTemporaryDir folder;
+    const std::string path = QFile::encodeName(folder.filePath("archive.sqlite")).toStdString();
+    const quorbel::testing::BeaconPasses passes{20'000, 50};
+    passes.WriteTo(*OpenSqliteArchive(path));
+    gui::QtPlatform platform;
+    AppState app(platform);
+    app.archive = std::make_unique<ArchiveWriter>(OpenSqliteArchive(path));
+    gui::HistoryPage page;
+    page.resize(1300, 700);
+    page.show();
+    QCoreApplication::processEvents();
+    app.ui.history.chartPixels = page.chart->PlotPixels();
+    ShowHistory(app, 1, passes.Everything());
+    page.ShowHistory(app.ui.history);
+    const TimeRange whole = app.ui.history.range;
+    const std::int64_t middle = whole.fromMs + (whole.toMs - whole.fromMs) / 2;
+    bool zoomIn = true;
+    for (auto _ : state) {
+        ZoomHistory(app, middle, zoomIn ? 0.8 : 1.25);
+        page.ShowHistory(app.ui.history);  // replots the chart at once
+        zoomIn = !zoomIn;
+    }
+    state.counters["buckets"] = static_cast<double>(app.ui.history.series.buckets.size());
+    if (app.ui.history.series.buckets.empty() || page.chart->BandPointCount() == 0)
+        state.SkipWithError(("no buckets drawn: " + app.ui.history.statusText).c_str());
+}
+BENCHMARK(BM_HistoryZoomStepMillion)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

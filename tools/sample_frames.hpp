@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -60,8 +61,14 @@ struct PassOptions {
     std::int64_t startMilliseconds = 1700000000000;  // 2023-11-14 22:13:20 UTC
     int secondsBetweenFrames = 5;
     unsigned seed = 1;
+    // When set: the beacons' values follow the mission's clock from this moment on, besides the
+    // pass: the battery ages, the days warm and cool it, the seasons move it (a mission's history).
+    std::optional<std::int64_t> missionStartMs;
 };
 Bytes MakePassCapture(const PassOptions& options);
+// Passes one after another, each `minutesBetweenPasses` after the one before and with a seed of
+// its own, as one capture file: a mission's history when `missionStartMs` is set.
+Bytes MakePassesCapture(const PassOptions& options, int passes, int minutesBetweenPasses);
 // Writes the bytes to a file, replacing it; false when it cannot be written.
 bool WriteBytes(const std::string& path, std::span<const std::uint8_t> bytes);
 

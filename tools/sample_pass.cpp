@@ -1,6 +1,7 @@
 // A realistic pass: beacons whose values drift like a real satellite's, sensor frames of a slowly
 // tumbling spacecraft, messages, SSDV packets and one frame of an unknown kind, with stamps of
 // both forms between the frames.
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -8,6 +9,21 @@
 
 namespace quorbel::samples {
 namespace {
+
+// The slow part of a mission's beacon values at a moment of the mission: the battery voltage
+// falls as the battery ages and swings with the day, the temperatures follow days and seasons.
+void AddMissionDrift(FieldValues& v, double missionDays, std::mt19937& random) {
+    constexpr double kTwoPi = 6.283185307179586;
+    std::normal_distribution<double> noise(0.0, 1.0);
+    const double day = std::sin(kTwoPi * missionDays);
+    const double season = std::sin(kTwoPi * missionDays / 365.25);
+    v[1] = std::round(v[1] - 0.8 * missionDays + 35 * day + 25 * season + 6 * noise(random));
+    v[3] = std::round(v[3] + 4 * day + 5 * season);
+    v[4] = std::round(v[4] + 3 * day + 6 * season);
+    v[17] = std::round(std::clamp(v[17] - missionDays / 40 + 3 * day, 0.0, 100.0));
+    v[18] = std::round(v[18] + 3 * day + 5 * season);
+    v[29] = std::round(864000 + missionDays * 86400);  // uptime, s
+}
 
 FieldValues BeaconValues(int i, std::mt19937& random) {
     std::normal_distribution<double> noise(0.0, 1.0);
@@ -101,6 +117,14 @@ Bytes MakePassCapture(const PassOptions& options) {
     const int total = options.beacons + options.sensorFrames + options.textMessages +
                       options.digipeatedMessages + ssdvPackets + options.unknownFrames;
     int beacons = 0, sensors = 0, texts = 0, digis = 0, packets = 0, unknown = 0;
+    const auto beacon = [&](std::int64_t ms, int i) {
+        FieldValues values = BeaconValues(beacons++, random);
+        if (options.missionStartMs) {
+            const double missionDays = static_cast<double>(ms - *options.missionStartMs) / 86.4e6;
+            AddMissionDrift(values, missionDays, random);
+        }
+        return MakeBeacon(options.spacecraftId, values, static_cast<std::uint16_t>(i));
+    };
     for (int i = 0; i < total; ++i) {
         const std::int64_t ms =
             options.startMilliseconds + 1000LL * options.secondsBetweenFrames * i + 137 * (i % 7);
@@ -110,9 +134,7 @@ Bytes MakePassCapture(const PassOptions& options) {
         const int slot = i % 6;
         Bytes frame;
         if (beacons < options.beacons && (slot < 3 || sensors >= options.sensorFrames)) {
-            frame = MakeBeacon(options.spacecraftId, BeaconValues(beacons, random),
-                               static_cast<std::uint16_t>(i));
-            ++beacons;
+            frame = beacon(ms, i);
         } else if (sensors < options.sensorFrames && slot < 5) {
             frame = MakeSensorFrame(options.spacecraftId, SensorValues(sensors, random),
                                     static_cast<std::uint64_t>(ms) * 1000,
@@ -138,9 +160,7 @@ Bytes MakePassCapture(const PassOptions& options) {
             frame = MakeFrame(options.spacecraftId, 200, Bytes{0xC0, 0xDB, 0x01, 0x02});
             ++unknown;
         } else if (beacons < options.beacons) {
-            frame = MakeBeacon(options.spacecraftId, BeaconValues(beacons, random),
-                               static_cast<std::uint16_t>(i));
-            ++beacons;
+            frame = beacon(ms, i);
         } else {
             frame = MakeSensorFrame(options.spacecraftId, SensorValues(sensors, random),
                                     static_cast<std::uint64_t>(ms) * 1000,
@@ -148,6 +168,17 @@ Bytes MakePassCapture(const PassOptions& options) {
             ++sensors;
         }
         Append(file, KissDataFrame(frame));
+    }
+    return file;
+}
+
+Bytes MakePassesCapture(const PassOptions& options, int passes, int minutesBetweenPasses) {
+    Bytes file;
+    PassOptions pass = options;
+    for (int k = 0; k < passes; ++k) {
+        pass.startMilliseconds = options.startMilliseconds + 60'000LL * minutesBetweenPasses * k;
+        pass.seed = options.seed + static_cast<unsigned>(k);
+        Append(file, MakePassCapture(pass));
     }
     return file;
 }

@@ -15,11 +15,13 @@ void Usage() {
     std::cerr << "usage: quorbel-samplegen [--beacons N] [--sensors N] [--texts N] [--digis N]\n"
                  "                         [--ssdv N] [--unknown N] [--spacecraft ID] [--seed S]\n"
                  "                         [--start SECONDS] [--picture FILE.jpg] [--image-id N]\n"
-                 "                         OUTPUT.kss\n"
+                 "                         [--passes N [--pass-minutes M]] OUTPUT.kss\n"
                  "--start: the receive time of the first frame, in seconds since 1970\n"
                  "         (default 1700000000, 2023-11-14 22:13:20 UTC)\n"
                  "--picture: the SSDV frames carry every packet of this JPEG picture (image 7)\n"
-                 "--image-id: the image ID of the SSDV frames (default: 2, or 7 with --picture)\n";
+                 "--image-id: the image ID of the SSDV frames (default: 2, or 7 with --picture)\n"
+                 "--passes: N passes, one every M minutes (default 90), their beacons drifting\n"
+                 "          with the mission's days and seasons from the first one on\n";
 }
 
 int Run(int argc, char** argv) {
@@ -27,6 +29,8 @@ int Run(int argc, char** argv) {
     std::string output;
     std::string picture;
     int imageId = 7;  // of the picture; the SSDV-like packets keep theirs unless it is given
+    int passes = 1;
+    int passMinutes = 90;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto number = [&](int& target) {
@@ -57,6 +61,10 @@ int Run(int argc, char** argv) {
             picture = argv[++i];
         else if (arg == "--image-id")
             ok = number(imageId), options.ssdvImageId = imageId;
+        else if (arg == "--passes")
+            ok = number(passes) && passes > 0;
+        else if (arg == "--pass-minutes")
+            ok = number(passMinutes) && passMinutes > 0;
         else if (arg == "--seed")
             ok = number(seed), options.seed = static_cast<unsigned>(seed);
         else if (!arg.starts_with("--") && output.empty())
@@ -82,7 +90,12 @@ int Run(int argc, char** argv) {
             return 1;
         }
     }
-    if (!quorbel::samples::WriteBytes(output, quorbel::samples::MakePassCapture(options))) {
+    if (passes > 1)
+        options.missionStartMs = options.startMilliseconds;
+    const quorbel::samples::Bytes capture =
+        passes > 1 ? quorbel::samples::MakePassesCapture(options, passes, passMinutes)
+                   : quorbel::samples::MakePassCapture(options);
+    if (!quorbel::samples::WriteBytes(output, capture)) {
         std::cerr << "quorbel-samplegen: cannot write " << output << "\n";
         return 1;
     }

@@ -27,11 +27,14 @@
 #include "chart_frame.hpp"
 #include "export/image_data_crop.hpp"
 #include "field_page.hpp"
+#include "history_chart_view.hpp"
+#include "history_page.hpp"
 #include "images_page.hpp"
 #include "intake/kiss_file_reader.hpp"
 #include "intake/satnogs_reader.hpp"
 #include "message_log_view.hpp"
 #include "model_binding.hpp"
+#include "open_archive_dialog.hpp"
 #include "qt_platform.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
@@ -43,6 +46,8 @@ namespace quorbel::gui {
 
 namespace {
 
+// The History page's stations are counted this long after the last zoom or pan step.
+constexpr int kHistoryStationsDelayMs = 300;
 // Time for the window manager to put its frame around the new window.
 constexpr int kFrameSettleMs = 200;
 // Scroll bars of the panel move by this many pixels per step.
@@ -124,6 +129,7 @@ MainWindow::MainWindow(AppState& app, QtPlatform& platform, QWidget* parent)
     m_scroll->verticalScrollBar()->setSingleStep(kScrollStep);
     setCentralWidget(m_scroll);
     WireControls(widgets);
+    WireHistory();
     m_binding = std::make_unique<ModelBinding>(m_app.ui, std::move(widgets));
     WireLiveClient();
     m_platform.SetModelSync([this] { Refresh(); });
@@ -165,6 +171,10 @@ void MainWindow::BuildMenus(BoundWidgets& widgets) {
         });
         widgets.readCommands.push_back(action);
     }
+    QAction* fromArchive = file->addAction(QString::fromUtf8("Open from Archive\xE2\x80\xA6"));
+    fromArchive->setObjectName("openFromArchive");
+    connect(fromArchive, &QAction::triggered, this, [this] { OpenFromArchiveDialog(); });
+    widgets.readCommands.push_back(fromArchive);
     file->addSeparator();
     QAction* exit = file->addAction("Exit");
     exit->setObjectName("exitCommand");
@@ -186,10 +196,12 @@ QWidget* MainWindow::BuildContent(BoundWidgets& widgets) {
     widgets.spinText = widgets.sensors->AddNoteLabel("spinText");
     widgets.messageLog = new MessageLogView;
     widgets.images = new ImagesPage;
+    widgets.history = m_history = new HistoryPage;
     m_tabs->addTab(widgets.telemetry, "Telemetry");
     m_tabs->addTab(widgets.sensors, "Sensors");
     m_tabs->addTab(widgets.messageLog, "SYS / Digipeater");
     m_tabs->addTab(widgets.images, "Images");
+    m_tabs->addTab(widgets.history, "History");
     m_tabs->addTab(BuildInfoPage(widgets), "Info");
     widgets.recordBar = new RecordBar(content);
     m_chartFrame = new ChartFrame(content);
@@ -290,6 +302,83 @@ void MainWindow::WireControls(const BoundWidgets& widgets) {
         [this](std::size_t point) { m_app.ui.messageLog.SetInsertionPoint(point); });
 }
 
+void MainWindow::WireHistory() {
+    HistoryPage* page = m_history;
+    const HistoryModel& history = m_app.ui.history;
+    m_historyStations = new QTimer(this);
+    m_historyStations->setObjectName("historyStationsTimer");
+    m_historyStations->setSingleShot(true);
+    m_historyStations->setInterval(kHistoryStationsDelayMs);
+    connect(m_historyStations, &QTimer::timeout, this,
+            [this] { Run([this] { LoadHistoryStations(m_app); }); });
+    connect(page, &HistoryPage::FieldChosen, this,
+            [this](int field) { Run([this, field] { SelectHistoryField(m_app, field); }); });
+    connect(page, &HistoryPage::RangeChoiceChosen, this, [this](int choice) {
+        Run([this, choice] {
+            ChooseHistoryRange(m_app, static_cast<ArchiveRangeChoice>(choice), NowMs());
+        });
+    });
+    connect(page, &HistoryPage::FromToChosen, this, [this](qint64 from, qint64 to) {
+        Run([this, from, to] { ShowHistoryRange(m_app, {from, to}); });
+    });
+    connect(page, &HistoryPage::ZoomClicked, this, [this, &history](double factor) {
+        const std::int64_t middle =
+            history.range.fromMs + (history.range.toMs - history.range.fromMs) / 2;
+        Run([this, middle, factor] { ZoomHistory(m_app, middle, factor); });
+    });
+    connect(page, &HistoryPage::PanClicked, this, [this, &history](double share) {
+        const auto by = static_cast<std::int64_t>(
+            share * static_cast<double>(history.range.toMs - history.range.fromMs));
+        Run([this, by] { PanHistory(m_app, by); });
+    });
+    connect(page, &HistoryPage::ExportClicked, this,
+            [this] { Run([this] { ExportHistoryCsv(m_app); }); });
+    connect(page->chart, &HistoryChartView::ZoomRequested, this,
+            [this](qint64 around, double factor) {
+                Run([this, around, factor] { ZoomHistory(m_app, around, factor); });
+            });
+    connect(page->chart, &HistoryChartView::RangeRequested, this, [this](qint64 from, qint64 to) {
+        Run([this, from, to] { ShowHistoryRange(m_app, {from, to}); });
+    });
+    // The width is known during a redraw of the chart: its new buckets are loaded after it.
+    connect(
+        page->chart, &HistoryChartView::PlotPixelsChanged, this,
+        [this](int pixels) { Run([this, pixels] { SetHistoryChartPixels(m_app, pixels); }); },
+        Qt::QueuedConnection);
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this, &history](int index) {
+        if (m_tabs->widget(index) != m_history || history.revision != 0)
+            return;
+        m_app.ui.history.chartPixels = m_history->chart->PlotPixels();
+        Run([this] { ChooseHistoryRange(m_app, ArchiveRangeChoice::Everything, NowMs()); });
+    });
+}
+
+void MainWindow::OpenFromArchiveDialog() {
+    if (m_app.ui.reading)
+        return;
+    OpenArchiveDialog dialog(this);
+    const TimeRange shown = m_app.ui.history.range;
+    const std::int64_t now = NowMs();
+    dialog.SetFromTo(shown.toMs > shown.fromMs ? shown.fromMs : now - 24 * 3600 * 1000,
+                     shown.toMs > shown.fromMs ? shown.toMs : now);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const int choice = dialog.Choice();
+    const TimeRange fromTo{dialog.FromMs(), dialog.ToMs()};
+    Run([this, choice, fromTo, now] {
+        if (choice == kHistoryFromToChoice)
+            OpenFromArchive(m_app, fromTo);
+        else
+            OpenArchiveChoice(m_app, static_cast<ArchiveRangeChoice>(choice), now);
+    });
+}
+
+std::int64_t MainWindow::NowMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               m_platform.Now().time_since_epoch())
+        .count();
+}
+
 void MainWindow::WireLiveClient() {
     // connectionTimer ticks every second while the model has it enabled: from start-up until the
     // box is first cleared, and again while the box is set.
@@ -370,6 +459,12 @@ void MainWindow::RunGuarded(const std::function<void()>& handler) {
 
 void MainWindow::Refresh() {
     m_binding->Refresh();
+    // Every new range of the History page starts the wait for its stations again.
+    const HistoryModel& history = m_app.ui.history;
+    if (history.stationsPending && history.revision != m_historyRevision) {
+        m_historyRevision = history.revision;
+        m_historyStations->start();
+    }
 }
 
 QSize MainWindow::ContentSize() const {

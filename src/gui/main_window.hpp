@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -23,6 +24,7 @@ namespace quorbel::gui {
 
 class AboutWindow;
 class ChartFrame;
+class HistoryPage;
 class ModelBinding;
 class QtPlatform;
 struct BoundWidgets;
@@ -46,6 +48,7 @@ class MainWindow : public QMainWindow {
     QSize ContentSize() const;
     QScrollArea* ScrollView() const { return m_scroll; }
     ChartFrame* Chart() const { return m_chartFrame; }
+    HistoryPage* History() const { return m_history; }
     // How the program ends on "Exit" or when the window closes (tests keep their process).
     void SetEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
 
@@ -61,6 +64,13 @@ class MainWindow : public QMainWindow {
     QWidget* BuildInfoPage(BoundWidgets& widgets);
     void ShowAppFolder();
     void WireControls(const BoundWidgets& widgets);
+    // The History page's controls and chart to the history commands; the page loads everything
+    // the archive holds when it is first shown.
+    void WireHistory();
+    // "File > Open from Archive...": the dialog, then the range chosen read into the stores.
+    void OpenFromArchiveDialog();
+    // The platform's clock in UTC milliseconds: the moment the ranges "last ..." end.
+    std::int64_t NowMs() const;
     void WireLiveClient();
     void WatchImageFolder();
     // Runs a handler of the core; a failure shows a message box instead of ending the program.
@@ -74,13 +84,16 @@ class MainWindow : public QMainWindow {
     QScrollArea* m_scroll = nullptr;
     QTabWidget* m_tabs = nullptr;
     ChartFrame* m_chartFrame = nullptr;
+    HistoryPage* m_history = nullptr;
     QLabel* m_appFolderLabel = nullptr;  // on the "Info" page
     QPointer<AboutWindow> m_about;
     std::function<void()> m_endProgram;
     QSize m_wantedSize;     // the content with the menu bar: the window's size at start-up
     bool m_fitted = false;  // the start-up fitting with the window manager's frame has run
-    QTimer* m_connectionTimer = nullptr;               // the one-second connection state timer
-    QTimer* m_refreshSoon = nullptr;                   // coalesces the refreshes of live frames
+    QTimer* m_connectionTimer = nullptr;  // the one-second connection state timer
+    QTimer* m_refreshSoon = nullptr;      // coalesces the refreshes of live frames
+    QTimer* m_historyStations = nullptr;  // loads the History page's stations once zooming pauses
+    std::uint64_t m_historyRevision = 0;  // the History page's load the timer was started for
     QFileSystemWatcher* m_imageFolderWatch = nullptr;  // new pictures for the image list
 };
 

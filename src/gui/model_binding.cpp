@@ -18,6 +18,7 @@
 
 #include "chart_frame.hpp"
 #include "field_page.hpp"
+#include "history_page.hpp"
 #include "images_page.hpp"
 #include "message_log_view.hpp"
 #include "status_strip.hpp"
@@ -100,6 +101,7 @@ void ModelBinding::Refresh() {
     RefreshImages();
     RefreshCommands();
     m_widgets.chartFrame->chart->ShowChart(m_model.chart);
+    m_widgets.history->ShowHistory(m_model.history);
     m_first = false;
 }
 

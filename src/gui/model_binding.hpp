@@ -18,6 +18,7 @@ namespace quorbel::gui {
 
 class ChartFrame;
 class FieldPage;
+class HistoryPage;
 class ImagesPage;
 class MessageLogView;
 class RecordBar;
@@ -37,6 +38,7 @@ struct BoundWidgets {
     QPlainTextEdit* diagnostics = nullptr;  // the Info page's diagnostics of the last read
     QLabel* archiveText = nullptr;          // the Info page's line naming the archive in use
     ImagesPage* images = nullptr;
+    HistoryPage* history = nullptr;
     std::vector<QAction*> readCommands;  // open, crop and export: disabled while a file is read
 };
 

@@ -118,7 +118,8 @@ TEST_F(WindowTest, StartUpShowsTheCatalogueTheSettingsTheMenusAndTheImages) {
         }
         menus << line.join(" | ");
     }
-    EXPECT_EQ(menus, (QStringList{"File | Open KISS File | Open SatNOGS CSV | Exit",
+    EXPECT_EQ(menus, (QStringList{QString::fromUtf8("File | Open KISS File | Open SatNOGS CSV | "
+                                                    "Open from Archive\xE2\x80\xA6 | Exit"),
                                   "Tools | Crop SatNOGS CSV -> Image Data",
                                   "TLM File | Write TLM CSV | Write SENSOR CSV | Write TLM File",
                                   "Info"}));

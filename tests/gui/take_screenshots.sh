@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the window under Xvfb: opens the sample capture and saves
 # every page and the about window into docs/screenshots/; a capture of three passes shows the
-# chart's UTC time axis. The images page shows the picture of
+# chart's UTC time axis; a year of passes imported into an archive shows the History page. The
+# images page shows the picture of
 # the sample pass that carries one (samples/picture-pass.kss), decoded by the program's run of
 # the ssdv decoder, and a picture half received over the live client.
 # Usage: tests/gui/take_screenshots.sh <build folder>
@@ -41,6 +42,16 @@ if [[ -n "$samplegen" ]]; then
     done
     cat "$folder"/pass0.kss "$folder"/pass1.kss "$folder"/pass2.kss > "$folder/passes.kss"
     DISPLAY=$display "$tool" --time-axis "$folder/passes.kss" docs/screenshots/window-time-axis.png
+fi
+# A year of passes, one every 90 minutes, imported into an archive: the History page over all of it.
+cli=$(find "$build" -name quorbel-cli -type f -perm -u+x | head -n1)
+if [[ -n "$samplegen" && -n "$cli" ]]; then
+    "$samplegen" --passes 5840 --pass-minutes 90 --beacons 30 --sensors 10 --texts 0 --digis 0 \
+        --ssdv 0 --unknown 0 --start 1735689600 "$folder/year.kss" >/dev/null
+    mkdir "$folder/history"
+    printf 'STATION = DL0QRB\r\n' > "$folder/history/conf.ini"
+    "$cli" --app-dir "$folder/history" archive-import "$folder/year.kss" >/dev/null
+    DISPLAY=$display "$tool" --history "$folder/history" docs/screenshots/window-history.png
 fi
 # The "TCP client" connected to a KISS server on 127.0.0.1 that sends the sample pass.
 mkdir "$folder/live"

@@ -8,6 +8,7 @@
 //        quorbel-gui-screenshots --time-axis <capture.kss> <file.png>
 //        quorbel-gui-screenshots --live <capture.kss> <application folder> <file.png>
 //        quorbel-gui-screenshots --receiving <capture.kss> <application folder> <file.png>
+//        quorbel-gui-screenshots --history <application folder with archive.sqlite> <file.png>
 //        quorbel-gui-screenshots --about-picture <file.jpg>
 #include <QAction>
 #include <QApplication>
@@ -25,10 +26,12 @@
 #include <iostream>
 
 #include "about_picture.hpp"
+#include "history_page.hpp"
 #include "main_window.hpp"
 #include "qt_platform.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
+#include "sqlite_archive.hpp"
 #include "system_settings.hpp"
 #include "view/value_chart.hpp"
 
@@ -61,6 +64,8 @@ int TakeScreenshots(const QString& capture, const QString& pictureCapture, const
     QTest::qWait(300);
 
     auto* tabs = window.findChild<QTabWidget*>("pages");
+    // The History page has a screenshot of its own, over an archive of a year (--history).
+    tabs->removeTab(tabs->indexOf(window.History()));
     const char* names[] = {"telemetry", "sensors", "digipeater", "images", "info"};
     for (int page = 0; page < tabs->count(); ++page) {
         tabs->setCurrentIndex(page);
@@ -176,6 +181,26 @@ int TakeLiveScreenshot(const QString& capture, const QString& appFolder, const Q
     return window.grab().save(output) ? 0 : 1;
 }
 
+// The History page over everything the application folder's archive holds: the battery voltage
+// as a band from minimum to maximum with its mean, and the stations that received it.
+int TakeHistoryScreenshot(const QString& appFolder, const QString& output) {
+    quorbel::gui::QtPlatform platform;
+    quorbel::AppState app(platform);
+    quorbel::gui::ApplySystemSettings(app.settings);
+    app.settings.appDir = QFile::encodeName(appFolder).toStdString();
+    quorbel::gui::MainWindow window(app, platform);
+    window.Start([](const std::string& path) { return quorbel::OpenSqliteArchive(path); });
+    window.show();
+    QTest::qWait(300);
+    window.findChild<QTabWidget*>("pages")->setCurrentWidget(window.History());
+    QTest::qWait(500);
+    if (app.ui.history.series.buckets.empty()) {
+        std::cerr << "the archive gave no buckets: " << app.ui.history.statusText << "\n";
+        return 1;
+    }
+    return window.grab().save(output) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -190,6 +215,10 @@ int main(int argc, char* argv[]) {
     if (argc == 4 && QString(argv[1]) == "--time-axis") {
         return TakeChartScreenshot(QString::fromLocal8Bit(argv[2]), "chartTimeAxis",
                                    QString::fromLocal8Bit(argv[3]));
+    }
+    if (argc == 4 && QString(argv[1]) == "--history") {
+        return TakeHistoryScreenshot(QString::fromLocal8Bit(argv[2]),
+                                     QString::fromLocal8Bit(argv[3]));
     }
     if (argc == 5 && QString(argv[1]) == "--live") {
         return TakeLiveScreenshot(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),

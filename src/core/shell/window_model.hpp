@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive.hpp"
 #include "common/rgb.hpp"
 #include "decode/field_table.hpp"
 #include "intake/read_diagnostics.hpp"
@@ -78,6 +79,21 @@ struct Picture {
     bool operator==(const Picture&) const = default;
 };
 
+// The "History" page: one field of the mission archive over a UTC range, as the chart draws it.
+struct HistoryModel {
+    int field = 1;    // the field chosen (0 to 106; 67 to 69 have no values)
+    TimeRange range;  // the UTC range the chart shows
+    // The range box's choice that gave the range (LastPass to Everything, in the order of
+    // ArchiveRangeChoice); -1 once a zoom, a pan or from / to has set it.
+    int rangeChoice = -1;
+    int chartPixels = 800;  // the chart's width: the archive gives at most one bucket per pixel
+    FieldSeries series;     // points, or per bucket min, max and mean
+    std::vector<StationCount> stations;  // the stations that received the range, most frames first
+    bool stationsPending = false;        // the stations are of an earlier range: load them anew
+    std::string statusText;              // what is shown, or why nothing is
+    std::uint64_t revision = 0;          // counts loads, so the chart redraws only what is new
+};
+
 inline constexpr const char* kWindowTitle = "QUORBEL Telemetry Decoder";
 // The caption of a field selector the catalogue gives nothing (fields 67 to 69): it shows in the
 // TLM report and the state as it stands.
@@ -117,6 +133,7 @@ struct WindowModel {
     std::string imageFolder;              // the folder the image list shows
     std::vector<std::string> imageFiles;  // its picture files ("ssdv*.jpg")
     Picture picture;                      // the picture box of the "Images" page
+    HistoryModel history;                 // the "History" page
 
     Rgb connectionLamp = kLightGrey;     // the lamp beside "TCP client"
     bool tcpClient = false;              // the "TCP client" box

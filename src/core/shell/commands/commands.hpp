@@ -6,6 +6,7 @@
 #include "shell/commands/export_commands.hpp"
 #include "shell/commands/form_load.hpp"
 #include "shell/commands/frame_commands.hpp"
+#include "shell/commands/history_commands.hpp"
 #include "shell/commands/image_commands.hpp"
 #include "shell/commands/live_commands.hpp"
 #include "shell/commands/open_commands.hpp"
