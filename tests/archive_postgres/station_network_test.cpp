@@ -63,7 +63,7 @@ pid_t StartListen(const std::string& appDir, const std::string& url, const std::
     posix_spawn_file_actions_init(&files);
     const std::string out = appDir + "/listen.out";
     posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&files, 2, out.c_str(), O_WRONLY | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);  // one file offset: no line overwrites another
     pid_t pid = -1;
     if (posix_spawn(&pid, program.c_str(), &files, nullptr, argv.data(), environ) != 0)
         pid = -1;
