@@ -43,9 +43,11 @@ class HistoryChartView : public QCustomPlot {
     void ShowDatesOrTimes(std::int64_t spanMs);
 
     QSharedPointer<QCPAxisTickerDateTime> m_ticker;  // UTC
-    QCPGraph* m_bandLow = nullptr;                   // the band's lower edge: the buckets' minima
-    QCPGraph* m_bandHigh = nullptr;                  // the upper edge, filled down to the lower one
-    QCPGraph* m_line = nullptr;                      // the means, or the records themselves
+    QCPGraph* m_bandCentre = nullptr;    // the middle of each bucket's span, not drawn itself
+    QCPErrorBars* m_bandBars = nullptr;  // the band: each bucket's span as a bar
+    QCPGraph* m_bandLow = nullptr;       // the band's lower edge: the buckets' minima
+    QCPGraph* m_bandHigh = nullptr;      // the upper edge: the buckets' maxima
+    QCPGraph* m_line = nullptr;          // the means, or the records themselves
     std::uint64_t m_revision = 0;
     bool m_drawn = false;
     bool m_dragging = false;
