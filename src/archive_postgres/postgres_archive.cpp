@@ -7,6 +7,7 @@
 #include <limits>
 #include <map>
 #include <set>
+#include <tuple>
 #include <unordered_map>
 
 #include "archive/field_series.hpp"
@@ -430,6 +431,18 @@ class PostgresArchive : public Archive {
 
         WriteCount count;
         BatchRows rows;
+        // Frames new in this batch: their rows wait for their count of receptions, and their
+        // receptions go straight in (no stored reception can be the same), once each.
+        struct NewFrame {
+            std::int64_t id;
+            std::size_t reception;  // the batch's reception that made it
+            ArchiveDecode decode;
+            int receptions = 0;
+        };
+        std::vector<NewFrame> newFrames;
+        std::unordered_map<std::int64_t, std::size_t> newFrameAt;  // id -> place in newFrames
+        std::set<std::tuple<std::int64_t, std::int64_t, std::string, int, std::string>> keys;
+        std::string newReceptions;
         for (std::size_t i = 0; i < batch.size(); ++i) {
             const Reception& reception = batch[i];
             std::vector<KnownFrame>& candidates = known[digests[i]];
@@ -451,44 +464,66 @@ class PostgresArchive : public Archive {
                 }
             } else {
                 frameId = nextId++;
-                const ArchiveDecode decode =
-                    DecodeForArchive(reception.bytes, reception.rxTimeText);
-                rows.frames += Number(frameId) + '\t' + Number(digests[i]) + '\t' +
-                               Number(reception.rxTimeMs) + '\t' +
-                               Number(static_cast<int>(decode.kind)) + '\t';
-                postgres::AppendCopyText(rows.frames, decode.satellite);
-                rows.frames += "\t0\t";
-                postgres::AppendCopyBytes(rows.frames, reception.bytes);
-                rows.frames += '\n';
-                AppendDecodedRows(rows, frameId, reception.rxTimeMs, decode);
-                candidates.push_back({frameId, reception.rxTimeMs, decode.kind, reception.bytes});
+                newFrameAt[frameId] = newFrames.size();
+                newFrames.push_back(
+                    {frameId, i, DecodeForArchive(reception.bytes, reception.rxTimeText), 0});
+                candidates.push_back(
+                    {frameId, reception.rxTimeMs, newFrames.back().decode.kind, reception.bytes});
                 ++count.newFrames;
             }
-            rows.receptions += Number(frameId) + '\t' + Number(reception.rxTimeMs) + '\t';
-            postgres::AppendCopyText(rows.receptions, reception.station);
-            rows.receptions += '\t' + Number(static_cast<int>(reception.source)) + '\t';
-            postgres::AppendCopyText(rows.receptions, reception.sourceFile);
-            rows.receptions += '\t';
-            postgres::AppendCopyText(rows.receptions, reception.rxTimeText);
-            rows.receptions += '\n';
+            std::string* out = &rows.receptions;
+            if (const auto found = newFrameAt.find(frameId); found != newFrameAt.end()) {
+                if (!keys.emplace(frameId, reception.rxTimeMs, reception.station,
+                                  static_cast<int>(reception.source), reception.sourceFile)
+                         .second)
+                    continue;  // the same reception twice in the batch
+                ++newFrames[found->second].receptions;
+                ++count.newReceptions;
+                out = &newReceptions;
+            }
+            *out += Number(frameId) + '\t' + Number(reception.rxTimeMs) + '\t';
+            postgres::AppendCopyText(*out, reception.station);
+            *out += '\t' + Number(static_cast<int>(reception.source)) + '\t';
+            postgres::AppendCopyText(*out, reception.sourceFile);
+            *out += '\t';
+            postgres::AppendCopyText(*out, reception.rxTimeText);
+            *out += '\n';
+        }
+        for (const NewFrame& frame : newFrames) {
+            const Reception& reception = batch[frame.reception];
+            rows.frames += Number(frame.id) + '\t' + Number(digests[frame.reception]) + '\t' +
+                           Number(reception.rxTimeMs) + '\t' +
+                           Number(static_cast<int>(frame.decode.kind)) + '\t';
+            postgres::AppendCopyText(rows.frames, frame.decode.satellite);
+            rows.frames += '\t' + Number(frame.receptions) + '\t';
+            postgres::AppendCopyBytes(rows.frames, reception.bytes);
+            rows.frames += '\n';
+            AppendDecodedRows(rows, frame.id, reception.rxTimeMs, frame.decode);
         }
 
+        const std::string receptionColumns =
+            "(frame_id, rx_ms, station, source, source_file, rx_text)";
         if (!rows.frames.empty())
             m_db.Copy("frame(id, digest, first_ms, kind, satellite, receptions, bytes)",
                       rows.frames);
         CopyDecodedRows(rows);
-        m_db.Copy("incoming_reception(frame_id, rx_ms, station, source, source_file, rx_text)",
-                  rows.receptions);
-        // A reception stored already (the same file imported again) adds nothing.
-        count.newReceptions =
-            m_db.Execute(
-                    "WITH added AS (INSERT INTO reception SELECT * FROM incoming_reception "
-                    "ON CONFLICT DO NOTHING RETURNING frame_id), "
-                    "counted AS (SELECT frame_id, count(*) AS n FROM added GROUP BY frame_id), "
-                    "joined AS (UPDATE frame f SET receptions = f.receptions + c.n "
-                    "FROM counted c WHERE f.id = c.frame_id RETURNING c.n) "
-                    "SELECT coalesce(sum(n), 0) FROM joined")
-                .Int64(0, 0);
+        if (!newReceptions.empty())
+            m_db.Copy("reception" + receptionColumns, newReceptions);
+        if (!rows.receptions.empty()) {
+            // Receptions of frames stored before: one stored already (the same file imported
+            // again) adds nothing.
+            m_db.Copy("incoming_reception" + receptionColumns, rows.receptions);
+            count.newReceptions +=
+                m_db.Execute(
+                        "WITH added AS (INSERT INTO reception SELECT * FROM incoming_reception "
+                        "ON CONFLICT DO NOTHING RETURNING frame_id), "
+                        "counted AS (SELECT frame_id, count(*) AS n FROM added GROUP BY "
+                        "frame_id), "
+                        "joined AS (UPDATE frame f SET receptions = f.receptions + c.n "
+                        "FROM counted c WHERE f.id = c.frame_id RETURNING c.n) "
+                        "SELECT coalesce(sum(n), 0) FROM joined")
+                    .Int64(0, 0);
+        }
         if (!rows.lowered.empty()) {
             std::string values;
             for (const auto& [id, ms] : rows.lowered)
