@@ -5,21 +5,10 @@
 
 #include "archive/archive_location.hpp"
 #include "archive/queueing_archive.hpp"
+#include "common/text.hpp"
 
 namespace quorbel::postgres {
 namespace {
-
-constexpr char kHex[] = "0123456789abcdef";
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // libpq's messages end in a line break and may run over several lines: one line for the user.
 std::string OneLine(const char* message) {
@@ -45,10 +34,6 @@ PGconn* ConnectTo(const std::string& url) {
 
 }  // namespace
 
-std::string UrlWithoutPassword(const std::string& url) {
-    return LocationWithoutPassword(url);
-}
-
 std::int64_t Result::Int64(int row, int column) const {
     const std::string_view text = Text(row, column);
     std::int64_t value = 0;
@@ -70,7 +55,8 @@ std::vector<std::uint8_t> Result::Bytes(int row, int column) const {
         return bytes;
     bytes.reserve((text.size() - 2) / 2);
     for (std::size_t i = 2; i + 1 < text.size(); i += 2)
-        bytes.push_back(static_cast<std::uint8_t>(HexValue(text[i]) * 16 + HexValue(text[i + 1])));
+        bytes.push_back(
+            static_cast<std::uint8_t>(HexDigitValue(text[i]) * 16 + HexDigitValue(text[i + 1])));
     return bytes;
 }
 
@@ -83,7 +69,7 @@ std::int64_t Result::Affected() const {
 }
 
 Connection::Connection(const std::string& url)
-    : m_location(UrlWithoutPassword(url)), m_connection(ConnectTo(url), &PQfinish) {
+    : m_location(LocationWithoutPassword(url)), m_connection(ConnectTo(url), &PQfinish) {
     if (!m_connection)
         throw ArchiveUnreachable("the archive server " + m_location + " cannot be reached");
     if (PQstatus(m_connection.get()) != CONNECTION_OK)
@@ -205,20 +191,7 @@ void AppendCopyText(std::string& rows, std::string_view raw) {
 
 void AppendCopyBytes(std::string& rows, const std::vector<std::uint8_t>& bytes) {
     rows += "\\\\x";
-    for (std::uint8_t byte : bytes) {
-        rows += kHex[byte >> 4];
-        rows += kHex[byte & 0x0F];
-    }
-}
-
-std::string ByteaParameter(const std::vector<std::uint8_t>& bytes) {
-    std::string text = "\\x";
-    text.reserve(2 + bytes.size() * 2);
-    for (std::uint8_t byte : bytes) {
-        text += kHex[byte >> 4];
-        text += kHex[byte & 0x0F];
-    }
-    return text;
+    AppendHex(rows, bytes);
 }
 
 }  // namespace quorbel::postgres

@@ -15,9 +15,6 @@
 
 namespace quorbel::postgres {
 
-// The URL with its password left out, as the Info page and --help show it.
-std::string UrlWithoutPassword(const std::string& url);
-
 class Result {
   public:
     explicit Result(PGresult* result) : m_result(result, &PQclear) {}
@@ -73,7 +70,5 @@ std::string ServerText(std::string_view text);
 void AppendCopyText(std::string& rows, std::string_view text);
 // Bytes as COPY's text form of bytea: \\x and hexadecimal digits.
 void AppendCopyBytes(std::string& rows, const std::vector<std::uint8_t>& bytes);
-// Bytes as a bytea literal parameter: \x and hexadecimal digits.
-std::string ByteaParameter(const std::vector<std::uint8_t>& bytes);
 
 }  // namespace quorbel::postgres

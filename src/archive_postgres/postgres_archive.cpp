@@ -10,6 +10,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "archive/archive_location.hpp"
 #include "archive/field_series.hpp"
 #include "archive/frame_digest.hpp"
 #include "archive/queueing_archive.hpp"
@@ -448,11 +449,9 @@ class PostgresArchive : public Archive {
             std::vector<KnownFrame>& candidates = known[digests[i]];
             KnownFrame* nearest = nullptr;
             for (KnownFrame& frame : candidates) {
-                if (std::llabs(frame.firstMs - reception.rxTimeMs) > kSameFrameWindowMs ||
-                    frame.bytes != reception.bytes)
-                    continue;
-                if (nearest == nullptr || std::llabs(frame.firstMs - reception.rxTimeMs) <
-                                              std::llabs(nearest->firstMs - reception.rxTimeMs))
+                if (frame.bytes == reception.bytes &&
+                    JoinsNearer(frame.firstMs, reception.rxTimeMs,
+                                nearest ? std::optional(nearest->firstMs) : std::nullopt))
                     nearest = &frame;
             }
             std::int64_t frameId = 0;
@@ -568,7 +567,7 @@ int InitPostgresArchive(const std::string& url) {
 }
 
 std::string PostgresLocation(const std::string& url) {
-    return postgres::UrlWithoutPassword(url);
+    return LocationWithoutPassword(url);
 }
 
 }  // namespace quorbel

@@ -186,9 +186,8 @@ std::optional<KnownFrame> SqliteArchive::FindFrame(const Reception& reception,
     const auto [first, last] = m_nearby.equal_range(digest);
     for (auto it = first; it != last; ++it) {
         const NearbyFrame& candidate = it->second;
-        const std::int64_t distance = std::llabs(candidate.firstMs - reception.rxTimeMs);
-        if (distance > kSameFrameWindowMs ||
-            (nearest && distance >= std::llabs(nearest->firstMs - reception.rxTimeMs)))
+        if (!JoinsNearer(candidate.firstMs, reception.rxTimeMs,
+                         nearest ? std::optional(nearest->firstMs) : std::nullopt))
             continue;
         ResetOnExit reset(m_frameById);
         m_frameById.Bind(1, candidate.id);

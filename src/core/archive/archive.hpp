@@ -20,6 +20,17 @@ namespace quorbel {
 // stations, a capture also read from an export) are the same frame; later, a new transmission.
 inline constexpr std::int64_t kSameFrameWindowMs = 10 * 60 * 1000;
 
+// True when a reception at rxMs may join the stored frame of its bytes first received at firstMs,
+// and that frame lies nearer than the nearest found before (first received at nearestMs; none:
+// no other found yet). Every storage picks a reception's frame by this one rule.
+constexpr bool JoinsNearer(std::int64_t firstMs, std::int64_t rxMs,
+                           std::optional<std::int64_t> nearestMs) {
+    const std::int64_t apart = firstMs > rxMs ? firstMs - rxMs : rxMs - firstMs;
+    if (apart > kSameFrameWindowMs)
+        return false;
+    return !nearestMs || apart < (*nearestMs > rxMs ? *nearestMs - rxMs : rxMs - *nearestMs);
+}
+
 // Where a reception came from.
 enum class ReceptionSource { Live = 0, CaptureFile = 1, Export = 2 };
 // "live", "capture", "export".

@@ -110,6 +110,7 @@ void ArchiveWriter::Run() {
         } else if (written) {
             m_counts.written += size;
             m_counts.newFrames += written->newFrames;
+            m_counts.newReceptions += written->newReceptions;
             quiet = false;
         } else {
             m_counts.lost += size;

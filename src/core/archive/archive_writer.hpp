@@ -43,7 +43,8 @@ class ArchiveWriter {
     struct Counts {
         std::int64_t written = 0;  // receptions in committed batches
         std::int64_t newFrames = 0;
-        std::int64_t lost = 0;    // receptions in failed batches or dropped for want of room
+        std::int64_t newReceptions = 0;  // receptions the archive did not hold before
+        std::int64_t lost = 0;           // receptions in failed batches or dropped for want of room
         std::int64_t queued = 0;  // receptions put on the disk to wait for a server that is away
         std::int64_t waiting = 0;
     };

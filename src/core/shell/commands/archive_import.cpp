@@ -107,20 +107,6 @@ bool ImportExport(Importer& importer, const std::string& path) {
     return true;
 }
 
-// The receptions the archive holds, once every reception added before is written; none when the
-// archive cannot say.
-std::optional<std::int64_t> ReceptionsHeld(ArchiveWriter& writer) {
-    writer.Flush();
-    try {
-        std::int64_t receptions = 0;
-        for (const KindCount& kind : writer.Storage().Stats().kinds)
-            receptions += kind.receptions;
-        return receptions;
-    } catch (const ArchiveError&) {
-        return std::nullopt;  // the failure is the writer's to report
-    }
-}
-
 }  // namespace
 
 bool IsCaptureFile(const std::string& path) {
@@ -144,7 +130,6 @@ ArchiveImport ImportIntoArchive(ArchiveWriter& writer, const std::vector<std::st
                                 const std::function<void(const ImportProgress&)>& progress) {
     ArchiveImport result;
     const ArchiveWriter::Counts before = writer.GetCounts();
-    const std::optional<std::int64_t> receptionsBefore = ReceptionsHeld(writer);
     Importer importer(writer, progress, paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string& path = paths[i];
@@ -161,11 +146,11 @@ ArchiveImport ImportIntoArchive(ArchiveWriter& writer, const std::vector<std::st
         }
         ++result.files;
     }
-    const std::optional<std::int64_t> receptionsAfter = ReceptionsHeld(writer);
+    writer.Flush();
+    const ArchiveWriter::Counts after = writer.GetCounts();
     result.framesRead = importer.FramesRead();
-    result.newFrames = writer.GetCounts().newFrames - before.newFrames;
-    if (receptionsBefore && receptionsAfter)
-        result.newReceptions = *receptionsAfter - *receptionsBefore;
+    result.newFrames = after.newFrames - before.newFrames;
+    result.newReceptions = after.newReceptions - before.newReceptions;
     if (const std::optional<std::string> problem = writer.TakeNewProblem())
         result.outcome.AddProblem({writer.Failed() ? CommandProblem::Kind::ArchiveFailed
                                                    : CommandProblem::Kind::ArchiveWaiting,
