@@ -22,6 +22,7 @@
 #include "archive/archive_writer.hpp"
 #include "common/text.hpp"
 #include "sample_frames.hpp"
+#include "shell/commands/archive_commands.hpp"
 #include "sqlite_archive.hpp"
 
 namespace {
@@ -43,28 +44,6 @@ double ProcessorSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-// Days since 1970-01-01 of a civil date.
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-// "yyyy-mm-dd hh:mm:ss" as UTC milliseconds.
-std::int64_t ParseTime(const std::string& text) {
-    if (text.size() < 19)
-        return 0;
-    const auto number = [&](std::size_t at, std::size_t width) {
-        return std::atoi(text.substr(at, width).c_str());
-    };
-    const std::int64_t days = DaysFromCivil(number(0, 4), static_cast<unsigned>(number(5, 2)),
-                                            static_cast<unsigned>(number(8, 2)));
-    return ((days * 24 + number(11, 2)) * 60 + number(14, 2)) * 60000 + number(17, 2) * 1000;
-}
-
 // Lines "time|frame hex|observation|station".
 std::vector<quorbel::Reception> ReadExport(const std::string& path, std::int64_t& rawBytes) {
     std::ifstream in(path, std::ios::binary);
@@ -80,7 +59,7 @@ std::vector<quorbel::Reception> ReadExport(const std::string& path, std::int64_t
             continue;
         quorbel::Reception reception;
         reception.rxTimeText = line.substr(0, 19);
-        reception.rxTimeMs = ParseTime(reception.rxTimeText);
+        reception.rxTimeMs = quorbel::ReceiveTimeMs(reception.rxTimeText).value_or(0);
         for (std::size_t i = 20; i + 1 < hexEnd; i += 2)
             reception.bytes.push_back(static_cast<std::uint8_t>(
                 quorbel::HexDigitValue(line[i]) * 16 + quorbel::HexDigitValue(line[i + 1])));

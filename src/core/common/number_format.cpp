@@ -118,8 +118,11 @@ std::optional<std::string> FormatEpochSeconds(double seconds) {
 }
 
 std::string FormatUtcStamp(std::chrono::system_clock::time_point time) {
-    const auto milliseconds =
-        std::chrono::floor<std::chrono::milliseconds>(time).time_since_epoch().count();
+    return FormatUtcMilliseconds(
+        std::chrono::floor<std::chrono::milliseconds>(time).time_since_epoch().count());
+}
+
+std::string FormatUtcMilliseconds(long long milliseconds) {
     const long long seconds = milliseconds >= 0 ? milliseconds / 1000 : (milliseconds - 999) / 1000;
     const long long rest = milliseconds - seconds * 1000;
     const char buffer[] = {'.', static_cast<char>('0' + rest / 100),

@@ -22,5 +22,7 @@ std::optional<std::string> FormatEpochSeconds(double seconds);
 // The UTC time "yyyy-MM-dd HH:mm:ss.mmm" (24-hour clock, milliseconds of the same reading) of
 // a moment in years 1970 to 9999.
 std::string FormatUtcStamp(std::chrono::system_clock::time_point time);
+// The same for milliseconds since 1970.
+std::string FormatUtcMilliseconds(long long milliseconds);
 
 }  // namespace quorbel

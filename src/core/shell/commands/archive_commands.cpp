@@ -270,18 +270,10 @@ std::optional<std::int64_t> ReceiveTimeMs(std::string_view rxTimeText) {
 }
 
 std::string FormatUtcMs(std::int64_t ms) {
-    constexpr std::int64_t kEarliest = -62135596800000;  // 0001-01-01 00:00:00
-    if (ms < kEarliest)
-        return "0001-01-01 00:00:00.000";
-    const std::int64_t seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
-    const auto rest = static_cast<int>(ms - seconds * 1000);
-    const std::optional<std::string> text = FormatEpochSeconds(static_cast<double>(seconds));
-    if (!text)  // after the year 9999: the open end of a range
-        return "9999-12-31 23:59:59.999";
-    const char millis[] = {'.', static_cast<char>('0' + rest / 100),
-                           static_cast<char>('0' + rest / 10 % 10),
-                           static_cast<char>('0' + rest % 10), '\0'};
-    return *text + millis;
+    // The open ends of a range stand at the first and the last moment a date is written for.
+    constexpr std::int64_t kEarliest = -62135596800000;  // 0001-01-01 00:00:00.000
+    constexpr std::int64_t kLatest = 253402300799999;    // 9999-12-31 23:59:59.999
+    return FormatUtcMilliseconds(std::clamp(ms, kEarliest, kLatest));
 }
 
 }  // namespace quorbel
