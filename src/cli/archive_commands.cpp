@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <sstream>
+#include <string_view>
 
 #include "cli_app.hpp"
 #include "common/files.hpp"
@@ -181,18 +182,19 @@ void Open(CliContext& context, const Args& args) {
     ReportOutcome(context, outcome);
 }
 
-// The series as semicolon-separated rows under a header line.
-std::string SeriesText(const FieldSeries& series) {
+// The series as semicolon-separated rows under a header line, each row ended by `lineEnd`.
+std::string SeriesText(const FieldSeries& series, std::string_view lineEnd) {
     std::ostringstream text;
     if (series.bucketWidthMs == 0) {
-        text << "time;value\n";
+        text << "time;value" << lineEnd;
         for (const FieldPoint& point : series.points)
-            text << FormatUtcMs(point.timeMs) << ';' << Number(point.value) << '\n';
+            text << FormatUtcMs(point.timeMs) << ';' << Number(point.value) << lineEnd;
     } else {
-        text << "bucket start;min;max;mean;count\n";
+        text << "bucket start;min;max;mean;count" << lineEnd;
         for (const FieldBucket& bucket : series.buckets) {
             text << FormatUtcMs(bucket.startMs) << ';' << Number(bucket.min) << ';'
-                 << Number(bucket.max) << ';' << Number(bucket.mean) << ';' << bucket.count << '\n';
+                 << Number(bucket.max) << ';' << Number(bucket.mean) << ';' << bucket.count
+                 << lineEnd;
         }
     }
     return text.str();
@@ -215,13 +217,15 @@ void Query(CliContext& context, const Args& args) {
     const RangeOptions options = QueryOptions(args);
     ReadArchive(context, [&](Archive& archive) {
         const std::optional<TimeRange> range = HeldPartOf(archive, options.range);
-        const std::string text = SeriesText(
-            range ? archive.QueryField(options.field, *range, options.buckets) : FieldSeries{});
+        const FieldSeries series =
+            range ? archive.QueryField(options.field, *range, options.buckets) : FieldSeries{};
         if (options.csvFile.empty()) {
-            context.out << text;
+            context.out << SeriesText(series, "\n");
             return;
         }
-        // Replaced whole or not at all, as the exports are.
+        // A file with CR LF line ends, as every text file the program writes; replaced whole or
+        // not at all, as the exports are.
+        const std::string text = SeriesText(series, "\r\n");
         int error = 0;
         if (!WriteFileAtomically(options.csvFile, text, error)) {
             context.err << "quorbel-cli: " << options.csvFile

@@ -205,6 +205,8 @@ std::vector<std::vector<std::string>> Rows(const std::string& text) {
     std::vector<std::vector<std::string>> rows;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
+        if (line.ends_with('\r'))
+            line.pop_back();
         std::vector<std::string> cells;
         std::istringstream in(line);
         for (std::string cell; std::getline(in, cell, ';');)
@@ -237,7 +239,10 @@ TEST_F(ArchiveCliTest, QueriesAgreeWithTheFrames) {
         RunCliIn({"archive-query", "Batt Voltage", "--buckets", "7", "--csv", csv}, folder.Path());
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
-    const auto buckets = Rows(testing::TempFolder::Read(csv));
+    // A text file the program writes: every line ends with CR LF.
+    const std::string csvText = testing::TempFolder::Read(csv);
+    EXPECT_EQ(Count(csvText, "\n"), Count(csvText, "\r\n"));
+    const auto buckets = Rows(csvText);
     ASSERT_GE(buckets.size(), 2u);
     EXPECT_LE(buckets.size(), 8u);
     EXPECT_EQ(buckets[0],
