@@ -7,11 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <sstream>
 
-#include "cli_app.hpp"
+#include "cli_run.hpp"
 #include "intake/dispatch.hpp"
 #include "intake/kiss_file_reader.hpp"
 #include "sample_frames.hpp"
@@ -25,20 +23,9 @@ namespace quorbel {
 namespace {
 
 using nlohmann::json;
+using testing::CliRun;
 using testing::DumpedState;
-using testing::DumpedStates;
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunCliIn(std::vector<std::string> args, const std::string& appDir) {
-    std::ostringstream out, err;
-    const int status = cli::RunCli(args, appDir, out, err);
-    return {status, out.str(), err.str()};
-}
+using testing::RunCliIn;
 
 std::size_t Count(const std::string& text, const std::string& what) {
     std::size_t n = 0;
