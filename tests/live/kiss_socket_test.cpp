@@ -76,27 +76,25 @@ QByteArray Pattern(int size) {
     return bytes;
 }
 
-TEST(KissSocket, ConnectGoesThroughConnectingToConnected) {
+// Connects the socket to the server; the server's end, or null when no connection is made.
+QTcpSocket* Connect(KissSocket& socket, Server& server) {
+    socket.Connect("127.0.0.1", server.Port());
+    QTcpSocket* peer = server.Accept();
+    if (peer == nullptr ||
+        !QTest::qWaitFor([&] { return socket.State() == kStateConnected; }, kWaitMs))
+        return nullptr;
+    return peer;
+}
+
+TEST(KissSocket, ConnectsAndDeliversEveryByteInOrder) {
     Server server;
     KissSocket socket;
     Recorder recorder(socket);
     EXPECT_EQ(socket.State(), kStateClosed);
-    socket.Connect("127.0.0.1", server.Port());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == kStateConnected; }, kWaitMs));
-    EXPECT_NE(server.Accept(), nullptr);
+    QTcpSocket* peer = Connect(socket, server);
+    ASSERT_NE(peer, nullptr);
     // An address needs no host lookup that lasts: connecting, then connected.
     EXPECT_EQ(recorder.states, (std::vector<int>{kStateConnecting, kStateConnected}));
-    EXPECT_EQ(socket.State(), kStateConnected);
-}
-
-TEST(KissSocket, DeliversEveryByteInOrder) {
-    Server server;
-    KissSocket socket;
-    Recorder recorder(socket);
-    socket.Connect("127.0.0.1", server.Port());
-    QTcpSocket* peer = server.Accept();
-    ASSERT_NE(peer, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.State() == kStateConnected; }, kWaitMs));
 
     // Small blocks one at a time, a lone FEND, then 1 MiB that arrives in many blocks.
     const std::vector<QByteArray> chunks = {QByteArray("\xC0\x00", 2), "abc", QByteArray(1, '\xC0'),
@@ -129,10 +127,8 @@ TEST(KissSocket, AFloodIsHandedOverInSlicesWithTheEventLoopTurningBetween) {
                              static_cast<qsizetype>(bytes.size()));
         std::this_thread::sleep_for(std::chrono::microseconds(bytes.size() / 4));
     });
-    socket.Connect("127.0.0.1", server.Port());
-    QTcpSocket* peer = server.Accept();
+    QTcpSocket* peer = Connect(socket, server);
     ASSERT_NE(peer, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.State() == kStateConnected; }, kWaitMs));
 
     QElapsedTimer sinceTick;
     qint64 longestGapMs = 0;
@@ -168,10 +164,8 @@ TEST(KissSocket, PeerClosingStaysShownUntilClose) {
         if (state == kStatePeerClosing)
             receivedAtClose = recorder.data.size();
     });
-    socket.Connect("127.0.0.1", server.Port());
-    QTcpSocket* peer = server.Accept();
+    QTcpSocket* peer = Connect(socket, server);
     ASSERT_NE(peer, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.State() == kStateConnected; }, kWaitMs));
 
     // The server's last bytes all arrive before the close shows.
     const QByteArray last = Pattern(300000);
@@ -269,10 +263,8 @@ TEST(KissSocket, AResetIsToldFromThePeerClosing) {
     Recorder recorder(socket);
     const int before = OpenDescriptors();
     for (const bool reset : {true, false, true}) {
-        socket.Connect("127.0.0.1", server.Port());
-        QTcpSocket* peer = server.Accept();
+        QTcpSocket* peer = Connect(socket, server);
         ASSERT_NE(peer, nullptr);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return socket.State() == kStateConnected; }, kWaitMs));
         peer->write(Pattern(1000));
         ASSERT_TRUE(peer->waitForBytesWritten(kWaitMs));
         if (reset) {
@@ -316,9 +308,7 @@ TEST(KissSocket, CloseAndConnectDropTheConnectionAtOnce) {
 
     // A second Connect while connected ends the first connection and makes a new one; the
     // states go straight from connected to connecting.
-    socket.Connect("127.0.0.1", server.Port());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == kStateConnected; }, kWaitMs));
-    QTcpSocket* first = server.Accept();
+    QTcpSocket* first = Connect(socket, server);
     ASSERT_NE(first, nullptr);
     recorder.states.clear();
     socket.Connect("127.0.0.1", server.Port());
@@ -355,10 +345,9 @@ TEST(KissSocket, DestroyingAConnectedSocketCallsNoHandler) {
         connected = connected || state == kStateConnected;
     });
     socket->SetDataHandler([&](std::span<const std::uint8_t>) { calledAfterwards = true; });
-    socket->Connect("127.0.0.1", server.Port());
-    QTcpSocket* peer = server.Accept();
+    QTcpSocket* peer = Connect(*socket, server);
     ASSERT_NE(peer, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return connected; }, kWaitMs));
+    ASSERT_TRUE(connected);
     socket.reset();
     EXPECT_TRUE(QTest::qWaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; },
                                 kWaitMs));
