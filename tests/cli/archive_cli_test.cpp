@@ -259,28 +259,6 @@ TEST_F(ArchiveCliTest, QueriesAgreeWithTheFrames) {
     EXPECT_EQ(Rows(run.out).size(), static_cast<std::size_t>(inRange) + 1);
 }
 
-TEST_F(ArchiveCliTest, WrongArgumentsAreUsageErrors) {
-    const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
-        {{"archive-query", "68"}, "fields 67 to 69"},
-        {{"archive-query", "107"}, "0 to 106"},
-        {{"archive-query", "Flux Capacitor"}, "no field has the caption"},
-        {{"archive-query"}, "missing argument"},
-        {{"archive-query", "1", "--buckets", "0"}, "--buckets"},
-        {{"archive-query", "1", "--from", "2023-13-01"}, "is not a UTC time"},
-        {{"archive-open", "--to", "yesterday"}, "is not a UTC time"},
-        {{"archive-open", "--from", "2024-01-02", "--to", "2024-01-01"}, "before --to"},
-        {{"archive-open", "--from"}, "missing value"},
-        {{"archive-stats", "x"}, "too many arguments"},
-        {{"--archive"}, "wrong option"},
-    };
-    for (const auto& [args, text] : wrong) {
-        const CliRun run = RunCliIn(args, folder.Path());
-        EXPECT_EQ(run.status, 2) << args[0];
-        EXPECT_NE(run.err.find(text), std::string::npos) << run.err;
-    }
-    EXPECT_FALSE(std::filesystem::exists(archive));
-}
-
 TEST_F(ArchiveCliTest, ArchiveOffWritesNothingAndHelpNamesTheArchive) {
     CliRun run = RunCliIn({"--archive", "off", "open-kiss", capture, "dump-state"}, folder.Path());
     ASSERT_EQ(run.status, 0) << run.err;
