@@ -220,9 +220,7 @@ TEST(KissSocket, ErrorStaysShownUntilTheNextConnectOrClose) {
         int port;
         const char* problem;
     } unusable[] = {{"127.0.0.1", 0, "0 is not a port (1 to 65535)"},
-                    {"127.0.0.1", -1, "-1 is not a port (1 to 65535)"},
                     {"127.0.0.1", 65536, "65536 is not a port (1 to 65535)"},
-                    {"127.0.0.1", 70000, "70000 is not a port (1 to 65535)"},
                     {"", server.Port(), "no host to connect to"}};
     for (const auto& [host, port, problem] : unusable) {
         recorder.states.clear();
