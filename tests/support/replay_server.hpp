@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -18,37 +19,66 @@ extern char** environ;
 namespace quorbel::testing {
 
 // quorbel-kiss-replay serving the files with the given options (--once, --rate ...); its port is
-// read from its first lines (empty when it did not start). It is waited for at Close or with the
-// object.
+// read from its first lines (empty when it did not start). Close waits for its end; the object
+// kills it if it is still running.
 class ReplayServer {
   public:
     ReplayServer(const std::vector<std::string>& files, const std::string& options) {
-        std::string command = std::string(QUORBEL_BIN_DIR) + "/quorbel-kiss-replay ";
+        std::string command = "exec '" + std::string(QUORBEL_BIN_DIR) + "/quorbel-kiss-replay' ";
         for (const std::string& file : files)
             command += "'" + file + "' ";
-        m_pipe = popen((command + "--port 0 " + options).c_str(), "r");
+        command += "--port 0 " + options;
+        int out[2];
+        if (::pipe(out) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addclose(&actions, out[1]);
+        const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+        if (posix_spawn(&m_pid, "/bin/sh", &actions, nullptr, const_cast<char**>(argv), environ) !=
+            0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        m_out = fdopen(out[0], "r");
         std::array<char, 256> line{};
-        while (m_pipe != nullptr && m_port.empty() &&
-               fgets(line.data(), line.size(), m_pipe) != nullptr) {
+        while (m_pid > 0 && m_port.empty() && fgets(line.data(), line.size(), m_out) != nullptr) {
             const std::string text = line.data();
             if (text.starts_with("listening on 127.0.0.1:"))
                 m_port = text.substr(23, text.find_last_not_of("\r\n") - 22);
         }
     }
-    ~ReplayServer() { Close(); }
+    ~ReplayServer() {
+        if (m_pid > 0)
+            ::kill(m_pid, SIGKILL);
+        Close();
+    }
     ReplayServer(const ReplayServer&) = delete;
     ReplayServer& operator=(const ReplayServer&) = delete;
 
     const std::string& Port() const { return m_port; }
-    // Waits for the server's end; its status as pclose gives it (-1 when it never started).
+    // Reads what the server still prints and waits for its end; its exit status, or -1 when it
+    // did not exit by itself.
     int Close() {
-        const int status = m_pipe != nullptr ? pclose(m_pipe) : -1;
-        m_pipe = nullptr;
+        if (m_out != nullptr) {
+            std::array<char, 256> rest{};
+            while (fread(rest.data(), 1, rest.size(), m_out) > 0) {
+            }
+            std::fclose(m_out);
+            m_out = nullptr;
+        }
+        int status = -1;
+        if (m_pid > 0 && ::waitpid(m_pid, &status, 0) == m_pid)
+            status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        m_pid = -1;
         return status;
     }
 
   private:
-    FILE* m_pipe = nullptr;
+    pid_t m_pid = -1;
+    FILE* m_out = nullptr;
     std::string m_port;
 };
 
