@@ -1,16 +1,9 @@
 // A network of four stations end to end: four `listen` processes, each with its own station name
 // and its own KISS server sending the same pass in random pieces, write one archive on a
 // PostgreSQL server that is stopped for 20 s in the middle of the pass.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
-#include <array>
-#include <chrono>
-#include <cstdio>
+#include <deque>
 #include <fstream>
 #include <limits>
 #include <thread>
@@ -21,55 +14,17 @@
 #include "sample_frames.hpp"
 #include "sqlite_archive.hpp"
 #include "support/postgres_server.hpp"
+#include "support/replay_server.hpp"
 #include "support/temp_folder.hpp"
-
-extern char** environ;
 
 namespace quorbel {
 namespace {
 
 constexpr int kStations = 4;
 constexpr int kFrames = 3000;
-constexpr const char* kRate = "100";  // frames per second: the pass lasts 30 s
-
-// A KISS server sending the capture once at the rate, cut at random places (its own seed); its
-// port is read from its first lines.
-FILE* StartReplay(const std::string& capture, int seed, std::string& port) {
-    const std::string command = std::string(QUORBEL_BIN_DIR) + "/quorbel-kiss-replay '" + capture +
-                                "' --port 0 --once --chunk random --seed " + std::to_string(seed) +
-                                " --rate " + kRate + " --max-seconds 300";
-    FILE* server = popen(command.c_str(), "r");
-    std::array<char, 256> line{};
-    while (server != nullptr && port.empty() &&
-           fgets(line.data(), line.size(), server) != nullptr) {
-        const std::string text = line.data();
-        if (text.starts_with("listening on 127.0.0.1:"))
-            port = text.substr(23, text.find_last_not_of("\r\n") - 22);
-    }
-    return server;
-}
-
-// quorbel-cli listen in the station's application folder, writing to the archive at the URL.
-pid_t StartListen(const std::string& appDir, const std::string& url, const std::string& port) {
-    const std::string program = std::string(QUORBEL_BIN_DIR) + "/quorbel-cli";
-    std::vector<std::string> args = {program,  "--app-dir", appDir,      "--archive",
-                                     url,      "listen",    "--seconds", "300",
-                                     "--host", "127.0.0.1", "--port",    port};
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    const std::string out = appDir + "/listen.out";
-    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&files, 1, 2);  // one file offset: no line overwrites another
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &files, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&files);
-    return pid;
-}
+// Each station's KISS server sends the capture once, cut at random places (its own seed), at 100
+// frames per second: the pass lasts 30 s.
+constexpr const char* kReplayOptions = "--once --chunk random --rate 100 --max-seconds 300 --seed ";
 
 std::vector<double> Values(Archive& archive, int field) {
     const TimeRange all{std::numeric_limits<std::int64_t>::min() / 2,
@@ -98,33 +53,30 @@ TEST(StationNetwork, FourStationsWriteOneArchiveThroughAServerThatStopsForTwenty
     const std::string capture = folder.Path() + "/pass.kss";
     ASSERT_TRUE(samples::WriteBytes(capture, samples::MakePassCapture(options)));
 
-    std::vector<FILE*> replays;
-    std::vector<pid_t> listens;
+    std::deque<testing::ReplayServer> replays;
+    std::deque<testing::ListenProcess> listens;
     for (int station = 0; station < kStations; ++station) {
-        std::string port;
-        replays.push_back(StartReplay(capture, station + 1, port));
-        ASSERT_FALSE(port.empty());
+        replays.emplace_back(std::vector{capture}, kReplayOptions + std::to_string(station + 1));
+        ASSERT_FALSE(replays.back().Port().empty());
         const std::string appDir = folder.Path() + "/station" + std::to_string(station);
         std::filesystem::create_directory(appDir);
         std::ofstream(appDir + "/conf.ini") << "STATION=Station" << station << "\n";
-        listens.push_back(StartListen(appDir, url, port));
-        ASSERT_GT(listens.back(), 0);
+        listens.emplace_back(std::vector<std::string>{"--app-dir", appDir, "--archive", url},
+                             replays.back().Port(), "300", appDir + "/listen.out", true);
+        ASSERT_TRUE(listens.back().Started());
     }
     std::this_thread::sleep_for(std::chrono::seconds(6));
     server.Stop();
     std::this_thread::sleep_for(std::chrono::seconds(20));
     ASSERT_TRUE(server.Start());
     for (int station = 0; station < kStations; ++station) {
-        int status = -1;
-        ASSERT_EQ(::waitpid(listens[static_cast<std::size_t>(station)], &status, 0),
-                  listens[static_cast<std::size_t>(station)]);
-        const std::string out = testing::TempFolder::Read(folder.Path() + "/station" +
-                                                          std::to_string(station) + "/listen.out");
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-            << out.substr(out.size() > 1500 ? out.size() - 1500 : 0);
+        testing::ListenProcess& listen = listens[static_cast<std::size_t>(station)];
+        const int status = listen.Wait();
+        const std::string out = listen.Out();
+        EXPECT_EQ(status, 0) << out.substr(out.size() > 1500 ? out.size() - 1500 : 0);
         // The outage was said, with the frames that waited.
         EXPECT_NE(out.find("received frames wait in"), std::string::npos) << station;
-        pclose(replays[static_cast<std::size_t>(station)]);
+        replays[static_cast<std::size_t>(station)].Close();
     }
 
     // One frame per frame sent, one reception per station, nothing waiting any more.

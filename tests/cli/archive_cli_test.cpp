@@ -7,11 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <sstream>
 
-#include "cli_app.hpp"
+#include "cli_run.hpp"
 #include "intake/dispatch.hpp"
 #include "intake/kiss_file_reader.hpp"
 #include "sample_frames.hpp"
@@ -25,20 +23,9 @@ namespace quorbel {
 namespace {
 
 using nlohmann::json;
+using testing::CliRun;
 using testing::DumpedState;
-using testing::DumpedStates;
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunCliIn(std::vector<std::string> args, const std::string& appDir) {
-    std::ostringstream out, err;
-    const int status = cli::RunCli(args, appDir, out, err);
-    return {status, out.str(), err.str()};
-}
+using testing::RunCliIn;
 
 std::size_t Count(const std::string& text, const std::string& what) {
     std::size_t n = 0;
@@ -275,28 +262,6 @@ TEST_F(ArchiveCliTest, QueriesAgreeWithTheFrames) {
         return v.first >= 1700000000000 && v.first < 1700000040000;
     });
     EXPECT_EQ(Rows(run.out).size(), static_cast<std::size_t>(inRange) + 1);
-}
-
-TEST_F(ArchiveCliTest, WrongArgumentsAreUsageErrors) {
-    const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
-        {{"archive-query", "68"}, "fields 67 to 69"},
-        {{"archive-query", "107"}, "0 to 106"},
-        {{"archive-query", "Flux Capacitor"}, "no field has the caption"},
-        {{"archive-query"}, "missing argument"},
-        {{"archive-query", "1", "--buckets", "0"}, "--buckets"},
-        {{"archive-query", "1", "--from", "2023-13-01"}, "is not a UTC time"},
-        {{"archive-open", "--to", "yesterday"}, "is not a UTC time"},
-        {{"archive-open", "--from", "2024-01-02", "--to", "2024-01-01"}, "before --to"},
-        {{"archive-open", "--from"}, "missing value"},
-        {{"archive-stats", "x"}, "too many arguments"},
-        {{"--archive"}, "wrong option"},
-    };
-    for (const auto& [args, text] : wrong) {
-        const CliRun run = RunCliIn(args, folder.Path());
-        EXPECT_EQ(run.status, 2) << args[0];
-        EXPECT_NE(run.err.find(text), std::string::npos) << run.err;
-    }
-    EXPECT_FALSE(std::filesystem::exists(archive));
 }
 
 TEST_F(ArchiveCliTest, ArchiveOffWritesNothingAndHelpNamesTheArchive) {

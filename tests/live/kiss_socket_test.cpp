@@ -76,27 +76,25 @@ QByteArray Pattern(int size) {
     return bytes;
 }
 
-TEST(KissSocket, ConnectGoesThroughConnectingToConnected) {
+// Connects the socket to the server; the server's end, or null when no connection is made.
+QTcpSocket* Connect(KissSocket& socket, Server& server) {
+    socket.Connect("127.0.0.1", server.Port());
+    QTcpSocket* peer = server.Accept();
+    if (peer == nullptr ||
+        !QTest::qWaitFor([&] { return socket.State() == kStateConnected; }, kWaitMs))
+        return nullptr;
+    return peer;
+}
+
+TEST(KissSocket, ConnectsAndDeliversEveryByteInOrder) {
     Server server;
     KissSocket socket;
     Recorder recorder(socket);
     EXPECT_EQ(socket.State(), kStateClosed);
-    socket.Connect("127.0.0.1", server.Port());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == kStateConnected; }, kWaitMs));
-    EXPECT_NE(server.Accept(), nullptr);
+    QTcpSocket* peer = Connect(socket, server);
+    ASSERT_NE(peer, nullptr);
     // An address needs no host lookup that lasts: connecting, then connected.
     EXPECT_EQ(recorder.states, (std::vector<int>{kStateConnecting, kStateConnected}));
-    EXPECT_EQ(socket.State(), kStateConnected);
-}
-
-TEST(KissSocket, DeliversEveryByteInOrder) {
-    Server server;
-    KissSocket socket;
-    Recorder recorder(socket);
-    socket.Connect("127.0.0.1", server.Port());
-    QTcpSocket* peer = server.Accept();
-    ASSERT_NE(peer, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.State() == kStateConnected; }, kWaitMs));
 
     // Small blocks one at a time, a lone FEND, then 1 MiB that arrives in many blocks.
     const std::vector<QByteArray> chunks = {QByteArray("\xC0\x00", 2), "abc", QByteArray(1, '\xC0'),
@@ -129,10 +127,8 @@ TEST(KissSocket, AFloodIsHandedOverInSlicesWithTheEventLoopTurningBetween) {
                              static_cast<qsizetype>(bytes.size()));
         std::this_thread::sleep_for(std::chrono::microseconds(bytes.size() / 4));
     });
-    socket.Connect("127.0.0.1", server.Port());
-    QTcpSocket* peer = server.Accept();
+    QTcpSocket* peer = Connect(socket, server);
     ASSERT_NE(peer, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.State() == kStateConnected; }, kWaitMs));
 
     QElapsedTimer sinceTick;
     qint64 longestGapMs = 0;
@@ -156,40 +152,6 @@ TEST(KissSocket, AFloodIsHandedOverInSlicesWithTheEventLoopTurningBetween) {
     EXPECT_LT(atClose, flood.size());
     EXPECT_TRUE(recorder.data == flood.left(atClose));
     EXPECT_EQ(socket.State(), kStateClosed);
-}
-
-TEST(KissSocket, PeerClosingStaysShownUntilClose) {
-    Server server;
-    KissSocket socket;
-    Recorder recorder(socket);
-    qsizetype receivedAtClose = -1;
-    socket.SetStateHandler([&](int state) {
-        recorder.states.push_back(state);
-        if (state == kStatePeerClosing)
-            receivedAtClose = recorder.data.size();
-    });
-    socket.Connect("127.0.0.1", server.Port());
-    QTcpSocket* peer = server.Accept();
-    ASSERT_NE(peer, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.State() == kStateConnected; }, kWaitMs));
-
-    // The server's last bytes all arrive before the close shows.
-    const QByteArray last = Pattern(300000);
-    peer->write(last);
-    peer->disconnectFromHost();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == kStatePeerClosing; }, kWaitMs));
-    EXPECT_EQ(receivedAtClose, last.size());
-    EXPECT_TRUE(recorder.data == last);
-
-    // The underlying socket has dropped back to unconnected by now; the state still says why.
-    QTest::qWait(200);
-    EXPECT_EQ(socket.State(), kStatePeerClosing);
-    std::vector<int> afterConnected(recorder.states.end() - 2, recorder.states.end());
-    EXPECT_EQ(afterConnected, (std::vector<int>{kStateConnected, kStatePeerClosing}));
-
-    socket.Close();
-    EXPECT_EQ(socket.State(), kStateClosed);
-    EXPECT_EQ(recorder.Last(), kStateClosed);
 }
 
 TEST(KissSocket, ErrorStaysShownUntilTheNextConnectOrClose) {
@@ -226,9 +188,7 @@ TEST(KissSocket, ErrorStaysShownUntilTheNextConnectOrClose) {
         int port;
         const char* problem;
     } unusable[] = {{"127.0.0.1", 0, "0 is not a port (1 to 65535)"},
-                    {"127.0.0.1", -1, "-1 is not a port (1 to 65535)"},
                     {"127.0.0.1", 65536, "65536 is not a port (1 to 65535)"},
-                    {"127.0.0.1", 70000, "70000 is not a port (1 to 65535)"},
                     {"", server.Port(), "no host to connect to"}};
     for (const auto& [host, port, problem] : unusable) {
         recorder.states.clear();
@@ -258,22 +218,28 @@ int OpenDescriptors() {
                                           std::filesystem::directory_iterator()));
 }
 
-// A connection the peer resets reads as a reset, not as the peer closing it; either way the
-// socket holds no descriptor of the connection afterwards.
-TEST(KissSocket, AResetIsToldFromThePeerClosing) {
+// The peer closing shows once the server's last bytes are all in; a connection the peer resets
+// reads as a reset instead. Either stays shown until Close, and the socket holds no descriptor of
+// the connection afterwards.
+TEST(KissSocket, PeerClosingAndResetStayShownUntilClose) {
 #ifndef __linux__
     GTEST_SKIP() << "the connection's state is read the Linux way";
 #endif
     Server server;
     KissSocket socket;
     Recorder recorder(socket);
+    qsizetype receivedAtEnd = -1;
+    socket.SetStateHandler([&](int state) {
+        recorder.states.push_back(state);
+        receivedAtEnd = recorder.data.size();
+    });
     const int before = OpenDescriptors();
     for (const bool reset : {true, false, true}) {
-        socket.Connect("127.0.0.1", server.Port());
-        QTcpSocket* peer = server.Accept();
+        recorder.data.clear();
+        QTcpSocket* peer = Connect(socket, server);
         ASSERT_NE(peer, nullptr);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return socket.State() == kStateConnected; }, kWaitMs));
-        peer->write(Pattern(1000));
+        const QByteArray last = Pattern(reset ? 1000 : 300000);
+        peer->write(last);
         ASSERT_TRUE(peer->waitForBytesWritten(kWaitMs));
         if (reset) {
             // Closing with a zero linger time sends RST instead of FIN.
@@ -287,13 +253,21 @@ TEST(KissSocket, AResetIsToldFromThePeerClosing) {
         }
         const int ending = reset ? kStateConnectionReset : kStatePeerClosing;
         ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == ending; }, kWaitMs)) << reset;
-        QTest::qWait(100);
+        if (!reset) {
+            EXPECT_EQ(receivedAtEnd, last.size());
+            EXPECT_TRUE(recorder.data == last);
+        }
+        // The underlying socket has dropped back to unconnected by now; the state still says why.
+        QTest::qWait(200);
         EXPECT_EQ(socket.State(), ending);
+        EXPECT_EQ(std::vector<int>(recorder.states.end() - 2, recorder.states.end()),
+                  (std::vector<int>{kStateConnected, ending}));
         EXPECT_EQ(socket.Problem(), "");
         delete peer;
     }
     socket.Close();
     EXPECT_EQ(socket.State(), kStateClosed);
+    EXPECT_EQ(recorder.Last(), kStateClosed);
     EXPECT_EQ(OpenDescriptors(), before);
 }
 
@@ -316,9 +290,7 @@ TEST(KissSocket, CloseAndConnectDropTheConnectionAtOnce) {
 
     // A second Connect while connected ends the first connection and makes a new one; the
     // states go straight from connected to connecting.
-    socket.Connect("127.0.0.1", server.Port());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Last() == kStateConnected; }, kWaitMs));
-    QTcpSocket* first = server.Accept();
+    QTcpSocket* first = Connect(socket, server);
     ASSERT_NE(first, nullptr);
     recorder.states.clear();
     socket.Connect("127.0.0.1", server.Port());
@@ -355,10 +327,9 @@ TEST(KissSocket, DestroyingAConnectedSocketCallsNoHandler) {
         connected = connected || state == kStateConnected;
     });
     socket->SetDataHandler([&](std::span<const std::uint8_t>) { calledAfterwards = true; });
-    socket->Connect("127.0.0.1", server.Port());
-    QTcpSocket* peer = server.Accept();
+    QTcpSocket* peer = Connect(*socket, server);
     ASSERT_NE(peer, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return connected; }, kWaitMs));
+    ASSERT_TRUE(connected);
     socket.reset();
     EXPECT_TRUE(QTest::qWaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; },
                                 kWaitMs));

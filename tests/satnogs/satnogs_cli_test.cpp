@@ -166,9 +166,8 @@ TEST(SatnogsCli, ExportsWithoutInputFileFailAndTheRealExportIsRefusedByTheAnalys
     const std::string input = folder.Write("real.csv", TempFolder::Read(real));
     CliRun run = RunCli(folder, "open-satnogs '" + input + "' crop-images '" + input + "'");
     EXPECT_EQ(run.status, 0);
+    // The analysis's refusal is a message, not a failure of the run.
     EXPECT_EQ(run.err, "message: Expected four columns on line 1\n");
-    EXPECT_NE(testing::StateText(run.state, "readerLog").find("after removing duplicates: 1273"),
-              std::string::npos);
     EXPECT_EQ(TempFolder::Read(input + "_new"), "");  // another satellite: no image-data frames
 }
 

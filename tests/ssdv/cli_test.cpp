@@ -3,19 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <tuple>
 #include <utility>
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include "cli.hpp"
 #include "ssdv_test_support.hpp"
 #include "support/recorded_disk_sync.hpp"
+#include "support/temp_folder.hpp"
 #include "support/unprivileged_user.hpp"
 
 namespace quorbel::ssdv {
@@ -83,16 +84,41 @@ std::string ReadLoggedStderr(const std::filesystem::path& log) {
     return start == std::string::npos ? "(no log " + log.string() + ")" : text.substr(start + 8);
 }
 
+// Runs the built program through the shell: `before` goes in front of it (a limit), `stdinFrom`
+// names what standard input reads; standard output is dropped.
+ProgramRun RunBuiltProgram(const std::string& before, const std::string& args,
+                           const std::string& stdinFrom) {
+    const std::string command =
+        before + QUORBEL_BIN_DIR + "/ssdv " + args + " <" + stdinFrom + " 2>&1 >/dev/null";
+    std::string err;
+    FILE* pipe = popen(command.c_str(), "r");
+    std::array<char, 4096> buffer;
+    while (std::size_t n = pipe != nullptr ? fread(buffer.data(), 1, buffer.size(), pipe) : 0)
+        err.append(buffer.data(), n);
+    const int status = pipe != nullptr ? pclose(pipe) : -1;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", err};
+}
+
 // Exit statuses and messages; where no input is read, also from the built program as a caller
-// sees them.
-TEST(CliRunTest, ExitStatuses) {
-    const auto program = std::filesystem::path(QUORBEL_BIN_DIR) / "ssdv";
-    ASSERT_TRUE(std::filesystem::exists(program));
+// sees them. A folder or a device as input and a folder as output are refused with status 1
+// before anything is written; the built program must never end through an uncaught exception.
+// Standard input that cannot be read and memory running out end the same way.
+TEST(CliRunTest, ExitStatusesAndRefusals) {
+    const testing::TempFolder dir;
+    const std::string folder = dir.File("folder");
+    std::filesystem::create_directory(folder);
+    const std::string jpeg = dir.Write("picture.jpg", test::MakeJpeg({32, 16}));
+    const std::string packets = dir.File("packets.bin");
+    const std::string out = dir.File("out");
+    ASSERT_EQ(RunProgram({"-e", jpeg, packets}).status, 0);
+    const std::string folderInput = "Error opening '" + folder + "' for input: it is a folder";
+    const std::string deviceInput = "Error opening '/dev/null' for input: it is a device";
+    const std::string folderOutput = "Error opening '" + folder + "' for output: it is a folder";
     struct Case {
-        const char* args;
+        std::string args;
         std::string input;
         int status;
-        const char* message;
+        std::string message;
     };
     const Case cases[] = {
         {"", "", 0, "No mode specified."},
@@ -105,6 +131,12 @@ TEST(CliRunTest, ExitStatuses) {
         {"-d -l 118", "", 1, "no image written"},
         {"-e -c QRBL01XY -l 118", BytesToString(test::MakeJpeg({16, 16})), 0,
          "Warning: callsign cropped to 6 characters"},
+        {"-d " + folder + " " + out, "", 1, folderInput},
+        {"-e " + folder + " " + out, "", 1, folderInput},
+        {"-d -l 118 /dev/null " + out, "", 1, deviceInput},
+        {"-e /dev/null " + out, "", 1, deviceInput},
+        {"-d " + packets + " " + folder, "", 1, folderOutput},
+        {"-e " + jpeg + " " + folder, "", 1, folderOutput},
     };
     for (const Case& c : cases) {
         const ProgramRun run = RunProgram(Split(c.args), c.input);
@@ -112,70 +144,11 @@ TEST(CliRunTest, ExitStatuses) {
         EXPECT_TRUE(run.out.empty() || c.status == 0) << c.args;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << ": " << run.err;
         if (c.input.empty()) {
-            const std::string command = program.string() + " " + c.args + " </dev/null 2>/dev/null";
-            const int status = std::system(command.c_str());
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << command;
+            const ProgramRun program = RunBuiltProgram("", c.args, "/dev/null");
+            EXPECT_EQ(program.status, c.status) << c.args;
+            EXPECT_NE(program.err.find(c.message), std::string::npos)
+                << c.args << ": " << program.err;
         }
-    }
-}
-
-// A path in the temporary folder that no other test run uses at the same time.
-std::filesystem::path MakeTempPath(const std::string& name) {
-    return std::filesystem::temp_directory_path() /
-           ("quorbel_ssdv_" + name + "_" + std::to_string(getpid()));
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// Runs the built program through the shell: `before` goes in front of it (a limit), `stdinFrom`
-// names what standard input reads; standard output is dropped.
-ProgramRun RunBuiltProgram(const std::string& before, const std::string& args,
-                           const std::string& stdinFrom) {
-    const auto program = std::filesystem::path(QUORBEL_BIN_DIR) / "ssdv";
-    const auto errors = MakeTempPath("stderr");
-    const std::string command = before + program.string() + " " + args + " <" + stdinFrom +
-                                " >/dev/null 2>" + errors.string();
-    const int status = std::system(command.c_str());
-    const std::string err = BytesToString(test::ReadBytes(errors));
-    std::filesystem::remove(errors);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", err};
-}
-
-// A folder or a device as input, a folder as output: refused with a message and status 1 before
-// anything is written, also by the built program, which must never end through an uncaught
-// exception. Standard input that cannot be read and memory running out end the same way.
-TEST(CliRunTest, RefusesFoldersAndDevices) {
-    const auto dir = MakeTempPath("refusals");
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir / "folder");
-    const std::string folder = (dir / "folder").string();
-    const std::string jpeg = (dir / "picture.jpg").string();
-    const std::string packets = (dir / "packets.bin").string();
-    const std::string out = (dir / "out").string();
-    WriteFile(jpeg, BytesToString(test::MakeJpeg({32, 16})));
-    ASSERT_EQ(RunProgram({"-e", jpeg, packets}).status, 0);
-    struct Case {
-        std::string args;
-        std::string message;
-    };
-    const std::string folderInput = "Error opening '" + folder + "' for input: it is a folder";
-    const std::string deviceInput = "Error opening '/dev/null' for input: it is a device";
-    const std::string folderOutput = "Error opening '" + folder + "' for output: it is a folder";
-    const Case cases[] = {
-        {"-d " + folder + " " + out, folderInput},      {"-e " + folder + " " + out, folderInput},
-        {"-d -l 118 /dev/null " + out, deviceInput},    {"-e /dev/null " + out, deviceInput},
-        {"-d " + packets + " " + folder, folderOutput}, {"-e " + jpeg + " " + folder, folderOutput},
-    };
-    for (const Case& c : cases) {
-        const ProgramRun run = RunProgram(Split(c.args));
-        EXPECT_EQ(run.status, 1) << c.args;
-        EXPECT_TRUE(run.out.empty()) << c.args;
-        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << ": " << run.err;
-        const ProgramRun program = RunBuiltProgram("", c.args, "/dev/null");
-        EXPECT_EQ(program.status, 1) << c.args;
-        EXPECT_NE(program.err.find(c.message), std::string::npos) << c.args << ": " << program.err;
         EXPECT_FALSE(std::filesystem::exists(out)) << c.args;
         EXPECT_TRUE(std::filesystem::is_empty(folder)) << c.args;
     }
@@ -191,24 +164,17 @@ TEST(CliRunTest, RefusesFoldersAndDevices) {
         EXPECT_NE(endless.err.find("ssdv: out of memory"), std::string::npos) << endless.err;
     }
     EXPECT_FALSE(std::filesystem::exists(out));
-    std::filesystem::remove_all(dir);
 }
 
 // A file that its user may not read. Root reads every file: when the tests run as root, the
 // program runs as the unprivileged user who owns the file.
 TEST(CliRunTest, RefusesAnUnreadableFile) {
-    const auto dir = MakeTempPath("unreadable");
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    if (const std::string problem = testing::UnprivilegedRunProblem(dir.string());
-        !problem.empty()) {
-        std::filesystem::remove_all(dir);
+    const testing::TempFolder dir;
+    if (const std::string problem = testing::UnprivilegedRunProblem(dir.Path()); !problem.empty())
         GTEST_SKIP() << problem;
-    }
-    const auto input = dir / "locked.bin";
-    const auto out = dir / "out";
-    WriteFile(input, "locked");
-    ASSERT_TRUE(testing::GiveToUnprivilegedUser(dir.string()));
+    const std::filesystem::path input = dir.Write("locked.bin", std::string("locked"));
+    const std::filesystem::path out = dir.File("out");
+    ASSERT_TRUE(testing::GiveToUnprivilegedUser(dir.Path()));
     ASSERT_TRUE(testing::GiveToUnprivilegedUser(input.string()));
     std::filesystem::permissions(input, std::filesystem::perms::none);
     for (const char* mode : {"-d", "-e"}) {
@@ -223,7 +189,6 @@ TEST(CliRunTest, RefusesAnUnreadableFile) {
             << mode << ": " << *run;
         EXPECT_FALSE(std::filesystem::exists(out)) << mode;
     }
-    std::filesystem::remove_all(dir);
 }
 
 // Encodes the source picture of the vector `stem` with the program: the packets and the number
@@ -324,21 +289,19 @@ TEST(CliRunTest, DecodesToFilesAndDropsWindows) {
     EXPECT_EQ(RunProgram({"-d", "-l", "118", "-t", "100"}, BytesToString(packets)).status, 1);
     EXPECT_TRUE(RunProgram({"-d", "-l", "118", "-t", "0"}, BytesToString(packets)).out ==
                 BytesToString(expected));
-    const auto output = MakeTempPath("decoded.jpg");
-    std::filesystem::remove(output);
-    const ProgramRun toFile = RunProgram(
-        {"-d", "-l", "118", (dir / "grad320x240-l118-drop10.bin").string(), output.string()});
+    const testing::TempFolder folder;
+    const std::string output = folder.File("decoded.jpg");
+    const ProgramRun toFile =
+        RunProgram({"-d", "-l", "118", (dir / "grad320x240-l118-drop10.bin").string(), output});
     EXPECT_EQ(toFile.status, 0);
     EXPECT_TRUE(toFile.out.empty());
     EXPECT_TRUE(test::ReadBytes(output) == expected);
     // No valid packet: the reference's messages, then status 1 and the previous picture stays
     // untouched (the reference writes an empty picture).
-    const ProgramRun empty =
-        RunProgram({"-d", "-l", "118", (dir / "empty.bin").string(), output.string()});
+    const ProgramRun empty = RunProgram({"-d", "-l", "118", (dir / "empty.bin").string(), output});
     EXPECT_EQ(empty.status, 1);
     EXPECT_EQ(empty.err.rfind(ReadLoggedStderr(dir / "empty-decoded.log"), 0), 0U) << empty.err;
     EXPECT_TRUE(test::ReadBytes(output) == expected);
-    std::filesystem::remove(output);
 }
 
 // The names in a folder, sorted.
@@ -356,16 +319,15 @@ std::vector<std::string> FileNames(const std::filesystem::path& folder) {
 // EFBIG) leaves the file that stood there byte for byte and nothing beside it; without the limit
 // the output replaces it and keeps its permissions. A device is still written in place.
 TEST(CliRunTest, AWriteFailingHalfwayKeepsTheOldOutputWhole) {
-    const auto dir = MakeTempPath("failing_write");
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const testing::TempFolder folder;
+    const std::filesystem::path dir = folder.Path();
     const std::string jpeg = BytesToString(test::MakeJpeg({.width = 320, .height = 240}));
     const ProgramRun encoded = RunProgram({"-e", "-c", "QRBL", "-i", "3", "-l", "118"}, jpeg);
     ASSERT_EQ(encoded.status, 0) << encoded.err;
     const ProgramRun decoded = RunProgram({"-d", "-l", "118"}, encoded.out);
     ASSERT_EQ(decoded.status, 0) << decoded.err;
-    WriteFile(dir / "picture.jpg", jpeg);
-    WriteFile(dir / "packets.bin", encoded.out);
+    folder.Write("picture.jpg", jpeg);
+    folder.Write("packets.bin", encoded.out);
 
     constexpr std::size_t kLimit = 4 * 512;  // ulimit -f counts blocks of 512 bytes
     const struct {
@@ -378,7 +340,7 @@ TEST(CliRunTest, AWriteFailingHalfwayKeepsTheOldOutputWhole) {
         ASSERT_GT(c.expected.size(), kLimit) << c.mode;
         const auto target = dir / "target";
         const std::string old(1000, 'o');
-        WriteFile(target, old);
+        folder.Write("target", old);
         std::filesystem::permissions(target, std::filesystem::perms::owner_read |
                                                  std::filesystem::perms::owner_write |
                                                  std::filesystem::perms::group_read);
@@ -421,7 +383,6 @@ TEST(CliRunTest, AWriteFailingHalfwayKeepsTheOldOutputWhole) {
         EXPECT_TRUE(sync.flushes.empty());
     }
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
-    std::filesystem::remove_all(dir);
 }
 
 // -v adds two lines per packet, equal to the reference's including the repaired byte count, and
