@@ -20,6 +20,7 @@
 #include "support/fake_platform.hpp"
 #include "support/mounted_folder.hpp"
 #include "support/recorded_disk_sync.hpp"
+#include "support/ssdv_packets.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -163,8 +164,6 @@ TEST(LiveClientTest, ConfIniThatCannotWorkIsNamedAndNotTried) {
         std::string confIni;
         std::string problem;  // empty: connects
     } cases[] = {
-        {"TCP_SERVER=127.0.0.1\r\nTCP_PORT=70000\r\n",
-         "conf.ini: TCP_PORT=70000 is not a port (1 to 65535)"},
         {"TCP_SERVER=h\r\nTCP_PORT=0\r\n", "conf.ini: TCP_PORT=0 is not a port (1 to 65535)"},
         {"TCP_SERVER=h\r\nTCP_PORT= Text \r\n",
          "conf.ini: TCP_PORT=Text is not a port (1 to 65535)"},  // the value as written
@@ -375,8 +374,7 @@ TEST(LiveClientTest, AFullDiskLeavesNoHalfFrameAndRecordingResumesWhenSpaceIsBac
     Bytes burst;
     for (std::size_t n = 0; n < fitting + 3; ++n)
         burst.insert(burst.end(), kBeacon.begin(), kBeacon.end());
-    Bytes packet(118, 0xA5);
-    packet[0] = 0x55, packet[1] = 0x66, packet[6] = 7;
+    const Bytes packet = testing::MakeSsdvPacket(7, 0);
     const Bytes ssdvFrame = samples::KissDataFrame(samples::MakeSsdvFrame(22, packet));
     burst.insert(burst.end(), ssdvFrame.begin(), ssdvFrame.end());
 
