@@ -224,8 +224,11 @@ TEST_F(ValueChartViewTest, OnTheTimeAxisALineBreaksBetweenPassesAndBarsDoNot) {
     ASSERT_EQ(values.size(), 7u);
     EXPECT_TRUE(std::isnan(values[3]));
     EXPECT_EQ(values[4], 1);
+    // The whole chart from the first receive time to the last, with little room around.
     EXPECT_LT(view.xAxis->range().lower, 3600);
+    EXPECT_GT(view.xAxis->range().lower, 3600 - 0.05 * 3620);
     EXPECT_GT(view.xAxis->range().upper, 7220);
+    EXPECT_LT(view.xAxis->range().upper, 7220 + 0.05 * 3620);
 
     chart.kind = ChartKind::Bar;
     chart.revision = 2;
