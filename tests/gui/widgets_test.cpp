@@ -1,4 +1,4 @@
-// The window's widgets on their own: dialog filters, start-up placement, the message log box, the
+// The window's widgets on their own: start-up placement, the message log box, the
 // chart's label spacing, value axis, zoom, bar groups, the legibility of 5,000 bars, the breaks
 // between passes and the bar width on the time axis, and the images page's boxes.
 #include <gtest/gtest.h>
@@ -12,19 +12,11 @@
 
 #include "images_page.hpp"
 #include "message_log_view.hpp"
-#include "qt_platform.hpp"
 #include "value_chart_view.hpp"
 #include "window_fit.hpp"
 
 namespace quorbel::gui {
 namespace {
-
-TEST(GuiPlatform, DialogFilterBecomesQtFilterList) {
-    EXPECT_EQ(ConvertDialogFilter("KISS Files (*.kss)|*.kss|All Files (*.*)|*.*"),
-              "KISS Files (*.kss);;All Files (*)");
-    EXPECT_EQ(ConvertDialogFilter("CSV (*.csv;*.txt)|*.csv;*.txt"), "CSV (*.csv *.txt)");
-    EXPECT_EQ(ConvertDialogFilter(""), "");
-}
 
 TEST(WindowFit, SizesToContentButNotBeyondTheWorkAreaAndCentres) {
     const QRect workArea(0, 30, 1920, 1050);
