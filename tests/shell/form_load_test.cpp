@@ -31,7 +31,18 @@ TEST_F(FormLoadTest, ConfIniSetsHostAndPort) {
     EXPECT_EQ(app.ui.connectionText, "[MY.HOST:8100]");
 }
 
-TEST_F(FormLoadTest, ConfLinesOneByOne) {
+// Without a conf.ini there is no connection label; its lines then count one by one. The image
+// list holds the SSDV pictures of the folder.
+TEST_F(FormLoadTest, MissingConfIniLinesOneByOneAndTheImageList) {
+    for (const char* name : {"ssdv_000.jpg", "ssdv_012.jpg", "other.jpg", "ssdv_001.bin"})
+        folder.Write(name, std::string("x"));
+    app.settings.appDir = folder.Path();
+    StartUp(app);
+    EXPECT_EQ(app.ui.connectionText, "");
+    EXPECT_FALSE(app.settings.tcpPort);
+    EXPECT_EQ(app.ui.imageFiles, (std::vector<std::string>{"ssdv_000.jpg", "ssdv_012.jpg"}));
+    EXPECT_EQ(app.ui.imageFolder, folder.Path());
+
     ApplyConfLine(app, "TCP_PORT=8100");
     EXPECT_EQ(app.ui.connectionText, "[:8100]");
     ApplyConfLine(app, "TCP_SERVER=localhost");
@@ -47,21 +58,6 @@ TEST_F(FormLoadTest, ConfLinesOneByOne) {
     EXPECT_EQ(app.ui.connectionText, "[SECOND:8100]");
 }
 
-TEST_F(FormLoadTest, MissingConfIniAndTheImageList) {
-    for (const char* name : {"ssdv_000.jpg", "ssdv_012.jpg", "other.jpg", "ssdv_001.bin"}) {
-        folder.Write(name, std::string("x"));
-    }
-    app.settings.appDir = folder.Path();
-    StartUp(app);
-    EXPECT_EQ(app.ui.connectionText, "");
-    EXPECT_FALSE(app.settings.tcpPort);
-    EXPECT_EQ(app.ui.imageFiles, (std::vector<std::string>{"ssdv_000.jpg", "ssdv_012.jpg"}));
-    EXPECT_EQ(app.ui.imageFolder, folder.Path());
-}
-
-// A file written at once or in pieces appears whole, keeping the permissions of the file it
-// replaces; a writer dropped before Commit, or one that cannot write, leaves the target as it was
-// and nothing beside it.
 TEST(TextFileTest, AtomicWritesReplaceTheTargetOnlyWhenCommitted) {
     namespace fs = std::filesystem;
     testing::TempFolder folder;
