@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -49,11 +48,6 @@ class HistoryPageTest : public ::testing::Test {
     }
 
     HistoryChartView* Chart() { return m_window->History()->chart; }
-    void ShowHistoryPage() {
-        auto* tabs = m_window->findChild<QTabWidget*>("pages");
-        tabs->setCurrentWidget(m_window->History());
-        QTest::qWait(50);  // the chart's width is known after its first layout
-    }
     void Wheel(int x, int steps) {
         const QPointF at(x, Chart()->height() / 2);
         QWheelEvent wheel(at, Chart()->mapToGlobal(at), {}, QPoint(0, 120 * steps), Qt::NoButton,
@@ -62,16 +56,9 @@ class HistoryPageTest : public ::testing::Test {
     }
     void Drag(int fromX, int toX) {
         const int y = Chart()->height() / 2;
-        const auto send = [this, y](QEvent::Type type, int x, Qt::MouseButtons buttons) {
-            const QPointF at(x, y);
-            QMouseEvent event(type, at, Chart()->mapToGlobal(at), Qt::LeftButton, buttons,
-                              Qt::NoModifier);
-            QApplication::sendEvent(Chart(), &event);
-        };
-        send(QEvent::MouseButtonPress, fromX, Qt::LeftButton);
-        send(QEvent::MouseMove, (fromX + toX) / 2, Qt::LeftButton);
-        send(QEvent::MouseMove, toX, Qt::LeftButton);
-        send(QEvent::MouseButtonRelease, toX, Qt::NoButton);
+        QTest::mousePress(Chart(), Qt::LeftButton, Qt::NoModifier, QPoint(fromX, y));
+        QTest::mouseMove(Chart(), QPoint(toX, y));
+        QTest::mouseRelease(Chart(), Qt::LeftButton, Qt::NoModifier, QPoint(toX, y));
     }
 
     BeaconPasses m_passes{60, 50};
@@ -83,7 +70,8 @@ class HistoryPageTest : public ::testing::Test {
 
 TEST_F(HistoryPageTest, WheelZoomAndDragLoadAndDrawFinerBuckets) {
     const HistoryModel& history = m_app->ui.history;
-    ShowHistoryPage();
+    m_window->findChild<QTabWidget*>("pages")->setCurrentWidget(m_window->History());
+    QTest::qWait(50);  // the chart's width is known after its first layout
     // The page shows everything the archive holds, one bucket per pixel at most.
     ASSERT_EQ(history.range.fromMs, BeaconPasses::kStartMs) << history.statusText;
     ASSERT_GT(history.series.bucketWidthMs, 0);

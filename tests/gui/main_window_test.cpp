@@ -22,7 +22,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <algorithm>
 #include <memory>
 
 #include "chart_frame.hpp"
@@ -177,9 +176,6 @@ TEST_F(WindowTest, OpeningTheSampleFillsValuesLogAndChartAndTheScrollBarNavigate
     // The status line names the packet file of the sample's SSDV packets, written after the read.
     EXPECT_EQ(Find<QLineEdit>("statusLine")->text(),
               QString::fromStdString(m_app->settings.appDir + "/ssdv_002.bin has been written"));
-    for (int field : {1, 26, 39, 75, 106}) {
-        EXPECT_FALSE(m_app->ui.fieldValues[static_cast<std::size_t>(field)].empty()) << field;
-    }
     for (int field = 0; field < 107; ++field) {
         const auto i = static_cast<std::size_t>(field);
         EXPECT_EQ(ValueBox(field)->text(), QString::fromLatin1(m_app->ui.fieldValues[i])) << field;
@@ -194,7 +190,14 @@ TEST_F(WindowTest, OpeningTheSampleFillsValuesLogAndChartAndTheScrollBarNavigate
     const QString log = Find<MessageLogView>("messageLog")->toPlainText();
     EXPECT_EQ(log, QString::fromLatin1(m_app->ui.messageLog.Text()).replace("\r\n", "\n"));
     EXPECT_TRUE(log.contains(" | to: "));
-    EXPECT_TRUE(Find<QPlainTextEdit>("readerLog")->toPlainText().contains("kiss frames: "));
+    // The reader log and, on the Info page, the diagnostics of the read beside it.
+    const QString readerLog = Find<QPlainTextEdit>("readerLog")->toPlainText();
+    EXPECT_TRUE(readerLog.startsWith("kiss frames: "));
+    EXPECT_FALSE(readerLog.contains("beacon frames"));
+    const QString diagnostics = Find<QPlainTextEdit>("diagnostics")->toPlainText();
+    EXPECT_TRUE(diagnostics.startsWith("file: " + kSample + "\n  beacon frames:"));
+    EXPECT_TRUE(diagnostics.contains(
+        QString("  beacon frames:                            %1\n").arg(beacons)));
 
     // The chart: the beacons' battery voltage as one line labelled with the receive times.
     ASSERT_EQ(Plot()->plottableCount(), 1);
@@ -259,13 +262,9 @@ TEST_F(WindowTest, SelectorClicksAndTheBarBoxRedrawTheChart) {
     auto* magX = Selector(81);
     QTest::mouseClick(magX, Qt::LeftButton, Qt::ShiftModifier);
     ASSERT_EQ(Plot()->plottableCount(), 3);
-    const char* legends[] = {"Mag Field X", "Mag Field Y", "Mag Field Z"};
-    const QColor colours[] = {{70, 130, 180}, {34, 139, 34}, {176, 48, 96}};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(Plot()->plottable(i)->name(), legends[i]);
-        EXPECT_EQ(Plot()->plottable(i)->pen().color(), colours[i]);
-        EXPECT_EQ(Plot()->plottable(i)->interface1D()->dataCount(), m_app->sensor.Count());
-    }
+    EXPECT_EQ(Plot()->plottable(2)->name(), "Mag Field Z");
+    EXPECT_EQ(Plot()->plottable(2)->pen().color(), QColor(176, 48, 96));
+    EXPECT_EQ(Plot()->plottable(2)->interface1D()->dataCount(), m_app->sensor.Count());
     EXPECT_TRUE(magX->isChecked());
 
     // A plain click draws the one field; a right-click on a member of a group draws the group;
@@ -306,15 +305,8 @@ TEST_F(WindowTest, TheUtcTimeBoxDrawsThePointsAtTheirReceiveTimesWithDatesOnTheA
     EXPECT_FALSE(
         qSharedPointerDynamicCast<QCPAxisTickerDateTime>(Plot()->xAxis->ticker()).isNull());
 
-    // The whole chart reaches from the first receive time to the last, with little room around.
     const TimeAxis axis = BuildTimeAxis(m_app->ui.chart);
     ASSERT_TRUE(axis.first && axis.last);
-    const QCPRange range = Plot()->xAxis->range();
-    const double room = (*axis.last - *axis.first) * 0.05;
-    EXPECT_LT(range.lower, *axis.first);
-    EXPECT_GT(range.lower, *axis.first - room);
-    EXPECT_GT(range.upper, *axis.last);
-    EXPECT_LT(range.upper, *axis.last + room);
     ASSERT_EQ(Plot()->plottableCount(), 1);
     auto* line = qobject_cast<QCPGraph*>(Plot()->plottable(0));
     ASSERT_NE(line, nullptr);
@@ -326,13 +318,7 @@ TEST_F(WindowTest, TheUtcTimeBoxDrawsThePointsAtTheirReceiveTimesWithDatesOnTheA
 
     // A group chart and bars stay on the time axis; clearing the box brings the labels back.
     QTest::mouseClick(Find<QCheckBox>("chartBars"), Qt::LeftButton);
-    auto* bars = qobject_cast<QCPBars*>(Plot()->plottable(0));
-    ASSERT_NE(bars, nullptr);
-    Plot()->replot();
-    // Most of the usual spacing of the frames in whole pixels, at least one.
-    const double pixelsPerSecond = Plot()->axisRect()->width() / Plot()->xAxis->range().size();
-    EXPECT_EQ(bars->widthType(), QCPBars::wtAbsolute);
-    EXPECT_NEAR(bars->width(), std::max(1.0, axis.barWidth * pixelsPerSecond), 1.0);
+    ASSERT_NE(qobject_cast<QCPBars*>(Plot()->plottable(0)), nullptr);
     QTest::mouseClick(Selector(81), Qt::LeftButton, Qt::ShiftModifier);
     EXPECT_EQ(Plot()->plottableCount(), 3);
     EXPECT_TRUE(chart->ShowsTimeAxis());
@@ -359,14 +345,15 @@ TEST_F(WindowTest, TheChartsMenuSavesItAsPngSvgAndPdf) {
     ASSERT_EQ(menu->actions().size(), 3);
     EXPECT_EQ(menu->actions()[0]->text(), QString::fromUtf8("Save chart as PNG\u2026"));
 
+    const int rows = chart->plotLayout()->rowCount();
     const struct {
         const char* action;
         const char* name;
         QByteArray header;
-        QByteArray root;  // a text the file holds: the drawing's root element for SVG
+        QByteArray text;  // a text the file holds: for SVG the chart's title above it
     } saves[] = {
         {"SaveChartPng", "chart.png", QByteArray("\x89PNG\r\n\x1a\n", 8), QByteArray("IEND")},
-        {"SaveChartSvg", "chart.svg", QByteArray("<?xml"), QByteArray("<svg ")},
+        {"SaveChartSvg", "chart.svg", QByteArray("<?xml"), QByteArray("Batt Voltage (mV)")},
         {"SaveChartPdf", "chart.pdf", QByteArray("%PDF-"), QByteArray("%%EOF")}};
     for (const auto& save : saves) {
         answer = m_folder.filePath(save.name);
@@ -376,10 +363,13 @@ TEST_F(WindowTest, TheChartsMenuSavesItAsPngSvgAndPdf) {
         EXPECT_GT(file.size(), 1000) << save.name;
         const QByteArray bytes = file.readAll();
         EXPECT_TRUE(bytes.startsWith(save.header)) << save.name;
-        EXPECT_TRUE(bytes.contains(save.root)) << save.name;
+        EXPECT_TRUE(bytes.contains(save.text)) << save.name;
         EXPECT_TRUE(QDir(m_folder.path()).entryList({"*.part*"}).isEmpty());
         EXPECT_EQ(Find<QLineEdit>("statusLine")->text(), answer + " has been written");
     }
+    EXPECT_EQ(QImage(m_folder.filePath("chart.png")).size(), chart->size());
+    // The window's chart stays without the title row: the frame's caption titles it there.
+    EXPECT_EQ(chart->plotLayout()->rowCount(), rows);
     EXPECT_EQ(
         offered,
         (QStringList{"PNG Pictures (*.png)", kSample.left(kSample.size() - 4) + "_chart.png",
@@ -397,52 +387,26 @@ TEST_F(WindowTest, TheChartsMenuSavesItAsPngSvgAndPdf) {
     EXPECT_TRUE(QDir(m_folder.path()).entryList({"*.part*"}).isEmpty());
 }
 
-TEST_F(WindowTest, TheInfoPageShowsTheDiagnosticsOfTheReadBesideTheLog) {
-    OpenSample();
-    const QString diagnostics = Find<QPlainTextEdit>("diagnostics")->toPlainText();
-    EXPECT_TRUE(diagnostics.startsWith("file: " + kSample + "\n  beacon frames:"))
-        << diagnostics.toStdString();
-    EXPECT_TRUE(diagnostics.contains(
-        QString("  beacon frames:                            %1\n").arg(m_app->telemetry.Count())));
-    EXPECT_TRUE(diagnostics.contains("  records dropped at the 5,000 cap:         0"));
-    EXPECT_FALSE(diagnostics.contains("lines without"));
-    EXPECT_TRUE(Find<QPlainTextEdit>("readerLog")->toPlainText().startsWith("kiss frames: "));
-    EXPECT_FALSE(Find<QPlainTextEdit>("readerLog")->toPlainText().contains("beacon frames"));
-}
-
-// The archive is opened once conf.ini is read; the Info page names it, or says it could not be
-// opened while the window goes on.
-TEST(WindowArchiveTest, TheInfoPageNamesTheArchiveInUse) {
+// The archive is opened once conf.ini is read; one that cannot be opened is named on the Info
+// page and in the status line while the window goes on.
+TEST(WindowArchiveTest, TheInfoPageNamesTheArchiveThatCannotBeOpened) {
     QTemporaryDir folder;
     QFile conf(folder.filePath("conf.ini"));
     ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
     conf.write("ARCHIVE = Mission.sqlite\n");
     conf.close();
-    const std::string dir = QFile::encodeName(folder.path()).toStdString();
-    for (const bool opens : {true, false}) {
-        QtPlatform platform;
-        AppState app(platform);
-        app.settings.appDir = dir;
-        std::string opened;
-        MainWindow window(app, platform);
-        window.Start([&](const std::string& path) -> std::unique_ptr<Archive> {
-            opened = path;
-            if (!opens)
-                throw ArchiveError(path + " is read-only");
-            return std::make_unique<testing::MemoryArchive>(
-                std::make_shared<testing::MemoryArchiveContents>());
-        });
-        EXPECT_EQ(opened, dir + "/Mission.sqlite");
-        const QString label = window.findChild<QLabel*>("LabelArchive")->text();
-        if (opens) {
-            EXPECT_EQ(label.toStdString(), "Archive: " + dir + "/Mission.sqlite");
-            EXPECT_NE(app.archive, nullptr);
-        } else {
-            EXPECT_TRUE(label.contains("cannot be opened")) << label.toStdString();
-            EXPECT_TRUE(
-                window.findChild<QLineEdit*>("statusLine")->text().contains("is read-only"));
-        }
-    }
+    QtPlatform platform;
+    AppState app(platform);
+    app.settings.appDir = QFile::encodeName(folder.path()).toStdString();
+    std::string opened;
+    MainWindow window(app, platform);
+    window.Start([&](const std::string& path) -> std::unique_ptr<Archive> {
+        opened = path;
+        throw ArchiveError(path + " is read-only");
+    });
+    EXPECT_EQ(opened, app.settings.appDir + "/Mission.sqlite");
+    EXPECT_TRUE(window.findChild<QLabel*>("LabelArchive")->text().contains("cannot be opened"));
+    EXPECT_TRUE(window.findChild<QLineEdit*>("statusLine")->text().contains("is read-only"));
 }
 
 TEST_F(WindowTest, ScrollBarsAppearOnlyWhenTheWindowIsSmallerThanTheContent) {
@@ -454,29 +418,23 @@ TEST_F(WindowTest, ScrollBarsAppearOnlyWhenTheWindowIsSmallerThanTheContent) {
     const QSize content = m_window->ContentSize();
     // Layout runs from posted events: on a busy machine one turn of the loop may not be enough.
     m_window->resize(content + QSize(40, 80));
-    (void)QTest::qWaitFor(
-        [&] { return !across->isVisible() && !view->verticalScrollBar()->isVisible(); }, 2000);
-    EXPECT_FALSE(across->isVisible());
-    EXPECT_FALSE(view->verticalScrollBar()->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !across->isVisible() && !view->verticalScrollBar()->isVisible(); }, 2000));
     EXPECT_EQ(view->widget()->pos(), QPoint(0, 0));
 
     m_window->resize(content / 2);
-    (void)QTest::qWaitFor(
-        [&] { return across->isVisible() && view->verticalScrollBar()->isVisible(); }, 2000);
-    EXPECT_TRUE(across->isVisible());
-    EXPECT_TRUE(view->verticalScrollBar()->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return across->isVisible() && view->verticalScrollBar()->isVisible(); }, 2000));
 
     // Scrolled to the far right, then widened: the content's right edge stays in view.
     across->setValue(across->maximum());
     m_window->resize(content.width() * 3 / 4, content.height() / 2);
-    (void)QTest::qWaitFor(
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             return view->widget()->geometry().right() == view->viewport()->width() - 1 &&
                    across->value() == across->maximum();
         },
-        2000);
-    EXPECT_EQ(across->value(), across->maximum());
-    EXPECT_EQ(view->widget()->geometry().right(), view->viewport()->width() - 1);
+        2000));
 }
 
 TEST_F(WindowTest, AboutWindowIsNotModalAndExitOrCloseEndsTheProgram) {
@@ -501,10 +459,8 @@ TEST_F(WindowTest, AboutWindowIsNotModalAndExitOrCloseEndsTheProgram) {
 TEST_F(WindowTest, AnImageGrowsInThePictureBoxAsItsPacketsArriveAndNewPicturesAreListed) {
     // A picture as the satellite sends it: its packets, one frame each.
     QImage drawn(128, 96, QImage::Format_RGB32);
-    for (int y = 0; y < drawn.height(); ++y) {
-        for (int x = 0; x < drawn.width(); ++x)
-            drawn.setPixel(x, y, qRgb(2 * x, 2 * y, (x * y) % 256));
-    }
+    for (int i = 0; i < 128 * 96; ++i)
+        drawn.setPixel(i % 128, i / 128, qRgb(2 * (i % 128), i / 64, (i % 128) * (i / 128) % 256));
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
     ASSERT_TRUE(drawn.save(&buffer, "JPG", 90));

@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <iostream>
+#include <memory>
 
 #include "about_picture.hpp"
 #include "history_page.hpp"
@@ -37,6 +38,29 @@
 
 namespace {
 
+// The window on an application folder (the system's own when none is given), shown and settled.
+struct ShotWindow {
+    quorbel::gui::QtPlatform platform;
+    quorbel::AppState app{platform};
+    std::unique_ptr<quorbel::gui::MainWindow> window;
+
+    explicit ShotWindow(const QString& appFolder) {
+        quorbel::gui::ApplySystemSettings(app.settings);
+        if (!appFolder.isEmpty())
+            app.settings.appDir = QFile::encodeName(appFolder).toStdString();
+    }
+    quorbel::gui::MainWindow& Start(const quorbel::ArchiveOpener& openArchive = {}) {
+        window = std::make_unique<quorbel::gui::MainWindow>(app, platform);
+        window->Start(openArchive);
+        return *window;
+    }
+    void Show() {
+        window->show();
+        QTest::qWait(300);
+    }
+    void Trigger(const char* action) { window->findChild<QAction*>(action)->trigger(); }
+};
+
 bool Save(QWidget& widget, const QDir& output, const QString& name) {
     const QString path = output.filePath("window-" + name + ".png");
     if (!widget.grab().save(path)) {
@@ -48,19 +72,13 @@ bool Save(QWidget& widget, const QDir& output, const QString& name) {
 
 int TakeScreenshots(const QString& capture, const QString& pictureCapture, const QDir& output,
                     const QString& appFolder) {
-    quorbel::gui::QtPlatform platform;
+    ShotWindow shot(appFolder);
     QString chosen = capture;
-    platform.SetFileChooser([&](const QString&, const QString&) { return QStringList{chosen}; });
-    quorbel::AppState app(platform);
-    quorbel::gui::ApplySystemSettings(app.settings);
-    if (!appFolder.isEmpty()) {
-        app.settings.appDir = QFile::encodeName(appFolder).toStdString();
-    }
-    quorbel::gui::MainWindow window(app, platform);
-    window.Start();
-    window.show();
-    QTest::qWait(300);
-    window.findChild<QAction*>("openCaptureFiles")->trigger();
+    shot.platform.SetFileChooser(
+        [&](const QString&, const QString&) { return QStringList{chosen}; });
+    quorbel::gui::MainWindow& window = shot.Start();
+    shot.Show();
+    shot.Trigger("openCaptureFiles");
     QTest::qWait(300);
 
     auto* tabs = window.findChild<QTabWidget*>("pages");
@@ -71,12 +89,12 @@ int TakeScreenshots(const QString& capture, const QString& pictureCapture, const
         tabs->setCurrentIndex(page);
         if (page == 1) {
             // The sensor page with the group chart of the magnetic field.
-            window.Run([&] { quorbel::ClickFieldSelector(app, 81, true); });
+            window.Run([&] { quorbel::ClickFieldSelector(shot.app, 81, true); });
         }
         if (page == 3) {
             // The picture pass: its decoding run writes the picture, which joins the list.
             chosen = pictureCapture;
-            window.findChild<QAction*>("openCaptureFiles")->trigger();
+            shot.Trigger("openCaptureFiles");
             auto* list = window.findChild<QListWidget*>("imageFiles");
             if (!QTest::qWaitFor(
                     [&] { return !list->findItems("ssdv_", Qt::MatchStartsWith).empty(); },
@@ -91,7 +109,7 @@ int TakeScreenshots(const QString& capture, const QString& pictureCapture, const
             return 1;
         }
     }
-    window.findChild<QAction*>("infoMenu")->trigger();
+    shot.Trigger("infoMenu");
     QTest::qWait(300);
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget->objectName() == "Info" && widget->isVisible() &&
@@ -105,20 +123,16 @@ int TakeScreenshots(const QString& capture, const QString& pictureCapture, const
 // Opens a capture and ticks one of the chart's check boxes: "B" shows the beacons' battery
 // voltage as bars, "UTC time" on the time axis of the capture's passes.
 int TakeChartScreenshot(const QString& capture, const char* checkBox, const QString& output) {
-    quorbel::gui::QtPlatform platform;
-    platform.SetFileChooser([&](const QString&, const QString&) { return QStringList{capture}; });
-    quorbel::AppState app(platform);
-    quorbel::gui::ApplySystemSettings(app.settings);
     // The capture's folder is the application folder: its packet files go there.
-    app.settings.appDir = QFile::encodeName(QFileInfo(capture).absolutePath()).toStdString();
-    quorbel::gui::MainWindow window(app, platform);
-    window.Start();
-    window.show();
+    ShotWindow shot(QFileInfo(capture).absolutePath());
+    shot.platform.SetFileChooser(
+        [&](const QString&, const QString&) { return QStringList{capture}; });
+    shot.Start();
+    shot.Show();
+    shot.Trigger("openCaptureFiles");
+    shot.window->findChild<QCheckBox*>(checkBox)->click();
     QTest::qWait(300);
-    window.findChild<QAction*>("openCaptureFiles")->trigger();
-    window.findChild<QCheckBox*>(checkBox)->click();
-    QTest::qWait(300);
-    return window.grab().save(output) ? 0 : 1;
+    return shot.window->grab().save(output) ? 0 : 1;
 }
 
 // The length of the capture's beginning that holds half of its SSDV frames (identifier 500 at
@@ -152,17 +166,12 @@ int TakeLiveScreenshot(const QString& capture, const QString& appFolder, const Q
     if (!file.open(QIODevice::ReadOnly) || !server.listen(QHostAddress::LocalHost, 0)) {
         return 1;
     }
-    quorbel::gui::QtPlatform platform;
-    quorbel::AppState app(platform);
-    quorbel::gui::ApplySystemSettings(app.settings);
-    app.settings.appDir = QFile::encodeName(appFolder).toStdString();
-    quorbel::gui::MainWindow window(app, platform);
-    window.Start();
-    app.settings.tcpHost = "127.0.0.1";
-    app.settings.tcpPort = server.serverPort();
-    app.settings.tcpPortText = std::to_string(server.serverPort());
-    window.show();
-    QTest::qWait(300);
+    ShotWindow shot(appFolder);
+    quorbel::gui::MainWindow& window = shot.Start();
+    shot.app.settings.tcpHost = "127.0.0.1";
+    shot.app.settings.tcpPort = server.serverPort();
+    shot.app.settings.tcpPortText = std::to_string(server.serverPort());
+    shot.Show();
     window.findChild<QCheckBox*>("tcpClient")->click();
     if (!server.waitForNewConnection(5000)) {
         return 1;
@@ -176,7 +185,7 @@ int TakeLiveScreenshot(const QString& capture, const QString& appFolder, const Q
     modem->write(stream);
     modem->flush();
     QTest::qWait(1500);  // the state timer's tick shows the connection
-    window.Run([&] { quorbel::ClickFieldSelector(app, 1); });
+    window.Run([&] { quorbel::ClickFieldSelector(shot.app, 1); });
     QTest::qWait(300);
     return window.grab().save(output) ? 0 : 1;
 }
@@ -184,18 +193,14 @@ int TakeLiveScreenshot(const QString& capture, const QString& appFolder, const Q
 // The History page over everything the application folder's archive holds: the battery voltage
 // as a band from minimum to maximum with its mean, and the stations that received it.
 int TakeHistoryScreenshot(const QString& appFolder, const QString& output) {
-    quorbel::gui::QtPlatform platform;
-    quorbel::AppState app(platform);
-    quorbel::gui::ApplySystemSettings(app.settings);
-    app.settings.appDir = QFile::encodeName(appFolder).toStdString();
-    quorbel::gui::MainWindow window(app, platform);
-    window.Start([](const std::string& path) { return quorbel::OpenSqliteArchive(path); });
-    window.show();
-    QTest::qWait(300);
+    ShotWindow shot(appFolder);
+    quorbel::gui::MainWindow& window =
+        shot.Start([](const std::string& path) { return quorbel::OpenSqliteArchive(path); });
+    shot.Show();
     window.findChild<QTabWidget*>("pages")->setCurrentWidget(window.History());
     QTest::qWait(500);
-    if (app.ui.history.series.buckets.empty()) {
-        std::cerr << "the archive gave no buckets: " << app.ui.history.statusText << "\n";
+    if (shot.app.ui.history.series.buckets.empty()) {
+        std::cerr << "the archive gave no buckets: " << shot.app.ui.history.statusText << "\n";
         return 1;
     }
     return window.grab().save(output) ? 0 : 1;
@@ -205,34 +210,21 @@ int TakeHistoryScreenshot(const QString& appFolder, const QString& output) {
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    if (argc == 3 && QString(argv[1]) == "--about-picture") {
+    const QString option = argc > 1 ? QString(argv[1]) : QString();
+    const auto arg = [&](int i) { return QString::fromLocal8Bit(argv[i]); };
+    if (argc == 3 && option == "--about-picture")
         return quorbel::gui::DrawAboutPicture(640, 400).save(argv[2], "JPG", 90) ? 0 : 1;
-    }
-    if (argc == 4 && QString(argv[1]) == "--bars") {
-        return TakeChartScreenshot(QString::fromLocal8Bit(argv[2]), "chartBars",
-                                   QString::fromLocal8Bit(argv[3]));
-    }
-    if (argc == 4 && QString(argv[1]) == "--time-axis") {
-        return TakeChartScreenshot(QString::fromLocal8Bit(argv[2]), "chartTimeAxis",
-                                   QString::fromLocal8Bit(argv[3]));
-    }
-    if (argc == 4 && QString(argv[1]) == "--history") {
-        return TakeHistoryScreenshot(QString::fromLocal8Bit(argv[2]),
-                                     QString::fromLocal8Bit(argv[3]));
-    }
-    if (argc == 5 && QString(argv[1]) == "--live") {
-        return TakeLiveScreenshot(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
-                                  QString::fromLocal8Bit(argv[4]));
-    }
-    if (argc == 5 && QString(argv[1]) == "--receiving") {
-        return TakeLiveScreenshot(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
-                                  QString::fromLocal8Bit(argv[4]), true);
-    }
+    if (argc == 4 && (option == "--bars" || option == "--time-axis"))
+        return TakeChartScreenshot(arg(2), option == "--bars" ? "chartBars" : "chartTimeAxis",
+                                   arg(3));
+    if (argc == 4 && option == "--history")
+        return TakeHistoryScreenshot(arg(2), arg(3));
+    if (argc == 5 && (option == "--live" || option == "--receiving"))
+        return TakeLiveScreenshot(arg(2), arg(3), arg(4), option == "--receiving");
     if (argc != 5) {
         std::cerr << "usage: quorbel-gui-screenshots <capture.kss> <picture capture.kss> "
                      "<output folder> <app folder>\n";
         return 2;
     }
-    return TakeScreenshots(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]),
-                           QDir(QString::fromLocal8Bit(argv[3])), QString::fromLocal8Bit(argv[4]));
+    return TakeScreenshots(arg(1), arg(2), QDir(arg(3)), arg(4));
 }

@@ -232,18 +232,5 @@ TEST(AppFolderTest, StaleTemporaryFilesAreRemovedAtStartUp) {
     EXPECT_EQ(RemoveStaleTemporaryFiles(folder.File("missing"), now), 0);
 }
 
-TEST(AppFolderTest, ExampleConfIniDocumentsEveryKeyAndReadsAsItSays) {
-    const std::string_view text = ExampleConfIni();
-    for (const char* key : {"TCP_SERVER", "TCP_PORT", "IMAGE_PATH", "8001", "8100"})
-        EXPECT_NE(text.find(key), std::string_view::npos) << key;
-    testing::TempFolder folder;
-    ASSERT_EQ(PrepareUserDataFolder(folder.Path()), std::nullopt);
-    testing::FakePlatform platform;
-    AppState app(platform);
-    app.settings.appDir = folder.Path();
-    StartUp(app);
-    EXPECT_EQ(app.ui.connectionText, "[LOCALHOST:8100]");
-}
-
 }  // namespace
 }  // namespace quorbel

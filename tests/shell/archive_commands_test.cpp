@@ -86,38 +86,6 @@ TEST(ArchiveCommands, LocationFollowsConfIni) {
     }
 }
 
-TEST(ArchiveCommands, OpeningFailsClearlyAndTheProgramGoesOn) {
-    testing::TempFolder folder;
-    testing::FakePlatform platform;
-    AppState app(platform);
-    app.settings.appDir = folder.Path();
-    StartUp(app);
-    OpenArchive(app, [](const std::string& path) -> std::unique_ptr<Archive> {
-        throw ArchiveError(path + " was written by a newer version of this program");
-    });
-    EXPECT_EQ(app.archive, nullptr);
-    EXPECT_NE(app.ui.statusLine.find("archive.sqlite was written by a newer version"),
-              std::string::npos);
-    EXPECT_NE(app.ui.readerLog.find("newer version"), std::string::npos);
-    EXPECT_NE(app.ui.archiveText.find("cannot be opened"), std::string::npos);
-
-    // Reading goes on without the archive.
-    const std::string capture = folder.Write("pass.kss", samples::MakePassCapture(SmallPass()));
-    const CommandOutcome outcome = OpenCaptureFiles(app, {capture});
-    EXPECT_FALSE(outcome.Failed());
-    EXPECT_EQ(app.telemetry.Count(), 5);
-
-    // Off: nothing is opened.
-    bool called = false;
-    app.settings.archive = "off";
-    OpenArchive(app, [&](const std::string&) -> std::unique_ptr<Archive> {
-        called = true;
-        return nullptr;
-    });
-    EXPECT_FALSE(called);
-    EXPECT_EQ(app.ui.archiveText, "Archive: off");
-}
-
 TEST(ArchiveCommands, EverySourceHandsItsFramesOn) {
     testing::TempFolder folder;
     ArchiveSession session(folder.Path());

@@ -68,18 +68,5 @@ TEST(ArchiveImport, EveryFrameOfCapturesAndExports) {
     EXPECT_FALSE(import.outcome.Has(CommandProblem::Kind::ArchiveFailed));
 }
 
-TEST(ArchiveImport, AFailingArchiveIsNamed) {
-    testing::TempFolder folder;
-    auto contents = std::make_shared<testing::MemoryArchiveContents>();
-    contents->failWrites = true;
-    ArchiveWriter writer(std::make_unique<testing::MemoryArchive>(contents));
-    const std::string kss = folder.Write("pass.kss", samples::MakePassCapture({}));
-    const ArchiveImport import = ImportIntoArchive(writer, {kss}, "", nullptr);
-    EXPECT_EQ(import.newFrames, 0);
-    ASSERT_TRUE(import.outcome.Has(CommandProblem::Kind::ArchiveFailed));
-    EXPECT_EQ(import.outcome.problems.back().reason, "memory archive: disk full");
-    EXPECT_TRUE(writer.Failed());
-}
-
 }  // namespace
 }  // namespace quorbel

@@ -29,11 +29,20 @@ TEST_F(FormLoadTest, ConfIniSetsHostAndPort) {
     EXPECT_EQ(app.settings.tcpHost, "MY.HOST");
     EXPECT_EQ(app.settings.tcpPort, 8100);
     EXPECT_EQ(app.ui.connectionText, "[MY.HOST:8100]");
-    EXPECT_EQ(app.ui.fieldCaptions[0], "Batt Current");
-    EXPECT_EQ(app.ui.windowTitle, "QUORBEL Telemetry Decoder");
 }
 
-TEST_F(FormLoadTest, ConfLinesOneByOne) {
+// Without a conf.ini there is no connection label; its lines then count one by one. The image
+// list holds the SSDV pictures of the folder.
+TEST_F(FormLoadTest, MissingConfIniLinesOneByOneAndTheImageList) {
+    for (const char* name : {"ssdv_000.jpg", "ssdv_012.jpg", "other.jpg", "ssdv_001.bin"})
+        folder.Write(name, std::string("x"));
+    app.settings.appDir = folder.Path();
+    StartUp(app);
+    EXPECT_EQ(app.ui.connectionText, "");
+    EXPECT_FALSE(app.settings.tcpPort);
+    EXPECT_EQ(app.ui.imageFiles, (std::vector<std::string>{"ssdv_000.jpg", "ssdv_012.jpg"}));
+    EXPECT_EQ(app.ui.imageFolder, folder.Path());
+
     ApplyConfLine(app, "TCP_PORT=8100");
     EXPECT_EQ(app.ui.connectionText, "[:8100]");
     ApplyConfLine(app, "TCP_SERVER=localhost");
@@ -49,43 +58,16 @@ TEST_F(FormLoadTest, ConfLinesOneByOne) {
     EXPECT_EQ(app.ui.connectionText, "[SECOND:8100]");
 }
 
-TEST_F(FormLoadTest, MissingConfIniAndTheImageList) {
-    for (const char* name : {"ssdv_000.jpg", "ssdv_012.jpg", "other.jpg", "ssdv_001.bin"}) {
-        folder.Write(name, std::string("x"));
-    }
-    app.settings.appDir = folder.Path();
-    StartUp(app);
-    EXPECT_EQ(app.ui.connectionText, "");
-    EXPECT_FALSE(app.settings.tcpPort);
-    EXPECT_EQ(app.ui.imageFiles, (std::vector<std::string>{"ssdv_000.jpg", "ssdv_012.jpg"}));
-    EXPECT_EQ(app.ui.imageFolder, folder.Path());
-}
-
-TEST(TextFileTest, AtomicWriteLeavesNothingBehindOnFailure) {
-    testing::TempFolder folder;
-    const std::string target = folder.File("out.txt");
-    ASSERT_TRUE(WriteFileAtomically(target, "first"));
-    ASSERT_TRUE(WriteFileAtomically(target, "second"));
-    EXPECT_EQ(ReadWholeFile(target), "second");
-    EXPECT_FALSE(WriteFileAtomically(folder.File("no/such/folder/out.txt"), "x"));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
-                            std::filesystem::directory_iterator()),
-              1);
-    EXPECT_FALSE(ReadWholeFile(folder.File("missing")));
-
-    // A replaced file keeps its permissions.
+TEST(TextFileTest, AtomicWritesReplaceTheTargetOnlyWhenCommitted) {
     namespace fs = std::filesystem;
-    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
-    ASSERT_TRUE(WriteFileAtomically(target, "third"));
-    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-}
-
-// A file written in pieces appears whole at Commit and not before; a writer dropped before it
-// leaves the target as it was and nothing beside it.
-TEST(TextFileTest, PiecewiseWritesReplaceTheTargetOnlyWhenCommitted) {
     testing::TempFolder folder;
     const std::string target = folder.File("cleaned.csv");
+    ASSERT_TRUE(WriteFileAtomically(target, "first"));
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
     ASSERT_TRUE(WriteFileAtomically(target, "old"));
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(WriteFileAtomically(folder.File("no/such/folder/out.txt"), "x"));
+    EXPECT_FALSE(ReadWholeFile(folder.File("missing")));
     {
         AtomicFileWriter dropped(target);
         ASSERT_TRUE(dropped.IsOpen());
@@ -101,9 +83,7 @@ TEST(TextFileTest, PiecewiseWritesReplaceTheTargetOnlyWhenCommitted) {
     EXPECT_EQ(ReadWholeFile(target), "old");
     ASSERT_TRUE(writer.Commit());
     EXPECT_EQ(ReadWholeFile(target), "a" + longLine + "\r\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
-                            std::filesystem::directory_iterator()),
-              1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
     AtomicFileWriter nowhere(folder.File("no/such/folder/out.txt"));
     EXPECT_FALSE(nowhere.IsOpen());
     nowhere.Write("x");

@@ -21,19 +21,10 @@ namespace quorbel {
 namespace {
 
 using testing::BeaconPasses;
-constexpr std::int64_t kStartMs = BeaconPasses::kStartMs;
-constexpr std::int64_t kPassEveryMs = BeaconPasses::kPassEveryMs;
-constexpr std::int64_t kBeaconEveryMs = BeaconPasses::kBeaconEveryMs;
 constexpr int kPasses = 12;
 constexpr int kBeaconsPerPass = 20;
-
-double Voltage(int pass, int beacon) {
-    return BeaconPasses::Voltage(pass, beacon);
-}
-
-std::int64_t BeaconTime(int pass, int beacon) {
-    return BeaconPasses::Time(pass, beacon);
-}
+constexpr auto Voltage = &BeaconPasses::Voltage;
+constexpr auto BeaconTime = &BeaconPasses::Time;
 
 std::vector<std::string> Lines(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -49,13 +40,13 @@ class HistoryTest : public ::testing::Test {
         m_app.settings.appDir = m_folder.Path();
         m_app.ui.history.chartPixels = 40;
         auto archive = OpenSqliteArchive(m_folder.File("archive.sqlite"));
-        BeaconPasses{kPasses, kBeaconsPerPass}.WriteTo(*archive);
+        m_passes.WriteTo(*archive);
         m_app.archive = std::make_unique<ArchiveWriter>(std::move(archive));
     }
 
-    std::int64_t AllRecords() const { return BeaconPasses{kPasses, kBeaconsPerPass}.Records(); }
-    TimeRange Everything() const { return BeaconPasses{kPasses, kBeaconsPerPass}.Everything(); }
+    std::int64_t AllRecords() const { return m_passes.Records(); }
 
+    BeaconPasses m_passes{kPasses, kBeaconsPerPass};
     testing::TempFolder m_folder;
     testing::FakePlatform m_platform;
     AppState m_app{m_platform};
@@ -63,7 +54,7 @@ class HistoryTest : public ::testing::Test {
 
 TEST_F(HistoryTest, BucketsFollowTheChartWidthAndZoomAndPanLoadFinerOnes) {
     const HistoryModel& history = m_app.ui.history;
-    ShowHistory(m_app, 1, Everything());
+    ShowHistory(m_app, 1, m_passes.Everything());
     ASSERT_GT(history.series.bucketWidthMs, 0) << history.statusText;
     EXPECT_LE(history.series.buckets.size(), 40u);
     std::int64_t counted = 0;
@@ -103,7 +94,8 @@ TEST_F(HistoryTest, BucketsFollowTheChartWidthAndZoomAndPanLoadFinerOnes) {
     for (const FieldPoint& point : history.series.points) {
         EXPECT_GE(point.timeMs, history.range.fromMs);
         EXPECT_LT(point.timeMs, history.range.toMs);
-        const int beacon = static_cast<int>((point.timeMs - BeaconTime(6, 0)) / kBeaconEveryMs);
+        const int beacon =
+            static_cast<int>((point.timeMs - BeaconTime(6, 0)) / BeaconPasses::kBeaconEveryMs);
         EXPECT_EQ(point.value, Voltage(6, beacon));
     }
     // The stations wait for their own command, and follow the range.
@@ -116,13 +108,13 @@ TEST_F(HistoryTest, BucketsFollowTheChartWidthAndZoomAndPanLoadFinerOnes) {
 
     // A pan by one orbit shows the same moment of the next pass, at the other station.
     const std::int64_t span = history.range.toMs - history.range.fromMs;
-    PanHistory(m_app, kPassEveryMs);
+    PanHistory(m_app, BeaconPasses::kPassEveryMs);
     EXPECT_EQ(history.range.toMs - history.range.fromMs, span);
     ASSERT_FALSE(history.series.points.empty());
     EXPECT_EQ(
         history.series.points.front().value,
         Voltage(7, static_cast<int>((history.series.points.front().timeMs - BeaconTime(7, 0)) /
-                                    kBeaconEveryMs)));
+                                    BeaconPasses::kBeaconEveryMs)));
     LoadHistoryStations(m_app);
     ASSERT_EQ(history.stations.size(), 1u);
     EXPECT_EQ(history.stations[0].station, "OE1XYZ");
@@ -138,7 +130,7 @@ TEST_F(HistoryTest, StationsRangeChoicesFieldsWithoutValuesAndNoArchive) {
     const HistoryModel& history = m_app.ui.history;
     // Everything: both stations, six passes each.
     ChooseHistoryRange(m_app, ArchiveRangeChoice::Everything, BeaconTime(kPasses, 0));
-    EXPECT_EQ(history.range.fromMs, kStartMs);
+    EXPECT_EQ(history.range.fromMs, BeaconPasses::kStartMs);
     LoadHistoryStations(m_app);
     ASSERT_EQ(history.stations.size(), 2u);
     EXPECT_EQ(history.stations[0].frames + history.stations[1].frames, AllRecords());
@@ -186,7 +178,7 @@ TEST_F(HistoryTest, CsvRowsAreTheSeriesShown) {
     const HistoryModel& history = m_app.ui.history;
     m_app.settings.decimalMark = ',';
     // Buckets: one row per bucket with its start, min, max, mean and count.
-    ShowHistory(m_app, 1, Everything());
+    ShowHistory(m_app, 1, m_passes.Everything());
     ASSERT_GT(history.series.bucketWidthMs, 0);
     const std::string buckets = m_folder.File("buckets.csv");
     m_platform.savePaths.push_back(buckets);

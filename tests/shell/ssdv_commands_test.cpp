@@ -15,6 +15,7 @@
 #include "ssdv_test_support.hpp"
 #include "support/fake_platform.hpp"
 #include "support/file_size_limit.hpp"
+#include "support/ssdv_packets.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -23,18 +24,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-// A packet of the given image and packet ID, its other header bytes as listed, the rest marked
-// with `fill` so that packets can be told apart in the files.
-Bytes MakePacket(int imageId, int packetId, std::uint8_t fill = 0xA5) {
-    Bytes packet(118, fill);
-    packet[0] = 0x55, packet[1] = 0x66;
-    packet[6] = static_cast<std::uint8_t>(imageId);
-    packet[7] = static_cast<std::uint8_t>(packetId >> 8);
-    packet[8] = static_cast<std::uint8_t>(packetId);
-    packet[9] = 20, packet[10] = 15, packet[11] = 0x03, packet[12] = 9;
-    packet[13] = 0x01, packet[14] = 0x2C;
-    return packet;
-}
+using testing::MakeSsdvPacket;
 
 struct SsdvSession {
     testing::TempFolder folder;
@@ -67,50 +57,53 @@ std::vector<std::string> FileNames(const std::string& folder) {
 
 TEST(SsdvPacketTest, ListsTheHeaderFieldsAndBothPaths) {
     SsdvSession s;
-    s.Receive(MakePacket(7, 3));
+    s.Receive(MakeSsdvPacket(7, 3));
     const std::string bin = s.Path("ssdv_007.bin"), jpg = s.Path("ssdv_007.jpg");
     EXPECT_EQ(s.app->ui.ssdvListing,
               "Image ID: 7\r\nPacket ID: 3\r\nWidth:320\r\nHeight:240\r\n"
               "Flags: 3\r\nMCU Offset: 9\r\nMCU Index: 300\r\n" +
                   bin + "\r\n" + jpg + "\r\n\r\n");
-    EXPECT_EQ(s.Read("ssdv_007.bin"), Text(MakePacket(7, 3)));
+    EXPECT_EQ(s.Read("ssdv_007.bin"), Text(MakeSsdvPacket(7, 3)));
     EXPECT_EQ(s.app->ssdvPackets.Count(7), 1);
 
     // The next listing follows the first; packet ID 300 is listed and appended, not kept.
-    s.Receive(MakePacket(7, 300));
+    s.Receive(MakeSsdvPacket(7, 300));
     EXPECT_NE(s.app->ui.ssdvListing.find("\r\n\r\nImage ID: 7\r\nPacket ID: 300\r\n"),
               std::string::npos);
-    EXPECT_EQ(s.Read("ssdv_007.bin"), Text(MakePacket(7, 3)) + Text(MakePacket(7, 300)));
+    EXPECT_EQ(s.Read("ssdv_007.bin"), Text(MakeSsdvPacket(7, 3)) + Text(MakeSsdvPacket(7, 300)));
     EXPECT_EQ(s.app->ssdvPackets.Count(7), 1);
 }
 
 TEST(SsdvPacketTest, AShortFrameTakesThePacketsTailFromTheFrameBuffer) {
     SsdvSession s;
-    s.Receive(MakePacket(1, 0, 0x11));
-    Bytes shortFrame = samples::MakeSsdvFrame(22, MakePacket(1, 1, 0x22));
+    s.Receive(MakeSsdvPacket(1, 0, 0x11));
+    Bytes shortFrame = samples::MakeSsdvFrame(22, MakeSsdvPacket(1, 1, 0x22));
     shortFrame.resize(60);  // positions 61 to 126 still hold the first packet's bytes
     ReceiveFrame(*s.app, shortFrame);
     const std::string file = s.Read("ssdv_001.bin");
     ASSERT_EQ(file.size(), 236u);
-    EXPECT_EQ(file.substr(118, 52), Text(MakePacket(1, 1, 0x22)).substr(0, 52));
-    EXPECT_EQ(file.substr(170), Text(MakePacket(1, 0, 0x11)).substr(52));
+    EXPECT_EQ(file.substr(118, 52), Text(MakeSsdvPacket(1, 1, 0x22)).substr(0, 52));
+    EXPECT_EQ(file.substr(170), Text(MakeSsdvPacket(1, 0, 0x11)).substr(52));
 }
 
+// The decoder's arguments are the paths as they stand, here in a folder with spaces and quotes.
 TEST(SsdvDecodingRunTest, WritesTableOrderOnceAndStartsTheDecoderWithItsArguments) {
-    SsdvSession s;
+    const std::string station = "Station's \"QUORBEL\" pass";
+    SsdvSession s("/" + station);
     // An earlier run left a longer, arrival-ordered file: it is replaced, not overwritten in part.
-    s.folder.Write("ssdv_000.bin", std::string(10 * 118, 'x'));
+    s.folder.Write(station + "/ssdv_000.bin", std::string(10 * 118, 'x'));
     // Packet 5 comes again with other bytes (a corrected retransmission): its later copy counts.
     for (int id : {5, 2, 9})
-        s.Receive(MakePacket(0, id, static_cast<std::uint8_t>(id)));
-    s.Receive(MakePacket(0, 5, 0x55));
-    s.Receive(MakePacket(0, 300));
+        s.Receive(MakeSsdvPacket(0, id, static_cast<std::uint8_t>(id)));
+    s.Receive(MakeSsdvPacket(0, 5, 0x55));
+    s.Receive(MakeSsdvPacket(0, 300));
     EXPECT_EQ(fs::file_size(s.Path("ssdv_000.bin")), (10 + 5) * 118u);
     EXPECT_EQ(s.app->ssdvPackets.Count(0), 3);
 
     EXPECT_FALSE(DecodeSsdvImages(*s.app).Failed());
-    EXPECT_EQ(s.Read("ssdv_000.bin"),
-              Text(MakePacket(0, 2, 2)) + Text(MakePacket(0, 5, 0x55)) + Text(MakePacket(0, 9, 9)));
+    EXPECT_EQ(s.Read("ssdv_000.bin"), Text(MakeSsdvPacket(0, 2, 2)) +
+                                          Text(MakeSsdvPacket(0, 5, 0x55)) +
+                                          Text(MakeSsdvPacket(0, 9, 9)));
     ASSERT_EQ(s.platform.started.size(), 1u);
     EXPECT_EQ(s.platform.started[0].program, "/opt/ssdv/bin/ssdv");
     EXPECT_EQ(s.platform.started[0].arguments,
@@ -118,10 +111,7 @@ TEST(SsdvDecodingRunTest, WritesTableOrderOnceAndStartsTheDecoderWithItsArgument
                                         s.Path("ssdv_000.jpg")}));
     EXPECT_EQ(s.app->ui.statusLine, s.Path("ssdv_000.bin") + " has been written");
     // No other image had packets or files: none is left behind.
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(s.app->settings.appDir))
-        names.push_back(entry.path().filename().string());
-    EXPECT_EQ(names, std::vector<std::string>{"ssdv_000.bin"});
+    EXPECT_EQ(FileNames(s.app->settings.appDir), std::vector<std::string>{"ssdv_000.bin"});
 }
 
 TEST(SsdvDecodingRunTest, AFileThatHoldsTheTablesPacketsAlreadyIsLeftAsItStands) {
@@ -129,7 +119,7 @@ TEST(SsdvDecodingRunTest, AFileThatHoldsTheTablesPacketsAlreadyIsLeftAsItStands)
     // A clean pass: every packet once, in order. The run names the file and decodes it, but the
     // file is the one the packets were appended to, not a new one renamed over it.
     for (int id : {0, 1, 2})
-        s.Receive(MakePacket(4, id, static_cast<std::uint8_t>(id)));
+        s.Receive(MakeSsdvPacket(4, id, static_cast<std::uint8_t>(id)));
     const auto inode = [&] {
         struct stat info {};
         return ::stat(s.Path("ssdv_004.bin").c_str(), &info) == 0 ? info.st_ino : 0;
@@ -141,20 +131,21 @@ TEST(SsdvDecodingRunTest, AFileThatHoldsTheTablesPacketsAlreadyIsLeftAsItStands)
     EXPECT_EQ(s.app->ui.statusLine, s.Path("ssdv_004.bin") + " has been written");
     EXPECT_EQ(s.platform.started.size(), 1u);
     // A repeated packet makes the file differ from the table: then it is rewritten.
-    s.Receive(MakePacket(4, 1, 1));
+    s.Receive(MakeSsdvPacket(4, 1, 1));
     EXPECT_FALSE(DecodeSsdvImages(*s.app).Failed());
     EXPECT_NE(inode(), appendedTo);
-    EXPECT_EQ(s.Read("ssdv_004.bin"),
-              Text(MakePacket(4, 0, 0)) + Text(MakePacket(4, 1, 1)) + Text(MakePacket(4, 2, 2)));
+    EXPECT_EQ(s.Read("ssdv_004.bin"), Text(MakeSsdvPacket(4, 0, 0)) +
+                                          Text(MakeSsdvPacket(4, 1, 1)) +
+                                          Text(MakeSsdvPacket(4, 2, 2)));
 }
 
 TEST(SsdvDecodingRunTest, FilesOfEarlierRunsAreDecodedAgainAndEmptyOnesDeleted) {
     SsdvSession s;
-    s.folder.Write("ssdv_004.bin", Text(MakePacket(4, 0)));
+    s.folder.Write("ssdv_004.bin", Text(MakeSsdvPacket(4, 0)));
     s.folder.Write("ssdv_006.bin", std::string());
     const std::string status = s.app->ui.statusLine;
     EXPECT_FALSE(DecodeSsdvImages(*s.app).Failed());
-    EXPECT_EQ(s.Read("ssdv_004.bin"), Text(MakePacket(4, 0)));
+    EXPECT_EQ(s.Read("ssdv_004.bin"), Text(MakeSsdvPacket(4, 0)));
     EXPECT_FALSE(fs::exists(s.Path("ssdv_006.bin")));
     ASSERT_EQ(s.platform.started.size(), 1u);
     EXPECT_EQ(s.platform.started[0].arguments[3], s.Path("ssdv_004.bin"));
@@ -164,13 +155,13 @@ TEST(SsdvDecodingRunTest, FilesOfEarlierRunsAreDecodedAgainAndEmptyOnesDeleted) 
 TEST(SsdvDecodingRunTest, AFailingImageIsNamedAndTheOthersAreStillWrittenAndDecoded) {
     SsdvSession s;
     for (int image : {1, 3, 8})
-        s.Receive(MakePacket(image, 0));
+        s.Receive(MakeSsdvPacket(image, 0));
     // Image 3's packet file cannot be replaced: a folder stands in its place.
     fs::remove(s.Path("ssdv_003.bin"));
     fs::create_directory(s.Path("ssdv_003.bin"));
     EXPECT_TRUE(DecodeSsdvImages(*s.app).Failed());
-    EXPECT_EQ(s.Read("ssdv_001.bin"), Text(MakePacket(1, 0)));
-    EXPECT_EQ(s.Read("ssdv_008.bin"), Text(MakePacket(8, 0)));
+    EXPECT_EQ(s.Read("ssdv_001.bin"), Text(MakeSsdvPacket(1, 0)));
+    EXPECT_EQ(s.Read("ssdv_008.bin"), Text(MakeSsdvPacket(8, 0)));
     ASSERT_EQ(s.platform.started.size(), 2u);
     EXPECT_EQ(s.platform.started[1].arguments[4], s.Path("ssdv_008.jpg"));
     EXPECT_EQ(s.app->ui.statusLine, s.Path("ssdv_008.bin") + " has been written; " +
@@ -192,36 +183,25 @@ TEST(SsdvDecodingRunTest, AFailingImageIsNamedAndTheOthersAreStillWrittenAndDeco
 }
 
 // The decoders run on their own; the platform reports their ends. One that failed names its
-// picture in the status line and the outcome, once; one that succeeded changes nothing.
+// picture once; the end of a program the run did not start, or of one that succeeded, changes
+// nothing; one ended by a signal did not end normally.
 TEST(SsdvDecodingRunTest, ADecoderThatFailsNamesItsPicture) {
     SsdvSession s;
     for (int image : {4, 5})
-        s.Receive(MakePacket(image, 0));
-    const CommandOutcome run = DecodeSsdvImages(*s.app);
-    EXPECT_EQ(run.written,
-              (std::vector<std::string>{s.Path("ssdv_004.bin"), s.Path("ssdv_005.bin")}));
+        s.Receive(MakeSsdvPacket(image, 0));
+    DecodeSsdvImages(*s.app);
     ASSERT_EQ(s.platform.started.size(), 2u);  // ids 1 and 2
     const std::string status = s.app->ui.statusLine;
     EXPECT_TRUE(FinishSsdvDecoder(*s.app, {1, 0}).problems.empty());
-    EXPECT_TRUE(FinishSsdvDecoder(*s.app, {7, 2}).problems.empty());  // no decoder of a run
+    EXPECT_TRUE(FinishSsdvDecoder(*s.app, {7, 2}).problems.empty());
     EXPECT_EQ(s.app->ui.statusLine, status);
-
-    const CommandOutcome failed = FinishSsdvDecoder(*s.app, {2, 255});
-    EXPECT_TRUE(failed.Failed());
-    ASSERT_EQ(failed.problems.size(), 1u);
-    EXPECT_EQ(ExplainProblem(failed.problems[0]),
-              s.Path("ssdv_005.jpg") +
-                  " could not be written: the picture decoder ended with exit status 255");
+    EXPECT_TRUE(FinishSsdvDecoder(*s.app, {2, 255}).Failed());
     EXPECT_EQ(s.app->ui.statusLine, s.Path("ssdv_005.jpg") + " could not be written");
     EXPECT_FALSE(FinishSsdvDecoder(*s.app, {2, 255}).Failed());  // reported once
-
-    // Packets without a valid one (status 1) are no failure; a decoder ended by a signal is.
     DecodeSsdvImages(*s.app);
-    EXPECT_FALSE(FinishSsdvDecoder(*s.app, {3, 1}).Failed());
-    EXPECT_EQ(ExplainProblem(FinishSsdvDecoder(*s.app, {4, -1}).problems.at(0)),
-              s.Path("ssdv_005.jpg") +
-                  " could not be written: the picture decoder did not end "
-                  "normally");
+    EXPECT_EQ(
+        ExplainProblem(FinishSsdvDecoder(*s.app, {4, -1}).problems.at(0)),
+        s.Path("ssdv_005.jpg") + " could not be written: the picture decoder did not end normally");
 }
 
 // The packet file is rewritten beside itself: a write that fails halfway through the system's
@@ -230,7 +210,7 @@ TEST(SsdvDecodingRunTest, ADecoderThatFailsNamesItsPicture) {
 TEST(SsdvDecodingRunTest, APacketFileWriteFailingHalfwayKeepsTheOldFileWhole) {
     SsdvSession s;
     for (int packetId = 99; packetId >= 0; --packetId)
-        s.Receive(MakePacket(7, packetId));
+        s.Receive(MakeSsdvPacket(7, packetId));
     const std::string old = s.Read("ssdv_007.bin");
     ASSERT_EQ(old.size(), 100 * 118u);
     const auto outcome = testing::RunWithFileSizeLimit(4096, [&s] {
@@ -245,28 +225,7 @@ TEST(SsdvDecodingRunTest, APacketFileWriteFailingHalfwayKeepsTheOldFileWhole) {
     EXPECT_EQ(FileNames(s.folder.Path()), std::vector<std::string>{"ssdv_007.bin"});
 
     EXPECT_FALSE(DecodeSsdvImages(*s.app).Failed());  // in packet ID order now
-    EXPECT_EQ(s.Read("ssdv_007.bin").substr(0, 118), Text(MakePacket(7, 0)));
-}
-
-TEST(SsdvDecodingRunTest, PathsWithSpacesAndQuotesReachTheDecoderAsTheyStand) {
-    SsdvSession s("/Station's \"QUORBEL\" pass");
-    s.Receive(MakePacket(12, 0));
-    EXPECT_FALSE(DecodeSsdvImages(*s.app).Failed());
-    ASSERT_EQ(s.platform.started.size(), 1u);
-    EXPECT_EQ(s.platform.started[0].arguments[3],
-              s.folder.Path() + "/Station's \"QUORBEL\" pass/ssdv_012.bin");
-    EXPECT_EQ(s.Read("ssdv_012.bin"), Text(MakePacket(12, 0)));
-}
-
-TEST(SsdvDecodingRunTest, EveryCaptureFileEndsWithADecodingRun) {
-    SsdvSession s;
-    samples::PassOptions pass;
-    const std::string capture = s.folder.Write("pass.kss", samples::MakePassCapture(pass));
-    OpenCaptureFiles(*s.app, {capture});
-    EXPECT_EQ(s.app->ssdvPackets.Count(2), 6);
-    ASSERT_EQ(s.platform.started.size(), 1u);
-    EXPECT_EQ(s.platform.started[0].arguments[3], s.Path("ssdv_002.bin"));
-    EXPECT_EQ(fs::file_size(s.Path("ssdv_002.bin")), 6 * 118u);
+    EXPECT_EQ(s.Read("ssdv_007.bin").substr(0, 118), Text(MakeSsdvPacket(7, 0)));
 }
 
 // The two committed sample passes carry SSDV packets of different images: reading the sample
@@ -292,6 +251,11 @@ TEST(SsdvDecodingRunTest, TheSamplePassKeepsThePicturePassesPacketFile) {
         EXPECT_EQ(fs::file_size(s.Path("ssdv_002.bin")), 6 * 118u);
     }
     EXPECT_EQ(s.app->ui.statusLine, s.Path("ssdv_002.bin") + " has been written");
+    // Every capture read ends with a decoding run: both reads of the sample pass decode image 2.
+    EXPECT_EQ(
+        std::count_if(s.platform.started.begin(), s.platform.started.end(),
+                      [&](const auto& run) { return run.arguments[3] == s.Path("ssdv_002.bin"); }),
+        2);
 }
 
 // The packets of a real picture, made by the codec from a picture drawn for the test.
@@ -326,7 +290,7 @@ TEST(ReceivedPictureTest, ThePictureBoxGrowsWithEveryPacketBeforeAnyDecodingRun)
 
     // Packets that do not decode leave the picture to the decoder's file, when there is one.
     s.folder.Write("ssdv_005.jpg", std::string("\xFF\xD8\xFF\xD9"));
-    s.Receive(MakePacket(5, 0));
+    s.Receive(MakeSsdvPacket(5, 0));
     EXPECT_EQ(s.app->ui.picture.path, s.Path("ssdv_005.jpg"));
     EXPECT_TRUE(s.app->ui.picture.jpeg.empty());
 }

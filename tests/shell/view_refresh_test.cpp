@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "common/text.hpp"
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
@@ -20,12 +21,8 @@ namespace {
 using samples::Bytes;
 
 std::string Hex(const Bytes& frame) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;
-    for (std::uint8_t byte : frame) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 15];
-    }
+    AppendHex(text, frame);
     return text;
 }
 
@@ -69,23 +66,16 @@ TEST_F(ViewRefreshTest, EveryReadAndEveryUserActionBuildsTheViewOnceAtItsEnd) {
         folder.Write("export.csv", "time|frame|x|station\r\n2023-01-15 12:34:58|" + beacon +
                                        "|1|ST-A\r\n2023-01-15 12:34:57|" + sensor +
                                        "|1|ST-B\r\n2023-01-15 12:34:56|" + beacon + "|1|ST-A\r\n");
+    const auto readBoth = [&](AppState& s) { OpenCaptureFiles(s, {b, a}); };
     const struct {
         const char* event;
         std::function<void(AppState&)> run;
         Counts builds;
     } events[] = {
         {"one capture", [&](AppState& s) { OpenCaptureFiles(s, {a}); }, {1, 1, 0}},
-        {"two captures",
-         [&](AppState& s) {
-             OpenCaptureFiles(s, {b, a});
-         },
-         {1, 1, 0}},
+        {"two captures", readBoth, {1, 1, 0}},
         {"a SatNOGS export", [&](AppState& s) { OpenSatnogsExports(s, {export_}); }, {1, 1, 0}},
-        {"a capture again",
-         [&](AppState& s) {
-             OpenCaptureFiles(s, {b, a});
-         },
-         {1, 1, 0}},
+        {"a capture again", readBoth, {1, 1, 0}},
         {"a field", [](AppState& s) { ClickFieldSelector(s, 81); }, {1, 1, 0}},
         {"a group", [](AppState& s) { ClickFieldSelector(s, 3, true); }, {1, 1, 0}},
         {"a record", [](AppState& s) { SetRecordPosition(s, 2); }, {1, 0, 0}},
