@@ -9,6 +9,7 @@
 #include "archive/field_series.hpp"
 #include "archive_test_frames.hpp"
 #include "sqlite_archive.hpp"
+#include "support/same_series.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -142,21 +143,9 @@ TEST(SqliteArchiveTest, FieldSeriesMatchDirectComputation) {
             FieldSeriesBuilder direct(field, range, buckets);
             for (const auto& [time, value] : samples[field])
                 direct.Add(time, value);
-            const FieldSeries expected = direct.Finish();
-            const FieldSeries got = second->QueryField(field, range, buckets);
-            ASSERT_EQ(got.buckets.size(), expected.buckets.size()) << field;
-            ASSERT_EQ(got.points.size(), expected.points.size()) << field;
-            EXPECT_EQ(got.bucketWidthMs, expected.bucketWidthMs);
-            for (std::size_t b = 0; b < got.buckets.size(); ++b) {
-                EXPECT_EQ(got.buckets[b].startMs, expected.buckets[b].startMs);
-                EXPECT_EQ(got.buckets[b].count, expected.buckets[b].count);
-                EXPECT_EQ(got.buckets[b].min, expected.buckets[b].min);
-                EXPECT_EQ(got.buckets[b].max, expected.buckets[b].max);
-            }
-            for (std::size_t p = 0; p < got.points.size(); ++p) {
-                EXPECT_EQ(got.points[p].timeMs, expected.points[p].timeMs);
-                EXPECT_EQ(got.points[p].value, expected.points[p].value);
-            }
+            SCOPED_TRACE("field " + std::to_string(field) + ", " + std::to_string(buckets));
+            ::quorbel::testing::ExpectSameSeries(second->QueryField(field, range, buckets),
+                                                 direct.Finish());
         }
     }
     EXPECT_THROW(first->QueryField(68, range, 10), ArchiveError);
@@ -235,16 +224,8 @@ TEST(SqliteArchiveTest, RebuildMakesTheSameValuesFromTheBytes) {
     });
     EXPECT_EQ(lastDone, 10'000 + 104);
     EXPECT_EQ(lastTotal, lastDone);
-    const auto after = archive->QueryField(3, kAllTime, 500);
-    const auto afterSensor = archive->QueryField(80, kAllTime, 20'000);
-    ASSERT_EQ(after.buckets.size(), before.buckets.size());
-    for (std::size_t b = 0; b < after.buckets.size(); ++b) {
-        EXPECT_EQ(after.buckets[b].count, before.buckets[b].count);
-        EXPECT_EQ(after.buckets[b].min, before.buckets[b].min);
-    }
-    ASSERT_EQ(afterSensor.points.size(), beforeSensor.points.size());
-    for (std::size_t p = 0; p < after.points.size(); ++p)
-        EXPECT_EQ(afterSensor.points[p].value, beforeSensor.points[p].value);
+    ::quorbel::testing::ExpectSameSeries(archive->QueryField(3, kAllTime, 500), before);
+    ::quorbel::testing::ExpectSameSeries(archive->QueryField(80, kAllTime, 20'000), beforeSensor);
     EXPECT_EQ(testing::QueryText(path, "SELECT group_concat(text) FROM message"), messages);
 
     // Writing goes on after a rebuild into the same blocks.
