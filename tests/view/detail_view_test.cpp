@@ -74,7 +74,7 @@ TEST_F(DetailViewTest, ValueBoxesFollowTheirDisplayRules) {
     EXPECT_EQ(app.ui.spinText, "estimated spin: 124,1 rpm");
 }
 
-TEST_F(DetailViewTest, SatelliteNames) {
+TEST(DetailView, SatelliteNames) {
     const struct {
         int id;
         const char* name;
@@ -84,7 +84,14 @@ TEST_F(DetailViewTest, SatelliteNames) {
         EXPECT_EQ(SatelliteName(c.id), c.name);
 }
 
-TEST_F(DetailViewTest, BeaconsAloneShowTheirReceiveTimes) {
+TEST_F(DetailViewTest, NavigationShowsNothingWhenEmptyAndBeaconsAloneShowTheirReceiveTimes) {
+    app.ui.fieldValues[1] = "unchanged";
+    ShowSelectedRecord(app);
+    EXPECT_EQ(app.ui.recordCounter, "#0 / 0");
+    ShowRecord(app, 0);
+    EXPECT_EQ(app.ui.fieldValues[1], "unchanged");
+    EXPECT_EQ(app.ui.satelliteName, "");
+
     for (int i = 1; i <= 3; ++i) {
         TelemetryRecord beacon;
         beacon.values[1] = 7400 + i;
@@ -98,16 +105,6 @@ TEST_F(DetailViewTest, BeaconsAloneShowTheirReceiveTimes) {
     EXPECT_EQ(app.ui.receiveTimeText, "RX Timestamp: 2023-01-15 12:00:03");
     SetRecordPosition(app, 99);  // the bar stops at its maximum
     EXPECT_EQ(app.ui.recordScrollBar.value, 3);
-}
-
-TEST_F(DetailViewTest, EmptyNavigationShowsNothing) {
-    app.ui.fieldValues[1] = "unchanged";
-    ShowSelectedRecord(app);
-    EXPECT_EQ(app.ui.recordCounter, "#0 / 0");
-    EXPECT_EQ(app.ui.fieldValues[1], "unchanged");
-    ShowRecord(app, 0);
-    EXPECT_EQ(app.ui.fieldValues[1], "unchanged");
-    EXPECT_EQ(app.ui.satelliteName, "");
 }
 
 }  // namespace
