@@ -153,21 +153,5 @@ TEST_F(DecodersTest, TextAndDigipeatedMessagesBecomeColouredLines) {
     EXPECT_TRUE(app.ui.messageLog.Text().ends_with("T | abc3456789\r\n"));
 }
 
-TEST_F(DecodersTest, LinesGoInAtTheInsertionPoint) {
-    RichText& box = app.ui.messageLog;
-    box.InsertAtInsertionPoint("one\r\n", {1, 1, 1});
-    box.InsertAtInsertionPoint("two\r\n", {2, 2, 2});
-    box.SetInsertionPoint(0);  // the user clicks at the start
-    box.SetSelectionLength(3);
-    box.InsertAtInsertionPoint("A\r\n", {3, 3, 3});
-    box.InsertAtInsertionPoint("B\r\n", {4, 4, 4});
-    EXPECT_EQ(box.Text(), "A\r\nB\r\none\r\ntwo\r\n");
-    EXPECT_EQ(box.InsertionPoint(), 6u);
-    EXPECT_EQ(box.SelectionLength(), 0u);
-    EXPECT_EQ(box.ColourAt(0), (Rgb{3, 3, 3}));
-    EXPECT_EQ(box.ColourAt(3), (Rgb{4, 4, 4}));
-    EXPECT_EQ(box.ColourAt(6), (Rgb{1, 1, 1}));
-}
-
 }  // namespace
 }  // namespace quorbel
