@@ -49,12 +49,7 @@ class KissFileReaderTest : public ::testing::Test {
 
 TEST_F(KissFileReaderTest, SplitsAtFendAndLogsTheCount) {
     const Bytes frame = Beacon();
-    Bytes file{0xC0, 0x00};
-    file.insert(file.end(), frame.begin(), frame.end());
-    file.insert(file.end(), {0xC0, 0xC0, 0x00});
-    file.insert(file.end(), frame.begin(), frame.end());
-    file.push_back(0xC0);
-    Open({folder.Write("a.kss", file)});
+    Open({folder.Write("a.kss", Concat({{0xC0, 0x00}, frame, {0xC0, 0xC0, 0x00}, frame, {0xC0}}))});
     EXPECT_EQ(app.ui.readerLog, "kiss frames: 4\r\n");
     EXPECT_EQ(app.telemetry.Count(), 2);
     EXPECT_EQ(app.sourceFileName, folder.File("a.kss"));
@@ -62,14 +57,10 @@ TEST_F(KissFileReaderTest, SplitsAtFendAndLogsTheCount) {
 
     // Without its opening FEND the first frame is lost; bytes after the last FEND are ignored;
     // escaped bytes reach the decoder unescaped (battery voltage 0xC0DB).
-    Bytes lossy(frame.begin(), frame.end());
-    lossy.push_back(0xC0);
     Bytes escaped = frame;
     escaped[14] = 0xC0, escaped[15] = 0xDB;
-    const Bytes second = samples::KissDataFrame(escaped);
-    lossy.insert(lossy.end(), second.begin(), second.end());
-    lossy.insert(lossy.end(), {0x00, 0x01});
-    Open({folder.Write("b.kss", lossy)});
+    Open({folder.Write("b.kss",
+                       Concat({frame, {0xC0}, samples::KissDataFrame(escaped), {0x00, 0x01}}))});
     ASSERT_EQ(app.telemetry.Count(), 1);
     EXPECT_EQ(app.telemetry.Record(1).values[1], 0xC0DB);
 }
