@@ -10,7 +10,7 @@
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
-#include "support/fake_platform.hpp"
+#include "support/app_on_fake_platform.hpp"
 
 namespace quorbel {
 namespace {
@@ -29,11 +29,8 @@ Bytes Frame(int apid, std::size_t length, std::vector<std::pair<int, Bytes>> pla
     return frame;
 }
 
-class DecodersTest : public ::testing::Test {
+class DecodersTest : public testing::AppOnFakePlatform {
   protected:
-    testing::FakePlatform platform;
-    AppState app{platform};
-
     void Dispatch(const Bytes& frame) { ReceiveFrame(app, frame); }
     double Beacon(int n, int field) {
         return app.telemetry.Record(n).values[static_cast<std::size_t>(field)];

@@ -5,18 +5,14 @@
 
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
-#include "support/fake_platform.hpp"
+#include "support/app_on_fake_platform.hpp"
 
 namespace quorbel {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-class DispatchTest : public ::testing::Test {
-  protected:
-    testing::FakePlatform platform;
-    AppState app{platform};
-};
+using DispatchTest = testing::AppOnFakePlatform;
 
 TEST_F(DispatchTest, FrameBufferKeepsOlderBytesAndCutsAt255AndHexTextFollowsTheSource) {
     Bytes longFrame(300);

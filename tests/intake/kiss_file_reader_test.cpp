@@ -12,7 +12,7 @@
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
-#include "support/fake_platform.hpp"
+#include "support/app_on_fake_platform.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -38,10 +38,8 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
     return all;
 }
 
-class KissFileReaderTest : public ::testing::Test {
+class KissFileReaderTest : public testing::AppOnFakePlatform {
   protected:
-    testing::FakePlatform platform;
-    AppState app{platform};
     testing::TempFolder folder;
 
     void Open(std::vector<std::string> paths) { OpenCaptureFiles(app, paths); }

@@ -8,7 +8,7 @@
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
-#include "support/fake_platform.hpp"
+#include "support/app_on_fake_platform.hpp"
 #include "support/pass_frames.hpp"
 #include "support/temp_folder.hpp"
 
@@ -17,10 +17,8 @@ namespace {
 
 using samples::Bytes;
 
-class ReadDiagnosticsTest : public ::testing::Test {
+class ReadDiagnosticsTest : public testing::AppOnFakePlatform {
   protected:
-    testing::FakePlatform platform;
-    AppState app{platform};
     testing::TempFolder folder;
 
     void SetUp() override { app.settings.appDir = folder.Path(); }

@@ -6,7 +6,7 @@
 #include "intake/dispatch.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
-#include "support/fake_platform.hpp"
+#include "support/app_on_fake_platform.hpp"
 
 namespace quorbel {
 namespace {
@@ -18,11 +18,7 @@ std::vector<std::uint8_t> FrameOfKind(int apid) {
     return frame;
 }
 
-class RecordStoreTest : public ::testing::Test {
-  protected:
-    testing::FakePlatform platform;
-    AppState app{platform};
-};
+using RecordStoreTest = testing::AppOnFakePlatform;
 
 TEST_F(RecordStoreTest, NavigationMaximumFollowsTheStoreThatGrewUpTo5000Records) {
     for (int i = 0; i < 3; ++i)

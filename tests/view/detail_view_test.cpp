@@ -6,16 +6,13 @@
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
 #include "shell/commands/frame_commands.hpp"
-#include "support/fake_platform.hpp"
+#include "support/app_on_fake_platform.hpp"
 
 namespace quorbel {
 namespace {
 
-class DetailViewTest : public ::testing::Test {
+class DetailViewTest : public testing::AppOnFakePlatform {
   protected:
-    testing::FakePlatform platform;
-    AppState app{platform};
-
     // Takes the next record of the store with the receive time and puts the values in.
     void Add(RecordStore& store, const std::string& time, TelemetryRecord record) {
         app.frame.rxTimeText = time;

@@ -8,7 +8,7 @@
 
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
-#include "support/fake_platform.hpp"
+#include "support/app_on_fake_platform.hpp"
 #include "view/value_chart.hpp"
 
 namespace quorbel {
@@ -54,11 +54,8 @@ TEST(TimeAxis, ReceiveTimesOfBothStampFormsAndNothingElse) {
     }
 }
 
-class TimeAxisChartTest : public ::testing::Test {
+class TimeAxisChartTest : public testing::AppOnFakePlatform {
   protected:
-    testing::FakePlatform platform;
-    AppState app{platform};
-
     void SetUp() override { ApplyFieldCatalogue(app); }
 
     // A record of the store with this receive time and value in the field and the two after it.

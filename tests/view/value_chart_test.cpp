@@ -8,16 +8,13 @@
 
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
-#include "support/fake_platform.hpp"
+#include "support/app_on_fake_platform.hpp"
 
 namespace quorbel {
 namespace {
 
-class ValueChartTest : public ::testing::Test {
+class ValueChartTest : public testing::AppOnFakePlatform {
   protected:
-    testing::FakePlatform platform;
-    AppState app{platform};
-
     void SetUp() override { ApplyFieldCatalogue(app); }
 
     void AddRecords(RecordStore& store, int count, int field, double first) {
