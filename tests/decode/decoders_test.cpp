@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "common/text.hpp"
 #include "intake/dispatch.hpp"
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
@@ -110,11 +112,10 @@ TEST_F(DecodersTest, SensorTimeFromLowerCaseHexAndBadHex) {
     const Bytes frame = Frame(
         400, 40, {{13, {0x00, 0x06, 0x0A, 0x24, 0x18, 0x1E, 0x40, 0x00}}, {21, {0, 0, 0, 7}}});
     std::string hex;
-    for (std::uint8_t byte : frame)
-        hex += ByteToHex2(byte);
+    AppendHex(hex, frame);
     std::string lower = hex;
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(c));
+    std::transform(hex.begin(), hex.end(), lower.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(c)); });
     ReceiveFrame(app, frame, &lower);
     EXPECT_EQ(Sensor(1, 70), 1700000000);
     EXPECT_EQ(Sensor(1, 71), 7);

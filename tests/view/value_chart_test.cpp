@@ -175,7 +175,6 @@ TEST_F(ValueChartTest, FieldZeroLeavesTheNavigationAndLabelsNeedTwelveCharacters
     SelectField(app, 0);
     EXPECT_EQ(app.ui.chart.labels[0], "");
     EXPECT_EQ(app.ui.chart.labels[1], "12:34:56");
-    EXPECT_EQ(PointsPerLabel(static_cast<int>(app.ui.chart.labels.size())), 0);
 }
 
 }  // namespace
