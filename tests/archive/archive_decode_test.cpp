@@ -59,11 +59,8 @@ TEST(ArchiveDecodeTest, EachKindKeepsWhatItsDecoderGives) {
     EXPECT_TRUE(digi.text.back() != '\n' && digi.text.back() != '\r');
 
     std::vector<std::uint8_t> packet(kSsdvPacketSize, 0);
-    packet[0] = 0x55;
-    packet[1] = 0x67;
-    packet[6] = 9;     // image ID
-    packet[7] = 0x01;  // packet ID 0x0123
-    packet[8] = 0x23;
+    // The SSDV sync and type bytes, image ID 9 and packet ID 0x0123.
+    packet[0] = 0x55, packet[1] = 0x67, packet[6] = 9, packet[7] = 0x01, packet[8] = 0x23;
     const ArchiveDecode ssdv = DecodeForArchive(samples::MakeSsdvFrame(22, packet), "x");
     EXPECT_EQ(ssdv.kind, FrameKind::SsdvPacket);
     const DecodedFrame ssdvDirect = DispatchFresh(samples::MakeSsdvFrame(22, packet), "x");

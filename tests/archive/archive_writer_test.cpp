@@ -3,6 +3,7 @@
 // out.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -17,7 +18,7 @@ struct StorageControl {
     std::mutex mutex;
     std::condition_variable changed;
     bool blocked = false;
-    bool failing = false;
+    std::atomic<bool> failing = false;
     bool inWrite = false;
     std::vector<std::size_t> batchSizes;
     std::int64_t stored = 0;
@@ -26,10 +27,6 @@ struct StorageControl {
         std::lock_guard lock(mutex);
         blocked = value;
         changed.notify_all();
-    }
-    void SetFailing(bool value) {
-        std::lock_guard lock(mutex);
-        failing = value;
     }
     void WaitInWrite() {
         std::unique_lock lock(mutex);
@@ -100,7 +97,7 @@ TEST(ArchiveWriterTest, BatchesFlushAndCounts) {
 
 TEST(ArchiveWriterTest, FailuresAreReportedOnceUntilAWriteSucceedsAndWritingGoesOn) {
     WriterUnderTest test;
-    test.control->SetFailing(true);
+    test.control->failing = true;
     for (int i = 0; i < 3; ++i)
         test.writer->Add({});
     test.writer->Flush();
@@ -115,12 +112,12 @@ TEST(ArchiveWriterTest, FailuresAreReportedOnceUntilAWriteSucceedsAndWritingGoes
     test.writer->Flush();
     EXPECT_FALSE(test.writer->TakeNewProblem()) << "the same failure again is not news";
 
-    test.control->SetFailing(false);
+    test.control->failing = false;
     test.writer->Add({});
     test.writer->Flush();
     EXPECT_EQ(test.writer->GetCounts().written, 1);
     EXPECT_FALSE(test.writer->TakeNewProblem());
-    test.control->SetFailing(true);
+    test.control->failing = true;
     test.writer->Add({});
     test.writer->Flush();
     EXPECT_TRUE(test.writer->TakeNewProblem()) << "a failure after a success is news";

@@ -63,7 +63,8 @@ TEST(ReceptionQueue, ReceptionsComeBackWholeInOrderAcrossARestartUpToTheBound) {
     EXPECT_EQ(again.Read(0, 5).receptions.size(), 1u);
 }
 
-TEST(ReceptionQueue, ARecordCutShortEndsTheQueueAndDamagedRecordsAreRefused) {
+TEST(ReceptionQueue,
+     ARecordCutShortEndsTheQueueDamagedRecordsAreRefusedAndAnUnwritableQueueSaysSo) {
     testing::TempFolder folder;
     const std::string path = folder.Path() + "/archive-queue.bin";
     const std::string whole = EncodeQueuedReception(Numbered(1));
@@ -82,14 +83,11 @@ TEST(ReceptionQueue, ARecordCutShortEndsTheQueueAndDamagedRecordsAreRefused) {
     const ReceptionQueue::Slice slice = queue.Read(0, 10);
     ASSERT_EQ(slice.receptions.size(), 2u);
     EXPECT_TRUE(Same(slice.receptions[1], Numbered(2)));
-}
 
-TEST(ReceptionQueue, AQueueThatCannotBeWrittenSaysSo) {
-    testing::TempFolder folder;
-    ReceptionQueue queue(folder.Path() + "/missing-folder/archive-queue.bin", 100);
-    const std::vector<Reception> one{Numbered(1)};
-    EXPECT_THROW(queue.Append(one), ArchiveError);
-    EXPECT_EQ(queue.Waiting(), 0);
+    // A queue whose folder is missing cannot be written and says so.
+    ReceptionQueue nowhere(folder.Path() + "/missing-folder/archive-queue.bin", 100);
+    EXPECT_THROW(nowhere.Append(next), ArchiveError);
+    EXPECT_EQ(nowhere.Waiting(), 0);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "archive/field_series.hpp"
 #include "archive_test_frames.hpp"
 #include "sqlite_archive.hpp"
+#include "support/same_series.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -29,10 +30,15 @@ std::vector<StoredFrame> AllFrames(Archive& archive) {
     return frames;
 }
 
-TEST(SqliteArchiveTest, SameBytesWithinTheWindowAreOneFrame) {
+// An archive file of its own in a temporary folder, open.
+class SqliteArchiveTest : public ::testing::Test {
+  protected:
     ::quorbel::testing::TempFolder folder;
     const std::string path = folder.File("archive.sqlite");
-    auto archive = OpenSqliteArchive(path);
+    std::unique_ptr<Archive> archive = OpenSqliteArchive(path);
+};
+
+TEST_F(SqliteArchiveTest, SameBytesWithinTheWindowAreOneFrame) {
     const auto beacon = RandomValueFrame(2);
     const auto other = RandomValueFrame(4);
 
@@ -79,9 +85,7 @@ TEST(SqliteArchiveTest, SameBytesWithinTheWindowAreOneFrame) {
     EXPECT_EQ(series.points[0].timeMs, kStartMs - 3 * kMinute);
 }
 
-TEST(SqliteArchiveTest, FramesAreReadInFirstReceptionOrderAndMessagesKept) {
-    ::quorbel::testing::TempFolder folder;
-    auto archive = OpenSqliteArchive(folder.File("archive.sqlite"));
+TEST_F(SqliteArchiveTest, FramesAreReadInFirstReceptionOrderAndMessagesKept) {
     std::vector<Reception> batch;
     // Newest first, as in a SatNOGS export; two frames at the same time keep storing order.
     for (int i = 9; i >= 0; --i)
@@ -108,17 +112,13 @@ TEST(SqliteArchiveTest, FramesAreReadInFirstReceptionOrderAndMessagesKept) {
         return seen < 3;
     });
     EXPECT_EQ(seen, 3);
-    std::string text =
-        testing::QueryText(folder.File("archive.sqlite"), "SELECT text FROM message");
-    EXPECT_NE(text.find("HI"), std::string::npos);
+    EXPECT_NE(testing::QueryText(path, "SELECT text FROM message").find("HI"), std::string::npos);
 }
 
 // Random beacons and sensor frames in many batches over several blocks, by two connections in
 // turn: every field's series is what a direct computation over DecodeForArchive gives.
-TEST(SqliteArchiveTest, FieldSeriesMatchDirectComputation) {
-    ::quorbel::testing::TempFolder folder;
-    const std::string path = folder.File("archive.sqlite");
-    auto first = OpenSqliteArchive(path);
+TEST_F(SqliteArchiveTest, FieldSeriesMatchDirectComputation) {
+    auto& first = archive;
     auto second = OpenSqliteArchive(path);
     std::mt19937 random(3);
     std::map<int, std::vector<std::pair<std::int64_t, double>>> samples;  // field: (time, value)
@@ -142,29 +142,15 @@ TEST(SqliteArchiveTest, FieldSeriesMatchDirectComputation) {
             FieldSeriesBuilder direct(field, range, buckets);
             for (const auto& [time, value] : samples[field])
                 direct.Add(time, value);
-            const FieldSeries expected = direct.Finish();
-            const FieldSeries got = second->QueryField(field, range, buckets);
-            ASSERT_EQ(got.buckets.size(), expected.buckets.size()) << field;
-            ASSERT_EQ(got.points.size(), expected.points.size()) << field;
-            EXPECT_EQ(got.bucketWidthMs, expected.bucketWidthMs);
-            for (std::size_t b = 0; b < got.buckets.size(); ++b) {
-                EXPECT_EQ(got.buckets[b].startMs, expected.buckets[b].startMs);
-                EXPECT_EQ(got.buckets[b].count, expected.buckets[b].count);
-                EXPECT_EQ(got.buckets[b].min, expected.buckets[b].min);
-                EXPECT_EQ(got.buckets[b].max, expected.buckets[b].max);
-            }
-            for (std::size_t p = 0; p < got.points.size(); ++p) {
-                EXPECT_EQ(got.points[p].timeMs, expected.points[p].timeMs);
-                EXPECT_EQ(got.points[p].value, expected.points[p].value);
-            }
+            SCOPED_TRACE("field " + std::to_string(field) + ", " + std::to_string(buckets));
+            ::quorbel::testing::ExpectSameSeries(second->QueryField(field, range, buckets),
+                                                 direct.Finish());
         }
     }
     EXPECT_THROW(first->QueryField(68, range, 10), ArchiveError);
 }
 
-TEST(SqliteArchiveTest, StatsAndStations) {
-    ::quorbel::testing::TempFolder folder;
-    auto archive = OpenSqliteArchive(folder.File("archive.sqlite"));
+TEST_F(SqliteArchiveTest, StatsAndStations) {
     EXPECT_FALSE(archive->Extent());
     const auto beacon = RandomValueFrame(2);
     const std::vector<Reception> batch = {
@@ -177,7 +163,7 @@ TEST(SqliteArchiveTest, StatsAndStations) {
     };
     archive->Write(batch);
     const ArchiveStats stats = archive->Stats();
-    EXPECT_EQ(stats.location, folder.File("archive.sqlite"));
+    EXPECT_EQ(stats.location, path);
     EXPECT_EQ(stats.schemaVersion, 1);
     EXPECT_GT(stats.fileBytes, 0);
     ASSERT_TRUE(stats.firstRxTimeMs && stats.lastRxTimeMs);
@@ -206,10 +192,7 @@ TEST(SqliteArchiveTest, StatsAndStations) {
     EXPECT_EQ(extent->toMs, kStartMs + 5001);
 }
 
-TEST(SqliteArchiveTest, RebuildMakesTheSameValuesFromTheBytes) {
-    ::quorbel::testing::TempFolder folder;
-    const std::string path = folder.File("archive.sqlite");
-    auto archive = OpenSqliteArchive(path);
+TEST_F(SqliteArchiveTest, RebuildMakesTheSameValuesFromTheBytes) {
     std::vector<Reception> batch;
     for (int i = 0; i < 10'000; ++i) {
         batch.push_back(
@@ -235,16 +218,8 @@ TEST(SqliteArchiveTest, RebuildMakesTheSameValuesFromTheBytes) {
     });
     EXPECT_EQ(lastDone, 10'000 + 104);
     EXPECT_EQ(lastTotal, lastDone);
-    const auto after = archive->QueryField(3, kAllTime, 500);
-    const auto afterSensor = archive->QueryField(80, kAllTime, 20'000);
-    ASSERT_EQ(after.buckets.size(), before.buckets.size());
-    for (std::size_t b = 0; b < after.buckets.size(); ++b) {
-        EXPECT_EQ(after.buckets[b].count, before.buckets[b].count);
-        EXPECT_EQ(after.buckets[b].min, before.buckets[b].min);
-    }
-    ASSERT_EQ(afterSensor.points.size(), beforeSensor.points.size());
-    for (std::size_t p = 0; p < after.points.size(); ++p)
-        EXPECT_EQ(afterSensor.points[p].value, beforeSensor.points[p].value);
+    ::quorbel::testing::ExpectSameSeries(archive->QueryField(3, kAllTime, 500), before);
+    ::quorbel::testing::ExpectSameSeries(archive->QueryField(80, kAllTime, 20'000), beforeSensor);
     EXPECT_EQ(testing::QueryText(path, "SELECT group_concat(text) FROM message"), messages);
 
     // Writing goes on after a rebuild into the same blocks.
@@ -252,10 +227,9 @@ TEST(SqliteArchiveTest, RebuildMakesTheSameValuesFromTheBytes) {
     EXPECT_EQ(archive->QueryField(0, kAllTime, 1).buckets.at(0).count, 5000 + 1);
 }
 
-TEST(SqliteArchiveTest, NewerSchemaIsRefusedAndLeftUntouched) {
-    ::quorbel::testing::TempFolder folder;
-    const std::string path = folder.File("archive.sqlite");
-    OpenSqliteArchive(path)->Write(std::vector<Reception>{MakeReception(RandomValueFrame(1), 1)});
+TEST_F(SqliteArchiveTest, NewerSchemaIsRefusedAndLeftUntouched) {
+    archive->Write(std::vector<Reception>{MakeReception(RandomValueFrame(1), 1)});
+    archive.reset();
     testing::QueryText(path, "PRAGMA user_version = 2");
     testing::QueryText(path, "PRAGMA journal_mode = DELETE");
     const std::string bytes = ::quorbel::testing::TempFolder::Read(path);

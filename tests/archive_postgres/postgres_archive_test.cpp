@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 #include <thread>
 
 #include "archive/archive_location.hpp"
@@ -14,11 +15,13 @@
 #include "sample_frames.hpp"
 #include "sqlite_archive.hpp"
 #include "support/postgres_server.hpp"
+#include "support/same_series.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
 namespace {
 
+using testing::ExpectSameSeries;
 using testing::PostgresServer;
 
 // One server for the whole suite: initdb takes seconds. Each test takes a database of its own.
@@ -63,35 +66,22 @@ std::vector<Reception> Pass(int count, std::int64_t startMs, const std::string& 
     return pass;
 }
 
-std::int64_t Frames(const ArchiveStats& stats) {
-    std::int64_t frames = 0;
+// The frames and receptions of every kind.
+std::pair<std::int64_t, std::int64_t> Totals(const ArchiveStats& stats) {
+    std::pair<std::int64_t, std::int64_t> totals;
     for (const KindCount& kind : stats.kinds)
-        frames += kind.frames;
-    return frames;
-}
-std::int64_t Receptions(const ArchiveStats& stats) {
-    std::int64_t receptions = 0;
-    for (const KindCount& kind : stats.kinds)
-        receptions += kind.receptions;
-    return receptions;
+        totals = {totals.first + kind.frames, totals.second + kind.receptions};
+    return totals;
 }
 
-bool SameSeries(const FieldSeries& a, const FieldSeries& b) {
-    if (a.bucketWidthMs != b.bucketWidthMs || a.points.size() != b.points.size() ||
-        a.buckets.size() != b.buckets.size())
-        return false;
-    for (std::size_t i = 0; i < a.points.size(); ++i) {
-        if (a.points[i].timeMs != b.points[i].timeMs || a.points[i].value != b.points[i].value)
-            return false;
-    }
-    for (std::size_t i = 0; i < a.buckets.size(); ++i) {
-        const FieldBucket& x = a.buckets[i];
-        const FieldBucket& y = b.buckets[i];
-        if (x.startMs != y.startMs || x.min != y.min || x.max != y.max || x.mean != y.mean ||
-            x.count != y.count)
-            return false;
-    }
-    return true;
+// The first reception times of the frames in the range, in reading order.
+std::vector<std::int64_t> FirstTimes(Archive& archive, const TimeRange& range) {
+    std::vector<std::int64_t> times;
+    archive.ReadFrames(range, [&](const StoredFrame& frame) {
+        times.push_back(frame.firstRxTimeMs);
+        return true;
+    });
+    return times;
 }
 
 // The same receptions in the archive file and on the server give the same frames, stations and
@@ -117,31 +107,19 @@ TEST_F(PostgresArchiveTest, GivesWhatTheArchiveFileGivesForTheSameReceptions) {
     }
     const ArchiveStats fileStats = file->Stats();
     const ArchiveStats networkStats = network->Stats();
-    EXPECT_EQ(Frames(networkStats), Frames(fileStats));
-    EXPECT_EQ(Receptions(networkStats), Receptions(fileStats));
+    EXPECT_EQ(Totals(networkStats), Totals(fileStats));
     EXPECT_EQ(networkStats.stations.size(), 2u);
     EXPECT_EQ(networkStats.schemaVersion, 1);
 
     const TimeRange all{start - 1000, start + 10'000'000};
     for (int buckets : {50, 2000, 100'000}) {
-        EXPECT_TRUE(
-            SameSeries(network->QueryField(1, all, buckets), file->QueryField(1, all, buckets)))
-            << buckets;
+        SCOPED_TRACE(buckets);
+        ExpectSameSeries(network->QueryField(1, all, buckets), file->QueryField(1, all, buckets));
     }
-    std::vector<std::int64_t> fileTimes;
-    std::vector<std::int64_t> networkTimes;
-    file->ReadFrames(all, [&](const StoredFrame& frame) {
-        fileTimes.push_back(frame.firstRxTimeMs);
-        return true;
-    });
-    network->ReadFrames(all, [&](const StoredFrame& frame) {
-        networkTimes.push_back(frame.firstRxTimeMs);
-        return true;
-    });
-    EXPECT_EQ(networkTimes, fileTimes);
+    EXPECT_EQ(FirstTimes(*network, all), FirstTimes(*file, all));
 
     network->Rebuild(nullptr);
-    EXPECT_TRUE(SameSeries(network->QueryField(0, all, 2000), file->QueryField(0, all, 2000)));
+    ExpectSameSeries(network->QueryField(0, all, 2000), file->QueryField(0, all, 2000));
 }
 
 // Four stations writing the same frames at once, each through its own connection: the server's
@@ -161,8 +139,7 @@ TEST_F(PostgresArchiveTest, StationsWritingAtOnceGiveOneFrameWithAReceptionEach)
     for (std::thread& station : stations)
         station.join();
     const ArchiveStats stats = OpenPostgresArchive(Url())->Stats();
-    EXPECT_EQ(Frames(stats), 3000);
-    EXPECT_EQ(Receptions(stats), 12000);
+    EXPECT_EQ(Totals(stats), std::make_pair(std::int64_t{3000}, std::int64_t{12000}));
     ASSERT_EQ(stats.stations.size(), 4u);
     for (const StationCount& station : stats.stations)
         EXPECT_EQ(station.frames, 3000);
@@ -198,14 +175,10 @@ TEST_F(PostgresArchiveTest, ReceptionsWaitOnTheDiskWhileTheServerIsAway) {
     archive.Write(part(4));
     archive.Write(part(2));  // sent again by a station that did not hear the reply
     const ArchiveStats stats = archive.Stats();
-    EXPECT_EQ(Frames(stats), 2000);
-    EXPECT_EQ(Receptions(stats), 2000);
+    EXPECT_EQ(Totals(stats), std::make_pair(std::int64_t{2000}, std::int64_t{2000}));
     EXPECT_EQ(stats.waiting, 0);
-    std::vector<std::int64_t> times;
-    archive.ReadFrames({0, std::numeric_limits<std::int64_t>::max()}, [&](const StoredFrame& f) {
-        times.push_back(f.firstRxTimeMs);
-        return true;
-    });
+    const std::vector<std::int64_t> times =
+        FirstTimes(archive, {0, std::numeric_limits<std::int64_t>::max()});
     ASSERT_EQ(times.size(), 2000u);
     for (std::size_t i = 0; i < times.size(); ++i)
         EXPECT_EQ(times[i], pass[i].rxTimeMs);

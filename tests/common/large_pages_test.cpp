@@ -31,12 +31,6 @@ TEST(LargePages, LargeArraysLieInAlignedBlocksAndKeepTheirValues) {
     EXPECT_EQ(values[kLarge - 1], static_cast<double>(kLarge));
     LargeArray moved = std::move(copy);
     EXPECT_EQ(moved.back(), static_cast<double>(kLarge));
-
-    // Small arrays (a store with a few records copied out) take ordinary memory.
-    LargeArray small(100, 2.5);
-    small.insert(small.end(), moved.begin(), moved.begin() + 3);
-    EXPECT_EQ(small.size(), 103u);
-    EXPECT_EQ(small[102], 3.0);
 }
 
 // Arrays from 1 MiB up take a large-page block, smaller ones ordinary memory, and each is given

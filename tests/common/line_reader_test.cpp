@@ -27,7 +27,7 @@ std::vector<ReadLine> ReadAll(LineReader& reader) {
     return lines;
 }
 
-TEST(LineReader, GivesTheLinesOfSplitLinesWithTheirOffsetsAndLineEnds) {
+TEST(LineReader, GivesTheLinesOfSplitLinesWithTheirOffsetsAndLineEndsAndNoneOfMissingFiles) {
     const std::string crLfAcrossBlocks = std::string(kBlock - 1, 'a') + "\r\nb\r\n";
     const std::string lfAtBlockEnd = std::string(kBlock - 1, 'a') + "\nb";
     const std::string longerThanTwoBlocks = "x\r\n" + std::string(2 * kBlock + 5, 'y') + "\r\nz\n";
@@ -64,6 +64,13 @@ TEST(LineReader, GivesTheLinesOfSplitLinesWithTheirOffsetsAndLineEnds) {
         reader.Rewind();
         EXPECT_EQ(ReadAll(reader).size(), lines.size());
     }
+    for (const std::string& path : {folder.File("missing.csv"), folder.Path()}) {
+        LineReader reader(path);
+        EXPECT_FALSE(reader.IsOpen());
+        EXPECT_FALSE(reader.NextLine());
+        reader.Rewind();
+        EXPECT_FALSE(reader.NextLine());
+    }
 }
 
 // The first buffer is sized to the file as it was when opened; lines appended after that (a live
@@ -82,17 +89,6 @@ TEST(LineReader, ReadsLinesAppendedAfterItWasOpened) {
     EXPECT_EQ(lines[2].offset, 20u);
     EXPECT_EQ(lines[3].text, "last");
     EXPECT_EQ(lines[3].end, LineEnd::None);
-}
-
-TEST(LineReader, ReadsNothingFromMissingFilesAndFolders) {
-    testing::TempFolder folder;
-    for (const std::string& path : {folder.File("missing.csv"), folder.Path()}) {
-        LineReader reader(path);
-        EXPECT_FALSE(reader.IsOpen());
-        EXPECT_FALSE(reader.NextLine());
-        reader.Rewind();
-        EXPECT_FALSE(reader.NextLine());
-    }
 }
 
 }  // namespace

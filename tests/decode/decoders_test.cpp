@@ -3,14 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "common/text.hpp"
 #include "intake/dispatch.hpp"
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
-#include "support/fake_platform.hpp"
+#include "support/app_on_fake_platform.hpp"
 
 namespace quorbel {
 namespace {
@@ -29,11 +31,8 @@ Bytes Frame(int apid, std::size_t length, std::vector<std::pair<int, Bytes>> pla
     return frame;
 }
 
-class DecodersTest : public ::testing::Test {
+class DecodersTest : public testing::AppOnFakePlatform {
   protected:
-    testing::FakePlatform platform;
-    AppState app{platform};
-
     void Dispatch(const Bytes& frame) { ReceiveFrame(app, frame); }
     double Beacon(int n, int field) {
         return app.telemetry.Record(n).values[static_cast<std::size_t>(field)];
@@ -113,11 +112,10 @@ TEST_F(DecodersTest, SensorTimeFromLowerCaseHexAndBadHex) {
     const Bytes frame = Frame(
         400, 40, {{13, {0x00, 0x06, 0x0A, 0x24, 0x18, 0x1E, 0x40, 0x00}}, {21, {0, 0, 0, 7}}});
     std::string hex;
-    for (std::uint8_t byte : frame)
-        hex += ByteToHex2(byte);
+    AppendHex(hex, frame);
     std::string lower = hex;
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(c));
+    std::transform(hex.begin(), hex.end(), lower.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(c)); });
     ReceiveFrame(app, frame, &lower);
     EXPECT_EQ(Sensor(1, 70), 1700000000);
     EXPECT_EQ(Sensor(1, 71), 7);
@@ -151,22 +149,6 @@ TEST_F(DecodersTest, TextAndDigipeatedMessagesBecomeColouredLines) {
     Dispatch(Frame(100, 76, {{13, {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'}}}));
     Dispatch(Frame(100, 15, {{13, {'a', 'b', 'c'}}}));
     EXPECT_TRUE(app.ui.messageLog.Text().ends_with("T | abc3456789\r\n"));
-}
-
-TEST_F(DecodersTest, LinesGoInAtTheInsertionPoint) {
-    RichText& box = app.ui.messageLog;
-    box.InsertAtInsertionPoint("one\r\n", {1, 1, 1});
-    box.InsertAtInsertionPoint("two\r\n", {2, 2, 2});
-    box.SetInsertionPoint(0);  // the user clicks at the start
-    box.SetSelectionLength(3);
-    box.InsertAtInsertionPoint("A\r\n", {3, 3, 3});
-    box.InsertAtInsertionPoint("B\r\n", {4, 4, 4});
-    EXPECT_EQ(box.Text(), "A\r\nB\r\none\r\ntwo\r\n");
-    EXPECT_EQ(box.InsertionPoint(), 6u);
-    EXPECT_EQ(box.SelectionLength(), 0u);
-    EXPECT_EQ(box.ColourAt(0), (Rgb{3, 3, 3}));
-    EXPECT_EQ(box.ColourAt(3), (Rgb{4, 4, 4}));
-    EXPECT_EQ(box.ColourAt(6), (Rgb{1, 1, 1}));
 }
 
 }  // namespace

@@ -5,20 +5,16 @@
 
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
-#include "support/fake_platform.hpp"
+#include "support/app_on_fake_platform.hpp"
 
 namespace quorbel {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-class DispatchTest : public ::testing::Test {
-  protected:
-    testing::FakePlatform platform;
-    AppState app{platform};
-};
+using DispatchTest = testing::AppOnFakePlatform;
 
-TEST_F(DispatchTest, FrameBufferKeepsOlderBytesAndCutsAt255) {
+TEST_F(DispatchTest, FrameBufferKeepsOlderBytesAndCutsAt255AndHexTextFollowsTheSource) {
     Bytes longFrame(300);
     for (std::size_t i = 0; i < longFrame.size(); ++i)
         longFrame[i] = static_cast<std::uint8_t>(i + 1);
@@ -35,6 +31,11 @@ TEST_F(DispatchTest, FrameBufferKeepsOlderBytesAndCutsAt255) {
     EXPECT_EQ(app.frame.buffer[200], 0xAA);
     EXPECT_EQ(app.frame.buffer[201], 201);
     EXPECT_EQ(app.frame.hexText, "0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B0B");
+
+    // The SatNOGS source gives its own hexadecimal text.
+    const std::string hex = "0160aa";
+    ReceiveFrame(app, Bytes{0x01, 0x60, 0xAA}, &hex);
+    EXPECT_EQ(app.frame.hexText, "0160aa");
 }
 
 TEST_F(DispatchTest, IdentifiersComeFromTheHeaders) {
@@ -71,14 +72,6 @@ TEST_F(DispatchTest, UnknownKindsAndShortFramesReachNoStore) {
     ReceiveFrame(app, Bytes{0x00, 0x00, 0x00});
     EXPECT_EQ(app.telemetry.Count(), 2);
     EXPECT_EQ(app.frame.hexText, "000000");
-}
-
-TEST_F(DispatchTest, TheSatNogsSourceGivesItsOwnHexText) {
-    const std::string hex = "0160aa";
-    ReceiveFrame(app, Bytes{0x01, 0x60, 0xAA}, &hex);
-    EXPECT_EQ(app.frame.hexText, "0160aa");
-    EXPECT_EQ(ByteToHex2(10), "0A");
-    EXPECT_EQ(ByteToHex2(255), "FF");
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
-#include "support/fake_platform.hpp"
+#include "support/app_on_fake_platform.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -27,6 +27,10 @@ Bytes Beacon(std::uint8_t batteryHigh = 0x1C) {
     return frame;
 }
 
+Bytes KissBeacon(std::uint8_t batteryHigh = 0x1C) {
+    return samples::KissDataFrame(Beacon(batteryHigh));
+}
+
 Bytes Concat(std::initializer_list<Bytes> parts) {
     Bytes all;
     for (const Bytes& part : parts)
@@ -34,10 +38,8 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
     return all;
 }
 
-class KissFileReaderTest : public ::testing::Test {
+class KissFileReaderTest : public testing::AppOnFakePlatform {
   protected:
-    testing::FakePlatform platform;
-    AppState app{platform};
     testing::TempFolder folder;
 
     void Open(std::vector<std::string> paths) { OpenCaptureFiles(app, paths); }
@@ -45,32 +47,27 @@ class KissFileReaderTest : public ::testing::Test {
 
 TEST_F(KissFileReaderTest, SplitsAtFendAndLogsTheCount) {
     const Bytes frame = Beacon();
-    Bytes file{0xC0, 0x00};
-    file.insert(file.end(), frame.begin(), frame.end());
-    file.insert(file.end(), {0xC0, 0xC0, 0x00});
-    file.insert(file.end(), frame.begin(), frame.end());
-    file.push_back(0xC0);
-    Open({folder.Write("a.kss", file)});
+    Open({folder.Write("a.kss", Concat({{0xC0, 0x00}, frame, {0xC0, 0xC0, 0x00}, frame, {0xC0}}))});
     EXPECT_EQ(app.ui.readerLog, "kiss frames: 4\r\n");
     EXPECT_EQ(app.telemetry.Count(), 2);
     EXPECT_EQ(app.sourceFileName, folder.File("a.kss"));
     EXPECT_EQ(app.ui.statusLine, folder.File("a.kss"));
 
-    // Without its opening FEND the first frame is lost; bytes after the last FEND are ignored.
-    Bytes lossy(frame.begin(), frame.end());
-    lossy.push_back(0xC0);
-    const Bytes second = samples::KissDataFrame(frame);
-    lossy.insert(lossy.end(), second.begin(), second.end());
-    lossy.insert(lossy.end(), {0x00, 0x01});
-    Open({folder.Write("b.kss", lossy)});
-    EXPECT_EQ(app.telemetry.Count(), 1);
+    // Without its opening FEND the first frame is lost; bytes after the last FEND are ignored;
+    // escaped bytes reach the decoder unescaped (battery voltage 0xC0DB).
+    Bytes escaped = frame;
+    escaped[14] = 0xC0, escaped[15] = 0xDB;
+    Open({folder.Write("b.kss",
+                       Concat({frame, {0xC0}, samples::KissDataFrame(escaped), {0x00, 0x01}}))});
+    ASSERT_EQ(app.telemetry.Count(), 1);
+    EXPECT_EQ(app.telemetry.Record(1).values[1], 0xC0DB);
 }
 
 // A piece with no FEND within the limit is skipped unread and counted, the frames around it are
 // decoded; a piece of exactly the limit is still read, and one cut off by the end of the file is
 // counted too. Unbounded, such a capture of a gigabyte would be held in memory several times.
 TEST_F(KissFileReaderTest, OverlongFramesAreSkippedAndCounted) {
-    const Bytes beacon = samples::KissDataFrame(Beacon());
+    const Bytes beacon = KissBeacon();
     Bytes overlong{0xC0, 0x00};
     overlong.resize(kMaxCaptureFrameBytes + 2, 0x41);  // one byte past the limit
     overlong.push_back(0xC0);
@@ -95,10 +92,9 @@ TEST_F(KissFileReaderTest, StampFramesSetTheReceiveTime) {
     const Bytes printableNumeric{0xC0, 0x09, '2', '0', '2', '3', '-', '0', '1', '-', 0xC0};
     const Bytes noUtc = samples::KissTextStamp("2023-01-15 12:34:56.789 XYZ");
     Open({folder.Write(
-        "s.kss", Concat({numeric, samples::KissDataFrame(Beacon()),
-                         samples::KissTextStamp("2023-01-15 12:34:56.789 UTC"),
-                         samples::KissDataFrame(Beacon()), noUtc, samples::KissDataFrame(Beacon()),
-                         printableNumeric, samples::KissDataFrame(Beacon())}))});
+        "s.kss",
+        Concat({numeric, KissBeacon(), samples::KissTextStamp("2023-01-15 12:34:56.789 UTC"),
+                KissBeacon(), noUtc, KissBeacon(), printableNumeric, KissBeacon()}))});
     ASSERT_EQ(app.telemetry.Count(), 4);
     EXPECT_EQ(app.telemetry.Record(1).rxTime, "2023-01-15 12:28:17");
     EXPECT_EQ(app.telemetry.Record(2).rxTime, "2023-01-15 12:34:56.789 UTC");
@@ -106,21 +102,12 @@ TEST_F(KissFileReaderTest, StampFramesSetTheReceiveTime) {
     EXPECT_EQ(app.telemetry.Record(4).rxTime, "2023-01-15 12:34:56.789 UTC");
 }
 
-TEST_F(KissFileReaderTest, EscapedBytesReachTheDecoder) {
-    Bytes frame = Beacon();
-    frame[14] = 0xC0, frame[15] = 0xDB;  // battery voltage 0xC0DB
-    Open({folder.Write("e.kss", samples::KissDataFrame(frame))});
-    ASSERT_EQ(app.telemetry.Count(), 1);
-    EXPECT_EQ(app.telemetry.Record(1).values[1], 0xC0DB);
-}
-
 TEST_F(KissFileReaderTest, SeveralFilesAddUpInAlphabeticalOrder) {
-    const std::string b =
-        folder.Write("B.kss", Concat({samples::KissTextStamp("2023-01-15 12:00:00.000 UTC"),
-                                      samples::KissDataFrame(Beacon())}));
-    const std::string a = folder.Write(
-        "a.kss", Concat({samples::KissTextStamp("2023-01-15 11:00:00.000 UTC"),
-                         samples::KissDataFrame(Beacon()), samples::KissDataFrame(Beacon())}));
+    const std::string b = folder.Write(
+        "B.kss", Concat({samples::KissTextStamp("2023-01-15 12:00:00.000 UTC"), KissBeacon()}));
+    const std::string a =
+        folder.Write("a.kss", Concat({samples::KissTextStamp("2023-01-15 11:00:00.000 UTC"),
+                                      KissBeacon(), KissBeacon()}));
     Open({b, a});
     EXPECT_EQ(app.ui.chosenFiles, (std::vector<std::string>{a, b}));
     EXPECT_EQ(app.telemetry.Count(), 3);
@@ -136,30 +123,25 @@ TEST_F(KissFileReaderTest, SeveralFilesAddUpInAlphabeticalOrder) {
     EXPECT_EQ(app.ui.readerLog, "");
 }
 
-TEST_F(KissFileReaderTest, UnreadableAndEmptyFilesCountMinusOne) {
-    Open({folder.File("missing.kss"), folder.Write("empty.kss", Bytes{})});
-    EXPECT_EQ(app.ui.readerLog, "kiss frames: -1\r\nkiss frames: -1\r\n");
-    EXPECT_EQ(app.telemetry.Count(), 0);
-    EXPECT_FALSE(app.ui.reading);
-}
-
-TEST_F(KissFileReaderTest, AFolderIsRefusedWithAMessageBoxAndTheOtherFilesAreRead) {
+// A missing or empty file counts -1; a folder is refused with a message box and not read as an
+// empty file; the files after them are read.
+TEST_F(KissFileReaderTest, UnreadableFilesCountMinusOneAndAFolderIsRefused) {
     const std::string dir = folder.File("day.kss");
     std::filesystem::create_directory(dir);
-    const std::string file = folder.Write("later.kss", samples::KissDataFrame(Beacon(0x1C)));
-    Open({dir, file});
+    const std::string file = folder.Write("later.kss", KissBeacon());
+    Open({folder.File("0-missing.kss"), folder.Write("1-empty.kss", Bytes{}), dir, file});
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text, dir + " is a folder, not a file");
     EXPECT_EQ(platform.messages[0].icon, MessageIcon::Warning);
-    EXPECT_EQ(app.ui.readerLog, "kiss frames: 2\r\n");  // the folder is not read as an empty file
+    EXPECT_EQ(app.ui.readerLog, "kiss frames: -1\r\nkiss frames: -1\r\nkiss frames: 2\r\n");
     EXPECT_EQ(app.telemetry.Count(), 1);
     EXPECT_EQ(app.sourceFileName, file);
+    EXPECT_FALSE(app.ui.reading);
 }
 
 TEST_F(KissFileReaderTest, EndOfReadShowsTheChartOfField1AndTheLastRecord) {
     app.ui.chartBars = true;
-    Open({folder.Write("p.kss", Concat({samples::KissDataFrame(Beacon(0x1C)),
-                                        samples::KissDataFrame(Beacon(0x1D))}))});
+    Open({folder.Write("p.kss", Concat({KissBeacon(0x1C), KissBeacon(0x1D)}))});
     EXPECT_EQ(app.selectedField, 1);
     EXPECT_EQ(app.ui.chartTitle, "Batt Voltage (mV)");
     ASSERT_EQ(app.ui.chart.series.size(), 1u);
@@ -176,9 +158,9 @@ TEST_F(KissFileReaderTest, EndOfReadShowsTheChartOfField1AndTheLastRecord) {
 }
 
 TEST_F(KissFileReaderTest, LiveFrameDuringTheReadKeepsTheFilesTimes) {
-    const std::string path = folder.Write(
-        "l.kss", Concat({samples::KissTextStamp("2023-01-15 12:00:00.000 UTC"),
-                         samples::KissDataFrame(Beacon()), samples::KissDataFrame(Beacon())}));
+    const std::string path =
+        folder.Write("l.kss", Concat({samples::KissTextStamp("2023-01-15 12:00:00.000 UTC"),
+                                      KissBeacon(), KissBeacon()}));
     bool injected = false;
     platform.onDoEvents = [&] {
         if (app.telemetry.Count() == 1 && !injected) {
@@ -214,7 +196,7 @@ TEST_F(KissFileReaderTest, CapturesAreReadInBlocksAsTheyStoodWhenOpened) {
     platform.onDoEvents = [&] {
         if (!appended && app.telemetry.Count() == 10) {
             appended = true;
-            const Bytes late = samples::KissDataFrame(Beacon());
+            const Bytes late = KissBeacon();
             std::ofstream(path, std::ios::binary | std::ios::app)
                 .write(reinterpret_cast<const char*>(late.data()),
                        static_cast<std::streamsize>(late.size()));
@@ -236,7 +218,7 @@ TEST_F(KissFileReaderTest, CapturesAreReadInBlocksAsTheyStoodWhenOpened) {
 }
 
 TEST_F(KissFileReaderTest, NoSecondReadStartsInsideTheFirst) {
-    const std::string path = folder.Write("r.kss", samples::KissDataFrame(Beacon()));
+    const std::string path = folder.Write("r.kss", KissBeacon());
     int nestedOpens = 0;
     platform.onDoEvents = [&] {
         if (nestedOpens++ == 0) {

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "common/number_format.hpp"
-#include "intake/kiss_file_reader.hpp"
 
 namespace quorbel {
 namespace {
@@ -50,7 +49,6 @@ TEST(LiveStreamTest, AnUnendingFrameIsDiscardedAndCounted) {
     // The next FEND ends the discarded frame; what follows is framed as usual.
     EXPECT_EQ(FeedAll(deframer, {{0xC0, 0x01, 0xC0}}), (std::vector<Bytes>{{0x01}}));
     // 64 KiB between two FENDs is kept, one byte more is not, in one arrival or in many.
-    EXPECT_EQ(kMaxLiveFrameBytes, 65536u);
     for (const std::size_t length : {65535u, 65536u, 65537u}) {
         for (const std::size_t arrivals : {1u, 3u}) {
             KissDeframer cut(kMaxLiveFrameBytes);
@@ -96,11 +94,6 @@ TEST(LiveStreamTest, CaptureRecordsAreStampFramesAndTheFrameAsReceived) {
     const std::string record = BuildCaptureRecord(stamp, piece);
     EXPECT_EQ(record, std::string("\xC0\x09") + "2023-01-15 12:34:56.789 UTC" + "\xC0" +
                           std::string("\xC0\x00\xDB\xDC\x41\xC0", 6));
-    // The stamp frame is 30 bytes and reads back as the text stamp of a capture file.
-    EXPECT_EQ(record.find('\xC0', 1), 29u);
-    const Bytes stampFrame(record.begin() + 1, record.begin() + 29);
-    EXPECT_EQ(StampTime(stampFrame), "2023-01-15 12:34:56.789 UTC");
-    EXPECT_EQ(CaptureFileName("2023-01-15", "QUORBEL-1U"), "2023-01-15_QUORBEL-1U.kss");
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include "common/text.hpp"
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
-#include "support/fake_platform.hpp"
+#include "support/app_on_fake_platform.hpp"
+#include "support/pass_frames.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -15,10 +17,8 @@ namespace {
 
 using samples::Bytes;
 
-class ReadDiagnosticsTest : public ::testing::Test {
+class ReadDiagnosticsTest : public testing::AppOnFakePlatform {
   protected:
-    testing::FakePlatform platform;
-    AppState app{platform};
     testing::TempFolder folder;
 
     void SetUp() override { app.settings.appDir = folder.Path(); }
@@ -28,25 +28,9 @@ class ReadDiagnosticsTest : public ::testing::Test {
     }
 };
 
-// A pass with every kind of frame in known numbers.
-samples::PassOptions MixedPass() {
-    samples::PassOptions options;
-    options.beacons = 7;
-    options.sensorFrames = 5;
-    options.textMessages = 2;
-    options.digipeatedMessages = 3;
-    options.ssdvPackets = 4;
-    options.unknownFrames = 2;
-    return options;
-}
-
 TEST_F(ReadDiagnosticsTest, CaptureFramesAreCountedByKindPerFileAndTheLogStaysAsItWas) {
-    const std::string first = Capture("a.kss", MixedPass());
-    samples::PassOptions beaconsOnly;
-    beaconsOnly.beacons = 3;
-    beaconsOnly.sensorFrames = beaconsOnly.textMessages = beaconsOnly.digipeatedMessages = 0;
-    beaconsOnly.ssdvPackets = beaconsOnly.unknownFrames = 0;
-    const std::string second = Capture("b.kss", beaconsOnly);
+    const std::string first = Capture("a.kss", testing::PassWithFrames(7, 5, 2, 3, 4, 2));
+    const std::string second = Capture("b.kss", testing::PassWithFrames(3, 0, 0, 0, 0, 0));
     OpenCaptureFiles(app, {second, first});
 
     ASSERT_EQ(app.ui.diagnostics.size(), 2u);
@@ -66,12 +50,8 @@ TEST_F(ReadDiagnosticsTest, CaptureFramesAreCountedByKindPerFileAndTheLogStaysAs
 }
 
 TEST_F(ReadDiagnosticsTest, RecordsBeyondAFullStoreAreCountedAsDropped) {
-    samples::PassOptions options;
-    options.beacons = kStoreCapacity + 3;
-    options.sensorFrames = 2;
-    options.textMessages = options.digipeatedMessages = options.ssdvPackets = 0;
-    options.unknownFrames = 0;
-    OpenCaptureFiles(app, {Capture("full.kss", options)});
+    OpenCaptureFiles(
+        app, {Capture("full.kss", testing::PassWithFrames(kStoreCapacity + 3, 2, 0, 0, 0, 0))});
     ASSERT_EQ(app.ui.diagnostics.size(), 1u);
     EXPECT_EQ(app.ui.diagnostics[0].Frames(FrameKind::Beacon), kStoreCapacity + 3);
     EXPECT_EQ(app.ui.diagnostics[0].Frames(FrameKind::Sensor), 2);
@@ -79,20 +59,11 @@ TEST_F(ReadDiagnosticsTest, RecordsBeyondAFullStoreAreCountedAsDropped) {
     EXPECT_EQ(app.telemetry.Count(), kStoreCapacity);
 }
 
-std::string Hex(const Bytes& frame) {
-    static const char* kDigits = "0123456789ABCDEF";
-    std::string text;
-    for (std::uint8_t byte : frame) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 15];
-    }
-    return text;
-}
-
 TEST_F(ReadDiagnosticsTest, ExportLinesWithoutAFrameOfTheSatelliteAreCounted) {
-    const std::string beacon = Hex(samples::MakeBeacon(22, {}));
-    const std::string sensor = Hex(samples::MakeSensorFrame(22, {}, 1000000));
-    const std::string other = Hex(samples::MakeFrame(22, 200, Bytes{1, 2, 3}));
+    std::string beacon, sensor, other;
+    AppendHex(beacon, samples::MakeBeacon(22, {}));
+    AppendHex(sensor, samples::MakeSensorFrame(22, {}, 1000000));
+    AppendHex(other, samples::MakeFrame(22, 200, Bytes{1, 2, 3}));
     const std::string lines[] = {
         "2023-01-15 12:34:58|" + beacon + "|1|ST-A",
         "2023-01-15 12:34:57|" + other + "|1|ST-A",  // an identifier of no decoder

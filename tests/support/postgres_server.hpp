@@ -5,8 +5,6 @@
 #pragma once
 
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/loopback_listener.hpp"
 #include "support/unprivileged_user.hpp"
 
 namespace quorbel::testing {
@@ -133,16 +132,10 @@ class PostgresServer {
 
     // A port of 127.0.0.1 that nobody listens on now.
     static int FreePort() {
-        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
         int port = 0;
-        if (::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-            port = ntohs(address.sin_port);
-        ::close(probe);
+        const int probe = ListenOnLoopback(1, port);
+        if (probe >= 0)
+            ::close(probe);
         return port;
     }
 

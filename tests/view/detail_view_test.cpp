@@ -6,16 +6,13 @@
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
 #include "shell/commands/frame_commands.hpp"
-#include "support/fake_platform.hpp"
+#include "support/app_on_fake_platform.hpp"
 
 namespace quorbel {
 namespace {
 
-class DetailViewTest : public ::testing::Test {
+class DetailViewTest : public testing::AppOnFakePlatform {
   protected:
-    testing::FakePlatform platform;
-    AppState app{platform};
-
     // Takes the next record of the store with the receive time and puts the values in.
     void Add(RecordStore& store, const std::string& time, TelemetryRecord record) {
         app.frame.rxTimeText = time;
@@ -74,7 +71,7 @@ TEST_F(DetailViewTest, ValueBoxesFollowTheirDisplayRules) {
     EXPECT_EQ(app.ui.spinText, "estimated spin: 124,1 rpm");
 }
 
-TEST_F(DetailViewTest, SatelliteNames) {
+TEST(DetailView, SatelliteNames) {
     const struct {
         int id;
         const char* name;
@@ -84,7 +81,14 @@ TEST_F(DetailViewTest, SatelliteNames) {
         EXPECT_EQ(SatelliteName(c.id), c.name);
 }
 
-TEST_F(DetailViewTest, BeaconsAloneShowTheirReceiveTimes) {
+TEST_F(DetailViewTest, NavigationShowsNothingWhenEmptyAndBeaconsAloneShowTheirReceiveTimes) {
+    app.ui.fieldValues[1] = "unchanged";
+    ShowSelectedRecord(app);
+    EXPECT_EQ(app.ui.recordCounter, "#0 / 0");
+    ShowRecord(app, 0);
+    EXPECT_EQ(app.ui.fieldValues[1], "unchanged");
+    EXPECT_EQ(app.ui.satelliteName, "");
+
     for (int i = 1; i <= 3; ++i) {
         TelemetryRecord beacon;
         beacon.values[1] = 7400 + i;
@@ -98,16 +102,6 @@ TEST_F(DetailViewTest, BeaconsAloneShowTheirReceiveTimes) {
     EXPECT_EQ(app.ui.receiveTimeText, "RX Timestamp: 2023-01-15 12:00:03");
     SetRecordPosition(app, 99);  // the bar stops at its maximum
     EXPECT_EQ(app.ui.recordScrollBar.value, 3);
-}
-
-TEST_F(DetailViewTest, EmptyNavigationShowsNothing) {
-    app.ui.fieldValues[1] = "unchanged";
-    ShowSelectedRecord(app);
-    EXPECT_EQ(app.ui.recordCounter, "#0 / 0");
-    EXPECT_EQ(app.ui.fieldValues[1], "unchanged");
-    ShowRecord(app, 0);
-    EXPECT_EQ(app.ui.fieldValues[1], "unchanged");
-    EXPECT_EQ(app.ui.satelliteName, "");
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
-#include "support/fake_platform.hpp"
+#include "support/app_on_fake_platform.hpp"
 #include "view/value_chart.hpp"
 
 namespace quorbel {
@@ -54,11 +54,8 @@ TEST(TimeAxis, ReceiveTimesOfBothStampFormsAndNothingElse) {
     }
 }
 
-class TimeAxisChartTest : public ::testing::Test {
+class TimeAxisChartTest : public testing::AppOnFakePlatform {
   protected:
-    testing::FakePlatform platform;
-    AppState app{platform};
-
     void SetUp() override { ApplyFieldCatalogue(app); }
 
     // A record of the store with this receive time and value in the field and the two after it.
@@ -149,16 +146,13 @@ TEST(TimeAxis, APassEndsAtAPauseOfMoreThanFiveMinutes) {
     const TimeAxis axis = BuildTimeAxis(chart);
     // 300 s: the same pass; 301 s, 399 s and 400 s: new passes; 300 s and 0.5 s: the same.
     EXPECT_EQ(axis.gaps, (std::vector<double>{450.5, 800.5, 1200}));
-}
 
-TEST(TimeAxis, AChartWithoutTimesHasNoRange) {
-    ChartModel chart;
-    chart.series.push_back({"Batt Voltage", std::nullopt, {1, 2}});
-    chart.times = {NAN, NAN};
-    const TimeAxis axis = BuildTimeAxis(chart);
-    EXPECT_FALSE(axis.first.has_value());
-    EXPECT_EQ(axis.leftOut, 2);
-    EXPECT_TRUE(axis.series[0].keys.empty());
+    // A chart without times has no range and no passes.
+    chart.times.assign(times.size(), NAN);
+    const TimeAxis none = BuildTimeAxis(chart);
+    EXPECT_FALSE(none.first.has_value());
+    EXPECT_EQ(none.leftOut, static_cast<int>(times.size()));
+    EXPECT_TRUE(none.series[0].keys.empty() && none.gaps.empty());
 }
 
 }  // namespace
