@@ -61,6 +61,7 @@ class SqliteArchive : public Archive {
     void ReadFrames(const TimeRange& range,
                     const std::function<bool(const StoredFrame&)>& visit) override;
     FieldSeries QueryField(int field, const TimeRange& range, int buckets) override;
+    std::map<FrameKind, std::int64_t> CountFrames(const TimeRange& range) override;
     std::vector<StationCount> Stations(const TimeRange& range) override;
     std::optional<TimeRange> Extent() override;
     ArchiveStats Stats() override;

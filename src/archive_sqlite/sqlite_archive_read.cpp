@@ -43,6 +43,17 @@ void SqliteArchive::ReadFrames(const TimeRange& range,
     }
 }
 
+std::map<FrameKind, std::int64_t> SqliteArchive::CountFrames(const TimeRange& range) {
+    Statement kinds(m_db,
+                    "SELECT kind, count(*) FROM frame WHERE first_ms >= ?1 AND first_ms < ?2 "
+                    "GROUP BY kind");
+    kinds.Bind(1, range.fromMs).Bind(2, range.toMs);
+    std::map<FrameKind, std::int64_t> counts;
+    while (kinds.Step())
+        counts[static_cast<FrameKind>(kinds.Int64(0))] = kinds.Int64(1);
+    return counts;
+}
+
 FieldSeries SqliteArchive::QueryField(int field, const TimeRange& range, int buckets) {
     const FieldStore store = StoreOfField(field);
     if (store == FieldStore::None)

@@ -112,6 +112,16 @@ TEST_F(SqliteArchiveTest, FramesAreReadInFirstReceptionOrderAndMessagesKept) {
         return seen < 3;
     });
     EXPECT_EQ(seen, 3);
+
+    // The counts by kind are those of the frames read, in a range that cuts through the beacons.
+    const TimeRange cut{kStartMs + kMinute, kStartMs + 31 * kMinute};
+    std::map<FrameKind, std::int64_t> read;
+    archive->ReadFrames(cut, [&](const StoredFrame& frame) { return ++read[frame.kind] > 0; });
+    EXPECT_EQ(archive->CountFrames(cut), read);
+    EXPECT_EQ(read, (std::map<FrameKind, std::int64_t>{{FrameKind::Beacon, 4},
+                                                       {FrameKind::Sensor, 4},
+                                                       {FrameKind::TextMessage, 1}}));
+    EXPECT_TRUE(archive->CountFrames({0, kStartMs}).empty());
     EXPECT_NE(testing::QueryText(path, "SELECT text FROM message").find("HI"), std::string::npos);
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -159,6 +160,17 @@ class Archive {
     // storing); `visit` returns false to stop.
     virtual void ReadFrames(const TimeRange& range,
                             const std::function<bool(const StoredFrame&)>& visit) = 0;
+
+    // The frames of each kind whose first reception lies in the range. This reading counts
+    // them one by one; a storage that can count without reading the bytes does so.
+    virtual std::map<FrameKind, std::int64_t> CountFrames(const TimeRange& range) {
+        std::map<FrameKind, std::int64_t> counts;
+        ReadFrames(range, [&counts](const StoredFrame& frame) {
+            ++counts[frame.kind];
+            return true;
+        });
+        return counts;
+    }
 
     // Field 0..66 (beacons) or 70..106 (sensor frames) over the range: points when there are
     // at most `buckets` records, else `buckets` buckets of equal width.

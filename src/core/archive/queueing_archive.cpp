@@ -57,6 +57,10 @@ void QueueingArchive::ReadFrames(const TimeRange& range,
     Server().ReadFrames(range, visit);
 }
 
+std::map<FrameKind, std::int64_t> QueueingArchive::CountFrames(const TimeRange& range) {
+    return Server().CountFrames(range);
+}
+
 FieldSeries QueueingArchive::QueryField(int field, const TimeRange& range, int buckets) {
     return Server().QueryField(field, range, buckets);
 }

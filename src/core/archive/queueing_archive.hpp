@@ -37,6 +37,7 @@ class QueueingArchive : public Archive {
     WriteCount Write(std::span<const Reception> batch) override;
     void ReadFrames(const TimeRange& range,
                     const std::function<bool(const StoredFrame&)>& visit) override;
+    std::map<FrameKind, std::int64_t> CountFrames(const TimeRange& range) override;
     FieldSeries QueryField(int field, const TimeRange& range, int buckets) override;
     std::vector<StationCount> Stations(const TimeRange& range) override;
     std::optional<TimeRange> Extent() override;

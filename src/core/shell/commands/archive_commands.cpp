@@ -37,16 +37,6 @@ void AddArchiveProblem(AppState& app, CommandOutcome& outcome, const std::string
     outcome.AddProblem(std::move(problem));
 }
 
-// The frames of each kind in the range.
-std::map<FrameKind, std::int64_t> CountKinds(Archive& archive, const TimeRange& range) {
-    std::map<FrameKind, std::int64_t> counts;
-    archive.ReadFrames(range, [&counts](const StoredFrame& frame) {
-        ++counts[frame.kind];
-        return true;
-    });
-    return counts;
-}
-
 // The oldest frames of each kind left out so that no kind brings more than kMostFramesPerKind,
 // each named in the log.
 std::map<FrameKind, std::int64_t> FramesLeftOut(AppState& app,
@@ -185,7 +175,7 @@ CommandOutcome OpenFromArchive(AppState& app, const TimeRange& range) {
     try {
         app.archive->Flush();  // the frames received so far are in it
         Archive& archive = app.archive->Storage();
-        const std::map<FrameKind, std::int64_t> counts = CountKinds(archive, range);
+        const std::map<FrameKind, std::int64_t> counts = archive.CountFrames(range);
         const std::int64_t all =
             std::accumulate(counts.begin(), counts.end(), std::int64_t{0},
                             [](std::int64_t sum, const auto& kind) { return sum + kind.second; });
