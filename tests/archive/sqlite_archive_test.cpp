@@ -118,9 +118,9 @@ TEST_F(SqliteArchiveTest, FramesAreReadInFirstReceptionOrderAndMessagesKept) {
     std::map<FrameKind, std::int64_t> read;
     archive->ReadFrames(cut, [&](const StoredFrame& frame) { return ++read[frame.kind] > 0; });
     EXPECT_EQ(archive->CountFrames(cut), read);
-    EXPECT_EQ(read, (std::map<FrameKind, std::int64_t>{{FrameKind::Beacon, 4},
-                                                       {FrameKind::Sensor, 4},
-                                                       {FrameKind::TextMessage, 1}}));
+    EXPECT_EQ(read,
+              (std::map<FrameKind, std::int64_t>{
+                  {FrameKind::Beacon, 4}, {FrameKind::Sensor, 4}, {FrameKind::TextMessage, 1}}));
     EXPECT_TRUE(archive->CountFrames({0, kStartMs}).empty());
     EXPECT_NE(testing::QueryText(path, "SELECT text FROM message").find("HI"), std::string::npos);
 }
