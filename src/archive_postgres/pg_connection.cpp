@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
-#include <utility>
 
 #include "archive/archive_location.hpp"
 #include "archive/queueing_archive.hpp"
@@ -153,9 +152,14 @@ void Connection::AbandonCopy() {
         PQclear(result);
 }
 
+void Connection::PutCopyRows(BinaryRows& rows, bool last) {
+    PutCopyData(rows.Data(last));
+    rows.Clear();
+}
+
 void Connection::CopyBinary(const std::string& target, BinaryRows& rows) {
     BeginBinaryCopy(target);
-    PutCopyData(rows.Take(true));
+    PutCopyRows(rows, true);
     EndCopy();
 }
 
@@ -205,6 +209,13 @@ void BinaryRows::Null() {
 }
 
 void BinaryRows::Text(std::string_view text) {
+    // Most texts (station names, paths, times) are plain ASCII, which the server takes as it is.
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return c != '\0' && static_cast<unsigned char>(c) < 0x80; })) {
+        Raw(text.size(), 4);
+        m_data += text;
+        return;
+    }
     const std::string server = ServerText(text);
     Raw(server.size(), 4);
     m_data += server;
@@ -215,10 +226,10 @@ void BinaryRows::Bytes(std::span<const std::uint8_t> bytes) {
     m_data.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-std::string BinaryRows::Take(bool last) {
+std::string_view BinaryRows::Data(bool last) {
     if (last)
         Raw(0xFFFF, 2);
-    return std::exchange(m_data, std::string());
+    return m_data;
 }
 
 // True when the text is well-formed UTF-8.

@@ -62,6 +62,9 @@ class Connection {
     // Ends a COPY that failed on this side: the server drops its rows (and fails the
     // transaction).
     void AbandonCopy();
+    // The rows made since the last call (the header first, at the start); `last` adds the trailer
+    // that ends them. The rows are left empty, their memory kept for the next ones.
+    void PutCopyRows(BinaryRows& rows, bool last);
     // All the rows at once.
     void CopyBinary(const std::string& target, BinaryRows& rows);
     // True when the connection is lost (the server stopped or the network went away).
@@ -93,9 +96,9 @@ class BinaryRows {
 
     bool Empty() const { return m_rows == 0; }
     std::size_t Size() const { return m_data.size(); }
-    // The data made since the last Take (the header first, at the start), for PutCopyData;
-    // `last` adds the trailer that ends the rows.
-    std::string Take(bool last);
+    // The data made since the last Clear; `last` adds the trailer that ends the rows.
+    std::string_view Data(bool last);
+    void Clear() { m_data.clear(); }
 
   private:
     void Raw(std::uint64_t value, int bytes);

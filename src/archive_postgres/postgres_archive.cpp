@@ -7,6 +7,7 @@
 #include <limits>
 #include <map>
 #include <set>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
 
@@ -443,7 +444,10 @@ class PostgresArchive : public Archive {
         };
         std::vector<NewFrame> newFrames;
         std::unordered_map<std::int64_t, std::size_t> newFrameAt;  // id -> place in newFrames
-        std::set<std::tuple<std::int64_t, std::int64_t, std::string, int, std::string>> keys;
+        // The receptions of new frames, by their key (station and file names as the batch holds
+        // them).
+        std::set<std::tuple<std::int64_t, std::int64_t, std::string_view, int, std::string_view>>
+            keys;
         BinaryRows newReceptions;
         BinaryRows storedReceptions;  // of frames stored before
         for (std::size_t i = 0; i < batch.size(); ++i) {
@@ -504,9 +508,9 @@ class PostgresArchive : public Archive {
                     frames.Bytes(reception.bytes);
                     AppendDecodedRows(rows, frame.id, reception.rxTimeMs, decode);
                     if (frames.Size() >= kCopyPiece)
-                        m_db.PutCopyData(frames.Take(false));
+                        m_db.PutCopyRows(frames, false);
                 }
-                m_db.PutCopyData(frames.Take(true));
+                m_db.PutCopyRows(frames, true);
             } catch (...) {
                 m_db.AbandonCopy();
                 throw;

@@ -249,9 +249,9 @@ TEST_F(PostgresArchiveTest, BinaryRowsComeBackAsTheyWereMade) {
                 "e\tn");
         const std::uint8_t bytes[] = {0x00, 0xC0, static_cast<std::uint8_t>(n)};
         rows.Bytes(bytes);
-        db.PutCopyData(rows.Take(false));
+        db.PutCopyRows(rows, false);
     }
-    db.PutCopyData(rows.Take(true));
+    db.PutCopyRows(rows, true);
     db.EndCopy();
     const postgres::Result back =
         db.Execute("SELECT a, b, c, d, coalesce(e, '(null)'), f FROM t ORDER BY n");
@@ -273,7 +273,7 @@ TEST_F(PostgresArchiveTest, BinaryRowsComeBackAsTheyWereMade) {
     db.BeginBinaryCopy("t");
     rows = postgres::BinaryRows();
     rows.Row(7);
-    db.PutCopyData(rows.Take(false));
+    db.PutCopyRows(rows, false);
     db.AbandonCopy();
     EXPECT_EQ(db.Execute("SELECT count(*) FROM t").Int64(0, 0), 6);
 }
