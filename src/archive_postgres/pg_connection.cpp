@@ -1,6 +1,7 @@
 #include "pg_connection.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 
 #include "archive/archive_location.hpp"
@@ -109,16 +110,31 @@ Result Connection::Execute(const std::string& sql, const Parameters& parameters)
 }
 
 void Connection::Copy(const std::string& target, const std::string& rows) {
-    const Result start(PQexec(m_connection.get(), ("COPY " + target + " FROM STDIN").c_str()));
+    BeginCopy("COPY " + target + " FROM STDIN");
+    constexpr std::size_t kPiece = 1 << 20;
+    for (std::size_t at = 0; at < rows.size(); at += kPiece)
+        PutCopyData(std::string_view(rows).substr(at, kPiece));
+    EndCopy();
+}
+
+void Connection::BeginBinaryCopy(const std::string& target) {
+    BeginCopy("COPY " + target + " FROM STDIN (FORMAT binary)");
+}
+
+void Connection::BeginCopy(const std::string& statement) {
+    const Result start(PQexec(m_connection.get(), statement.c_str()));
     if (PQresultStatus(start.Raw()) != PGRES_COPY_IN)
         Fail("bulk rows", start.Raw() != nullptr ? PQresultErrorMessage(start.Raw())
                                                  : PQerrorMessage(m_connection.get()));
-    constexpr std::size_t kPiece = 1 << 20;
-    for (std::size_t at = 0; at < rows.size(); at += kPiece) {
-        const std::size_t size = std::min(kPiece, rows.size() - at);
-        if (PQputCopyData(m_connection.get(), rows.data() + at, static_cast<int>(size)) != 1)
-            Fail("bulk rows", PQerrorMessage(m_connection.get()));
-    }
+}
+
+void Connection::PutCopyData(std::string_view data) {
+    if (!data.empty() &&
+        PQputCopyData(m_connection.get(), data.data(), static_cast<int>(data.size())) != 1)
+        Fail("bulk rows", PQerrorMessage(m_connection.get()));
+}
+
+void Connection::EndCopy() {
     if (PQputCopyEnd(m_connection.get(), nullptr) != 1)
         Fail("bulk rows", PQerrorMessage(m_connection.get()));
     const Result end(PQgetResult(m_connection.get()));
@@ -127,6 +143,93 @@ void Connection::Copy(const std::string& target, const std::string& rows) {
     if (PQresultStatus(end.Raw()) != PGRES_COMMAND_OK)
         Fail("bulk rows", end.Raw() != nullptr ? PQresultErrorMessage(end.Raw())
                                                : PQerrorMessage(m_connection.get()));
+}
+
+void Connection::AbandonCopy() {
+    if (PQputCopyEnd(m_connection.get(), "the rows could not be made") != 1)
+        return;
+    for (PGresult* result; (result = PQgetResult(m_connection.get())) != nullptr;)
+        PQclear(result);
+}
+
+void Connection::PutCopyRows(BinaryRows& rows, bool last) {
+    PutCopyData(rows.Data(last));
+    rows.Clear();
+}
+
+void Connection::CopyBinary(const std::string& target, BinaryRows& rows) {
+    BeginBinaryCopy(target);
+    PutCopyRows(rows, true);
+    EndCopy();
+}
+
+BinaryRows::BinaryRows() {
+    // The signature, no flags, no header extension.
+    m_data.assign("PGCOPY\n\xFF\r\n\0", 11);
+    Raw(0, 4);
+    Raw(0, 4);
+}
+
+void BinaryRows::Raw(std::uint64_t value, int bytes) {
+    char out[8];
+    for (int i = bytes - 1; i >= 0; --i) {
+        out[i] = static_cast<char>(value & 0xFF);
+        value >>= 8;
+    }
+    m_data.append(out, static_cast<std::size_t>(bytes));
+}
+
+void BinaryRows::Row(int values) {
+    Raw(static_cast<std::uint64_t>(values), 2);
+    ++m_rows;
+}
+
+void BinaryRows::Int16(int value) {
+    Raw(2, 4);
+    Raw(static_cast<std::uint16_t>(value), 2);
+}
+
+void BinaryRows::Int32(std::int32_t value) {
+    Raw(4, 4);
+    Raw(static_cast<std::uint32_t>(value), 4);
+}
+
+void BinaryRows::Int64(std::int64_t value) {
+    Raw(8, 4);
+    Raw(static_cast<std::uint64_t>(value), 8);
+}
+
+void BinaryRows::Double(double value) {
+    Raw(8, 4);
+    Raw(std::bit_cast<std::uint64_t>(value), 8);
+}
+
+void BinaryRows::Null() {
+    Raw(0xFFFFFFFF, 4);
+}
+
+void BinaryRows::Text(std::string_view text) {
+    // Most texts (station names, paths, times) are plain ASCII, which the server takes as it is.
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return c != '\0' && static_cast<unsigned char>(c) < 0x80; })) {
+        Raw(text.size(), 4);
+        m_data += text;
+        return;
+    }
+    const std::string server = ServerText(text);
+    Raw(server.size(), 4);
+    m_data += server;
+}
+
+void BinaryRows::Bytes(std::span<const std::uint8_t> bytes) {
+    Raw(bytes.size(), 4);
+    m_data.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+std::string_view BinaryRows::Data(bool last) {
+    if (last)
+        Raw(0xFFFF, 2);
+    return m_data;
 }
 
 // True when the text is well-formed UTF-8.
@@ -187,11 +290,6 @@ void AppendCopyText(std::string& rows, std::string_view raw) {
                 rows += c;
         }
     }
-}
-
-void AppendCopyBytes(std::string& rows, const std::vector<std::uint8_t>& bytes) {
-    rows += "\\\\x";
-    AppendHex(rows, bytes);
 }
 
 }  // namespace quorbel::postgres

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,8 @@ class Result {
     std::unique_ptr<PGresult, decltype(&PQclear)> m_result;
 };
 
+class BinaryRows;
+
 using Parameters = std::vector<std::optional<std::string>>;
 
 class Connection {
@@ -51,14 +54,57 @@ class Connection {
     // COPY table(columns) FROM STDIN in text format: `rows` holds whole lines, each ending in \n,
     // with tabs between values and values escaped by CopyText.
     void Copy(const std::string& target, const std::string& rows);
+    // COPY table(columns) FROM STDIN in binary format, in pieces: the rows of BinaryRows go to the
+    // server as they are made, so that it stores them while the next ones are made.
+    void BeginBinaryCopy(const std::string& target);
+    void PutCopyData(std::string_view data);
+    void EndCopy();
+    // Ends a COPY that failed on this side: the server drops its rows (and fails the
+    // transaction).
+    void AbandonCopy();
+    // The rows made since the last call (the header first, at the start); `last` adds the trailer
+    // that ends them. The rows are left empty, their memory kept for the next ones.
+    void PutCopyRows(BinaryRows& rows, bool last);
+    // All the rows at once.
+    void CopyBinary(const std::string& target, BinaryRows& rows);
     // True when the connection is lost (the server stopped or the network went away).
     bool Lost() const { return PQstatus(m_connection.get()) != CONNECTION_OK; }
 
   private:
     [[noreturn]] void Fail(const std::string& what, const char* message) const;
+    void BeginCopy(const std::string& statement);
 
     std::string m_location;
     std::unique_ptr<PGconn, decltype(&PQfinish)> m_connection;
+};
+
+// Rows in COPY's binary format: no parsing of numbers or hexadecimal text on the server, and
+// doubles stored bit for bit. Each row gives its count of values, then each value as its length
+// and its bytes in network order (length -1: NULL).
+class BinaryRows {
+  public:
+    BinaryRows();
+    void Row(int values);
+    void Int16(int value);
+    void Int32(std::int32_t value);
+    void Int64(std::int64_t value);
+    void Double(double value);
+    void Null();
+    // Text as ServerText makes it.
+    void Text(std::string_view text);
+    void Bytes(std::span<const std::uint8_t> bytes);
+
+    bool Empty() const { return m_rows == 0; }
+    std::size_t Size() const { return m_data.size(); }
+    // The data made since the last Clear; `last` adds the trailer that ends the rows.
+    std::string_view Data(bool last);
+    void Clear() { m_data.clear(); }
+
+  private:
+    void Raw(std::uint64_t value, int bytes);
+
+    std::string m_data;
+    std::size_t m_rows = 0;
 };
 
 // Text as the server's UTF-8 database takes it: 8-bit text from a file or a frame that is not
@@ -68,7 +114,5 @@ std::string ServerText(std::string_view text);
 // A value for COPY's text format (as ServerText makes it): backslash, tab, newline and carriage
 // return escaped.
 void AppendCopyText(std::string& rows, std::string_view text);
-// Bytes as COPY's text form of bytea: \\x and hexadecimal digits.
-void AppendCopyBytes(std::string& rows, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace quorbel::postgres

@@ -7,6 +7,7 @@
 #include <limits>
 #include <map>
 #include <set>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
 
@@ -20,6 +21,7 @@
 namespace quorbel {
 namespace {
 
+using postgres::BinaryRows;
 using postgres::Connection;
 using postgres::Parameters;
 using postgres::Result;
@@ -31,20 +33,11 @@ constexpr std::int64_t kAllTimeFrom = std::numeric_limits<std::int64_t>::min();
 constexpr std::int64_t kAllTimeTo = std::numeric_limits<std::int64_t>::max();
 // Rows read per round trip when a whole range is read.
 constexpr int kReadChunk = 20'000;
+// Bytes of new frames' rows sent to the server at a time while the next frames are decoded.
+constexpr std::size_t kCopyPiece = 256 * 1024;
 
 std::string Number(std::int64_t value) {
     return std::to_string(value);
-}
-
-// A double as COPY and parameters take it back exactly.
-std::string Exact(double value) {
-    if (std::isnan(value))
-        return "NaN";
-    if (std::isinf(value))
-        return value > 0 ? "Infinity" : "-Infinity";
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, end.ptr);
 }
 
 std::string FieldColumns(FieldRange fields) {
@@ -174,43 +167,54 @@ int PrepareSchema(Connection& db) {
 struct KnownFrame {
     std::int64_t id = 0;
     std::int64_t firstMs = 0;
-    FrameKind kind = FrameKind::None;
     std::vector<std::uint8_t> bytes;
 };
 
-// The rows of one batch, gathered before they go to the server.
+// The decoded rows of one batch, gathered before they go to the server.
 struct BatchRows {
-    std::string frames;
-    std::string receptions;
-    std::string beacons;
-    std::string sensors;
-    std::string messages;
-    std::string ssdvPackets;
-    std::map<std::int64_t, std::int64_t> lowered;  // frame id -> earlier first receive time
+    BinaryRows beacons;
+    BinaryRows sensors;
+    BinaryRows messages;
+    BinaryRows ssdvPackets;
 };
 
 void AppendDecodedRows(BatchRows& rows, std::int64_t frameId, std::int64_t firstMs,
                        const ArchiveDecode& decode) {
     if (decode.kind == FrameKind::Beacon || decode.kind == FrameKind::Sensor) {
         const FieldRange fields = decode.kind == FrameKind::Beacon ? kBeaconFields : kSensorFields;
-        std::string& out = decode.kind == FrameKind::Beacon ? rows.beacons : rows.sensors;
-        out += Number(frameId) + '\t' + Number(firstMs) + '\t' +
-               Number(static_cast<std::int64_t>(decode.values.size()));
+        BinaryRows& out = decode.kind == FrameKind::Beacon ? rows.beacons : rows.sensors;
+        out.Row(3 + fields.last - fields.first + 1);
+        out.Int64(frameId);
+        out.Int64(firstMs);
+        out.Int16(static_cast<int>(decode.values.size()));
         for (int field = fields.first; field <= fields.last; ++field) {
             const auto place = static_cast<std::size_t>(field - fields.first);
-            out += '\t';
-            out += place < decode.values.size() ? Exact(decode.values[place]) : "\\N";
+            if (place < decode.values.size())
+                out.Double(decode.values[place]);
+            else
+                out.Null();
         }
-        out += '\n';
     } else if (decode.kind == FrameKind::TextMessage ||
                decode.kind == FrameKind::DigipeatedMessage) {
-        rows.messages += Number(frameId) + '\t';
-        postgres::AppendCopyText(rows.messages, decode.text);
-        rows.messages += '\n';
+        rows.messages.Row(2);
+        rows.messages.Int64(frameId);
+        rows.messages.Text(decode.text);
     } else if (decode.kind == FrameKind::SsdvPacket) {
-        rows.ssdvPackets +=
-            Number(frameId) + '\t' + Number(decode.imageId) + '\t' + Number(decode.packetId) + '\n';
+        rows.ssdvPackets.Row(3);
+        rows.ssdvPackets.Int64(frameId);
+        rows.ssdvPackets.Int32(decode.imageId);
+        rows.ssdvPackets.Int32(decode.packetId);
     }
+}
+
+void AppendReception(BinaryRows& rows, std::int64_t frameId, const Reception& reception) {
+    rows.Row(6);
+    rows.Int64(frameId);
+    rows.Int64(reception.rxTimeMs);
+    rows.Text(reception.station);
+    rows.Int16(static_cast<int>(reception.source));
+    rows.Text(reception.sourceFile);
+    rows.Text(reception.rxTimeText);
 }
 
 class PostgresArchive : public Archive {
@@ -410,14 +414,13 @@ class PostgresArchive : public Archive {
             list += (list.size() > 1 ? "," : "") + Number(digest);
         list += "}";
         const Result rows = m_db.Execute(
-            "SELECT id, digest, first_ms, kind, bytes FROM frame "
+            "SELECT id, digest, first_ms, bytes FROM frame "
             "WHERE digest = ANY($1::bigint[]) AND first_ms BETWEEN $2 AND $3",
             {list, Number(earliest - kSameFrameWindowMs), Number(latest + kSameFrameWindowMs)});
         std::unordered_map<std::int64_t, std::vector<KnownFrame>> known;
         for (int row = 0; row < rows.Rows(); ++row)
-            known[rows.Int64(row, 1)].push_back({rows.Int64(row, 0), rows.Int64(row, 2),
-                                                 static_cast<FrameKind>(rows.Int64(row, 3)),
-                                                 rows.Bytes(row, 4)});
+            known[rows.Int64(row, 1)].push_back(
+                {rows.Int64(row, 0), rows.Int64(row, 2), rows.Bytes(row, 3)});
         return known;
     }
 
@@ -431,19 +434,22 @@ class PostgresArchive : public Archive {
             m_db.Execute("SELECT coalesce(max(id), 0) + 1 FROM frame").Int64(0, 0);
 
         WriteCount count;
-        BatchRows rows;
+        std::map<std::int64_t, std::int64_t> lowered;  // frame id -> earlier first receive time
         // Frames new in this batch: their rows wait for their count of receptions, and their
         // receptions go straight in (no stored reception can be the same), once each.
         struct NewFrame {
             std::int64_t id;
             std::size_t reception;  // the batch's reception that made it
-            ArchiveDecode decode;
             int receptions = 0;
         };
         std::vector<NewFrame> newFrames;
         std::unordered_map<std::int64_t, std::size_t> newFrameAt;  // id -> place in newFrames
-        std::set<std::tuple<std::int64_t, std::int64_t, std::string, int, std::string>> keys;
-        std::string newReceptions;
+        // The receptions of new frames, by their key (station and file names as the batch holds
+        // them).
+        std::set<std::tuple<std::int64_t, std::int64_t, std::string_view, int, std::string_view>>
+            keys;
+        BinaryRows newReceptions;
+        BinaryRows storedReceptions;  // of frames stored before
         for (std::size_t i = 0; i < batch.size(); ++i) {
             const Reception& reception = batch[i];
             std::vector<KnownFrame>& candidates = known[digests[i]];
@@ -459,18 +465,16 @@ class PostgresArchive : public Archive {
                 frameId = nearest->id;
                 if (reception.rxTimeMs < nearest->firstMs) {
                     nearest->firstMs = reception.rxTimeMs;
-                    rows.lowered[frameId] = reception.rxTimeMs;
+                    lowered[frameId] = reception.rxTimeMs;
                 }
             } else {
                 frameId = nextId++;
                 newFrameAt[frameId] = newFrames.size();
-                newFrames.push_back(
-                    {frameId, i, DecodeForArchive(reception.bytes, reception.rxTimeText), 0});
-                candidates.push_back(
-                    {frameId, reception.rxTimeMs, newFrames.back().decode.kind, reception.bytes});
+                newFrames.push_back({frameId, i, 0});
+                candidates.push_back({frameId, reception.rxTimeMs, reception.bytes});
                 ++count.newFrames;
             }
-            std::string* out = &rows.receptions;
+            BinaryRows* out = &storedReceptions;
             if (const auto found = newFrameAt.find(frameId); found != newFrameAt.end()) {
                 if (!keys.emplace(frameId, reception.rxTimeMs, reception.station,
                                   static_cast<int>(reception.source), reception.sourceFile)
@@ -480,38 +484,49 @@ class PostgresArchive : public Archive {
                 ++count.newReceptions;
                 out = &newReceptions;
             }
-            *out += Number(frameId) + '\t' + Number(reception.rxTimeMs) + '\t';
-            postgres::AppendCopyText(*out, reception.station);
-            *out += '\t' + Number(static_cast<int>(reception.source)) + '\t';
-            postgres::AppendCopyText(*out, reception.sourceFile);
-            *out += '\t';
-            postgres::AppendCopyText(*out, reception.rxTimeText);
-            *out += '\n';
+            AppendReception(*out, frameId, reception);
         }
-        for (const NewFrame& frame : newFrames) {
-            const Reception& reception = batch[frame.reception];
-            rows.frames += Number(frame.id) + '\t' + Number(digests[frame.reception]) + '\t' +
-                           Number(reception.rxTimeMs) + '\t' +
-                           Number(static_cast<int>(frame.decode.kind)) + '\t';
-            postgres::AppendCopyText(rows.frames, frame.decode.satellite);
-            rows.frames += '\t' + Number(frame.receptions) + '\t';
-            postgres::AppendCopyBytes(rows.frames, reception.bytes);
-            rows.frames += '\n';
-            AppendDecodedRows(rows, frame.id, reception.rxTimeMs, frame.decode);
+
+        // The new frames are decoded while their rows go to the server in pieces, so that it
+        // stores one piece while the next is decoded.
+        BatchRows rows;
+        if (!newFrames.empty()) {
+            m_db.BeginBinaryCopy("frame(id, digest, first_ms, kind, satellite, receptions, bytes)");
+            try {
+                BinaryRows frames;
+                for (const NewFrame& frame : newFrames) {
+                    const Reception& reception = batch[frame.reception];
+                    const ArchiveDecode decode =
+                        DecodeForArchive(reception.bytes, reception.rxTimeText);
+                    frames.Row(7);
+                    frames.Int64(frame.id);
+                    frames.Int64(digests[frame.reception]);
+                    frames.Int64(reception.rxTimeMs);
+                    frames.Int16(static_cast<int>(decode.kind));
+                    frames.Text(decode.satellite);
+                    frames.Int32(frame.receptions);
+                    frames.Bytes(reception.bytes);
+                    AppendDecodedRows(rows, frame.id, reception.rxTimeMs, decode);
+                    if (frames.Size() >= kCopyPiece)
+                        m_db.PutCopyRows(frames, false);
+                }
+                m_db.PutCopyRows(frames, true);
+            } catch (...) {
+                m_db.AbandonCopy();
+                throw;
+            }
+            m_db.EndCopy();
         }
+        CopyDecodedRows(rows);
 
         const std::string receptionColumns =
             "(frame_id, rx_ms, station, source, source_file, rx_text)";
-        if (!rows.frames.empty())
-            m_db.Copy("frame(id, digest, first_ms, kind, satellite, receptions, bytes)",
-                      rows.frames);
-        CopyDecodedRows(rows);
-        if (!newReceptions.empty())
-            m_db.Copy("reception" + receptionColumns, newReceptions);
-        if (!rows.receptions.empty()) {
+        if (!newReceptions.Empty())
+            m_db.CopyBinary("reception" + receptionColumns, newReceptions);
+        if (!storedReceptions.Empty()) {
             // Receptions of frames stored before: one stored already (the same file imported
             // again) adds nothing.
-            m_db.Copy("incoming_reception" + receptionColumns, rows.receptions);
+            m_db.CopyBinary("incoming_reception" + receptionColumns, storedReceptions);
             count.newReceptions +=
                 m_db.Execute(
                         "WITH added AS (INSERT INTO reception SELECT * FROM incoming_reception "
@@ -523,9 +538,9 @@ class PostgresArchive : public Archive {
                         "SELECT coalesce(sum(n), 0) FROM joined")
                     .Int64(0, 0);
         }
-        if (!rows.lowered.empty()) {
+        if (!lowered.empty()) {
             std::string values;
-            for (const auto& [id, ms] : rows.lowered)
+            for (const auto& [id, ms] : lowered)
                 values += std::string(values.empty() ? "" : ",") + "(" + Number(id) + "," +
                           Number(ms) + ")";
             const std::string earlier = "(VALUES " + values + ") AS e(id, ms)";
@@ -538,17 +553,17 @@ class PostgresArchive : public Archive {
         return count;
     }
 
-    void CopyDecodedRows(const BatchRows& rows) {
-        if (!rows.beacons.empty())
-            m_db.Copy("beacon(frame_id, first_ms, decoded" + FieldNames(kBeaconFields) + ")",
-                      rows.beacons);
-        if (!rows.sensors.empty())
-            m_db.Copy("sensor(frame_id, first_ms, decoded" + FieldNames(kSensorFields) + ")",
-                      rows.sensors);
-        if (!rows.messages.empty())
-            m_db.Copy("message(frame_id, text)", rows.messages);
-        if (!rows.ssdvPackets.empty())
-            m_db.Copy("ssdv_packet(frame_id, image_id, packet_id)", rows.ssdvPackets);
+    void CopyDecodedRows(BatchRows& rows) {
+        if (!rows.beacons.Empty())
+            m_db.CopyBinary("beacon(frame_id, first_ms, decoded" + FieldNames(kBeaconFields) + ")",
+                            rows.beacons);
+        if (!rows.sensors.Empty())
+            m_db.CopyBinary("sensor(frame_id, first_ms, decoded" + FieldNames(kSensorFields) + ")",
+                            rows.sensors);
+        if (!rows.messages.Empty())
+            m_db.CopyBinary("message(frame_id, text)", rows.messages);
+        if (!rows.ssdvPackets.Empty())
+            m_db.CopyBinary("ssdv_packet(frame_id, image_id, packet_id)", rows.ssdvPackets);
     }
 
     Connection m_db;
