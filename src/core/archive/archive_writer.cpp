@@ -167,6 +167,13 @@ void ArchiveWriter::Run() {
                 m_spent.push_back(std::move(taken[i]));
         }
         next += size;
+        if (next == taken.size()) {
+            // What was written is freed without the lock, so that no Add waits for it.
+            lock.unlock();
+            taken.clear();
+            next = 0;
+            lock.lock();
+        }
         m_writing = false;
         if (m_queue.empty() && m_held == 0)
             m_idle.notify_all();
