@@ -110,7 +110,9 @@ int PrepareArchiveFile(Database& db) {
     db.Execute("PRAGMA mmap_size = 1073741824");
     // Pages written again and again by an import (the open value blocks, the indexes' last pages)
     // are copied into the file once per 40 MB of log instead of once per 4 MB.
-    db.Execute("PRAGMA wal_autocheckpoint = 2500");
+    db.Execute(kWalCheckpointPragma);
+    // A log grown large by an import shrinks back to this once it starts over.
+    db.Execute("PRAGMA journal_size_limit = 67108864");
     if (version == 0) {
         // Another process may be making the same new file: the write lock decides who does.
         Transaction transaction(db, Transaction::Kind::Write);

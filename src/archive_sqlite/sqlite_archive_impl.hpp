@@ -65,6 +65,7 @@ class SqliteArchive : public Archive {
     std::vector<StationCount> Stations(const TimeRange& range) override;
     std::optional<TimeRange> Extent() override;
     ArchiveStats Stats() override;
+    void WriteInBulk(bool bulk) override;
     void Rebuild(const std::function<void(std::int64_t, std::int64_t)>& progress) override;
 
   private:

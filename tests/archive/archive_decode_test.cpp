@@ -88,5 +88,49 @@ TEST(ArchiveDecodeTest, ShortFrameIsDecodedFromItsOwnBytesOnly) {
     EXPECT_EQ(after.values.size(), static_cast<std::size_t>(direct.record.decodedCount));
 }
 
+void ExpectSameDecode(const ArchiveDecode& a, const ArchiveDecode& b, const char* what) {
+    EXPECT_EQ(a.kind, b.kind) << what;
+    EXPECT_EQ(a.spacecraftId, b.spacecraftId) << what;
+    EXPECT_EQ(a.satellite, b.satellite) << what;
+    EXPECT_EQ(a.firstField, b.firstField) << what;
+    EXPECT_EQ(a.values, b.values) << what;
+    EXPECT_EQ(a.text, b.text) << what;
+    EXPECT_EQ(a.imageId, b.imageId) << what;
+    EXPECT_EQ(a.packetId, b.packetId) << what;
+}
+
+TEST(ArchiveDecodeTest, DecodeIntoAReusedResultLeavesNothingOfTheFrameBefore) {
+    std::vector<std::uint8_t> packet(kSsdvPacketSize, 0);
+    packet[0] = 0x55, packet[1] = 0x67, packet[6] = 9, packet[7] = 0x01, packet[8] = 0x23;
+    samples::Bytes truncated = samples::MakeBeacon(22, SomeValues());
+    truncated.resize(40);
+    const std::vector<std::pair<const char*, samples::Bytes>> frames = {
+        {"beacon", samples::MakeBeacon(22, SomeValues())},
+        {"text", samples::MakeTextMessage(22, "HELLO GROUND")},
+        {"sensor", samples::MakeSensorFrame(37, SomeValues(), 123456789)},
+        {"ssdv", samples::MakeSsdvFrame(22, packet)},
+        {"unknown", samples::MakeFrame(22, 777, {})},
+        {"truncated beacon", truncated},
+        {"empty", {}},
+    };
+    ArchiveDecode reused;
+    for (const auto& [what, bytes] : frames) {
+        DecodeForArchive(bytes, "2024-01-02 03:04:05", reused);
+        ExpectSameDecode(reused, DecodeForArchive(bytes, "2024-01-02 03:04:05"), what);
+    }
+
+    // A reception prepared ahead gives the archive what it would make itself.
+    Reception reception;
+    reception.bytes = frames[0].second;
+    reception.rxTimeText = "2024-01-02 03:04:05";
+    ArchiveDecode made;
+    const std::int64_t digest = DigestOf(reception);
+    const ArchiveDecode unprepared = DecodeOf(reception, made);
+    PrepareForArchive(reception);
+    ASSERT_TRUE(reception.digest && reception.decode);
+    EXPECT_EQ(DigestOf(reception), digest);
+    ExpectSameDecode(DecodeOf(reception, made), unprepared, "prepared");
+}
+
 }  // namespace
 }  // namespace quorbel

@@ -22,6 +22,9 @@ struct StorageControl {
     bool inWrite = false;
     std::vector<std::size_t> batchSizes;
     std::int64_t stored = 0;
+    std::vector<bool> bulk;  // WriteInBulk calls, in order
+    std::thread::id writingThread;
+    bool bulkOnWritingThread = true;
 
     void SetBlocked(bool value) {
         std::lock_guard lock(mutex);
@@ -46,6 +49,7 @@ class ControlledArchive : public Archive {
         m_control->changed.wait(lock, [this] { return !m_control->blocked; });
         m_control->inWrite = false;
         m_control->batchSizes.push_back(batch.size());
+        m_control->writingThread = std::this_thread::get_id();
         if (m_control->failing)
             throw ArchiveError("test.sqlite: no room left to write");
         m_control->stored += static_cast<std::int64_t>(batch.size());
@@ -61,6 +65,13 @@ class ControlledArchive : public Archive {
     std::optional<TimeRange> Extent() override { return std::nullopt; }
     ArchiveStats Stats() override { return {}; }
     void Rebuild(const std::function<void(std::int64_t, std::int64_t)>&) override {}
+    void WriteInBulk(bool bulk) override {
+        std::lock_guard lock(m_control->mutex);
+        m_control->bulk.push_back(bulk);
+        if (m_control->writingThread != std::thread::id{} &&
+            m_control->writingThread != std::this_thread::get_id())
+            m_control->bulkOnWritingThread = false;
+    }
 
   private:
     std::shared_ptr<StorageControl> m_control;
@@ -151,6 +162,44 @@ TEST(ArchiveWriterTest, DropsPastTheLimitAndWritesWhatWaitsOnTheWayOut) {
     test.writer.reset();
     release.join();
     EXPECT_EQ(test.control->stored, room + 1);
+}
+
+// An import tells the storage, on the writer's thread, and gets the receptions written back to
+// fill again; outside an import nothing is kept for it.
+TEST(ArchiveWriterTest, BulkWritingIsToldToTheStorageAndHandsWrittenReceptionsBack) {
+    WriterUnderTest test;
+    const auto reception = [](int n) {
+        Reception r;
+        r.bytes.assign(300, static_cast<std::uint8_t>(n));
+        r.station = "station with a long name " + std::to_string(n);
+        return r;
+    };
+    test.writer->Add(reception(0));
+    test.writer->Flush();
+    EXPECT_TRUE(test.writer->TakeSpent().empty()) << "nothing is kept outside an import";
+
+    test.writer->SetBulk(true);
+    for (int i = 1; i <= 7'000; ++i)
+        test.writer->Add(reception(i));
+    test.writer->Flush();
+    std::vector<Reception> spent = test.writer->TakeSpent();
+    EXPECT_EQ(spent.size(), 7'000u);
+    ASSERT_FALSE(spent.empty());
+    EXPECT_GE(spent.back().bytes.capacity(), 300u) << "the room of the bytes comes back";
+    EXPECT_TRUE(test.writer->TakeSpent().empty()) << "handed back once";
+    test.writer->SetBulk(false);
+    test.writer->Flush();  // waits for the storage to be told
+    test.writer->Add(reception(7'001));
+    test.writer->Flush();
+    EXPECT_TRUE(test.writer->TakeSpent().empty());
+
+    std::lock_guard lock(test.control->mutex);
+    EXPECT_EQ(test.control->bulk, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(test.control->bulkOnWritingThread);
+    EXPECT_EQ(test.control->stored, 7'002);
+    EXPECT_EQ(test.control->batchSizes.front(), 1u);
+    for (const std::size_t size : test.control->batchSizes)
+        EXPECT_LE(size, ArchiveWriter::kBatchSize);
 }
 
 }  // namespace

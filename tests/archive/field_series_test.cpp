@@ -53,6 +53,12 @@ TEST(FieldSeriesTest, BucketsMatchDirectComputationOverRandomData) {
             if (random() % 50 == 0)
                 s.value = std::numeric_limits<double>::quiet_NaN();
         }
+        // Samples in time order (as blocks mostly hold them), backwards, or in no order.
+        const auto byTime = [](const Sample& a, const Sample& b) { return a.timeMs < b.timeMs; };
+        if (round % 3 == 1)
+            std::stable_sort(samples.begin(), samples.end(), byTime);
+        else if (round % 3 == 2)
+            std::stable_sort(samples.rbegin(), samples.rend(), byTime);
         FieldSeriesBuilder builder(12, range, buckets);
         for (const Sample& s : samples)
             builder.Add(s.timeMs, s.value);

@@ -38,7 +38,8 @@ struct BeaconPasses {
                 const std::int64_t ms = Time(pass, beacon);
                 batch.push_back({samples::MakeBeacon(22, values, sequence++), ms,
                                  samples::UtcStampText(ms), pass % 2 ? "OE1XYZ" : "DL0ABC",
-                                 ReceptionSource::CaptureFile, "passes.kss"});
+                                 ReceptionSource::CaptureFile, "passes.kss", std::nullopt,
+                                 std::nullopt});
                 if (batch.size() == 5000) {
                     archive.Write(batch);
                     batch.clear();

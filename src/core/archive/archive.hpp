@@ -32,22 +32,6 @@ constexpr bool JoinsNearer(std::int64_t firstMs, std::int64_t rxMs,
     return !nearestMs || apart < (*nearestMs > rxMs ? *nearestMs - rxMs : rxMs - *nearestMs);
 }
 
-// Where a reception came from.
-enum class ReceptionSource { Live = 0, CaptureFile = 1, Export = 2 };
-// "live", "capture", "export".
-const char* ReceptionSourceName(ReceptionSource source);
-
-// One reception of a frame, as a reader or the live client hands it to the archive. The archive
-// decodes the bytes itself (DecodeForArchive), so handing a frame on costs the caller no decoding.
-struct Reception {
-    std::vector<std::uint8_t> bytes;  // the frame as dispatched: unescaped, no KISS command byte
-    std::int64_t rxTimeMs = 0;        // UTC milliseconds since 1970
-    std::string rxTimeText;           // the receive time as the source wrote it
-    std::string station;              // SatNOGS station, or STATION of conf.ini; may be empty
-    ReceptionSource source = ReceptionSource::Live;
-    std::string sourceFile;  // the capture file or export; empty for the live client
-};
-
 // What the decoders make of a frame's bytes alone: its kind, satellite and contents.
 struct ArchiveDecode {
     FrameKind kind = FrameKind::None;
@@ -62,6 +46,37 @@ struct ArchiveDecode {
 // Decodes one frame on its own (a fresh frame buffer, the hexadecimal text made from the bytes):
 // a pure function of the bytes and the receive time text.
 ArchiveDecode DecodeForArchive(std::span<const std::uint8_t> bytes, const std::string& rxTimeText);
+// The same into `result`, whose room is used again.
+void DecodeForArchive(std::span<const std::uint8_t> bytes, const std::string& rxTimeText,
+                      ArchiveDecode& result);
+
+// Where a reception came from.
+enum class ReceptionSource { Live = 0, CaptureFile = 1, Export = 2 };
+// "live", "capture", "export".
+const char* ReceptionSourceName(ReceptionSource source);
+
+// One reception of a frame, as a reader or the live client hands it to the archive. The archive
+// decodes the bytes itself (DecodeForArchive), so handing a frame on costs the caller no decoding.
+struct Reception {
+    std::vector<std::uint8_t> bytes;  // the frame as dispatched: unescaped, no KISS command byte
+    std::int64_t rxTimeMs = 0;        // UTC milliseconds since 1970
+    std::string rxTimeText;           // the receive time as the source wrote it
+    std::string station;              // SatNOGS station, or STATION of conf.ini; may be empty
+    ReceptionSource source = ReceptionSource::Live;
+    std::string sourceFile;  // the capture file or export; empty for the live client
+    // FrameDigest and DecodeForArchive of the bytes, when the caller has made them already
+    // (PrepareForArchive): an import makes them on its reading thread, which has time to spare,
+    // so that the writer's thread only stores. Empty, the archive makes them itself.
+    std::optional<std::int64_t> digest;
+    std::optional<ArchiveDecode> decode;
+};
+
+// Fills the reception's digest and decode from its bytes, for a caller that hands the archive
+// many frames at once and has a thread of its own to spare.
+void PrepareForArchive(Reception& reception);
+// The reception's digest and decode: those prepared, else made now (into `made`).
+std::int64_t DigestOf(const Reception& reception);
+const ArchiveDecode& DecodeOf(const Reception& reception, ArchiveDecode& made);
 
 // A half-open range of UTC milliseconds: from <= t < to.
 struct TimeRange {
@@ -187,6 +202,12 @@ class Archive {
 
     // Receptions waiting on the disk to be written (a server's archive while it is away).
     virtual std::int64_t Waiting() const { return 0; }
+
+    // Many batches follow one another (true: an import) or that has ended (false). Meanwhile the
+    // storage may put off upkeep that makes a batch wait (an SQLite file copies its log into the
+    // database less often); at the end it does that upkeep once. Committed batches stay as safe
+    // as ever.
+    virtual void WriteInBulk(bool bulk) { static_cast<void>(bulk); }
 
     // Decodes every stored frame again from its bytes (DecodeForArchive) and replaces what was
     // kept beside them; `progress` gets frames done and frames in all.

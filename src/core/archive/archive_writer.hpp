@@ -4,12 +4,12 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "archive/archive.hpp"
 
@@ -30,8 +30,14 @@ class ArchiveWriter {
 
     // Queues one reception; never blocks on the storage.
     void Add(Reception reception);
+    // Receptions already written, handed back during an import (SetBulk) so that its reader fills
+    // them again instead of allocating new ones: their contents are stale, their room is kept.
+    std::vector<Reception> TakeSpent();
     // Waits until every reception added before has been written or has failed.
     void Flush();
+    // An import begins (true) or has ended (false): Archive::WriteInBulk on the writer's thread,
+    // before the next batch (Flush waits for it too).
+    void SetBulk(bool bulk);
 
     // The first failure of the storage since the last call, once: the caller reports it in the
     // status line and the log. Writing goes on with later batches. A storage that keeps failing
@@ -61,8 +67,12 @@ class ArchiveWriter {
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_idle;
-    std::deque<Reception> m_queue;
+    std::vector<Reception> m_queue;  // in order of adding; the writer takes it whole
+    std::size_t m_held = 0;          // taken by the writer, not yet in a batch being written
+    std::vector<Reception> m_spent;  // written, for TakeSpent
     bool m_writing = false;
+    bool m_bulk = false;         // as asked by SetBulk
+    bool m_bulkStorage = false;  // as the storage was told
     bool m_stop = false;
     bool m_failed = false;
     bool m_dropping = false;  // the last reception added was dropped: the drop is reported

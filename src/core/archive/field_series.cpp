@@ -40,37 +40,6 @@ FieldSeriesBuilder::FieldSeriesBuilder(int field, const TimeRange& range, int bu
     m_accumulators.resize(static_cast<std::size_t>(length / width + (length % width != 0)));
 }
 
-// The quotient offset / width by a multiplication: the estimate is at most one off (there are
-// no more than kMaxBuckets buckets), and the check after it makes it exact.
-std::size_t FieldSeriesBuilder::BucketOf(std::int64_t timeMs) const {
-    const std::uint64_t offset =
-        static_cast<std::uint64_t>(timeMs) - static_cast<std::uint64_t>(m_series.range.fromMs);
-    const auto width = static_cast<std::uint64_t>(m_width);
-    auto index = static_cast<std::uint64_t>(static_cast<double>(offset) * m_inverseWidth);
-    if (index * width > offset)
-        --index;
-    else if (offset - index * width >= width)
-        ++index;
-    return std::min(static_cast<std::size_t>(index), m_accumulators.size() - 1);
-}
-
-void FieldSeriesBuilder::Add(std::int64_t timeMs, double value) {
-    if (timeMs < m_series.range.fromMs || timeMs >= m_series.range.toMs || std::isnan(value))
-        return;
-    ++m_count;
-    if (m_series.points.size() < m_maxPoints)
-        m_series.points.push_back({timeMs, value});
-    Accumulator& bucket = m_accumulators[BucketOf(timeMs)];
-    if (bucket.count == 0) {
-        bucket.min = bucket.max = value;
-    } else {
-        bucket.min = std::min(bucket.min, value);
-        bucket.max = std::max(bucket.max, value);
-    }
-    bucket.sum += value;
-    ++bucket.count;
-}
-
 FieldSeries FieldSeriesBuilder::Finish() {
     FieldSeries series = std::move(m_series);
     if (m_count <= static_cast<std::int64_t>(m_maxPoints)) {

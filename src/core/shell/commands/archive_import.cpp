@@ -37,13 +37,20 @@ class Importer {
 
     void Add(std::span<const std::uint8_t> bytes, const std::string& rxTimeText,
              const std::string& station, ReceptionSource source, const std::string& file) {
+        if (m_spare.empty())
+            m_spare = m_writer.TakeSpent();
         Reception reception;
+        if (!m_spare.empty()) {
+            reception = std::move(m_spare.back());  // every member is set again below
+            m_spare.pop_back();
+        }
         reception.bytes.assign(bytes.begin(), bytes.end());
         reception.rxTimeMs = ReceiveTimeMs(rxTimeText).value_or(0);
         reception.rxTimeText = rxTimeText;
         reception.station = station;
         reception.source = source;
         reception.sourceFile = file;
+        PrepareForArchive(reception);  // here, not on the writer's thread, which has more to do
         m_writer.Add(std::move(reception));
         ++m_state.framesRead;
         if (m_state.framesRead % kFramesPerCheck == 0)
@@ -65,6 +72,7 @@ class Importer {
     }
 
     ArchiveWriter& m_writer;
+    std::vector<Reception> m_spare;  // written receptions whose room is used again
     const std::function<void(const ImportProgress&)>& m_progress;
     ImportProgress m_state;
 };
@@ -131,6 +139,7 @@ ArchiveImport ImportIntoArchive(ArchiveWriter& writer, const std::vector<std::st
     ArchiveImport result;
     const ArchiveWriter::Counts before = writer.GetCounts();
     Importer importer(writer, progress, paths.size());
+    writer.SetBulk(true);
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string& path = paths[i];
         importer.StartFile(i + 1);
@@ -146,6 +155,7 @@ ArchiveImport ImportIntoArchive(ArchiveWriter& writer, const std::vector<std::st
         }
         ++result.files;
     }
+    writer.SetBulk(false);
     writer.Flush();
     const ArchiveWriter::Counts after = writer.GetCounts();
     result.framesRead = importer.FramesRead();
