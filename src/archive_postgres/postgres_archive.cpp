@@ -297,6 +297,16 @@ class PostgresArchive : public Archive {
         return series.Finish();
     }
 
+    std::map<FrameKind, std::int64_t> CountFrames(const TimeRange& range) override {
+        const Result rows = m_db.Execute(
+            "SELECT kind, count(*) FROM frame WHERE first_ms >= $1 AND first_ms < $2 GROUP BY kind",
+            {Number(range.fromMs), Number(range.toMs)});
+        std::map<FrameKind, std::int64_t> counts;
+        for (int row = 0; row < rows.Rows(); ++row)
+            counts[static_cast<FrameKind>(rows.Int64(row, 0))] = rows.Int64(row, 1);
+        return counts;
+    }
+
     std::vector<StationCount> Stations(const TimeRange& range) override {
         const Result rows = m_db.Execute(
             "SELECT station, count(DISTINCT frame_id) AS frames FROM reception "

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <limits>
+#include <map>
 #include <thread>
 
 #include "archive/archive_location.hpp"
@@ -117,6 +118,10 @@ TEST_F(PostgresArchiveTest, GivesWhatTheArchiveFileGivesForTheSameReceptions) {
         ExpectSameSeries(network->QueryField(1, all, buckets), file->QueryField(1, all, buckets));
     }
     EXPECT_EQ(FirstTimes(*network, all), FirstTimes(*file, all));
+    for (const TimeRange& range : {all, TimeRange{start + 60'000, start + 3'700'000}})
+        EXPECT_EQ(network->CountFrames(range), file->CountFrames(range));
+    EXPECT_EQ(network->CountFrames({start + 60'000, start + 3'700'000}),
+              (std::map<FrameKind, std::int64_t>{{FrameKind::Beacon, 2940 + 100}}));
 
     network->Rebuild(nullptr);
     ExpectSameSeries(network->QueryField(0, all, 2000), file->QueryField(0, all, 2000));
