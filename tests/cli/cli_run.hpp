@@ -23,13 +23,4 @@ inline CliRun RunCliIn(std::vector<std::string> args, const std::string& appDir 
     return {status, out.str(), err.str()};
 }
 
-// The names of the files in a folder, sorted.
-inline std::vector<std::string> FileNames(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 }  // namespace quorbel::testing

@@ -16,7 +16,7 @@ namespace quorbel {
 namespace {
 
 using testing::Fixture;
-using testing::Names;
+using testing::FileNames;
 using testing::TempFolder;
 using Lines = std::vector<std::string_view>;
 using Records = std::vector<std::pair<std::string, double>>;
@@ -85,7 +85,7 @@ TEST(SatnogsText, LfOnlyExportsAreRewrittenWithCrLfAndOthersLeftAlone) {
     std::filesystem::permissions(privateExport, ownerOnly);
     EXPECT_EQ(ConvertExportToCrLf(privateExport), LineEndConversion::Converted);
     EXPECT_EQ(std::filesystem::status(privateExport).permissions(), ownerOnly);
-    EXPECT_EQ(Names(folder.Path()).size(), 6u);  // no temporary file left
+    EXPECT_EQ(FileNames(folder.Path()).size(), 6u);  // no temporary file left
 }
 
 // The folder belongs to the user (the unprivileged one when the tests run as root), who may read
@@ -107,7 +107,7 @@ TEST(SatnogsText, FailedConversionLeavesTheExportWhole) {
     EXPECT_EQ(conversion, "failed");
     std::filesystem::permissions(folder.Path(), std::filesystem::perms::owner_all);
     EXPECT_EQ(TempFolder::Read(path), "A\nB\n");
-    EXPECT_EQ(Names(folder.Path()), std::vector<std::string>{"lf.csv"});
+    EXPECT_EQ(FileNames(folder.Path()), std::vector<std::string>{"lf.csv"});
 }
 
 // A beacon line whose battery voltage (field 1) tells the lines apart.
@@ -275,7 +275,7 @@ TEST(SatnogsReader, RealTwoFieldExportIsReadWholeAndRefusedByTheAnalysis) {
     EXPECT_EQ(f.platform.messages[0].text, "Expected four columns on line 1");
     EXPECT_EQ(f.platform.messages[0].title, "Station analysis failed");
     EXPECT_EQ(TempFolder::Read(path), original);  // CR LF already: not rewritten
-    EXPECT_EQ(Names(f.folder.Path()), std::vector<std::string>{"real.csv"});
+    EXPECT_EQ(FileNames(f.folder.Path()), std::vector<std::string>{"real.csv"});
     EXPECT_EQ(f.app.frame.rxTimeText, "2018-10-22 01:59:41");  // the first line, read last
 }
 

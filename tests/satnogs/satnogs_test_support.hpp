@@ -20,15 +20,6 @@ struct Fixture {
     TempFolder folder;
 };
 
-// The names of the files in a folder, sorted.
-inline std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 inline std::string Golden(const std::string& relativePath) {
     return TempFolder::Read(std::string(QUORBEL_SOURCE_DIR) + "/tests/" + relativePath);
 }

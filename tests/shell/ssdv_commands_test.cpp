@@ -47,13 +47,7 @@ std::string Text(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::vector<std::string> FileNames(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using ::quorbel::testing::FileNames;
 
 TEST(SsdvPacketTest, ListsTheHeaderFieldsAndBothPaths) {
     SsdvSession s;

@@ -304,15 +304,7 @@ TEST(CliRunTest, DecodesToFilesAndDropsWindows) {
     EXPECT_TRUE(test::ReadBytes(output) == expected);
 }
 
-// The names in a folder, sorted.
-std::vector<std::string> FileNames(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using ::quorbel::testing::FileNames;
 
 // Both modes write their output beside the target and rename it over it: a write that fails
 // halfway (the built program under a file-size limit, which makes the system's write fail with

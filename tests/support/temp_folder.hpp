@@ -2,6 +2,7 @@
 // at the end.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -45,5 +46,14 @@ class TempFolder {
   private:
     std::filesystem::path m_path;
 };
+
+// The names of the files in a folder, sorted.
+inline std::vector<std::string> FileNames(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 }  // namespace quorbel::testing
