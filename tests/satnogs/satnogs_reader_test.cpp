@@ -15,8 +15,8 @@
 namespace quorbel {
 namespace {
 
-using testing::Fixture;
 using testing::FileNames;
+using testing::Fixture;
 using testing::TempFolder;
 using Lines = std::vector<std::string_view>;
 using Records = std::vector<std::pair<std::string, double>>;
