@@ -3,7 +3,8 @@
 # lies further down: the small helpers in common/ and the field table first of all; the view
 # decodes received pictures with the SSDV codec (ssdv/); common/ writes files through the durable
 # writes (durable/), which lie outside the core. The archive decodes stored frames again with the
-# decoders and names their satellites as the record view does. No file of the core includes the
+# decoders and names their satellites as the record view does. Sharing frames with a SiDS server
+# (share/) stands on common/ alone. No file of the core includes the
 # toolkit.
 #
 # Run: cmake -DCORE_DIR=<src/core> -P check_layers.cmake
@@ -23,9 +24,10 @@ set(_allowed_intake "common;decode")
 set(_allowed_view "common;store;decode/field_table.hpp;ssdv")
 set(_allowed_export "common;store;decode/field_table.hpp")
 set(_allowed_stations "common")
+set(_allowed_share "common")
 set(_allowed_archive "common;decode;intake;view/detail_view.hpp")
-set(_allowed_shell "common;decode;intake;store;view;archive")
-set(_allowed_commands "common;decode;store;intake;view;export;stations;archive;shell")
+set(_allowed_shell "common;decode;intake;store;view;archive;share")
+set(_allowed_commands "common;decode;store;intake;view;export;stations;archive;share;shell")
 
 # The layer of a path below src/core: its first folder, or "commands" for shell/commands.
 function(layer_of path out)
