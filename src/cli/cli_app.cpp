@@ -164,7 +164,7 @@ int HandOverToLiveTool(const std::vector<std::string>& arguments, const std::str
         if (errno != ENOENT)
             failure = errno;
     }
-    err << "quorbel-cli: listen needs " << kLiveToolName << " beside quorbel-cli, which "
+    err << "quorbel-cli: listen and share need " << kLiveToolName << " beside quorbel-cli, which "
         << (failure == ENOENT ? "is not there"
                               : std::string("could not be started: ") + std::strerror(failure))
         << "\n";
@@ -279,6 +279,7 @@ CommandTable BuildCommandTable(const LiveTool* live) {
     AddCoreCommands(table);
     AddSatnogsCommands(table);
     AddListenCommand(table, live ? live->listen : CommandRun());
+    AddShareCommands(table, live ? live->share : CommandRun());
     AddArchiveCommands(table);
     return table;
 }

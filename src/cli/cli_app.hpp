@@ -73,6 +73,8 @@ void AddSatnogsCommands(CommandTable& table);
 void AddListenCommand(CommandTable& table, CommandRun run);
 // archive-import, archive-open, archive-query, archive-stats and archive-rebuild.
 void AddArchiveCommands(CommandTable& table);
+// share (the live tool's; `run` is empty in the plain tool) and share-status.
+void AddShareCommands(CommandTable& table, CommandRun run);
 
 // The plain tool (quorbel-cli) has no network code, so its commands start without loading the
 // toolkit's libraries. The live tool (quorbel-cli-live) is the same tool with the TCP client: its
@@ -87,6 +89,7 @@ struct LiveTool {
                                                const std::string& programFolder)>
         makePlatform;
     CommandRun listen;
+    CommandRun share;
 };
 
 CommandTable BuildCommandTable(const LiveTool* live);

@@ -130,6 +130,7 @@ Json StateObject(const AppState& app) {
         {"statusLine", Text(ui.statusLine)},
         {"readerLog", Text(ui.readerLog)},
         {"archiveText", Text(ui.archiveText)},
+        {"shareText", Text(ui.shareText)},
         {"ssdvListing", Text(ui.ssdvListing)},
         {"messageLog", Runs(ui.messageLog)},
         {"chartTitle", Text(ui.chartTitle)},
@@ -149,7 +150,8 @@ Json StateObject(const AppState& app) {
           {"jpegBytes", ui.picture.jpeg.size()}}},
         {"ssdvPackets", SsdvPackets(app.ssdvPackets)},
         {"connectionLamp", Colour(ui.connectionLamp)},
-        {"tcpClient", ui.tcpClient}};
+        {"tcpClient", ui.tcpClient},
+        {"shareFrames", ui.shareFrames}};
 }
 
 }  // namespace

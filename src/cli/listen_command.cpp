@@ -15,6 +15,7 @@
 #include "kiss_socket.hpp"
 #include "listen_options.hpp"
 #include "live_tool.hpp"
+#include "qt_http_poster.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
 #include "stop_request.hpp"
@@ -25,6 +26,7 @@ namespace {
 
 constexpr int kFirstRetryMs = 1000;
 constexpr int kLongestRetryMs = 30000;
+constexpr int kSharePumpMs = 100;
 
 // The tool's platform with the TCP client's socket, made on first use (it needs the event loop
 // that listen starts).
@@ -65,6 +67,17 @@ class Listener {
             m_context.failed = true;
             return;
         }
+        QtHttpPoster poster;
+        QTimer sharePump;
+        if (m_options.share || SharingSwitchedOn(m_app.settings)) {
+            if (const auto problem = StartSharing(m_app, ToolShareServices(poster))) {
+                m_context.err << "quorbel-cli: " << *problem << "\n";
+                m_context.failed = true;
+                return;
+            }
+            QObject::connect(&sharePump, &QTimer::timeout, [this] { TellSharing(); });
+            sharePump.start(kSharePumpMs);
+        }
         live::KissSocket& socket = dynamic_cast<LiveCliPlatform&>(m_context.platform).Socket();
         socket.SetDataHandler([this](std::span<const std::uint8_t> bytes) { OnData(bytes); });
         socket.SetStateHandler([this](int) { OnState(); });
@@ -94,6 +107,13 @@ class Listener {
         SetTcpClient(m_app);
         m_signals = nullptr;
         ReportUnrecordedFrames();
+        if (m_app.sharing.sender) {
+            // What was not sent yet waits in the outbox for the next listen or share.
+            TellSharing();
+            m_context.err << "quorbel-cli: " << DescribeShareStatus(m_app.sharing.sender->Status())
+                          << "\n";
+            StopSharing(m_app);
+        }
     }
 
   private:
@@ -114,6 +134,12 @@ class Listener {
         }
         if (m_failed)
             m_context.failed = true;
+    }
+
+    // The sender's turn, and what it has to say.
+    void TellSharing() {
+        for (const std::string& line : PumpSharing(m_app))
+            m_context.err << "quorbel-cli: share: " << line << "\n";
     }
 
     // True when the end is due though its timer or signal has not been seen yet: the socket's
@@ -211,12 +237,7 @@ void Listen(CliContext& context, const Args& args) {
     ListenOptions options;
     ParseListenArgs(args, options);
     // The socket needs an event loop; a tool started without one gets it here.
-    static int argc = 1;
-    static char name[] = "quorbel-cli-live";
-    static char* argv[] = {name, nullptr};
-    std::unique_ptr<QCoreApplication> application;
-    if (QCoreApplication::instance() == nullptr)
-        application = std::make_unique<QCoreApplication>(argc, argv);
+    const std::unique_ptr<QCoreApplication> loop = MakeEventLoop();
     Listener(context, options).Run();
 }
 
@@ -227,7 +248,7 @@ LiveTool MakeLiveTool() {
                 return std::unique_ptr<CliPlatform>(
                     std::make_unique<LiveCliPlatform>(messages, programFolder));
             },
-            Listen};
+            Listen, Share};
 }
 
 }  // namespace quorbel::cli

@@ -4,9 +4,8 @@
 #include <exception>
 
 namespace quorbel::cli {
-namespace {
 
-bool ParsePositive(const std::string& text, double& value) {
+bool ParseSeconds(const std::string& text, double& value) {
     try {
         std::size_t used = 0;
         value = std::stod(text, &used);
@@ -16,16 +15,16 @@ bool ParsePositive(const std::string& text, double& value) {
     }
 }
 
-}  // namespace
-
 std::optional<std::string> ParseListenArgs(const Args& args, ListenOptions& options) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
         if (arg == "--reconnect") {
             options.reconnect = true;
+        } else if (arg == "--share") {
+            options.share = true;
         } else if (arg == "--seconds" && hasValue) {
-            if (!ParsePositive(args[++i], options.seconds))
+            if (!ParseSeconds(args[++i], options.seconds))
                 return "--seconds takes a number of seconds";
         } else if (arg == "--host" && hasValue) {
             options.host = args[++i];
@@ -41,7 +40,7 @@ std::optional<std::string> ParseListenArgs(const Args& args, ListenOptions& opti
 }
 
 void AddListenCommand(CommandTable& table, CommandRun run) {
-    table.push_back({"listen", "[--seconds S] [--reconnect] [--host H] [--port P]",
+    table.push_back({"listen", "[--seconds S] [--reconnect] [--host H] [--port P] [--share]",
                      "the live client: record the KISS server's frames until S seconds or a signal",
                      [](const Args& args) {
                          ListenOptions options;

@@ -12,9 +12,13 @@ namespace quorbel::cli {
 struct ListenOptions {
     double seconds = -1;  // below 0: until a signal
     bool reconnect = false;
+    bool share = false;  // share the frames with the SiDS server, as SHARE=on does
     std::string host;
     std::string port;
 };
+
+// A number of seconds, 0 or more, as --seconds takes it.
+bool ParseSeconds(const std::string& text, double& value);
 
 // The error text for a wrong listen command line.
 std::optional<std::string> ParseListenArgs(const Args& args, ListenOptions& options);

@@ -10,6 +10,7 @@
 #include "qt_platform.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/archive_commands.hpp"
+#include "sqlite_outbox.hpp"
 #include "system_settings.hpp"
 
 namespace {
@@ -70,9 +71,11 @@ int main(int argc, char* argv[]) {
         if (auto problem = quorbel::PrepareAppFolder(folder))
             std::fprintf(stderr, "quorbel-decoder: %s\n", problem->c_str());
         quorbel::gui::MainWindow window(app, platform);
-        window.Start([&app](const std::string& location) {
-            return quorbel::OpenArchiveAt(location, app.settings.appDir);
-        });
+        window.Start(
+            [&app](const std::string& location) {
+                return quorbel::OpenArchiveAt(location, app.settings.appDir);
+            },
+            [](const std::string& path) { return quorbel::OpenSqliteOutbox(path); });
         window.show();
         if (options.quitAfterStart)
             QTimer::singleShot(0, &application, &QCoreApplication::quit);

@@ -35,6 +35,7 @@
 #include "message_log_view.hpp"
 #include "model_binding.hpp"
 #include "open_archive_dialog.hpp"
+#include "qt_http_poster.hpp"
 #include "qt_platform.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
@@ -129,6 +130,7 @@ MainWindow::MainWindow(AppState& app, QtPlatform& platform, QWidget* parent)
     m_scroll->verticalScrollBar()->setSingleStep(kScrollStep);
     setCentralWidget(m_scroll);
     WireControls(widgets);
+    WireSharing(widgets);
     WireHistory();
     m_binding = std::make_unique<ModelBinding>(m_app.ui, std::move(widgets));
     WireLiveClient();
@@ -150,7 +152,8 @@ MainWindow::~MainWindow() {
     m_platform.SetProgramEndHandler(nullptr);
     m_platform.Socket().SetDataHandler(nullptr);
     m_platform.Socket().SetStateHandler(nullptr);
-    delete m_about;  // a window without owner: it goes with the main window
+    StopSharing(m_app);  // the sender goes before the HTTP client it uses
+    delete m_about;      // a window without owner: it goes with the main window
 }
 
 void MainWindow::BuildMenus(BoundWidgets& widgets) {
@@ -400,6 +403,41 @@ void MainWindow::WireLiveClient() {
     });
 }
 
+ShareServices MainWindow::SharingServices() {
+    if (!m_poster)
+        m_poster = std::make_unique<QtHttpPoster>();
+    return {m_openOutbox, m_poster.get(), [this] { return NowMs(); }, {}};
+}
+
+void MainWindow::WireSharing(const BoundWidgets& widgets) {
+    connect(widgets.status->shareFrames, &QCheckBox::clicked, this, [this](bool checked) {
+        Run([this, checked] {
+            m_app.ui.shareFrames = checked;
+            if (checked && !m_openOutbox) {
+                m_app.ui.shareFrames = false;
+                m_app.ui.statusLine = "sharing frames is not available in this window";
+                return;
+            }
+            SetShareBox(m_app, SharingServices());
+        });
+    });
+    // The sender's turns: requests are started and replies marked between live frames; the
+    // window is drawn again only when the counts or the log changed.
+    m_sharePump = new QTimer(this);
+    m_sharePump->setObjectName("sharePump");
+    m_sharePump->setInterval(200);
+    connect(m_sharePump, &QTimer::timeout, this, [this] {
+        if (!m_app.sharing.sender)
+            return;
+        const std::string before = m_app.ui.shareText;
+        bool logged = false;
+        RunGuarded([&] { logged = !PumpSharing(m_app).empty(); });
+        if (logged || m_app.ui.shareText != before)
+            RefreshSoon();
+    });
+    m_sharePump->start();
+}
+
 void MainWindow::WatchImageFolder() {
     // The decoders write their pictures into the image list's folder while the program runs.
     m_imageFolderWatch = new QFileSystemWatcher(this);
@@ -413,11 +451,16 @@ void MainWindow::RefreshSoon() {
         m_refreshSoon->start();
 }
 
-void MainWindow::Start(const ArchiveOpener& openArchive) {
+void MainWindow::Start(const ArchiveOpener& openArchive, const OutboxOpener& openOutbox) {
+    m_openOutbox = openOutbox;
     Run([&] {
         StartUp(m_app);
         if (openArchive)
             OpenArchive(m_app, openArchive);
+        // SHARE=on shares from the start; settings that cannot work leave the box clear and
+        // say why.
+        if (m_openOutbox && SharingSwitchedOn(m_app.settings))
+            m_app.ui.shareFrames = !StartSharing(m_app, SharingServices());
     });
     ShowAppFolder();
     WatchImageFolder();

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "shell/commands/archive_commands.hpp"
+#include "shell/commands/share_commands.hpp"
 
 namespace quorbel {
 struct AppState;
@@ -36,8 +37,10 @@ class MainWindow : public QMainWindow {
     ~MainWindow() override;
 
     // Runs StartUp, shows its result and sizes the window to its content on its screen.
-    // With an opener, the archive of conf.ini is opened after it is read.
-    void Start(const ArchiveOpener& openArchive = {});
+    // With an opener, the archive of conf.ini is opened after it is read. With an outbox opener,
+    // the "Share with SatNOGS" box shares live frames (from the start when SHARE=on); without
+    // one, setting the box says that sharing is not available.
+    void Start(const ArchiveOpener& openArchive = {}, const OutboxOpener& openOutbox = {});
     // Runs a handler of the core and shows what it changed.
     void Run(const std::function<void()>& handler);
     void Refresh();
@@ -72,6 +75,9 @@ class MainWindow : public QMainWindow {
     // The platform's clock in UTC milliseconds: the moment the ranges "last ..." end.
     std::int64_t NowMs() const;
     void WireLiveClient();
+    // The "Share with SatNOGS" box, the outbox and the sender's turns.
+    void WireSharing(const BoundWidgets& widgets);
+    ShareServices SharingServices();
     void WatchImageFolder();
     // Runs a handler of the core; a failure shows a message box instead of ending the program.
     void RunGuarded(const std::function<void()>& handler);
@@ -92,8 +98,11 @@ class MainWindow : public QMainWindow {
     bool m_fitted = false;  // the start-up fitting with the window manager's frame has run
     QTimer* m_connectionTimer = nullptr;  // the one-second connection state timer
     QTimer* m_refreshSoon = nullptr;      // coalesces the refreshes of live frames
-    QTimer* m_historyStations = nullptr;  // loads the History page's stations once zooming pauses
-    std::uint64_t m_historyRevision = 0;  // the History page's load the timer was started for
+    QTimer* m_sharePump = nullptr;        // the sender's turns while sharing is on
+    OutboxOpener m_openOutbox;
+    std::unique_ptr<HttpPoster> m_poster;  // made when sharing first starts
+    QTimer* m_historyStations = nullptr;   // loads the History page's stations once zooming pauses
+    std::uint64_t m_historyRevision = 0;   // the History page's load the timer was started for
     QFileSystemWatcher* m_imageFolderWatch = nullptr;  // new pictures for the image list
 };
 

@@ -185,6 +185,12 @@ void ModelBinding::RefreshStatus() {
         const QSignalBlocker blocker(status->tcpClient);
         status->tcpClient->setChecked(m_tcpClient);
     }
+    Sync(m_first, m_shareText, m_model.shareText,
+         [&](const auto& v) { SetText(status->shareText, v); });
+    if (status->shareFrames->isChecked() != m_model.shareFrames) {
+        const QSignalBlocker blocker(status->shareFrames);
+        status->shareFrames->setChecked(m_model.shareFrames);
+    }
     const ProgressBar& progress = m_model.progress;
     if (m_first || progress.visible != m_progress.visible || progress.max != m_progress.max ||
         progress.value != m_progress.value) {

@@ -75,7 +75,7 @@ class ModelBinding {
     bool m_first = true;
     std::array<FieldCache, kFieldCount> m_fields;
     std::string m_windowTitle, m_connectionText, m_receiveTimeText, m_satelliteName, m_spinText,
-        m_recordCounter, m_statusLine, m_chartTitle, m_archiveText;
+        m_recordCounter, m_statusLine, m_chartTitle, m_archiveText, m_shareText;
     std::string m_readerLog, m_ssdvListing, m_diagnostics, m_imageFolder;
     Picture m_picture;
     std::vector<std::string> m_imageFiles;

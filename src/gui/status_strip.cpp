@@ -85,9 +85,16 @@ StatusStrip::StatusStrip(QWidget* parent) : QWidget(parent) {
     layout->addWidget(statusLine, 1);
     layout->addWidget(progress);
     layout->addSpacing(12);
+    shareFrames = new QCheckBox("Share with SatNOGS", this);
+    shareFrames->setObjectName("shareFrames");
+    shareText = new QLabel(this);
+    shareText->setObjectName("shareText");
     layout->addWidget(tcpClient);
     layout->addWidget(lamp);
     layout->addWidget(connectionText);
+    layout->addSpacing(12);
+    layout->addWidget(shareFrames);
+    layout->addWidget(shareText);
 }
 
 }  // namespace quorbel::gui

@@ -48,6 +48,8 @@ class StatusStrip : public QWidget {
     QCheckBox* tcpClient = nullptr;    // "TCP client"
     Lamp* lamp = nullptr;              // connectionLamp
     QLabel* connectionText = nullptr;  // connection text
+    QCheckBox* shareFrames = nullptr;  // "Share with SatNOGS"
+    QLabel* shareText = nullptr;       // what sharing did: sent, waiting, rejected, last error
 };
 
 }  // namespace quorbel::gui

@@ -510,7 +510,7 @@ TEST_F(CliTest, ListenIsHandedToTheLiveToolBesideOrInstalled) {
         RunProgram("--app-dir '" + station + "' listen --seconds 1 --host 127.0.0.1 --port 1", true,
                    alone + "/quorbel-cli");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.out.find("listen needs quorbel-cli-live beside quorbel-cli"),
+    EXPECT_NE(missing.out.find("listen and share need quorbel-cli-live beside quorbel-cli"),
               std::string::npos)
         << missing.out;
     EXPECT_TRUE(fs::is_empty(station));

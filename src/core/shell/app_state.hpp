@@ -3,6 +3,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -12,6 +14,9 @@
 #include "common/append_file.hpp"
 #include "decode/frame_buffer.hpp"
 #include "intake/live_stream.hpp"
+#include "share/outbox.hpp"
+#include "share/share_sender.hpp"
+#include "share/share_settings.hpp"
 #include "shell/app_folder.hpp"
 #include "shell/platform.hpp"
 #include "shell/view_requests.hpp"
@@ -34,6 +39,7 @@ struct Settings {
     // ARCHIVE: empty for archive.sqlite in the application folder, "off", or the archive's path.
     std::string archive;
     std::string station;  // STATION: the station named in the receptions of live frames and files
+    ShareConfText share;  // SHARE, SIDS_URL, NORAD_ID, CALLSIGN, LATITUDE, LONGITUDE and the limits
 
     // Why appDir is that folder: --app-dir, a portable copy or the user's data folder.
     AppFolderOrigin appDirOrigin = AppFolderOrigin::Portable;
@@ -65,6 +71,16 @@ struct ReceivedPictureState {
     std::optional<std::chrono::system_clock::time_point> lastShown;  // in the read
 };
 
+// Sharing live frames with a SiDS server: the outbox every frame is put in first and the sender
+// that works through it. Both are there only while sharing is on; the front end makes the outbox's
+// storage and the HTTP client (they lie outside the core).
+struct SharingState {
+    std::function<std::int64_t()> nowMs;  // the clock frames are put in the outbox by
+    std::unique_ptr<Outbox> outbox;
+    std::unique_ptr<ShareSender> sender;  // after the outbox it uses: ends first
+    bool problemTold = false;             // the outbox's failure has been said
+};
+
 struct AppState {
     explicit AppState(Platform& platformRef) : platform(platformRef) {}
 
@@ -89,6 +105,7 @@ struct AppState {
     std::string receptionFile;
     std::string receptionStation;  // the station of the export line being read
     bool readingArchive = false;   // frames come back out of the archive: not archived again
+    SharingState sharing;
 };
 
 }  // namespace quorbel

@@ -77,6 +77,8 @@ std::string DescribeProblem(const CommandProblem& problem) {
             return "frames not archived: " + problem.reason;
         case CommandProblem::Kind::ArchiveWaiting:
             return "frames not archived yet: " + problem.reason;
+        case CommandProblem::Kind::ShareFailed:
+            return "frames not shared: " + problem.reason;
     }
     return {};
 }
@@ -90,7 +92,8 @@ std::string ExplainProblem(const CommandProblem& problem) {
     }
     const std::string text = DescribeProblem(problem);
     if (problem.kind == CommandProblem::Kind::ArchiveFailed ||
-        problem.kind == CommandProblem::Kind::ArchiveWaiting)
+        problem.kind == CommandProblem::Kind::ArchiveWaiting ||
+        problem.kind == CommandProblem::Kind::ShareFailed)
         return text;  // the reason is in the text
     return reason.empty() ? text : text + ": " + reason;
 }

@@ -26,6 +26,9 @@ struct CommandProblem {
         // The archive's server is away: frames wait on the disk (`reason` says why and how many)
         // and are written when it is back. No failure: nothing is lost.
         ArchiveWaiting,
+        // The outbox of shared frames could not take frames (`reason` names it and says why):
+        // they are recorded but will not be shared.
+        ShareFailed,
     };
     Kind kind = Kind::NotWritten;
     std::string path;

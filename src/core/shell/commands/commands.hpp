@@ -11,4 +11,5 @@
 #include "shell/commands/live_commands.hpp"
 #include "shell/commands/open_commands.hpp"
 #include "shell/commands/record_commands.hpp"
+#include "shell/commands/share_commands.hpp"
 #include "shell/commands/ssdv_commands.hpp"

@@ -11,6 +11,7 @@
 #include "shell/commands/form_load.hpp"
 #include "shell/commands/frame_commands.hpp"
 #include "shell/commands/record_commands.hpp"
+#include "shell/commands/share_commands.hpp"
 #include "shell/commands/view_refresh.hpp"
 #include "view/detail_view.hpp"
 
@@ -93,8 +94,10 @@ void ReceiveLiveFrame(AppState& app, std::span<const std::uint8_t> piece, LiveAr
     const LiveFrame frame = ReadLiveFrame(piece);
     if (!frame.IsRecorded())
         return;
-    // One reading of the clock gives the receive time and the stamp in the capture file.
-    const std::string stamp = FormatUtcStamp(app.platform.Now());
+    // One reading of the clock gives the receive time, the stamp in the capture file and the
+    // time the frame is shared with.
+    const auto now = app.platform.Now();
+    const std::string stamp = FormatUtcStamp(now);
     app.frame.rxTimeText = stamp;
     // A live frame may arrive in the middle of a file read: its reception is a live one.
     const ReceptionSourceGuard source(app, ReceptionSource::Live, {});
@@ -103,6 +106,13 @@ void ReceiveLiveFrame(AppState& app, std::span<const std::uint8_t> piece, LiveAr
     SelectField(app, app.selectedField);
 
     RecordLiveFrame(app, stamp, piece, arrival.outcome);
+    if (app.sharing.outbox) {
+        const auto bytes = frame.Frame();
+        arrival.shared.push_back(
+            {std::vector<std::uint8_t>(bytes.begin(), bytes.end()),
+             std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch())
+                 .count()});
+    }
     app.frame.rxTimeText = stamp + " UTC";  // as the stamp frame in the capture file gives it
 }
 
@@ -159,6 +169,13 @@ LiveArrival ReceiveLiveBytes(AppState& app, std::span<const std::uint8_t> bytes)
     // One flush for all the frames of the arrival, before the next one is handled.
     FlushCapture(app, arrival.outcome);
     CheckArchive(app, arrival.outcome);
+    // Recorded first, then put in the outbox, all the arrival's frames in one transaction.
+    if (!arrival.shared.empty()) {
+        std::vector<OutboxPut> puts;
+        for (const SharedLiveFrame& shared : arrival.shared)
+            puts.push_back({shared.bytes, shared.rxTimeMs});
+        PutSharedFrames(app, puts, arrival.outcome);
+    }
     arrival.outcome.framesRead = static_cast<long long>(arrival.frames.size());
     arrival.outcome = ShowOutcome(app, std::move(arrival.outcome));
     return arrival;
