@@ -12,6 +12,7 @@
 #include "common/append_file.hpp"
 #include "decode/frame_buffer.hpp"
 #include "intake/live_stream.hpp"
+#include "share/share_settings.hpp"
 #include "shell/app_folder.hpp"
 #include "shell/platform.hpp"
 #include "shell/view_requests.hpp"
@@ -34,6 +35,7 @@ struct Settings {
     // ARCHIVE: empty for archive.sqlite in the application folder, "off", or the archive's path.
     std::string archive;
     std::string station;  // STATION: the station named in the receptions of live frames and files
+    ShareConfText share;  // SHARE, SIDS_URL, NORAD_ID and the other keys of sharing, as written
 
     // Why appDir is that folder: --app-dir, a portable copy or the user's data folder.
     AppFolderOrigin appDirOrigin = AppFolderOrigin::Portable;
