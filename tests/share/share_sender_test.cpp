@@ -339,35 +339,46 @@ TEST_F(ShareSenderTest, ExpiredFramesAreDroppedWithLogLines) {
     EXPECT_TRUE(sender->Idle());
 }
 
-// A failing outbox never throws out of Pump, a reply or Status: it is a log line and the status's
-// error until it works again; a frame whose acknowledgement was not kept is sent once more.
+// A failing outbox never throws out of Pump, a reply or Status: it is one log line and the
+// status's error until it writes again; a frame whose acknowledgement was not kept is sent once
+// more, after a pause.
 TEST_F(ShareSenderTest, OutboxFailuresAreLoggedNotThrown) {
-    const std::int64_t id = Put(0x01, 0);
+    const std::string diskFull = "memory outbox: disk full";
+    const std::int64_t first = Put(0x01, 0);
     Start();
     outbox.failing = true;
     for (int i = 0; i < 3; ++i)
         EXPECT_NO_THROW(Advance(100));
-    EXPECT_EQ(sender->TakeLog(),
-              std::vector<std::string>{"shared frames: memory outbox: disk full"});
+    EXPECT_EQ(sender->TakeLog(), std::vector<std::string>{"shared frames: " + diskFull});
     ShareStatus status;
     EXPECT_NO_THROW(status = sender->Status());
-    EXPECT_EQ(status.counts.lastError, "memory outbox: disk full");
+    EXPECT_EQ(status.counts.lastError, diskFull);
 
     outbox.failing = false;
     Advance(1);
     ASSERT_EQ(poster.pending.size(), 1u);
-    EXPECT_EQ(sender->Status().counts.lastError, "");
+    poster.Reply(0, 200);
+    EXPECT_EQ(EntryOf(first).state, MemoryOutbox::State::Sent);
+    EXPECT_EQ(sender->Status().counts.lastError, "");  // it writes again
+
+    const std::int64_t second = Put(0x02, 0);
+    Advance(1);
+    ASSERT_EQ(poster.pending.size(), 1u);
     outbox.failing = true;
     EXPECT_NO_THROW(poster.Reply(0, 200));
-    EXPECT_EQ(sender->TakeLog(),
-              std::vector<std::string>{"shared frames: memory outbox: disk full"});
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NO_THROW(Advance(100));
+    EXPECT_EQ(sender->TakeLog(), std::vector<std::string>{"shared frames: " + diskFull});
     EXPECT_TRUE(sender->Idle());
     outbox.failing = false;
+    Advance(1'699);
+    EXPECT_TRUE(poster.pending.empty());
     Advance(1);
-    ASSERT_EQ(poster.FramesInFlight(), std::vector<std::string>{"01"});
+    ASSERT_EQ(poster.FramesInFlight(), std::vector<std::string>{"02"});
     poster.Reply(0, 200);
-    EXPECT_EQ(EntryOf(id).state, MemoryOutbox::State::Sent);
-    EXPECT_EQ(poster.posted, 2);
+    EXPECT_EQ(EntryOf(second).state, MemoryOutbox::State::Sent);
+    EXPECT_EQ(sender->Status().counts.lastError, "");
+    EXPECT_EQ(poster.posted, 3);
 }
 
 }  // namespace

@@ -105,7 +105,7 @@ class SenderCore : public std::enable_shared_from_this<SenderCore> {
     std::int64_t m_pauseMs = 0;               // the last pause's length; 0: none since the last 2xx
     std::optional<std::int64_t> m_droppedMs;  // the last look for expired frames
     bool m_failing = false;                   // the last request that ended failed
-    std::string m_outboxProblem;              // the outbox's last failure, until it works again
+    std::string m_outboxProblem;              // the outbox's last failure, until it writes again
     std::vector<std::string> m_log;
 };
 
@@ -117,7 +117,6 @@ void SenderCore::Pump() {
             return;
         m_pausedUntilMs = 0;
         StartRequests(now);
-        m_outboxProblem.clear();
     } catch (const OutboxError& error) {
         NoteOutboxError(error);
     }
@@ -158,6 +157,7 @@ void SenderCore::DropExpired(std::int64_t now) {
     const std::int64_t maxAgeMs = m_settings.maxAgeDays * kDayMs;
     const std::vector<std::int64_t> dropped =
         m_outbox.DropExpired(now, maxAgeMs, m_options.keepSentMs);
+    m_outboxProblem.clear();  // it writes again
     const std::string why = "unsent after " + std::to_string(m_settings.maxAgeDays) +
                             (m_settings.maxAgeDays == 1 ? " day" : " days");
     if (dropped.size() > kDroppedLinesMax) {
@@ -180,9 +180,12 @@ void SenderCore::OnReply(std::int64_t id, std::int64_t rxTimeMs, const HttpReply
     m_inFlight.erase(request);
     try {
         MarkReply(ended, rxTimeMs, reply);
-        m_outboxProblem.clear();
+        m_outboxProblem.clear();  // it writes again
     } catch (const OutboxError& error) {
+        // The frame's outcome is not on the disk, so it is sent again, after a pause: an outbox
+        // that cannot write does not send the same frame at the full rate.
         NoteOutboxError(error);
+        Pause(ended.startedMs, HttpReply{});
     }
     Pump();  // the next frame need not wait for the front end's timer
 }
