@@ -52,71 +52,40 @@ TEST(ShareSettingsTest, GoodValuesAndDefaults) {
     }
 }
 
-// Each bad value gives the message naming its key, whether SHARE is on or off.
+// Each bad value gives the message naming its key and value, whether SHARE is on or off.
 TEST(ShareSettingsTest, BadValuesNameTheirKey) {
     struct Case {
         std::string ShareConfText::*key;
         const char* value;
-        const char* message;
+        const char* name;
     };
     const Case cases[] = {
-        {&ShareConfText::share, "yes", "conf.ini: SHARE=yes is not on or off"},
-        {&ShareConfText::share, "1", "conf.ini: SHARE=1 is not on or off"},
-        {&ShareConfText::url, "ftp://db.example.org/",
-         "conf.ini: SIDS_URL=ftp://db.example.org/ is not a web address (http:// or https://)"},
-        {&ShareConfText::url, "https://",
-         "conf.ini: SIDS_URL=https:// is not a web address "
-         "(http:// or https://)"},
-        {&ShareConfText::url, "db.satnogs.org/api/telemetry/",
-         "conf.ini: SIDS_URL=db.satnogs.org/api/telemetry/ is not a web address (http:// or "
-         "https://)"},
-        {&ShareConfText::noradId, "",
-         "conf.ini: NORAD_ID is missing; sharing needs the "
-         "satellite's NORAD ID"},
-        {&ShareConfText::noradId, "9999A",
-         "conf.ini: NORAD_ID=9999A is not a NORAD ID (digits "
-         "only)"},
-        {&ShareConfText::noradId, "-1", "conf.ini: NORAD_ID=-1 is not a NORAD ID (digits only)"},
-        {&ShareConfText::callsign, "",
-         "conf.ini: CALLSIGN is missing; sharing needs your "
-         "station's callsign"},
-        {&ShareConfText::latitude, "",
-         "conf.ini: LATITUDE is missing; sharing needs your "
-         "station's latitude"},
-        {&ShareConfText::latitude, "90.0001",
-         "conf.ini: LATITUDE=90.0001 is not a latitude (decimal degrees from -90 to 90, '.' as "
-         "decimal mark)"},
-        {&ShareConfText::latitude, "52,52",
-         "conf.ini: LATITUDE=52,52 is not a latitude (decimal degrees from -90 to 90, '.' as "
-         "decimal mark)"},
-        {&ShareConfText::latitude, "52.52N",
-         "conf.ini: LATITUDE=52.52N is not a latitude (decimal degrees from -90 to 90, '.' as "
-         "decimal mark)"},
-        {&ShareConfText::longitude, "-180.5",
-         "conf.ini: LONGITUDE=-180.5 is not a longitude (decimal degrees from -180 to 180, '.' "
-         "as decimal mark)"},
-        {&ShareConfText::longitude, "1e2",
-         "conf.ini: LONGITUDE=1e2 is not a longitude (decimal degrees from -180 to 180, '.' as "
-         "decimal mark)"},
-        {&ShareConfText::longitude, "nan",
-         "conf.ini: LONGITUDE=nan is not a longitude (decimal degrees from -180 to 180, '.' as "
-         "decimal mark)"},
-        {&ShareConfText::longitude, "13.",
-         "conf.ini: LONGITUDE=13. is not a longitude (decimal degrees from -180 to 180, '.' as "
-         "decimal mark)"},
-        {&ShareConfText::rate, "0",
-         "conf.ini: SHARE_RATE=0 is not a rate (requests per second, more than 0)"},
-        {&ShareConfText::rate, "-2",
-         "conf.ini: SHARE_RATE=-2 is not a rate (requests per second, more than 0)"},
-        {&ShareConfText::rate, "fast",
-         "conf.ini: SHARE_RATE=fast is not a rate (requests per second, more than 0)"},
-        {&ShareConfText::maxAgeDays, "0",
-         "conf.ini: SHARE_MAX_AGE_DAYS=0 is not a number of days (a whole number, 1 or more)"},
-        {&ShareConfText::maxAgeDays, "1.5",
-         "conf.ini: SHARE_MAX_AGE_DAYS=1.5 is not a number of days (a whole number, 1 or more)"},
-        {&ShareConfText::maxAgeDays, "99999999999",
-         "conf.ini: SHARE_MAX_AGE_DAYS=99999999999 is not a number of days (a whole number, 1 "
-         "or more)"},
+        {&ShareConfText::share, "yes", "SHARE"},
+        {&ShareConfText::share, "1", "SHARE"},
+        {&ShareConfText::url, "ftp://db.example.org/", "SIDS_URL"},
+        {&ShareConfText::url, "https://", "SIDS_URL"},
+        {&ShareConfText::url, "db.satnogs.org/api/telemetry/", "SIDS_URL"},
+        {&ShareConfText::url, "https://db.example.org/a b", "SIDS_URL"},
+        {&ShareConfText::noradId, "9999A", "NORAD_ID"},
+        {&ShareConfText::noradId, "-1", "NORAD_ID"},
+        {&ShareConfText::latitude, "90.0001", "LATITUDE"},
+        {&ShareConfText::latitude, "52,52", "LATITUDE"},
+        {&ShareConfText::latitude, "52.52N", "LATITUDE"},
+        {&ShareConfText::longitude, "-180.5", "LONGITUDE"},
+        {&ShareConfText::longitude, "1e2", "LONGITUDE"},
+        {&ShareConfText::longitude, "nan", "LONGITUDE"},
+        {&ShareConfText::longitude, "13.", "LONGITUDE"},
+        {&ShareConfText::longitude, "--13", "LONGITUDE"},
+        {&ShareConfText::rate, "0", "SHARE_RATE"},
+        {&ShareConfText::rate, "-2", "SHARE_RATE"},
+        {&ShareConfText::rate, "fast", "SHARE_RATE"},
+        {&ShareConfText::maxAgeDays, "0", "SHARE_MAX_AGE_DAYS"},
+        {&ShareConfText::maxAgeDays, "1.5", "SHARE_MAX_AGE_DAYS"},
+        {&ShareConfText::maxAgeDays, "99999999999", "SHARE_MAX_AGE_DAYS"},
+        {&ShareConfText::noradId, "", "NORAD_ID"},
+        {&ShareConfText::callsign, "", "CALLSIGN"},
+        {&ShareConfText::latitude, "", "LATITUDE"},
+        {&ShareConfText::longitude, "", "LONGITUDE"},
     };
     for (const char* share : {"on", "off"}) {
         for (const Case& c : cases) {
@@ -124,13 +93,25 @@ TEST(ShareSettingsTest, BadValuesNameTheirKey) {
             text.share = share;
             text.*c.key = c.value;
             const auto parsed = ParseShareSettings(text);
-            ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << c.value;
-            EXPECT_EQ(std::get<std::string>(parsed), c.message) << share;
+            ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << c.name << "=" << c.value;
+            const std::string start = "conf.ini: " + std::string(c.name) +
+                                      (*c.value ? "=" + std::string(c.value) + " is not "
+                                                : std::string(" is missing; sharing needs "));
+            EXPECT_EQ(std::get<std::string>(parsed).rfind(start, 0), 0u)
+                << std::get<std::string>(parsed);
         }
     }
-    // The first key at fault is the one named.
-    ShareConfText empty;
-    EXPECT_EQ(std::get<std::string>(ParseShareSettings(empty)),
+    // What each message asks for; the first key at fault is the one named.
+    ShareConfText text = GoodText();
+    text.longitude = "200";
+    EXPECT_EQ(std::get<std::string>(ParseShareSettings(text)),
+              "conf.ini: LONGITUDE=200 is not a longitude (decimal degrees from -180 to 180, '.' "
+              "as decimal mark)");
+    text.rate = "0";
+    text.url = "ftp://x";
+    EXPECT_EQ(std::get<std::string>(ParseShareSettings(text)),
+              "conf.ini: SIDS_URL=ftp://x is not a web address (http:// or https://)");
+    EXPECT_EQ(std::get<std::string>(ParseShareSettings(ShareConfText{})),
               "conf.ini: NORAD_ID is missing; sharing needs the satellite's NORAD ID");
 }
 
