@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "common/files.hpp"
+#include "common/text.hpp"
+#include "shell/app_folder.hpp"
 #include "shell/app_state.hpp"
 #include "support/fake_platform.hpp"
 #include "support/temp_folder.hpp"
@@ -56,6 +58,30 @@ TEST_F(FormLoadTest, MissingConfIniLinesOneByOneAndTheImageList) {
     EXPECT_EQ(app.settings.tcpHost, "A=B");
     ApplyConfLine(app, "TCP_SERVER=second");  // the last value counts
     EXPECT_EQ(app.ui.connectionText, "[SECOND:8100]");
+}
+
+// The sharing keys keep their values as written, for the sharing settings to read; the example
+// conf.ini documents them without switching sharing on.
+TEST_F(FormLoadTest, ConfIniKeepsTheSharingKeysAsWritten) {
+    for (std::string_view line : SplitLines(ExampleConfIni()))
+        ApplyConfLine(app, line);
+    EXPECT_EQ(app.settings.share.share, "");
+    EXPECT_EQ(app.settings.share.noradId, "");
+    EXPECT_NE(ExampleConfIni().find("# SHARE_MAX_AGE_DAYS = 7"), std::string_view::npos);
+
+    Load(
+        "share = On\nSIDS_URL=http://Station.example/api/\nnorad_id= 99999\n"
+        "CALLSIGN = dl0abc/p\r\nLATITUDE=-33.8679\nLONGITUDE=151.2073\nSHARE_RATE=2.5\n"
+        "SHARE_MAX_AGE_DAYS=14\n# CALLSIGN = XX0XX\n");
+    const ShareConfText& share = app.settings.share;
+    EXPECT_EQ(share.share, "On");
+    EXPECT_EQ(share.url, "http://Station.example/api/");
+    EXPECT_EQ(share.noradId, "99999");
+    EXPECT_EQ(share.callsign, "dl0abc/p");
+    EXPECT_EQ(share.latitude, "-33.8679");
+    EXPECT_EQ(share.longitude, "151.2073");
+    EXPECT_EQ(share.rate, "2.5");
+    EXPECT_EQ(share.maxAgeDays, "14");
 }
 
 TEST(TextFileTest, AtomicWritesReplaceTheTargetOnlyWhenCommitted) {

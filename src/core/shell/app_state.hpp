@@ -39,7 +39,7 @@ struct Settings {
     // ARCHIVE: empty for archive.sqlite in the application folder, "off", or the archive's path.
     std::string archive;
     std::string station;  // STATION: the station named in the receptions of live frames and files
-    ShareConfText share;  // SHARE, SIDS_URL, NORAD_ID, CALLSIGN, LATITUDE, LONGITUDE and the limits
+    ShareConfText share;  // SHARE, SIDS_URL, NORAD_ID and the other keys of sharing, as written
 
     // Why appDir is that folder: --app-dir, a portable copy or the user's data folder.
     AppFolderOrigin appDirOrigin = AppFolderOrigin::Portable;

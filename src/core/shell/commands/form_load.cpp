@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "common/files.hpp"
 #include "common/text.hpp"
@@ -43,6 +44,21 @@ std::string ConfReadProblem(const std::string& path) {
         reason = std::generic_category().message(errno);
     }
     return "cannot read " + path + ": " + reason;
+}
+
+// The text of sharing that a conf.ini key sets, or none for another key.
+std::string* ShareConfKey(ShareConfText& share, std::string_view key) {
+    const std::pair<std::string_view, std::string*> keys[] = {
+        {"SHARE", &share.share},       {"SIDS_URL", &share.url},
+        {"NORAD_ID", &share.noradId},  {"CALLSIGN", &share.callsign},
+        {"LATITUDE", &share.latitude}, {"LONGITUDE", &share.longitude},
+        {"SHARE_RATE", &share.rate},   {"SHARE_MAX_AGE_DAYS", &share.maxAgeDays},
+    };
+    for (const auto& [name, text] : keys) {
+        if (name == key)
+            return text;
+    }
+    return nullptr;
 }
 
 void ShowConnectionLabel(AppState& app) {
@@ -96,6 +112,8 @@ void ApplyConfLine(AppState& app, std::string_view rawLine) {
         app.settings.archive = writtenValue;  // a path keeps its case
     } else if (key == "STATION") {
         app.settings.station = writtenValue;
+    } else if (std::string* shareKey = ShareConfKey(app.settings.share, key)) {
+        *shareKey = writtenValue;  // a callsign and a URL keep their case
     }
     // IMAGE_PATH is accepted and not used: the image files live in the application folder.
 }
