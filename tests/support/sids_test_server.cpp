@@ -118,7 +118,7 @@ std::vector<std::string> SidsProblems(const std::map<std::string, std::string>& 
         if (found == fields.end())
             problems.push_back(std::string(field.name) + " is missing");
         else if (!std::regex_match(found->second, field.pattern))
-            problems.push_back(std::string(field.name) + " \"" + found->second + "\" is not " +
+            problems.push_back(std::string(field.name) + " '" + found->second + "' is not " +
                                field.wanted);
     }
     for (const auto& [name, value] : fields) {
@@ -184,10 +184,10 @@ struct SidsTestServer::Shared {
             const std::string frame =
                 request.fields.count("frame") ? request.fields.at("frame") : std::string();
             if (!request.problems.empty()) {
-                std::string text = "{\"detail\":\"";
+                std::string text;
                 for (const std::string& problem : request.problems)
-                    text += problem + "; ";
-                request.action = SidsAction::Reply(400, text + "\"}");
+                    text += (text.empty() ? "" : "; ") + problem;
+                request.action = SidsAction::Reply(400, "{\"detail\":\"" + text + "\"}");
             } else {
                 request.action = Choose(frame);
             }
