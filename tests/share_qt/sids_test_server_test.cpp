@@ -6,9 +6,14 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTcpSocket>
+#include <QThread>
+#include <filesystem>
+#include <fstream>
 
 #include "qt_http_poster.hpp"
+#include "support/temp_folder.hpp"
 
 namespace quorbel::testing {
 namespace {
@@ -163,6 +168,38 @@ TEST(SidsTestServer, RandomModeRejectsAFrameForGoodOnceItWasRejected) {
         EXPECT_EQ(run.size(), 50u);
     }
     EXPECT_EQ(runs[0], runs[1]);
+}
+
+TEST(SidsTestServer, RunsAsAProgramForTestsInAnotherProcess) {
+    TempFolder folder;
+    QProcess program;
+    program.start(SIDS_TEST_SERVER,
+                  {"--port-file", QString::fromStdString(folder.File("port")), "--log",
+                   QString::fromStdString(folder.File("log")), "--mode", "503"});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    QElapsedTimer timer;
+    timer.start();
+    while (!std::filesystem::exists(folder.File("port")) && timer.elapsed() < 10000)
+        QThread::msleep(20);
+    int port = 0;
+    std::ifstream(folder.File("port")) >> port;
+    ASSERT_GT(port, 0);
+
+    QtHttpPoster poster;
+    int status = -1;
+    poster.Post("http://127.0.0.1:" + std::to_string(port) + "/api/telemetry/", Body("5A"),
+                [&](const HttpReply& reply) { status = reply.status; });
+    while (status < 0 && timer.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(status, 503);
+
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(5000));
+    EXPECT_EQ(program.exitCode(), 0);
+    std::ifstream log(folder.File("log"));
+    std::string line;
+    std::getline(log, line);
+    EXPECT_NE(line.find("\t1\t5A\t503"), std::string::npos) << line;
 }
 
 }  // namespace
