@@ -41,8 +41,12 @@ std::string DurationText(std::int64_t ms) {
     return text;
 }
 
+// No reply, too many requests and server errors are tried again; so is a redirect, which says
+// that SIDS_URL names the wrong place: the frames wait for the setting to be mended instead of
+// being rejected one after the other (the POST does not follow it: that would make it a GET).
 bool IsRetryable(int status) {
-    return status == 0 || status == 429 || (status >= 500 && status <= 599);
+    return status == 0 || status == 429 || (status >= 300 && status <= 399) ||
+           (status >= 500 && status <= 599);
 }
 
 // What the outbox keeps of a failed request: the status with the server's reply, or what kept

@@ -1,8 +1,8 @@
 // Works through the outbox: requests in receive-time order, a few at a time and at a bounded
 // rate, asynchronously, so that a slow, stalled or absent server never slows reception. Network
-// errors, timeouts, 5xx and 429 pause all sending with a growing pause (2 s up to 10 minutes,
-// at least what Retry-After asks) and try the same frames again; any other 4xx rejects the frame
-// for good, with the server's reply kept for the log; a 2xx acknowledges it.
+// errors, timeouts, 5xx, 429 and redirects pause all sending with a growing pause (2 s up to 10
+// minutes, at least what Retry-After asks) and try the same frames again; any other 4xx rejects the
+// frame for good, with the server's reply kept for the log; a 2xx acknowledges it.
 #pragma once
 
 #include <cstdint>
