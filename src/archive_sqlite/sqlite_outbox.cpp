@@ -16,6 +16,7 @@
 #include "archive/archive.hpp"
 #include "archive/frame_digest.hpp"
 #include "sqlite_database.hpp"
+#include "sqlite_outbox_queries.hpp"
 
 namespace quorbel {
 namespace sqlite {
@@ -139,14 +140,11 @@ class SqliteOutbox final : public Outbox {
 SqliteOutbox::SqliteOutbox(const std::string& path)
     : m_db(path, OutboxOpenFlags(), "outbox"),
       m_prepared((PrepareOutboxFile(m_db), true)),
-      m_sameFrames(m_db,
-                   "SELECT bytes FROM shared_frame WHERE digest = ?1 AND rx_ms BETWEEN ?2 AND ?3"),
+      m_sameFrames(m_db, kOutboxSameFramesSql),
       m_insert(m_db,
                "INSERT INTO shared_frame(digest, rx_ms, put_ms, state, attempts, last_error, "
                "bytes) VALUES (?1, ?2, ?3, 0, 0, '', ?4)"),
-      m_waiting(m_db,
-                "SELECT id, bytes, rx_ms, attempts FROM shared_frame WHERE state = 0 "
-                "ORDER BY rx_ms, id LIMIT ?1"),
+      m_waiting(m_db, kOutboxWaitingSql),
       m_markSent(m_db, "UPDATE shared_frame SET state = 1 WHERE id = ?1 AND state = 0"),
       m_markFailed(m_db,
                    "UPDATE shared_frame SET attempts = attempts + 1, last_error = ?2 "
@@ -156,10 +154,8 @@ SqliteOutbox::SqliteOutbox(const std::string& path)
                      "WHERE id = ?1 AND state = 0"),
       m_keepError(m_db, "INSERT OR REPLACE INTO share_error(one, text) VALUES (1, ?1)"),
       m_addToCount(m_db, "UPDATE share_count SET frames = frames + ?2 WHERE state = ?1"),
-      m_expiredTimes(m_db,
-                     "SELECT rx_ms FROM shared_frame WHERE state = 0 AND put_ms < ?1 "
-                     "ORDER BY rx_ms"),
-      m_forget(m_db, "DELETE FROM shared_frame WHERE state = ?1 AND put_ms < ?2"),
+      m_expiredTimes(m_db, kOutboxExpiredSql),
+      m_forget(m_db, kOutboxForgetSql),
       m_counts(m_db, "SELECT state, frames FROM share_count"),
       m_lastError(m_db, "SELECT text FROM share_error") {}
 

@@ -7,12 +7,14 @@
 
 #include "archive_test_frames.hpp"
 #include "sqlite_outbox.hpp"
+#include "sqlite_outbox_queries.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
 namespace {
 
 using testing::kStartMs;
+using namespace std::string_literals;
 constexpr std::int64_t kSecond = 1'000;
 constexpr std::int64_t kMinute = 60 * kSecond;
 constexpr std::int64_t kDay = 86'400'000;
@@ -32,6 +34,24 @@ std::string CountsText(Outbox& outbox) {
     const OutboxCounts counts = outbox.Counts();
     return "waiting " + std::to_string(counts.waiting) + " sent " + std::to_string(counts.sent) +
            " rejected " + std::to_string(counts.rejected) + " error '" + counts.lastError + "'";
+}
+
+// The plan SQLite makes of a query on the file: its steps, one a line.
+std::string PlanOf(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    std::string plan;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + sql).c_str(), -1, &statement, nullptr) ==
+        SQLITE_OK) {
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            plan += reinterpret_cast<const char*>(sqlite3_column_text(statement, 3)) + "\n"s;
+    } else {
+        plan = sqlite3_errmsg(db);
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return plan;
 }
 
 // An outbox file of its own in a temporary folder, open.
@@ -211,6 +231,25 @@ TEST_F(SqliteOutboxTest, NewerOrForeignFilesAreRefusedAndLeftUntouched) {
         EXPECT_NE(std::string(error.what()).find("the outbox " + text), std::string::npos)
             << error.what();
     }
+}
+
+// The queries made again and again read only the rows they need through an index, with no sort of
+// every waiting frame, so that a million frames waiting slow neither sending nor expiry.
+TEST_F(SqliteOutboxTest, FrequentQueriesReadThroughTheirIndexes) {
+    for (std::uint8_t seed = 0; seed < 50; ++seed)
+        PutOne(FrameBytes(seed), kStartMs + seed, kStartMs + seed);
+    const std::vector<std::pair<const char*, std::string>> expected = {
+        {sqlite::kOutboxWaitingSql, "SCAN shared_frame USING INDEX shared_frame_waiting\n"},
+        {sqlite::kOutboxSameFramesSql,
+         "SEARCH shared_frame USING INDEX shared_frame_same (digest=? AND rx_ms>? AND rx_ms<?)\n"},
+        {sqlite::kOutboxExpiredSql,
+         "SEARCH shared_frame USING INDEX shared_frame_age (state=? AND put_ms<?)\n"
+         "USE TEMP B-TREE FOR ORDER BY\n"},
+        {sqlite::kOutboxForgetSql,
+         "SEARCH shared_frame USING INDEX shared_frame_age (state=? AND put_ms<?)\n"},
+    };
+    for (const auto& [sql, plan] : expected)
+        EXPECT_EQ(PlanOf(path, sql), plan) << sql;
 }
 
 }  // namespace
