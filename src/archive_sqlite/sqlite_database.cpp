@@ -7,12 +7,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 namespace quorbel::sqlite {
 namespace {
 
-// What a result code means for the user of the archive.
-std::string Reason(int code, int systemError, const char* detail) {
+// What a result code means for the user of the file (an archive, the outbox).
+std::string Reason(int code, int systemError, const char* detail, const std::string& holds) {
     const int primary = code & 0xFF;
     if (primary == SQLITE_FULL || systemError == ENOSPC || systemError == EFBIG)
         return "no room left to write (the disk is full or the file has reached its size limit)";
@@ -21,7 +22,7 @@ std::string Reason(int code, int systemError, const char* detail) {
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
         return "is locked by another program and stayed locked beyond the wait";
     if (primary == SQLITE_NOTADB)
-        return "is not an archive (not an SQLite database)";
+        return "is not an " + holds + " (not an SQLite database)";
     if (primary == SQLITE_CORRUPT)
         return "is damaged (" + std::string(detail) + ")";
     if (primary == SQLITE_CANTOPEN || primary == SQLITE_PERM || primary == SQLITE_AUTH) {
@@ -60,16 +61,17 @@ std::string WhyNotOpened(const std::string& path) {
 
 }  // namespace
 
-Database::Database(const std::string& path, int flags) : m_path(path) {
+Database::Database(const std::string& path, int flags, std::string holds)
+    : m_path(path), m_holds(std::move(holds)) {
     const int code = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
     if (code != SQLITE_OK) {
         const int systemError = m_db ? sqlite3_system_errno(m_db) : 0;
         std::string reason = WhyNotOpened(path);
         if (reason.empty())
-            reason = Reason(code, systemError, sqlite3_errstr(code));
+            reason = Reason(code, systemError, sqlite3_errstr(code), m_holds);
         sqlite3_close_v2(m_db);
         m_db = nullptr;
-        throw ArchiveError("the archive " + path + " " + reason);
+        throw ArchiveError(Named() + " " + reason);
     }
     sqlite3_extended_result_codes(m_db, 1);
 }
@@ -79,7 +81,8 @@ Database::~Database() {
 }
 
 void Database::Fail(int code, const std::string& doing) const {
-    const std::string reason = Reason(code, sqlite3_system_errno(m_db), sqlite3_errmsg(m_db));
+    const std::string reason =
+        Reason(code, sqlite3_system_errno(m_db), sqlite3_errmsg(m_db), m_holds);
     const int primary = code & 0xFF;
     // Reasons that describe the file read after its name; the others after what was being done.
     const bool aboutFile = primary == SQLITE_READONLY || primary == SQLITE_BUSY ||
@@ -87,8 +90,8 @@ void Database::Fail(int code, const std::string& doing) const {
                            primary == SQLITE_CORRUPT || primary == SQLITE_CANTOPEN ||
                            reason == "is read-only";
     if (aboutFile)
-        throw ArchiveError("the archive " + m_path + " " + reason + " (while " + doing + ")");
-    throw ArchiveError(doing + " the archive " + m_path + " failed: " + reason);
+        throw ArchiveError(Named() + " " + reason + " (while " + doing + ")");
+    throw ArchiveError(doing + " " + Named() + " failed: " + reason);
 }
 
 void Database::Execute(const char* sql) {

@@ -1,6 +1,7 @@
 // A thin hold on SQLite's C API: a database connection, prepared statements with bind, step and
 // column, and a transaction that rolls back unless committed. Every failure becomes an
-// ArchiveError whose message names the file and says what went wrong in plain words.
+// ArchiveError whose message names the file, what it holds ("the archive", "the outbox") and
+// says what went wrong in plain words.
 #pragma once
 
 #include <cstdint>
@@ -17,14 +18,16 @@ namespace quorbel::sqlite {
 
 class Database {
   public:
-    // Opens (flags of sqlite3_open_v2) the file at `path`.
-    Database(const std::string& path, int flags);
+    // Opens (flags of sqlite3_open_v2) the file at `path`; `holds` names it in messages.
+    Database(const std::string& path, int flags, std::string holds = "archive");
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
     sqlite3* Handle() const { return m_db; }
     const std::string& Path() const { return m_path; }
+    // "the archive /path/archive.sqlite": how messages name the file.
+    std::string Named() const { return "the " + m_holds + " " + m_path; }
 
     // Runs statements that return no rows.
     void Execute(const char* sql);
@@ -37,6 +40,7 @@ class Database {
 
   private:
     std::string m_path;
+    std::string m_holds;
     sqlite3* m_db = nullptr;
 };
 
