@@ -105,7 +105,7 @@ class SqliteOutbox final : public Outbox {
   public:
     explicit SqliteOutbox(const std::string& path);
 
-    std::string Describe() const override { return m_db.Named(); }
+    std::string Describe() const override { return m_db.Path(); }
     int Put(std::span<const OutboxPut> frames, std::int64_t nowMs) override;
     std::vector<OutboxFrame> Waiting(int limit, std::span<const std::int64_t> skip) override;
     void MarkSent(std::int64_t id) override;

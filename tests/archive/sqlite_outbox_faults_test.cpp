@@ -208,5 +208,48 @@ TEST(SqliteOutboxFaultsTest, ReadOnlyFileGivesAClearError) {
     ::chmod(closed.c_str(), 0755);
 }
 
+// A full disk fails the Put that does not fit, whole, with a clear error; what was put before
+// stays and is read. A mark needs room in the log too: it writes or fails the same way.
+TEST(SqliteOutboxFaultsTest, FullDiskFailsThePutAndKeepsWhatWasPut) {
+    ::quorbel::testing::TempFolder folder;
+    const std::string mount = folder.File("tiny");
+    auto tiny = ::quorbel::testing::MountedFolder::Small(mount, 256 << 10);
+    if (!tiny.Ready())
+        GTEST_SKIP() << tiny.Problem();
+    const std::string path = mount + "/outbox.sqlite";
+    auto outbox = OpenSqliteOutbox(path);
+    std::int64_t put = 0;
+    std::string problem;
+    for (std::int64_t n = 0; n < 100'000 && problem.empty(); n += 20) {
+        std::vector<std::vector<std::uint8_t>> bytes;
+        std::vector<OutboxPut> frames;
+        for (std::int64_t k = n; k < n + 20; ++k)
+            bytes.push_back(NumberedFrame(k));
+        for (std::int64_t k = 0; k < 20; ++k)
+            frames.push_back({bytes[static_cast<std::size_t>(k)], NumberedTime(n + k)});
+        try {
+            put += outbox->Put(frames, kStartMs);
+        } catch (const OutboxError& error) {
+            problem = error.what();
+        }
+    }
+    EXPECT_NE(problem.find("the outbox " + path), std::string::npos) << problem;
+    EXPECT_NE(problem.find("no room left"), std::string::npos) << problem;
+    EXPECT_GT(put, 0);
+    EXPECT_EQ(outbox->Counts().waiting, put);
+    EXPECT_EQ(std::ssize(outbox->Waiting(1 << 20, {})), put);
+    const std::int64_t first = outbox->Waiting(1, {}).at(0).id;
+    try {
+        outbox->MarkSent(first);
+        EXPECT_EQ(outbox->Counts().sent, 1);
+        EXPECT_EQ(std::ssize(outbox->Waiting(1 << 20, {})), put - 1);
+    } catch (const OutboxError& error) {
+        EXPECT_NE(std::string(error.what()).find("no room left"), std::string::npos)
+            << error.what();
+        EXPECT_EQ(outbox->Counts().sent, 0);
+        EXPECT_EQ(outbox->Waiting(1, {}).at(0).id, first);
+    }
+}
+
 }  // namespace
 }  // namespace quorbel

@@ -73,7 +73,7 @@ class SqliteOutboxTest : public ::testing::Test {
 
 TEST_F(SqliteOutboxTest, SameBytesWithinTenMinutesAreOneFrame) {
     const auto beacon = FrameBytes(1);
-    EXPECT_EQ(outbox->Describe(), "the outbox " + path);
+    EXPECT_EQ(outbox->Describe(), path);
     EXPECT_EQ(CountsText(*outbox), "waiting 0 sent 0 rejected 0 error ''");
     EXPECT_EQ(PutOne(beacon, kStartMs), 1);
     EXPECT_EQ(PutOne(beacon, kStartMs + 9 * kMinute + 59 * kSecond), 0);
