@@ -68,7 +68,7 @@ void DryRun(CliContext& context, const ShareSettings& settings, const FramesToSh
 // Sends what waits until nothing does, the seconds are up or a signal comes.
 void SendWhatWaits(CliContext& context, double seconds) {
     AppState& app = context.app;
-    const live::StopOnSignals signals([] { QCoreApplication::exit(0); });
+    const live::StopOnSignals stopSignals([] { QCoreApplication::exit(0); });
     const auto start = std::chrono::steady_clock::now();
     QTimer pump;
     QObject::connect(&pump, &QTimer::timeout, [&] {
@@ -76,7 +76,8 @@ void SendWhatWaits(CliContext& context, double seconds) {
         const ShareStatus status = app.sharing.sender->Status();
         const bool timeUp = seconds >= 0 && std::chrono::steady_clock::now() - start >=
                                                 std::chrono::duration<double>(seconds);
-        if ((status.counts.waiting == 0 && status.inFlight == 0) || timeUp || signals.Requested())
+        if ((status.counts.waiting == 0 && status.inFlight == 0) || timeUp ||
+            stopSignals.Requested())
             QCoreApplication::exit(0);
     });
     pump.start(kPumpMs);

@@ -16,9 +16,9 @@
 namespace quorbel {
 namespace {
 
+using testing::FileNames;
 using testing::Fixture;
 using testing::Golden;
-using testing::Names;
 using testing::TempFolder;
 
 // Puts the record into the next entry of the store with the receive time.
@@ -74,7 +74,7 @@ TEST(Exports, CsvFilesAndReportMatchGoldenFiles) {
         EXPECT_EQ(f.app.ui.statusLine, path + " has been written");
         EXPECT_EQ(TempFolder::Read(path), Golden(std::string("export/golden/") + name)) << name;
     }
-    EXPECT_EQ(Names(f.folder.Path()),
+    EXPECT_EQ(FileNames(f.folder.Path()),
               (std::vector<std::string>{"pass.tlm", "pass_sensor.csv", "pass_tlm.csv"}));
 }
 
@@ -113,7 +113,7 @@ TEST(Exports, WithoutInputFileCsvExportsStopAndTheReportUsesVexon) {
     EXPECT_EQ(f.app.ui.statusLine, "no input file");
     WriteSensorCsv(f.app);
     EXPECT_EQ(f.app.ui.statusLine, "no input file");
-    EXPECT_TRUE(Names(f.folder.Path()).empty());
+    EXPECT_TRUE(FileNames(f.folder.Path()).empty());
     WriteTlmReport(f.app);
     EXPECT_EQ(f.app.ui.statusLine, "vexon.tlm has been written");
     EXPECT_EQ(f.app.sourceFileName, "vexon.tlm");
@@ -121,7 +121,7 @@ TEST(Exports, WithoutInputFileCsvExportsStopAndTheReportUsesVexon) {
     EXPECT_EQ(f.app.ui.statusLine, "vexon_tlm.csv has been written");
     WriteSensorCsv(f.app);
     std::filesystem::current_path(previous);
-    EXPECT_EQ(Names(f.folder.Path()),
+    EXPECT_EQ(FileNames(f.folder.Path()),
               (std::vector<std::string>{"vexon.tlm", "vexon_sensor.csv", "vexon_tlm.csv"}));
     // With empty stores the report still has its 114 lines and the CSV files their header alone.
     const std::string report = TempFolder::Read(f.folder.File("vexon.tlm"));
@@ -152,8 +152,9 @@ TEST(Exports, UnwritableExportsSayCouldNotBeWrittenAndLeaveNothing) {
         }
     }
     EXPECT_EQ(f.app.ui.statusLine, f.folder.File("blocked.tlm") + " could not be written");
-    EXPECT_EQ(Names(f.folder.Path()), (std::vector<std::string>{"blocked.tlm", "blocked_sensor.csv",
-                                                                "blocked_tlm.csv", "plain-file"}));
+    EXPECT_EQ(FileNames(f.folder.Path()),
+              (std::vector<std::string>{"blocked.tlm", "blocked_sensor.csv", "blocked_tlm.csv",
+                                        "plain-file"}));
     EXPECT_TRUE(std::filesystem::is_directory(f.folder.File("blocked_tlm.csv/inside")));
 }
 
@@ -216,7 +217,8 @@ TEST(Exports, AWriteFailingHalfwayKeepsTheOldFileWhole) {
         ASSERT_TRUE(status) << path;
         EXPECT_EQ(*status, path + " could not be written");
         EXPECT_EQ(TempFolder::Read(path), old);
-        EXPECT_EQ(Names(f.folder.Path()), (std::vector<std::string>{"pass.tlm", "pass_tlm.csv"}));
+        EXPECT_EQ(FileNames(f.folder.Path()),
+                  (std::vector<std::string>{"pass.tlm", "pass_tlm.csv"}));
 
         command(f.app);
         EXPECT_EQ(f.app.ui.statusLine, path + " has been written");
@@ -255,7 +257,7 @@ TEST(ImageDataCrop, UnreadableInputAndUnwritableOutputWriteNothing) {
     std::filesystem::create_directories(input + "_new/inside");
     EXPECT_TRUE(CropSatnogsImageData(f.app, input).Failed());
     EXPECT_EQ(f.app.ui.statusLine, input + "_new could not be written");
-    EXPECT_EQ(Names(f.folder.Path()), (std::vector<std::string>{"crop.csv", "crop.csv_new"}));
+    EXPECT_EQ(FileNames(f.folder.Path()), (std::vector<std::string>{"crop.csv", "crop.csv_new"}));
     EXPECT_TRUE(std::filesystem::is_directory(input + "_new/inside"));
 }
 

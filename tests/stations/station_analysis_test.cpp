@@ -15,9 +15,9 @@
 namespace quorbel {
 namespace {
 
+using testing::FileNames;
 using testing::Fixture;
 using testing::Golden;
-using testing::Names;
 using testing::TempFolder;
 
 // The four fields in brackets, or the error's number in hexadecimal, source and description.
@@ -85,7 +85,7 @@ TEST(StationAnalysis, ReportsAndCleanedCopiesMatchGoldenFiles) {
         EXPECT_EQ(TempFolder::Read(outputs + "-cleaned.csv"), Golden(golden + "-cleaned.csv"));
         EXPECT_EQ(f.app.ui.readerLog, "before\r\n" + report);
         // The input, the cleaned copy and the report: no temporary file left.
-        EXPECT_EQ(Names(folder.string()).size(), 3u);
+        EXPECT_EQ(FileNames(folder.string()).size(), 3u);
     }
 }
 
@@ -187,7 +187,7 @@ TEST(StationAnalysis, FailuresShowTheirMessageAndLeaveNothingBehind) {
         EXPECT_EQ(f.platform.messages[0].text, c.message);
         EXPECT_EQ(f.platform.messages[0].icon, MessageIcon::Warning);
         EXPECT_EQ(f.app.ui.readerLog, "log");
-        EXPECT_EQ(Names(f.folder.Path()), names);
+        EXPECT_EQ(FileNames(f.folder.Path()), names);
     }
 }
 
@@ -199,16 +199,16 @@ TEST(StationAnalysis, OutputsAppearOnlyWhenTheAnalysisIsFinished) {
     {
         StationAnalysis dropped(input);
         dropped.Prepare();
-        const std::vector<std::string> names = Names(f.folder.Path());
+        const std::vector<std::string> names = FileNames(f.folder.Path());
         ASSERT_EQ(names.size(), 2u);
         EXPECT_TRUE(names[0].starts_with("export-cleaned.csv.part")) << names[0];
     }
-    EXPECT_EQ(Names(f.folder.Path()), std::vector<std::string>{"export.csv"});
+    EXPECT_EQ(FileNames(f.folder.Path()), std::vector<std::string>{"export.csv"});
     StationAnalysis analysis(input);
     analysis.Prepare();
     EXPECT_FALSE(analysis.Finish().failure);
     EXPECT_EQ(
-        Names(f.folder.Path()),
+        FileNames(f.folder.Path()),
         (std::vector<std::string>{"export-cleaned.csv", "export-stations.txt", "export.csv"}));
     EXPECT_EQ(TempFolder::Read(f.folder.File("export-cleaned.csv")), FullLine("A"));
 }
@@ -234,7 +234,7 @@ TEST(StationAnalysis, ReadOnlyFolderFailsWithoutLeavingFiles) {
     });
     std::filesystem::permissions(f.folder.Path(), std::filesystem::perms::owner_all);
     EXPECT_EQ(messages, OperationFailed(kCleanedCopyWriteError) + "\n");
-    EXPECT_EQ(Names(f.folder.Path()), std::vector<std::string>{"export.csv"});
+    EXPECT_EQ(FileNames(f.folder.Path()), std::vector<std::string>{"export.csv"});
 }
 
 }  // namespace
