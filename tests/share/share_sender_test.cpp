@@ -147,6 +147,24 @@ TEST_F(ShareSenderTest, RateLimitsTheRequests) {
         Advance(100);
     }
     EXPECT_EQ(startedAfterMs, (std::vector<std::int64_t>{0, 500, 1000, 1500, 2000, 2500, 3000}));
+
+    // A high rate is reached though the front end's turns come 100 ms apart.
+    settings.perSecond = 50;
+    outbox.entries.clear();
+    for (std::uint8_t i = 1; i <= 200; ++i)
+        Put(i, i);
+    Start();
+    int started = 0;
+    for (int step = 0; step < 10; ++step) {
+        sender->Pump();
+        while (!poster.pending.empty()) {
+            ++started;
+            poster.Reply(0, 200);
+        }
+        Advance(100);
+    }
+    EXPECT_GE(started, 45);
+    EXPECT_LE(started, 55);
 }
 
 // 503, 429 and no reply at all: the outbox keeps what went wrong, sending pauses, and the same
