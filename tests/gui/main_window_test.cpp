@@ -32,6 +32,7 @@
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
+#include "sqlite_outbox.hpp"
 #include "support/memory_archive.hpp"
 #include "value_chart_view.hpp"
 #include "view/time_axis.hpp"
@@ -407,6 +408,55 @@ TEST(WindowArchiveTest, TheInfoPageNamesTheArchiveThatCannotBeOpened) {
     EXPECT_EQ(opened, app.settings.appDir + "/Mission.sqlite");
     EXPECT_TRUE(window.findChild<QLabel*>("LabelArchive")->text().contains("cannot be opened"));
     EXPECT_TRUE(window.findChild<QLineEdit*>("statusLine")->text().contains("is read-only"));
+}
+
+// SHARE=on sets the "Share with SatNOGS" box from the start; the box writes its state into
+// conf.ini, and settings that cannot work leave it clear and name the key.
+TEST(WindowShareTest, TheShareBoxSharesAndKeepsItsStateInConfIni) {
+    QTemporaryDir folder;
+    const auto writeConf = [&](const char* text) {
+        QFile conf(folder.filePath("conf.ini"));
+        ASSERT_TRUE(conf.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        conf.write(text);
+    };
+    // Nothing listens on port 1 of this machine: requests fail and the frames wait.
+    writeConf(
+        "SHARE=on\nSIDS_URL=http://127.0.0.1:1/api/telemetry/\nNORAD_ID=99999\n"
+        "CALLSIGN=DL0ABC\nLATITUDE=52.52\nLONGITUDE=13.405\n");
+    QtPlatform platform;
+    AppState app(platform);
+    app.settings.appDir = QFile::encodeName(folder.path()).toStdString();
+    const OutboxOpener openOutbox = [](const std::string& path) { return OpenSqliteOutbox(path); };
+    auto window = std::make_unique<MainWindow>(app, platform);
+    window->Start({}, openOutbox);
+    auto* box = window->findChild<QCheckBox*>("shareFrames");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Share with SatNOGS");
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_EQ(window->findChild<QLabel*>("shareText")->text(),
+              "Shared: 0 sent, 0 waiting, 0 rejected");
+    EXPECT_TRUE(QFile::exists(folder.filePath("outbox.sqlite")));
+
+    box->click();
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(window->findChild<QLabel*>("shareText")->text(), "");
+    QFile conf(folder.filePath("conf.ini"));
+    ASSERT_TRUE(conf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(conf.readAll().contains("SHARE=off\r\n"));
+    conf.close();
+
+    // A window started without a callsign shares nothing and says why.
+    window.reset();
+    writeConf("SHARE=on\nNORAD_ID=99999\nLATITUDE=52.52\nLONGITUDE=13.405\n");
+    AppState second(platform);
+    second.settings.appDir = app.settings.appDir;
+    window = std::make_unique<MainWindow>(second, platform);
+    window->Start({}, openOutbox);
+    box = window->findChild<QCheckBox*>("shareFrames");
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_TRUE(window->findChild<QLineEdit*>("statusLine")->text().contains("CALLSIGN"));
+    box->click();
+    EXPECT_FALSE(box->isChecked());
 }
 
 TEST_F(WindowTest, ScrollBarsAppearOnlyWhenTheWindowIsSmallerThanTheContent) {
