@@ -185,8 +185,10 @@ void ModelBinding::RefreshStatus() {
         const QSignalBlocker blocker(status->tcpClient);
         status->tcpClient->setChecked(m_tcpClient);
     }
-    Sync(m_first, m_shareText, m_model.shareText,
-         [&](const auto& v) { SetText(status->shareText, v); });
+    Sync(m_first, m_shareText, m_model.shareText, [&](const auto& v) {
+        SetText(status->shareText, v);
+        status->shareText->setToolTip(status->shareText->text());
+    });
     if (status->shareFrames->isChecked() != m_model.shareFrames) {
         const QSignalBlocker blocker(status->shareFrames);
         status->shareFrames->setChecked(m_model.shareFrames);

@@ -89,6 +89,9 @@ StatusStrip::StatusStrip(QWidget* parent) : QWidget(parent) {
     shareFrames->setObjectName("shareFrames");
     shareText = new QLabel(this);
     shareText->setObjectName("shareText");
+    // The counts fit; a long last error is cut at the strip's edge and shown whole as a tip.
+    shareText->setMaximumWidth(shareText->fontMetrics().horizontalAdvance(
+        "Shared: 99999 sent, 99999 waiting, 999 rejected; last error: HTTP 503"));
     layout->addWidget(tcpClient);
     layout->addWidget(lamp);
     layout->addWidget(connectionText);

@@ -33,6 +33,7 @@
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
 #include "sqlite_archive.hpp"
+#include "sqlite_outbox.hpp"
 #include "system_settings.hpp"
 #include "view/value_chart.hpp"
 
@@ -49,9 +50,12 @@ struct ShotWindow {
         if (!appFolder.isEmpty())
             app.settings.appDir = QFile::encodeName(appFolder).toStdString();
     }
+    // The outbox of shared frames is the real one: with SHARE=on in the folder's conf.ini the
+    // "Share with SatNOGS" box is set and its counts shown.
     quorbel::gui::MainWindow& Start(const quorbel::ArchiveOpener& openArchive = {}) {
         window = std::make_unique<quorbel::gui::MainWindow>(app, platform);
-        window->Start(openArchive);
+        window->Start(openArchive,
+                      [](const std::string& path) { return quorbel::OpenSqliteOutbox(path); });
         return *window;
     }
     void Show() {
