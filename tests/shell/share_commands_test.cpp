@@ -196,7 +196,8 @@ TEST_F(ShareCommandsTest, CaptureFilesGiveTheirFramesWithTheirStampTimes) {
     const std::string csv = folder.Write("export.csv", std::string("a;b\r\n"));
     std::filesystem::create_directory(folder.File("sub"));
 
-    const FramesToShare read = ReadFramesToShare({kss, csv, folder.File("sub")});
+    const std::string text = folder.Write("notes.txt", std::string("a pass"));
+    const FramesToShare read = ReadFramesToShare({kss, csv, folder.File("sub"), text});
     ASSERT_EQ(read.frames.size(), 2u);
     EXPECT_EQ(read.frames[0], beacon);
     EXPECT_EQ(read.frames[1], sensor);
@@ -204,10 +205,11 @@ TEST_F(ShareCommandsTest, CaptureFilesGiveTheirFramesWithTheirStampTimes) {
     EXPECT_EQ(read.rxTimesMs, (std::vector<std::int64_t>{kStart, 1673786098000}));
     EXPECT_EQ(read.withoutTime, 1);
     const auto notRead = read.outcome.ProblemsOf(CommandProblem::Kind::NotRead);
-    ASSERT_EQ(notRead.size(), 2u);
+    ASSERT_EQ(notRead.size(), 3u);
     EXPECT_EQ(notRead[0].path, csv);
     EXPECT_NE(notRead[0].reason.find("SatNOGS export is not shared"), std::string::npos);
     EXPECT_EQ(notRead[1].path, folder.File("sub"));
+    EXPECT_EQ(notRead[2].reason, "not a capture file (.kss)");
 }
 
 }  // namespace

@@ -199,9 +199,12 @@ FramesToShare ReadFramesToShare(const std::vector<std::string>& paths) {
             continue;
         }
         if (!IsCaptureFile(path)) {
-            read.outcome.AddNotRead(path,
-                                    "a SatNOGS export is not shared: its frames came from the "
-                                    "network; share the station's capture files");
+            const std::string extension = ToLowerAscii(std::filesystem::path(path).extension());
+            read.outcome.AddNotRead(path, extension == ".csv"
+                                              ? "a SatNOGS export is not shared: its frames came "
+                                                "from the network; share the station's capture "
+                                                "files"
+                                              : "not a capture file (.kss)");
             continue;
         }
         if (!ReadCaptureFrames(path, read))
