@@ -102,7 +102,7 @@ class SenderCore : public std::enable_shared_from_this<SenderCore> {
     ShareSenderOptions m_options;
 
     std::vector<Request> m_inFlight;
-    double m_tokens = 1;  // requests the rate allows now, up to BurstOf(perSecond)
+    double m_tokens = 1;  // requests the rate allows now, up to one
     std::int64_t m_refilledMs = 0;
     std::int64_t m_pausedUntilMs = 0;
     std::int64_t m_pauseSetMs = 0;            // when the last pause began
@@ -126,17 +126,18 @@ void SenderCore::Pump() {
     }
 }
 
-// The rate is a bucket filled at perSecond that holds what 200 ms earn (at least one request):
-// the front ends pump every 100 to 200 ms, and a bucket of one would hold a high rate down to
-// one request per turn. Requests start while it holds one and fewer than maxInFlight are under
-// way, oldest receive time first.
+// The rate is a bucket of one request, filled at perSecond; requests start while it holds one
+// and fewer than maxInFlight are under way, oldest receive time first. The front ends' turns
+// come often enough (every 20 to 50 ms) for the rate not to wait on them.
 void SenderCore::StartRequests(std::int64_t now) {
     if (now > m_refilledMs) {
         const double earned = static_cast<double>(now - m_refilledMs) * m_settings.perSecond / 1e3;
-        m_tokens = std::min(std::max(1.0, m_settings.perSecond * 0.2), m_tokens + earned);
+        m_tokens = std::min(1.0, m_tokens + earned);
         m_refilledMs = now;
     }
-    const int free = m_options.maxInFlight - static_cast<int>(m_inFlight.size());
+    // After a failure one request tries the server; the others follow once it has answered.
+    const int most = m_failing ? 1 : m_options.maxInFlight;
+    const int free = most - static_cast<int>(m_inFlight.size());
     const int wanted = std::min(free, static_cast<int>(m_tokens));
     if (wanted <= 0)
         return;

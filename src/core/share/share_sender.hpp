@@ -40,9 +40,11 @@ class ShareSender {
     ShareSender(const ShareSender&) = delete;
     ShareSender& operator=(const ShareSender&) = delete;
 
-    // Starts the requests that are due now. The front end calls it on a timer (every 100 ms or
-    // so) and after putting frames; it never waits on the network. Replies arrive through the
-    // poster's callbacks, which mark the outbox. Drops expired frames at most once a minute.
+    // Starts the requests that are due now. The front end calls it on a timer (every 20 to 50 ms:
+    // the rate's bucket holds one request) and after putting frames; it never waits on the
+    // network. After a failure, one request at a time tries the server until one is answered.
+    // Replies arrive through the poster's callbacks, which mark the outbox. Drops expired frames at
+    // most once a minute.
     void Pump();
 
     // True when no request is in flight.
