@@ -304,7 +304,10 @@ void BinaryRows::Bytes(std::span<const std::uint8_t> bytes) {
     m_data.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-// Element types of the server's arrays (pg_type's oids of bigint and double precision).
+// Element types of the server's arrays (pg_type's oids of smallint, integer, bigint and
+// double precision).
+constexpr std::uint32_t kInt16Oid = 21;
+constexpr std::uint32_t kInt32Oid = 23;
 constexpr std::uint32_t kInt64Oid = 20;
 constexpr std::uint32_t kDoubleOid = 701;
 
@@ -319,21 +322,39 @@ void BinaryRows::Int64Array(std::span<const std::int64_t> values) {
         Int64(value);
 }
 
-void BinaryRows::DoubleArray(std::span<const double> values, const std::vector<bool>& present) {
+void BinaryRows::ArrayHeader(std::size_t count, const std::vector<bool>& present,
+                             std::uint32_t elementType, int elementBytes) {
     std::size_t nulls = 0;
-    for (std::size_t i = 0; i < values.size(); ++i)
+    for (std::size_t i = 0; i < count; ++i)
         nulls += i < present.size() && present[i] ? 0 : 1;
-    Raw(20 + values.size() * 12 - nulls * 8, 4);
-    Raw(1, 4);
+    Raw(20 + count * 4 + (count - nulls) * static_cast<std::size_t>(elementBytes), 4);
+    Raw(1, 4);  // dimensions
     Raw(nulls > 0 ? 1 : 0, 4);
-    Raw(kDoubleOid, 4);
-    Raw(values.size(), 4);
-    Raw(1, 4);
+    Raw(elementType, 4);
+    Raw(count, 4);
+    Raw(1, 4);  // the first index
+}
+
+void BinaryRows::DoubleArray(std::span<const double> values, const std::vector<bool>& present) {
+    ArrayHeader(values.size(), present, kDoubleOid, 8);
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (i < present.size() && present[i])
             Double(values[i]);
         else
             Null();
+    }
+}
+
+void BinaryRows::WholeArray(std::span<const double> values, const std::vector<bool>& present,
+                            int bytes) {
+    ArrayHeader(values.size(), present, bytes == 2 ? kInt16Oid : kInt32Oid, bytes);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i < present.size() && present[i]) {
+            Raw(static_cast<std::uint64_t>(bytes), 4);
+            Raw(static_cast<std::uint64_t>(static_cast<std::int64_t>(values[i])), bytes);
+        } else {
+            Null();
+        }
     }
 }
 

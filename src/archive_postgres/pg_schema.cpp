@@ -8,7 +8,12 @@
 // written all over at every batch. The values of a kind's records go in blocks of kBlockRecords,
 // each field's values an array in a row of table field_block, and the block's times and frame
 // ids in table value_block: a batch of thousands of beacons is a few dozen rows instead of one
-// wide row each, and a query of one field reads only that field's arrays.
+// wide row each, and a query of one field reads only that field's arrays. A block's values of one
+// field stand in the narrowest array that holds them exactly: smallint or integer when they are
+// all whole numbers in its range (most fields are counts and scaled readings), else double. A
+// block's times and frame ids together pass the size at which the server moves values out of the
+// row; they are moved as they are, not compressed, which would cost the server more than the
+// room it saves.
 #include "pg_schema.hpp"
 
 #include <map>
@@ -31,8 +36,12 @@ std::string ViewColumnName(FieldRange fields, int field) {
     for (int other = fields.first; other <= fields.last; ++other)
         ++uses[std::string(kFields[static_cast<std::size_t>(other)].caption)];
     std::string name(kFields[static_cast<std::size_t>(field)].caption);
-    if (name.empty() || uses[name] > 1)
-        name += (name.empty() ? "" : " ") + std::string("#") + Number(field);
+    if (name.empty() || uses[name] > 1) {
+        if (!name.empty())
+            name += ' ';
+        name += '#';
+        name += Number(field);
+    }
     std::string quoted;
     for (char c : name) {
         if (static_cast<unsigned char>(c) >= 0x80)
@@ -49,8 +58,8 @@ std::string ValueView(const std::string& name, FrameKind kind, FieldRange fields
     std::string names;
     std::string columns;
     for (int field = fields.first; field <= fields.last; ++field) {
-        arrays += ", (SELECT data FROM field_block WHERE field = " + Number(field) +
-                  " AND block = v.block)";
+        arrays += ", (SELECT " + std::string(kFieldBlockValues) +
+                  " FROM field_block WHERE field = " + Number(field) + " AND block = v.block)";
         names += ", f" + Number(field);
         columns += ", u.f" + Number(field) + " AS " + ViewColumnName(fields, field);
     }
@@ -86,10 +95,14 @@ CREATE TABLE value_block(
     times bigint[] NOT NULL,
     frame_ids bigint[] NOT NULL,
     PRIMARY KEY(kind, block));
+ALTER TABLE value_block ALTER COLUMN times SET STORAGE EXTERNAL,
+    ALTER COLUMN frame_ids SET STORAGE EXTERNAL;
 CREATE TABLE field_block(
     field smallint NOT NULL,
     block bigint NOT NULL,
-    data double precision[] NOT NULL,
+    small smallint[],
+    whole integer[],
+    data double precision[],
     PRIMARY KEY(field, block));
 )";
 
@@ -143,8 +156,8 @@ std::string MoveIntoBlocks(const std::string& table, FrameKind kind, FieldRange 
            "p.record), array_agg(p.frame_id ORDER BY p.record) FROM place_" +
            table + " p GROUP BY " + blockOf + ";\n";
     for (int field = fields.first; field <= fields.last; ++field)
-        sql += "INSERT INTO field_block SELECT " + Number(field) + ", " + blockOf +
-               ", array_agg(t.f" + Number(field) + " ORDER BY p.record) FROM " + table +
+        sql += "INSERT INTO field_block(field, block, data) SELECT " + Number(field) + ", " +
+               blockOf + ", array_agg(t.f" + Number(field) + " ORDER BY p.record) FROM " + table +
                " t JOIN place_" + table + " p USING (frame_id) GROUP BY " + blockOf + ";\n";
     sql += "UPDATE frame f SET record = p.record FROM place_" + table +
            " p WHERE f.id = p.frame_id;\n";

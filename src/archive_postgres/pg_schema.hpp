@@ -13,6 +13,10 @@ inline constexpr int kSchemaVersion = 2;
 // stays under the size at which the server would move it out of its row.
 inline constexpr int kBlockRecords = 200;
 
+// The values of a row of field_block as doubles, whichever of its arrays holds them.
+inline constexpr const char* kFieldBlockValues =
+    "coalesce(data, whole::double precision[], small::double precision[])";
+
 // Checks the database's schema, makes it when there is none and moves a schema-1 database to
 // schema 2, all in one transaction; the version found or made. Throws ArchiveError for a
 // database of a newer version.

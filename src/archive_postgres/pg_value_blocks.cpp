@@ -2,6 +2,7 @@
 #include "pg_value_blocks.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 #include <string>
 
@@ -16,9 +17,51 @@ std::string Number(std::int64_t value) {
 
 std::string ArrayText(std::span<const std::int64_t> values) {
     std::string text = "{";
-    for (std::size_t i = 0; i < values.size(); ++i)
-        text += (i > 0 ? "," : "") + Number(values[i]);
-    return text + "}";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            text += ',';
+        text += Number(values[i]);
+    }
+    text += '}';
+    return text;
+}
+
+// The narrowest array that holds a block's values of one field exactly: bytes per value (2:
+// smallint, 4: integer, 8: double). -0 stays a double, so that it comes back as it was.
+int ArrayBytes(std::span<const double> values, const std::vector<bool>& present,
+               std::size_t start) {
+    int bytes = 2;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!present[start + i])
+            continue;
+        const double value = values[i];
+        if (!(value >= -2147483648.0 && value <= 2147483647.0) || value != std::trunc(value) ||
+            (value == 0 && std::signbit(value)))
+            return 8;
+        if (value < -32768.0 || value > 32767.0)
+            bytes = 4;
+    }
+    return bytes;
+}
+
+// A field's values as the row of field_block (or incoming_field) holds them: small, whole, data.
+void AppendFieldArrays(BinaryRows& rows, std::span<const double> values,
+                       const std::vector<bool>& present, std::size_t start) {
+    const std::vector<bool> part(present.begin() + static_cast<long>(start),
+                                 present.begin() + static_cast<long>(start + values.size()));
+    const int bytes = ArrayBytes(values, present, start);
+    if (bytes == 2)
+        rows.WholeArray(values, part, 2);
+    else
+        rows.Null();
+    if (bytes == 4)
+        rows.WholeArray(values, part, 4);
+    else
+        rows.Null();
+    if (bytes == 8)
+        rows.DoubleArray(values, part);
+    else
+        rows.Null();
 }
 
 }  // namespace
@@ -128,18 +171,25 @@ void BlockAppender::FillStoredBlock(Connection& db, std::size_t records) {
          ArrayText(std::span(m_frameIds).first(records))});
     BinaryRows rows;
     for (std::size_t i = 0; i < m_values.size(); ++i) {
-        rows.Row(2);
+        rows.Row(4);
         rows.Int16(m_fields.first + static_cast<int>(i));
-        const std::vector<bool> present(m_present[i].begin(),
-                                        m_present[i].begin() + static_cast<long>(records));
-        rows.DoubleArray(std::span(m_values[i]).first(records), present);
+        AppendFieldArrays(rows, std::span(m_values[i]).first(records), m_present[i], 0);
     }
-    db.CopyBinary("incoming_field(field, data)", rows);
+    db.CopyBinary("incoming_field(field, small, whole, data)", rows);
+    // The stored arrays and the appended ones in the wider of their two forms.
     db.Execute(
-        "UPDATE field_block f SET data = f.data || i.data FROM incoming_field i "
-        "WHERE f.block = $1 AND f.field = i.field",
+        "UPDATE field_block f SET "
+        "small = CASE WHEN f.small IS NOT NULL AND i.small IS NOT NULL THEN f.small || i.small "
+        "END, "
+        "whole = CASE WHEN f.data IS NULL AND i.data IS NULL AND (f.whole IS NOT NULL OR "
+        "i.whole IS NOT NULL) THEN coalesce(f.whole, f.small::integer[]) || "
+        "coalesce(i.whole, i.small::integer[]) END, "
+        "data = CASE WHEN f.data IS NOT NULL OR i.data IS NOT NULL THEN "
+        "coalesce(f.data, f.whole::double precision[], f.small::double precision[]) || "
+        "coalesce(i.data, i.whole::double precision[], i.small::double precision[]) END "
+        "FROM incoming_field i WHERE f.block = $1 AND f.field = i.field",
         {Number(m_block)});
-    db.Execute("TRUNCATE incoming_field");
+    db.Execute("DELETE FROM incoming_field");
 }
 
 // The records from `from` on in new blocks, the first of them the block after the stored one.
@@ -147,7 +197,6 @@ void BlockAppender::CopyNewBlocks(Connection& db, std::size_t from) {
     std::int64_t block = m_storedCount > 0 ? m_block + 1 : m_block;
     BinaryRows blocks;
     BinaryRows fields;
-    std::vector<bool> present;
     for (std::size_t start = from; start < m_times.size(); start += kBlockRecords, ++block) {
         const std::size_t count =
             std::min(m_times.size() - start, static_cast<std::size_t>(kBlockRecords));
@@ -162,16 +211,15 @@ void BlockAppender::CopyNewBlocks(Connection& db, std::size_t from) {
         blocks.Int64Array(times);
         blocks.Int64Array(std::span(m_frameIds).subspan(start, count));
         for (std::size_t i = 0; i < m_values.size(); ++i) {
-            fields.Row(3);
+            fields.Row(5);
             fields.Int16(m_fields.first + static_cast<int>(i));
             fields.Int64(block);
-            present.assign(m_present[i].begin() + static_cast<long>(start),
-                           m_present[i].begin() + static_cast<long>(start + count));
-            fields.DoubleArray(std::span(m_values[i]).subspan(start, count), present);
+            AppendFieldArrays(fields, std::span(m_values[i]).subspan(start, count), m_present[i],
+                              start);
         }
     }
     db.CopyBinary("value_block(kind, block, first_ms, last_ms, count, times, frame_ids)", blocks);
-    db.CopyBinary("field_block(field, block, data)", fields);
+    db.CopyBinary("field_block(field, block, small, whole, data)", fields);
 }
 
 // One statement per block whose stored records were received earlier than they were stored.

@@ -49,9 +49,13 @@ std::string Number(std::int64_t value) {
 
 std::string ArrayText(const std::vector<std::int64_t>& values) {
     std::string text = "{";
-    for (std::size_t i = 0; i < values.size(); ++i)
-        text += (i > 0 ? "," : "") + Number(values[i]);
-    return text + "}";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            text += ',';
+        text += Number(values[i]);
+    }
+    text += '}';
+    return text;
 }
 
 // A text of a reception as the server keeps it equals the batch's text of it.
@@ -165,7 +169,8 @@ class PostgresArchive : public Archive {
             "CREATE TEMP TABLE incoming_reception (LIKE reception) ON COMMIT DELETE ROWS; "
             "CREATE TEMP TABLE incoming_first (id bigint, first_ms bigint, station text, "
             "source smallint, source_file text, rx_text text) ON COMMIT DELETE ROWS; "
-            "CREATE TEMP TABLE incoming_field (field smallint, data double precision[]) "
+            "CREATE TEMP TABLE incoming_field (field smallint, small smallint[], whole integer[], "
+            "data double precision[]) "
             "ON COMMIT DELETE ROWS");
     }
 
@@ -230,9 +235,10 @@ class PostgresArchive : public Archive {
         std::vector<bool> present;
         for (;;) {
             const Result page = m_db.ExecuteBinary(
-                "SELECT v.block, v.times, f.data FROM value_block v JOIN field_block f "
-                "ON f.field = $2 AND f.block = v.block WHERE v.kind = $1 AND v.block > $3 "
-                "AND v.last_ms >= $4 AND v.first_ms < $5 ORDER BY v.block LIMIT " +
+                "SELECT v.block, v.times, " + std::string(postgres::kFieldBlockValues) +
+                    " FROM value_block v JOIN field_block f "
+                    "ON f.field = $2 AND f.block = v.block WHERE v.kind = $1 AND v.block > $3 "
+                    "AND v.last_ms >= $4 AND v.first_ms < $5 ORDER BY v.block LIMIT " +
                     std::to_string(kBlocksPerRead),
                 {Number(static_cast<int>(kind)), Number(field), Number(afterBlock),
                  Number(range.fromMs), Number(range.toMs)});
@@ -303,6 +309,15 @@ class PostgresArchive : public Archive {
         const Result size = m_db.Execute("SELECT pg_database_size(current_database())");
         stats.fileBytes = size.Int64(0, 0);
         return stats;
+    }
+
+    // An import commits a batch without waiting for the server to flush it to its disk: a crash
+    // of the server can then take back the last batches committed before it (never part of a
+    // batch), which importing the files again stores (a reception stored already adds nothing),
+    // while each batch no longer waits for a flush before the next. Live writes wait for it as
+    // ever: a station's frames are not read again.
+    void WriteInBulk(bool bulk) override {
+        m_db.Execute(bulk ? "SET synchronous_commit = off" : "RESET synchronous_commit");
     }
 
     void Rebuild(const std::function<void(std::int64_t, std::int64_t)>& progress) override {
