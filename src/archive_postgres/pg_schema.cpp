@@ -10,10 +10,11 @@
 // ids in table value_block: a batch of thousands of beacons is a few dozen rows instead of one
 // wide row each, and a query of one field reads only that field's arrays. A block's values of one
 // field stand in the narrowest array that holds them exactly: smallint or integer when they are
-// all whole numbers in its range (most fields are counts and scaled readings), else double. A
-// block's times and frame ids together pass the size at which the server moves values out of the
-// row; they are moved as they are, not compressed, which would cost the server more than the
-// room it saves.
+// all whole numbers in its range (most fields are counts and scaled readings), else double.
+// field_block is keyed by block first, so that a batch's new blocks go in at the end of its index
+// and the rows of the block being filled up are one range of it. A block's times and frame ids
+// together pass the size at which the server moves values out of the row; they are moved as they
+// are, not compressed, which would cost the server more than the room it saves.
 #include "pg_schema.hpp"
 
 #include <map>
@@ -103,7 +104,7 @@ CREATE TABLE field_block(
     small smallint[],
     whole integer[],
     data double precision[],
-    PRIMARY KEY(field, block));
+    PRIMARY KEY(block, field));
 )";
 
 std::string SchemaStatements() {
