@@ -92,7 +92,7 @@ void BlockAppender::Forget() {
     m_lowered.clear();
 }
 
-void BlockAppender::Open(Connection& db) {
+void BlockAppender::Open(Connection& db, bool newBlock) {
     if (m_read)
         return;
     m_read = true;
@@ -104,8 +104,9 @@ void BlockAppender::Open(Connection& db) {
     if (last.Rows() > 0) {
         m_block = last.Int64(0, 0);
         m_storedCount = static_cast<std::size_t>(last.Int64(0, 1));
-        if (m_storedCount >= static_cast<std::size_t>(kBlockRecords)) {
-            ++m_block;  // the last block is full: a new one starts
+        if (m_storedCount >= static_cast<std::size_t>(kBlockRecords) ||
+            (newBlock && m_storedCount > 0)) {
+            ++m_block;  // the last block is full, or left as it is: a new one starts
             m_storedCount = 0;
         }
     }

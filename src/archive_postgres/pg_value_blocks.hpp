@@ -23,8 +23,10 @@ class BlockAppender {
     // Forgets what was read and appended: at the start of every transaction (another station
     // may have appended since) and after a rollback.
     void Forget();
-    // Reads where the kind's records go on: before Append, outside a COPY.
-    void Open(Connection& db);
+    // Reads where the kind's records go on: before Append, outside a COPY. `newBlock`: the
+    // records start a new block even when the last one has room, for many records at once (an
+    // import), since filling up the last block rewrites all its rows for its last few records.
+    void Open(Connection& db, bool newBlock);
     // Appends a record and gives its number (block * kBlockRecords + place).
     std::int64_t Append(std::int64_t frameId, std::int64_t timeMs, const ArchiveDecode& decode);
     // A stored record's frame turned out to be received first at an earlier time.

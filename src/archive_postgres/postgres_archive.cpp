@@ -338,7 +338,7 @@ class PostgresArchive : public Archive {
                     {Number(afterId)});
                 BatchRows rows;
                 std::string kinds;
-                OpenBlocks();
+                OpenBlocks(static_cast<std::size_t>(page.Rows()));
                 for (int row = 0; row < page.Rows(); ++row) {
                     const std::int64_t id = page.Int64(row, 0);
                     const ArchiveDecode decode =
@@ -401,9 +401,11 @@ class PostgresArchive : public Archive {
         return nullptr;
     }
 
-    void OpenBlocks() {
-        m_beacons.Open(m_db);
-        m_sensors.Open(m_db);
+    // Many new records start new blocks; a few (a live batch) fill up the last ones.
+    void OpenBlocks(std::size_t records) {
+        const bool newBlocks = records >= static_cast<std::size_t>(postgres::kBlockRecords);
+        m_beacons.Open(m_db, newBlocks);
+        m_sensors.Open(m_db, newBlocks);
     }
 
     void ForgetOpenBlocks() {
@@ -549,7 +551,7 @@ class PostgresArchive : public Archive {
                        const std::vector<std::size_t>& newFrames) {
         if (newFrames.empty())
             return;
-        OpenBlocks();
+        OpenBlocks(newFrames.size());
         BatchRows rows;
         ArchiveDecode made;
         m_db.BeginBinaryCopy(kFrameColumns);
