@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <limits>
 
 #include "archive/archive_location.hpp"
 #include "archive/queueing_archive.hpp"
@@ -40,6 +41,75 @@ std::int64_t Result::Int64(int row, int column) const {
     std::int64_t value = 0;
     std::from_chars(text.data(), text.data() + text.size(), value);
     return value;
+}
+
+namespace {
+
+// Reads a binary value's big-endian numbers, checking every read against its length.
+class BinaryValue {
+  public:
+    BinaryValue(const char* data, int length)
+        : m_data(reinterpret_cast<const std::uint8_t*>(data)),
+          m_size(static_cast<std::size_t>(std::max(length, 0))) {}
+    std::uint64_t Read(std::size_t bytes) {
+        if (m_at + bytes > m_size)
+            throw ArchiveError("the server sent a value shorter than its type");
+        std::uint64_t value = 0;
+        for (std::size_t i = 0; i < bytes; ++i)
+            value = value << 8 | m_data[m_at++];
+        return value;
+    }
+    std::int32_t Read32() { return static_cast<std::int32_t>(static_cast<std::uint32_t>(Read(4))); }
+    // The element count of a one-dimensional array, after its header.
+    std::size_t ArrayCount() {
+        const std::int32_t dimensions = Read32();
+        Read(8);  // NULL flag, element type
+        if (dimensions == 0)
+            return 0;
+        if (dimensions != 1)
+            throw ArchiveError("the server sent an array of " + std::to_string(dimensions) +
+                               " dimensions where one was expected");
+        const std::int32_t count = Read32();
+        Read(4);  // the first index
+        return static_cast<std::size_t>(std::max(count, 0));
+    }
+
+  private:
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_at = 0;
+};
+
+}  // namespace
+
+std::int64_t Result::BinaryInt64(int row, int column) const {
+    BinaryValue value(PQgetvalue(m_result.get(), row, column),
+                      PQgetlength(m_result.get(), row, column));
+    return static_cast<std::int64_t>(value.Read(8));
+}
+
+std::vector<std::int64_t> Result::BinaryInt64Array(int row, int column) const {
+    BinaryValue value(PQgetvalue(m_result.get(), row, column),
+                      PQgetlength(m_result.get(), row, column));
+    std::vector<std::int64_t> values(value.ArrayCount());
+    for (std::int64_t& element : values)
+        element = value.Read32() < 0 ? 0 : static_cast<std::int64_t>(value.Read(8));
+    return values;
+}
+
+void Result::BinaryDoubleArray(int row, int column, std::vector<double>& values,
+                               std::vector<bool>& present) const {
+    BinaryValue value(PQgetvalue(m_result.get(), row, column),
+                      PQgetlength(m_result.get(), row, column));
+    const std::size_t count = value.ArrayCount();
+    values.assign(count, std::numeric_limits<double>::quiet_NaN());
+    present.assign(count, false);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (value.Read32() < 0)
+            continue;
+        values[i] = std::bit_cast<double>(value.Read(8));
+        present[i] = true;
+    }
 }
 
 double Result::Double(int row, int column) const {
@@ -90,8 +160,16 @@ void Connection::Fail(const std::string& what, const char* message) const {
 }
 
 Result Connection::Execute(const std::string& sql, const Parameters& parameters) {
+    return Run(sql, parameters, 0);
+}
+
+Result Connection::ExecuteBinary(const std::string& sql, const Parameters& parameters) {
+    return Run(sql, parameters, 1);
+}
+
+Result Connection::Run(const std::string& sql, const Parameters& parameters, int resultFormat) {
     PGresult* raw = nullptr;
-    if (parameters.empty()) {
+    if (parameters.empty() && resultFormat == 0) {
         raw = PQexec(m_connection.get(), sql.c_str());
     } else {
         std::vector<const char*> values;
@@ -99,7 +177,7 @@ Result Connection::Execute(const std::string& sql, const Parameters& parameters)
         for (const auto& parameter : parameters)
             values.push_back(parameter ? parameter->c_str() : nullptr);
         raw = PQexecParams(m_connection.get(), sql.c_str(), static_cast<int>(values.size()),
-                           nullptr, values.data(), nullptr, nullptr, 0);
+                           nullptr, values.data(), nullptr, nullptr, resultFormat);
     }
     Result result(raw);
     const ExecStatusType status = PQresultStatus(raw);
@@ -224,6 +302,60 @@ void BinaryRows::Text(std::string_view text) {
 void BinaryRows::Bytes(std::span<const std::uint8_t> bytes) {
     Raw(bytes.size(), 4);
     m_data.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+// Element types of the server's arrays (pg_type's oids of smallint, integer, bigint and
+// double precision).
+constexpr std::uint32_t kInt16Oid = 21;
+constexpr std::uint32_t kInt32Oid = 23;
+constexpr std::uint32_t kInt64Oid = 20;
+constexpr std::uint32_t kDoubleOid = 701;
+
+void BinaryRows::Int64Array(std::span<const std::int64_t> values) {
+    Raw(20 + values.size() * 12, 4);
+    Raw(1, 4);  // dimensions
+    Raw(0, 4);  // no NULL
+    Raw(kInt64Oid, 4);
+    Raw(values.size(), 4);
+    Raw(1, 4);  // the first index
+    for (std::int64_t value : values)
+        Int64(value);
+}
+
+void BinaryRows::ArrayHeader(std::size_t count, const std::vector<bool>& present,
+                             std::uint32_t elementType, int elementBytes) {
+    std::size_t nulls = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        nulls += i < present.size() && present[i] ? 0 : 1;
+    Raw(20 + count * 4 + (count - nulls) * static_cast<std::size_t>(elementBytes), 4);
+    Raw(1, 4);  // dimensions
+    Raw(nulls > 0 ? 1 : 0, 4);
+    Raw(elementType, 4);
+    Raw(count, 4);
+    Raw(1, 4);  // the first index
+}
+
+void BinaryRows::DoubleArray(std::span<const double> values, const std::vector<bool>& present) {
+    ArrayHeader(values.size(), present, kDoubleOid, 8);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i < present.size() && present[i])
+            Double(values[i]);
+        else
+            Null();
+    }
+}
+
+void BinaryRows::WholeArray(std::span<const double> values, const std::vector<bool>& present,
+                            int bytes) {
+    ArrayHeader(values.size(), present, bytes == 2 ? kInt16Oid : kInt32Oid, bytes);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i < present.size() && present[i]) {
+            Raw(static_cast<std::uint64_t>(bytes), 4);
+            Raw(static_cast<std::uint64_t>(static_cast<std::int64_t>(values[i])), bytes);
+        } else {
+            Null();
+        }
+    }
 }
 
 std::string_view BinaryRows::Data(bool last) {

@@ -29,6 +29,12 @@ class Result {
     double Double(int row, int column) const;
     // A bytea column of a text-format result.
     std::vector<std::uint8_t> Bytes(int row, int column) const;
+    // Columns of a binary-format result (ExecuteBinary): bigint, and one-dimensional arrays of
+    // bigint and of double precision (NULL elements as NaN, `present` false for them).
+    std::int64_t BinaryInt64(int row, int column) const;
+    std::vector<std::int64_t> BinaryInt64Array(int row, int column) const;
+    void BinaryDoubleArray(int row, int column, std::vector<double>& values,
+                           std::vector<bool>& present) const;
     // The count of rows an INSERT, UPDATE or DELETE touched.
     std::int64_t Affected() const;
     PGresult* Raw() const { return m_result.get(); }
@@ -51,6 +57,8 @@ class Connection {
     const std::string& Location() const { return m_location; }
     // Runs one statement (no parameters: several may stand in it).
     Result Execute(const std::string& sql, const Parameters& parameters = {});
+    // The same with the result's values in binary: arrays and doubles as the server holds them.
+    Result ExecuteBinary(const std::string& sql, const Parameters& parameters);
     // COPY table(columns) FROM STDIN in text format: `rows` holds whole lines, each ending in \n,
     // with tabs between values and values escaped by CopyText.
     void Copy(const std::string& target, const std::string& rows);
@@ -72,6 +80,7 @@ class Connection {
 
   private:
     [[noreturn]] void Fail(const std::string& what, const char* message) const;
+    Result Run(const std::string& sql, const Parameters& parameters, int resultFormat);
     void BeginCopy(const std::string& statement);
 
     std::string m_location;
@@ -93,6 +102,12 @@ class BinaryRows {
     // Text as ServerText makes it.
     void Text(std::string_view text);
     void Bytes(std::span<const std::uint8_t> bytes);
+    // One-dimensional arrays: bigint[], and double precision[] whose elements are NULL where
+    // `present` is false.
+    void Int64Array(std::span<const std::int64_t> values);
+    void DoubleArray(std::span<const double> values, const std::vector<bool>& present);
+    // smallint[] (bytes 2) or integer[] (bytes 4) of values that are whole numbers in its range.
+    void WholeArray(std::span<const double> values, const std::vector<bool>& present, int bytes);
 
     bool Empty() const { return m_rows == 0; }
     std::size_t Size() const { return m_data.size(); }
@@ -102,6 +117,9 @@ class BinaryRows {
 
   private:
     void Raw(std::uint64_t value, int bytes);
+    // An array's length and header; false elements of `present` are NULL.
+    void ArrayHeader(std::size_t count, const std::vector<bool>& present, std::uint32_t elementType,
+                     int elementBytes);
 
     std::string m_data;
     std::size_t m_rows = 0;

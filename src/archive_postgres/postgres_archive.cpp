@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <limits>
 #include <map>
 #include <set>
@@ -17,6 +18,8 @@
 #include "archive/queueing_archive.hpp"
 #include "decode/field_table.hpp"
 #include "pg_connection.hpp"
+#include "pg_schema.hpp"
+#include "pg_value_blocks.hpp"
 
 namespace quorbel {
 namespace {
@@ -26,176 +29,85 @@ using postgres::Connection;
 using postgres::Parameters;
 using postgres::Result;
 
-constexpr int kSchemaVersion = 1;
 // The advisory lock every writer of the archive takes for its batch's transaction.
 constexpr const char* kWriteLock = "SELECT pg_advisory_xact_lock(7263540210)";
 constexpr std::int64_t kAllTimeFrom = std::numeric_limits<std::int64_t>::min();
 constexpr std::int64_t kAllTimeTo = std::numeric_limits<std::int64_t>::max();
 // Rows read per round trip when a whole range is read.
 constexpr int kReadChunk = 20'000;
-// Bytes of new frames' rows sent to the server at a time while the next frames are decoded.
+// Bytes of new frames' rows sent to the server at a time while the next frames are made.
 constexpr std::size_t kCopyPiece = 256 * 1024;
+constexpr const char* kFrameColumns =
+    "frame(id, digest, first_ms, kind, satellite, receptions, record, station, source, "
+    "source_file, rx_text, bytes)";
+constexpr const char* kReceptionColumns =
+    "(frame_id, rx_ms, station, source, source_file, rx_text)";
 
 std::string Number(std::int64_t value) {
     return std::to_string(value);
 }
 
-std::string FieldColumns(FieldRange fields) {
-    std::string columns;
-    for (int field = fields.first; field <= fields.last; ++field)
-        columns += ", f" + std::to_string(field) + " double precision";
-    return columns;
-}
-
-std::string FieldNames(FieldRange fields) {
-    std::string names;
-    for (int field = fields.first; field <= fields.last; ++field)
-        names += ", f" + std::to_string(field);
-    return names;
-}
-
-// A caption as a quoted column name of the dashboard views; a caption that stands twice gets
-// its field number.
-std::string ViewColumns(FieldRange fields) {
-    std::map<std::string, int> uses;
-    for (int field = fields.first; field <= fields.last; ++field)
-        ++uses[std::string(kFields[static_cast<std::size_t>(field)].caption)];
-    std::string columns;
-    for (int field = fields.first; field <= fields.last; ++field) {
-        const FieldDef& def = kFields[static_cast<std::size_t>(field)];
-        std::string name(def.caption);
-        if (name.empty() || uses[name] > 1)
-            name += (name.empty() ? "" : " ") + std::string("#") + std::to_string(field);
-        std::string quoted;
-        for (char c : name) {
-            if (static_cast<unsigned char>(c) >= 0x80)
-                c = '_';  // captions are ASCII; anything else must not break the statement
-            quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-        }
-        columns += ", f" + std::to_string(field) + " AS \"" + quoted + "\"";
+std::string ArrayText(const std::vector<std::int64_t>& values) {
+    std::string text = "{";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            text += ',';
+        text += Number(values[i]);
     }
-    return columns;
+    text += '}';
+    return text;
 }
 
-std::string SchemaStatements() {
-    std::string sql = R"(
-CREATE TABLE frame(
-    id bigint PRIMARY KEY,
-    digest bigint NOT NULL,
-    first_ms bigint NOT NULL,
-    kind smallint NOT NULL,
-    satellite text NOT NULL,
-    receptions integer NOT NULL,
-    bytes bytea NOT NULL);
-CREATE INDEX frame_digest ON frame(digest, first_ms);
-CREATE INDEX frame_time ON frame(first_ms, id);
-CREATE TABLE reception(
-    frame_id bigint NOT NULL,
-    rx_ms bigint NOT NULL,
-    station text NOT NULL,
-    source smallint NOT NULL,
-    source_file text NOT NULL,
-    rx_text text NOT NULL,
-    PRIMARY KEY(frame_id, rx_ms, station, source, source_file));
-CREATE INDEX reception_time ON reception(rx_ms);
-CREATE TABLE message(frame_id bigint PRIMARY KEY, text text NOT NULL);
-CREATE TABLE ssdv_packet(
-    frame_id bigint PRIMARY KEY,
-    image_id integer NOT NULL,
-    packet_id integer NOT NULL);
-)";
-    sql +=
-        "CREATE TABLE beacon(frame_id bigint PRIMARY KEY, first_ms bigint NOT NULL, "
-        "decoded smallint NOT NULL" +
-        FieldColumns(kBeaconFields) + ");\n";
-    sql += "CREATE INDEX beacon_time ON beacon(first_ms);\n";
-    sql +=
-        "CREATE TABLE sensor(frame_id bigint PRIMARY KEY, first_ms bigint NOT NULL, "
-        "decoded smallint NOT NULL" +
-        FieldColumns(kSensorFields) + ");\n";
-    sql += "CREATE INDEX sensor_time ON sensor(first_ms);\n";
-    // Views a dashboard reads directly: UTC times and the fields under their captions.
-    const std::string time = "to_timestamp(first_ms / 1000.0) AS time";
-    sql += "CREATE VIEW beacons AS SELECT " + time + ", frame_id" + ViewColumns(kBeaconFields) +
-           " FROM beacon;\n";
-    sql += "CREATE VIEW sensor_frames AS SELECT " + time + ", frame_id" +
-           ViewColumns(kSensorFields) + " FROM sensor;\n";
-    sql +=
-        "CREATE VIEW messages AS SELECT to_timestamp(f.first_ms / 1000.0) AS time, "
-        "f.satellite, m.text FROM message m JOIN frame f ON f.id = m.frame_id;\n";
-    sql +=
-        "CREATE VIEW receptions AS SELECT to_timestamp(rx_ms / 1000.0) AS time, station, "
-        "CASE source WHEN 0 THEN 'live' WHEN 1 THEN 'capture' ELSE 'export' END AS source, "
-        "source_file, frame_id FROM reception;\n";
-    sql += "INSERT INTO archive_schema(version) VALUES (" + std::to_string(kSchemaVersion) + ");\n";
-    return sql;
+// A text of a reception as the server keeps it equals the batch's text of it.
+bool SameText(std::string_view stored, const std::string& text) {
+    return stored == text || stored == postgres::ServerText(text);
 }
 
-// Checks the database's schema and makes it when there is none; its version.
-int PrepareSchema(Connection& db) {
-    db.Execute("BEGIN");
-    try {
-        // Stations starting together: one makes the schema, the others wait and find it.
-        db.Execute("SELECT pg_advisory_xact_lock(7263540211)");
-        const Result has = db.Execute("SELECT to_regclass('archive_schema') IS NOT NULL");
-        int version = 0;
-        if (has.Text(0, 0) == "t") {
-            const Result found = db.Execute("SELECT max(version) FROM archive_schema");
-            version = found.IsNull(0, 0) ? 0 : static_cast<int>(found.Int64(0, 0));
-        } else {
-            db.Execute("CREATE TABLE archive_schema(version integer NOT NULL)");
-        }
-        if (version > kSchemaVersion)
-            throw ArchiveError("the archive " + db.Location() +
-                               " was written by a newer version of this program (schema " +
-                               std::to_string(version) + "); this program knows up to " +
-                               std::to_string(kSchemaVersion));
-        if (version == 0) {
-            db.Execute(SchemaStatements());
-            version = kSchemaVersion;
-        }
-        db.Execute("COMMIT");
-        return version;
-    } catch (...) {
-        if (!db.Lost())
-            db.Execute("ROLLBACK");
-        throw;
-    }
-}
-
-// A stored frame that a reception of the same bytes may join.
-struct KnownFrame {
+// A frame that a reception of the same bytes may join: one stored before the batch, or one new
+// in it. It keeps its first reception in its own row.
+struct JoinableFrame {
     std::int64_t id = 0;
     std::int64_t firstMs = 0;
-    std::vector<std::uint8_t> bytes;
+    bool stored = false;
+    FrameKind kind = FrameKind::None;
+    std::optional<std::int64_t> record;
+    std::vector<std::uint8_t> storedBytes;  // a stored frame's bytes
+    std::string station;                    // a stored frame's first reception
+    int source = 0;
+    std::string sourceFile;
+    std::string rxText;
+    const Reception* first = nullptr;  // a new frame's first reception
+    std::int64_t digest = 0;
+    int receptions = 1;         // a new frame's count; a stored frame's before the batch
+    bool firstChanged = false;  // a stored frame's first reception is one of the batch
+    bool touched = false;       // a stored frame got receptions in the batch
 };
 
-// The decoded rows of one batch, gathered before they go to the server.
+bool SameBytes(const JoinableFrame& frame, const Reception& reception) {
+    return frame.first != nullptr ? frame.first->bytes == reception.bytes
+                                  : frame.storedBytes == reception.bytes;
+}
+
+// The reception is the frame's first reception again.
+bool IsFirstReception(const JoinableFrame& frame, const Reception& reception) {
+    if (frame.first != nullptr)
+        return reception.rxTimeMs == frame.first->rxTimeMs &&
+               reception.station == frame.first->station &&
+               reception.source == frame.first->source &&
+               reception.sourceFile == frame.first->sourceFile;
+    return reception.rxTimeMs == frame.firstMs && SameText(frame.station, reception.station) &&
+           static_cast<int>(reception.source) == frame.source &&
+           SameText(frame.sourceFile, reception.sourceFile);
+}
+
+// The decoded rows of one batch other than the value blocks' records.
 struct BatchRows {
-    BinaryRows beacons;
-    BinaryRows sensors;
     BinaryRows messages;
     BinaryRows ssdvPackets;
 };
 
-void AppendDecodedRows(BatchRows& rows, std::int64_t frameId, std::int64_t firstMs,
-                       const ArchiveDecode& decode) {
-    if (decode.kind == FrameKind::Beacon || decode.kind == FrameKind::Sensor) {
-        const FieldRange fields = decode.kind == FrameKind::Beacon ? kBeaconFields : kSensorFields;
-        BinaryRows& out = decode.kind == FrameKind::Beacon ? rows.beacons : rows.sensors;
-        out.Row(3 + fields.last - fields.first + 1);
-        out.Int64(frameId);
-        out.Int64(firstMs);
-        out.Int16(static_cast<int>(decode.values.size()));
-        for (int field = fields.first; field <= fields.last; ++field) {
-            const auto place = static_cast<std::size_t>(field - fields.first);
-            if (place < decode.values.size())
-                out.Double(decode.values[place]);
-            else
-                out.Null();
-        }
-    } else if (decode.kind == FrameKind::TextMessage ||
-               decode.kind == FrameKind::DigipeatedMessage) {
+void AppendDecodedRows(BatchRows& rows, std::int64_t frameId, const ArchiveDecode& decode) {
+    if (decode.kind == FrameKind::TextMessage || decode.kind == FrameKind::DigipeatedMessage) {
         rows.messages.Row(2);
         rows.messages.Int64(frameId);
         rows.messages.Text(decode.text);
@@ -217,10 +129,49 @@ void AppendReception(BinaryRows& rows, std::int64_t frameId, const Reception& re
     rows.Text(reception.rxTimeText);
 }
 
+// A stored frame's first reception, put back among the others when an earlier one comes.
+void AppendStoredFirst(BinaryRows& rows, const JoinableFrame& frame) {
+    rows.Row(6);
+    rows.Int64(frame.id);
+    rows.Int64(frame.firstMs);
+    rows.Text(frame.station);
+    rows.Int16(frame.source);
+    rows.Text(frame.sourceFile);
+    rows.Text(frame.rxText);
+}
+
+// The receive times of a batch as disjoint ranges, each widened by kSameFrameWindowMs on both
+// sides: the frames a reception may join have their first receptions in them.
+std::vector<TimeRange> JoinWindows(std::span<const Reception> batch) {
+    std::vector<std::int64_t> times;
+    times.reserve(batch.size());
+    for (const Reception& reception : batch)
+        times.push_back(reception.rxTimeMs);
+    std::sort(times.begin(), times.end());
+    std::vector<TimeRange> windows;
+    for (std::size_t i = 0; i < times.size();) {
+        TimeRange window{times[i] - kSameFrameWindowMs, times[i] + kSameFrameWindowMs};
+        for (++i; i < times.size() && times[i] - kSameFrameWindowMs <= window.toMs; ++i)
+            window.toMs = times[i] + kSameFrameWindowMs;
+        windows.push_back(window);
+    }
+    return windows;
+}
+
 class PostgresArchive : public Archive {
   public:
-    explicit PostgresArchive(const std::string& url) : m_db(url), m_schema(PrepareSchema(m_db)) {
-        m_db.Execute("CREATE TEMP TABLE incoming_reception (LIKE reception) ON COMMIT DELETE ROWS");
+    explicit PostgresArchive(const std::string& url)
+        : m_db(url),
+          m_schema(postgres::PrepareSchema(m_db)),
+          m_beacons(FrameKind::Beacon, kBeaconFields),
+          m_sensors(FrameKind::Sensor, kSensorFields) {
+        m_db.Execute(
+            "CREATE TEMP TABLE incoming_reception (LIKE reception) ON COMMIT DELETE ROWS; "
+            "CREATE TEMP TABLE incoming_first (id bigint, first_ms bigint, station text, "
+            "source smallint, source_file text, rx_text text) ON COMMIT DELETE ROWS; "
+            "CREATE TEMP TABLE incoming_field (field smallint, small smallint[], whole integer[], "
+            "data double precision[]) "
+            "ON COMMIT DELETE ROWS");
     }
 
     std::string Describe() const override { return m_db.Location(); }
@@ -243,11 +194,9 @@ class PostgresArchive : public Archive {
         std::int64_t afterId = std::numeric_limits<std::int64_t>::min();
         for (;;) {
             const Result page = m_db.Execute(
-                "SELECT f.id, f.kind, f.bytes, f.first_ms, f.receptions, r.rx_text, r.station "
-                "FROM frame f LEFT JOIN LATERAL (SELECT rx_text, station FROM reception "
-                "WHERE frame_id = f.id ORDER BY rx_ms, station LIMIT 1) r ON true "
-                "WHERE (f.first_ms, f.id) > ($1, $2) AND f.first_ms >= $3 AND f.first_ms < $4 "
-                "ORDER BY f.first_ms, f.id LIMIT " +
+                "SELECT id, kind, bytes, first_ms, receptions, rx_text, station FROM frame "
+                "WHERE (first_ms, id) > ($1, $2) AND first_ms >= $3 AND first_ms < $4 "
+                "ORDER BY first_ms, id LIMIT " +
                     std::to_string(kReadChunk),
                 {Number(afterMs), Number(afterId), Number(range.fromMs), Number(range.toMs)});
             StoredFrame frame;
@@ -275,24 +224,36 @@ class PostgresArchive : public Archive {
             throw ArchiveError("field " + std::to_string(field) +
                                " is neither a beacon field (0 to 66) nor a sensor field (70 to "
                                "106)");
-        const FieldRange fields = store == FieldStore::Telemetry ? kBeaconFields : kSensorFields;
-        const std::string table = store == FieldStore::Telemetry ? "beacon" : "sensor";
+        const FrameKind kind =
+            store == FieldStore::Telemetry ? FrameKind::Beacon : FrameKind::Sensor;
         FieldSeriesBuilder series(field, range, buckets);
-        // In storing order, as the archive file gives them, so that both give the same series.
-        std::int64_t afterId = std::numeric_limits<std::int64_t>::min();
+        // Only the blocks whose receive times overlap the range, in storing order, as the
+        // archive file gives them, so that both give the same series.
+        std::int64_t afterBlock = -1;
+        constexpr int kBlocksPerRead = 500;
+        std::vector<double> values;
+        std::vector<bool> present;
         for (;;) {
-            const Result page = m_db.Execute(
-                "SELECT frame_id, first_ms, f" + std::to_string(field) + " FROM " + table +
-                    " WHERE frame_id > $1 AND first_ms >= $2 AND first_ms < $3 AND decoded > $4 "
-                    "ORDER BY frame_id LIMIT " +
-                    std::to_string(kReadChunk * 5),
-                {Number(afterId), Number(range.fromMs), Number(range.toMs),
-                 Number(field - fields.first)});
-            for (int row = 0; row < page.Rows(); ++row)
-                series.Add(page.Int64(row, 1), page.Double(row, 2));
-            if (page.Rows() < kReadChunk * 5)
+            const Result page = m_db.ExecuteBinary(
+                "SELECT v.block, v.times, " + std::string(postgres::kFieldBlockValues) +
+                    " FROM value_block v JOIN field_block f "
+                    "ON f.field = $2 AND f.block = v.block WHERE v.kind = $1 AND v.block > $3 "
+                    "AND v.last_ms >= $4 AND v.first_ms < $5 ORDER BY v.block LIMIT " +
+                    std::to_string(kBlocksPerRead),
+                {Number(static_cast<int>(kind)), Number(field), Number(afterBlock),
+                 Number(range.fromMs), Number(range.toMs)});
+            for (int row = 0; row < page.Rows(); ++row) {
+                const std::vector<std::int64_t> times = page.BinaryInt64Array(row, 1);
+                page.BinaryDoubleArray(row, 2, values, present);
+                const std::size_t count = std::min(times.size(), values.size());
+                for (std::size_t i = 0; i < count; ++i) {
+                    if (present[i])
+                        series.Add(times[i], values[i]);
+                }
+                afterBlock = page.BinaryInt64(row, 0);
+            }
+            if (page.Rows() < kBlocksPerRead)
                 break;
-            afterId = page.Int64(page.Rows() - 1, 0);
         }
         return series.Finish();
     }
@@ -307,10 +268,13 @@ class PostgresArchive : public Archive {
         return counts;
     }
 
+    // First receptions are kept with their frames, the others in table reception.
     std::vector<StationCount> Stations(const TimeRange& range) override {
         const Result rows = m_db.Execute(
-            "SELECT station, count(DISTINCT frame_id) AS frames FROM reception "
-            "WHERE rx_ms >= $1 AND rx_ms < $2 GROUP BY station ORDER BY frames DESC, station",
+            "SELECT station, count(DISTINCT frame_id) AS frames FROM ("
+            "SELECT station, id AS frame_id FROM frame WHERE first_ms >= $1 AND first_ms < $2 "
+            "UNION ALL SELECT station, frame_id FROM reception WHERE rx_ms >= $1 AND rx_ms < $2"
+            ") s GROUP BY station ORDER BY frames DESC, station",
             {Number(range.fromMs), Number(range.toMs)});
         std::vector<StationCount> stations;
         for (int row = 0; row < rows.Rows(); ++row)
@@ -318,8 +282,11 @@ class PostgresArchive : public Archive {
         return stations;
     }
 
+    // A frame's other receptions all come after its first.
     std::optional<TimeRange> Extent() override {
-        const Result rows = m_db.Execute("SELECT min(rx_ms), max(rx_ms) FROM reception");
+        const Result rows = m_db.Execute(
+            "SELECT (SELECT min(first_ms) FROM frame), greatest((SELECT max(first_ms) FROM "
+            "frame), (SELECT max(rx_ms) FROM reception))");
         if (rows.IsNull(0, 0))
             return std::nullopt;
         return TimeRange{rows.Int64(0, 0), rows.Int64(0, 1) + 1};
@@ -344,43 +311,59 @@ class PostgresArchive : public Archive {
         return stats;
     }
 
+    // An import commits a batch without waiting for the server to flush it to its disk: a crash
+    // of the server can then take back the last batches committed before it (never part of a
+    // batch), which importing the files again stores (a reception stored already adds nothing),
+    // while each batch no longer waits for a flush before the next. Live writes wait for it as
+    // ever: a station's frames are not read again.
+    void WriteInBulk(bool bulk) override {
+        m_db.Execute(bulk ? "SET synchronous_commit = off" : "RESET synchronous_commit");
+    }
+
     void Rebuild(const std::function<void(std::int64_t, std::int64_t)>& progress) override {
+        ForgetOpenBlocks();
         InTransaction([&] {
             m_db.Execute(kWriteLock);
             const std::int64_t total = m_db.Execute("SELECT count(*) FROM frame").Int64(0, 0);
             m_db.Execute(
-                "DELETE FROM beacon; DELETE FROM sensor; DELETE FROM message; "
+                "DELETE FROM value_block; DELETE FROM field_block; DELETE FROM message; "
                 "DELETE FROM ssdv_packet");
             std::int64_t done = 0;
             std::int64_t afterId = std::numeric_limits<std::int64_t>::min();
             for (;;) {
                 const Result page = m_db.Execute(
-                    "SELECT f.id, f.first_ms, f.bytes, (SELECT rx_text FROM reception "
-                    "WHERE frame_id = f.id ORDER BY rx_ms, station LIMIT 1) FROM frame f "
-                    "WHERE f.id > $1 ORDER BY f.id LIMIT " +
+                    "SELECT id, first_ms, bytes, rx_text FROM frame WHERE id > $1 "
+                    "ORDER BY id LIMIT " +
                         std::to_string(kReadChunk),
                     {Number(afterId)});
                 BatchRows rows;
                 std::string kinds;
+                OpenBlocks(static_cast<std::size_t>(page.Rows()));
                 for (int row = 0; row < page.Rows(); ++row) {
                     const std::int64_t id = page.Int64(row, 0);
                     const ArchiveDecode decode =
                         DecodeForArchive(page.Bytes(row, 2), std::string(page.Text(row, 3)));
-                    AppendDecodedRows(rows, id, page.Int64(row, 1), decode);
-                    kinds += Number(id) + '\t' + Number(static_cast<int>(decode.kind)) + '\t';
+                    std::optional<std::int64_t> record;
+                    if (postgres::BlockAppender* block = BlockOf(decode.kind))
+                        record = block->Append(id, page.Int64(row, 1), decode);
+                    AppendDecodedRows(rows, id, decode);
+                    kinds += Number(id) + '\t' + Number(static_cast<int>(decode.kind)) + '\t' +
+                             (record ? Number(*record) : std::string("\\N")) + '\t';
                     postgres::AppendCopyText(kinds, decode.satellite);
                     kinds += '\n';
                     afterId = id;
                 }
+                SaveOpenBlocks();
                 CopyDecodedRows(rows);
                 m_db.Execute(
                     "CREATE TEMP TABLE IF NOT EXISTS rebuilt_kind(id bigint, kind "
-                    "smallint, satellite text) ON COMMIT DROP");
+                    "smallint, record bigint, satellite text) ON COMMIT DROP");
                 m_db.Execute("TRUNCATE rebuilt_kind");
-                m_db.Copy("rebuilt_kind(id, kind, satellite)", kinds);
+                m_db.Copy("rebuilt_kind(id, kind, record, satellite)", kinds);
                 m_db.Execute(
-                    "UPDATE frame f SET kind = k.kind, satellite = k.satellite "
-                    "FROM rebuilt_kind k WHERE f.id = k.id");
+                    "UPDATE frame f SET kind = k.kind, record = k.record, satellite = k.satellite "
+                    "FROM rebuilt_kind k WHERE f.id = k.id AND (f.kind, f.record, f.satellite) "
+                    "IS DISTINCT FROM (k.kind, k.record, k.satellite)");
                 done += page.Rows();
                 if (progress)
                     progress(done, total);
@@ -398,6 +381,7 @@ class PostgresArchive : public Archive {
             body();
             m_db.Execute("COMMIT");
         } catch (...) {
+            ForgetOpenBlocks();
             if (!m_db.Lost()) {
                 try {
                     m_db.Execute("ROLLBACK");
@@ -409,167 +393,248 @@ class PostgresArchive : public Archive {
         }
     }
 
-    // The frames of the batch's digests whose first receptions lie near the batch's times.
-    std::unordered_map<std::int64_t, std::vector<KnownFrame>> FindKnownFrames(
-        std::span<const Reception> batch, const std::vector<std::int64_t>& digests) {
-        std::int64_t earliest = kAllTimeTo;
-        std::int64_t latest = kAllTimeFrom;
-        for (const Reception& reception : batch) {
-            earliest = std::min(earliest, reception.rxTimeMs);
-            latest = std::max(latest, reception.rxTimeMs);
+    postgres::BlockAppender* BlockOf(FrameKind kind) {
+        if (kind == FrameKind::Beacon)
+            return &m_beacons;
+        if (kind == FrameKind::Sensor)
+            return &m_sensors;
+        return nullptr;
+    }
+
+    // Many new records start new blocks; a few (a live batch) fill up the last ones.
+    void OpenBlocks(std::size_t records) {
+        const bool newBlocks = records >= static_cast<std::size_t>(postgres::kBlockRecords);
+        m_beacons.Open(m_db, newBlocks);
+        m_sensors.Open(m_db, newBlocks);
+    }
+
+    void ForgetOpenBlocks() {
+        m_beacons.Forget();
+        m_sensors.Forget();
+    }
+
+    void SaveOpenBlocks() {
+        m_beacons.Save(m_db);
+        m_sensors.Save(m_db);
+    }
+
+    // The stored frames of the batch's digests whose first receptions lie in the batch's join
+    // windows, read by the time index; the bytes and first reception only of those whose digest
+    // is one of the batch's.
+    void ReadJoinableFrames(std::span<const Reception> batch,
+                            const std::vector<std::int64_t>& digests,
+                            std::deque<JoinableFrame>& frames,
+                            std::unordered_multimap<std::int64_t, std::size_t>& byDigest) {
+        std::vector<std::int64_t> distinct(digests);
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        const std::string digestList = ArrayText(distinct);
+        for (const TimeRange& window : JoinWindows(batch)) {
+            const Result rows = m_db.Execute(
+                "SELECT id, digest, first_ms, kind, record, receptions, bytes, station, source, "
+                "source_file, rx_text FROM frame WHERE first_ms BETWEEN $1 AND $2 "
+                "AND digest = ANY($3::bigint[])",
+                {Number(window.fromMs), Number(window.toMs), digestList});
+            for (int row = 0; row < rows.Rows(); ++row) {
+                JoinableFrame frame;
+                frame.id = rows.Int64(row, 0);
+                frame.digest = rows.Int64(row, 1);
+                frame.firstMs = rows.Int64(row, 2);
+                frame.stored = true;
+                frame.kind = static_cast<FrameKind>(rows.Int64(row, 3));
+                if (!rows.IsNull(row, 4))
+                    frame.record = rows.Int64(row, 4);
+                frame.receptions = static_cast<int>(rows.Int64(row, 5));
+                frame.storedBytes = rows.Bytes(row, 6);
+                frame.station = std::string(rows.Text(row, 7));
+                frame.source = static_cast<int>(rows.Int64(row, 8));
+                frame.sourceFile = std::string(rows.Text(row, 9));
+                frame.rxText = std::string(rows.Text(row, 10));
+                byDigest.emplace(frame.digest, frames.size());
+                frames.push_back(std::move(frame));
+            }
         }
-        std::set<std::int64_t> distinct(digests.begin(), digests.end());
-        std::string list = "{";
-        for (std::int64_t digest : distinct)
-            list += (list.size() > 1 ? "," : "") + Number(digest);
-        list += "}";
-        const Result rows = m_db.Execute(
-            "SELECT id, digest, first_ms, bytes FROM frame "
-            "WHERE digest = ANY($1::bigint[]) AND first_ms BETWEEN $2 AND $3",
-            {list, Number(earliest - kSameFrameWindowMs), Number(latest + kSameFrameWindowMs)});
-        std::unordered_map<std::int64_t, std::vector<KnownFrame>> known;
-        for (int row = 0; row < rows.Rows(); ++row)
-            known[rows.Int64(row, 1)].push_back(
-                {rows.Int64(row, 0), rows.Int64(row, 2), rows.Bytes(row, 3)});
-        return known;
     }
 
     WriteCount WriteLocked(std::span<const Reception> batch) {
+        ForgetOpenBlocks();
         std::vector<std::int64_t> digests;
         digests.reserve(batch.size());
         for (const Reception& reception : batch)
-            digests.push_back(FrameDigest(reception.bytes));
-        auto known = FindKnownFrames(batch, digests);
+            digests.push_back(DigestOf(reception));
+        std::deque<JoinableFrame> frames;
+        std::unordered_multimap<std::int64_t, std::size_t> byDigest;
+        ReadJoinableFrames(batch, digests, frames, byDigest);
         std::int64_t nextId =
             m_db.Execute("SELECT coalesce(max(id), 0) + 1 FROM frame").Int64(0, 0);
 
         WriteCount count;
-        std::map<std::int64_t, std::int64_t> lowered;  // frame id -> earlier first receive time
-        // Frames new in this batch: their rows wait for their count of receptions, and their
-        // receptions go straight in (no stored reception can be the same), once each.
-        struct NewFrame {
-            std::int64_t id;
-            std::size_t reception;  // the batch's reception that made it
-            int receptions = 0;
-        };
-        std::vector<NewFrame> newFrames;
-        std::unordered_map<std::int64_t, std::size_t> newFrameAt;  // id -> place in newFrames
-        // The receptions of new frames, by their key (station and file names as the batch holds
-        // them).
+        std::vector<std::size_t> newFrames;  // places in `frames`, in storing order
+        // The other receptions of new frames, by their key (station and file names as the batch
+        // holds them): no stored reception can be the same, so they go straight in, once each.
         std::set<std::tuple<std::int64_t, std::int64_t, std::string_view, int, std::string_view>>
             keys;
         BinaryRows newReceptions;
-        BinaryRows storedReceptions;  // of frames stored before
+        BinaryRows storedReceptions;  // of frames stored before: stored already adds nothing
         for (std::size_t i = 0; i < batch.size(); ++i) {
             const Reception& reception = batch[i];
-            std::vector<KnownFrame>& candidates = known[digests[i]];
-            KnownFrame* nearest = nullptr;
-            for (KnownFrame& frame : candidates) {
-                if (frame.bytes == reception.bytes &&
+            JoinableFrame* nearest = nullptr;
+            const auto [from, to] = byDigest.equal_range(digests[i]);
+            for (auto it = from; it != to; ++it) {
+                JoinableFrame& frame = frames[it->second];
+                if (SameBytes(frame, reception) &&
                     JoinsNearer(frame.firstMs, reception.rxTimeMs,
                                 nearest ? std::optional(nearest->firstMs) : std::nullopt))
                     nearest = &frame;
             }
-            std::int64_t frameId = 0;
-            if (nearest != nullptr) {
-                frameId = nearest->id;
-                if (reception.rxTimeMs < nearest->firstMs) {
-                    nearest->firstMs = reception.rxTimeMs;
-                    lowered[frameId] = reception.rxTimeMs;
-                }
-            } else {
-                frameId = nextId++;
-                newFrameAt[frameId] = newFrames.size();
-                newFrames.push_back({frameId, i, 0});
-                candidates.push_back({frameId, reception.rxTimeMs, reception.bytes});
+            if (nearest == nullptr) {
+                JoinableFrame frame;
+                frame.id = nextId++;
+                frame.firstMs = reception.rxTimeMs;
+                frame.first = &reception;
+                frame.digest = digests[i];
+                byDigest.emplace(frame.digest, frames.size());
+                newFrames.push_back(frames.size());
+                frames.push_back(std::move(frame));
                 ++count.newFrames;
+                ++count.newReceptions;
+                continue;
             }
-            BinaryRows* out = &storedReceptions;
-            if (const auto found = newFrameAt.find(frameId); found != newFrameAt.end()) {
-                if (!keys.emplace(frameId, reception.rxTimeMs, reception.station,
-                                  static_cast<int>(reception.source), reception.sourceFile)
+            JoinableFrame& frame = *nearest;
+            if (IsFirstReception(frame, reception))
+                continue;  // the same reception again
+            if (!frame.stored) {
+                // An earlier reception becomes the new frame's first, the first one another.
+                const Reception* other = &reception;
+                if (reception.rxTimeMs < frame.firstMs)
+                    std::swap(other, frame.first);
+                frame.firstMs = frame.first->rxTimeMs;
+                if (!keys.emplace(frame.id, other->rxTimeMs, other->station,
+                                  static_cast<int>(other->source), other->sourceFile)
                          .second)
                     continue;  // the same reception twice in the batch
-                ++newFrames[found->second].receptions;
+                ++frame.receptions;
                 ++count.newReceptions;
-                out = &newReceptions;
+                AppendReception(newReceptions, frame.id, *other);
+                continue;
             }
-            AppendReception(*out, frameId, reception);
+            frame.touched = true;
+            if (reception.rxTimeMs >= frame.firstMs) {
+                AppendReception(storedReceptions, frame.id, reception);
+                continue;
+            }
+            // An earlier reception of a stored frame: the first one joins the others.
+            AppendStoredFirst(storedReceptions, frame);
+            frame.firstMs = reception.rxTimeMs;
+            frame.station = reception.station;
+            frame.source = static_cast<int>(reception.source);
+            frame.sourceFile = reception.sourceFile;
+            frame.rxText = reception.rxTimeText;
+            frame.firstChanged = true;
+            if (postgres::BlockAppender* block = BlockOf(frame.kind); block && frame.record)
+                block->LowerTime(*frame.record, frame.firstMs);
         }
 
-        // The new frames are decoded while their rows go to the server in pieces, so that it
-        // stores one piece while the next is decoded.
-        BatchRows rows;
-        if (!newFrames.empty()) {
-            m_db.BeginBinaryCopy("frame(id, digest, first_ms, kind, satellite, receptions, bytes)");
-            try {
-                BinaryRows frames;
-                for (const NewFrame& frame : newFrames) {
-                    const Reception& reception = batch[frame.reception];
-                    const ArchiveDecode decode =
-                        DecodeForArchive(reception.bytes, reception.rxTimeText);
-                    frames.Row(7);
-                    frames.Int64(frame.id);
-                    frames.Int64(digests[frame.reception]);
-                    frames.Int64(reception.rxTimeMs);
-                    frames.Int16(static_cast<int>(decode.kind));
-                    frames.Text(decode.satellite);
-                    frames.Int32(frame.receptions);
-                    frames.Bytes(reception.bytes);
-                    AppendDecodedRows(rows, frame.id, reception.rxTimeMs, decode);
-                    if (frames.Size() >= kCopyPiece)
-                        m_db.PutCopyRows(frames, false);
-                }
-                m_db.PutCopyRows(frames, true);
-            } catch (...) {
-                m_db.AbandonCopy();
-                throw;
-            }
-            m_db.EndCopy();
-        }
-        CopyDecodedRows(rows);
-
-        const std::string receptionColumns =
-            "(frame_id, rx_ms, station, source, source_file, rx_text)";
+        CopyNewFrames(frames, newFrames);
         if (!newReceptions.Empty())
-            m_db.CopyBinary("reception" + receptionColumns, newReceptions);
-        if (!storedReceptions.Empty()) {
-            // Receptions of frames stored before: one stored already (the same file imported
-            // again) adds nothing.
-            m_db.CopyBinary("incoming_reception" + receptionColumns, storedReceptions);
-            count.newReceptions +=
-                m_db.Execute(
-                        "WITH added AS (INSERT INTO reception SELECT * FROM incoming_reception "
-                        "ON CONFLICT DO NOTHING RETURNING frame_id), "
-                        "counted AS (SELECT frame_id, count(*) AS n FROM added GROUP BY "
-                        "frame_id), "
-                        "joined AS (UPDATE frame f SET receptions = f.receptions + c.n "
-                        "FROM counted c WHERE f.id = c.frame_id RETURNING c.n) "
-                        "SELECT coalesce(sum(n), 0) FROM joined")
-                    .Int64(0, 0);
-        }
-        if (!lowered.empty()) {
-            std::string values;
-            for (const auto& [id, ms] : lowered)
-                values += std::string(values.empty() ? "" : ",") + "(" + Number(id) + "," +
-                          Number(ms) + ")";
-            const std::string earlier = "(VALUES " + values + ") AS e(id, ms)";
-            m_db.Execute("UPDATE frame f SET first_ms = e.ms FROM " + earlier +
-                         " WHERE f.id = e.id AND e.ms < f.first_ms");
-            for (const char* table : {"beacon", "sensor"})
-                m_db.Execute(std::string("UPDATE ") + table + " v SET first_ms = e.ms FROM " +
-                             earlier + " WHERE v.frame_id = e.id AND e.ms < v.first_ms");
-        }
+            m_db.CopyBinary(std::string("reception") + kReceptionColumns, newReceptions);
+        if (!storedReceptions.Empty())
+            count.newReceptions += JoinStoredFrames(frames, storedReceptions);
+        SaveOpenBlocks();
         return count;
     }
 
+    // The rows of the batch's new frames, with their first receptions and their places in the
+    // value blocks, go to the server in pieces, so that it stores one piece while the next is
+    // made.
+    void CopyNewFrames(const std::deque<JoinableFrame>& frames,
+                       const std::vector<std::size_t>& newFrames) {
+        if (newFrames.empty())
+            return;
+        OpenBlocks(newFrames.size());
+        BatchRows rows;
+        ArchiveDecode made;
+        m_db.BeginBinaryCopy(kFrameColumns);
+        try {
+            BinaryRows out;
+            for (std::size_t place : newFrames) {
+                const JoinableFrame& frame = frames[place];
+                const Reception& first = *frame.first;
+                const ArchiveDecode& decode = DecodeOf(first, made);
+                out.Row(12);
+                out.Int64(frame.id);
+                out.Int64(frame.digest);
+                out.Int64(frame.firstMs);
+                out.Int16(static_cast<int>(decode.kind));
+                out.Text(decode.satellite);
+                out.Int32(frame.receptions);
+                if (postgres::BlockAppender* block = BlockOf(decode.kind))
+                    out.Int64(block->Append(frame.id, frame.firstMs, decode));
+                else
+                    out.Null();
+                out.Text(first.station);
+                out.Int16(static_cast<int>(first.source));
+                out.Text(first.sourceFile);
+                out.Text(first.rxTimeText);
+                out.Bytes(first.bytes);
+                AppendDecodedRows(rows, frame.id, decode);
+                if (out.Size() >= kCopyPiece)
+                    m_db.PutCopyRows(out, false);
+            }
+            m_db.PutCopyRows(out, true);
+        } catch (...) {
+            m_db.AbandonCopy();
+            throw;
+        }
+        m_db.EndCopy();
+        CopyDecodedRows(rows);
+    }
+
+    // Stores the receptions of frames stored before (one stored already adds nothing), moves
+    // the first receptions that earlier ones replaced, and counts every touched frame's
+    // receptions again; the receptions added.
+    std::int64_t JoinStoredFrames(const std::deque<JoinableFrame>& frames,
+                                  BinaryRows& storedReceptions) {
+        BinaryRows firsts;
+        std::vector<std::int64_t> touched;
+        std::unordered_map<std::int64_t, int> before;
+        for (const JoinableFrame& frame : frames) {
+            if (!frame.stored || !frame.touched)
+                continue;
+            touched.push_back(frame.id);
+            before[frame.id] = frame.receptions;
+            if (!frame.firstChanged)
+                continue;
+            firsts.Row(6);
+            firsts.Int64(frame.id);
+            firsts.Int64(frame.firstMs);
+            firsts.Text(frame.station);
+            firsts.Int16(frame.source);
+            firsts.Text(frame.sourceFile);
+            firsts.Text(frame.rxText);
+        }
+        m_db.CopyBinary(std::string("incoming_reception") + kReceptionColumns, storedReceptions);
+        m_db.Execute(
+            "INSERT INTO reception SELECT * FROM incoming_reception ON CONFLICT DO NOTHING");
+        if (!firsts.Empty()) {
+            m_db.CopyBinary("incoming_first(id, first_ms, station, source, source_file, rx_text)",
+                            firsts);
+            m_db.Execute(
+                "UPDATE frame f SET first_ms = i.first_ms, station = i.station, "
+                "source = i.source, source_file = i.source_file, rx_text = i.rx_text "
+                "FROM incoming_first i WHERE f.id = i.id");
+        }
+        const Result counted = m_db.Execute(
+            "UPDATE frame f SET receptions = 1 + (SELECT count(*) FROM reception r "
+            "WHERE r.frame_id = f.id) WHERE f.id = ANY($1::bigint[]) RETURNING id, receptions",
+            {ArrayText(touched)});
+        std::int64_t added = 0;
+        for (int row = 0; row < counted.Rows(); ++row)
+            added += counted.Int64(row, 1) - before[counted.Int64(row, 0)];
+        return added;
+    }
+
     void CopyDecodedRows(BatchRows& rows) {
-        if (!rows.beacons.Empty())
-            m_db.CopyBinary("beacon(frame_id, first_ms, decoded" + FieldNames(kBeaconFields) + ")",
-                            rows.beacons);
-        if (!rows.sensors.Empty())
-            m_db.CopyBinary("sensor(frame_id, first_ms, decoded" + FieldNames(kSensorFields) + ")",
-                            rows.sensors);
         if (!rows.messages.Empty())
             m_db.CopyBinary("message(frame_id, text)", rows.messages);
         if (!rows.ssdvPackets.Empty())
@@ -578,6 +643,8 @@ class PostgresArchive : public Archive {
 
     Connection m_db;
     int m_schema;
+    postgres::BlockAppender m_beacons;
+    postgres::BlockAppender m_sensors;
 };
 
 }  // namespace
@@ -588,7 +655,7 @@ std::unique_ptr<Archive> OpenPostgresArchive(const std::string& url) {
 
 int InitPostgresArchive(const std::string& url) {
     Connection db(url);
-    return PrepareSchema(db);
+    return postgres::PrepareSchema(db);
 }
 
 std::string PostgresLocation(const std::string& url) {

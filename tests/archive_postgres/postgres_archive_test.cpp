@@ -110,7 +110,7 @@ TEST_F(PostgresArchiveTest, GivesWhatTheArchiveFileGivesForTheSameReceptions) {
     const ArchiveStats networkStats = network->Stats();
     EXPECT_EQ(Totals(networkStats), Totals(fileStats));
     EXPECT_EQ(networkStats.stations.size(), 2u);
-    EXPECT_EQ(networkStats.schemaVersion, 1);
+    EXPECT_EQ(networkStats.schemaVersion, 2);
 
     const TimeRange all{start - 1000, start + 10'000'000};
     for (int buckets : {50, 2000, 100'000}) {
@@ -211,8 +211,8 @@ TEST_F(PostgresArchiveTest, LoginProblemsAndANewerSchemaAreNamedClearly) {
                   std::string::npos)
             << error.what();
     }
-    EXPECT_EQ(InitPostgresArchive(Url()), 1);
-    postgres::Connection(Url()).Execute("INSERT INTO archive_schema VALUES (2)");
+    EXPECT_EQ(InitPostgresArchive(Url()), 2);
+    postgres::Connection(Url()).Execute("INSERT INTO archive_schema VALUES (3)");
     try {
         OpenPostgresArchive(Url());
         ADD_FAILURE() << "a newer schema was taken";

@@ -15,12 +15,29 @@ QueueingArchive::QueueingArchive(std::string location, ServerArchiveOpener open,
     : m_location(std::move(location)), m_open(std::move(open)), m_queue(queuePath, maxWaiting) {}
 
 Archive& QueueingArchive::Server() {
-    if (!m_server)
+    if (!m_server) {
         m_server = m_open();
+        if (m_bulk)
+            m_server->WriteInBulk(true);
+    }
     return *m_server;
 }
 
+void QueueingArchive::WriteInBulk(bool bulk) {
+    m_bulk = bulk;
+    try {
+        if (m_server)
+            m_server->WriteInBulk(bulk);
+    } catch (const ArchiveUnreachable&) {
+        m_server.reset();  // connected anew, in the mode asked for, at the next use
+    }
+}
+
+// What waits may be live frames that nothing would send again: the queue goes only once the
+// server holds them as safely as a live write, whatever a bulk write would allow.
 void QueueingArchive::Drain() {
+    if (m_bulk)
+        Server().WriteInBulk(false);
     std::uint64_t offset = 0;
     for (;;) {
         ReceptionQueue::Slice slice = m_queue.Read(offset, kDrainBatch);
@@ -30,6 +47,8 @@ void QueueingArchive::Drain() {
         offset = slice.nextOffset;
     }
     m_queue.Clear();
+    if (m_bulk)
+        Server().WriteInBulk(true);
 }
 
 WriteCount QueueingArchive::Write(std::span<const Reception> batch) {

@@ -44,6 +44,8 @@ class QueueingArchive : public Archive {
     ArchiveStats Stats() override;
     void Rebuild(const std::function<void(std::int64_t, std::int64_t)>& progress) override;
     std::int64_t Waiting() const override { return m_queue.Waiting(); }
+    // Passed on to the server's archive, now and whenever it is connected anew.
+    void WriteInBulk(bool bulk) override;
 
   private:
     // The server's archive, connected now if it is not; throws ArchiveUnreachable.
@@ -56,6 +58,7 @@ class QueueingArchive : public Archive {
     ServerArchiveOpener m_open;
     std::unique_ptr<Archive> m_server;
     ReceptionQueue m_queue;
+    bool m_bulk = false;
 };
 
 }  // namespace quorbel

@@ -1,0 +1,57 @@
+// The records of one kind (beacons or sensor frames) appended to its value blocks on the server
+// within one writing transaction: the kind's last block is filled up by appending to its arrays,
+// and the records past it go in new blocks by COPY. Only the writer holding the archive's write
+// lock appends, so the last block read is the last block while the transaction lasts.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "archive/archive.hpp"
+#include "pg_connection.hpp"
+
+namespace quorbel::postgres {
+
+// The beacon or sensor fields of a frame kind; none for the other kinds.
+std::optional<FieldRange> BlockFieldsOf(FrameKind kind);
+
+class BlockAppender {
+  public:
+    BlockAppender(FrameKind kind, FieldRange fields);
+
+    // Forgets what was read and appended: at the start of every transaction (another station
+    // may have appended since) and after a rollback.
+    void Forget();
+    // Reads where the kind's records go on: before Append, outside a COPY. `newBlock`: the
+    // records start a new block even when the last one has room, for many records at once (an
+    // import), since filling up the last block rewrites all its rows for its last few records.
+    void Open(Connection& db, bool newBlock);
+    // Appends a record and gives its number (block * kBlockRecords + place).
+    std::int64_t Append(std::int64_t frameId, std::int64_t timeMs, const ArchiveDecode& decode);
+    // A stored record's frame turned out to be received first at an earlier time.
+    void LowerTime(std::int64_t record, std::int64_t timeMs);
+    // Writes what was appended and lowered.
+    void Save(Connection& db);
+
+  private:
+    void FillStoredBlock(Connection& db, std::size_t records);
+    void CopyNewBlocks(Connection& db, std::size_t from);
+    void SaveLowered(Connection& db);
+
+    FrameKind m_kind;
+    FieldRange m_fields;
+    bool m_read = false;
+    std::int64_t m_block = 0;       // the block the next record goes to
+    std::size_t m_storedCount = 0;  // records stored in it before this transaction
+    std::int64_t m_nextRecord = 0;
+    // Records appended in this transaction, in order.
+    std::vector<std::int64_t> m_frameIds;
+    std::vector<std::int64_t> m_times;
+    std::vector<std::vector<double>> m_values;  // per field of the kind, per record
+    std::vector<std::vector<bool>> m_present;   // the field was decoded
+    // Stored records to lower: block -> (place, time).
+    std::map<std::int64_t, std::map<std::int64_t, std::int64_t>> m_lowered;
+};
+
+}  // namespace quorbel::postgres
