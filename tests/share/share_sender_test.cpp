@@ -147,6 +147,20 @@ TEST_F(ShareSenderTest, RateLimitsTheRequests) {
         Advance(100);
     }
     EXPECT_EQ(startedAfterMs, (std::vector<std::int64_t>{0, 500, 1000, 1500, 2000, 2500, 3000}));
+
+    // Above one request a turn of the front end's timer, the rate is kept, not cut to the timer's:
+    // the first at once, then two each turn.
+    settings.perSecond = 20;
+    for (std::uint8_t i = 21; i <= 80; ++i)
+        Put(i, i);
+    Start();
+    int started = 0;
+    for (int turn = 0; turn < 10; ++turn) {
+        Advance(100);
+        for (; !poster.pending.empty(); ++started)
+            poster.Reply(0, 200);
+    }
+    EXPECT_EQ(started, 19);
 }
 
 // 503, 429 and no reply at all: the outbox keeps what went wrong, sending pauses, and the same

@@ -22,6 +22,7 @@ struct ShareSenderOptions {
     std::int64_t firstPauseMs = 2'000;            // after the first retryable failure
     std::int64_t longestPauseMs = 600'000;        // the pause doubles up to this
     std::int64_t keepSentMs = 30LL * 86'400'000;  // how long acknowledged frames are remembered
+    std::int64_t pumpIntervalMs = 100;            // the front end's timer, at the longest
 };
 
 // What the status strip and share-status show.
