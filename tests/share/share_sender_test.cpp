@@ -161,6 +161,18 @@ TEST_F(ShareSenderTest, RateLimitsTheRequests) {
             poster.Reply(0, 200);
     }
     EXPECT_EQ(started, 19);
+
+    // A timer that turns later than the requests fall due does not slow the rate: at 5 a second
+    // and a turn every 150 ms, 15 requests in the 2.8 s after the first, not one every other turn.
+    settings.perSecond = 5;
+    Start();
+    started = 0;
+    for (int turn = 0; turn < 20; ++turn) {
+        Advance(150);
+        for (; !poster.pending.empty(); ++started)
+            poster.Reply(0, 200);
+    }
+    EXPECT_EQ(started, 15);
 }
 
 // 503, 429 and no reply at all: the outbox keeps what went wrong, sending pauses, and the same

@@ -129,14 +129,16 @@ void SenderCore::Pump() {
 // Each request is due 1/perSecond after the one before, oldest receive time first, while fewer
 // than maxInFlight are under way. The front end's timer turns only every pumpIntervalMs: while
 // sending goes on, the requests that fell due since the last turn start together (else a rate of
-// more than one request a turn would be cut to one a turn), never more than one turn's worth; after
-// a pause or an idle time the first starts at once and the rest follow at the rate.
+// more than one request a turn would be cut to one a turn, and a late turn would slow a lower
+// rate), never more than one turn's worth; after a pause or an idle time the first starts at once
+// and the rest follow at the rate.
 void SenderCore::StartRequests(std::int64_t now) {
     const double intervalMs = 1e3 / m_settings.perSecond;
     const double nowMs = static_cast<double>(now);
-    const bool sending = m_lastStartMs && now - *m_lastStartMs <= m_options.pumpIntervalMs;
-    m_nextDueMs = std::max(m_nextDueMs,
-                           sending ? nowMs - static_cast<double>(m_options.pumpIntervalMs) : nowMs);
+    const double turnMs = static_cast<double>(m_options.pumpIntervalMs);
+    const bool sending =
+        m_lastStartMs && nowMs - static_cast<double>(*m_lastStartMs) <= intervalMs + turnMs;
+    m_nextDueMs = std::max(m_nextDueMs, sending ? nowMs - turnMs : nowMs);
     const int free = m_options.maxInFlight - static_cast<int>(m_inFlight.size());
     int wanted = 0;
     while (wanted < free && m_nextDueMs + wanted * intervalMs <= nowMs)
