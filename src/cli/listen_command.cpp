@@ -26,7 +26,7 @@ namespace {
 
 constexpr int kFirstRetryMs = 1000;
 constexpr int kLongestRetryMs = 30000;
-constexpr int kSharePumpMs = 20;
+constexpr int kSharePumpMs = 100;
 
 // The tool's platform with the TCP client's socket, made on first use (it needs the event loop
 // that listen starts).

@@ -22,7 +22,7 @@ namespace {
 
 // Frames go to the outbox in transactions of this many.
 constexpr std::size_t kPutChunk = 5'000;
-constexpr int kPumpMs = 20;
+constexpr int kPumpMs = 100;
 
 std::int64_t SystemNowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(

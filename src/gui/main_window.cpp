@@ -425,7 +425,7 @@ void MainWindow::WireSharing(const BoundWidgets& widgets) {
     // window is drawn again only when the counts or the log changed.
     m_sharePump = new QTimer(this);
     m_sharePump->setObjectName("sharePump");
-    m_sharePump->setInterval(50);
+    m_sharePump->setInterval(100);
     connect(m_sharePump, &QTimer::timeout, this, [this] {
         if (!m_app.sharing.sender)
             return;

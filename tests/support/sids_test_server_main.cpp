@@ -1,5 +1,6 @@
 // sids-test-server: the SiDS test server as a program, for tests that run the station in another
-// process. Writes its port to --port-file once it listens, one line per request to --log, and
+// process. Writes its port to --port-file once it listens, one line per request to --log (its
+// arrival in ms, connection, frame, answer, timestamp, then any problems, tab-separated), and
 // stops on SIGTERM or SIGINT.
 //   sids-test-server --port-file F [--log F] [--mode random|STATUS] [--seed N]
 #include <QCoreApplication>
@@ -49,10 +50,12 @@ int main(int argc, char* argv[]) {
             return;
         const auto ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(request.arrival - started);
-        const auto frame = request.fields.find("frame");
-        log << ms.count() << '\t' << request.connection << '\t'
-            << (frame == request.fields.end() ? "-" : frame->second) << '\t'
-            << request.action.Describe();
+        const auto field = [&](const char* name) {
+            const auto found = request.fields.find(name);
+            return found == request.fields.end() ? std::string("-") : found->second;
+        };
+        log << ms.count() << '\t' << request.connection << '\t' << field("frame") << '\t'
+            << request.action.Describe() << '\t' << field("timestamp");
         for (const std::string& problem : request.problems)
             log << '\t' << problem;
         log << std::endl;

@@ -68,7 +68,7 @@ class SenderCore : public std::enable_shared_from_this<SenderCore> {
           m_nowMs(std::move(nowMs)),
           m_settings(std::move(settings)),
           m_options(options),
-          m_refilledMs(m_nowMs()) {}
+          m_nextDueMs(static_cast<double>(m_nowMs())) {}
 
     void Pump();
     bool Idle() const { return m_inFlight.empty(); }
@@ -102,8 +102,8 @@ class SenderCore : public std::enable_shared_from_this<SenderCore> {
     ShareSenderOptions m_options;
 
     std::vector<Request> m_inFlight;
-    double m_tokens = 1;  // requests the rate allows now, up to one
-    std::int64_t m_refilledMs = 0;
+    double m_nextDueMs = 0;  // when the rate lets the next request start
+    std::optional<std::int64_t> m_lastStartMs;
     std::int64_t m_pausedUntilMs = 0;
     std::int64_t m_pauseSetMs = 0;            // when the last pause began
     std::int64_t m_pauseMs = 0;               // the last pause's length; 0: none since the last 2xx
@@ -126,26 +126,33 @@ void SenderCore::Pump() {
     }
 }
 
-// The rate is a bucket of one request, filled at perSecond; requests start while it holds one
-// and fewer than maxInFlight are under way, oldest receive time first. The front ends' turns
-// come often enough (every 20 to 50 ms) for the rate not to wait on them.
+// Each request is due 1/perSecond after the one before, oldest receive time first, while fewer
+// than maxInFlight are under way. The front end's timer turns only every pumpIntervalMs: while
+// sending goes on, the requests that fell due since the last turn start together (else a rate of
+// more than one request a turn would be cut to one a turn, and a late turn would slow a lower
+// rate), never more than one turn's worth; after a pause or an idle time the first starts at once
+// and the rest follow at the rate.
 void SenderCore::StartRequests(std::int64_t now) {
-    if (now > m_refilledMs) {
-        const double earned = static_cast<double>(now - m_refilledMs) * m_settings.perSecond / 1e3;
-        m_tokens = std::min(1.0, m_tokens + earned);
-        m_refilledMs = now;
-    }
+    const double intervalMs = 1e3 / m_settings.perSecond;
+    const double nowMs = static_cast<double>(now);
+    const double turnMs = static_cast<double>(m_options.pumpIntervalMs);
+    const bool sending =
+        m_lastStartMs && nowMs - static_cast<double>(*m_lastStartMs) <= intervalMs + turnMs;
+    m_nextDueMs = std::max(m_nextDueMs, sending ? nowMs - turnMs : nowMs);
     // After a failure one request tries the server; the others follow once it has answered.
     const int most = m_failing ? 1 : m_options.maxInFlight;
     const int free = most - static_cast<int>(m_inFlight.size());
-    const int wanted = std::min(free, static_cast<int>(m_tokens));
+    int wanted = 0;
+    while (wanted < free && m_nextDueMs + wanted * intervalMs <= nowMs)
+        ++wanted;
     if (wanted <= 0)
         return;
     std::vector<std::int64_t> skip;
     for (const Request& request : m_inFlight)
         skip.push_back(request.id);
     for (const OutboxFrame& frame : m_outbox.Waiting(wanted, skip)) {
-        m_tokens -= 1;
+        m_nextDueMs += intervalMs;
+        m_lastStartMs = now;
         m_inFlight.push_back({frame.id, now});
         auto done = [weak = weak_from_this(), id = frame.id,
                      rxTimeMs = frame.rxTimeMs](const HttpReply& reply) {

@@ -22,6 +22,7 @@ struct ShareSenderOptions {
     std::int64_t firstPauseMs = 2'000;            // after the first retryable failure
     std::int64_t longestPauseMs = 600'000;        // the pause doubles up to this
     std::int64_t keepSentMs = 30LL * 86'400'000;  // how long acknowledged frames are remembered
+    std::int64_t pumpIntervalMs = 100;            // the front end's timer, at the longest
 };
 
 // What the status strip and share-status show.
@@ -40,11 +41,11 @@ class ShareSender {
     ShareSender(const ShareSender&) = delete;
     ShareSender& operator=(const ShareSender&) = delete;
 
-    // Starts the requests that are due now. The front end calls it on a timer (every 20 to 50 ms:
-    // the rate's bucket holds one request) and after putting frames; it never waits on the
-    // network. After a failure, one request at a time tries the server until one is answered.
-    // Replies arrive through the poster's callbacks, which mark the outbox. Drops expired frames at
-    // most once a minute.
+    // Starts the requests that are due now. The front end calls it on a timer (every
+    // pumpIntervalMs at the longest) and after putting frames; it never waits on the network.
+    // After a failure, one request at a time tries the server until one is answered. Replies
+    // arrive through the poster's callbacks, which mark the outbox. Drops expired frames at most
+    // once a minute.
     void Pump();
 
     // True when no request is in flight.
