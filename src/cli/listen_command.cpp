@@ -110,6 +110,8 @@ class Listener {
         if (m_app.sharing.sender) {
             // What was not sent yet waits in the outbox for the next listen or share.
             TellSharing();
+            if (m_app.sharing.putFailed)
+                m_context.failed = true;
             m_context.err << "quorbel-cli: " << DescribeShareStatus(m_app.sharing.sender->Status())
                           << "\n";
             StopSharing(m_app);

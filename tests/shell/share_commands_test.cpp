@@ -162,6 +162,21 @@ TEST_F(ShareCommandsTest, LiveFramesAreInTheOutboxBeforeAnyRequest) {
         << poster.bodies[0];
     PumpSharing(app);
     EXPECT_EQ(app.ui.shareText, "Shared: 0 sent, 3 waiting, 0 rejected");
+
+    // Frames that come fast are held up to a tenth of a second and put together: by the next
+    // arrival after that, the sender's turn, or the end of sharing.
+    platform.tick = milliseconds(10);
+    values[0] = 10;
+    const Bytes next = samples::KissDataFrame(samples::MakeBeacon(22, values));
+    ReceiveLiveBytes(app, next);
+    EXPECT_EQ(outbox->Waiting(10, {}).size(), 3u);
+    PumpSharing(app);
+    EXPECT_EQ(outbox->Waiting(10, {}).size(), 4u);
+    values[0] = 11;
+    ReceiveLiveBytes(app, samples::KissDataFrame(samples::MakeBeacon(22, values)));
+    EXPECT_EQ(outbox->Waiting(10, {}).size(), 4u);
+    StopSharing(app);
+    EXPECT_EQ(outbox->Waiting(10, {}).size(), 5u);
 }
 
 // An outbox that cannot take frames is one problem in the status line; the frames are still

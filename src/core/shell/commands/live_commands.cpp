@@ -108,7 +108,7 @@ void ReceiveLiveFrame(AppState& app, std::span<const std::uint8_t> piece, LiveAr
     RecordLiveFrame(app, stamp, piece, arrival.outcome);
     if (app.sharing.outbox) {
         const auto bytes = frame.Frame();
-        arrival.shared.push_back(
+        app.sharing.held.push_back(
             {std::vector<std::uint8_t>(bytes.begin(), bytes.end()),
              std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch())
                  .count()});
@@ -169,13 +169,8 @@ LiveArrival ReceiveLiveBytes(AppState& app, std::span<const std::uint8_t> bytes)
     // One flush for all the frames of the arrival, before the next one is handled.
     FlushCapture(app, arrival.outcome);
     CheckArchive(app, arrival.outcome);
-    // Recorded first, then put in the outbox, all the arrival's frames in one transaction.
-    if (!arrival.shared.empty()) {
-        std::vector<OutboxPut> puts;
-        for (const SharedLiveFrame& shared : arrival.shared)
-            puts.push_back({shared.bytes, shared.rxTimeMs});
-        PutSharedFrames(app, puts, arrival.outcome);
-    }
+    // Recorded first, then put in the outbox with the frames held before them.
+    PutHeldFrames(app, arrival.outcome, false);
     arrival.outcome.framesRead = static_cast<long long>(arrival.frames.size());
     arrival.outcome = ShowOutcome(app, std::move(arrival.outcome));
     return arrival;

@@ -45,14 +45,8 @@ struct LiveReception {
     FrameKind kind = FrameKind::None;
     int spacecraftId = 0;
 };
-// A decoded frame of the arrival to be put in the outbox of shared frames.
-struct SharedLiveFrame {
-    std::vector<std::uint8_t> bytes;  // unescaped, without the command byte
-    std::int64_t rxTimeMs = 0;
-};
 struct LiveArrival {
     std::vector<LiveReception> frames;
-    std::vector<SharedLiveFrame> shared;  // empty while sharing is off
     CommandOutcome outcome;
 };
 LiveArrival ReceiveLiveBytes(AppState& app, std::span<const std::uint8_t> bytes);

@@ -93,6 +93,7 @@ std::optional<std::string> StartSharing(AppState& app, const ShareServices& serv
                                       std::get<ShareSettings>(checked), services.options);
     app.sharing.nowMs = services.nowMs;
     app.sharing.problemTold = false;
+    app.sharing.putFailed = false;
     Log(app, "frames are shared with " + std::get<ShareSettings>(checked).url + " from " +
                  app.sharing.outbox->Describe());
     PumpSharing(app);
@@ -100,6 +101,11 @@ std::optional<std::string> StartSharing(AppState& app, const ShareServices& serv
 }
 
 void StopSharing(AppState& app) {
+    if (app.sharing.outbox) {
+        CommandOutcome outcome;
+        PutHeldFrames(app, outcome, true);
+    }
+    app.sharing.held.clear();
     app.sharing.sender.reset();
     app.sharing.outbox.reset();
     app.ui.shareText.clear();
@@ -123,10 +129,18 @@ void SetShareBox(AppState& app, const ShareServices& services) {
 std::vector<std::string> PumpSharing(AppState& app) {
     if (!app.sharing.sender)
         return {};
+    CommandOutcome outcome;
+    PutHeldFrames(app, outcome, true);
+    std::vector<std::string> lines;
+    for (const CommandProblem& problem : outcome.problems) {  // logged by the put
+        app.ui.statusLine = ExplainProblem(problem);
+        lines.push_back(app.ui.statusLine);
+    }
     app.sharing.sender->Pump();
-    std::vector<std::string> lines = app.sharing.sender->TakeLog();
-    for (const std::string& line : lines)
+    for (std::string& line : app.sharing.sender->TakeLog()) {
         Log(app, line);
+        lines.push_back(std::move(line));
+    }
     app.ui.shareText = DescribeShareStatus(app.sharing.sender->Status());
     return lines;
 }
@@ -152,9 +166,25 @@ void PutSharedFrames(AppState& app, std::span<const OutboxPut> frames, CommandOu
             Log(app, std::string("frames not shared: ") + failure.what());
         }
         app.sharing.problemTold = true;
+        app.sharing.putFailed = true;
         return;
     }
-    PumpSharing(app);
+    if (app.sharing.sender)
+        app.sharing.sender->Pump();
+}
+
+void PutHeldFrames(AppState& app, CommandOutcome& outcome, bool now) {
+    std::vector<HeldShare>& held = app.sharing.held;
+    if (held.empty() || !app.sharing.outbox)
+        return;
+    if (!now && app.sharing.nowMs() - held.front().rxTimeMs < kShareHoldMs)
+        return;
+    std::vector<OutboxPut> puts;
+    puts.reserve(held.size());
+    for (const HeldShare& frame : held)
+        puts.push_back({frame.bytes, frame.rxTimeMs});
+    PutSharedFrames(app, puts, outcome);
+    held.clear();
 }
 
 std::optional<std::string> SaveConfValue(const std::string& appDir, std::string_view key,

@@ -51,7 +51,8 @@ bool SharingSwitchedOn(const Settings& settings);
 // Starts sharing live frames: checks the settings, opens the outbox and starts its sender. What
 // keeps it from starting is returned, and said in the status line and the log.
 std::optional<std::string> StartSharing(AppState& app, const ShareServices& services);
-// Ends sharing: requests in flight are left to the outbox (their frames wait there).
+// Ends sharing: the held frames are put in the outbox, and requests in flight are left to it
+// (their frames wait there).
 void StopSharing(AppState& app);
 
 // The "Share with SatNOGS" box (its new value in ui.shareFrames): set, sharing starts (a problem
@@ -59,9 +60,9 @@ void StopSharing(AppState& app);
 // or SHARE=off, so the next start shares as this one did.
 void SetShareBox(AppState& app, const ShareServices& services);
 
-// The sender's turn, on the front end's timer: due requests are started, what the sender has to
-// say goes to the reader's log (and is returned, for the command-line tool), and shareText shows
-// the counts.
+// The sender's turn, on the front end's timer: the held live frames are put in the outbox, due
+// requests are started, what the sender has to say goes to the reader's log (and is returned,
+// for the command-line tool, with a failure to put frames), and shareText shows the counts.
 std::vector<std::string> PumpSharing(AppState& app);
 
 // "Shared: 12 sent, 3 waiting, 0 rejected", with "; last error: ..." when there is one.
@@ -70,6 +71,12 @@ std::string DescribeShareStatus(const ShareStatus& status);
 // Puts frames in the outbox, in one transaction, and gives the sender its turn. A failure of the
 // outbox is one ShareFailed problem in the outcome (said once until the outbox works again).
 void PutSharedFrames(AppState& app, std::span<const OutboxPut> frames, CommandOutcome& outcome);
+
+// How long a recorded live frame may be held before it is put in the outbox.
+inline constexpr std::int64_t kShareHoldMs = 100;
+// Puts the held live frames (sharing.held) in the outbox once the first has waited kShareHoldMs,
+// or at once with `now`. PumpSharing and StopSharing put them at once.
+void PutHeldFrames(AppState& app, CommandOutcome& outcome, bool now);
 
 // Writes KEY=value into conf.ini in the application folder: the first line of that key is
 // replaced, or the line is added at the end; every other line stays as it is. The file is
