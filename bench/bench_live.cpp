@@ -88,7 +88,8 @@ samples::Bytes MakeStream(int frames) {
 }
 
 // Sharing as the window and listen start it, against `url`.
-void StartSharingTo(AppState& app, HttpPoster& poster, const std::string& url) {
+void StartSharingTo(AppState& app, quorbel::testing::FakePlatform& platform, HttpPoster& poster,
+                    const std::string& url) {
     ShareConfText& share = app.settings.share;
     share.share = "on";
     share.url = url;
@@ -99,7 +100,12 @@ void StartSharingTo(AppState& app, HttpPoster& poster, const std::string& url) {
     const ShareServices services{
         [](const std::string& path) { return OpenSqliteOutbox(path); },
         &poster,
-        [] { return static_cast<std::int64_t>(QDateTime::currentMSecsSinceEpoch()); },
+        // The clock that stamps the frames.
+        [&platform] {
+            return static_cast<std::int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                 platform.now.time_since_epoch())
+                                                 .count());
+        },
         {}};
     if (const auto problem = StartSharing(app, services)) {
         std::fprintf(stderr, "bench_live: %s\n", problem->c_str());
@@ -114,16 +120,19 @@ double RunStream(const samples::Bytes& stream, int frames, const std::string& ur
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
 
+    // The platform's clock runs as the wall clock does, from a fixed day: frames are stamped and
+    // held for the outbox in real time, as the window and listen hold them.
     quorbel::testing::FakePlatform platform;
-    platform.now = std::chrono::system_clock::time_point(std::chrono::seconds(1700000000));
-    platform.tick = std::chrono::milliseconds(1);
+    const auto day = std::chrono::system_clock::time_point(std::chrono::seconds(1700000000));
+    platform.now = day;
+    platform.tick = std::chrono::milliseconds(0);
     auto app = std::make_unique<AppState>(platform);
     app->settings.appDir = folder.string();
     StartUp(*app);
     ClickFieldSelector(*app, 81);  // the chart follows a sensor field
     QtHttpPoster poster;
     if (share)
-        StartSharingTo(*app, poster, url);
+        StartSharingTo(*app, platform, poster, url);
 
     const std::span<const std::uint8_t> bytes(stream);
     const long before = ResidentKilobytes();
@@ -133,6 +142,8 @@ double RunStream(const samples::Bytes& stream, int frames, const std::string& ur
     const auto start = Clock::now();
     auto pumped = start;
     for (std::size_t at = 0; at < bytes.size(); at += kArrival) {
+        platform.now = day + std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                                 Clock::now() - start);
         ReceiveLiveBytes(*app, bytes.subspan(at, std::min(kArrival, bytes.size() - at)));
         QCoreApplication::processEvents();
         if (share && Clock::now() - pumped >= kSharePump) {
