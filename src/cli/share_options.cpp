@@ -33,7 +33,7 @@ void ShareStatusCommand(CliContext& context, const Args&) {
     const auto settings = CheckShareSettings(app.settings);
     const auto* checked = std::get_if<ShareSettings>(&settings);
     Json json = {{"outbox", path},
-                 {"share", checked != nullptr && checked->enabled},
+                 {"share", SharingSwitchedOn(app.settings)},
                  {"url", checked != nullptr ? checked->url : std::string()},
                  {"sent", counts.sent},
                  {"waiting", counts.waiting},

@@ -181,7 +181,7 @@ TEST(ShareCliTest, WhatCannotBeSharedIsOneMessageAndNothingIsSent) {
         {good, "export.csv", "a SatNOGS export is not shared", true},
         {without("NORAD_ID"), "pass.kss", "conf.ini: NORAD_ID is missing", false},
         {good + "LATITUDE = 95\r\n", "pass.kss", "LATITUDE", false},
-        {without("CALLSIGN"), "", "conf.ini: CALLSIGN is missing", false},
+        {without("CALLSIGN") + "SHARE = on\r\n", "", "conf.ini: CALLSIGN is missing", false},
     };
     for (const Case& c : cases) {
         Station station(c.confIni);
@@ -197,6 +197,11 @@ TEST(ShareCliTest, WhatCannotBeSharedIsOneMessageAndNothingIsSent) {
         if (!c.outbox) {  // one line, before anything is read or opened
             EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
             EXPECT_FALSE(std::filesystem::exists(station.Outbox()));
+            // share-status names the same problem, and says whether SHARE asks for sharing.
+            const json status = station.Status();
+            EXPECT_NE(status["settingsProblem"].get<std::string>().find(c.message),
+                      std::string::npos);
+            EXPECT_EQ(status["share"], c.file.empty());
         }
     }
     EXPECT_TRUE(server.Arrivals().empty());
