@@ -44,19 +44,19 @@ bool RunUntil(Predicate done, int timeoutMs = 10000) {
 struct Outcome {
     std::optional<HttpReply> reply;
     int calls = 0;
+    bool posting = true;  // Post has not returned yet
     bool calledWithinPost = false;
 };
 
 std::shared_ptr<Outcome> PostOne(QtHttpPoster& poster, const std::string& url,
                                  const std::string& body) {
     auto outcome = std::make_shared<Outcome>();
-    bool withinPost = true;
-    poster.Post(url, body, [outcome, &withinPost](const HttpReply& reply) {
-        outcome->calledWithinPost |= withinPost;
+    poster.Post(url, body, [outcome](const HttpReply& reply) {
+        outcome->calledWithinPost |= outcome->posting;
         ++outcome->calls;
         outcome->reply = reply;
     });
-    withinPost = false;
+    outcome->posting = false;
     return outcome;
 }
 
