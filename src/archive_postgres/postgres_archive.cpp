@@ -605,13 +605,7 @@ class PostgresArchive : public Archive {
             before[frame.id] = frame.receptions;
             if (!frame.firstChanged)
                 continue;
-            firsts.Row(6);
-            firsts.Int64(frame.id);
-            firsts.Int64(frame.firstMs);
-            firsts.Text(frame.station);
-            firsts.Int16(frame.source);
-            firsts.Text(frame.sourceFile);
-            firsts.Text(frame.rxText);
+            AppendStoredFirst(firsts, frame);
         }
         m_db.CopyBinary(std::string("incoming_reception") + kReceptionColumns, storedReceptions);
         m_db.Execute(
