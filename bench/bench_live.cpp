@@ -1,14 +1,16 @@
 // The live path without a socket: 100,000 distinct frames of a KISS stream through the client as
 // a modem delivers them (deframing, decoding, the chart of the selected field, the record in the
-// capture file), in arrivals of 1,400 bytes, twice: sharing off, then sharing on (every frame put
-// in the outbox, the sender's turn every 100 ms, a SiDS server on 127.0.0.1 that answers each
-// request 201 after 2 s). The event loop runs after every arrival in both runs, as in the window
-// and listen. Prints frames per second of each run, their ratio, and the resident memory, which
-// must stay flat once the stores are full.
+// capture file), in arrivals of 1,400 bytes, in rounds of two runs: sharing off, then sharing on
+// (every frame queued for the outbox and put there by its writer, the sender's turn every 100 ms,
+// a SiDS server on 127.0.0.1 that answers each request 201 after 2 s). The event loop runs after
+// every arrival in both runs, as in the window and listen. Prints frames per second of each run,
+// how long after the last arrival the outbox held every frame, each round's ratio and their
+// median, and the resident memory, which must stay flat once the stores are full.
 #include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "qt_http_poster.hpp"
 #include "sample_frames.hpp"
@@ -155,6 +158,14 @@ double RunStream(const samples::Bytes& stream, int frames, const std::string& ur
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const long after = ResidentKilobytes();
+    // The outbox's writer puts the frames still queued: how long after the last arrival every
+    // frame is in the outbox (it must keep up, not only take the frames off the receiving thread).
+    double catchUp = 0;
+    if (share) {
+        const auto last = Clock::now();
+        app->sharing.outbox->Flush();
+        catchUp = std::chrono::duration<double>(Clock::now() - last).count();
+    }
     app->live.capture.Close();
     const auto captured = std::filesystem::file_size(folder / "2023-11-14_QUORBEL-1U.kss");
     std::printf(
@@ -163,6 +174,8 @@ double RunStream(const samples::Bytes& stream, int frames, const std::string& ur
         share ? "on " : "off", frames, seconds, frames / seconds,
         ProcessorSeconds() - processorBefore, static_cast<double>(captured) / 1e6,
         static_cast<double>(DiskWriteBytes() - writtenBefore) / 1e6);
+    if (share)
+        std::printf("  every frame in the outbox %.3f s after the last arrival\n", catchUp);
     std::printf("  resident memory: %ld kB before, %ld kB halfway, %ld kB after\n", before, atHalf,
                 after);
     std::printf("  records: %d beacons, %d sensor frames; chart points: %zu\n",
@@ -180,10 +193,11 @@ double RunStream(const samples::Bytes& stream, int frames, const std::string& ur
 
 }  // namespace
 
-// bench_live [FRAMES]: 100,000 frames unless told.
+// bench_live [FRAMES [ROUNDS]]: 100,000 frames, 5 rounds unless told.
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     const int frames = argc > 1 ? std::stoi(argv[1]) : kDefaultFrames;
+    const int rounds = argc > 2 ? std::max(1, std::stoi(argv[2])) : 5;
     const samples::Bytes stream = MakeStream(frames);
     std::printf("stream: %.1f MB in arrivals of %zu bytes\n",
                 static_cast<double>(stream.size()) / 1e6, kArrival);
@@ -192,8 +206,18 @@ int main(int argc, char* argv[]) {
     quorbel::testing::SidsTestServer server;
     server.SetDefault(quorbel::testing::SidsAction::ReplyAfter(2000, 201));
 
-    const double off = RunStream(stream, frames, {});
-    const double on = RunStream(stream, frames, server.Url());
-    std::printf("sharing on / off: %.3f (target: at least 0.90)\n", on / off);
+    // The machine is shared: the two runs take turns, and the median of the rounds' ratios is
+    // the result.
+    std::vector<double> ratios;
+    for (int round = 1; round <= rounds; ++round) {
+        std::printf("round %d\n", round);
+        const double off = RunStream(stream, frames, {});
+        const double on = RunStream(stream, frames, server.Url());
+        std::printf("  sharing on / off: %.3f\n", on / off);
+        ratios.push_back(on / off);
+    }
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("sharing on / off, median of %d rounds: %.3f (target: at least 0.90)\n", rounds,
+                ratios[ratios.size() / 2]);
     return 0;
 }

@@ -109,7 +109,11 @@ class Listener {
         ReportUnrecordedFrames();
         if (m_app.sharing.sender) {
             // What was not sent yet waits in the outbox for the next listen or share.
+            CommandOutcome outcome;
+            FlushSharedFrames(m_app, outcome);
             TellSharing();
+            for (const CommandProblem& problem : outcome.problems)
+                m_context.err << "quorbel-cli: " << ExplainProblem(problem) << "\n";
             if (m_app.sharing.putFailed)
                 m_context.failed = true;
             m_context.err << "quorbel-cli: " << DescribeShareStatus(m_app.sharing.sender->Status())

@@ -2,6 +2,7 @@
 // wait in, marks across reopening, expiry, the counts, and files it must refuse.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -235,6 +236,25 @@ TEST_F(SqliteOutboxTest, NewerOrForeignFilesAreRefusedAndLeftUntouched) {
 
 // The queries made again and again read only the rows they need through an index, with no sort of
 // every waiting frame, so that a million frames waiting slow neither sending nor expiry.
+// Puts stay in the write-ahead log, whose copying into the file flushes the disk; a rest copies
+// them, away from a stream's arrivals.
+TEST_F(SqliteOutboxTest, PutsStayInTheLogUntilTheOutboxRests) {
+    std::vector<OutboxPut> puts;
+    std::vector<std::vector<std::uint8_t>> frames;
+    for (int i = 0; i < 400; ++i) {
+        frames.emplace_back(250, static_cast<std::uint8_t>(i));
+        frames.back()[1] = static_cast<std::uint8_t>(i >> 8);
+    }
+    for (int i = 0; i < 400; ++i)
+        puts.push_back({frames[static_cast<std::size_t>(i)], kStartMs + i});
+    ASSERT_EQ(outbox->Put(puts, kStartMs), 400);
+    const auto before = std::filesystem::file_size(path);
+    EXPECT_LT(before, 100'000u);
+    outbox->Rest();
+    EXPECT_GT(std::filesystem::file_size(path), before + 100'000);
+    EXPECT_EQ(outbox->Counts().waiting, 400);
+}
+
 TEST_F(SqliteOutboxTest, FrequentQueriesReadThroughTheirIndexes) {
     for (std::uint8_t seed = 0; seed < 50; ++seed)
         PutOne(FrameBytes(seed), kStartMs + seed, kStartMs + seed);

@@ -70,6 +70,11 @@ class Outbox {
                                                   std::int64_t keepMs) = 0;
 
     virtual OutboxCounts Counts() = 0;
+
+    // No frame has been put for a while (a pass has ended): the storage's upkeep that makes the
+    // disk flush (a file's checkpoint) is done now rather than during a stream's arrivals.
+    // Throws OutboxError.
+    virtual void Rest() {}
 };
 
 }  // namespace quorbel

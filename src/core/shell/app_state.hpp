@@ -15,7 +15,7 @@
 #include "common/append_file.hpp"
 #include "decode/frame_buffer.hpp"
 #include "intake/live_stream.hpp"
-#include "share/outbox.hpp"
+#include "share/outbox_writer.hpp"
 #include "share/share_sender.hpp"
 #include "share/share_settings.hpp"
 #include "shell/app_folder.hpp"
@@ -75,20 +75,11 @@ struct ReceivedPictureState {
 // Sharing live frames with a SiDS server: the outbox every frame is put in first and the sender
 // that works through it. Both are there only while sharing is on; the front end makes the outbox's
 // storage and the HTTP client (they lie outside the core).
-// A recorded live frame on its way to the outbox.
-struct HeldShare {
-    std::vector<std::uint8_t> bytes;  // unescaped, without the command byte
-    std::int64_t rxTimeMs = 0;
-};
-
 struct SharingState {
     std::function<std::int64_t()> nowMs;  // the clock frames are put in the outbox by
-    // Live frames recorded and not yet in the outbox: they go in together once the first has
-    // waited kShareHoldMs, so a fast stream costs a transaction per tenth of a second, not one per
-    // arrival. A frame is always in the outbox before any request for it.
-    std::vector<HeldShare> held;
     bool putFailed = false;  // frames could not be put in the outbox since sharing started
-    std::unique_ptr<Outbox> outbox;
+    // Recorded live frames are queued here and put in the outbox on the writer's thread.
+    std::unique_ptr<OutboxWriter> outbox;
     std::unique_ptr<ShareSender> sender;  // after the outbox it uses: ends first
     bool problemTold = false;             // the outbox's failure has been said
 };

@@ -106,13 +106,9 @@ void ReceiveLiveFrame(AppState& app, std::span<const std::uint8_t> piece, LiveAr
     SelectField(app, app.selectedField);
 
     RecordLiveFrame(app, stamp, piece, arrival.outcome);
-    if (app.sharing.outbox) {
-        const auto bytes = frame.Frame();
-        app.sharing.held.push_back(
-            {std::vector<std::uint8_t>(bytes.begin(), bytes.end()),
-             std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch())
-                 .count()});
-    }
+    QueueSharedFrame(
+        app, frame.Frame(),
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count());
     app.frame.rxTimeText = stamp + " UTC";  // as the stamp frame in the capture file gives it
 }
 
@@ -169,8 +165,7 @@ LiveArrival ReceiveLiveBytes(AppState& app, std::span<const std::uint8_t> bytes)
     // One flush for all the frames of the arrival, before the next one is handled.
     FlushCapture(app, arrival.outcome);
     CheckArchive(app, arrival.outcome);
-    // Recorded first, then put in the outbox with the frames held before them.
-    PutHeldFrames(app, arrival.outcome, false);
+    CheckSharedFrames(app, arrival.outcome);
     arrival.outcome.framesRead = static_cast<long long>(arrival.frames.size());
     arrival.outcome = ShowOutcome(app, std::move(arrival.outcome));
     return arrival;

@@ -84,7 +84,8 @@ std::optional<std::string> StartSharing(AppState& app, const ShareServices& serv
     if (const auto* problem = std::get_if<std::string>(&checked))
         return Refuse(app, *problem);
     try {
-        app.sharing.outbox = services.openOutbox(OutboxPath(app.settings));
+        app.sharing.outbox = std::make_unique<OutboxWriter>(
+            services.openOutbox(OutboxPath(app.settings)), services.nowMs);
     } catch (const OutboxError& failure) {
         return Refuse(app, std::string("frames not shared: ") + failure.what());
     }
@@ -103,9 +104,8 @@ std::optional<std::string> StartSharing(AppState& app, const ShareServices& serv
 void StopSharing(AppState& app) {
     if (app.sharing.outbox) {
         CommandOutcome outcome;
-        PutHeldFrames(app, outcome, true);
+        FlushSharedFrames(app, outcome);
     }
-    app.sharing.held.clear();
     app.sharing.sender.reset();
     app.sharing.outbox.reset();
     app.ui.shareText.clear();
@@ -130,9 +130,9 @@ std::vector<std::string> PumpSharing(AppState& app) {
     if (!app.sharing.sender)
         return {};
     CommandOutcome outcome;
-    PutHeldFrames(app, outcome, true);
+    CheckSharedFrames(app, outcome);
     std::vector<std::string> lines;
-    for (const CommandProblem& problem : outcome.problems) {  // logged by the put
+    for (const CommandProblem& problem : outcome.problems) {  // logged by the check
         app.ui.statusLine = ExplainProblem(problem);
         lines.push_back(app.ui.statusLine);
     }
@@ -154,6 +154,16 @@ std::string DescribeShareStatus(const ShareStatus& status) {
     return text;
 }
 
+// Says a failure to put frames in the outbox, once until a put works again.
+void TellShareFailure(AppState& app, const std::string& failure, CommandOutcome& outcome) {
+    if (!app.sharing.problemTold) {
+        outcome.AddProblem({CommandProblem::Kind::ShareFailed, {}, failure, 0});
+        Log(app, "frames not shared: " + failure);
+    }
+    app.sharing.problemTold = true;
+    app.sharing.putFailed = true;
+}
+
 void PutSharedFrames(AppState& app, std::span<const OutboxPut> frames, CommandOutcome& outcome) {
     if (!app.sharing.outbox || frames.empty())
         return;
@@ -161,30 +171,30 @@ void PutSharedFrames(AppState& app, std::span<const OutboxPut> frames, CommandOu
         app.sharing.outbox->Put(frames, app.sharing.nowMs());
         app.sharing.problemTold = false;
     } catch (const OutboxError& failure) {
-        if (!app.sharing.problemTold) {
-            outcome.AddProblem({CommandProblem::Kind::ShareFailed, {}, failure.what(), 0});
-            Log(app, std::string("frames not shared: ") + failure.what());
-        }
-        app.sharing.problemTold = true;
-        app.sharing.putFailed = true;
+        TellShareFailure(app, failure.what(), outcome);
         return;
     }
     if (app.sharing.sender)
         app.sharing.sender->Pump();
 }
 
-void PutHeldFrames(AppState& app, CommandOutcome& outcome, bool now) {
-    std::vector<HeldShare>& held = app.sharing.held;
-    if (held.empty() || !app.sharing.outbox)
+void QueueSharedFrame(AppState& app, std::span<const std::uint8_t> frame, std::int64_t rxTimeMs) {
+    if (app.sharing.outbox)
+        app.sharing.outbox->Add({frame.begin(), frame.end()}, rxTimeMs);
+}
+
+void CheckSharedFrames(AppState& app, CommandOutcome& outcome) {
+    if (!app.sharing.outbox)
         return;
-    if (!now && app.sharing.nowMs() - held.front().rxTimeMs < kShareHoldMs)
+    if (const std::optional<std::string> failure = app.sharing.outbox->TakeNewProblem())
+        TellShareFailure(app, *failure, outcome);
+}
+
+void FlushSharedFrames(AppState& app, CommandOutcome& outcome) {
+    if (!app.sharing.outbox)
         return;
-    std::vector<OutboxPut> puts;
-    puts.reserve(held.size());
-    for (const HeldShare& frame : held)
-        puts.push_back({frame.bytes, frame.rxTimeMs});
-    PutSharedFrames(app, puts, outcome);
-    held.clear();
+    app.sharing.outbox->Flush();
+    CheckSharedFrames(app, outcome);
 }
 
 std::optional<std::string> SaveConfValue(const std::string& appDir, std::string_view key,

@@ -51,7 +51,7 @@ bool SharingSwitchedOn(const Settings& settings);
 // Starts sharing live frames: checks the settings, opens the outbox and starts its sender. What
 // keeps it from starting is returned, and said in the status line and the log.
 std::optional<std::string> StartSharing(AppState& app, const ShareServices& services);
-// Ends sharing: the held frames are put in the outbox, and requests in flight are left to it
+// Ends sharing: the queued frames are put in the outbox, and requests in flight are left to it
 // (their frames wait there).
 void StopSharing(AppState& app);
 
@@ -60,7 +60,7 @@ void StopSharing(AppState& app);
 // or SHARE=off, so the next start shares as this one did.
 void SetShareBox(AppState& app, const ShareServices& services);
 
-// The sender's turn, on the front end's timer: the held live frames are put in the outbox, due
+// The sender's turn, on the front end's timer: a failure to put queued live frames is said, due
 // requests are started, what the sender has to say goes to the reader's log (and is returned,
 // for the command-line tool, with a failure to put frames), and shareText shows the counts.
 std::vector<std::string> PumpSharing(AppState& app);
@@ -72,11 +72,14 @@ std::string DescribeShareStatus(const ShareStatus& status);
 // outbox is one ShareFailed problem in the outcome (said once until the outbox works again).
 void PutSharedFrames(AppState& app, std::span<const OutboxPut> frames, CommandOutcome& outcome);
 
-// How long a recorded live frame may be held before it is put in the outbox.
-inline constexpr std::int64_t kShareHoldMs = 100;
-// Puts the held live frames (sharing.held) in the outbox once the first has waited kShareHoldMs,
-// or at once with `now`. PumpSharing and StopSharing put them at once.
-void PutHeldFrames(AppState& app, CommandOutcome& outcome, bool now);
+// Queues a recorded live frame for the outbox; the outbox's writer puts it in on its own thread
+// within half a second, so the receiving thread never waits for the outbox's disk.
+void QueueSharedFrame(AppState& app, std::span<const std::uint8_t> frame, std::int64_t rxTimeMs);
+// A failure of the writer to put queued frames is one ShareFailed problem in the outcome, said
+// once until a put works again; the arrivals and the sender's turns check for it.
+void CheckSharedFrames(AppState& app, CommandOutcome& outcome);
+// Puts the queued frames in the outbox now and waits for them (the end of sharing).
+void FlushSharedFrames(AppState& app, CommandOutcome& outcome);
 
 // Writes KEY=value into conf.ini in the application folder: the first line of that key is
 // replaced, or the line is added at the end; every other line stays as it is. The file is
