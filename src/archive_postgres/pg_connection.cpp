@@ -384,6 +384,17 @@ bool IsUtf8(std::string_view text) {
     return true;
 }
 
+std::string BigintArrayText(std::span<const std::int64_t> values) {
+    std::string text = "{";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            text += ',';
+        text += std::to_string(values[i]);
+    }
+    text += '}';
+    return text;
+}
+
 std::string ServerText(std::string_view text) {
     std::string out;
     out.reserve(text.size());

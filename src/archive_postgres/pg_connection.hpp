@@ -125,6 +125,9 @@ class BinaryRows {
     std::size_t m_rows = 0;
 };
 
+// A bigint[] literal of the values, "{1,2,3}", for a text parameter.
+std::string BigintArrayText(std::span<const std::int64_t> values);
+
 // Text as the server's UTF-8 database takes it: 8-bit text from a file or a frame that is not
 // UTF-8 is read as Latin-1, and NUL bytes are left out, so that no reception is ever refused
 // for the bytes of its texts.

@@ -15,17 +15,6 @@ std::string Number(std::int64_t value) {
     return std::to_string(value);
 }
 
-std::string ArrayText(std::span<const std::int64_t> values) {
-    std::string text = "{";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i > 0)
-            text += ',';
-        text += Number(values[i]);
-    }
-    text += '}';
-    return text;
-}
-
 // The narrowest array that holds a block's values of one field exactly: bytes per value (2:
 // smallint, 4: integer, 8: double). -0 stays a double, so that it comes back as it was.
 int ArrayBytes(std::span<const double> values, const std::vector<bool>& present,
@@ -168,8 +157,8 @@ void BlockAppender::FillStoredBlock(Connection& db, std::size_t records) {
         "last_ms = greatest(last_ms, $5), times = times || $6::bigint[], "
         "frame_ids = frame_ids || $7::bigint[] WHERE kind = $1 AND block = $2",
         {Number(static_cast<int>(m_kind)), Number(m_block), Number(static_cast<int>(records)),
-         Number(*first), Number(*last), ArrayText(times),
-         ArrayText(std::span(m_frameIds).first(records))});
+         Number(*first), Number(*last), BigintArrayText(times),
+         BigintArrayText(std::span(m_frameIds).first(records))});
     BinaryRows rows;
     for (std::size_t i = 0; i < m_values.size(); ++i) {
         rows.Row(4);
@@ -238,7 +227,8 @@ void BlockAppender::SaveLowered(Connection& db) {
             "unnest($3::bigint[], $4::bigint[]) AS l(o, ms) USING (o)), "
             "first_ms = least(first_ms, (SELECT min(ms) FROM unnest($4::bigint[]) AS m(ms))) "
             "WHERE kind = $1 AND block = $2",
-            {Number(static_cast<int>(m_kind)), Number(block), ArrayText(at), ArrayText(times)});
+            {Number(static_cast<int>(m_kind)), Number(block), BigintArrayText(at),
+             BigintArrayText(times)});
     }
     m_lowered.clear();
 }

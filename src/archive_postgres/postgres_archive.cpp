@@ -47,17 +47,6 @@ std::string Number(std::int64_t value) {
     return std::to_string(value);
 }
 
-std::string ArrayText(const std::vector<std::int64_t>& values) {
-    std::string text = "{";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i > 0)
-            text += ',';
-        text += Number(values[i]);
-    }
-    text += '}';
-    return text;
-}
-
 // A text of a reception as the server keeps it equals the batch's text of it.
 bool SameText(std::string_view stored, const std::string& text) {
     return stored == text || stored == postgres::ServerText(text);
@@ -428,7 +417,7 @@ class PostgresArchive : public Archive {
         std::vector<std::int64_t> distinct(digests);
         std::sort(distinct.begin(), distinct.end());
         distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-        const std::string digestList = ArrayText(distinct);
+        const std::string digestList = postgres::BigintArrayText(distinct);
         for (const TimeRange& window : JoinWindows(batch)) {
             const Result rows = m_db.Execute(
                 "SELECT id, digest, first_ms, kind, record, receptions, bytes, station, source, "
@@ -621,7 +610,7 @@ class PostgresArchive : public Archive {
         const Result counted = m_db.Execute(
             "UPDATE frame f SET receptions = 1 + (SELECT count(*) FROM reception r "
             "WHERE r.frame_id = f.id) WHERE f.id = ANY($1::bigint[]) RETURNING id, receptions",
-            {ArrayText(touched)});
+            {postgres::BigintArrayText(touched)});
         std::int64_t added = 0;
         for (int row = 0; row < counted.Rows(); ++row)
             added += counted.Int64(row, 1) - before[counted.Int64(row, 0)];
