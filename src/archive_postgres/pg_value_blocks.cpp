@@ -55,14 +55,6 @@ void AppendFieldArrays(BinaryRows& rows, std::span<const double> values,
 
 }  // namespace
 
-std::optional<FieldRange> BlockFieldsOf(FrameKind kind) {
-    if (kind == FrameKind::Beacon)
-        return kBeaconFields;
-    if (kind == FrameKind::Sensor)
-        return kSensorFields;
-    return std::nullopt;
-}
-
 BlockAppender::BlockAppender(FrameKind kind, FieldRange fields)
     : m_kind(kind),
       m_fields(fields),

@@ -13,9 +13,6 @@
 
 namespace quorbel::postgres {
 
-// The beacon or sensor fields of a frame kind; none for the other kinds.
-std::optional<FieldRange> BlockFieldsOf(FrameKind kind);
-
 class BlockAppender {
   public:
     BlockAppender(FrameKind kind, FieldRange fields);

@@ -7,14 +7,6 @@
 
 namespace quorbel::sqlite {
 
-std::optional<FieldRange> BlockFieldsOf(FrameKind kind) {
-    if (kind == FrameKind::Beacon)
-        return kBeaconFields;
-    if (kind == FrameKind::Sensor)
-        return kSensorFields;
-    return std::nullopt;
-}
-
 OpenValueBlock::OpenValueBlock(Database& db, FrameKind kind, FieldRange fields)
     : m_db(db),
       m_kind(kind),

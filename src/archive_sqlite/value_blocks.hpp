@@ -15,9 +15,6 @@ namespace quorbel::sqlite {
 
 inline constexpr int kBlockRecords = 1024;
 
-// The beacon or sensor fields of a frame kind; none for the other kinds.
-std::optional<FieldRange> BlockFieldsOf(FrameKind kind);
-
 // The last block of one kind while a transaction appends to it: read from the database on first
 // use, written back when full and by Save.
 class OpenValueBlock {
