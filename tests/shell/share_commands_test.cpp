@@ -183,24 +183,24 @@ TEST_F(ShareCommandsTest, AnOutboxThatFailsIsSaidOnceAndRecordingGoesOn) {
     failing = true;
     ASSERT_EQ(StartSharing(app, Services()), std::nullopt);
     const Bytes beacon = samples::KissDataFrame(samples::MakeBeacon(22, {}));
+    int told = 0;  // by the arrival that saw the failed put, or by the sender's turn after it
     for (int round = 0; round < 2; ++round) {
         const LiveArrival arrival = ReceiveLiveBytes(app, beacon);
         ASSERT_TRUE(arrival.outcome.appended.has_value());  // recorded all the same
         app.sharing.outbox->Flush();
-        const std::vector<std::string> said = PumpSharing(app);
+        told +=
+            static_cast<int>(arrival.outcome.ProblemsOf(CommandProblem::Kind::ShareFailed).size());
+        told += static_cast<int>(PumpSharing(app).size());
         if (round == 0) {
-            ASSERT_EQ(said.size(), 1u);
-            EXPECT_EQ(said[0], app.ui.statusLine);
             EXPECT_NE(app.ui.statusLine.find(
                           "frames not shared: outbox.sqlite: database or disk is full"),
                       std::string::npos)
                 << app.ui.statusLine;
             EXPECT_NE(app.ui.readerLog.find("share: frames not shared: outbox.sqlite"),
                       std::string::npos);
-        } else {
-            EXPECT_TRUE(said.empty());  // said once
         }
     }
+    EXPECT_EQ(told, 1);
     EXPECT_TRUE(app.sharing.putFailed);
 }
 

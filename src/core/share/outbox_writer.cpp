@@ -1,6 +1,6 @@
-// The outbox's writer thread: live frames queue up, the thread puts them together once the first
-// has waited kHoldMs, one transaction per batch, so a fast stream costs two transactions a second
-// and none of the receiving thread's time.
+// The outbox's writer thread: live frames queue up, the thread puts them in one transaction per
+// batch, at most one batch per kHoldMs, so a fast stream costs two transactions a second and none
+// of the receiving thread's time, and a frame of a pass's slow stream is put at once.
 #include "share/outbox_writer.hpp"
 
 #include <exception>
@@ -40,12 +40,10 @@ void OutboxWriter::Add(std::vector<std::uint8_t> bytes, std::int64_t rxTimeMs) {
         }
         m_dropping = false;
         first = m_queue.empty();
-        if (first)
-            m_firstQueued = std::chrono::steady_clock::now();
         m_queue.push_back({std::move(bytes), rxTimeMs});
     }
-    // Only the first frame wakes the writer, which then holds the queue for kHoldMs: waking it
-    // for every frame would cost both threads a switch per frame.
+    // Only the first frame wakes the writer, which then takes the queue as a whole: waking it for
+    // every frame would cost both threads a switch per frame.
     if (first)
         m_wake.notify_one();
 }
@@ -72,12 +70,13 @@ std::int64_t OutboxWriter::Lost() const {
     return m_lost;
 }
 
-// Waits for frames, holds them until the first has waited kHoldMs (or a flush or the stop asks for
-// them at once), and puts them without the queue's lock held, so that Add never waits. Once no
+// Waits for frames, holds them until kHoldMs after the last put began (or a flush or the stop asks
+// for them at once), and puts them without the queue's lock held, so that Add never waits. Once no
 // frame has come for kRestAfter after a put, the storage rests.
 void OutboxWriter::Run() {
     const auto due = [this] { return m_stop || m_flushAsked || !m_queue.empty(); };
     bool restDue = false;
+    std::chrono::steady_clock::time_point lastPut;  // long ago: the first frame is put at once
     std::unique_lock lock(m_mutex);
     for (;;) {
         if (!restDue) {
@@ -105,7 +104,8 @@ void OutboxWriter::Run() {
             m_idle.notify_all();
             continue;
         }
-        m_wake.wait_until(lock, m_firstQueued + kHoldMs, [this] { return m_stop || m_flushAsked; });
+        m_wake.wait_until(lock, lastPut + kHoldMs, [this] { return m_stop || m_flushAsked; });
+        lastPut = std::chrono::steady_clock::now();
         std::vector<Queued> taken;
         taken.swap(m_queue);
         m_flushAsked = false;

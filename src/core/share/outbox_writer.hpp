@@ -1,6 +1,6 @@
 // Puts live frames in the outbox on a thread of its own, so that a fast stream never waits for
 // the outbox's disk: the receiving thread only queues a copy of each frame. The writer puts what
-// queued up together, in one transaction, once the first frame has waited kHoldMs. The sender
+// queued up together, in one transaction, at most once per kHoldMs. The sender
 // works through the same outbox through this writer; its calls and the writer's puts take turns.
 #pragma once
 
@@ -21,8 +21,9 @@ namespace quorbel {
 
 class OutboxWriter final : public Outbox {
   public:
-    // How long a queued frame may wait before it is put; a kill -9 can take back the frames
-    // queued in the last such span (they stay in the capture file, and `share` of it puts them).
+    // The shortest time between two puts: a frame that comes after a pause is put at once, those
+    // of a fast stream wait up to this. A kill -9 can take back the frames queued in the last such
+    // span (they stay in the capture file, and `share` of it puts them).
     static constexpr auto kHoldMs = std::chrono::milliseconds(500);
     // The storage rests (Outbox::Rest) once no frame has come for this long after a put.
     static constexpr auto kRestAfter = std::chrono::seconds(2);
@@ -79,7 +80,6 @@ class OutboxWriter final : public Outbox {
     std::condition_variable m_wake;
     std::condition_variable m_idle;
     std::vector<Queued> m_queue;
-    std::chrono::steady_clock::time_point m_firstQueued;
     bool m_writing = false;
     bool m_flushAsked = false;
     bool m_stop = false;
