@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -37,11 +38,17 @@ class HeldPoster : public HttpPoster {
     std::vector<std::function<void(const HttpReply&)>> dones;
 };
 
-// An outbox whose storage fails on every call, as a full disk makes it.
+// An outbox whose puts fail while `failing` is set, as a full disk makes them, and work again
+// once it is cleared.
 class FailingOutbox : public Outbox {
   public:
+    explicit FailingOutbox(const std::atomic<bool>& failing) : m_failing(failing) {}
     std::string Describe() const override { return "outbox.sqlite"; }
-    int Put(std::span<const OutboxPut>, std::int64_t) override { return Fail<int>(); }
+    int Put(std::span<const OutboxPut> frames, std::int64_t) override {
+        if (m_failing)
+            throw OutboxError("outbox.sqlite: database or disk is full");
+        return static_cast<int>(frames.size());
+    }
     std::vector<OutboxFrame> Waiting(int, std::span<const std::int64_t>) override { return {}; }
     void MarkSent(std::int64_t) override {}
     void MarkFailed(std::int64_t, const std::string&) override {}
@@ -50,14 +57,9 @@ class FailingOutbox : public Outbox {
         return {};
     }
     OutboxCounts Counts() override { return {}; }
-    int puts = 0;
 
   private:
-    template <typename T>
-    T Fail() {
-        ++puts;
-        throw OutboxError("outbox.sqlite: database or disk is full");
-    }
+    const std::atomic<bool>& m_failing;
 };
 
 class ShareCommandsTest : public ::testing::Test {
@@ -76,8 +78,8 @@ class ShareCommandsTest : public ::testing::Test {
     ShareServices Services() {
         return {
             [this](const std::string& path) -> std::unique_ptr<Outbox> {
-                if (failing)
-                    return std::make_unique<FailingOutbox>();
+                if (failingOutbox)
+                    return std::make_unique<FailingOutbox>(failing);
                 return OpenSqliteOutbox(path);
             },
             &poster,
@@ -98,7 +100,8 @@ class ShareCommandsTest : public ::testing::Test {
     testing::FakePlatform platform;
     AppState app{platform};
     HeldPoster poster;
-    bool failing = false;
+    bool failingOutbox = false;
+    std::atomic<bool> failing = false;
 };
 
 // The box writes SHARE into conf.ini and keeps every other line; settings that cannot work
@@ -177,31 +180,34 @@ TEST_F(ShareCommandsTest, LiveFramesAreInTheOutboxBeforeAnyRequest) {
     EXPECT_EQ(outbox->Waiting(10, {}).size(), 4u);
 }
 
-// An outbox that cannot take frames is one problem in the status line, said once; the frames are
-// still recorded in the capture file.
-TEST_F(ShareCommandsTest, AnOutboxThatFailsIsSaidOnceAndRecordingGoesOn) {
-    failing = true;
+// An outbox that cannot take frames is one problem in the status line, said once for each outage;
+// the frames are still recorded in the capture file.
+TEST_F(ShareCommandsTest, AnOutboxThatFailsIsSaidOnceAnOutageAndRecordingGoesOn) {
+    failingOutbox = true;
     ASSERT_EQ(StartSharing(app, Services()), std::nullopt);
     const Bytes beacon = samples::KissDataFrame(samples::MakeBeacon(22, {}));
-    int told = 0;  // by the arrival that saw the failed put, or by the sender's turn after it
-    for (int round = 0; round < 2; ++round) {
+    // Told by the arrival that saw the failed put, or by the sender's turn after it.
+    const auto arrive = [&] {
         const LiveArrival arrival = ReceiveLiveBytes(app, beacon);
-        ASSERT_TRUE(arrival.outcome.appended.has_value());  // recorded all the same
+        EXPECT_TRUE(arrival.outcome.appended.has_value());  // recorded all the same
         app.sharing.outbox->Flush();
-        told +=
-            static_cast<int>(arrival.outcome.ProblemsOf(CommandProblem::Kind::ShareFailed).size());
-        told += static_cast<int>(PumpSharing(app).size());
-        if (round == 0) {
-            EXPECT_NE(app.ui.statusLine.find(
-                          "frames not shared: outbox.sqlite: database or disk is full"),
-                      std::string::npos)
-                << app.ui.statusLine;
-            EXPECT_NE(app.ui.readerLog.find("share: frames not shared: outbox.sqlite"),
-                      std::string::npos);
-        }
-    }
-    EXPECT_EQ(told, 1);
+        return static_cast<int>(
+                   arrival.outcome.ProblemsOf(CommandProblem::Kind::ShareFailed).size()) +
+               static_cast<int>(PumpSharing(app).size());
+    };
+    failing = true;
+    EXPECT_EQ(arrive(), 1);
+    EXPECT_NE(app.ui.statusLine.find("frames not shared: outbox.sqlite: database or disk is full"),
+              std::string::npos)
+        << app.ui.statusLine;
+    EXPECT_NE(app.ui.readerLog.find("share: frames not shared: outbox.sqlite"), std::string::npos);
     EXPECT_TRUE(app.sharing.putFailed);
+    EXPECT_EQ(arrive(), 0);
+
+    failing = false;  // the disk has room again, and later fills up a second time
+    EXPECT_EQ(arrive(), 0);
+    failing = true;
+    EXPECT_EQ(arrive() + arrive(), 1);
 }
 
 // share reads capture frames with their stamps' times; an export, a folder and frames before any

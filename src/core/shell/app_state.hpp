@@ -81,7 +81,7 @@ struct SharingState {
     // Recorded live frames are queued here and put in the outbox on the writer's thread.
     std::unique_ptr<OutboxWriter> outbox;
     std::unique_ptr<ShareSender> sender;  // after the outbox it uses: ends first
-    bool problemTold = false;             // the outbox's failure has been said
+    bool problemTold = false;             // a failed put of capture frames has been said
 };
 
 struct AppState {

@@ -154,15 +154,24 @@ std::string DescribeShareStatus(const ShareStatus& status) {
     return text;
 }
 
-// Says a failure to put frames in the outbox, once until a put works again.
+namespace {
+
+// Says a failure to put frames in the outbox.
+void SayShareFailure(AppState& app, const std::string& failure, CommandOutcome& outcome) {
+    outcome.AddProblem({CommandProblem::Kind::ShareFailed, {}, failure, 0});
+    Log(app, "frames not shared: " + failure);
+    app.sharing.putFailed = true;
+}
+
+// Says a failed put of a capture file's frames, once until such a put works again.
 void TellShareFailure(AppState& app, const std::string& failure, CommandOutcome& outcome) {
-    if (!app.sharing.problemTold) {
-        outcome.AddProblem({CommandProblem::Kind::ShareFailed, {}, failure, 0});
-        Log(app, "frames not shared: " + failure);
-    }
+    if (!app.sharing.problemTold)
+        SayShareFailure(app, failure, outcome);
     app.sharing.problemTold = true;
     app.sharing.putFailed = true;
 }
+
+}  // namespace
 
 void PutSharedFrames(AppState& app, std::span<const OutboxPut> frames, CommandOutcome& outcome) {
     if (!app.sharing.outbox || frames.empty())
@@ -186,8 +195,10 @@ void QueueSharedFrame(AppState& app, std::span<const std::uint8_t> frame, std::i
 void CheckSharedFrames(AppState& app, CommandOutcome& outcome) {
     if (!app.sharing.outbox)
         return;
+    // The writer reports each outage once, so every report is said: a second outage after
+    // puts worked again is news.
     if (const std::optional<std::string> failure = app.sharing.outbox->TakeNewProblem())
-        TellShareFailure(app, *failure, outcome);
+        SayShareFailure(app, *failure, outcome);
 }
 
 void FlushSharedFrames(AppState& app, CommandOutcome& outcome) {
