@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <cstring>
 #include <limits>
 
 #include "archive/archive_location.hpp"
@@ -242,18 +243,24 @@ void Connection::CopyBinary(const std::string& target, BinaryRows& rows) {
 }
 
 BinaryRows::BinaryRows() {
+    Restart();
+}
+
+void BinaryRows::Restart() {
     // The signature, no flags, no header extension.
     m_data.assign("PGCOPY\n\xFF\r\n\0", 11);
     Raw(0, 4);
     Raw(0, 4);
+    m_rows = 0;
 }
 
+// The low `bytes` bytes of the value, most significant first, as the server reads them.
 void BinaryRows::Raw(std::uint64_t value, int bytes) {
+    std::uint64_t big = value << (8 * (8 - bytes));  // the wanted bytes at the top
+    if constexpr (std::endian::native == std::endian::little)
+        big = __builtin_bswap64(big);
     char out[8];
-    for (int i = bytes - 1; i >= 0; --i) {
-        out[i] = static_cast<char>(value & 0xFF);
-        value >>= 8;
-    }
+    std::memcpy(out, &big, sizeof out);
     m_data.append(out, static_cast<std::size_t>(bytes));
 }
 
@@ -322,10 +329,10 @@ void BinaryRows::Int64Array(std::span<const std::int64_t> values) {
         Int64(value);
 }
 
-void BinaryRows::ArrayHeader(std::size_t count, const std::vector<bool>& present,
+void BinaryRows::ArrayHeader(std::size_t count, const std::vector<bool>& present, std::size_t start,
                              std::uint32_t elementType, int elementBytes) {
     std::size_t nulls = 0;
-    for (std::size_t i = 0; i < count; ++i)
+    for (std::size_t i = start; i < start + count; ++i)
         nulls += i < present.size() && present[i] ? 0 : 1;
     Raw(20 + count * 4 + (count - nulls) * static_cast<std::size_t>(elementBytes), 4);
     Raw(1, 4);  // dimensions
@@ -335,10 +342,11 @@ void BinaryRows::ArrayHeader(std::size_t count, const std::vector<bool>& present
     Raw(1, 4);  // the first index
 }
 
-void BinaryRows::DoubleArray(std::span<const double> values, const std::vector<bool>& present) {
-    ArrayHeader(values.size(), present, kDoubleOid, 8);
+void BinaryRows::DoubleArray(std::span<const double> values, const std::vector<bool>& present,
+                             std::size_t start) {
+    ArrayHeader(values.size(), present, start, kDoubleOid, 8);
     for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i < present.size() && present[i])
+        if (start + i < present.size() && present[start + i])
             Double(values[i]);
         else
             Null();
@@ -346,10 +354,10 @@ void BinaryRows::DoubleArray(std::span<const double> values, const std::vector<b
 }
 
 void BinaryRows::WholeArray(std::span<const double> values, const std::vector<bool>& present,
-                            int bytes) {
-    ArrayHeader(values.size(), present, bytes == 2 ? kInt16Oid : kInt32Oid, bytes);
+                            std::size_t start, int bytes) {
+    ArrayHeader(values.size(), present, start, bytes == 2 ? kInt16Oid : kInt32Oid, bytes);
     for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i < present.size() && present[i]) {
+        if (start + i < present.size() && present[start + i]) {
             Raw(static_cast<std::uint64_t>(bytes), 4);
             Raw(static_cast<std::uint64_t>(static_cast<std::int64_t>(values[i])), bytes);
         } else {

@@ -36,19 +36,17 @@ int ArrayBytes(std::span<const double> values, const std::vector<bool>& present,
 // A field's values as the row of field_block (or incoming_field) holds them: small, whole, data.
 void AppendFieldArrays(BinaryRows& rows, std::span<const double> values,
                        const std::vector<bool>& present, std::size_t start) {
-    const std::vector<bool> part(present.begin() + static_cast<long>(start),
-                                 present.begin() + static_cast<long>(start + values.size()));
     const int bytes = ArrayBytes(values, present, start);
     if (bytes == 2)
-        rows.WholeArray(values, part, 2);
+        rows.WholeArray(values, present, start, 2);
     else
         rows.Null();
     if (bytes == 4)
-        rows.WholeArray(values, part, 4);
+        rows.WholeArray(values, present, start, 4);
     else
         rows.Null();
     if (bytes == 8)
-        rows.DoubleArray(values, part);
+        rows.DoubleArray(values, present, start);
     else
         rows.Null();
 }
@@ -64,6 +62,8 @@ BlockAppender::BlockAppender(FrameKind kind, FieldRange fields)
 // The columns keep their room from batch to batch: an import appends to them all the time.
 void BlockAppender::Forget() {
     m_read = false;
+    m_fieldRows.Restart();
+    m_fieldRowsMade = 0;
     m_frameIds.clear();
     m_times.clear();
     for (auto& values : m_values)
@@ -106,7 +106,23 @@ std::int64_t BlockAppender::Append(std::int64_t frameId, std::int64_t timeMs,
         m_values[i].push_back(i < decoded ? decode.values[i] : 0.0);
         m_present[i].push_back(i < decoded);
     }
+    // A new block filled up: its field rows are made now, while the server stores the frames.
+    if (m_storedCount == 0 && m_times.size() % kBlockRecords == 0) {
+        AppendFieldRows(m_block + static_cast<std::int64_t>(m_fieldRowsMade / kBlockRecords),
+                        m_fieldRowsMade, kBlockRecords);
+        m_fieldRowsMade += kBlockRecords;
+    }
     return m_nextRecord++;
+}
+
+void BlockAppender::AppendFieldRows(std::int64_t block, std::size_t start, std::size_t count) {
+    for (std::size_t i = 0; i < m_values.size(); ++i) {
+        m_fieldRows.Row(5);
+        m_fieldRows.Int16(m_fields.first + static_cast<int>(i));
+        m_fieldRows.Int64(block);
+        AppendFieldArrays(m_fieldRows, std::span(m_values[i]).subspan(start, count), m_present[i],
+                          start);
+    }
 }
 
 void BlockAppender::LowerTime(std::int64_t record, std::int64_t timeMs) {
@@ -178,7 +194,6 @@ void BlockAppender::FillStoredBlock(Connection& db, std::size_t records) {
 void BlockAppender::CopyNewBlocks(Connection& db, std::size_t from) {
     std::int64_t block = m_storedCount > 0 ? m_block + 1 : m_block;
     BinaryRows blocks;
-    BinaryRows fields;
     for (std::size_t start = from; start < m_times.size(); start += kBlockRecords, ++block) {
         const std::size_t count =
             std::min(m_times.size() - start, static_cast<std::size_t>(kBlockRecords));
@@ -192,16 +207,11 @@ void BlockAppender::CopyNewBlocks(Connection& db, std::size_t from) {
         blocks.Int32(static_cast<std::int32_t>(count));
         blocks.Int64Array(times);
         blocks.Int64Array(std::span(m_frameIds).subspan(start, count));
-        for (std::size_t i = 0; i < m_values.size(); ++i) {
-            fields.Row(5);
-            fields.Int16(m_fields.first + static_cast<int>(i));
-            fields.Int64(block);
-            AppendFieldArrays(fields, std::span(m_values[i]).subspan(start, count), m_present[i],
-                              start);
-        }
+        if (start + count > m_fieldRowsMade)  // not made as it filled up
+            AppendFieldRows(block, start, count);
     }
     db.CopyBinary("value_block(kind, block, first_ms, last_ms, count, times, frame_ids)", blocks);
-    db.CopyBinary("field_block(field, block, small, whole, data)", fields);
+    db.CopyBinary("field_block(field, block, small, whole, data)", m_fieldRows);
 }
 
 // One statement per block whose stored records were received earlier than they were stored.

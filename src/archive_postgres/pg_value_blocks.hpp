@@ -34,6 +34,8 @@ class BlockAppender {
   private:
     void FillStoredBlock(Connection& db, std::size_t records);
     void CopyNewBlocks(Connection& db, std::size_t from);
+    // The field_block rows of the block of the appended records [start, start + count).
+    void AppendFieldRows(std::int64_t block, std::size_t start, std::size_t count);
     void SaveLowered(Connection& db);
 
     FrameKind m_kind;
@@ -47,6 +49,11 @@ class BlockAppender {
     std::vector<std::int64_t> m_times;
     std::vector<std::vector<double>> m_values;  // per field of the kind, per record
     std::vector<std::vector<bool>> m_present;   // the field was decoded
+    // The field_block rows of the new blocks that filled up, made as their last records came
+    // (an import's writer makes them while the server stores the frames' rows), and the number
+    // of records they hold.
+    BinaryRows m_fieldRows;
+    std::size_t m_fieldRowsMade = 0;
     // Stored records to lower: block -> (place, time).
     std::map<std::int64_t, std::map<std::int64_t, std::int64_t>> m_lowered;
 };
