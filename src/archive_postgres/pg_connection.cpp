@@ -329,10 +329,10 @@ void BinaryRows::Int64Array(std::span<const std::int64_t> values) {
         Int64(value);
 }
 
-void BinaryRows::ArrayHeader(std::size_t count, const std::vector<bool>& present, std::size_t start,
+void BinaryRows::ArrayHeader(std::size_t count, const std::vector<bool>& present,
                              std::uint32_t elementType, int elementBytes) {
     std::size_t nulls = 0;
-    for (std::size_t i = start; i < start + count; ++i)
+    for (std::size_t i = 0; i < count; ++i)
         nulls += i < present.size() && present[i] ? 0 : 1;
     Raw(20 + count * 4 + (count - nulls) * static_cast<std::size_t>(elementBytes), 4);
     Raw(1, 4);  // dimensions
@@ -342,11 +342,10 @@ void BinaryRows::ArrayHeader(std::size_t count, const std::vector<bool>& present
     Raw(1, 4);  // the first index
 }
 
-void BinaryRows::DoubleArray(std::span<const double> values, const std::vector<bool>& present,
-                             std::size_t start) {
-    ArrayHeader(values.size(), present, start, kDoubleOid, 8);
+void BinaryRows::DoubleArray(std::span<const double> values, const std::vector<bool>& present) {
+    ArrayHeader(values.size(), present, kDoubleOid, 8);
     for (std::size_t i = 0; i < values.size(); ++i) {
-        if (start + i < present.size() && present[start + i])
+        if (i < present.size() && present[i])
             Double(values[i]);
         else
             Null();
@@ -354,10 +353,10 @@ void BinaryRows::DoubleArray(std::span<const double> values, const std::vector<b
 }
 
 void BinaryRows::WholeArray(std::span<const double> values, const std::vector<bool>& present,
-                            std::size_t start, int bytes) {
-    ArrayHeader(values.size(), present, start, bytes == 2 ? kInt16Oid : kInt32Oid, bytes);
+                            int bytes) {
+    ArrayHeader(values.size(), present, bytes == 2 ? kInt16Oid : kInt32Oid, bytes);
     for (std::size_t i = 0; i < values.size(); ++i) {
-        if (start + i < present.size() && present[start + i]) {
+        if (i < present.size() && present[i]) {
             Raw(static_cast<std::uint64_t>(bytes), 4);
             Raw(static_cast<std::uint64_t>(static_cast<std::int64_t>(values[i])), bytes);
         } else {

@@ -102,14 +102,12 @@ class BinaryRows {
     // Text as ServerText makes it.
     void Text(std::string_view text);
     void Bytes(std::span<const std::uint8_t> bytes);
-    // One-dimensional arrays: bigint[], and double precision[] whose element i is NULL where
-    // present[start + i] is false.
+    // One-dimensional arrays: bigint[], and double precision[] whose elements are NULL where
+    // `present` is false.
     void Int64Array(std::span<const std::int64_t> values);
-    void DoubleArray(std::span<const double> values, const std::vector<bool>& present,
-                     std::size_t start);
+    void DoubleArray(std::span<const double> values, const std::vector<bool>& present);
     // smallint[] (bytes 2) or integer[] (bytes 4) of values that are whole numbers in its range.
-    void WholeArray(std::span<const double> values, const std::vector<bool>& present,
-                    std::size_t start, int bytes);
+    void WholeArray(std::span<const double> values, const std::vector<bool>& present, int bytes);
 
     bool Empty() const { return m_rows == 0; }
     std::size_t Size() const { return m_data.size(); }
@@ -122,8 +120,8 @@ class BinaryRows {
   private:
     void Raw(std::uint64_t value, int bytes);
     // An array's length and header; false elements of `present` are NULL.
-    void ArrayHeader(std::size_t count, const std::vector<bool>& present, std::size_t start,
-                     std::uint32_t elementType, int elementBytes);
+    void ArrayHeader(std::size_t count, const std::vector<bool>& present, std::uint32_t elementType,
+                     int elementBytes);
 
     std::string m_data;
     std::size_t m_rows = 0;

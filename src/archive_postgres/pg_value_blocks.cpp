@@ -17,11 +17,10 @@ std::string Number(std::int64_t value) {
 
 // The narrowest array that holds a block's values of one field exactly: bytes per value (2:
 // smallint, 4: integer, 8: double). -0 stays a double, so that it comes back as it was.
-int ArrayBytes(std::span<const double> values, const std::vector<bool>& present,
-               std::size_t start) {
+int ArrayBytes(std::span<const double> values, const std::vector<bool>& present) {
     int bytes = 2;
     for (std::size_t i = 0; i < values.size(); ++i) {
-        if (!present[start + i])
+        if (!present[i])
             continue;
         const double value = values[i];
         if (!(value >= -2147483648.0 && value <= 2147483647.0) || value != std::trunc(value) ||
@@ -35,18 +34,18 @@ int ArrayBytes(std::span<const double> values, const std::vector<bool>& present,
 
 // A field's values as the row of field_block (or incoming_field) holds them: small, whole, data.
 void AppendFieldArrays(BinaryRows& rows, std::span<const double> values,
-                       const std::vector<bool>& present, std::size_t start) {
-    const int bytes = ArrayBytes(values, present, start);
+                       const std::vector<bool>& present) {
+    const int bytes = ArrayBytes(values, present);
     if (bytes == 2)
-        rows.WholeArray(values, present, start, 2);
+        rows.WholeArray(values, present, 2);
     else
         rows.Null();
     if (bytes == 4)
-        rows.WholeArray(values, present, start, 4);
+        rows.WholeArray(values, present, 4);
     else
         rows.Null();
     if (bytes == 8)
-        rows.DoubleArray(values, present, start);
+        rows.DoubleArray(values, present);
     else
         rows.Null();
 }
@@ -56,8 +55,7 @@ void AppendFieldArrays(BinaryRows& rows, std::span<const double> values,
 BlockAppender::BlockAppender(FrameKind kind, FieldRange fields)
     : m_kind(kind),
       m_fields(fields),
-      m_values(static_cast<std::size_t>(fields.last - fields.first + 1)),
-      m_present(m_values.size()) {}
+      m_fieldCount(static_cast<std::size_t>(fields.last - fields.first + 1)) {}
 
 // The columns keep their room from batch to batch: an import appends to them all the time.
 void BlockAppender::Forget() {
@@ -66,10 +64,8 @@ void BlockAppender::Forget() {
     m_fieldRowsMade = 0;
     m_frameIds.clear();
     m_times.clear();
-    for (auto& values : m_values)
-        values.clear();
-    for (auto& present : m_present)
-        present.clear();
+    m_values.clear();
+    m_decoded.clear();
     m_lowered.clear();
 }
 
@@ -100,12 +96,12 @@ std::int64_t BlockAppender::Append(std::int64_t frameId, std::int64_t timeMs,
         throw std::logic_error("value block appended to before it was opened");
     m_frameIds.push_back(frameId);
     m_times.push_back(timeMs);
-    const std::size_t decoded = std::min(decode.values.size(), m_values.size());
+    const std::size_t decoded = std::min(decode.values.size(), m_fieldCount);
     // Fields past the decoded ones are NULL: the frame did not hold them.
-    for (std::size_t i = 0; i < m_values.size(); ++i) {
-        m_values[i].push_back(i < decoded ? decode.values[i] : 0.0);
-        m_present[i].push_back(i < decoded);
-    }
+    m_values.insert(m_values.end(), decode.values.begin(),
+                    decode.values.begin() + static_cast<long>(decoded));
+    m_values.resize(m_values.size() + m_fieldCount - decoded, 0.0);
+    m_decoded.push_back(static_cast<std::uint16_t>(decoded));
     // A new block filled up: its field rows are made now, while the server stores the frames.
     if (m_storedCount == 0 && m_times.size() % kBlockRecords == 0) {
         AppendFieldRows(m_block + static_cast<std::int64_t>(m_fieldRowsMade / kBlockRecords),
@@ -116,12 +112,21 @@ std::int64_t BlockAppender::Append(std::int64_t frameId, std::int64_t timeMs,
 }
 
 void BlockAppender::AppendFieldRows(std::int64_t block, std::size_t start, std::size_t count) {
-    for (std::size_t i = 0; i < m_values.size(); ++i) {
+    for (std::size_t i = 0; i < m_fieldCount; ++i) {
         m_fieldRows.Row(5);
         m_fieldRows.Int16(m_fields.first + static_cast<int>(i));
         m_fieldRows.Int64(block);
-        AppendFieldArrays(m_fieldRows, std::span(m_values[i]).subspan(start, count), m_present[i],
-                          start);
+        TakeColumn(i, start, count);
+        AppendFieldArrays(m_fieldRows, m_column, m_columnPresent);
+    }
+}
+
+void BlockAppender::TakeColumn(std::size_t field, std::size_t start, std::size_t count) {
+    m_column.resize(count);
+    m_columnPresent.resize(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        m_column[k] = m_values[(start + k) * m_fieldCount + field];
+        m_columnPresent[k] = field < m_decoded[start + k];
     }
 }
 
@@ -168,10 +173,11 @@ void BlockAppender::FillStoredBlock(Connection& db, std::size_t records) {
          Number(*first), Number(*last), BigintArrayText(times),
          BigintArrayText(std::span(m_frameIds).first(records))});
     BinaryRows rows;
-    for (std::size_t i = 0; i < m_values.size(); ++i) {
+    for (std::size_t i = 0; i < m_fieldCount; ++i) {
         rows.Row(4);
         rows.Int16(m_fields.first + static_cast<int>(i));
-        AppendFieldArrays(rows, std::span(m_values[i]).first(records), m_present[i], 0);
+        TakeColumn(i, 0, records);
+        AppendFieldArrays(rows, m_column, m_columnPresent);
     }
     db.CopyBinary("incoming_field(field, small, whole, data)", rows);
     // The stored arrays and the appended ones in the wider of their two forms.

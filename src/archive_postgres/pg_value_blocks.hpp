@@ -36,6 +36,9 @@ class BlockAppender {
     void CopyNewBlocks(Connection& db, std::size_t from);
     // The field_block rows of the block of the appended records [start, start + count).
     void AppendFieldRows(std::int64_t block, std::size_t start, std::size_t count);
+    // One field's values of the appended records [start, start + count) into m_column, and
+    // whether each record held the field into m_columnPresent.
+    void TakeColumn(std::size_t field, std::size_t start, std::size_t count);
     void SaveLowered(Connection& db);
 
     FrameKind m_kind;
@@ -47,8 +50,13 @@ class BlockAppender {
     // Records appended in this transaction, in order.
     std::vector<std::int64_t> m_frameIds;
     std::vector<std::int64_t> m_times;
-    std::vector<std::vector<double>> m_values;  // per field of the kind, per record
-    std::vector<std::vector<bool>> m_present;   // the field was decoded
+    // Each record's values of every field of the kind, one record after the other (0 where the
+    // frame did not hold the field): a record is appended with one copy.
+    std::size_t m_fieldCount;
+    std::vector<double> m_values;
+    std::vector<std::uint16_t> m_decoded;  // per record: the fields held, the first ones
+    std::vector<double> m_column;
+    std::vector<bool> m_columnPresent;
     // The field_block rows of the new blocks that filled up, made as their last records came
     // (an import's writer makes them while the server stores the frames' rows), and the number
     // of records they hold.

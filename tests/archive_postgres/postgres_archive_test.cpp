@@ -127,6 +127,45 @@ TEST_F(PostgresArchiveTest, GivesWhatTheArchiveFileGivesForTheSameReceptions) {
     ExpectSameSeries(network->QueryField(0, all, 2000), file->QueryField(0, all, 2000));
 }
 
+// Sensor frames cut short before their time field decode no field: the server keeps NULL for each
+// of their values, as the file does, in a block made as it filled up and in the block filled up
+// after it.
+TEST_F(PostgresArchiveTest, SensorFramesCutShortHoldNoValues) {
+    testing::TempFolder folder;
+    std::unique_ptr<Archive> file = OpenSqliteArchive(folder.Path() + "/archive.sqlite");
+    std::unique_ptr<Archive> network = OpenPostgresArchive(Url());
+    const std::int64_t start = 1'767'225'600'000;
+    std::vector<Reception> frames;
+    int whole = 0;
+    for (int i = 0; i < 330; ++i) {
+        samples::FieldValues values{};
+        values[71] = 100 + i % 50;
+        Reception reception;
+        reception.bytes = samples::MakeSensorFrame(
+            1, values, 1'000'000ULL * static_cast<unsigned>(i), static_cast<std::uint16_t>(i));
+        if (i % 5 == 0)
+            reception.bytes.resize(12);  // no time digits left
+        else
+            ++whole;
+        reception.rxTimeMs = start + i * 1000;
+        reception.rxTimeText = "t" + std::to_string(i);
+        reception.station = "DL0ABC";
+        frames.push_back(reception);
+    }
+    for (Archive* archive : {file.get(), network.get()}) {
+        EXPECT_EQ(archive->Write(std::span(frames).first(250)).newFrames, 250);
+        EXPECT_EQ(archive->Write(std::span(frames).subspan(250)).newFrames, 80);
+    }
+    const TimeRange all{start - 1000, start + 1'000'000};
+    for (int field : {70, 71}) {
+        SCOPED_TRACE(field);
+        const FieldSeries values = network->QueryField(field, all, 100'000);
+        EXPECT_EQ(values.points.size(), static_cast<std::size_t>(whole));
+        ExpectSameSeries(values, file->QueryField(field, all, 100'000));
+        ExpectSameSeries(network->QueryField(field, all, 20), file->QueryField(field, all, 20));
+    }
+}
+
 // Four stations writing the same frames at once, each through its own connection: the server's
 // lock decides, so every frame is stored once with one reception per station.
 TEST_F(PostgresArchiveTest, StationsWritingAtOnceGiveOneFrameWithAReceptionEach) {
