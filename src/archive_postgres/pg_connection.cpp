@@ -254,14 +254,30 @@ void BinaryRows::Restart() {
     m_rows = 0;
 }
 
-// The low `bytes` bytes of the value, most significant first, as the server reads them.
-void BinaryRows::Raw(std::uint64_t value, int bytes) {
+namespace {
+
+// Writes the low `bytes` bytes of the value at `at`, most significant first, as the server reads
+// them; gives the place after them.
+char* PutBig(char* at, std::uint64_t value, int bytes) {
     std::uint64_t big = value << (8 * (8 - bytes));  // the wanted bytes at the top
     if constexpr (std::endian::native == std::endian::little)
         big = __builtin_bswap64(big);
+    std::memcpy(at, &big, static_cast<std::size_t>(bytes));
+    return at + bytes;
+}
+
+}  // namespace
+
+void BinaryRows::Raw(std::uint64_t value, int bytes) {
     char out[8];
-    std::memcpy(out, &big, sizeof out);
+    PutBig(out, value, bytes);
     m_data.append(out, static_cast<std::size_t>(bytes));
+}
+
+char* BinaryRows::Room(std::size_t bytes) {
+    const std::size_t at = m_data.size();
+    m_data.resize(at + bytes);
+    return m_data.data() + at;
 }
 
 void BinaryRows::Row(int values) {
@@ -319,48 +335,59 @@ constexpr std::uint32_t kInt64Oid = 20;
 constexpr std::uint32_t kDoubleOid = 701;
 
 void BinaryRows::Int64Array(std::span<const std::int64_t> values) {
-    Raw(20 + values.size() * 12, 4);
+    const std::size_t elements = values.size() * 12;
+    Raw(20 + elements, 4);
     Raw(1, 4);  // dimensions
     Raw(0, 4);  // no NULL
     Raw(kInt64Oid, 4);
     Raw(values.size(), 4);
     Raw(1, 4);  // the first index
-    for (std::int64_t value : values)
-        Int64(value);
+    char* out = Room(elements);
+    for (std::int64_t value : values) {
+        out = PutBig(out, 8, 4);
+        out = PutBig(out, static_cast<std::uint64_t>(value), 8);
+    }
 }
 
-void BinaryRows::ArrayHeader(std::size_t count, const std::vector<bool>& present,
-                             std::uint32_t elementType, int elementBytes) {
+std::size_t BinaryRows::ArrayHeader(std::size_t count, const std::vector<bool>& present,
+                                    std::uint32_t elementType, int elementBytes) {
     std::size_t nulls = 0;
     for (std::size_t i = 0; i < count; ++i)
         nulls += i < present.size() && present[i] ? 0 : 1;
-    Raw(20 + count * 4 + (count - nulls) * static_cast<std::size_t>(elementBytes), 4);
+    const std::size_t elements =
+        count * 4 + (count - nulls) * static_cast<std::size_t>(elementBytes);
+    Raw(20 + elements, 4);
     Raw(1, 4);  // dimensions
     Raw(nulls > 0 ? 1 : 0, 4);
     Raw(elementType, 4);
     Raw(count, 4);
     Raw(1, 4);  // the first index
+    return elements;
 }
 
 void BinaryRows::DoubleArray(std::span<const double> values, const std::vector<bool>& present) {
-    ArrayHeader(values.size(), present, kDoubleOid, 8);
+    char* out = Room(ArrayHeader(values.size(), present, kDoubleOid, 8));
     for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i < present.size() && present[i])
-            Double(values[i]);
-        else
-            Null();
+        if (i < present.size() && present[i]) {
+            out = PutBig(out, 8, 4);
+            out = PutBig(out, std::bit_cast<std::uint64_t>(values[i]), 8);
+        } else {
+            out = PutBig(out, 0xFFFFFFFF, 4);  // NULL
+        }
     }
 }
 
 void BinaryRows::WholeArray(std::span<const double> values, const std::vector<bool>& present,
                             int bytes) {
-    ArrayHeader(values.size(), present, bytes == 2 ? kInt16Oid : kInt32Oid, bytes);
+    char* out =
+        Room(ArrayHeader(values.size(), present, bytes == 2 ? kInt16Oid : kInt32Oid, bytes));
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (i < present.size() && present[i]) {
-            Raw(static_cast<std::uint64_t>(bytes), 4);
-            Raw(static_cast<std::uint64_t>(static_cast<std::int64_t>(values[i])), bytes);
+            out = PutBig(out, static_cast<std::uint64_t>(bytes), 4);
+            out = PutBig(out, static_cast<std::uint64_t>(static_cast<std::int64_t>(values[i])),
+                         bytes);
         } else {
-            Null();
+            out = PutBig(out, 0xFFFFFFFF, 4);  // NULL
         }
     }
 }

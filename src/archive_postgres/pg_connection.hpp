@@ -119,9 +119,12 @@ class BinaryRows {
 
   private:
     void Raw(std::uint64_t value, int bytes);
-    // An array's length and header; false elements of `present` are NULL.
-    void ArrayHeader(std::size_t count, const std::vector<bool>& present, std::uint32_t elementType,
-                     int elementBytes);
+    // `bytes` more bytes at the end of the data, to be written in place.
+    char* Room(std::size_t bytes);
+    // An array's length and header; false elements of `present` are NULL. Gives the bytes of the
+    // elements that follow.
+    std::size_t ArrayHeader(std::size_t count, const std::vector<bool>& present,
+                            std::uint32_t elementType, int elementBytes);
 
     std::string m_data;
     std::size_t m_rows = 0;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdlib>
 #include <limits>
 #include <map>
@@ -320,6 +321,36 @@ TEST_F(PostgresArchiveTest, BinaryRowsComeBackAsTheyWereMade) {
     db.PutCopyRows(rows, false);
     db.AbandonCopy();
     EXPECT_EQ(db.Execute("SELECT count(*) FROM t").Int64(0, 0), 6);
+
+    // Arrays, with NULL where a value is not present, come back element for element.
+    db.Execute("CREATE TABLE a(d double precision[], s smallint[], w integer[], b bigint[])");
+    const std::vector<double> whole = {-32768, 0, 32767, -1, 7};
+    const std::vector<double> wide = {-2147483648.0, 2147483647.0, 0, -70000, 1};
+    const std::vector<std::int64_t> big = {-1'767'225'600'000, 0, 1,
+                                           std::numeric_limits<std::int64_t>::max(),
+                                           std::numeric_limits<std::int64_t>::min()};
+    const std::vector<bool> present = {true, false, true, true, false};
+    rows = postgres::BinaryRows();
+    rows.Row(4);
+    rows.DoubleArray(std::span(values).first(5), present);
+    rows.WholeArray(whole, present, 2);
+    rows.WholeArray(wide, present, 4);
+    rows.Int64Array(big);
+    db.CopyBinary("a", rows);
+    const postgres::Result arrays = db.ExecuteBinary("SELECT d, b FROM a", {});
+    std::vector<double> elements;
+    std::vector<bool> held;
+    arrays.BinaryDoubleArray(0, 0, elements, held);
+    EXPECT_EQ(held, present);
+    ASSERT_EQ(elements.size(), 5u);
+    for (std::size_t i : {0u, 2u, 3u})
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(elements[i]),
+                  std::bit_cast<std::uint64_t>(values[i]))
+            << i;
+    EXPECT_EQ(arrays.BinaryInt64Array(0, 1), big);
+    const postgres::Result texts = db.Execute("SELECT s::text, w::text FROM a");
+    EXPECT_EQ(texts.Text(0, 0), "{-32768,NULL,32767,-1,NULL}");
+    EXPECT_EQ(texts.Text(0, 1), "{-2147483648,NULL,0,-70000,NULL}");
 }
 
 TEST(PostgresText, UrlsLoseTheirPasswordAndTextsBecomeUtf8) {
