@@ -266,6 +266,26 @@ char* PutBig(char* at, std::uint64_t value, int bytes) {
     return at + bytes;
 }
 
+// True when every byte of the text is ASCII other than NUL; eight bytes at a time.
+bool IsPlainAscii(std::string_view text) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = 0x8080808080808080;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        // A byte of 0x80 or more, or a zero byte (the borrow of subtracting 1 reaches its top).
+        if ((word & kHighs) != 0 || ((word - kOnes) & ~word & kHighs) != 0)
+            return false;
+    }
+    for (; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == 0 || c >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void BinaryRows::Raw(std::uint64_t value, int bytes) {
@@ -311,8 +331,7 @@ void BinaryRows::Null() {
 
 void BinaryRows::Text(std::string_view text) {
     // Most texts (station names, paths, times) are plain ASCII, which the server takes as it is.
-    if (std::all_of(text.begin(), text.end(),
-                    [](char c) { return c != '\0' && static_cast<unsigned char>(c) < 0x80; })) {
+    if (IsPlainAscii(text)) {
         Raw(text.size(), 4);
         m_data += text;
         return;

@@ -351,6 +351,27 @@ TEST_F(PostgresArchiveTest, BinaryRowsComeBackAsTheyWereMade) {
     const postgres::Result texts = db.Execute("SELECT s::text, w::text FROM a");
     EXPECT_EQ(texts.Text(0, 0), "{-32768,NULL,32767,-1,NULL}");
     EXPECT_EQ(texts.Text(0, 1), "{-2147483648,NULL,0,-70000,NULL}");
+
+    // Longer texts: 8-bit bytes and NUL bytes anywhere in them are found.
+    db.Execute("CREATE TABLE l(n integer, e text)");
+    const std::string longTexts[] = {"/home/station/exports/pass-2026.csv",
+                                     "/home/Stra\xDF"
+                                     "e/pass.csv",
+                                     std::string("DL0ABC/p\0rtable station", 23), "DL0AB\xC3"};
+    rows = postgres::BinaryRows();
+    for (int n = 0; n < 4; ++n) {
+        rows.Row(2);
+        rows.Int32(n);
+        rows.Text(longTexts[n]);
+    }
+    db.CopyBinary("l", rows);
+    const postgres::Result back8 = db.Execute("SELECT e FROM l ORDER BY n");
+    EXPECT_EQ(back8.Text(0, 0), longTexts[0]);
+    EXPECT_EQ(back8.Text(1, 0),
+              "/home/Stra\xC3\x9F"
+              "e/pass.csv");
+    EXPECT_EQ(back8.Text(2, 0), "DL0ABC/prtable station");
+    EXPECT_EQ(back8.Text(3, 0), "DL0AB\xC3\x83");
 }
 
 TEST(PostgresText, UrlsLoseTheirPasswordAndTextsBecomeUtf8) {
