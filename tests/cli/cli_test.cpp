@@ -51,18 +51,7 @@ CliRun RunProgram(const std::string& args, bool withErrors = false,
     return {WEXITSTATUS(status), out, ""};
 }
 
-class CliTest : public ::testing::Test {
-  protected:
-    testing::TempFolder folder;
-    std::string capture;
-
-    void SetUp() override {
-        samples::PassOptions options;
-        options.beacons = 150;
-        options.sensorFrames = 120;
-        capture = folder.Write("pass.kss", samples::MakePassCapture(options));
-    }
-};
+using CliTest = testing::PassInFolderTest;
 
 TEST_F(CliTest, CommandsRunInOrderOnOneState) {
     const CliRun run =
