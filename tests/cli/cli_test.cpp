@@ -19,6 +19,7 @@
 #include "ssdv_test_support.hpp"
 #include "support/loopback_listener.hpp"
 #include "support/mounted_folder.hpp"
+#include "support/pass_frames.hpp"
 #include "support/replay_server.hpp"
 #include "support/state_json.hpp"
 #include "support/temp_folder.hpp"
@@ -308,13 +309,9 @@ TEST_F(CliTest, ListenRecordsEveryFrameOfTheReplayOnceInOrder) {
 // slices and looks for the end between its pieces), and every frame decoded up to then, and no
 // other, is recorded whole.
 TEST_F(CliTest, ListenEndsSoonInTheMiddleOfAFloodWithEveryDecodedFrameRecorded) {
-    samples::PassOptions options;
-    options.beacons = 20000;
-    options.sensorFrames = 20000;
-    options.textMessages = 500;
-    options.digipeatedMessages = 500;
-    options.ssdvPackets = 0;
-    const std::string flood = folder.Write("flood.kss", samples::MakePassCapture(options));
+    const std::string flood = folder.Write(
+        "flood.kss",
+        samples::MakePassCapture(testing::PassWithFrames(20000, 20000, 500, 500, 0, 1)));
     // The pass sent ten times over: a fast machine takes well over --seconds to send it all.
     const std::vector<std::string> floods(10, flood);
     const std::vector<Bytes> once = DataFrames(flood);
