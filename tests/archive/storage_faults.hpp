@@ -1,5 +1,6 @@
-// What the SQLite archive and outbox fault tests share: a writer in a child process killed at a
-// random moment while it reports what it has committed, and a file refused in a read-only folder.
+// What the SQLite archive and outbox tests share: a writer in a child process killed at a random
+// moment while it reports what it has committed, and files refused when opened: in a read-only
+// folder, of a newer schema, or of another kind.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -54,6 +55,18 @@ void KillWriterAfter(std::chrono::milliseconds pause, const std::string& path,
     ASSERT_EQ(QueryText(path, "PRAGMA integrity_check"), "ok");
 }
 
+// The message of the Error that `open` throws for `path`, or "opened" when it throws none.
+template <typename Error>
+std::string RefusalOf(const std::function<void(const std::string&)>& open,
+                      const std::string& path) {
+    try {
+        open(path);
+        return "opened";
+    } catch (const Error& error) {
+        return error.what();
+    }
+}
+
 // Opening `name` in a read-only folder with `open` throws Error, whose message holds `named`
 // followed by the file's path, and "read-only". Skips the test where no such folder can be made.
 template <typename Error>
@@ -65,14 +78,33 @@ void ExpectRefusedInReadOnlyFolder(const std::string& name, const std::string& n
     if (!readOnly.Ready())
         GTEST_SKIP() << readOnly.Problem();
     const std::string path = mount + "/" + name;
-    try {
-        open(path);
-        FAIL() << path << " was made in a read-only folder";
-    } catch (const Error& error) {
-        const std::string message = error.what();
-        EXPECT_NE(message.find(named + path), std::string::npos) << message;
-        EXPECT_NE(message.find("read-only"), std::string::npos) << message;
-    }
+    const std::string message = RefusalOf<Error>(open, path);
+    EXPECT_PRED_FORMAT2(::testing::IsSubstring, named + path, message);
+    EXPECT_PRED_FORMAT2(::testing::IsSubstring, "read-only", message);
+}
+
+// The closed database at `path`, once marked as of schema 2, is refused by `open` as written by a
+// newer version and left as it was, its journal mode too; another program's database and a text
+// file are refused as well, each named after `named`.
+template <typename Error>
+void ExpectNewerAndForeignFilesRefused(const TempFolder& folder, const std::string& path,
+                                       const std::string& named,
+                                       const std::function<void(const std::string&)>& open) {
+    QueryText(path, "PRAGMA user_version = 2");
+    QueryText(path, "PRAGMA journal_mode = DELETE");
+    const std::string bytes = TempFolder::Read(path);
+    EXPECT_EQ(RefusalOf<Error>(open, path),
+              named + path +
+                  " was written by a newer version of this program (schema 2); this program "
+                  "knows up to 1");
+    EXPECT_EQ(TempFolder::Read(path), bytes);
+    EXPECT_EQ(QueryText(path, "PRAGMA journal_mode"), "delete");
+
+    const std::string other = folder.File("other.sqlite");
+    QueryText(other, "CREATE TABLE t(x)");
+    EXPECT_PRED_FORMAT2(::testing::IsSubstring, named + other, RefusalOf<Error>(open, other));
+    const std::string text = folder.Write("notes.sqlite", std::string(5000, 'x'));
+    EXPECT_PRED_FORMAT2(::testing::IsSubstring, named + text, RefusalOf<Error>(open, text));
 }
 
 }  // namespace quorbel::testing
