@@ -166,12 +166,8 @@ TEST(SqliteOutboxFaultsTest, ReadOnlyFileGivesAClearError) {
     ::chmod(closed.c_str(), 0555);
     for (const std::string& file : {path, inClosed}) {
         const auto report = ::quorbel::testing::RunUnprivileged([&file] {
-            try {
-                OpenSqliteOutbox(file);
-                return std::string("opened");
-            } catch (const OutboxError& error) {
-                return std::string(error.what());
-            }
+            return testing::RefusalOf<OutboxError>(
+                [](const std::string& path) { OpenSqliteOutbox(path); }, file);
         });
         ASSERT_TRUE(report);
         EXPECT_NE(report->find("the outbox " + file), std::string::npos) << *report;
