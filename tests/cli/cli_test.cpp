@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -17,6 +16,7 @@
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "ssdv_test_support.hpp"
+#include "support/child_process.hpp"
 #include "support/loopback_listener.hpp"
 #include "support/mounted_folder.hpp"
 #include "support/pass_frames.hpp"
@@ -39,17 +39,9 @@ using testing::StateText;
 // withErrors, read after standard output.
 CliRun RunProgram(const std::string& args, bool withErrors = false,
                   const std::string& program = std::string(QUORBEL_BIN_DIR) + "/quorbel-cli") {
-    const std::string command =
-        "'" + program + "' " + args + (withErrors ? " 2>&1" : " 2>/dev/null");
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return {-1, "", ""};
-    std::array<char, 4096> buffer;
-    while (std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
-        out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    return {WEXITSTATUS(status), out, ""};
+    auto [status, out] =
+        testing::ShellOutput("'" + program + "' " + args + (withErrors ? " 2>&1" : " 2>/dev/null"));
+    return {status, std::move(out), ""};
 }
 
 using CliTest = testing::PassInFolderTest;

@@ -8,9 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -46,6 +48,20 @@ inline std::optional<std::string> RunInChildProcess(const std::function<bool()>&
     if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return std::nullopt;
     return text;
+}
+
+// Runs `command` through the shell: its exit status (-1 when it could not start or did not end by
+// itself, killed by a signal) and what it wrote to standard output.
+inline std::pair<int, std::string> ShellOutput(const std::string& command) {
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return {-1, ""};
+    std::string out;
+    char piece[4096];
+    while (const std::size_t n = std::fread(piece, 1, sizeof piece, pipe))
+        out.append(piece, n);
+    const int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
 // Starts a program (args[0], its path) with its standard output and error in files; an error path
