@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "archive/archive_writer.hpp"
+#include "support/memory_archive.hpp"
 
 namespace quorbel {
 namespace {
@@ -37,7 +38,7 @@ struct StorageControl {
     }
 };
 
-class ControlledArchive : public Archive {
+class ControlledArchive : public testing::WriteOnlyArchive {
   public:
     explicit ControlledArchive(std::shared_ptr<StorageControl> control)
         : m_control(std::move(control)) {}
@@ -59,12 +60,6 @@ class ControlledArchive : public Archive {
         count.newReceptions = static_cast<std::int64_t>(batch.size());
         return count;
     }
-    void ReadFrames(const TimeRange&, const std::function<bool(const StoredFrame&)>&) override {}
-    FieldSeries QueryField(int, const TimeRange&, int) override { return {}; }
-    std::vector<StationCount> Stations(const TimeRange&) override { return {}; }
-    std::optional<TimeRange> Extent() override { return std::nullopt; }
-    ArchiveStats Stats() override { return {}; }
-    void Rebuild(const std::function<void(std::int64_t, std::int64_t)>&) override {}
     void WriteInBulk(bool bulk) override {
         std::lock_guard lock(m_control->mutex);
         m_control->bulk.push_back(bulk);

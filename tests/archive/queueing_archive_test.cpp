@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "support/memory_archive.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -19,7 +20,7 @@ struct ServerLog {
     std::vector<bool> writesInBulk;  // per batch written
 };
 
-class RecordingArchive : public Archive {
+class RecordingArchive : public testing::WriteOnlyArchive {
   public:
     explicit RecordingArchive(ServerLog& log) : m_log(log) {}
     std::string Describe() const override { return "server"; }
@@ -32,12 +33,6 @@ class RecordingArchive : public Archive {
         return count;
     }
     void WriteInBulk(bool bulk) override { m_bulk = bulk; }
-    void ReadFrames(const TimeRange&, const std::function<bool(const StoredFrame&)>&) override {}
-    FieldSeries QueryField(int, const TimeRange&, int) override { return {}; }
-    std::vector<StationCount> Stations(const TimeRange&) override { return {}; }
-    std::optional<TimeRange> Extent() override { return std::nullopt; }
-    ArchiveStats Stats() override { return {}; }
-    void Rebuild(const std::function<void(std::int64_t, std::int64_t)>&) override {}
 
   private:
     ServerLog& m_log;

@@ -1,9 +1,7 @@
 // The SQLite archive when things go wrong: a writer killed at any moment, two writers at once,
 // a read-only file system and a full disk.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +12,7 @@
 #include "archive/archive_writer.hpp"
 #include "archive_test_frames.hpp"
 #include "sqlite_archive.hpp"
+#include "storage_faults.hpp"
 #include "support/mounted_folder.hpp"
 #include "support/temp_folder.hpp"
 #include "support/unprivileged_user.hpp"
@@ -65,36 +64,22 @@ TEST(SqliteArchiveFaultsTest, KilledWriterLosesNoCommittedBatch) {
     std::mt19937 random(11);
     std::set<int> reported;
     for (int round = 0; round < 4; ++round) {
-        int channel[2];
-        ASSERT_EQ(::pipe(channel), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::close(channel[0]);
+        SCOPED_TRACE("round " + std::to_string(round));
+        const auto writeBatches = [&](int channel) {
             try {
                 auto archive = OpenSqliteArchive(path);
                 archive->WriteInBulk(round % 2 == 1);  // an import's rarer checkpoints keep as much
                 for (int n = round * 1000;; ++n) {
                     archive->Write(NumberedBatch(n));
-                    if (::write(channel[1], &n, sizeof n) != sizeof n)
-                        ::_exit(3);
+                    testing::SendReport(channel, n);
                 }
             } catch (...) {
                 ::_exit(2);
             }
-        }
-        ::close(channel[1]);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 400));
-        ::kill(child, SIGKILL);
-        int n = 0;
-        while (::read(channel[0], &n, sizeof n) == sizeof n)
-            reported.insert(n);
-        ::close(channel[0]);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended on its own: " << status;
-
-        ASSERT_EQ(testing::QueryText(path, "PRAGMA integrity_check"), "ok") << "round " << round;
+        };
+        ASSERT_NO_FATAL_FAILURE(
+            testing::KillWriterAfter<int>(std::chrono::milliseconds(100 + random() % 400), path,
+                                          writeBatches, [&](int n) { reported.insert(n); }));
         auto archive = OpenSqliteArchive(path);
         for (const int batch : reported)
             ASSERT_EQ(
@@ -142,20 +127,8 @@ TEST(SqliteArchiveFaultsTest, TwoWritersAtOnceLoseNothing) {
 }
 
 TEST(SqliteArchiveFaultsTest, ReadOnlyFileSystemGivesAClearError) {
-    ::quorbel::testing::TempFolder folder;
-    const std::string mount = folder.File("ro");
-    auto readOnly = ::quorbel::testing::MountedFolder::ReadOnly(mount);
-    if (!readOnly.Ready())
-        GTEST_SKIP() << readOnly.Problem();
-    const std::string path = mount + "/archive.sqlite";
-    try {
-        OpenSqliteArchive(path);
-        FAIL() << "an archive was made on a read-only file system";
-    } catch (const ArchiveError& error) {
-        const std::string message = error.what();
-        EXPECT_NE(message.find(path), std::string::npos) << message;
-        EXPECT_NE(message.find("read-only"), std::string::npos) << message;
-    }
+    testing::ExpectRefusedInReadOnlyFolder<ArchiveError>(
+        "archive.sqlite", "", [](const std::string& path) { OpenSqliteArchive(path); });
 }
 
 // An archive file the user may read but not write opens for reading; each write fails with a

@@ -9,6 +9,7 @@
 #include "archive/field_series.hpp"
 #include "archive_test_frames.hpp"
 #include "sqlite_archive.hpp"
+#include "storage_faults.hpp"
 #include "support/same_series.hpp"
 #include "support/temp_folder.hpp"
 
@@ -237,37 +238,11 @@ TEST_F(SqliteArchiveTest, RebuildMakesTheSameValuesFromTheBytes) {
     EXPECT_EQ(archive->QueryField(0, kAllTime, 1).buckets.at(0).count, 5000 + 1);
 }
 
-TEST_F(SqliteArchiveTest, NewerSchemaIsRefusedAndLeftUntouched) {
+TEST_F(SqliteArchiveTest, NewerOrForeignFilesAreRefusedAndLeftUntouched) {
     archive->Write(std::vector<Reception>{MakeReception(RandomValueFrame(1), 1)});
     archive.reset();
-    testing::QueryText(path, "PRAGMA user_version = 2");
-    testing::QueryText(path, "PRAGMA journal_mode = DELETE");
-    const std::string bytes = ::quorbel::testing::TempFolder::Read(path);
-    try {
-        OpenSqliteArchive(path);
-        FAIL() << "a newer archive was opened";
-    } catch (const ArchiveError& error) {
-        const std::string message = error.what();
-        EXPECT_NE(message.find(path), std::string::npos) << message;
-        EXPECT_NE(message.find("newer version of this program (schema 2); this program knows up "
-                               "to 1"),
-                  std::string::npos)
-            << message;
-    }
-    EXPECT_EQ(::quorbel::testing::TempFolder::Read(path), bytes);
-    EXPECT_EQ(testing::QueryText(path, "PRAGMA journal_mode"), "delete");
-
-    // Files that are no archive are refused as well, and named.
-    const std::string other = folder.File("other.sqlite");
-    testing::QueryText(other, "CREATE TABLE t(x)");
-    EXPECT_THROW(OpenSqliteArchive(other), ArchiveError);
-    const std::string text = folder.Write("notes.sqlite", std::string(5000, 'x'));
-    try {
-        OpenSqliteArchive(text);
-        FAIL() << "a text file was opened";
-    } catch (const ArchiveError& error) {
-        EXPECT_NE(std::string(error.what()).find("notes.sqlite"), std::string::npos);
-    }
+    testing::ExpectNewerAndForeignFilesRefused<ArchiveError>(
+        folder, path, "the archive ", [](const std::string& file) { OpenSqliteArchive(file); });
 }
 
 }  // namespace

@@ -1,19 +1,19 @@
 // The outbox when things go wrong: a process killed at any moment while it puts and marks frames,
 // and folders or files it may not write.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <map>
+#include <numeric>
 #include <random>
 #include <set>
 #include <thread>
 
 #include "archive_test_frames.hpp"
 #include "sqlite_outbox.hpp"
+#include "storage_faults.hpp"
 #include "support/mounted_folder.hpp"
 #include "support/temp_folder.hpp"
 #include "support/unprivileged_user.hpp"
@@ -34,6 +34,17 @@ std::int64_t NumberedTime(std::int64_t n) {
     return kStartMs + n * 100;
 }
 
+// Puts the numbered frames in one call; what Put returns.
+int PutNumbered(Outbox& outbox, const std::vector<std::int64_t>& numbers) {
+    std::vector<std::vector<std::uint8_t>> bytes;
+    std::vector<OutboxPut> frames;
+    for (const std::int64_t n : numbers)
+        bytes.push_back(NumberedFrame(n));
+    for (std::size_t k = 0; k < numbers.size(); ++k)
+        frames.push_back({bytes[k], NumberedTime(numbers[k])});
+    return outbox.Put(frames, kStartMs);
+}
+
 // What the child reports after each call returned.
 struct Report {
     enum Kind : std::int64_t { Put, Sent, Failed, Rejected } kind;
@@ -43,20 +54,12 @@ struct Report {
 // The child: puts frames five at a time and marks the oldest waiting ones, reporting each.
 [[noreturn]] void PutAndMarkForever(const std::string& path, int round, int channel) {
     const auto report = [channel](Report::Kind kind, std::int64_t value) {
-        const Report line{kind, value};
-        if (::write(channel, &line, sizeof line) != sizeof line)
-            ::_exit(3);
+        testing::SendReport(channel, Report{kind, value});
     };
     try {
         auto outbox = OpenSqliteOutbox(path);
         for (std::int64_t n = round * 1'000'000;; n += 5) {
-            std::vector<std::vector<std::uint8_t>> bytes;
-            std::vector<OutboxPut> frames;
-            for (std::int64_t k = n; k < n + 5; ++k)
-                bytes.push_back(NumberedFrame(k));
-            for (std::int64_t k = 0; k < 5; ++k)
-                frames.push_back({bytes[static_cast<std::size_t>(k)], NumberedTime(n + k)});
-            outbox->Put(frames, kStartMs);
+            PutNumbered(*outbox, {n, n + 1, n + 2, n + 3, n + 4});
             for (std::int64_t k = n; k < n + 5; ++k)
                 report(Report::Put, k);
             for (const OutboxFrame& frame : outbox->Waiting(4, {})) {
@@ -108,15 +111,11 @@ void CheckReported(const std::string& path, const std::multimap<Report::Kind, st
     EXPECT_EQ(counts.sent, Number(path, "SELECT count(*) FROM shared_frame WHERE state = 1"));
     EXPECT_EQ(counts.rejected, Number(path, "SELECT count(*) FROM shared_frame WHERE state = 2"));
 
-    std::vector<std::vector<std::uint8_t>> bytes;
-    std::vector<OutboxPut> again;
+    std::vector<std::int64_t> again;
     const auto [first, last] = all.equal_range(Report::Put);
     for (auto it = first; it != last; ++it)
-        bytes.push_back(NumberedFrame(it->second));
-    std::size_t k = 0;
-    for (auto it = first; it != last; ++it, ++k)
-        again.push_back({bytes[k], NumberedTime(it->second)});
-    EXPECT_EQ(outbox->Put(again, kStartMs), 0) << "frames reported put are missing";
+        again.push_back(it->second);
+    EXPECT_EQ(PutNumbered(*outbox, again), 0) << "frames reported put are missing";
 }
 
 TEST(SqliteOutboxFaultsTest, KilledProcessLosesNoPutNorMark) {
@@ -125,26 +124,11 @@ TEST(SqliteOutboxFaultsTest, KilledProcessLosesNoPutNorMark) {
     std::mt19937 random(23);
     std::multimap<Report::Kind, std::int64_t> reported;
     for (int round = 0; round < 5; ++round) {
-        int channel[2];
-        ASSERT_EQ(::pipe(channel), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::close(channel[0]);
-            PutAndMarkForever(path, round, channel[1]);
-        }
-        ::close(channel[1]);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50 + random() % 300));
-        ::kill(child, SIGKILL);
-        Report line{};
-        while (::read(channel[0], &line, sizeof line) == sizeof line)
-            reported.emplace(line.kind, line.value);
-        ::close(channel[0]);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended on its own: " << status;
-
-        ASSERT_EQ(testing::QueryText(path, "PRAGMA integrity_check"), "ok") << "round " << round;
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_NO_FATAL_FAILURE(testing::KillWriterAfter<Report>(
+            std::chrono::milliseconds(50 + random() % 300), path,
+            [&](int channel) { PutAndMarkForever(path, round, channel); },
+            [&](const Report& line) { reported.emplace(line.kind, line.value); }));
         CheckReported(path, reported);
         if (HasFatalFailure())
             return;
@@ -154,20 +138,8 @@ TEST(SqliteOutboxFaultsTest, KilledProcessLosesNoPutNorMark) {
 }
 
 TEST(SqliteOutboxFaultsTest, ReadOnlyFolderGivesAClearError) {
-    ::quorbel::testing::TempFolder folder;
-    const std::string mount = folder.File("ro");
-    auto readOnly = ::quorbel::testing::MountedFolder::ReadOnly(mount);
-    if (!readOnly.Ready())
-        GTEST_SKIP() << readOnly.Problem();
-    const std::string path = mount + "/outbox.sqlite";
-    try {
-        OpenSqliteOutbox(path);
-        FAIL() << "an outbox was made in a read-only folder";
-    } catch (const OutboxError& error) {
-        const std::string message = error.what();
-        EXPECT_NE(message.find("the outbox " + path), std::string::npos) << message;
-        EXPECT_NE(message.find("read-only"), std::string::npos) << message;
-    }
+    testing::ExpectRefusedInReadOnlyFolder<OutboxError>(
+        "outbox.sqlite", "the outbox ", [](const std::string& path) { OpenSqliteOutbox(path); });
 }
 
 // An outbox file the user may read but not write, and one in a folder the user may not write
@@ -194,12 +166,8 @@ TEST(SqliteOutboxFaultsTest, ReadOnlyFileGivesAClearError) {
     ::chmod(closed.c_str(), 0555);
     for (const std::string& file : {path, inClosed}) {
         const auto report = ::quorbel::testing::RunUnprivileged([&file] {
-            try {
-                OpenSqliteOutbox(file);
-                return std::string("opened");
-            } catch (const OutboxError& error) {
-                return std::string(error.what());
-            }
+            return testing::RefusalOf<OutboxError>(
+                [](const std::string& path) { OpenSqliteOutbox(path); }, file);
         });
         ASSERT_TRUE(report);
         EXPECT_NE(report->find("the outbox " + file), std::string::npos) << *report;
@@ -221,14 +189,10 @@ TEST(SqliteOutboxFaultsTest, FullDiskFailsThePutAndKeepsWhatWasPut) {
     std::int64_t put = 0;
     std::string problem;
     for (std::int64_t n = 0; n < 100'000 && problem.empty(); n += 20) {
-        std::vector<std::vector<std::uint8_t>> bytes;
-        std::vector<OutboxPut> frames;
-        for (std::int64_t k = n; k < n + 20; ++k)
-            bytes.push_back(NumberedFrame(k));
-        for (std::int64_t k = 0; k < 20; ++k)
-            frames.push_back({bytes[static_cast<std::size_t>(k)], NumberedTime(n + k)});
+        std::vector<std::int64_t> numbers(20);
+        std::iota(numbers.begin(), numbers.end(), n);
         try {
-            put += outbox->Put(frames, kStartMs);
+            put += PutNumbered(*outbox, numbers);
         } catch (const OutboxError& error) {
             problem = error.what();
         }

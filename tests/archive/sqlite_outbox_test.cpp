@@ -9,6 +9,7 @@
 #include "archive_test_frames.hpp"
 #include "sqlite_outbox.hpp"
 #include "sqlite_outbox_queries.hpp"
+#include "storage_faults.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -206,32 +207,8 @@ TEST_F(SqliteOutboxTest, DropExpiredCountsAgeFromPutting) {
 TEST_F(SqliteOutboxTest, NewerOrForeignFilesAreRefusedAndLeftUntouched) {
     PutOne(FrameBytes(1), kStartMs);
     outbox.reset();
-    testing::QueryText(path, "PRAGMA user_version = 2");
-    testing::QueryText(path, "PRAGMA journal_mode = DELETE");
-    const std::string bytes = ::quorbel::testing::TempFolder::Read(path);
-    try {
-        OpenSqliteOutbox(path);
-        FAIL() << "a newer outbox was opened";
-    } catch (const OutboxError& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  "the outbox " + path +
-                      " was written by a newer version of this program (schema 2); this "
-                      "program knows up to 1");
-    }
-    EXPECT_EQ(::quorbel::testing::TempFolder::Read(path), bytes);
-    EXPECT_EQ(testing::QueryText(path, "PRAGMA journal_mode"), "delete");
-
-    const std::string other = folder.File("other.sqlite");
-    testing::QueryText(other, "CREATE TABLE t(x)");
-    EXPECT_THROW(OpenSqliteOutbox(other), OutboxError);
-    const std::string text = folder.Write("notes.sqlite", std::string(5000, 'x'));
-    try {
-        OpenSqliteOutbox(text);
-        FAIL() << "a text file was opened";
-    } catch (const OutboxError& error) {
-        EXPECT_NE(std::string(error.what()).find("the outbox " + text), std::string::npos)
-            << error.what();
-    }
+    testing::ExpectNewerAndForeignFilesRefused<OutboxError>(
+        folder, path, "the outbox ", [](const std::string& file) { OpenSqliteOutbox(file); });
 }
 
 // The queries made again and again read only the rows they need through an index, with no sort of

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "archive/frame_digest.hpp"
+#include "beacon_pass.hpp"
 #include "decode/field_table.hpp"
 #include "pg_connection.hpp"
 #include "postgres_archive.hpp"
@@ -111,23 +112,6 @@ void StoreAsSchemaOne(Connection& db, const std::vector<Reception>& first,
     db.Copy("beacon", beacons);
 }
 
-// `count` beacons a second apart, with values that change.
-std::vector<Reception> Beacons(int count, std::int64_t startMs, const std::string& station) {
-    std::vector<Reception> beacons;
-    for (int i = 0; i < count; ++i) {
-        samples::FieldValues values{};
-        values[0] = -200 + (i * 13) % 400;
-        values[1] = 7000 + (i * 37) % 900;
-        Reception reception;
-        reception.bytes = samples::MakeBeacon(1, values, static_cast<std::uint16_t>(i));
-        reception.rxTimeMs = startMs + i * 1000;
-        reception.rxTimeText = "t" + std::to_string(i);
-        reception.station = station;
-        beacons.push_back(reception);
-    }
-    return beacons;
-}
-
 std::int64_t Number(Connection& db, const std::string& sql) {
     return db.Execute(sql).Int64(0, 0);
 }
@@ -143,8 +127,8 @@ TEST(PostgresSchema, ASchemaOneDatabaseIsMovedToSchemaTwoOnFirstOpen) {
 
     // 450 beacons (two blocks and a part), the first 120 heard again by a second station.
     const std::int64_t start = 1'767'225'600'000;
-    const std::vector<Reception> first = Beacons(450, start, "DL0ABC");
-    const std::vector<Reception> joining = Beacons(120, start + 90'000, "OK1XYZ");
+    const std::vector<Reception> first = testing::Pass(450, start, "DL0ABC");
+    const std::vector<Reception> joining = testing::Pass(120, start + 90'000, "OK1XYZ");
     {
         Connection db(url);
         db.Execute(SchemaOne());
@@ -187,8 +171,8 @@ TEST(PostgresSchema, ASchemaOneDatabaseIsMovedToSchemaTwoOnFirstOpen) {
 
     // Frames stored after the move, in live batches, fill up the moved last block and go on in
     // new ones, and an earlier reception of a moved frame becomes its first.
-    const std::vector<Reception> later = Beacons(300, start + 3'600'000, "DL0ABC");
-    std::vector<Reception> earlier = Beacons(5, start - 30'000, "PA3EFG");
+    const std::vector<Reception> later = testing::Pass(300, start + 3'600'000, "DL0ABC");
+    std::vector<Reception> earlier = testing::Pass(5, start - 30'000, "PA3EFG");
     for (Archive* archive : {file.get(), network.get()}) {
         for (std::size_t at = 0; at < later.size(); at += 100)
             EXPECT_EQ(archive->Write(std::span(later).subspan(at, 100)).newFrames, 100);

@@ -13,6 +13,7 @@
 
 #include "archive/archive_location.hpp"
 #include "archive/queueing_archive.hpp"
+#include "beacon_pass.hpp"
 #include "pg_connection.hpp"
 #include "sample_frames.hpp"
 #include "sqlite_archive.hpp"
@@ -24,6 +25,7 @@ namespace quorbel {
 namespace {
 
 using testing::ExpectSameSeries;
+using testing::Pass;
 using testing::PostgresServer;
 
 // One server for the whole suite: initdb takes seconds. Each test takes a database of its own.
@@ -48,25 +50,6 @@ class PostgresArchiveTest : public ::testing::Test {
 
     std::string m_database;
 };
-
-// `count` beacons of a pass, a second apart from `startMs`, with values that change.
-std::vector<Reception> Pass(int count, std::int64_t startMs, const std::string& station,
-                            int seed = 0) {
-    std::vector<Reception> pass;
-    for (int i = 0; i < count; ++i) {
-        samples::FieldValues values{};
-        values[0] = -200 + (i * 13) % 400;         // battery current
-        values[1] = 7000 + (i * 37 + seed) % 900;  // battery voltage
-        Reception reception;
-        reception.bytes = samples::MakeBeacon(1, values, static_cast<std::uint16_t>(i));
-        reception.rxTimeMs = startMs + i * 1000;
-        reception.rxTimeText = "t" + std::to_string(i);
-        reception.station = station;
-        reception.source = ReceptionSource::Live;
-        pass.push_back(reception);
-    }
-    return pass;
-}
 
 // The frames and receptions of every kind.
 std::pair<std::int64_t, std::int64_t> Totals(const ArchiveStats& stats) {

@@ -13,6 +13,7 @@
 #include "postgres_archive.hpp"
 #include "sample_frames.hpp"
 #include "sqlite_archive.hpp"
+#include "support/pass_frames.hpp"
 #include "support/postgres_server.hpp"
 #include "support/replay_server.hpp"
 #include "support/temp_folder.hpp"
@@ -43,13 +44,7 @@ TEST(StationNetwork, FourStationsWriteOneArchiveThroughAServerThatStopsForTwenty
     const std::string url = server.Url("network");
 
     testing::TempFolder folder;
-    samples::PassOptions options;
-    options.beacons = 1800;
-    options.sensorFrames = 1200;
-    options.textMessages = 0;
-    options.digipeatedMessages = 0;
-    options.ssdvPackets = 0;
-    options.unknownFrames = 0;
+    const samples::PassOptions options = testing::PassWithFrames(1800, 1200, 0, 0, 0, 0);
     const std::string capture = folder.Path() + "/pass.kss";
     ASSERT_TRUE(samples::WriteBytes(capture, samples::MakePassCapture(options)));
 

@@ -45,17 +45,12 @@ json Stores(const json& state) {
     return stores;
 }
 
-class ArchiveCliTest : public ::testing::Test {
+class ArchiveCliTest : public testing::PassInFolderTest {
   protected:
-    testing::TempFolder folder;
-    std::string capture;
     std::string archive;
 
     void SetUp() override {
-        samples::PassOptions options;
-        options.beacons = 150;
-        options.sensorFrames = 120;
-        capture = folder.Write("pass.kss", samples::MakePassCapture(options));
+        PassInFolderTest::SetUp();
         folder.Write("conf.ini", std::string("STATION = DL0Test\n"));
         archive = folder.File("archive.sqlite");
     }

@@ -1,4 +1,4 @@
-// Shared by the quorbel-cli tests: a run of the tool in this process and the files of a folder.
+// Shared by the quorbel-cli tests: a run of the tool in this process, and a folder with a pass.
 #pragma once
 
 #include <algorithm>
@@ -7,7 +7,11 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "cli_app.hpp"
+#include "sample_frames.hpp"
+#include "support/temp_folder.hpp"
 
 namespace quorbel::testing {
 
@@ -22,5 +26,19 @@ inline CliRun RunCliIn(std::vector<std::string> args, const std::string& appDir 
     const int status = cli::RunCli(args, appDir, out, err);
     return {status, out.str(), err.str()};
 }
+
+// A folder of the test's own with a pass of 150 beacons and 120 sensor frames in it.
+class PassInFolderTest : public ::testing::Test {
+  protected:
+    TempFolder folder;
+    std::string capture;
+
+    void SetUp() override {
+        samples::PassOptions options;
+        options.beacons = 150;
+        options.sensorFrames = 120;
+        capture = folder.Write("pass.kss", samples::MakePassCapture(options));
+    }
+};
 
 }  // namespace quorbel::testing

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -17,8 +16,10 @@
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "ssdv_test_support.hpp"
+#include "support/child_process.hpp"
 #include "support/loopback_listener.hpp"
 #include "support/mounted_folder.hpp"
+#include "support/pass_frames.hpp"
 #include "support/replay_server.hpp"
 #include "support/state_json.hpp"
 #include "support/temp_folder.hpp"
@@ -38,31 +39,12 @@ using testing::StateText;
 // withErrors, read after standard output.
 CliRun RunProgram(const std::string& args, bool withErrors = false,
                   const std::string& program = std::string(QUORBEL_BIN_DIR) + "/quorbel-cli") {
-    const std::string command =
-        "'" + program + "' " + args + (withErrors ? " 2>&1" : " 2>/dev/null");
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return {-1, "", ""};
-    std::array<char, 4096> buffer;
-    while (std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
-        out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    return {WEXITSTATUS(status), out, ""};
+    auto [status, out] =
+        testing::ShellOutput("'" + program + "' " + args + (withErrors ? " 2>&1" : " 2>/dev/null"));
+    return {status, std::move(out), ""};
 }
 
-class CliTest : public ::testing::Test {
-  protected:
-    testing::TempFolder folder;
-    std::string capture;
-
-    void SetUp() override {
-        samples::PassOptions options;
-        options.beacons = 150;
-        options.sensorFrames = 120;
-        capture = folder.Write("pass.kss", samples::MakePassCapture(options));
-    }
-};
+using CliTest = testing::PassInFolderTest;
 
 TEST_F(CliTest, CommandsRunInOrderOnOneState) {
     const CliRun run =
@@ -319,13 +301,9 @@ TEST_F(CliTest, ListenRecordsEveryFrameOfTheReplayOnceInOrder) {
 // slices and looks for the end between its pieces), and every frame decoded up to then, and no
 // other, is recorded whole.
 TEST_F(CliTest, ListenEndsSoonInTheMiddleOfAFloodWithEveryDecodedFrameRecorded) {
-    samples::PassOptions options;
-    options.beacons = 20000;
-    options.sensorFrames = 20000;
-    options.textMessages = 500;
-    options.digipeatedMessages = 500;
-    options.ssdvPackets = 0;
-    const std::string flood = folder.Write("flood.kss", samples::MakePassCapture(options));
+    const std::string flood = folder.Write(
+        "flood.kss",
+        samples::MakePassCapture(testing::PassWithFrames(20000, 20000, 500, 500, 0, 1)));
     // The pass sent ten times over: a fast machine takes well over --seconds to send it all.
     const std::vector<std::string> floods(10, flood);
     const std::vector<Bytes> once = DataFrames(flood);

@@ -13,6 +13,7 @@
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
 #include "support/app_on_fake_platform.hpp"
+#include "support/concat.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -31,12 +32,7 @@ Bytes KissBeacon(std::uint8_t batteryHigh = 0x1C) {
     return samples::KissDataFrame(Beacon(batteryHigh));
 }
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
+using ::quorbel::testing::Concat;
 
 class KissFileReaderTest : public testing::AppOnFakePlatform {
   protected:

@@ -15,6 +15,7 @@
 
 #include "kiss_socket.hpp"
 #include "sample_frames.hpp"
+#include "support/concat.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel::replay {
@@ -22,12 +23,7 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
+using ::quorbel::testing::Concat;
 
 TEST(KissReplay, CaptureDataFramesAreTheBytesBetweenFendsWithoutStamps) {
     const Bytes stamp = samples::KissTextStamp("2023-01-15 12:34:56.789 UTC");

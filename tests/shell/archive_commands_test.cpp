@@ -15,6 +15,7 @@
 #include "shell/commands/commands.hpp"
 #include "support/fake_platform.hpp"
 #include "support/memory_archive.hpp"
+#include "support/pass_frames.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -49,14 +50,7 @@ struct ArchiveSession {
 };
 
 samples::PassOptions SmallPass() {
-    samples::PassOptions pass;
-    pass.beacons = 5;
-    pass.sensorFrames = 4;
-    pass.textMessages = 2;
-    pass.digipeatedMessages = 1;
-    pass.ssdvPackets = 0;
-    pass.unknownFrames = 0;
-    return pass;
+    return testing::PassWithFrames(5, 4, 2, 1, 0, 0);
 }
 
 TEST(ArchiveCommands, LocationFollowsConfIni) {

@@ -9,6 +9,7 @@
 #include "common/text.hpp"
 #include "sample_frames.hpp"
 #include "support/memory_archive.hpp"
+#include "support/pass_frames.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -16,13 +17,7 @@ namespace {
 
 TEST(ArchiveImport, EveryFrameOfCapturesAndExports) {
     testing::TempFolder folder;
-    samples::PassOptions pass;
-    pass.beacons = 7;
-    pass.sensorFrames = 3;
-    pass.textMessages = 1;
-    pass.digipeatedMessages = 0;
-    pass.ssdvPackets = 2;
-    pass.unknownFrames = 1;
+    const samples::PassOptions pass = testing::PassWithFrames(7, 3, 1, 0, 2, 1);
     const samples::Bytes capture = samples::MakePassCapture(pass);
     // A capture without its extension is known by its first byte, FEND.
     const std::string kss = folder.Write("pass.kss", capture);

@@ -17,6 +17,7 @@
 #include "sample_frames.hpp"
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
+#include "support/concat.hpp"
 #include "support/fake_platform.hpp"
 #include "support/mounted_folder.hpp"
 #include "support/recorded_disk_sync.hpp"
@@ -51,12 +52,7 @@ std::string Added(std::size_t bytes, const std::string& path) {
 
 const Bytes kBeacon = samples::KissDataFrame(samples::MakeBeacon(22, {}));
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
+using ::quorbel::testing::Concat;
 
 // A stream as a modem sends it: noise, beacons and sensor frames (one with bytes that need
 // escaping), a message, an unknown kind, empty frames and a short frame that is not kept.

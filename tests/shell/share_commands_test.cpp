@@ -15,6 +15,7 @@
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
 #include "sqlite_outbox.hpp"
+#include "support/concat.hpp"
 #include "support/fake_platform.hpp"
 #include "support/temp_folder.hpp"
 
@@ -215,12 +216,12 @@ TEST_F(ShareCommandsTest, AnOutboxThatFailsIsSaidOnceAnOutageAndRecordingGoesOn)
 TEST_F(ShareCommandsTest, CaptureFilesGiveTheirFramesWithTheirStampTimes) {
     const Bytes beacon = samples::MakeBeacon(22, {});
     const Bytes sensor = samples::MakeSensorFrame(22, {}, 1700000000000000ULL);
-    Bytes capture = samples::KissDataFrame(beacon);  // before any stamp: no time
-    for (const Bytes& part :
-         {samples::KissTextStamp(samples::UtcStampText(kStart)), samples::KissDataFrame(beacon),
-          samples::KissNumericStamp(kStart + 1500), samples::KissDataFrame(sensor)})
-        capture.insert(capture.end(), part.begin(), part.end());
-    const std::string kss = folder.Write("pass.kss", capture);
+    const std::string kss = folder.Write(
+        "pass.kss",
+        testing::Concat({samples::KissDataFrame(beacon),  // before any stamp: no time
+                         samples::KissTextStamp(samples::UtcStampText(kStart)),
+                         samples::KissDataFrame(beacon), samples::KissNumericStamp(kStart + 1500),
+                         samples::KissDataFrame(sensor)}));
     const std::string csv = folder.Write("export.csv", std::string("a;b\r\n"));
     std::filesystem::create_directory(folder.File("sub"));
 

@@ -13,6 +13,7 @@
 #include "shell/app_state.hpp"
 #include "shell/commands/commands.hpp"
 #include "support/fake_platform.hpp"
+#include "support/pass_frames.hpp"
 #include "support/temp_folder.hpp"
 
 namespace quorbel {
@@ -38,12 +39,8 @@ class ViewRefreshTest : public ::testing::Test {
     }
 
     std::string Capture(const std::string& name, int beacons, int sensorFrames) {
-        samples::PassOptions options;
-        options.beacons = beacons;
-        options.sensorFrames = sensorFrames;
-        options.textMessages = options.digipeatedMessages = options.ssdvPackets = 0;
-        options.unknownFrames = 0;
-        return folder.Write(name, samples::MakePassCapture(options));
+        return folder.Write(name, samples::MakePassCapture(
+                                      testing::PassWithFrames(beacons, sensorFrames, 0, 0, 0, 0)));
     }
 
     // The builds an event costs: record views, whole charts, charts that took new points only.

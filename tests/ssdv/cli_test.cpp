@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -15,6 +14,7 @@
 
 #include "cli.hpp"
 #include "ssdv_test_support.hpp"
+#include "support/child_process.hpp"
 #include "support/recorded_disk_sync.hpp"
 #include "support/temp_folder.hpp"
 #include "support/unprivileged_user.hpp"
@@ -88,15 +88,9 @@ std::string ReadLoggedStderr(const std::filesystem::path& log) {
 // names what standard input reads; standard output is dropped.
 ProgramRun RunBuiltProgram(const std::string& before, const std::string& args,
                            const std::string& stdinFrom) {
-    const std::string command =
-        before + QUORBEL_BIN_DIR + "/ssdv " + args + " <" + stdinFrom + " 2>&1 >/dev/null";
-    std::string err;
-    FILE* pipe = popen(command.c_str(), "r");
-    std::array<char, 4096> buffer;
-    while (std::size_t n = pipe != nullptr ? fread(buffer.data(), 1, buffer.size(), pipe) : 0)
-        err.append(buffer.data(), n);
-    const int status = pipe != nullptr ? pclose(pipe) : -1;
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", err};
+    auto [status, err] = ::quorbel::testing::ShellOutput(
+        before + QUORBEL_BIN_DIR + "/ssdv " + args + " <" + stdinFrom + " 2>&1 >/dev/null");
+    return {status, "", std::move(err)};
 }
 
 // Exit statuses and messages; where no input is read, also from the built program as a caller

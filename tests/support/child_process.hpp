@@ -3,12 +3,19 @@
 // test to check; it must not use gtest's checks.
 #pragma once
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
+
+extern char** environ;
 
 namespace quorbel::testing {
 
@@ -41,6 +48,45 @@ inline std::optional<std::string> RunInChildProcess(const std::function<bool()>&
     if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return std::nullopt;
     return text;
+}
+
+// Runs `command` through the shell: its exit status (-1 when it could not start or did not end by
+// itself, killed by a signal) and what it wrote to standard output.
+inline std::pair<int, std::string> ShellOutput(const std::string& command) {
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return {-1, ""};
+    std::string out;
+    char piece[4096];
+    while (const std::size_t n = std::fread(piece, 1, sizeof piece, pipe))
+        out.append(piece, n);
+    const int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+// Starts a program (args[0], its path) with its standard output and error in files; an error path
+// the same as the output's writes into that file at the one offset, so that no line overwrites
+// another. Its process id, or -1.
+inline pid_t SpawnWithOutput(std::vector<std::string> args, const std::string& outPath,
+                             const std::string& errPath) {
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    if (errPath == outPath)
+        posix_spawn_file_actions_adddup2(&files, 1, 2);
+    else
+        posix_spawn_file_actions_addopen(&files, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&files);
+    return pid;
 }
 
 }  // namespace quorbel::testing

@@ -22,6 +22,17 @@ struct MemoryArchiveContents {
     int writes = 0;
 };
 
+// An archive that only takes writes, for tests of what sends it batches: it reads back nothing.
+class WriteOnlyArchive : public Archive {
+  public:
+    void ReadFrames(const TimeRange&, const std::function<bool(const StoredFrame&)>&) override {}
+    FieldSeries QueryField(int, const TimeRange&, int) override { return {}; }
+    std::vector<StationCount> Stations(const TimeRange&) override { return {}; }
+    std::optional<TimeRange> Extent() override { return std::nullopt; }
+    ArchiveStats Stats() override { return {}; }
+    void Rebuild(const std::function<void(std::int64_t, std::int64_t)>&) override {}
+};
+
 class MemoryArchive : public Archive {
   public:
     explicit MemoryArchive(std::shared_ptr<MemoryArchiveContents> contents)

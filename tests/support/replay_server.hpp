@@ -12,9 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.hpp"
 #include "support/temp_folder.hpp"
-
-extern char** environ;
 
 namespace quorbel::testing {
 
@@ -95,21 +94,7 @@ class ListenProcess {
         args.insert(args.end(), options.begin(), options.end());
         args.insert(args.end(),
                     {"listen", "--seconds", seconds, "--host", "127.0.0.1", "--port", port});
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        if (withErrors)  // one file offset: no line overwrites another
-            posix_spawn_file_actions_adddup2(&files, 1, 2);
-        else
-            posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&m_pid, program.c_str(), &files, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&files);
+        m_pid = SpawnWithOutput(std::move(args), outPath, withErrors ? outPath : "/dev/null");
     }
     ~ListenProcess() {
         if (m_pid > 0 && !m_ended) {

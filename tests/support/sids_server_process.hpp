@@ -19,30 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.hpp"
 #include "support/temp_folder.hpp"
 
-extern char** environ;
-
 namespace quorbel::testing {
-
-// Starts a program with its standard output and error in files; its process id, or -1.
-inline pid_t SpawnWithOutput(std::vector<std::string> args, const std::string& outPath,
-                             const std::string& errPath) {
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    for (const auto& [fd, path] : {std::pair(1, &outPath), std::pair(2, &errPath)})
-        posix_spawn_file_actions_addopen(&files, fd, path->c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&files);
-    return pid;
-}
 
 // One request as the server program logged it.
 struct Arrival {
