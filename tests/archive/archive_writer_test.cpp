@@ -83,18 +83,21 @@ TEST(ArchiveWriterTest, BatchesFlushAndCounts) {
     test.control->SetBlocked(true);
     test.writer->Add({});
     test.control->WaitInWrite();  // the first reception is being written; the rest queue up
-    for (int i = 0; i < 12'000; ++i)
+    constexpr std::size_t kBatch = ArchiveWriter::kBatchSize;
+    const std::size_t queued = 2 * kBatch + kBatch / 5;  // two whole batches and a part
+    for (std::size_t i = 0; i < queued; ++i)
         test.writer->Add({});
-    EXPECT_EQ(test.writer->GetCounts().waiting, 12'001);
+    EXPECT_EQ(test.writer->GetCounts().waiting, static_cast<std::int64_t>(queued + 1));
     test.control->SetBlocked(false);
     test.writer->Flush();
 
     const ArchiveWriter::Counts counts = test.writer->GetCounts();
-    EXPECT_EQ(counts.written, 12'001);
+    EXPECT_EQ(counts.written, static_cast<std::int64_t>(queued + 1));
     EXPECT_EQ(counts.waiting, 0);
     EXPECT_EQ(counts.lost, 0);
-    EXPECT_EQ(counts.newFrames, 0 + 5000 / 2 + 5000 / 2 + 2000 / 2);
-    EXPECT_EQ(test.control->batchSizes, (std::vector<std::size_t>{1, 5000, 5000, 2000}));
+    EXPECT_EQ(counts.newFrames,
+              static_cast<std::int64_t>(0 + kBatch / 2 + kBatch / 2 + kBatch / 10));
+    EXPECT_EQ(test.control->batchSizes, (std::vector<std::size_t>{1, kBatch, kBatch, kBatch / 5}));
     EXPECT_FALSE(test.writer->Failed());
     EXPECT_FALSE(test.writer->TakeNewProblem());
     test.writer->Flush();  // nothing waits: returns at once

@@ -18,7 +18,7 @@ namespace {
 
 // The reader waits while more than this many receptions wait for the writer, so an import of any
 // size never fills the writer's queue (which would drop receptions) nor memory.
-constexpr std::int64_t kMostWaiting = 4 * static_cast<std::int64_t>(ArchiveWriter::kBatchSize);
+constexpr std::int64_t kMostWaiting = 2 * static_cast<std::int64_t>(ArchiveWriter::kBatchSize);
 constexpr std::int64_t kFramesPerCheck = 1'000;
 constexpr std::int64_t kFramesPerProgress = 20'000;
 
