@@ -61,7 +61,6 @@ BlockAppender::BlockAppender(FrameKind kind, FieldRange fields)
 void BlockAppender::Forget() {
     m_read = false;
     m_fieldRows.Restart();
-    m_fieldRowsMade = 0;
     m_frameIds.clear();
     m_times.clear();
     m_values.clear();
@@ -104,9 +103,9 @@ std::int64_t BlockAppender::Append(std::int64_t frameId, std::int64_t timeMs,
     m_decoded.push_back(static_cast<std::uint16_t>(decoded));
     // A new block filled up: its field rows are made now, while the server stores the frames.
     if (m_storedCount == 0 && m_times.size() % kBlockRecords == 0) {
-        AppendFieldRows(m_block + static_cast<std::int64_t>(m_fieldRowsMade / kBlockRecords),
-                        m_fieldRowsMade, kBlockRecords);
-        m_fieldRowsMade += kBlockRecords;
+        const std::size_t start = m_times.size() - kBlockRecords;
+        AppendFieldRows(m_block + static_cast<std::int64_t>(start / kBlockRecords), start,
+                        kBlockRecords);
     }
     return m_nextRecord++;
 }
@@ -213,7 +212,8 @@ void BlockAppender::CopyNewBlocks(Connection& db, std::size_t from) {
         blocks.Int32(static_cast<std::int32_t>(count));
         blocks.Int64Array(times);
         blocks.Int64Array(std::span(m_frameIds).subspan(start, count));
-        if (start + count > m_fieldRowsMade)  // not made as it filled up
+        // A whole new block after no stored one had its rows made as it filled up.
+        if (m_storedCount > 0 || count < static_cast<std::size_t>(kBlockRecords))
             AppendFieldRows(block, start, count);
     }
     db.CopyBinary("value_block(kind, block, first_ms, last_ms, count, times, frame_ids)", blocks);

@@ -58,10 +58,8 @@ class BlockAppender {
     std::vector<double> m_column;
     std::vector<bool> m_columnPresent;
     // The field_block rows of the new blocks that filled up, made as their last records came
-    // (an import's writer makes them while the server stores the frames' rows), and the number
-    // of records they hold.
+    // (an import's writer makes them while the server stores the frames' rows).
     BinaryRows m_fieldRows;
-    std::size_t m_fieldRowsMade = 0;
     // Stored records to lower: block -> (place, time).
     std::map<std::int64_t, std::map<std::int64_t, std::int64_t>> m_lowered;
 };
